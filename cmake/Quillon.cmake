@@ -1,0 +1,33 @@
+# Our own code builds with every warning as an error; Qt's and libmpv's headers are system headers.
+function(quillon_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+endfunction()
+
+# One static library per subsystem folder: quillon_library(NAME SOURCES ... LIBS ...)
+function(quillon_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+  quillon_warnings(${name})
+endfunction()
+
+# One Qt Test executable per test file, registered with CTest:
+# quillon_test(NAME SOURCES ... LIBS ... [XVFB] [TIMEOUT seconds])
+# Widget tests run offscreen; XVFB runs the test on a virtual X display instead.
+function(quillon_test name)
+  cmake_parse_arguments(ARG "XVFB" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
+  quillon_warnings(${name})
+  if(ARG_XVFB)
+    add_test(NAME ${name} COMMAND xvfb-run -a -s "-screen 0 1280x1024x24" $<TARGET_FILE:${name}>)
+  else()
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  endif()
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+endfunction()

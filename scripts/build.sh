@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Configures and builds into a build folder: build.sh [BUILD_DIR] [extra cmake options...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build_dir=${1:-build}
+shift || true
+cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+cmake --build "$build_dir" --parallel "$(nproc)"

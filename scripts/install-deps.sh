@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs every Debian package needed to build, run, test, benchmark and fuzz Quillon.
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake ninja-build pkg-config git
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-httpserver-dev libgl-dev libmpv-dev libgumbo-dev
+  # running on a desktop or a virtual one
+  libqt6svg6 qt6-qpa-plugins fonts-dejavu-core xvfb xauth
+  # tests: media fixtures and real network peers
+  ffmpeg python3 tinyproxy nginx-light openssl curl ca-certificates
+  # benchmarks and fuzzing
+  wrk clang libclang-rt-14-dev time
+)
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "install-deps.sh: run as root (it calls apt-get)" >&2
+  exit 1
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+# Daemons that come with packages (nginx, tinyproxy) are started by the tests that need them, never at install.
+if [ ! -e /usr/sbin/policy-rc.d ]; then
+  printf '#!/bin/sh\nexit 101\n' > /usr/sbin/policy-rc.d
+  chmod +x /usr/sbin/policy-rc.d
+  trap 'rm -f /usr/sbin/policy-rc.d' EXIT
+fi
+apt-get update -q
+apt-get install -y -q --no-install-recommends "${packages[@]}"

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what Quillon needs, builds it and runs every test.
+#   test.sh             the ordinary build, in build/
+#   test.sh --sanitize  the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer, in build-asan/
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+if [ "${1:-}" = "--sanitize" ]; then
+  build_dir=build-asan
+  bash scripts/build.sh "$build_dir" -DQUILLON_SANITIZE=ON
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+else
+  build_dir=build
+  bash scripts/build.sh "$build_dir"
+fi
+ctest --test-dir "$build_dir" --output-on-failure --parallel 2

@@ -1,0 +1,15 @@
+#include "ProgramValues.h"
+
+namespace {
+ProgramValues values;
+}
+
+ProgramValues &Program()
+{
+    return values;
+}
+
+void ResetProgramValues()
+{
+    values = ProgramValues{};
+}
