@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang and runs one: fuzz.sh TARGET [libFuzzer options...]
+# e.g. fuzz.sh fuzz_response -runs=1000000
+set -euo pipefail
+cd "$(dirname "$0")/.."
+target=$1
+shift
+bash scripts/build.sh build-fuzz -DQUILLON_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang
+corpus=fuzz/corpus-$target
+mkdir -p "$corpus"
+exec "$(find build-fuzz/fuzz -type f -name "$target" -perm -u+x | head -n 1)" "$corpus" "$@"
