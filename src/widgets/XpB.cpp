@@ -76,6 +76,7 @@ void XpB::setEnabledCtrl(bool enabled)
     m_face.HasFocus = false;
     m_face.IsDown = false;
     m_face.IsOver = false;
+    m_pointerIn = false;
     Refresh();
 }
 
@@ -164,6 +165,7 @@ void XpB::PointerEntered(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifie
 {
     m_face.IsDown = buttons == Qt::LeftButton;
     m_face.IsOver = true;
+    m_pointerIn = true;
     emit MouseIn(ShiftState(modifiers));
     Refresh();
 }
@@ -172,6 +174,7 @@ void XpB::PointerLeft(Qt::KeyboardModifiers modifiers)
 {
     m_face.IsOver = false;
     m_face.IsDown = false;
+    m_pointerIn = false;
     emit MouseOut(ShiftState(modifiers));
     Refresh();
 }
@@ -184,16 +187,21 @@ void XpB::mouseMoveEvent(QMouseEvent *event)
     const QPointer<XpB> self(this);
     if (!m_face.IsOver && inside)
         PointerEntered(event->buttons(), event->modifiers());
-    else if (m_face.IsOver && !inside)
+    else if (!inside && PointerMayBeIn())
         PointerLeft(event->modifiers());
     if (self)
         emit MouseMove(MouseButtonCode(event->buttons()), ShiftState(event->modifiers()),
                        float(event->position().x()), float(event->position().y()));
 }
 
+bool XpB::PointerMayBeIn() const
+{
+    return m_face.IsOver || m_face.IsDown || m_pointerIn;
+}
+
 void XpB::leaveEvent(QEvent *)
 {
-    if (m_face.IsOver)
+    if (isEnabled() && PointerMayBeIn())
         PointerLeft(QGuiApplication::keyboardModifiers());
 }
 

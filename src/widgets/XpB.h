@@ -102,11 +102,15 @@ private:
     void SetAccessKey();
     void PointerEntered(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
     void PointerLeft(Qt::KeyboardModifiers modifiers);
+    bool PointerMayBeIn() const;
     // The release of a mouse button (or of Space, as button 1); clicks when clickHere is true.
     void Release(qint16 button, qint16 shift, QPointF at, bool clickHere);
 
     XpBFace m_face;
     bool m_enabledCtrl = true;
+    // Focus and releases clear IsOver while the pointer stays over the button; this remembers that
+    // MouseIn was raised, so that leaving still raises MouseOut and drops a press.
+    bool m_pointerIn = false;
     QChar m_accessKey;
     int m_shortcutId = 0;
 };
