@@ -16,6 +16,6 @@ std::optional<QByteArray> ReadFileForRewrite(const QString &path, QString *error
 
 // Puts the content into the file through a temporary file in the same folder that is renamed over it, so the
 // file is at every moment either the old one or the new one. A new file is readable by its owner only, as it
-// holds the proxy password; an existing file keeps its permissions. On failure the old file is untouched, no
+// holds the proxy password; an existing file keeps its permissions (and, where allowed, its owner). On failure the old file is untouched, no
 // temporary file is left behind, and error tells why.
 bool ReplaceFileContent(const QString &path, const QByteArray &content, QString *error);
