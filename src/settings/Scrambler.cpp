@@ -42,22 +42,23 @@ QByteArray ScrambleWithKey(QByteArrayView plain, int key, int permissions)
 QList<int> UsableKeys(QByteArrayView plain, int permissions)
 {
     QList<int> keys;
+    QList<int> keysMakingQuotes;
     for (int key = kLowestKey; key <= kHighestKey; ++key) {
         const QByteArray scrambled = ScrambleWithKey(plain, key, permissions);
-        if (scrambled.isEmpty())
-            continue;
-        // A double quote made from a password character is refused as it always was; the file would keep
-        // most of them, but texts written this way also load in earlier versions of the program.
-        if (scrambled.first(plain.size()).contains(kDoubleQuote))
-            continue;
-        if (!IsValueKept(scrambled))
+        if (scrambled.isEmpty() || !IsValueKept(scrambled))
             continue;
         // A NUL in the password would unscramble to the end of it.
         if (UnscrambleWithKey(scrambled.first(plain.size()), key + permissions) != plain)
             continue;
-        keys.append(key);
+        if (scrambled.first(plain.size()).contains(kDoubleQuote))
+            keysMakingQuotes.append(key);
+        else
+            keys.append(key);
     }
-    return keys;
+    // Password characters have always been kept from turning into double quotes, and texts without them
+    // are preferred. The file keeps a quote inside a value, though, so when every other key is ruled out
+    // (a "!" beside a "ю", which only the key 1 can raise) a quote is better than losing the password.
+    return keys.isEmpty() ? keysMakingQuotes : keys;
 }
 
 QString DescribeUnusablePassword(const QString &plain, int permissions)

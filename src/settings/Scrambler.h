@@ -16,9 +16,10 @@ inline constexpr int kHighestKey = 128;
 // empty password).
 QByteArray ScrambleWithKey(QByteArrayView plain, int key, int permissions);
 
-// The keys that give a text the settings file keeps: every code fits, no password character turns into a
-// double quote, the whole text reads back from the file unchanged (no blanks at its ends, no line breaks,
-// no quotes that pair up, not cut for length) and unscrambles to the password. In ascending order.
+// The keys that give a text the settings file keeps: every code fits, the whole text reads back from the
+// file unchanged (no blanks at its ends, no line breaks, no quotes that pair up, not cut for length) and
+// unscrambles to the password. Among them, those that turn no password character into a double quote; only
+// when there are none, those that do. In ascending order.
 QList<int> UsableKeys(QByteArrayView plain, int permissions);
 
 // Why UsableKeys found nothing for this password, for the user to read; begins with a blank so it can
