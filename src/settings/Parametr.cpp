@@ -11,8 +11,8 @@ namespace {
 
 // Said after the scrambler's own description, so the user knows what happens to the password now.
 const QString kPasswordNotKept = QStringLiteral(
-    " The password is used until the program is closed, but it is not saved in options.ini: enter it again "
-    "after the next start.");
+    " Пароль будет использоваться до закрытия программы, но не сохранён в options.ini: после следующего "
+    "запуска введите его снова.");
 
 IniEntry Entry(const char *section, const char *key, const QByteArray &value)
 {

@@ -65,27 +65,27 @@ QString DescribeUnusablePassword(const QString &plain, int permissions)
 {
     for (qsizetype at = 0; at < plain.size(); ++at) {
         if (!Windows1251::CodeOf(plain[at]))
-            return QStringLiteral(" the character %1 has no Windows-1251 code, so the settings file cannot hold it.")
+            return QStringLiteral(" символ %1 отсутствует в кодировке Windows-1251, файл настроек не может его хранить.")
                 .arg(DescribeCharacterAt(plain, at));
     }
     const qsizetype nul = plain.indexOf(QChar(0));
     if (nul >= 0)
-        return QStringLiteral(" the password holds the character %1, which cannot be stored.")
+        return QStringLiteral(" пароль содержит символ %1, который невозможно сохранить.")
             .arg(DescribeCharacterAt(plain, nul));
     if (permissions + kLowestKey > 255)
-        return QStringLiteral(" overflow: the permissions %1 leave no room for a key.").arg(permissions);
+        return QStringLiteral(" переполнение: значение Permissions %1 не оставляет места для ключа.").arg(permissions);
     for (qsizetype at = 0; at < plain.size(); ++at) {
         const int code = *Windows1251::CodeOf(plain[at]);
         if (code + kLowestKey + permissions > 255)
-            return QStringLiteral(" overflow: the character %1 has the Windows-1251 code %2, which no key can raise.")
+            return QStringLiteral(" переполнение: символ %1 имеет код %2 в Windows-1251, его нельзя зашифровать ни одним ключом.")
                 .arg(DescribeCharacterAt(plain, at))
                 .arg(code);
     }
     if (plain.size() + 1 > kIniValueLimit)
-        return QStringLiteral(" the password is longer than %1 characters, the most the settings file keeps.")
+        return QStringLiteral(" пароль длиннее %1 символов, больше файл настроек не хранит.")
             .arg(kIniValueLimit - 1);
-    return QStringLiteral(" no key gives a scrambled text that the settings file keeps unchanged "
-                          "(the password holds control characters).");
+    return QStringLiteral(" ни один ключ не даёт зашифрованный текст, который файл настроек сохранит без "
+                          "изменений (пароль содержит управляющие символы).");
 }
 
 QByteArray UnscrambleWithKey(QByteArrayView scrambled, int key)

@@ -257,7 +257,7 @@ void TestParametr::passwordThatCannotBeKept()
     QVERIFY(!outcome.PasswordKept);
     QVERIFY(outcome.Notice.startsWith(QStringLiteral("Error creating password: ")));
     QVERIFY2(outcome.Notice.contains(named), qPrintable(outcome.Notice));
-    QVERIFY(outcome.Notice.contains(QStringLiteral("not saved")));
+    QVERIFY(outcome.Notice.contains(QStringLiteral("не сохранён в options.ini")));
     QCOMPARE(Program().ProxyPass, password);
     QCOMPARE(ini.RINI("Network", "ProxyPass"), QByteArray());
     QCOMPARE(ini.RINI("Network", "ProxyLogin"), QByteArray("u"));
