@@ -70,6 +70,8 @@ private slots:
     void twentyRedirectsInRowAreFollowed();
     void theTwentyFirstRedirectIsRefused();
     void aNewTransferStartsANewChain();
+    void stopEndsTheChain();
+    void barePathKeepsThePreviousPage();
     void redirectToHttpsEndsWithAClearError();
     void answersThatEndInError_data();
     void answersThatEndInError();
@@ -360,6 +362,58 @@ void TestDC::aNewTransferStartsANewChain()
     QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
     QCOMPARE(recorder.events.last(), u"OK:ok"_s);
     QCOMPARE(recorder.events.filter(u"OK:redirect"_s).size(), 15);
+}
+
+void TestDC::stopEndsTheChain()
+{
+    // Twenty redirects followed; the client then stops and sets the twentieth address itself: that is a
+    // new chain, so the redirect it meets next is followed, not refused.
+    ScriptedServer server;
+    QVERIFY(server.Listen());
+    AddRedirects(server, DC::kMaxRedirectsInRow + 1);
+    server.AddScript({S::Send(kOkAnswer), S::Close()});
+    DC dc;
+    DCRecorder recorder(dc);
+    int redirects = 0;
+    connect(&dc, &DC::DownOK, &dc, [&dc, &redirects](const QByteArray &data) {
+        if (Program().DownloadStage != 2)
+            return;
+        if (++redirects == DC::kMaxRedirectsInRow)
+            dc.Stopped();
+        Program().DownloadStage = 3;
+        dc.setURLmode(true);
+        dc.setURL(Windows1251::Decode(data));
+    });
+    dc.setURLmode(true);
+    dc.setURL(Url(server, u"/"_s));
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
+    QCOMPARE(recorder.events.last(), u"OK:ok"_s);
+    QCOMPARE(redirects, DC::kMaxRedirectsInRow + 1);
+    QVERIFY(recorder.events.filter(u"Error:"_s).isEmpty());
+}
+
+void TestDC::barePathKeepsThePreviousPage()
+{
+    // A bare path set by the client reuses the previous server and page: only a redirect puts a new
+    // path in place before the address is set.
+    ScriptedServer server;
+    QVERIFY(server.Listen());
+    server.AddScript({S::Send(kOkAnswer), S::Close()});
+    server.AddScript({S::Send(kOkAnswer), S::Close()});
+    DC dc;
+    DCRecorder recorder(dc);
+    dc.setURLmode(true);
+    dc.setURL(Url(server, u"/x"_s));
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
+    recorder.events.clear();
+    dc.setURL(u"/video.flv"_s);
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
+    QCOMPARE(recorder.events.last(), u"OK:ok"_s);
+    QCOMPARE(dc.URL(), u"/video.flv"_s);
+    QCOMPARE(dc.ServerName(), server.HostAndPort());
+    QCOMPARE(dc.PageName(), u"/x"_s);
+    QTRY_COMPARE_WITH_TIMEOUT(server.Requests().size(), 2, kWait);
+    QVERIFY(server.Requests().at(1).startsWith("GET /x HTTP/1.0\r\n"));
 }
 
 void TestDC::redirectToHttpsEndsWithAClearError()
