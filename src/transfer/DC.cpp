@@ -164,6 +164,8 @@ void DC::Connect()
         if (current != generation)
             return;
         input.target = EncodeRequestTarget(Program().PageName);
+        if (input.target.isEmpty())
+            input.target = "/";
     } else if (pageAddressProvider) {
         input.pageAddress = pageAddressProvider();
         if (current != generation)

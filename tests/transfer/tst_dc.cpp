@@ -24,6 +24,7 @@ private slots:
     void aNewTransferStartsANewChain();
     void stopEndsTheChain();
     void barePathKeepsThePreviousPage();
+    void barePathWithNoPageAsksForTheRoot();
     void redirectToHttpsEndsWithAClearError();
 };
 
@@ -334,6 +335,22 @@ void TestDC::barePathKeepsThePreviousPage()
     QCOMPARE(dc.PageName(), u"/x"_s);
     QTRY_COMPARE_WITH_TIMEOUT(server.Requests().size(), 2, kWait);
     QVERIFY(server.Requests().at(1).startsWith("GET /x HTTP/1.0\r\n"));
+}
+
+void TestDC::barePathWithNoPageAsksForTheRoot()
+{
+    ScriptedServer server;
+    QVERIFY(server.Listen());
+    server.AddScript({S::Send(kOkAnswer), S::Close()});
+    Program().ServerName = server.HostAndPort();
+    Program().PageName = QString();
+    DC dc;
+    DCRecorder recorder(dc);
+    dc.setURLmode(true);
+    dc.setURL(u"/v.flv"_s);
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
+    QCOMPARE(recorder.events.last(), u"OK:ok"_s);
+    QTRY_VERIFY_WITH_TIMEOUT(server.Requests().value(0).startsWith("GET / HTTP/1.0\r\n"), kWait);
 }
 
 void TestDC::redirectToHttpsEndsWithAClearError()
