@@ -1,0 +1,670 @@
+#include "CPassword.h"
+#include "GradientBG.h"
+#include "INI.h"
+#include "LineShape.h"
+#include "Options.h"
+#include "Parametr.h"
+#include "ProgramValues.h"
+#include "XpB.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStyle>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+struct Message {
+    QString text;
+    QString title;
+    QMessageBox::Icon icon;
+};
+
+const QStringList ProxyCaptions = {QStringLiteral("Label2"), QStringLiteral("Label3"), QStringLiteral("Label4")};
+const QStringList ProxyLines = {QStringLiteral("Line1"), QStringLiteral("Line3"), QStringLiteral("Line7"),
+                                QStringLiteral("Line8")};
+const QStringList LoginCaptions = {QStringLiteral("Label5"), QStringLiteral("Label6")};
+const QStringList LoginLines = {QStringLiteral("Line2"), QStringLiteral("Line4"), QStringLiteral("Line5"),
+                                QStringLiteral("Line6")};
+
+QByteArray ReadAll(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+// The sections and keys of a settings file in the order the file holds them, "Section/Key" each.
+QStringList KeysOf(const QByteArray &content)
+{
+    QStringList keys;
+    QString section;
+    for (const QByteArray &raw : content.split('\n')) {
+        const QString line = QString::fromUtf8(raw).trimmed();
+        if (line.startsWith(QLatin1Char('[')))
+            section = line.mid(1, line.indexOf(QLatin1Char(']')) - 1);
+        else if (line.contains(QLatin1Char('=')))
+            keys << section + QLatin1Char('/') + line.left(line.indexOf(QLatin1Char('='))).trimmed();
+    }
+    return keys;
+}
+
+// The seven values the dialog edits; SavePath is not among them.
+QStringList EditedValues()
+{
+    const ProgramValues &v = Program();
+    return {v.UseProxy, v.ProxyName, v.ProxyPort, v.ProxyAuth, v.ProxyLogin, v.ProxyPass, v.CheckUpgrade};
+}
+
+} // namespace
+
+class TestOptions : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void windowAndControls_data();
+    void windowAndControls();
+    void backgroundCoversTheWindow();
+    void firstRunWithoutFile();
+    void groupsFollowTheBoxes_data();
+    void groupsFollowTheBoxes();
+    void clickingTheBoxesSwitchesTheGroups();
+    void clickingACaptionDoesNothing();
+    void storedFlagShows_data();
+    void storedFlagShows();
+    void fieldsShowTheValues();
+    void tabOrder();
+    void okWritesExactlyTheKeys();
+    void okWithProxyOffKeepsTheFields();
+    void okWithEmptyPassword();
+    void cancelLeavesFileAndValues_data();
+    void cancelLeavesFileAndValues();
+    void failedSaveTellsAndStaysOpen_data();
+    void failedSaveTellsAndStaysOpen();
+    void failedSaveThroughAMessageBox();
+    void passwordThatCannotBeKept();
+    void passwordIsEchoedAsStars();
+
+private:
+    Options *Open();
+    template <typename T> T *Child(const QString &name);
+    void PressButton(const QString &name);
+    void WriteFile(const QByteArray &content);
+
+    QTemporaryDir *m_dir = nullptr;
+    QString m_path;
+    INI m_ini;
+    Options *m_dialog = nullptr;
+    QList<Message> m_messages;
+};
+
+void TestOptions::init()
+{
+    ResetProgramValues();
+    Program().AppVersion = QStringLiteral("1.7");
+    m_dir = new QTemporaryDir;
+    QVERIFY(m_dir->isValid());
+    m_path = m_dir->filePath(QStringLiteral("options.ini"));
+    m_ini.FileName(m_path);
+    m_messages.clear();
+}
+
+void TestOptions::cleanup()
+{
+    delete m_dialog;
+    m_dialog = nullptr;
+    delete m_dir;
+    m_dir = nullptr;
+    ResetProgramValues();
+}
+
+Options *TestOptions::Open()
+{
+    delete m_dialog;
+    m_dialog = new Options(m_ini);
+    m_dialog->SetShowMessage([this](QWidget *owner, const QString &text, const QString &title, QMessageBox::Icon icon) {
+        QCOMPARE(owner, m_dialog);
+        m_messages << Message{text, title, icon};
+    });
+    m_dialog->show();
+    return m_dialog;
+}
+
+template <typename T> T *TestOptions::Child(const QString &name)
+{
+    T *child = m_dialog->findChild<T *>(name);
+    if (!child)
+        qFatal("No control %s", qPrintable(name));
+    return child;
+}
+
+// Space clicks an XpB wherever the pointer is.
+void TestOptions::PressButton(const QString &name)
+{
+    XpB *button = Child<XpB>(name);
+    button->setFocus();
+    QTest::keyClick(button, Qt::Key_Space);
+}
+
+void TestOptions::WriteFile(const QByteArray &content)
+{
+    QFile file(m_path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+void TestOptions::windowAndControls_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QRect>("box");
+
+    const auto row = [](const char *name, const char *kind, const QString &text, QRect box) {
+        QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(kind) << text << box;
+    };
+    row("Check1", "QCheckBox", QString(), QRect(12, 16, 13, 13));
+    row("Label1", "QLabel", QStringLiteral("Использовать HTTP-прокси"), QRect(28, 16, 144, 13));
+    row("Label2", "QLabel", QStringLiteral("Адрес:"), QRect(24, 40, 34, 13));
+    row("Text1", "QLineEdit", QString(), QRect(60, 36, 93, 19));
+    row("Label3", "QLabel", QStringLiteral("Порт:"), QRect(164, 40, 28, 13));
+    row("Text2", "QLineEdit", QString(), QRect(196, 36, 33, 19));
+    row("Check2", "QCheckBox", QString(), QRect(24, 60, 13, 13));
+    row("Label4", "QLabel", QStringLiteral("Авторизация на прокси"), QRect(40, 60, 120, 13));
+    row("Label5", "QLabel", QStringLiteral("Логин:"), QRect(32, 88, 34, 13));
+    row("Text3", "QLineEdit", QString(), QRect(68, 84, 49, 19));
+    row("Label6", "QLabel", QStringLiteral("Пароль:"), QRect(128, 88, 41, 13));
+    row("Text4", "QLineEdit", QString(), QRect(172, 84, 49, 19));
+    row("XpB1", "XpB", QStringLiteral("OK"), QRect(68, 152, 81, 21));
+    row("XpB2", "XpB", QStringLiteral("Отмена"), QRect(156, 152, 81, 21));
+    row("Check3", "QCheckBox", QString(), QRect(24, 128, 13, 13));
+    row("Label7", "QLabel", QStringLiteral("Проверять наличие новой версии"), QRect(40, 128, 171, 13));
+    row("Line1", "LineShape", QString(), QRect(16, 24, 1, 97));
+    row("Line3", "LineShape", QString(), QRect(176, 24, 61, 1));
+    row("Line7", "LineShape", QString(), QRect(236, 24, 1, 97));
+    row("Line8", "LineShape", QString(), QRect(16, 120, 221, 1));
+    row("Line2", "LineShape", QString(), QRect(28, 68, 1, 45));
+    row("Line4", "LineShape", QString(), QRect(164, 68, 65, 1));
+    row("Line5", "LineShape", QString(), QRect(228, 68, 1, 45));
+    row("Line6", "LineShape", QString(), QRect(28, 112, 201, 1));
+}
+
+void TestOptions::windowAndControls()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, kind);
+    QFETCH(QString, text);
+    QFETCH(QRect, box);
+
+    Open();
+    QCOMPARE(m_dialog->objectName(), QStringLiteral("Options"));
+    QCOMPARE(m_dialog->windowTitle(), QStringLiteral("Настройки"));
+    QWidget *control = Child<QWidget>(name);
+    QCOMPARE(control->metaObject()->className(), kind);
+    if (auto *label = qobject_cast<QLabel *>(control)) {
+        QCOMPARE(label->text(), text);
+        // A label may grow to the right for a wide font, never move.
+        QCOMPARE(label->pos(), box.topLeft());
+        QCOMPARE(label->height(), box.height());
+        QVERIFY(label->width() >= box.width());
+        QVERIFY(label->width() >= label->sizeHint().width());
+    } else {
+        QCOMPARE(control->geometry(), box);
+    }
+    if (auto *button = qobject_cast<XpB *>(control))
+        QCOMPARE(button->Caption(), text);
+    if (auto *check = qobject_cast<QCheckBox *>(control))
+        QVERIFY(check->text().isEmpty());
+}
+
+void TestOptions::backgroundCoversTheWindow()
+{
+    Open();
+    QCOMPARE(m_dialog->size(), QSize(243, 179));
+    QCOMPARE(m_dialog->minimumSize(), m_dialog->maximumSize());
+    QVERIFY(!(m_dialog->windowFlags() & Qt::WindowMinMaxButtonsHint));
+    auto *background = Child<GradientBG>(QStringLiteral("BG"));
+    QCOMPARE(background->geometry(), m_dialog->rect());
+    // Lowest of the window's controls, so it hides none of them.
+    QWidget *lowest = nullptr;
+    for (QObject *child : m_dialog->children()) {
+        if ((lowest = qobject_cast<QWidget *>(child)))
+            break;
+    }
+    QCOMPARE(lowest, background);
+    QVERIFY(background->TopColor() != background->BottomColor());
+
+    // The window's corners show the two ends of the gradient.
+    const QImage shot = m_dialog->grab().toImage();
+    QCOMPARE(shot.pixelColor(1, 1).rgb(), background->TopColor().rgb());
+    QCOMPARE(shot.pixelColor(shot.width() - 2, shot.height() - 2).rgb(), background->BottomColor().rgb());
+}
+
+void TestOptions::firstRunWithoutFile()
+{
+    LoadSettings(m_ini);
+    Open();
+    for (const char *name : {"Text1", "Text2", "Text3", "Text4"})
+        QCOMPARE(Child<QLineEdit>(QLatin1String(name))->text(), QString());
+    for (const char *name : {"Check1", "Check2", "Check3"})
+        QVERIFY(!Child<QCheckBox>(QLatin1String(name))->isChecked());
+    for (const char *name : {"Text1", "Text2", "Check2", "Text3", "Text4"})
+        QVERIFY2(!Child<QWidget>(QLatin1String(name))->isEnabled(), name);
+    for (const char *name : {"Check1", "Check3", "XpB1", "XpB2"})
+        QVERIFY2(Child<QWidget>(QLatin1String(name))->isEnabled(), name);
+    for (const QString &name : ProxyCaptions + LoginCaptions)
+        QCOMPARE(Child<QLabel>(name)->palette().color(QPalette::WindowText), Options::DisabledColor());
+    for (const QString &name : ProxyLines + LoginLines)
+        QCOMPARE(Child<LineShape>(name)->BorderColor(), Options::DisabledColor());
+    for (const char *name : {"Label1", "Label7"})
+        QCOMPARE(Child<QLabel>(QLatin1String(name))->palette().color(QPalette::WindowText), Options::EnabledColor());
+    QCOMPARE(Options::DisabledColor(), QColor(128, 128, 128));
+    QCOMPARE(Options::EnabledColor(), QColor(0, 0, 0));
+    // Opening the dialog writes nothing.
+    QVERIFY(!QFile::exists(m_path));
+}
+
+void TestOptions::groupsFollowTheBoxes_data()
+{
+    QTest::addColumn<QString>("useProxy");
+    QTest::addColumn<QString>("proxyAuth");
+    QTest::addColumn<bool>("proxyGroup");
+    QTest::addColumn<bool>("loginGroup");
+
+    QTest::newRow("both off") << "0" << "0" << false << false;
+    QTest::newRow("authorisation without proxy") << "0" << "1" << false << false;
+    QTest::newRow("proxy without authorisation") << "1" << "0" << true << false;
+    QTest::newRow("both on") << "1" << "1" << true << true;
+}
+
+void TestOptions::groupsFollowTheBoxes()
+{
+    QFETCH(QString, useProxy);
+    QFETCH(QString, proxyAuth);
+    QFETCH(bool, proxyGroup);
+    QFETCH(bool, loginGroup);
+
+    Program().UseProxy = useProxy;
+    Program().ProxyAuth = proxyAuth;
+    Program().ProxyLogin = QStringLiteral("user");
+    Open();
+
+    const QColor proxyColor = proxyGroup ? Options::EnabledColor() : Options::DisabledColor();
+    const QColor loginColor = loginGroup ? Options::EnabledColor() : Options::DisabledColor();
+    for (const char *name : {"Text1", "Text2", "Check2"})
+        QCOMPARE(Child<QWidget>(QLatin1String(name))->isEnabled(), proxyGroup);
+    for (const char *name : {"Text3", "Text4"})
+        QCOMPARE(Child<QWidget>(QLatin1String(name))->isEnabled(), loginGroup);
+    for (const QString &name : ProxyCaptions)
+        QCOMPARE(Child<QLabel>(name)->palette().color(QPalette::WindowText), proxyColor);
+    for (const QString &name : ProxyLines)
+        QCOMPARE(Child<LineShape>(name)->BorderColor(), proxyColor);
+    for (const QString &name : LoginCaptions)
+        QCOMPARE(Child<QLabel>(name)->palette().color(QPalette::WindowText), loginColor);
+    for (const QString &name : LoginLines)
+        QCOMPARE(Child<LineShape>(name)->BorderColor(), loginColor);
+    // A disabled box keeps its mark, and disabling clears no field.
+    QCOMPARE(Child<QCheckBox>(QStringLiteral("Check2"))->isChecked(), proxyAuth == QLatin1String("1"));
+    QCOMPARE(Child<QLineEdit>(QStringLiteral("Text3"))->text(), QStringLiteral("user"));
+}
+
+void TestOptions::clickingTheBoxesSwitchesTheGroups()
+{
+    Program().UseProxy = QStringLiteral("1");
+    Program().ProxyAuth = QStringLiteral("1");
+    Program().ProxyName = QStringLiteral("proxy.lan");
+    Open();
+    auto *check1 = Child<QCheckBox>(QStringLiteral("Check1"));
+    auto *check2 = Child<QCheckBox>(QStringLiteral("Check2"));
+    auto *text1 = Child<QLineEdit>(QStringLiteral("Text1"));
+    auto *text4 = Child<QLineEdit>(QStringLiteral("Text4"));
+    QVERIFY(text4->isEnabled());
+
+    QTest::mouseClick(check1, Qt::LeftButton);
+    QVERIFY(!check1->isChecked());
+    QVERIFY(!text1->isEnabled());
+    QVERIFY(!check2->isEnabled());
+    QVERIFY(check2->isChecked());
+    QVERIFY(!text4->isEnabled());
+    QCOMPARE(text1->text(), QStringLiteral("proxy.lan"));
+    QCOMPARE(Child<LineShape>(QStringLiteral("Line5"))->BorderColor(), Options::DisabledColor());
+
+    QTest::mouseClick(check1, Qt::LeftButton);
+    QVERIFY(text1->isEnabled());
+    QVERIFY(text4->isEnabled());
+
+    QTest::mouseClick(check2, Qt::LeftButton);
+    QVERIFY(!check2->isChecked());
+    QVERIFY(text1->isEnabled());
+    QVERIFY(!text4->isEnabled());
+    QCOMPARE(Child<QLabel>(QStringLiteral("Label6"))->palette().color(QPalette::WindowText),
+             Options::DisabledColor());
+    QCOMPARE(Child<QLabel>(QStringLiteral("Label4"))->palette().color(QPalette::WindowText),
+             Options::EnabledColor());
+
+    // The keyboard toggles as the mouse does.
+    check2->setFocus();
+    QTest::keyClick(check2, Qt::Key_Space);
+    QVERIFY(text4->isEnabled());
+}
+
+void TestOptions::clickingACaptionDoesNothing()
+{
+    Open();
+    for (const char *name : {"Label1", "Label4", "Label7"})
+        QTest::mouseClick(Child<QLabel>(QLatin1String(name)), Qt::LeftButton);
+    for (const char *name : {"Check1", "Check2", "Check3"})
+        QVERIFY(!Child<QCheckBox>(QLatin1String(name))->isChecked());
+}
+
+void TestOptions::storedFlagShows_data()
+{
+    QTest::addColumn<QString>("flag");
+    QTest::addColumn<bool>("checked");
+
+    QTest::newRow("1") << "1" << true;
+    QTest::newRow("0") << "0" << false;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("2, the greyed state") << "2" << false;
+    QTest::newRow("abc") << "abc" << false;
+    QTest::newRow("-1") << "-1" << false;
+    QTest::newRow("leading blank") << " 1" << true;
+    QTest::newRow("number then letters") << "1abc" << true;
+    QTest::newRow("1.4 rounds to 1") << "1.4" << true;
+    QTest::newRow("0.6 rounds to 1") << "0.6" << true;
+    QTest::newRow("0.5 rounds to 0") << "0.5" << false;
+    QTest::newRow("1.5 rounds to 2") << "1.5" << false;
+    QTest::newRow("hexadecimal") << "&H1" << true;
+    QTest::newRow("too large for a number") << "1e999" << false;
+    QTest::newRow("huge integer") << "99999999999999999999" << false;
+}
+
+void TestOptions::storedFlagShows()
+{
+    QFETCH(QString, flag);
+    QFETCH(bool, checked);
+
+    QCOMPARE(Options::ShowsChecked(flag), checked);
+    Program().UseProxy = flag;
+    Program().ProxyAuth = flag;
+    Program().CheckUpgrade = flag;
+    Open();
+    for (const char *name : {"Check1", "Check2", "Check3"}) {
+        QCOMPARE(Child<QCheckBox>(QLatin1String(name))->checkState(), checked ? Qt::Checked : Qt::Unchecked);
+        QVERIFY(!Child<QCheckBox>(QLatin1String(name))->isTristate());
+    }
+    QCOMPARE(Child<QLineEdit>(QStringLiteral("Text4"))->isEnabled(), checked);
+}
+
+void TestOptions::fieldsShowTheValues()
+{
+    Program().ProxyName = QStringLiteral("прокси.рф");
+    Program().ProxyPort = QStringLiteral("not a port");
+    Program().ProxyLogin = QStringLiteral("Вася");
+    Program().ProxyPass = QStringLiteral("p@ss word");
+    Open();
+    QCOMPARE(Child<QLineEdit>(QStringLiteral("Text1"))->text(), QStringLiteral("прокси.рф"));
+    QCOMPARE(Child<QLineEdit>(QStringLiteral("Text2"))->text(), QStringLiteral("not a port"));
+    QCOMPARE(Child<QLineEdit>(QStringLiteral("Text3"))->text(), QStringLiteral("Вася"));
+    QCOMPARE(Child<QLineEdit>(QStringLiteral("Text4"))->text(), QStringLiteral("p@ss word"));
+}
+
+void TestOptions::tabOrder()
+{
+    Program().UseProxy = QStringLiteral("1");
+    Program().ProxyAuth = QStringLiteral("1");
+    Open();
+    QApplication::setActiveWindow(m_dialog);
+    QVERIFY(QTest::qWaitForWindowActive(m_dialog));
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Check1"));
+
+    QStringList order;
+    for (int i = 0; i < 9; ++i) {
+        order << QApplication::focusWidget()->objectName();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QCOMPARE(order, QStringList({"Check1", "Text1", "Text2", "Check2", "Text3", "Text4", "XpB1", "XpB2", "Check3"}));
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Check1"));
+
+    // Disabled groups are passed over.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("XpB1"));
+}
+
+void TestOptions::okWritesExactlyTheKeys()
+{
+    Program().SavePath = QStringLiteral("/home/user/Видео/");
+    Open();
+    QTest::mouseClick(Child<QCheckBox>(QStringLiteral("Check1")), Qt::LeftButton);
+    QTest::mouseClick(Child<QCheckBox>(QStringLiteral("Check2")), Qt::LeftButton);
+    QTest::mouseClick(Child<QCheckBox>(QStringLiteral("Check3")), Qt::LeftButton);
+    QTest::keyClicks(Child<QLineEdit>(QStringLiteral("Text1")), QStringLiteral("proxy.lan"));
+    QTest::keyClicks(Child<QLineEdit>(QStringLiteral("Text2")), QStringLiteral("3128"));
+    // QTest types Latin-1 only.
+    Child<QLineEdit>(QStringLiteral("Text3"))->setText(QStringLiteral("Пётр"));
+    QTest::keyClicks(Child<QLineEdit>(QStringLiteral("Text4")), QStringLiteral("s3cret"));
+    PressButton(QStringLiteral("XpB1"));
+
+    QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
+    QVERIFY(!m_dialog->isVisible());
+    QVERIFY(m_messages.isEmpty());
+
+    const QByteArray content = ReadAll(m_path);
+    QCOMPARE(KeysOf(content),
+             QStringList({"Network/UseProxy", "Network/ProxyName", "Network/ProxyPort", "Network/ProxyAuth",
+                          "Network/ProxyLogin", "Network/ProxyPass", "Version/CheckUpgrade", "Save/SavePath"}));
+    QCOMPARE(m_ini.RINI("Network", "UseProxy"), QByteArray("1"));
+    QCOMPARE(m_ini.RINI("Network", "ProxyName"), QByteArray("proxy.lan"));
+    QCOMPARE(m_ini.RINI("Network", "ProxyPort"), QByteArray("3128"));
+    QCOMPARE(m_ini.RINI("Network", "ProxyAuth"), QByteArray("1"));
+    QCOMPARE(m_ini.RINI("Network", "ProxyLogin"), QStringLiteral("Пётр").toUtf8());
+    QCOMPARE(m_ini.RINI("Version", "CheckUpgrade"), QByteArray("1"));
+    QCOMPARE(m_ini.RINI("Save", "SavePath"), QStringLiteral("/home/user/Видео/").toUtf8());
+    // The password is in the file only scrambled.
+    QVERIFY(!content.contains("s3cret"));
+    QCOMPARE(ProgramPassword().Decrypt(m_ini.RINI("Network", "ProxyPass")), QStringLiteral("s3cret"));
+
+    QCOMPARE(EditedValues(), QStringList({"1", "proxy.lan", "3128", "1", "Пётр", "s3cret", "1"}));
+    QCOMPARE(Program().SavePath, QStringLiteral("/home/user/Видео/"));
+
+    // What was saved is what the next start loads.
+    ResetProgramValues();
+    LoadSettings(m_ini);
+    QCOMPARE(EditedValues(), QStringList({"1", "proxy.lan", "3128", "1", "Пётр", "s3cret", "1"}));
+}
+
+void TestOptions::okWithProxyOffKeepsTheFields()
+{
+    Program().UseProxy = QStringLiteral("1");
+    Program().ProxyName = QStringLiteral("proxy.lan");
+    Program().ProxyPort = QStringLiteral("8080");
+    Program().ProxyAuth = QStringLiteral("1");
+    Program().ProxyLogin = QStringLiteral("user");
+    Program().ProxyPass = QStringLiteral("pw");
+    Open();
+    QTest::mouseClick(Child<QCheckBox>(QStringLiteral("Check1")), Qt::LeftButton);
+    PressButton(QStringLiteral("XpB1"));
+
+    QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
+    QCOMPARE(m_ini.RINI("Network", "UseProxy"), QByteArray("0"));
+    QCOMPARE(m_ini.RINI("Network", "ProxyName"), QByteArray("proxy.lan"));
+    QCOMPARE(m_ini.RINI("Network", "ProxyPort"), QByteArray("8080"));
+    QCOMPARE(m_ini.RINI("Network", "ProxyAuth"), QByteArray("1"));
+    QCOMPARE(m_ini.RINI("Network", "ProxyLogin"), QByteArray("user"));
+    QCOMPARE(ProgramPassword().Decrypt(m_ini.RINI("Network", "ProxyPass")), QStringLiteral("pw"));
+    QCOMPARE(m_ini.RINI("Version", "CheckUpgrade"), QByteArray("0"));
+    QCOMPARE(Program().UseProxy, QStringLiteral("0"));
+}
+
+void TestOptions::okWithEmptyPassword()
+{
+    Program().ProxyPass = QStringLiteral("old");
+    Program().UseProxy = QStringLiteral("1");
+    Program().ProxyAuth = QStringLiteral("1");
+    Open();
+    Child<QLineEdit>(QStringLiteral("Text4"))->clear();
+    PressButton(QStringLiteral("XpB1"));
+    QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
+    QVERIFY(ReadAll(m_path).contains("ProxyPass="));
+    QCOMPARE(m_ini.RINI("Network", "ProxyPass"), QByteArray());
+    QCOMPARE(Program().ProxyPass, QString());
+}
+
+void TestOptions::cancelLeavesFileAndValues_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Cancel") << "XpB2";
+    QTest::newRow("close box") << "close";
+    QTest::newRow("Escape") << "Escape";
+}
+
+void TestOptions::cancelLeavesFileAndValues()
+{
+    QFETCH(QString, how);
+
+    const QByteArray before = "; mine\n[Network]\nUseProxy=1\nProxyName=a.b\n[Save]\nSavePath=/v/\n";
+    WriteFile(before);
+    LoadSettings(m_ini);
+    const QStringList valuesBefore = EditedValues();
+    Open();
+    QTest::mouseClick(Child<QCheckBox>(QStringLiteral("Check1")), Qt::LeftButton);
+    QTest::mouseClick(Child<QCheckBox>(QStringLiteral("Check3")), Qt::LeftButton);
+    QTest::keyClicks(Child<QLineEdit>(QStringLiteral("Text2")), QStringLiteral("99"));
+
+    if (how == QLatin1String("close"))
+        QVERIFY(m_dialog->close());
+    else if (how == QLatin1String("Escape"))
+        QTest::keyClick(Child<QLineEdit>(QStringLiteral("Text2")), Qt::Key_Escape);
+    else
+        PressButton(how);
+
+    QVERIFY(!m_dialog->isVisible());
+    QCOMPARE(m_dialog->result(), int(QDialog::Rejected));
+    QCOMPARE(ReadAll(m_path), before);
+    QCOMPARE(EditedValues(), valuesBefore);
+    QVERIFY(m_messages.isEmpty());
+}
+
+void TestOptions::failedSaveTellsAndStaysOpen_data()
+{
+    QTest::addColumn<bool>("fileInPlaceOfFolder");
+    QTest::newRow("folder missing") << false;
+    QTest::newRow("a file where the folder should be") << true;
+}
+
+void TestOptions::failedSaveTellsAndStaysOpen()
+{
+    QFETCH(bool, fileInPlaceOfFolder);
+
+    const QString folder = m_dir->filePath(QStringLiteral("gone"));
+    if (fileInPlaceOfFolder) {
+        QFile blocker(folder);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+    }
+    m_ini.FileName(folder + QStringLiteral("/options.ini"));
+    Program().UseProxy = QStringLiteral("0");
+    Program().ProxyName = QStringLiteral("old.host");
+    Program().ProxyPass = QStringLiteral("oldpw");
+    const QStringList valuesBefore = EditedValues();
+
+    Open();
+    QTest::mouseClick(Child<QCheckBox>(QStringLiteral("Check1")), Qt::LeftButton);
+    QTest::mouseClick(Child<QCheckBox>(QStringLiteral("Check2")), Qt::LeftButton);
+    Child<QLineEdit>(QStringLiteral("Text1"))->setText(QStringLiteral("new.host"));
+    Child<QLineEdit>(QStringLiteral("Text4"))->setText(QStringLiteral("Tajna-77"));
+    PressButton(QStringLiteral("XpB1"));
+
+    QCOMPARE(m_messages.size(), 1);
+    const Message &message = m_messages.first();
+    QCOMPARE(message.title, QStringLiteral("Quillon 1.7"));
+    QCOMPARE(message.icon, QMessageBox::Warning);
+    QVERIFY2(message.text.startsWith(QStringLiteral("Не удалось сохранить настройки в файл options.ini.")),
+             qPrintable(message.text));
+    // The system's reason is in it.
+    QVERIFY2(message.text.contains(QStringLiteral("gone")), qPrintable(message.text));
+    QVERIFY(!message.text.contains(QStringLiteral("Tajna-77")));
+    QVERIFY(!message.title.contains(QStringLiteral("Tajna-77")));
+
+    QVERIFY(m_dialog->isVisible());
+    QCOMPARE(EditedValues(), valuesBefore);
+    QCOMPARE(Child<QLineEdit>(QStringLiteral("Text1"))->text(), QStringLiteral("new.host"));
+    QVERIFY(!QFile::exists(folder + QStringLiteral("/options.ini")));
+
+    // The user may still give up.
+    PressButton(QStringLiteral("XpB2"));
+    QVERIFY(!m_dialog->isVisible());
+    QCOMPARE(EditedValues(), valuesBefore);
+}
+
+void TestOptions::failedSaveThroughAMessageBox()
+{
+    m_ini.FileName(m_dir->filePath(QStringLiteral("missing/options.ini")));
+    m_dialog = new Options(m_ini);
+    m_dialog->show();
+
+    QString text;
+    QString title;
+    QWidget *parent = nullptr;
+    // Answers the message box from inside its own event loop.
+    QTimer::singleShot(0, this, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        text = box->text();
+        title = box->windowTitle();
+        parent = box->parentWidget();
+        box->button(QMessageBox::Ok)->click();
+    });
+    PressButton(QStringLiteral("XpB1"));
+
+    QVERIFY(text.startsWith(QStringLiteral("Не удалось сохранить настройки")));
+    QCOMPARE(title, QStringLiteral("Quillon 1.7"));
+    QCOMPARE(parent, m_dialog);
+    QVERIFY(m_dialog->isVisible());
+}
+
+void TestOptions::passwordThatCannotBeKept()
+{
+    // No key of the scrambler can hold a character outside Windows-1251.
+    const QString password = QStringLiteral("ключ密码");
+    Program().UseProxy = QStringLiteral("1");
+    Program().ProxyAuth = QStringLiteral("1");
+    Open();
+    Child<QLineEdit>(QStringLiteral("Text4"))->setText(password);
+    PressButton(QStringLiteral("XpB1"));
+
+    QCOMPARE(m_messages.size(), 1);
+    QCOMPARE(m_messages.first().title, QStringLiteral("Quillon 1.7"));
+    QVERIFY(m_messages.first().text.startsWith(CPassword::kCreateErrorHeading));
+    QVERIFY(!m_messages.first().text.contains(password));
+    // The other keys are written and the dialog closes; the password stays for this run only.
+    QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
+    QCOMPARE(m_ini.RINI("Network", "UseProxy"), QByteArray("1"));
+    QCOMPARE(ProgramPassword().Decrypt(m_ini.RINI("Network", "ProxyPass")), QString());
+    QCOMPARE(Program().ProxyPass, password);
+}
+
+void TestOptions::passwordIsEchoedAsStars()
+{
+    Program().ProxyPass = QStringLiteral("hunter2");
+    Open();
+    auto *text4 = Child<QLineEdit>(QStringLiteral("Text4"));
+    QCOMPARE(text4->echoMode(), QLineEdit::Password);
+    QCOMPARE(text4->displayText(), QStringLiteral("*******"));
+    QCOMPARE(text4->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, text4), int('*'));
+    // The other boxes show what they hold.
+    QCOMPARE(Child<QLineEdit>(QStringLiteral("Text3"))->echoMode(), QLineEdit::Normal);
+    QVERIFY(!m_dialog->windowTitle().contains(QStringLiteral("hunter2")));
+}
+
+QTEST_MAIN(TestOptions)
+#include "tst_options.moc"
