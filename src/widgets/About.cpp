@@ -1,0 +1,158 @@
+#include "About.h"
+
+#include "ClickLabel.h"
+#include "DotShape.h"
+#include "GradientBG.h"
+#include "LineShape.h"
+#include "LogoPicture.h"
+#include "ProgramValues.h"
+#include "Twips.h"
+#include "WindowLayout.h"
+#include "XpB.h"
+
+#include <QDesktopServices>
+#include <QLabel>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+
+const QColor HeadingColor(64, 64, 64);
+const QColor LinkColor(0, 0, 192);
+
+void OpenInBrowser(const QString &address)
+{
+    QDesktopServices::openUrl(QUrl(address));
+}
+
+void Colour(QLabel *label, const QColor &color)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, color);
+    label->setPalette(palette);
+}
+
+QLabel *MakeLabel(QLabel *label, const QString &name, const QRect &box)
+{
+    label->setObjectName(name);
+    PlaceLabel(label, box, true);
+    return label;
+}
+
+QLabel *MakeHeading(const QString &name, const QString &text, const QRect &box, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+    Colour(label, HeadingColor);
+    return MakeLabel(label, name, box);
+}
+
+ClickLabel *MakeLink(const QString &name, const QString &text, const QRect &box, QWidget *parent)
+{
+    auto *label = new ClickLabel(name, text, parent);
+    Colour(label, LinkColor);
+    label->setCursor(Qt::PointingHandCursor);
+    MakeLabel(label, name, box);
+    return label;
+}
+
+} // namespace
+
+About::About(const QString &webSiteHost, const QString &programPageHost, QWidget *parent)
+    : QDialog(parent),
+      m_openAddress(OpenInBrowser),
+      m_forum(ForumAddress(webSiteHost)),
+      m_site(SiteAddress(webSiteHost)),
+      m_programPage(ProgramPageAddress(programPageHost))
+{
+    setObjectName(QStringLiteral("About"));
+    setWindowTitle(QStringLiteral("About"));
+    setFont(WindowFont());
+    MakeFixedWindow(this, QSize(Px(3030), Px(3825)));
+    new GradientBG(BackgroundTop, BackgroundBottom, this);
+
+    new LogoPicture(QStringLiteral("Image1"), TwipPoint(240, 360), this);
+    // The dots are a control array, both named A; the index tells them apart.
+    m_dots[0] = new DotShape(QStringLiteral("A"), TwipRect(300, 360, 75, 75), this);
+    m_dots[1] = new DotShape(QStringLiteral("A"), TwipRect(360, 480, 75, 75), this);
+    m_dots[0]->setProperty("Index", 0);
+    m_dots[1]->setProperty("Index", 1);
+
+    new LineShape(QStringLiteral("Line1"), TwipPoint(120, 1080), TwipPoint(1800, 1080), this);
+    new LineShape(QStringLiteral("Line2"), TwipPoint(2760, 1080), TwipPoint(2940, 1080), this);
+    Label7 = MakeLabel(new QLabel(QStringLiteral("Версия 1.1"), this), QStringLiteral("Label7"),
+                       TwipRect(1860, 960, 825, 195));
+    MakeHeading(QStringLiteral("Label1"), QStringLiteral("Автор:"), TwipRect(1260, 1200, 600, 195), this);
+    auto *author = new QLabel(QStringLiteral("Команда Quillon"), this);
+    QFont bold = author->font();
+    bold.setBold(true);
+    author->setFont(bold);
+    MakeLabel(author, QStringLiteral("Label2"), TwipRect(60, 1440, 2910, 195));
+    MakeHeading(QStringLiteral("Label3"), QStringLiteral("Обсуждение программы:"), TwipRect(420, 1740, 2250, 195),
+                this);
+    Label4 = MakeLink(QStringLiteral("Label4"), QStringLiteral("Форум"), TwipRect(1200, 1980, 630, 195), this);
+    MakeHeading(QStringLiteral("Label5"), QStringLiteral("Официальный сайт:"), TwipRect(720, 2280, 1785, 195), this);
+    Label6 = MakeLink(QStringLiteral("Label6"), m_site, TwipRect(420, 2520, 2295, 195), this);
+    MakeHeading(QStringLiteral("Label8"), QStringLiteral("Справка и обновления"), TwipRect(540, 2820, 2040, 195),
+                this);
+    Label9 = MakeLink(QStringLiteral("Label9"), m_programPage, TwipRect(510, 3060, 2100, 195), this);
+
+    ok = new XpB(QStringLiteral("ok"), this);
+    ok->ReadProperties({{QStringLiteral("Caption"), QStringLiteral("OK")}, {QStringLiteral("ButtonStyle"), 3}});
+    ok->setGeometry(TwipRect(1440, 3420, 1455, 315));
+
+    ATimer = new QTimer(this);
+    ATimer->setObjectName(QStringLiteral("ATimer"));
+    ATimer->setInterval(800);
+
+    connect(ATimer, &QTimer::timeout, this, &About::ATimer_Timer);
+    connect(Label4, &ClickLabel::Click, this, [this] { OpenLink(m_forum); });
+    connect(Label6, &ClickLabel::Click, this, [this] { OpenLink(m_site); });
+    connect(Label9, &ClickLabel::Click, this, [this] { OpenLink(m_programPage); });
+    connect(ok, &XpB::Click, this, &QDialog::accept);
+
+    Form_Load();
+    ATimer->start();
+    ok->setFocus();
+}
+
+void About::SetOpenAddress(OpenAddress open)
+{
+    m_openAddress = open ? std::move(open) : OpenAddress(OpenInBrowser);
+}
+
+QString About::ForumAddress(const QString &webSiteHost)
+{
+    return QStringLiteral("http://") + webSiteHost + QStringLiteral("/forum/viewforum.php?f=10");
+}
+
+QString About::SiteAddress(const QString &webSiteHost)
+{
+    return QStringLiteral("http://") + webSiteHost;
+}
+
+QString About::ProgramPageAddress(const QString &programPageHost)
+{
+    return QStringLiteral("http://") + programPageHost;
+}
+
+void About::ATimer_Timer()
+{
+    // isVisibleTo rather than isVisible: the dots blink from the start, also before the window is shown.
+    m_dots[1]->setVisible(!m_dots[1]->isVisibleTo(this));
+    m_dots[0]->setVisible(!m_dots[0]->isVisibleTo(this));
+}
+
+void About::Form_Load()
+{
+    // The label was laid out for its design text; the real version may be wider.
+    Label7->setText(QStringLiteral("Версия ") + Program().AppVersion);
+    PlaceLabel(Label7, TwipRect(1860, 960, 825, 195), true);
+}
+
+void About::OpenLink(const QString &address)
+{
+    m_openAddress(address);
+}

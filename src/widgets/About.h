@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+#include <array>
+#include <functional>
+
+class ClickLabel;
+class DotShape;
+class QLabel;
+class QTimer;
+class XpB;
+
+// The window "About": the logo with its two blinking dots, the version, the author and three links to the
+// maker's pages, opened in the user's browser. Each opening is a fresh window.
+//
+// The main window opens it modally, giving the hosts of the maker's web site and of the program's own page
+// (each a host with an optional ":port") and the way it opens web addresses:
+//     About about(hosts.WebSite, hosts.ProgramPage, this);
+//     about.SetOpenAddress([this](const QString &address) { interaction.OpenAddress(address); });
+//     about.exec();
+class About : public QDialog {
+    Q_OBJECT
+
+public:
+    // Opens a web address; whether that worked is nobody's concern.
+    using OpenAddress = std::function<void(const QString &address)>;
+
+    About(const QString &webSiteHost, const QString &programPageHost, QWidget *parent = nullptr);
+
+    // Replaces the desktop's browser (QDesktopServices) as the way links are opened.
+    void SetOpenAddress(OpenAddress open);
+
+    // The three link targets.
+    static QString ForumAddress(const QString &webSiteHost);
+    static QString SiteAddress(const QString &webSiteHost);
+    static QString ProgramPageAddress(const QString &programPageHost);
+
+    // The blinking dots, A(0) and A(1).
+    DotShape *A(int index) const { return m_dots.at(index); }
+
+    // One tick of the blinking timer: each dot turns visible if it was hidden and hidden if it was visible.
+    void ATimer_Timer();
+
+private:
+    void Form_Load();
+    void OpenLink(const QString &address);
+
+    OpenAddress m_openAddress;
+    QString m_forum;
+    QString m_site;
+    QString m_programPage;
+
+    std::array<DotShape *, 2> m_dots{};
+    QLabel *Label7 = nullptr;
+    ClickLabel *Label4 = nullptr;
+    ClickLabel *Label6 = nullptr;
+    ClickLabel *Label9 = nullptr;
+    XpB *ok = nullptr;
+    QTimer *ATimer = nullptr;
+};

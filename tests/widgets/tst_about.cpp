@@ -1,0 +1,273 @@
+#include "About.h"
+#include "ClickLabel.h"
+#include "DotShape.h"
+#include "GradientBG.h"
+#include "LineShape.h"
+#include "LogoPicture.h"
+#include "ProgramValues.h"
+#include "XpB.h"
+
+#include <QDesktopServices>
+#include <QLabel>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+
+// Takes the addresses QDesktopServices hands to the browser for "http".
+class Browser : public QObject {
+    Q_OBJECT
+
+public slots:
+    void Open(const QUrl &url) { opened << url; }
+
+public:
+    QList<QUrl> opened;
+};
+
+const QString WebSite = QStringLiteral("www.quillon.test:8080");
+const QString ProgramPage = QStringLiteral("quillon.test");
+
+} // namespace
+
+class TestAbout : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void windowAndTexts_data();
+    void windowAndTexts();
+    void fixedSizeAndBackground();
+    void versionLabel_data();
+    void versionLabel();
+    void dotsBlinkTogether();
+    void timerDrivesTheDots();
+    void linksOpenTheirAddresses_data();
+    void linksOpenTheirAddresses();
+    void aPressThatLeavesTheLinkOpensNothing();
+    void defaultOpenerIsTheDesktopBrowser();
+    void okCloses();
+
+private:
+    template <typename T> T *Child(const QString &name);
+
+    About *m_about = nullptr;
+    QStringList m_opened;
+};
+
+void TestAbout::init()
+{
+    ResetProgramValues();
+    Program().AppVersion = QStringLiteral("1.7");
+    m_opened.clear();
+    m_about = new About(WebSite, ProgramPage);
+    m_about->SetOpenAddress([this](const QString &address) { m_opened << address; });
+    m_about->show();
+}
+
+void TestAbout::cleanup()
+{
+    delete m_about;
+    m_about = nullptr;
+    ResetProgramValues();
+}
+
+template <typename T> T *TestAbout::Child(const QString &name)
+{
+    T *child = m_about->findChild<T *>(name);
+    if (!child)
+        qFatal("No control %s", qPrintable(name));
+    return child;
+}
+
+void TestAbout::windowAndTexts_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QColor>("color");
+    QTest::addColumn<bool>("bold");
+    QTest::addColumn<QRect>("box");
+
+    const QColor heading(64, 64, 64);
+    const QColor link(0, 0, 192);
+    const QColor black(0, 0, 0);
+    QTest::newRow("Label1") << "Label1" << "Автор:" << heading << true << QRect(84, 80, 40, 13);
+    QTest::newRow("Label2") << "Label2" << "Команда Quillon" << black << true << QRect(4, 96, 194, 13);
+    QTest::newRow("Label3") << "Label3" << "Обсуждение программы:" << heading << true << QRect(28, 116, 150, 13);
+    QTest::newRow("Label4") << "Label4" << "Форум" << link << false << QRect(80, 132, 42, 13);
+    QTest::newRow("Label5") << "Label5" << "Официальный сайт:" << heading << true << QRect(48, 152, 119, 13);
+    QTest::newRow("Label6") << "Label6" << "http://www.quillon.test:8080" << link << false << QRect(28, 168, 153, 13);
+    QTest::newRow("Label8") << "Label8" << "Справка и обновления" << heading << true << QRect(36, 188, 136, 13);
+    QTest::newRow("Label9") << "Label9" << "http://quillon.test" << link << false << QRect(34, 204, 140, 13);
+    QTest::newRow("Label7") << "Label7" << "Версия 1.7" << black << false << QRect(124, 64, 55, 13);
+}
+
+void TestAbout::windowAndTexts()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    QFETCH(QColor, color);
+    QFETCH(bool, bold);
+    QFETCH(QRect, box);
+
+    QCOMPARE(m_about->objectName(), QStringLiteral("About"));
+    QCOMPARE(m_about->windowTitle(), QStringLiteral("About"));
+    auto *label = Child<QLabel>(name);
+    QCOMPARE(label->text(), text);
+    QCOMPARE(label->palette().color(QPalette::WindowText), color);
+    QCOMPARE(label->font().bold(), bold);
+    // Centred on its box, wider only when the text needs it, and inside the window.
+    QCOMPARE(label->y(), box.y());
+    QCOMPARE(label->height(), box.height());
+    QVERIFY(qAbs(label->geometry().center().x() - box.center().x()) <= 1);
+    QVERIFY(label->width() >= box.width());
+    QVERIFY(label->width() >= label->sizeHint().width());
+    QVERIFY(m_about->rect().contains(label->geometry()));
+    const bool isLink = color == QColor(0, 0, 192);
+    QCOMPARE(label->cursor().shape(), isLink ? Qt::PointingHandCursor : Qt::ArrowCursor);
+}
+
+void TestAbout::fixedSizeAndBackground()
+{
+    QCOMPARE(m_about->size(), QSize(202, 255));
+    QCOMPARE(m_about->minimumSize(), m_about->maximumSize());
+    QVERIFY(!(m_about->windowFlags() & Qt::WindowMinMaxButtonsHint));
+    auto *background = Child<GradientBG>(QStringLiteral("BG"));
+    QCOMPARE(background->geometry(), m_about->rect());
+    QCOMPARE(Child<LogoPicture>(QStringLiteral("Image1"))->geometry(), QRect(16, 24, 176, 38));
+    QCOMPARE(Child<LineShape>(QStringLiteral("Line1"))->geometry(), QRect(8, 72, 113, 1));
+    QCOMPARE(Child<LineShape>(QStringLiteral("Line2"))->geometry(), QRect(184, 72, 13, 1));
+    QCOMPARE(m_about->A(0)->geometry(), QRect(20, 24, 5, 5));
+    QCOMPARE(m_about->A(1)->geometry(), QRect(24, 32, 5, 5));
+    QCOMPARE(m_about->findChildren<DotShape *>(QStringLiteral("A")).size(), 2);
+    QCOMPARE(m_about->A(1)->property("Index").toInt(), 1);
+    auto *ok = Child<XpB>(QStringLiteral("ok"));
+    QCOMPARE(ok->Caption(), QStringLiteral("OK"));
+    QCOMPARE(ok->geometry(), QRect(96, 228, 97, 21));
+
+    const QImage shot = m_about->grab().toImage();
+    QCOMPARE(shot.pixelColor(1, 1).rgb(), background->TopColor().rgb());
+    QCOMPARE(shot.pixelColor(shot.width() - 2, shot.height() - 2).rgb(), background->BottomColor().rgb());
+    // The dots are drawn over the logo: the middle of each is black.
+    QCOMPARE(shot.pixelColor(22, 26).rgb(), QColor(Qt::black).rgb());
+    QCOMPARE(shot.pixelColor(26, 34).rgb(), QColor(Qt::black).rgb());
+}
+
+void TestAbout::versionLabel_data()
+{
+    QTest::addColumn<QString>("version");
+    QTest::newRow("1.7") << "1.7";
+    QTest::newRow("a long one") << "10.25.3-beta";
+}
+
+void TestAbout::versionLabel()
+{
+    QFETCH(QString, version);
+    Program().AppVersion = version;
+    About about(WebSite, ProgramPage);
+    auto *label = about.findChild<QLabel *>(QStringLiteral("Label7"));
+    QVERIFY(label);
+    QCOMPARE(label->text(), QStringLiteral("Версия ") + version);
+    QVERIFY(label->width() >= label->sizeHint().width());
+}
+
+void TestAbout::dotsBlinkTogether()
+{
+    DotShape *a0 = m_about->A(0);
+    DotShape *a1 = m_about->A(1);
+    QVERIFY(a0->isVisible());
+    QVERIFY(a1->isVisible());
+    m_about->ATimer_Timer();
+    QVERIFY(!a0->isVisible());
+    QVERIFY(!a1->isVisible());
+    m_about->ATimer_Timer();
+    QVERIFY(a0->isVisible());
+    QVERIFY(a1->isVisible());
+
+    // Also before the window is shown: it blinks from its creation.
+    About hidden(WebSite, ProgramPage);
+    hidden.ATimer_Timer();
+    QVERIFY(!hidden.A(0)->isVisibleTo(&hidden));
+    QVERIFY(!hidden.A(1)->isVisibleTo(&hidden));
+    hidden.ATimer_Timer();
+    QVERIFY(hidden.A(0)->isVisibleTo(&hidden));
+}
+
+void TestAbout::timerDrivesTheDots()
+{
+    auto *timer = Child<QTimer>(QStringLiteral("ATimer"));
+    QCOMPARE(timer->interval(), 800);
+    QVERIFY(timer->isActive());
+    QVERIFY(!timer->isSingleShot());
+
+    // One tick, at once instead of after 800 ms: the timer stops itself after its first timeout.
+    connect(timer, &QTimer::timeout, timer, &QTimer::stop);
+    timer->start(0);
+    QTRY_VERIFY(!timer->isActive());
+    QVERIFY(!m_about->A(0)->isVisible());
+    QVERIFY(!m_about->A(1)->isVisible());
+}
+
+void TestAbout::linksOpenTheirAddresses_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("address");
+    QTest::newRow("forum") << "Label4" << "http://www.quillon.test:8080/forum/viewforum.php?f=10";
+    QTest::newRow("web site") << "Label6" << "http://www.quillon.test:8080";
+    QTest::newRow("program page") << "Label9" << "http://quillon.test";
+}
+
+void TestAbout::linksOpenTheirAddresses()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, address);
+
+    auto *link = Child<ClickLabel>(name);
+    QTest::mouseClick(link, Qt::LeftButton);
+    QCOMPARE(m_opened, QStringList{address});
+    // The window stays open.
+    QVERIFY(m_about->isVisible());
+    QTest::mouseClick(link, Qt::LeftButton);
+    QCOMPARE(m_opened, QStringList({address, address}));
+    // The right button opens nothing.
+    QTest::mouseClick(link, Qt::RightButton);
+    QCOMPARE(m_opened.size(), 2);
+    // Nor do the headings.
+    QTest::mouseClick(Child<QLabel>(QStringLiteral("Label5")), Qt::LeftButton);
+    QCOMPARE(m_opened.size(), 2);
+}
+
+void TestAbout::aPressThatLeavesTheLinkOpensNothing()
+{
+    auto *link = Child<ClickLabel>(QStringLiteral("Label4"));
+    QTest::mousePress(link, Qt::LeftButton);
+    QTest::mouseRelease(link, Qt::LeftButton, {}, QPoint(link->width() + 20, link->height() + 20));
+    QVERIFY(m_opened.isEmpty());
+}
+
+void TestAbout::defaultOpenerIsTheDesktopBrowser()
+{
+    Browser browser;
+    QDesktopServices::setUrlHandler(QStringLiteral("http"), &browser, "Open");
+    About about(WebSite, ProgramPage);
+    about.show();
+    QTest::mouseClick(about.findChild<ClickLabel *>(QStringLiteral("Label4")), Qt::LeftButton);
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+    QCOMPARE(browser.opened, QList<QUrl>{QUrl(QStringLiteral("http://www.quillon.test:8080/forum/viewforum.php?f=10"))});
+}
+
+void TestAbout::okCloses()
+{
+    auto *ok = Child<XpB>(QStringLiteral("ok"));
+    ok->setFocus();
+    QTest::keyClick(ok, Qt::Key_Space);
+    QVERIFY(!m_about->isVisible());
+    QCOMPARE(m_about->result(), int(QDialog::Accepted));
+    QVERIFY(m_opened.isEmpty());
+}
+
+QTEST_MAIN(TestAbout)
+#include "tst_about.moc"
