@@ -1,8 +1,6 @@
-#include "CPassword.h"
 #include "GradientBG.h"
-#include "INI.h"
 #include "LineShape.h"
-#include "Options.h"
+#include "OptionsFixture.h"
 #include "Parametr.h"
 #include "ProgramValues.h"
 #include "XpB.h"
@@ -13,17 +11,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QStyle>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
+
 
 namespace {
-
-struct Message {
-    QString text;
-    QString title;
-    QMessageBox::Icon icon;
-};
 
 const QStringList ProxyCaptions = {QStringLiteral("Label2"), QStringLiteral("Label3"), QStringLiteral("Label4")};
 const QStringList ProxyLines = {QStringLiteral("Line1"), QStringLiteral("Line3"), QStringLiteral("Line7"),
@@ -32,44 +23,15 @@ const QStringList LoginCaptions = {QStringLiteral("Label5"), QStringLiteral("Lab
 const QStringList LoginLines = {QStringLiteral("Line2"), QStringLiteral("Line4"), QStringLiteral("Line5"),
                                 QStringLiteral("Line6")};
 
-QByteArray ReadAll(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-// The sections and keys of a settings file in the order the file holds them, "Section/Key" each.
-QStringList KeysOf(const QByteArray &content)
-{
-    QStringList keys;
-    QString section;
-    for (const QByteArray &raw : content.split('\n')) {
-        const QString line = QString::fromUtf8(raw).trimmed();
-        if (line.startsWith(QLatin1Char('[')))
-            section = line.mid(1, line.indexOf(QLatin1Char(']')) - 1);
-        else if (line.contains(QLatin1Char('=')))
-            keys << section + QLatin1Char('/') + line.left(line.indexOf(QLatin1Char('='))).trimmed();
-    }
-    return keys;
-}
-
-// The seven values the dialog edits; SavePath is not among them.
-QStringList EditedValues()
-{
-    const ProgramValues &v = Program();
-    return {v.UseProxy, v.ProxyName, v.ProxyPort, v.ProxyAuth, v.ProxyLogin, v.ProxyPass, v.CheckUpgrade};
-}
-
 } // namespace
 
-class TestOptions : public QObject {
+// The dialog as the user sees it: controls, colours, groups, boxes, tab order, the password box.
+class TestOptions : public QObject, public OptionsFixture {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init() { SetUp(); }
+    void cleanup() { TearDown(); }
 
     void windowAndControls_data();
     void windowAndControls();
@@ -83,84 +45,8 @@ private slots:
     void storedFlagShows();
     void fieldsShowTheValues();
     void tabOrder();
-    void okWritesExactlyTheKeys();
-    void okWithProxyOffKeepsTheFields();
-    void okWithEmptyPassword();
-    void cancelLeavesFileAndValues_data();
-    void cancelLeavesFileAndValues();
-    void failedSaveTellsAndStaysOpen_data();
-    void failedSaveTellsAndStaysOpen();
-    void failedSaveThroughAMessageBox();
-    void passwordThatCannotBeKept();
     void passwordIsEchoedAsStars();
-
-private:
-    Options *Open();
-    template <typename T> T *Child(const QString &name);
-    void PressButton(const QString &name);
-    void WriteFile(const QByteArray &content);
-
-    QTemporaryDir *m_dir = nullptr;
-    QString m_path;
-    INI m_ini;
-    Options *m_dialog = nullptr;
-    QList<Message> m_messages;
 };
-
-void TestOptions::init()
-{
-    ResetProgramValues();
-    Program().AppVersion = QStringLiteral("1.7");
-    m_dir = new QTemporaryDir;
-    QVERIFY(m_dir->isValid());
-    m_path = m_dir->filePath(QStringLiteral("options.ini"));
-    m_ini.FileName(m_path);
-    m_messages.clear();
-}
-
-void TestOptions::cleanup()
-{
-    delete m_dialog;
-    m_dialog = nullptr;
-    delete m_dir;
-    m_dir = nullptr;
-    ResetProgramValues();
-}
-
-Options *TestOptions::Open()
-{
-    delete m_dialog;
-    m_dialog = new Options(m_ini);
-    m_dialog->SetShowMessage([this](QWidget *owner, const QString &text, const QString &title, QMessageBox::Icon icon) {
-        QCOMPARE(owner, m_dialog);
-        m_messages << Message{text, title, icon};
-    });
-    m_dialog->show();
-    return m_dialog;
-}
-
-template <typename T> T *TestOptions::Child(const QString &name)
-{
-    T *child = m_dialog->findChild<T *>(name);
-    if (!child)
-        qFatal("No control %s", qPrintable(name));
-    return child;
-}
-
-// Space clicks an XpB wherever the pointer is.
-void TestOptions::PressButton(const QString &name)
-{
-    XpB *button = Child<XpB>(name);
-    button->setFocus();
-    QTest::keyClick(button, Qt::Key_Space);
-}
-
-void TestOptions::WriteFile(const QByteArray &content)
-{
-    QFile file(m_path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-}
 
 void TestOptions::windowAndControls_data()
 {
@@ -439,218 +325,6 @@ void TestOptions::tabOrder()
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("XpB1"));
-}
-
-void TestOptions::okWritesExactlyTheKeys()
-{
-    Program().SavePath = QStringLiteral("/home/user/Видео/");
-    Open();
-    QTest::mouseClick(Child<QCheckBox>(QStringLiteral("Check1")), Qt::LeftButton);
-    QTest::mouseClick(Child<QCheckBox>(QStringLiteral("Check2")), Qt::LeftButton);
-    QTest::mouseClick(Child<QCheckBox>(QStringLiteral("Check3")), Qt::LeftButton);
-    QTest::keyClicks(Child<QLineEdit>(QStringLiteral("Text1")), QStringLiteral("proxy.lan"));
-    QTest::keyClicks(Child<QLineEdit>(QStringLiteral("Text2")), QStringLiteral("3128"));
-    // QTest types Latin-1 only.
-    Child<QLineEdit>(QStringLiteral("Text3"))->setText(QStringLiteral("Пётр"));
-    QTest::keyClicks(Child<QLineEdit>(QStringLiteral("Text4")), QStringLiteral("s3cret"));
-    PressButton(QStringLiteral("XpB1"));
-
-    QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
-    QVERIFY(!m_dialog->isVisible());
-    QVERIFY(m_messages.isEmpty());
-
-    const QByteArray content = ReadAll(m_path);
-    QCOMPARE(KeysOf(content),
-             QStringList({"Network/UseProxy", "Network/ProxyName", "Network/ProxyPort", "Network/ProxyAuth",
-                          "Network/ProxyLogin", "Network/ProxyPass", "Version/CheckUpgrade", "Save/SavePath"}));
-    QCOMPARE(m_ini.RINI("Network", "UseProxy"), QByteArray("1"));
-    QCOMPARE(m_ini.RINI("Network", "ProxyName"), QByteArray("proxy.lan"));
-    QCOMPARE(m_ini.RINI("Network", "ProxyPort"), QByteArray("3128"));
-    QCOMPARE(m_ini.RINI("Network", "ProxyAuth"), QByteArray("1"));
-    QCOMPARE(m_ini.RINI("Network", "ProxyLogin"), QStringLiteral("Пётр").toUtf8());
-    QCOMPARE(m_ini.RINI("Version", "CheckUpgrade"), QByteArray("1"));
-    QCOMPARE(m_ini.RINI("Save", "SavePath"), QStringLiteral("/home/user/Видео/").toUtf8());
-    // The password is in the file only scrambled.
-    QVERIFY(!content.contains("s3cret"));
-    QCOMPARE(ProgramPassword().Decrypt(m_ini.RINI("Network", "ProxyPass")), QStringLiteral("s3cret"));
-
-    QCOMPARE(EditedValues(), QStringList({"1", "proxy.lan", "3128", "1", "Пётр", "s3cret", "1"}));
-    QCOMPARE(Program().SavePath, QStringLiteral("/home/user/Видео/"));
-
-    // What was saved is what the next start loads.
-    ResetProgramValues();
-    LoadSettings(m_ini);
-    QCOMPARE(EditedValues(), QStringList({"1", "proxy.lan", "3128", "1", "Пётр", "s3cret", "1"}));
-}
-
-void TestOptions::okWithProxyOffKeepsTheFields()
-{
-    Program().UseProxy = QStringLiteral("1");
-    Program().ProxyName = QStringLiteral("proxy.lan");
-    Program().ProxyPort = QStringLiteral("8080");
-    Program().ProxyAuth = QStringLiteral("1");
-    Program().ProxyLogin = QStringLiteral("user");
-    Program().ProxyPass = QStringLiteral("pw");
-    Open();
-    QTest::mouseClick(Child<QCheckBox>(QStringLiteral("Check1")), Qt::LeftButton);
-    PressButton(QStringLiteral("XpB1"));
-
-    QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
-    QCOMPARE(m_ini.RINI("Network", "UseProxy"), QByteArray("0"));
-    QCOMPARE(m_ini.RINI("Network", "ProxyName"), QByteArray("proxy.lan"));
-    QCOMPARE(m_ini.RINI("Network", "ProxyPort"), QByteArray("8080"));
-    QCOMPARE(m_ini.RINI("Network", "ProxyAuth"), QByteArray("1"));
-    QCOMPARE(m_ini.RINI("Network", "ProxyLogin"), QByteArray("user"));
-    QCOMPARE(ProgramPassword().Decrypt(m_ini.RINI("Network", "ProxyPass")), QStringLiteral("pw"));
-    QCOMPARE(m_ini.RINI("Version", "CheckUpgrade"), QByteArray("0"));
-    QCOMPARE(Program().UseProxy, QStringLiteral("0"));
-}
-
-void TestOptions::okWithEmptyPassword()
-{
-    Program().ProxyPass = QStringLiteral("old");
-    Program().UseProxy = QStringLiteral("1");
-    Program().ProxyAuth = QStringLiteral("1");
-    Open();
-    Child<QLineEdit>(QStringLiteral("Text4"))->clear();
-    PressButton(QStringLiteral("XpB1"));
-    QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
-    QVERIFY(ReadAll(m_path).contains("ProxyPass="));
-    QCOMPARE(m_ini.RINI("Network", "ProxyPass"), QByteArray());
-    QCOMPARE(Program().ProxyPass, QString());
-}
-
-void TestOptions::cancelLeavesFileAndValues_data()
-{
-    QTest::addColumn<QString>("how");
-    QTest::newRow("Cancel") << "XpB2";
-    QTest::newRow("close box") << "close";
-    QTest::newRow("Escape") << "Escape";
-}
-
-void TestOptions::cancelLeavesFileAndValues()
-{
-    QFETCH(QString, how);
-
-    const QByteArray before = "; mine\n[Network]\nUseProxy=1\nProxyName=a.b\n[Save]\nSavePath=/v/\n";
-    WriteFile(before);
-    LoadSettings(m_ini);
-    const QStringList valuesBefore = EditedValues();
-    Open();
-    QTest::mouseClick(Child<QCheckBox>(QStringLiteral("Check1")), Qt::LeftButton);
-    QTest::mouseClick(Child<QCheckBox>(QStringLiteral("Check3")), Qt::LeftButton);
-    QTest::keyClicks(Child<QLineEdit>(QStringLiteral("Text2")), QStringLiteral("99"));
-
-    if (how == QLatin1String("close"))
-        QVERIFY(m_dialog->close());
-    else if (how == QLatin1String("Escape"))
-        QTest::keyClick(Child<QLineEdit>(QStringLiteral("Text2")), Qt::Key_Escape);
-    else
-        PressButton(how);
-
-    QVERIFY(!m_dialog->isVisible());
-    QCOMPARE(m_dialog->result(), int(QDialog::Rejected));
-    QCOMPARE(ReadAll(m_path), before);
-    QCOMPARE(EditedValues(), valuesBefore);
-    QVERIFY(m_messages.isEmpty());
-}
-
-void TestOptions::failedSaveTellsAndStaysOpen_data()
-{
-    QTest::addColumn<bool>("fileInPlaceOfFolder");
-    QTest::newRow("folder missing") << false;
-    QTest::newRow("a file where the folder should be") << true;
-}
-
-void TestOptions::failedSaveTellsAndStaysOpen()
-{
-    QFETCH(bool, fileInPlaceOfFolder);
-
-    const QString folder = m_dir->filePath(QStringLiteral("gone"));
-    if (fileInPlaceOfFolder) {
-        QFile blocker(folder);
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-    }
-    m_ini.FileName(folder + QStringLiteral("/options.ini"));
-    Program().UseProxy = QStringLiteral("0");
-    Program().ProxyName = QStringLiteral("old.host");
-    Program().ProxyPass = QStringLiteral("oldpw");
-    const QStringList valuesBefore = EditedValues();
-
-    Open();
-    QTest::mouseClick(Child<QCheckBox>(QStringLiteral("Check1")), Qt::LeftButton);
-    QTest::mouseClick(Child<QCheckBox>(QStringLiteral("Check2")), Qt::LeftButton);
-    Child<QLineEdit>(QStringLiteral("Text1"))->setText(QStringLiteral("new.host"));
-    Child<QLineEdit>(QStringLiteral("Text4"))->setText(QStringLiteral("Tajna-77"));
-    PressButton(QStringLiteral("XpB1"));
-
-    QCOMPARE(m_messages.size(), 1);
-    const Message &message = m_messages.first();
-    QCOMPARE(message.title, QStringLiteral("Quillon 1.7"));
-    QCOMPARE(message.icon, QMessageBox::Warning);
-    QVERIFY2(message.text.startsWith(QStringLiteral("Не удалось сохранить настройки в файл options.ini.")),
-             qPrintable(message.text));
-    // The system's reason is in it.
-    QVERIFY2(message.text.contains(QStringLiteral("gone")), qPrintable(message.text));
-    QVERIFY(!message.text.contains(QStringLiteral("Tajna-77")));
-    QVERIFY(!message.title.contains(QStringLiteral("Tajna-77")));
-
-    QVERIFY(m_dialog->isVisible());
-    QCOMPARE(EditedValues(), valuesBefore);
-    QCOMPARE(Child<QLineEdit>(QStringLiteral("Text1"))->text(), QStringLiteral("new.host"));
-    QVERIFY(!QFile::exists(folder + QStringLiteral("/options.ini")));
-
-    // The user may still give up.
-    PressButton(QStringLiteral("XpB2"));
-    QVERIFY(!m_dialog->isVisible());
-    QCOMPARE(EditedValues(), valuesBefore);
-}
-
-void TestOptions::failedSaveThroughAMessageBox()
-{
-    m_ini.FileName(m_dir->filePath(QStringLiteral("missing/options.ini")));
-    m_dialog = new Options(m_ini);
-    m_dialog->show();
-
-    QString text;
-    QString title;
-    QWidget *parent = nullptr;
-    // Answers the message box from inside its own event loop.
-    QTimer::singleShot(0, this, [&] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        QVERIFY(box);
-        text = box->text();
-        title = box->windowTitle();
-        parent = box->parentWidget();
-        box->button(QMessageBox::Ok)->click();
-    });
-    PressButton(QStringLiteral("XpB1"));
-
-    QVERIFY(text.startsWith(QStringLiteral("Не удалось сохранить настройки")));
-    QCOMPARE(title, QStringLiteral("Quillon 1.7"));
-    QCOMPARE(parent, m_dialog);
-    QVERIFY(m_dialog->isVisible());
-}
-
-void TestOptions::passwordThatCannotBeKept()
-{
-    // No key of the scrambler can hold a character outside Windows-1251.
-    const QString password = QStringLiteral("ключ密码");
-    Program().UseProxy = QStringLiteral("1");
-    Program().ProxyAuth = QStringLiteral("1");
-    Open();
-    Child<QLineEdit>(QStringLiteral("Text4"))->setText(password);
-    PressButton(QStringLiteral("XpB1"));
-
-    QCOMPARE(m_messages.size(), 1);
-    QCOMPARE(m_messages.first().title, QStringLiteral("Quillon 1.7"));
-    QVERIFY(m_messages.first().text.startsWith(CPassword::kCreateErrorHeading));
-    QVERIFY(!m_messages.first().text.contains(password));
-    // The other keys are written and the dialog closes; the password stays for this run only.
-    QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
-    QCOMPARE(m_ini.RINI("Network", "UseProxy"), QByteArray("1"));
-    QCOMPARE(ProgramPassword().Decrypt(m_ini.RINI("Network", "ProxyPass")), QString());
-    QCOMPARE(Program().ProxyPass, password);
 }
 
 void TestOptions::passwordIsEchoedAsStars()

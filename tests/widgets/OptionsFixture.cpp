@@ -1,0 +1,78 @@
+#include "OptionsFixture.h"
+
+#include "ProgramValues.h"
+#include "XpB.h"
+
+#include <QFile>
+#include <QTest>
+
+void OptionsFixture::SetUp()
+{
+    ResetProgramValues();
+    Program().AppVersion = QStringLiteral("1.7");
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_path = m_dir->filePath(QStringLiteral("options.ini"));
+    m_ini.FileName(m_path);
+    m_messages.clear();
+}
+
+void OptionsFixture::TearDown()
+{
+    delete m_dialog;
+    m_dialog = nullptr;
+    m_dir.reset();
+    ResetProgramValues();
+}
+
+Options *OptionsFixture::Open()
+{
+    delete m_dialog;
+    m_dialog = new Options(m_ini);
+    m_dialog->SetShowMessage([this](QWidget *owner, const QString &text, const QString &title, QMessageBox::Icon icon) {
+        QCOMPARE(owner, m_dialog);
+        m_messages << Message{text, title, icon};
+    });
+    m_dialog->show();
+    return m_dialog;
+}
+
+void OptionsFixture::PressButton(const QString &name) const
+{
+    XpB *button = Child<XpB>(name);
+    button->setFocus();
+    QTest::keyClick(button, Qt::Key_Space);
+}
+
+bool OptionsFixture::WriteFile(const QByteArray &content) const
+{
+    QFile file(m_path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+QByteArray OptionsFixture::ReadFile() const
+{
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+QStringList EditedValues()
+{
+    const ProgramValues &v = Program();
+    return {v.UseProxy, v.ProxyName, v.ProxyPort, v.ProxyAuth, v.ProxyLogin, v.ProxyPass, v.CheckUpgrade};
+}
+
+QStringList KeysOf(const QByteArray &content)
+{
+    QStringList keys;
+    QString section;
+    for (const QByteArray &raw : content.split('\n')) {
+        const QString line = QString::fromUtf8(raw).trimmed();
+        if (line.startsWith(QLatin1Char('[')))
+            section = line.mid(1, line.indexOf(QLatin1Char(']')) - 1);
+        else if (line.contains(QLatin1Char('=')))
+            keys << section + QLatin1Char('/') + line.left(line.indexOf(QLatin1Char('='))).trimmed();
+    }
+    return keys;
+}
