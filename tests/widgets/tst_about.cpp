@@ -7,6 +7,7 @@
 #include "ProgramValues.h"
 #include "XpB.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QLabel>
 #include <QTest>
@@ -50,6 +51,7 @@ private slots:
     void aPressThatLeavesTheLinkOpensNothing();
     void defaultOpenerIsTheDesktopBrowser();
     void okCloses();
+    void aLinkKeepsTheWindowModal();
 
 private:
     template <typename T> T *Child(const QString &name);
@@ -267,6 +269,29 @@ void TestAbout::okCloses()
     QVERIFY(!m_about->isVisible());
     QCOMPARE(m_about->result(), int(QDialog::Accepted));
     QVERIFY(m_opened.isEmpty());
+}
+
+void TestAbout::aLinkKeepsTheWindowModal()
+{
+    About about(WebSite, ProgramPage);
+    QStringList opened;
+    about.SetOpenAddress([&opened](const QString &address) { opened << address; });
+    bool modalBefore = false;
+    bool modalAfter = false;
+    QTimer::singleShot(0, &about, [&] {
+        modalBefore = QApplication::activeModalWidget() == &about;
+        QTest::mouseClick(about.findChild<ClickLabel *>(QStringLiteral("Label9")), Qt::LeftButton);
+        modalAfter = QApplication::activeModalWidget() == &about && about.isVisible();
+        auto *ok = about.findChild<XpB *>(QStringLiteral("ok"));
+        ok->setFocus();
+        QTest::keyClick(ok, Qt::Key_Space);
+        // Should OK not close the window, this ends the loop with a result the test rejects.
+        QTimer::singleShot(0, &about, [&about] { about.done(99); });
+    });
+    QCOMPARE(about.exec(), int(QDialog::Accepted));
+    QVERIFY(modalBefore);
+    QVERIFY(modalAfter);
+    QCOMPARE(opened, QStringList{QStringLiteral("http://quillon.test")});
 }
 
 QTEST_MAIN(TestAbout)

@@ -2,6 +2,7 @@
 #include "OptionsFixture.h"
 #include "Parametr.h"
 #include "ProgramValues.h"
+#include "XpB.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -29,6 +30,7 @@ private slots:
     void failedSaveTellsAndStaysOpen();
     void failedSaveThroughAMessageBox();
     void passwordThatCannotBeKept();
+    void openedModally();
 };
 
 void TestOptionsSave::okWritesExactlyTheKeys()
@@ -241,6 +243,25 @@ void TestOptionsSave::passwordThatCannotBeKept()
     QCOMPARE(m_ini.RINI("Network", "UseProxy"), QByteArray("1"));
     QCOMPARE(ProgramPassword().Decrypt(m_ini.RINI("Network", "ProxyPass")), QString());
     QCOMPARE(Program().ProxyPass, password);
+}
+
+void TestOptionsSave::openedModally()
+{
+    Options dialog(m_ini);
+    bool modal = false;
+    QTimer::singleShot(0, &dialog, [&] {
+        modal = QApplication::activeModalWidget() == &dialog;
+        dialog.findChild<QLineEdit *>(QStringLiteral("Text2"))->setText(QStringLiteral("8080"));
+        auto *ok = dialog.findChild<XpB *>(QStringLiteral("XpB1"));
+        ok->setFocus();
+        QTest::keyClick(ok, Qt::Key_Space);
+        // Should OK not close the dialog, this ends the loop with a result the test rejects.
+        QTimer::singleShot(0, &dialog, [&dialog] { dialog.done(99); });
+    });
+    QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+    QVERIFY(modal);
+    QCOMPARE(Program().ProxyPort, QStringLiteral("8080"));
+    QCOMPARE(m_ini.RINI("Network", "ProxyPort"), QByteArray("8080"));
 }
 
 QTEST_MAIN(TestOptionsSave)
