@@ -100,7 +100,7 @@ About::About(const QString &webSiteHost, const QString &programPageHost, QWidget
     Label9 = MakeLink(QStringLiteral("Label9"), m_programPage, TwipRect(510, 3060, 2100, 195), this);
 
     ok = new XpB(QStringLiteral("ok"), this);
-    ok->ReadProperties({{QStringLiteral("Caption"), QStringLiteral("OK")}, {QStringLiteral("ButtonStyle"), 3}});
+    ok->ReadProperties({{QStringLiteral("Caption"), QStringLiteral("OK")}, {QStringLiteral("ButtonStyle"), 1}});
     ok->setGeometry(TwipRect(1440, 3420, 1455, 315));
 
     ATimer = new QTimer(this);

@@ -64,7 +64,7 @@ QCheckBox *MakeCheckBox(const QString &name, const QRect &box, QWidget *parent)
 XpB *MakeButton(const QString &name, const QString &caption, const QRect &box, QWidget *parent)
 {
     auto *button = new XpB(name, parent);
-    button->ReadProperties({{QStringLiteral("Caption"), caption}, {QStringLiteral("ButtonStyle"), 3}});
+    button->ReadProperties({{QStringLiteral("Caption"), caption}, {QStringLiteral("ButtonStyle"), 1}});
     button->setGeometry(box);
     return button;
 }
