@@ -1,0 +1,33 @@
+#include "ResolverOptions.h"
+#include "ResolverService.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication application(argc, argv);
+    const auto outcome = ResolverOptionsParser::ParseOptions(QCoreApplication::arguments());
+    if (const auto *help = std::get_if<ResolverOptionsParser::ShowHelp>(&outcome)) {
+        std::fputs(qPrintable(help->text), stdout);
+        return 0;
+    }
+    if (const auto *bad = std::get_if<ResolverOptionsParser::BadOption>(&outcome)) {
+        std::fprintf(stderr, "quillon-resolver: %s\nTry 'quillon-resolver --help'.\n", qPrintable(bad->message));
+        return 2;
+    }
+    const ResolverOptions &options = std::get<ResolverOptions>(outcome);
+    ResolverService service(options);
+    QString error;
+    if (!service.Listen(&error)) {
+        std::fprintf(stderr, "quillon-resolver: cannot listen on %s port %u: %s\n",
+                     qPrintable(options.listenAddress.toString()), unsigned(options.port), qPrintable(error));
+        return 1;
+    }
+    std::fprintf(stdout, "quillon-resolver: listening on %s port %u%s\n", qPrintable(options.listenAddress.toString()),
+                 unsigned(service.ServerPort()),
+                 options.RefusesInternalAddresses() ? ", refusing pages on internal addresses" : "");
+    std::fflush(stdout);
+    return application.exec();
+}
