@@ -1,0 +1,332 @@
+#include "ResolverService.h"
+#include "ResolverTestSupport.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+#include <memory>
+
+using namespace ResolverTestSupport;
+
+// The service in this process, pages from a real nginx on 127.0.0.1, requests as raw bytes.
+class TestResolverService : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void resolvesEachSource_data();
+    void resolvesEachSource();
+    void resolvesADirectVideo_data();
+    void resolvesADirectVideo();
+    void followsRedirects();
+    void readsBothRequestEncodings_data();
+    void readsBothRequestEncodings();
+    void answersTheAbsoluteForm();
+    void explainsFailures_data();
+    void explainsFailures();
+    void refusesATooLargePage();
+    void givesUpOnASlowServer();
+    void refusesInternalAddressesWhenShared();
+    void answersOthersWhileAFetchWaits();
+    void survivesAClientThatLeaves();
+    void answersVersionAndIndex();
+    void keepsHttp11ConnectionsOpen();
+    void rejectsBadRequests_data();
+    void rejectsBadRequests();
+
+private:
+    std::unique_ptr<ResolverService> StartService(ResolverOptions options = {}, bool refuseInternal = false);
+    QByteArray Resolve(quint16 port, const QString &address);
+
+    NginxServer nginx_;
+    std::unique_ptr<ResolverService> service_;
+};
+
+namespace {
+
+QByteArray Page(const QByteArray &content)
+{
+    return "<!DOCTYPE html><html><head><title>t</title></head><body>" + content + "</body></html>";
+}
+
+}  // namespace
+
+std::unique_ptr<ResolverService> TestResolverService::StartService(ResolverOptions options, bool refuseInternal)
+{
+    options.listenAddress = QHostAddress(QHostAddress::LocalHost);
+    options.port = 0;
+    auto service = std::make_unique<ResolverService>(options, refuseInternal);
+    QString error;
+    if (!service->Listen(&error))
+        qWarning("service does not listen: %s", qPrintable(error));
+    return service;
+}
+
+QByteArray TestResolverService::Resolve(quint16 port, const QString &address)
+{
+    return ExchangeRaw(port, ComposeResolutionRequest(EncodeAsProgram(address), "localhost:8397"));
+}
+
+void TestResolverService::initTestCase()
+{
+    nginx_.WritePage("pages/og.html", Page(R"(<meta property="og:video" content="/media/og.mp4">)"));
+    nginx_.WritePage("pages/video.html", Page(R"(<video src="../media/v.webm"></video>)"));
+    nginx_.WritePage("pages/source.html", Page(R"(<video><source src="/media/s.mp4" type="video/mp4"></video>)"));
+    nginx_.WritePage("pages/embed.html", Page(R"(<embed src="/p.swf" flashvars="a=1&amp;file=%2Fmedia%2Fe.flv">)"));
+    nginx_.WritePage("pages/object.html",
+                     Page(R"(<object data="/p.swf"><param name="flashvars" value="video=media/o.mp4"></object>)"));
+    nginx_.WritePage("pages/jsonld.html",
+                     Page(R"(<script type="application/ld+json">{"@type":"VideoObject","contentUrl":"j.mp4"}</script>)"));
+    nginx_.WritePage("pages/link.html", Page(R"(<a href="files/l.flv?a=1&amp;b=2">film</a>)"));
+    nginx_.WritePage("pages/base.html", Page(R"(<base href="/elsewhere/deep/"><video src="b.mp4"></video>)"));
+    nginx_.WritePage("pages/mixed.html", Page(R"(<meta property="og:video" content="/embed/9"><video src="/m.mp4"></video>)"
+                                              R"(<a href="/m.flv">flv</a>)"));
+    nginx_.WritePage("pages/none.html", Page("<p>Just text, <a href=\"/about.html\">about</a></p>"));
+    nginx_.WritePage("pages/страница видео.html", Page(R"(<video src="/media/ru.mp4"></video>)"));
+    nginx_.WritePage("cp1251/page.html", "<html><body><a href=\"\xE2\xE8\xE4\xE5\xEE.flv\">\xE2</a></body></html>");
+    nginx_.WritePage("media/clip.flv", "FLV\x01\x05 video bytes");
+    nginx_.WritePage("media/flv-bytes.bin", "FLV\x01\x05 more bytes");
+    nginx_.WritePage("pages/big.html", Page(QByteArray(20000, 'x')));
+    QString error;
+    QVERIFY2(nginx_.Start(&error), qPrintable(error));
+    service_ = StartService();
+    QVERIFY(service_->ServerPort() != 0);
+}
+
+void TestResolverService::resolvesEachSource_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("link");
+    QTest::newRow("og:video") << "pages/og.html" << "media/og.mp4";
+    QTest::newRow("video src") << "pages/video.html" << "media/v.webm";
+    QTest::newRow("video source") << "pages/source.html" << "media/s.mp4";
+    QTest::newRow("embed flashvars") << "pages/embed.html" << "media/e.flv";
+    QTest::newRow("object flashvars") << "pages/object.html" << "pages/media/o.mp4";
+    QTest::newRow("json-ld") << "pages/jsonld.html" << "pages/j.mp4";
+    QTest::newRow("link, ampersands escaped") << "pages/link.html" << "pages/files/l.flv?a=1&b=2";
+    QTest::newRow("base href") << "pages/base.html" << "elsewhere/deep/b.mp4";
+    QTest::newRow("flv first") << "pages/mixed.html" << "m.flv";
+    QTest::newRow("windows-1251 page") << "cp1251/page.html" << "cp1251/%D0%B2%D0%B8%D0%B4%D0%B5%D0%BE.flv";
+}
+
+void TestResolverService::resolvesEachSource()
+{
+    QFETCH(QString, page);
+    QFETCH(QString, link);
+    const QByteArray answer = Resolve(service_->ServerPort(), nginx_.Address(page));
+    QVERIFY2(answer.startsWith("HTTP/1.1 200 OK\r\n"), answer.constData());
+    QVERIFY(answer.contains("Content-Type: text/html; charset=utf-8\r\n"));
+    QCOMPARE(ReadVideoLink(BodyOf(answer)), nginx_.Address(link));
+}
+
+void TestResolverService::resolvesADirectVideo_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::newRow("video content type") << "media/clip.flv";
+    QTest::newRow("body starts with FLV") << "media/flv-bytes.bin";
+}
+
+void TestResolverService::resolvesADirectVideo()
+{
+    QFETCH(QString, path);
+    QCOMPARE(ReadVideoLink(BodyOf(Resolve(service_->ServerPort(), nginx_.Address(path)))), nginx_.Address(path));
+}
+
+void TestResolverService::followsRedirects()
+{
+    // /moved-twice answers 301 to an absolute /moved, which answers 302 to the og page: its relative video
+    // address is resolved against the page where the redirects ended.
+    QCOMPARE(ReadVideoLink(BodyOf(Resolve(service_->ServerPort(), nginx_.Address("moved-twice")))),
+             nginx_.Address("media/og.mp4"));
+}
+
+void TestResolverService::readsBothRequestEncodings_data()
+{
+    QTest::addColumn<bool>("windows1251");
+    QTest::newRow("windows-1251, as the program sends") << true;
+    QTest::newRow("utf-8") << false;
+}
+
+void TestResolverService::readsBothRequestEncodings()
+{
+    QFETCH(bool, windows1251);
+    const QString address = nginx_.Address(QStringLiteral("pages/страница видео.html"));
+    const QByteArray encoded = windows1251 ? EncodeAsProgram(address) : EncodeAsUtf8Form(address);
+    QVERIFY(encoded.contains(windows1251 ? "%F1%F2%F0" : "%D1%81%D1%82"));
+    const QByteArray answer = ExchangeRaw(service_->ServerPort(), ComposeResolutionRequest(encoded, "localhost:8397"));
+    QCOMPARE(ReadVideoLink(BodyOf(answer)), nginx_.Address("media/ru.mp4"));
+}
+
+void TestResolverService::answersTheAbsoluteForm()
+{
+    const QByteArray request = ComposeResolutionRequest(EncodeAsProgram(nginx_.Address("pages/og.html")),
+                                                        "localhost:8397", true);
+    QVERIFY(request.startsWith("POST http://localhost:8397/xurl/ HTTP/1.0\r\n"));
+    const QByteArray answer = ExchangeRaw(service_->ServerPort(), request);
+    QCOMPARE(ReadVideoLink(BodyOf(answer)), nginx_.Address("media/og.mp4"));
+}
+
+void TestResolverService::explainsFailures_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("page without video") << nginx_.Address("pages/none.html") << "На странице нет ссылок на видео.";
+    QTest::newRow("missing page") << nginx_.Address("pages/gone.html") << "Сервер 127.0.0.1 ответил ошибкой 404 Not Found.";
+    QTest::newRow("too many redirects") << nginx_.Address("loop") << "Слишком много перенаправлений (больше 20).";
+    QTest::newRow("unreachable host") << QStringLiteral("http://127.0.0.1:%1/").arg(FindFreePort())
+                                      << "Не удалось загрузить страницу с сервера 127.0.0.1: соединение отклонено.";
+    QTest::newRow("not a web address") << "file:///etc/passwd"
+                                       << "Адрес страницы не понят: нужен адрес, который начинается с http:// или https://.";
+}
+
+void TestResolverService::explainsFailures()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, reason);
+    const QByteArray answer = Resolve(service_->ServerPort(), address);
+    // A failure is still a 200, so that the program says "video not found" instead of waiting.
+    QVERIFY2(answer.startsWith("HTTP/1.1 200 OK\r\n"), answer.constData());
+    QCOMPARE(ReadVideoLink(BodyOf(answer)), QString());
+    QVERIFY2(QString::fromUtf8(BodyOf(answer)).contains(reason), BodyOf(answer).constData());
+}
+
+void TestResolverService::refusesATooLargePage()
+{
+    ResolverOptions options;
+    options.pageLimit = 4096;
+    const auto service = StartService(options);
+    const QByteArray body = BodyOf(Resolve(service->ServerPort(), nginx_.Address("pages/big.html")));
+    QVERIFY2(QString::fromUtf8(body).contains(QStringLiteral("Страница больше допустимых 4096 байт.")), body.constData());
+    // A direct video is recognised before its size matters.
+    QCOMPARE(ReadVideoLink(BodyOf(Resolve(service->ServerPort(), nginx_.Address("media/clip.flv")))),
+             nginx_.Address("media/clip.flv"));
+}
+
+void TestResolverService::givesUpOnASlowServer()
+{
+    QTcpServer silent;  // accepts and never answers
+    QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
+    ResolverOptions options;
+    options.fetchTimeoutSeconds = 1;
+    const auto service = StartService(options);
+    const QByteArray body = BodyOf(Resolve(service->ServerPort(), QStringLiteral("http://127.0.0.1:%1/").arg(silent.serverPort())));
+    QVERIFY2(QString::fromUtf8(body).contains(QStringLiteral("Страница не загрузилась за 1 с.")), body.constData());
+}
+
+void TestResolverService::refusesInternalAddressesWhenShared()
+{
+    QTcpServer page;  // the page's server: it must never see a connection
+    QVERIFY(page.listen(QHostAddress::LocalHost, 0));
+    const auto shared = StartService({}, true);
+    const QByteArray body = BodyOf(Resolve(shared->ServerPort(), QStringLiteral("http://127.0.0.1:%1/page.html").arg(page.serverPort())));
+    QVERIFY2(QString::fromUtf8(body).contains(
+                 QStringLiteral("Адрес 127.0.0.1 ведёт во внутреннюю сеть (127.0.0.1, loopback)")),
+             body.constData());
+    QVERIFY(!page.waitForNewConnection(0));
+    QVERIFY(!page.hasPendingConnections());
+    // By name too: localhost is looked up and judged before any connection.
+    const QByteArray byName = BodyOf(Resolve(shared->ServerPort(), QStringLiteral("http://localhost:%1/").arg(page.serverPort())));
+    QVERIFY2(QString::fromUtf8(byName).contains(QStringLiteral("ведёт во внутреннюю сеть")), byName.constData());
+    QVERIFY(!page.waitForNewConnection(0));
+}
+
+void TestResolverService::answersOthersWhileAFetchWaits()
+{
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
+    QTcpSocket waiting;
+    waiting.connectToHost(QHostAddress::LocalHost, service_->ServerPort());
+    QVERIFY(waiting.waitForConnected(5000));
+    waiting.write(ComposeResolutionRequest(EncodeAsProgram(QStringLiteral("http://127.0.0.1:%1/").arg(silent.serverPort())),
+                                           "localhost:8397"));
+    QTRY_VERIFY(silent.hasPendingConnections());  // the slow fetch has begun
+    QCOMPARE(ReadVideoLink(BodyOf(Resolve(service_->ServerPort(), nginx_.Address("pages/og.html")))),
+             nginx_.Address("media/og.mp4"));
+    QCOMPARE(waiting.bytesAvailable(), 0);
+    QCOMPARE(waiting.state(), QAbstractSocket::ConnectedState);
+}
+
+void TestResolverService::survivesAClientThatLeaves()
+{
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
+    {
+        QTcpSocket leaving;
+        leaving.connectToHost(QHostAddress::LocalHost, service_->ServerPort());
+        QVERIFY(leaving.waitForConnected(5000));
+        leaving.write(ComposeResolutionRequest(
+            EncodeAsProgram(QStringLiteral("http://127.0.0.1:%1/").arg(silent.serverPort())), "localhost:8397"));
+        QTRY_VERIFY(silent.hasPendingConnections());
+        leaving.abort();
+    }
+    // The fetch is dropped with its client: the page's server sees the connection close.
+    QTcpSocket *fetch = silent.nextPendingConnection();
+    QVERIFY(fetch);
+    QTRY_COMPARE_WITH_TIMEOUT(fetch->state(), QAbstractSocket::UnconnectedState, 10000);
+    QCOMPARE(BodyOf(ExchangeRaw(service_->ServerPort(), "GET /version.info HTTP/1.0\r\n\r\n")), QByteArray("1.7"));
+}
+
+void TestResolverService::answersVersionAndIndex()
+{
+    ResolverOptions options;
+    options.currentVersion = QStringLiteral("1.8");
+    const auto service = StartService(options);
+    const QByteArray version = ExchangeRaw(service->ServerPort(),
+                                           "GET /version.info HTTP/1.0\r\nUser-Agent: Opera/9.00 (Windows NT 5.1; ru)\r\n"
+                                           "Host: localhost\r\nAccept: */*\r\nConnection: Close\r\n\r\n");
+    QVERIFY(version.startsWith("HTTP/1.1 200 OK\r\n"));
+    QVERIFY(version.contains("\r\nContent-Length: 3\r\n"));
+    QCOMPARE(BodyOf(version), QByteArray("1.8"));
+    const QByteArray index = ExchangeRaw(service->ServerPort(), "GET / HTTP/1.0\r\n\r\n");
+    QVERIFY(index.startsWith("HTTP/1.1 200 OK\r\n"));
+    QVERIFY(BodyOf(index).contains("quillon-resolver 1.8"));
+    const QByteArray head = ExchangeRaw(service->ServerPort(), "HEAD /version.info HTTP/1.0\r\n\r\n");
+    QVERIFY(head.contains("\r\nContent-Length: 3\r\n"));
+    QCOMPARE(BodyOf(head), QByteArray());
+}
+
+void TestResolverService::keepsHttp11ConnectionsOpen()
+{
+    const QByteArray pipelined = "GET /version.info HTTP/1.1\r\nHost: h\r\n\r\n"
+                                 "POST /xurl/ HTTP/1.1\r\nHost: h\r\nContent-Length: "
+        + QByteArray::number(4 + EncodeAsProgram(nginx_.Address("pages/og.html")).size()) + "\r\n\r\nurl="
+        + EncodeAsProgram(nginx_.Address("pages/og.html")) + "GET /version.info HTTP/1.1\r\nHost: h\r\nConnection: close\r\n\r\n";
+    const QByteArray answers = ExchangeRaw(service_->ServerPort(), pipelined);
+    QCOMPARE(answers.count("HTTP/1.1 200 OK\r\n"), 3);
+    QCOMPARE(answers.count("Connection: keep-alive\r\n"), 2);
+    QVERIFY(answers.endsWith("Connection: close\r\n\r\n1.7"));
+    QCOMPARE(ReadVideoLink(answers), nginx_.Address("media/og.mp4"));
+}
+
+void TestResolverService::rejectsBadRequests_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("statusLine");
+    // The body is refused from its declared length, before any of it is read.
+    QTest::newRow("body over 64 KiB") << QByteArray("POST /xurl/ HTTP/1.0\r\nContent-Length: 65537\r\n\r\n")
+                                      << QByteArray("HTTP/1.1 413 Payload Too Large\r\n");
+    QTest::newRow("chunked body over 64 KiB")
+        << "POST /xurl/ HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n10001\r\n" + QByteArray(65537, 'a') + "\r\n0\r\n\r\n"
+        << QByteArray("HTTP/1.1 413 Payload Too Large\r\n");
+    QTest::newRow("header too large") << "GET / HTTP/1.0\r\nX: " + QByteArray(20000, 'a') + "\r\n\r\n"
+                                      << QByteArray("HTTP/1.1 431 Request Header Fields Too Large\r\n");
+    QTest::newRow("not http") << QByteArray("HELLO THERE\r\n\r\n") << QByteArray("HTTP/1.1 400 Bad Request\r\n");
+    QTest::newRow("unknown address") << QByteArray("GET /admin HTTP/1.0\r\n\r\n") << QByteArray("HTTP/1.1 404 Not Found\r\n");
+    QTest::newRow("resolution by GET") << QByteArray("GET /xurl/ HTTP/1.0\r\n\r\n")
+                                       << QByteArray("HTTP/1.1 405 Method Not Allowed\r\n");
+    QTest::newRow("version by POST") << QByteArray("POST /version.info HTTP/1.0\r\nContent-Length: 0\r\n\r\n")
+                                     << QByteArray("HTTP/1.1 405 Method Not Allowed\r\n");
+}
+
+void TestResolverService::rejectsBadRequests()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, statusLine);
+    const QByteArray answer = ExchangeRaw(service_->ServerPort(), request);
+    QVERIFY2(answer.startsWith(statusLine), answer.left(200).constData());
+    QVERIFY(answer.contains("Connection: close\r\n"));
+}
+
+QTEST_GUILESS_MAIN(TestResolverService)
+#include "tst_resolverservice.moc"
