@@ -57,6 +57,12 @@ QByteArray ConvertPageToUtf8(QByteArrayView body, QByteArrayView contentType)
         return QString(QStringDecoder(QStringDecoder::Utf16BE).decode(body.sliced(2))).toUtf8();
     if (auto converted = ConvertFrom(CharsetOfContentType(contentType), body))
         return *converted;
+    // Only a page that is not valid UTF-8 is worth a second parse to find the charset its <meta> names:
+    // a page in a single-byte code page with any letter beyond ASCII is practically never valid UTF-8.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    (void)QString(utf8.decode(body));
+    if (!utf8.hasError())
+        return body.toByteArray();
     if (auto converted = ConvertFrom(CandidateFinder::FindDeclaredCharset(body), body))
         return *converted;
     return body.toByteArray();

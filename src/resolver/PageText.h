@@ -11,8 +11,8 @@ namespace PageText {
 // The charset parameter of a Content-Type header value, lower case, or empty.
 QString CharsetOfContentType(QByteArrayView contentType);
 
-// The page in UTF-8: a byte order mark wins, then the charset of the header, then the page's own <meta>;
-// without any of them, or with one nobody knows, the bytes are taken as UTF-8.
+// The page in UTF-8: a byte order mark wins, then the charset of the header; a page that is valid UTF-8 is
+// taken as it is, any other by the charset of its own <meta>, and failing that as UTF-8.
 QByteArray ConvertPageToUtf8(QByteArrayView body, QByteArrayView contentType);
 
 }  // namespace PageText
