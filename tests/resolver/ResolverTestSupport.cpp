@@ -45,6 +45,14 @@ void NginxServer::WritePage(const QString &path, const QByteArray &content)
         out.write(content);
 }
 
+void NginxServer::EnableTls(const QString &certificateFile, const QString &keyFile)
+{
+    tlsPort_ = FindFreePort();
+    tlsServer_ = QStringLiteral("server { listen 127.0.0.1:%1 ssl; root %2/www; ssl_certificate %3; ssl_certificate_key %4; }")
+                     .arg(tlsPort_)
+                     .arg(folder_.path(), certificateFile, keyFile);
+}
+
 bool NginxServer::Start(QString *error)
 {
     port_ = FindFreePort();
@@ -73,8 +81,9 @@ http {
     location = /loop { return 302 /loop; }
     location /cp1251/ { types { } default_type "text/html; charset=windows-1251"; }
   }
+  %3
 }
-)").arg(root).arg(port_);
+)").arg(root).arg(port_).arg(tlsServer_);
     QFile file(root + QStringLiteral("/nginx.conf"));
     if (!file.open(QIODevice::WriteOnly) || file.write(config.toUtf8()) < 0) {
         *error = QStringLiteral("cannot write nginx.conf");
@@ -100,6 +109,17 @@ http {
     }
     *error = QStringLiteral("nginx does not accept connections: ") + QString::fromLocal8Bit(process_.readAll());
     return false;
+}
+
+bool MakeLocalhostCertificate(const QString &folder, QString *certificateFile, QString *keyFile)
+{
+    *certificateFile = folder + QStringLiteral("/localhost.crt");
+    *keyFile = folder + QStringLiteral("/localhost.key");
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=localhost", "-addext",
+                   "subjectAltName=DNS:localhost", "-keyout", *keyFile, "-out", *certificateFile});
+    return openssl.waitForFinished(60000) && openssl.exitStatus() == QProcess::NormalExit && openssl.exitCode() == 0;
 }
 
 QString NginxServer::Address(const QString &path) const

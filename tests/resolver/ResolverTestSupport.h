@@ -20,6 +20,9 @@ public:
 
     // Writes a file under the served folder (folders are made as needed).
     void WritePage(const QString &path, const QByteArray &content);
+    // Also serves the same pages over TLS with this certificate; call before Start.
+    void EnableTls(const QString &certificateFile, const QString &keyFile);
+    quint16 TlsPort() const { return tlsPort_; }
     // Starts nginx and waits until it accepts connections; false with nginx's complaint in *error.
     bool Start(QString *error);
     quint16 Port() const { return port_; }
@@ -29,7 +32,12 @@ private:
     QTemporaryDir folder_;
     QProcess process_;
     quint16 port_ = 0;
+    quint16 tlsPort_ = 0;
+    QString tlsServer_;
 };
+
+// A self-signed certificate for the name "localhost" (and no address), made with openssl in folder.
+bool MakeLocalhostCertificate(const QString &folder, QString *certificateFile, QString *keyFile);
 
 // The program's form encoding of the page address: letters and digits as they are, a blank as "+",
 // everything else as %XX of its Windows-1251 code.

@@ -1,7 +1,9 @@
 #include "ResolverService.h"
 #include "ResolverTestSupport.h"
 
+#include <QSslConfiguration>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTcpSocket>
 #include <QTest>
 
@@ -25,6 +27,8 @@ private slots:
     void answersTheAbsoluteForm();
     void explainsFailures_data();
     void explainsFailures();
+    void fetchesOverTls();
+    void refusesACertificateForAnotherName();
     void refusesATooLargePage();
     void givesUpOnASlowServer();
     void refusesInternalAddressesWhenShared();
@@ -39,6 +43,7 @@ private:
     std::unique_ptr<ResolverService> StartService(ResolverOptions options = {}, bool refuseInternal = false);
     QByteArray Resolve(quint16 port, const QString &address);
 
+    QTemporaryDir certificates_;
     NginxServer nginx_;
     std::unique_ptr<ResolverService> service_;
 };
@@ -88,6 +93,13 @@ void TestResolverService::initTestCase()
     nginx_.WritePage("media/clip.flv", "FLV\x01\x05 video bytes");
     nginx_.WritePage("media/flv-bytes.bin", "FLV\x01\x05 more bytes");
     nginx_.WritePage("pages/big.html", Page(QByteArray(20000, 'x')));
+    QString certificate, key;
+    QVERIFY(MakeLocalhostCertificate(certificates_.path(), &certificate, &key));
+    nginx_.EnableTls(certificate, key);
+    // The test's certificate is trusted the way a system store trusts a real one, for this process only.
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.addCaCertificates(certificate);
+    QSslConfiguration::setDefaultConfiguration(tls);
     QString error;
     QVERIFY2(nginx_.Start(&error), qPrintable(error));
     service_ = StartService();
@@ -189,6 +201,24 @@ void TestResolverService::explainsFailures()
     QVERIFY2(answer.startsWith("HTTP/1.1 200 OK\r\n"), answer.constData());
     QCOMPARE(ReadVideoLink(BodyOf(answer)), QString());
     QVERIFY2(QString::fromUtf8(BodyOf(answer)).contains(reason), BodyOf(answer).constData());
+}
+
+void TestResolverService::fetchesOverTls()
+{
+    // The connection goes to the address looked up for localhost; the certificate is still checked
+    // against the name.
+    const QString page = QStringLiteral("https://localhost:%1/pages/og.html").arg(nginx_.TlsPort());
+    QCOMPARE(ReadVideoLink(BodyOf(Resolve(service_->ServerPort(), page))),
+             QStringLiteral("https://localhost:%1/media/og.mp4").arg(nginx_.TlsPort()));
+}
+
+void TestResolverService::refusesACertificateForAnotherName()
+{
+    const QString page = QStringLiteral("https://127.0.0.1:%1/pages/og.html").arg(nginx_.TlsPort());
+    const QByteArray body = BodyOf(Resolve(service_->ServerPort(), page));
+    QVERIFY2(QString::fromUtf8(body).contains(
+                 QStringLiteral("Не удалось установить защищённое соединение с сервером 127.0.0.1")),
+             body.constData());
 }
 
 void TestResolverService::refusesATooLargePage()
