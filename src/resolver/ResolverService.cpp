@@ -16,6 +16,10 @@ constexpr QByteArrayView kHtml = "text/html; charset=utf-8";
 // A parser's stack: gumbo frees its tree recursively, and a hostile page may nest elements very deeply.
 constexpr uint kParserStackSize = 256 * 1024 * 1024;
 
+// Each connection may hold a second descriptor for its fetch; past this many, new clients wait in the
+// listen queue instead of running the process out of descriptors (where accept() would fail in a busy loop).
+constexpr int kMaxOpenConnections = 400;
+
 HttpResponse HtmlResponse(int status, const QByteArray &page)
 {
     return {status, kHtml.toByteArray(), page, {}};
@@ -67,10 +71,28 @@ QString ResolverService::PathOfTarget(const QByteArray &target)
 
 void ResolverService::OnNewConnection()
 {
-    while (QTcpSocket *socket = server_.nextPendingConnection()) {
-        new HttpConnection(socket, httpLimits_, [this](HttpConnection *connection, const HttpRequest &request) {
-            HandleRequest(connection, request);
-        }, this);
+    while (openConnections_ < kMaxOpenConnections && server_.hasPendingConnections()) {
+        auto *connection = new HttpConnection(server_.nextPendingConnection(), httpLimits_,
+                                              [this](HttpConnection *connection, const HttpRequest &request) {
+                                                  HandleRequest(connection, request);
+                                              },
+                                              this);
+        ++openConnections_;
+        connect(connection, &QObject::destroyed, this, &ResolverService::OnConnectionClosed);
+    }
+    if (openConnections_ >= kMaxOpenConnections && !acceptingPaused_) {
+        acceptingPaused_ = true;
+        server_.pauseAccepting();
+    }
+}
+
+void ResolverService::OnConnectionClosed()
+{
+    --openConnections_;
+    if (acceptingPaused_ && openConnections_ < kMaxOpenConnections) {
+        acceptingPaused_ = false;
+        server_.resumeAccepting();
+        OnNewConnection();
     }
 }
 

@@ -32,7 +32,11 @@ private:
     void HandleRequest(HttpConnection *connection, const HttpRequest &request);
     void ResolveAddress(HttpConnection *connection, const HttpRequest &request);
 
+    void OnConnectionClosed();
+
     ResolverOptions options_;
+    int openConnections_ = 0;
+    bool acceptingPaused_ = false;
     FetchLimits fetchLimits_;
     HttpLimits httpLimits_;
     QTcpServer server_;
