@@ -5,11 +5,10 @@
 #include "PageText.h"
 
 #include <QFutureWatcher>
+#include <QProcess>
 #include <QtConcurrent/QtConcurrentRun>
 
-namespace {
-
-QByteArray ResolvePage(const QByteArray &body, const QByteArray &contentType, const QUrl &url)
+QByteArray Resolution::ComposeAnswerForPage(const QByteArray &body, const QByteArray &contentType, const QUrl &url)
 {
     const QByteArray html = PageText::ConvertPageToUtf8(body, contentType);
     const QList<QUrl> videos = CandidateOrder::OrderCandidates(CandidateFinder::FindCandidates(html, url));
@@ -18,11 +17,9 @@ QByteArray ResolvePage(const QByteArray &body, const QByteArray &contentType, co
     return AnswerPages::ComposeFoundPage(videos);
 }
 
-}  // namespace
-
-Resolution::Resolution(QNetworkAccessManager *network, QThreadPool *parsers, const FetchLimits &limits,
-                       QObject *parent)
-    : QObject(parent), parsers_(parsers), timeoutMilliseconds_(limits.timeoutMilliseconds), fetch_(network, limits)
+Resolution::Resolution(QNetworkAccessManager *network, QThreadPool *parsers, const QString &parserProgram,
+                       const FetchLimits &limits, QObject *parent)
+    : QObject(parent), parsers_(parsers), parserProgram_(parserProgram), timeoutMilliseconds_(limits.timeoutMilliseconds), fetch_(network, limits)
 {
     connect(&fetch_, &PageFetch::Finished, this, &Resolution::OnFetched);
     parseDeadline_.setSingleShot(true);
@@ -56,17 +53,46 @@ void Resolution::OnFetched(const FetchResult &result)
     case FetchResult::Outcome::Video:
         AnswerOnce(AnswerPages::ComposeFoundPage({result.url}));
         return;
-    case FetchResult::Outcome::Page: {
-        auto *watcher = new QFutureWatcher<QByteArray>(this);
-        connect(watcher, &QFutureWatcher<QByteArray>::finished, this,
-                [this, watcher] { AnswerOnce(watcher->result()); });
+    case FetchResult::Outcome::Page:
         parseDeadline_.start(std::max<qint64>(timeoutMilliseconds_ - clock_.elapsed(), 1000));
-        watcher->setFuture(QtConcurrent::run(parsers_, ResolvePage, result.body, result.contentType, result.url));
+        if (parserProgram_.isEmpty() || result.body.size() <= kThreadParseLimit)
+            ParseOnPool(result);
+        else
+            ParseInChildProcess(result);
         return;
-    }
     default:
         AnswerOnce(AnswerPages::ComposeFailurePage(DescribeFailure(result)));
     }
+}
+
+void Resolution::ParseOnPool(const FetchResult &result)
+{
+    auto *watcher = new QFutureWatcher<QByteArray>(this);
+    connect(watcher, &QFutureWatcher<QByteArray>::finished, this, [this, watcher] { AnswerOnce(watcher->result()); });
+    watcher->setFuture(QtConcurrent::run(parsers_, ComposeAnswerForPage, result.body, result.contentType, result.url));
+}
+
+void Resolution::ParseInChildProcess(const FetchResult &result)
+{
+    // A child of ours: when the deadline answers first, or the client leaves, QProcess kills it.
+    auto *parser = new QProcess(this);
+    parser->setProcessChannelMode(QProcess::SeparateChannels);
+    parser->setStandardErrorFile(QProcess::nullDevice());
+    connect(parser, &QProcess::finished, this, [this, parser](int exitCode, QProcess::ExitStatus status) {
+        if (status == QProcess::NormalExit && exitCode == 0)
+            AnswerOnce(parser->readAllStandardOutput());
+        else
+            AnswerOnce(AnswerPages::ComposeFailurePage(QStringLiteral("Страницу не удалось разобрать.")));
+    });
+    connect(parser, &QProcess::errorOccurred, this, [this, parser](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            AnswerOnce(AnswerPages::ComposeFailurePage(
+                QStringLiteral("Страницу не удалось разобрать: %1.").arg(parser->errorString())));
+    });
+    parser->start(parserProgram_, {QStringLiteral("--parse-page"), QString::fromLatin1(result.url.toEncoded()),
+                                   QString::fromLatin1(result.contentType)});
+    parser->write(result.body);
+    parser->closeWriteChannel();
 }
 
 QString Resolution::DescribeFailure(const FetchResult &result)

@@ -14,6 +14,9 @@ struct ResolverOptions {
     int fetchTimeoutSeconds = 20;
     int clientTimeoutSeconds = 30;
     bool allowPrivate = false;
+    // Not an option: the program that parses big pages in a child process (the service's own executable,
+    // run with --parse-page). Empty: every page is parsed on a thread.
+    QString parserProgram;
 
     // Listening on loopback serves one user, whose own network pages may well be; listening anywhere else
     // serves strangers, who must not reach the machine's own network through us.

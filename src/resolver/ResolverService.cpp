@@ -136,7 +136,7 @@ void ResolverService::ResolveAddress(HttpConnection *connection, const HttpReque
         return;
     }
     // A child of the connection: a client that goes away takes its fetch with it.
-    auto *resolution = new Resolution(&network_, &parsers_, fetchLimits_, connection);
+    auto *resolution = new Resolution(&network_, &parsers_, options_.parserProgram, fetchLimits_, connection);
     connect(resolution, &Resolution::Answered, connection, [connection, resolution](const QByteArray &page) {
         connection->Answer(HtmlResponse(200, page));
         resolution->deleteLater();

@@ -29,6 +29,7 @@ private slots:
     void explainsFailures();
     void fetchesOverTls();
     void refusesACertificateForAnotherName();
+    void parsesBigPagesInAChildProcess();
     void refusesATooLargePage();
     void givesUpOnASlowServer();
     void refusesInternalAddressesWhenShared();
@@ -93,6 +94,11 @@ void TestResolverService::initTestCase()
     nginx_.WritePage("media/clip.flv", "FLV\x01\x05 video bytes");
     nginx_.WritePage("media/flv-bytes.bin", "FLV\x01\x05 more bytes");
     nginx_.WritePage("pages/big.html", Page(QByteArray(20000, 'x')));
+    QByteArray longPage;
+    for (int i = 0; i < 30000; ++i)
+        longPage += "<p>line</p>";
+    nginx_.WritePage("pages/long.html", Page(longPage + R"(<a href="/media/long.flv">film</a>)"));
+    nginx_.WritePage("pages/deep.html", Page(QByteArray("<div>").repeated(200000)));
     QString certificate, key;
     QVERIFY(MakeLocalhostCertificate(certificates_.path(), &certificate, &key));
     nginx_.EnableTls(certificate, key);
@@ -219,6 +225,27 @@ void TestResolverService::refusesACertificateForAnotherName()
     QVERIFY2(QString::fromUtf8(body).contains(
                  QStringLiteral("Не удалось установить защищённое соединение с сервером 127.0.0.1")),
              body.constData());
+}
+
+void TestResolverService::parsesBigPagesInAChildProcess()
+{
+    ResolverOptions options;
+    options.parserProgram = QStringLiteral(RESOLVER_PROGRAM);
+    options.fetchTimeoutSeconds = 2;
+    const auto service = StartService(options);
+    QCOMPARE(ReadVideoLink(BodyOf(Resolve(service->ServerPort(), nginx_.Address("pages/long.html")))),
+             nginx_.Address("media/long.flv"));
+    // A megabyte of nested elements would keep the parser busy for most of a minute: the client is answered
+    // at the time limit, and the service goes on.
+    const QByteArray body = BodyOf(Resolve(service->ServerPort(), nginx_.Address("pages/deep.html")));
+    QVERIFY2(QString::fromUtf8(body).contains(QStringLiteral("Страница не разобрана за 2 с.")), body.constData());
+    QCOMPARE(BodyOf(ExchangeRaw(service->ServerPort(), "GET /version.info HTTP/1.0\r\n\r\n")), QByteArray("1.7"));
+
+    // Big pages really go to the child: without one there is no parse.
+    options.parserProgram = certificates_.filePath(QStringLiteral("no-such-program"));
+    const auto withoutChild = StartService(options);
+    const QByteArray failed = BodyOf(Resolve(withoutChild->ServerPort(), nginx_.Address("pages/long.html")));
+    QVERIFY2(QString::fromUtf8(failed).contains(QStringLiteral("Страницу не удалось разобрать")), failed.constData());
 }
 
 void TestResolverService::refusesATooLargePage()
