@@ -41,8 +41,8 @@ ResolverService::ResolverService(const ResolverOptions &options, bool refuseInte
     httpLimits_.clientTimeoutMilliseconds = options.clientTimeoutSeconds * 1000;
     // Pages are fetched straight from their servers: a proxy from the environment would connect by name
     // and undo the address check.
-    network_.setProxy(QNetworkProxy::NoProxy);
-    network_.setStrictTransportSecurityEnabled(false);
+    for (QNetworkAccessManager &network : networks_)
+        network.setProxy(QNetworkProxy::NoProxy);
     parsers_.setStackSize(kParserStackSize);
     parsers_.setMaxThreadCount(std::max(QThread::idealThreadCount(), 1));
     connect(&server_, &QTcpServer::newConnection, this, &ResolverService::OnNewConnection);
@@ -136,7 +136,9 @@ void ResolverService::ResolveAddress(HttpConnection *connection, const HttpReque
         return;
     }
     // A child of the connection: a client that goes away takes its fetch with it.
-    auto *resolution = new Resolution(&network_, &parsers_, options_.parserProgram, fetchLimits_, connection);
+    QNetworkAccessManager *network = &networks_[nextNetwork_];
+    nextNetwork_ = (nextNetwork_ + 1) % networks_.size();
+    auto *resolution = new Resolution(network, &parsers_, options_.parserProgram, fetchLimits_, connection);
     connect(resolution, &Resolution::Answered, connection, [connection, resolution](const QByteArray &page) {
         connection->Answer(HtmlResponse(200, page));
         resolution->deleteLater();

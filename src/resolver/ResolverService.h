@@ -9,6 +9,8 @@
 #include <QTcpServer>
 #include <QThreadPool>
 
+#include <array>
+
 // The service: listens, reads requests and answers POST /xurl/ (the program's resolution request, also in the
 // absolute form a proxy is sent), GET /version.info (the program's update check) and GET /.
 class ResolverService : public QObject {
@@ -40,6 +42,9 @@ private:
     FetchLimits fetchLimits_;
     HttpLimits httpLimits_;
     QTcpServer server_;
-    QNetworkAccessManager network_;
+    // Qt opens at most six connections to one server per manager; many users of one video site would queue
+    // behind each other, so fetches take turns over several managers.
+    std::array<QNetworkAccessManager, 8> networks_;
+    std::size_t nextNetwork_ = 0;
     QThreadPool parsers_;
 };
