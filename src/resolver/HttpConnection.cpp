@@ -3,6 +3,7 @@
 #include "AnswerPages.h"
 
 #include <boost/beast/http/parser.hpp>
+#include <boost/beast/core/string.hpp>
 #include <boost/beast/http/string_body.hpp>
 
 #include <QTcpSocket>
@@ -45,6 +46,7 @@ void HttpConnection::StartRequest()
     parser_->parser.body_limit(std::uint64_t(limits_.bodyLimit));
     parser_->parser.eager(true);
     awaitingAnswer_ = false;
+    continueSent_ = false;
     clientTimer_.start();
 }
 
@@ -87,8 +89,15 @@ void HttpConnection::ReadRequests()
         RejectRequest(400, QStringLiteral("Запрос не понят: %1.").arg(QString::fromStdString(error.message())));
         return;
     }
-    if (!parser_->parser.is_done())
+    if (!parser_->parser.is_done()) {
+        // curl and others wait for this before sending a body over 1 KiB.
+        if (parser_->parser.is_header_done() && !continueSent_
+            && boost::beast::iequals(parser_->parser.get()[http::field::expect], "100-continue")) {
+            continueSent_ = true;
+            socket_->write("HTTP/1.1 100 Continue\r\n\r\n");
+        }
         return;
+    }
 
     clientTimer_.stop();
     awaitingAnswer_ = true;

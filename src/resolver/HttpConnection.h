@@ -65,5 +65,6 @@ private:
     bool awaitingAnswer_ = false;
     bool keepAlive_ = false;
     bool answerHasNoBody_ = false;
+    bool continueSent_ = false;
     bool closing_ = false;
 };

@@ -37,6 +37,7 @@ private slots:
     void survivesAClientThatLeaves();
     void answersVersionAndIndex();
     void keepsHttp11ConnectionsOpen();
+    void saysContinueBeforeTheBody();
     void rejectsBadRequests_data();
     void rejectsBadRequests();
 
@@ -354,6 +355,21 @@ void TestResolverService::keepsHttp11ConnectionsOpen()
     QCOMPARE(answers.count("Connection: keep-alive\r\n"), 2);
     QVERIFY(answers.endsWith("Connection: close\r\n\r\n1.7"));
     QCOMPARE(ReadVideoLink(answers), nginx_.Address("media/og.mp4"));
+}
+
+void TestResolverService::saysContinueBeforeTheBody()
+{
+    const QByteArray body = "url=" + EncodeAsUtf8Form(nginx_.Address("pages/og.html"));
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, service_->ServerPort());
+    QVERIFY(client.waitForConnected(5000));
+    client.write("POST /xurl/ HTTP/1.1\r\nHost: h\r\nExpect: 100-continue\r\nConnection: close\r\nContent-Length: "
+                 + QByteArray::number(body.size()) + "\r\n\r\n");
+    QTRY_VERIFY(client.bytesAvailable() >= 25);
+    QCOMPARE(client.readAll(), QByteArray("HTTP/1.1 100 Continue\r\n\r\n"));
+    client.write(body);
+    QTRY_COMPARE(client.state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(ReadVideoLink(client.readAll()), nginx_.Address("media/og.mp4"));
 }
 
 void TestResolverService::rejectsBadRequests_data()
