@@ -1,7 +1,6 @@
 #include "AddressPolicy.h"
 
 #include <array>
-#include <cstdint>
 
 namespace AddressPolicy {
 

@@ -134,7 +134,9 @@ void HttpConnection::Answer(const HttpResponse &response)
         return;
     }
     StartRequest();
-    ReadRequests();
+    // Later, not here: a client that sends many requests at once would otherwise have us recurse through
+    // all of them.
+    QMetaObject::invokeMethod(this, &HttpConnection::ReadRequests, Qt::QueuedConnection);
 }
 
 void HttpConnection::RejectRequest(int status, const QString &reason)

@@ -336,6 +336,10 @@ void TestResolverService::answersVersionAndIndex()
     QVERIFY(version.startsWith("HTTP/1.1 200 OK\r\n"));
     QVERIFY(version.contains("\r\nContent-Length: 3\r\n"));
     QCOMPARE(BodyOf(version), QByteArray("1.8"));
+    const QByteArray proxied = ExchangeRaw(service->ServerPort(),
+                                           "GET http://localhost:8397/version.info HTTP/1.0\r\nHost: localhost:8397\r\n"
+                                           "Proxy-Connection: Close\r\n\r\n");
+    QCOMPARE(BodyOf(proxied), QByteArray("1.8"));
     const QByteArray index = ExchangeRaw(service->ServerPort(), "GET / HTTP/1.0\r\n\r\n");
     QVERIFY(index.startsWith("HTTP/1.1 200 OK\r\n"));
     QVERIFY(BodyOf(index).contains("quillon-resolver 1.8"));
