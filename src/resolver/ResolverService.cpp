@@ -13,8 +13,9 @@ namespace {
 
 constexpr QByteArrayView kHtml = "text/html; charset=utf-8";
 
-// A parser's stack: gumbo frees its tree recursively, and a hostile page may nest elements very deeply.
-constexpr uint kParserStackSize = 256 * 1024 * 1024;
+// A parser thread's stack: gumbo frees its tree recursively, one frame per level of nesting, and a page
+// parsed on the pool (up to 256 KiB) may nest some fifty thousand levels deep.
+constexpr uint kParserStackSize = 64 * 1024 * 1024;
 
 // Each connection may hold a second descriptor for its fetch; past this many, new clients wait in the
 // listen queue instead of running the process out of descriptors (where accept() would fail in a busy loop).
