@@ -42,8 +42,8 @@ void Resolution::AnswerOnce(const QByteArray &page)
 
 void Resolution::Start(const QString &address)
 {
-    // People paste addresses without a scheme; the web is what they mean.
     clock_.start();
+    // People paste addresses without a scheme; the web is what they mean.
     fetch_.Start(QUrl::fromUserInput(address));
 }
 
