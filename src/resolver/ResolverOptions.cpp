@@ -18,8 +18,10 @@ const QString kHelpText = QStringLiteral(
     "  --port PORT              port to listen on, 1-65535 (default 8397)\n"
     "  --current-version TEXT   what GET /version.info answers (default 1.7)\n"
     "  --page-limit BYTES       largest page fetched, 1024-1073741824 (default 4194304)\n"
-    "  --timeout SECONDS        time limit for fetching a page, redirects included, 1-600 (default 20)\n"
-    "  --client-timeout SECONDS time a client has to send its request, 1-3600 (default 30)\n"
+    "  --timeout SECONDS        time limit for one page: fetching it, redirects included, and\n"
+    "                           parsing it, 1-600 (default 20)\n"
+    "  --client-timeout SECONDS time a client has to send its request (and an idle kept\n"
+    "                           connection stays open), 1-3600 (default 30)\n"
     "  --allow-private          fetch pages on internal addresses even when listening on others\n"
     "  --help                   show this text\n");
 
