@@ -22,6 +22,7 @@ private slots:
     void resolvesADirectVideo_data();
     void resolvesADirectVideo();
     void followsRedirects();
+    void takesAnAddressWithoutScheme();
     void readsBothRequestEncodings_data();
     void readsBothRequestEncodings();
     void answersTheAbsoluteForm();
@@ -158,6 +159,12 @@ void TestResolverService::followsRedirects()
     // address is resolved against the page where the redirects ended.
     QCOMPARE(ReadVideoLink(BodyOf(Resolve(service_->ServerPort(), nginx_.Address("moved-twice")))),
              nginx_.Address("media/og.mp4"));
+}
+
+void TestResolverService::takesAnAddressWithoutScheme()
+{
+    const QString address = QStringLiteral("127.0.0.1:%1/pages/og.html").arg(nginx_.Port());
+    QCOMPARE(ReadVideoLink(BodyOf(Resolve(service_->ServerPort(), address))), nginx_.Address("media/og.mp4"));
 }
 
 void TestResolverService::readsBothRequestEncodings_data()
