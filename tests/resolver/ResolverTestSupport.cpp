@@ -14,6 +14,17 @@
 
 namespace ResolverTestSupport {
 
+std::unique_ptr<ResolverService> StartLocalService(ResolverOptions options, bool refuseInternal)
+{
+    options.listenAddress = QHostAddress(QHostAddress::LocalHost);
+    options.port = 0;
+    auto service = std::make_unique<ResolverService>(options, refuseInternal);
+    QString error;
+    if (!service->Listen(&error))
+        qWarning("service does not listen: %s", qPrintable(error));
+    return service;
+}
+
 quint16 FindFreePort()
 {
     QTcpServer probe;

@@ -1,13 +1,21 @@
 #pragma once
 
+#include "ResolverService.h"
+
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 
+#include <memory>
+
 // What the resolver's network tests share: a real nginx serving pages from a temporary folder, requests
 // written byte for byte as the program writes them, and the program's way of reading the answer.
 namespace ResolverTestSupport {
+
+// The service in this process on a free port of 127.0.0.1; refuseInternal forces the shared service's address
+// check, which the options give only when listening beyond loopback.
+std::unique_ptr<ResolverService> StartLocalService(ResolverOptions options = {}, bool refuseInternal = false);
 
 // A port on 127.0.0.1 that nothing listens on (it was free a moment ago).
 quint16 FindFreePort();

@@ -4,14 +4,11 @@
 #include <QSslConfiguration>
 #include <QTcpServer>
 #include <QTemporaryDir>
-#include <QTcpSocket>
 #include <QTest>
-
-#include <memory>
 
 using namespace ResolverTestSupport;
 
-// The service in this process, pages from a real nginx on 127.0.0.1, requests as raw bytes.
+// Resolutions by the service in this process: pages from a real nginx on 127.0.0.1, requests as raw bytes.
 class TestResolverService : public QObject {
     Q_OBJECT
 
@@ -34,16 +31,8 @@ private slots:
     void refusesATooLargePage();
     void givesUpOnASlowServer();
     void refusesInternalAddressesWhenShared();
-    void answersOthersWhileAFetchWaits();
-    void survivesAClientThatLeaves();
-    void answersVersionAndIndex();
-    void keepsHttp11ConnectionsOpen();
-    void saysContinueBeforeTheBody();
-    void rejectsBadRequests_data();
-    void rejectsBadRequests();
 
 private:
-    std::unique_ptr<ResolverService> StartService(ResolverOptions options = {}, bool refuseInternal = false);
     QByteArray Resolve(quint16 port, const QString &address);
 
     QTemporaryDir certificates_;
@@ -59,17 +48,6 @@ QByteArray Page(const QByteArray &content)
 }
 
 }  // namespace
-
-std::unique_ptr<ResolverService> TestResolverService::StartService(ResolverOptions options, bool refuseInternal)
-{
-    options.listenAddress = QHostAddress(QHostAddress::LocalHost);
-    options.port = 0;
-    auto service = std::make_unique<ResolverService>(options, refuseInternal);
-    QString error;
-    if (!service->Listen(&error))
-        qWarning("service does not listen: %s", qPrintable(error));
-    return service;
-}
 
 QByteArray TestResolverService::Resolve(quint16 port, const QString &address)
 {
@@ -110,7 +88,7 @@ void TestResolverService::initTestCase()
     QSslConfiguration::setDefaultConfiguration(tls);
     QString error;
     QVERIFY2(nginx_.Start(&error), qPrintable(error));
-    service_ = StartService();
+    service_ = StartLocalService();
     QVERIFY(service_->ServerPort() != 0);
 }
 
@@ -240,7 +218,7 @@ void TestResolverService::parsesBigPagesInAChildProcess()
     ResolverOptions options;
     options.parserProgram = QStringLiteral(RESOLVER_PROGRAM);
     options.fetchTimeoutSeconds = 2;
-    const auto service = StartService(options);
+    const auto service = StartLocalService(options);
     QCOMPARE(ReadVideoLink(BodyOf(Resolve(service->ServerPort(), nginx_.Address("pages/long.html")))),
              nginx_.Address("media/long.flv"));
     // A megabyte of nested elements would keep the parser busy for most of a minute: the client is answered
@@ -251,7 +229,7 @@ void TestResolverService::parsesBigPagesInAChildProcess()
 
     // Big pages really go to the child: without one there is no parse.
     options.parserProgram = certificates_.filePath(QStringLiteral("no-such-program"));
-    const auto withoutChild = StartService(options);
+    const auto withoutChild = StartLocalService(options);
     const QByteArray failed = BodyOf(Resolve(withoutChild->ServerPort(), nginx_.Address("pages/long.html")));
     QVERIFY2(QString::fromUtf8(failed).contains(QStringLiteral("Страницу не удалось разобрать")), failed.constData());
 }
@@ -260,7 +238,7 @@ void TestResolverService::refusesATooLargePage()
 {
     ResolverOptions options;
     options.pageLimit = 4096;
-    const auto service = StartService(options);
+    const auto service = StartLocalService(options);
     const QByteArray body = BodyOf(Resolve(service->ServerPort(), nginx_.Address("pages/big.html")));
     QVERIFY2(QString::fromUtf8(body).contains(QStringLiteral("Страница больше допустимых 4096 байт.")), body.constData());
     // A direct video is recognised before its size matters.
@@ -274,7 +252,7 @@ void TestResolverService::givesUpOnASlowServer()
     QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
     ResolverOptions options;
     options.fetchTimeoutSeconds = 1;
-    const auto service = StartService(options);
+    const auto service = StartLocalService(options);
     const QByteArray body = BodyOf(Resolve(service->ServerPort(), QStringLiteral("http://127.0.0.1:%1/").arg(silent.serverPort())));
     QVERIFY2(QString::fromUtf8(body).contains(QStringLiteral("Страница не загрузилась за 1 с.")), body.constData());
 }
@@ -283,7 +261,7 @@ void TestResolverService::refusesInternalAddressesWhenShared()
 {
     QTcpServer page;  // the page's server: it must never see a connection
     QVERIFY(page.listen(QHostAddress::LocalHost, 0));
-    const auto shared = StartService({}, true);
+    const auto shared = StartLocalService({}, true);
     const QByteArray body = BodyOf(Resolve(shared->ServerPort(), QStringLiteral("http://127.0.0.1:%1/page.html").arg(page.serverPort())));
     QVERIFY2(QString::fromUtf8(body).contains(
                  QStringLiteral("Адрес 127.0.0.1 ведёт во внутреннюю сеть (127.0.0.1, loopback)")),
@@ -294,122 +272,6 @@ void TestResolverService::refusesInternalAddressesWhenShared()
     const QByteArray byName = BodyOf(Resolve(shared->ServerPort(), QStringLiteral("http://localhost:%1/").arg(page.serverPort())));
     QVERIFY2(QString::fromUtf8(byName).contains(QStringLiteral("ведёт во внутреннюю сеть")), byName.constData());
     QVERIFY(!page.waitForNewConnection(0));
-}
-
-void TestResolverService::answersOthersWhileAFetchWaits()
-{
-    QTcpServer silent;
-    QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
-    QTcpSocket waiting;
-    waiting.connectToHost(QHostAddress::LocalHost, service_->ServerPort());
-    QVERIFY(waiting.waitForConnected(5000));
-    waiting.write(ComposeResolutionRequest(EncodeAsProgram(QStringLiteral("http://127.0.0.1:%1/").arg(silent.serverPort())),
-                                           "localhost:8397"));
-    QTRY_VERIFY(silent.hasPendingConnections());  // the slow fetch has begun
-    QCOMPARE(ReadVideoLink(BodyOf(Resolve(service_->ServerPort(), nginx_.Address("pages/og.html")))),
-             nginx_.Address("media/og.mp4"));
-    QCOMPARE(waiting.bytesAvailable(), 0);
-    QCOMPARE(waiting.state(), QAbstractSocket::ConnectedState);
-}
-
-void TestResolverService::survivesAClientThatLeaves()
-{
-    QTcpServer silent;
-    QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
-    {
-        QTcpSocket leaving;
-        leaving.connectToHost(QHostAddress::LocalHost, service_->ServerPort());
-        QVERIFY(leaving.waitForConnected(5000));
-        leaving.write(ComposeResolutionRequest(
-            EncodeAsProgram(QStringLiteral("http://127.0.0.1:%1/").arg(silent.serverPort())), "localhost:8397"));
-        QTRY_VERIFY(silent.hasPendingConnections());
-        leaving.abort();
-    }
-    // The fetch is dropped with its client: the page's server sees the connection close.
-    QTcpSocket *fetch = silent.nextPendingConnection();
-    QVERIFY(fetch);
-    QTRY_COMPARE_WITH_TIMEOUT(fetch->state(), QAbstractSocket::UnconnectedState, 10000);
-    QCOMPARE(BodyOf(ExchangeRaw(service_->ServerPort(), "GET /version.info HTTP/1.0\r\n\r\n")), QByteArray("1.7"));
-}
-
-void TestResolverService::answersVersionAndIndex()
-{
-    ResolverOptions options;
-    options.currentVersion = QStringLiteral("1.8");
-    const auto service = StartService(options);
-    const QByteArray version = ExchangeRaw(service->ServerPort(),
-                                           "GET /version.info HTTP/1.0\r\nUser-Agent: Opera/9.00 (Windows NT 5.1; ru)\r\n"
-                                           "Host: localhost\r\nAccept: */*\r\nConnection: Close\r\n\r\n");
-    QVERIFY(version.startsWith("HTTP/1.1 200 OK\r\n"));
-    QVERIFY(version.contains("\r\nContent-Length: 3\r\n"));
-    QCOMPARE(BodyOf(version), QByteArray("1.8"));
-    const QByteArray proxied = ExchangeRaw(service->ServerPort(),
-                                           "GET http://localhost:8397/version.info HTTP/1.0\r\nHost: localhost:8397\r\n"
-                                           "Proxy-Connection: Close\r\n\r\n");
-    QCOMPARE(BodyOf(proxied), QByteArray("1.8"));
-    const QByteArray index = ExchangeRaw(service->ServerPort(), "GET / HTTP/1.0\r\n\r\n");
-    QVERIFY(index.startsWith("HTTP/1.1 200 OK\r\n"));
-    QVERIFY(BodyOf(index).contains("quillon-resolver 1.8"));
-    const QByteArray head = ExchangeRaw(service->ServerPort(), "HEAD /version.info HTTP/1.0\r\n\r\n");
-    QVERIFY(head.contains("\r\nContent-Length: 3\r\n"));
-    QCOMPARE(BodyOf(head), QByteArray());
-}
-
-void TestResolverService::keepsHttp11ConnectionsOpen()
-{
-    const QByteArray pipelined = "GET /version.info HTTP/1.1\r\nHost: h\r\n\r\n"
-                                 "POST /xurl/ HTTP/1.1\r\nHost: h\r\nContent-Length: "
-        + QByteArray::number(4 + EncodeAsProgram(nginx_.Address("pages/og.html")).size()) + "\r\n\r\nurl="
-        + EncodeAsProgram(nginx_.Address("pages/og.html")) + "GET /version.info HTTP/1.1\r\nHost: h\r\nConnection: close\r\n\r\n";
-    const QByteArray answers = ExchangeRaw(service_->ServerPort(), pipelined);
-    QCOMPARE(answers.count("HTTP/1.1 200 OK\r\n"), 3);
-    QCOMPARE(answers.count("Connection: keep-alive\r\n"), 2);
-    QVERIFY(answers.endsWith("Connection: close\r\n\r\n1.7"));
-    QCOMPARE(ReadVideoLink(answers), nginx_.Address("media/og.mp4"));
-}
-
-void TestResolverService::saysContinueBeforeTheBody()
-{
-    const QByteArray body = "url=" + EncodeAsUtf8Form(nginx_.Address("pages/og.html"));
-    QTcpSocket client;
-    client.connectToHost(QHostAddress::LocalHost, service_->ServerPort());
-    QVERIFY(client.waitForConnected(5000));
-    client.write("POST /xurl/ HTTP/1.1\r\nHost: h\r\nExpect: 100-continue\r\nConnection: close\r\nContent-Length: "
-                 + QByteArray::number(body.size()) + "\r\n\r\n");
-    QTRY_VERIFY(client.bytesAvailable() >= 25);
-    QCOMPARE(client.readAll(), QByteArray("HTTP/1.1 100 Continue\r\n\r\n"));
-    client.write(body);
-    QTRY_COMPARE(client.state(), QAbstractSocket::UnconnectedState);
-    QCOMPARE(ReadVideoLink(client.readAll()), nginx_.Address("media/og.mp4"));
-}
-
-void TestResolverService::rejectsBadRequests_data()
-{
-    QTest::addColumn<QByteArray>("request");
-    QTest::addColumn<QByteArray>("statusLine");
-    // The body is refused from its declared length, before any of it is read.
-    QTest::newRow("body over 64 KiB") << QByteArray("POST /xurl/ HTTP/1.0\r\nContent-Length: 65537\r\n\r\n")
-                                      << QByteArray("HTTP/1.1 413 Payload Too Large\r\n");
-    QTest::newRow("chunked body over 64 KiB")
-        << "POST /xurl/ HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n10001\r\n" + QByteArray(65537, 'a') + "\r\n0\r\n\r\n"
-        << QByteArray("HTTP/1.1 413 Payload Too Large\r\n");
-    QTest::newRow("header too large") << "GET / HTTP/1.0\r\nX: " + QByteArray(20000, 'a') + "\r\n\r\n"
-                                      << QByteArray("HTTP/1.1 431 Request Header Fields Too Large\r\n");
-    QTest::newRow("not http") << QByteArray("HELLO THERE\r\n\r\n") << QByteArray("HTTP/1.1 400 Bad Request\r\n");
-    QTest::newRow("unknown address") << QByteArray("GET /admin HTTP/1.0\r\n\r\n") << QByteArray("HTTP/1.1 404 Not Found\r\n");
-    QTest::newRow("resolution by GET") << QByteArray("GET /xurl/ HTTP/1.0\r\n\r\n")
-                                       << QByteArray("HTTP/1.1 405 Method Not Allowed\r\n");
-    QTest::newRow("version by POST") << QByteArray("POST /version.info HTTP/1.0\r\nContent-Length: 0\r\n\r\n")
-                                     << QByteArray("HTTP/1.1 405 Method Not Allowed\r\n");
-}
-
-void TestResolverService::rejectsBadRequests()
-{
-    QFETCH(QByteArray, request);
-    QFETCH(QByteArray, statusLine);
-    const QByteArray answer = ExchangeRaw(service_->ServerPort(), request);
-    QVERIFY2(answer.startsWith(statusLine), answer.left(200).constData());
-    QVERIFY(answer.contains("Connection: close\r\n"));
 }
 
 QTEST_GUILESS_MAIN(TestResolverService)
