@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QUrl>
+
+// One address on a page that may be the video, and where on the page it was found.
+enum class CandidateSource {
+    OpenGraph,       // <meta property="og:video...">
+    VideoElement,    // <video src> and <video><source src>
+    FlashVariables,  // file=, flv=, video= handed to a Flash player by <embed> or <object>
+    JsonLd,          // contentUrl of a schema.org VideoObject
+    Link,            // <a href> to a video file
+};
+
+// How good a candidate is for the program, best first: its player and downloader were made for FLV.
+enum class CandidateClass {
+    Flv,
+    Video,
+    Other,
+};
+
+struct Candidate {
+    QUrl url;
+    CandidateSource source = CandidateSource::Link;
+    QString declaredType;  // a MIME type the page gave for it, lower case, or empty
+
+    friend bool operator==(const Candidate &, const Candidate &) = default;
+};
+
+namespace CandidateOrder {
+
+CandidateClass ClassifyCandidate(const Candidate &candidate);
+
+// FLV first, then other videos, then the rest; the page's own order within each class; each address once.
+QList<QUrl> OrderCandidates(const QList<Candidate> &candidates);
+
+// True for a path whose file name ends in an extension of a video container.
+bool HasVideoExtension(const QString &path);
+
+}  // namespace CandidateOrder

@@ -1,0 +1,243 @@
+#include "ResolverTestSupport.h"
+
+#include "Windows1251.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QRegularExpression>
+#include <QThread>
+#include <QTimer>
+
+namespace ResolverTestSupport {
+
+std::unique_ptr<ResolverService> StartLocalService(ResolverOptions options, bool refuseInternal)
+{
+    options.listenAddress = QHostAddress(QHostAddress::LocalHost);
+    options.port = 0;
+    auto service = std::make_unique<ResolverService>(options, refuseInternal);
+    QString error;
+    if (!service->Listen(&error))
+        qWarning("service does not listen: %s", qPrintable(error));
+    return service;
+}
+
+quint16 FindFreePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+NginxServer::NginxServer()
+{
+    process_.setProcessChannelMode(QProcess::MergedChannels);
+}
+
+NginxServer::~NginxServer()
+{
+    if (process_.state() != QProcess::NotRunning) {
+        process_.terminate();
+        if (!process_.waitForFinished(10000))
+            process_.kill();
+        process_.waitForFinished(10000);
+    }
+}
+
+void NginxServer::WritePage(const QString &path, const QByteArray &content)
+{
+    const QString file = folder_.filePath(QStringLiteral("www/") + path);
+    QDir().mkpath(QFileInfo(file).path());
+    QFile out(file);
+    if (out.open(QIODevice::WriteOnly))
+        out.write(content);
+}
+
+void NginxServer::EnableTls(const QString &certificateFile, const QString &keyFile)
+{
+    tlsPort_ = FindFreePort();
+    tlsServer_ = QStringLiteral("server { listen 127.0.0.1:%1 ssl; root %2/www; ssl_certificate %3; ssl_certificate_key %4; }")
+                     .arg(tlsPort_)
+                     .arg(folder_.path(), certificateFile, keyFile);
+}
+
+bool NginxServer::Start(QString *error)
+{
+    port_ = FindFreePort();
+    const QString root = folder_.path();
+    const QString config = QStringLiteral(R"(
+daemon off;
+master_process off;
+worker_processes 1;
+error_log %1/error.log;
+pid %1/nginx.pid;
+events { worker_connections 512; }
+http {
+  access_log off;
+  client_body_temp_path %1/body;
+  proxy_temp_path %1/proxy;
+  fastcgi_temp_path %1/fastcgi;
+  uwsgi_temp_path %1/uwsgi;
+  scgi_temp_path %1/scgi;
+  types { text/html html; video/x-flv flv; video/mp4 mp4; video/webm webm; application/octet-stream bin; }
+  default_type application/octet-stream;
+  server {
+    listen 127.0.0.1:%2;
+    root %1/www;
+    location = /moved { return 302 /pages/og.html; }
+    location = /moved-twice { return 301 http://127.0.0.1:%2/moved; }
+    location = /loop { return 302 /loop; }
+    location /cp1251/ { types { } default_type "text/html; charset=windows-1251"; }
+  }
+  %3
+}
+)").arg(root).arg(port_).arg(tlsServer_);
+    QFile file(root + QStringLiteral("/nginx.conf"));
+    if (!file.open(QIODevice::WriteOnly) || file.write(config.toUtf8()) < 0) {
+        *error = QStringLiteral("cannot write nginx.conf");
+        return false;
+    }
+    file.close();
+    QDir().mkpath(root + QStringLiteral("/www"));
+    process_.start(QStringLiteral("/usr/sbin/nginx"), {QStringLiteral("-p"), root, QStringLiteral("-c"),
+                                                       root + QStringLiteral("/nginx.conf"), QStringLiteral("-e"),
+                                                       root + QStringLiteral("/error.log")});
+    if (!process_.waitForStarted(10000)) {
+        *error = QStringLiteral("nginx did not start: ") + process_.errorString();
+        return false;
+    }
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        QTcpSocket probe;
+        probe.connectToHost(QHostAddress::LocalHost, port_);
+        if (probe.waitForConnected(1000))
+            return true;
+        if (process_.state() == QProcess::NotRunning)
+            break;
+        QThread::msleep(50);
+    }
+    *error = QStringLiteral("nginx does not accept connections: ") + QString::fromLocal8Bit(process_.readAll());
+    return false;
+}
+
+bool MakeLocalhostCertificate(const QString &folder, QString *certificateFile, QString *keyFile)
+{
+    *certificateFile = folder + QStringLiteral("/localhost.crt");
+    *keyFile = folder + QStringLiteral("/localhost.key");
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=localhost", "-addext",
+                   "subjectAltName=DNS:localhost", "-keyout", *keyFile, "-out", *certificateFile});
+    return openssl.waitForFinished(60000) && openssl.exitStatus() == QProcess::NormalExit && openssl.exitCode() == 0;
+}
+
+QString NginxServer::Address(const QString &path) const
+{
+    return QStringLiteral("http://127.0.0.1:%1/%2").arg(port_).arg(path);
+}
+
+namespace {
+
+bool IsPlain(char16_t c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+}  // namespace
+
+QByteArray EncodeAsProgram(const QString &address)
+{
+    QByteArray encoded;
+    for (const QChar c : address) {
+        if (IsPlain(c.unicode()))
+            encoded += char(c.unicode());
+        else if (c == QLatin1Char(' '))
+            encoded += '+';
+        else
+            encoded += '%' + QByteArray::number(Windows1251::CodeOf(c).value_or('?'), 16).toUpper().rightJustified(2, '0');
+    }
+    return encoded;
+}
+
+QByteArray EncodeAsUtf8Form(const QString &address)
+{
+    QByteArray encoded;
+    for (const char byte : address.toUtf8()) {
+        if (IsPlain(uchar(byte)))
+            encoded += byte;
+        else if (byte == ' ')
+            encoded += '+';
+        else
+            encoded += '%' + QByteArray::number(uchar(byte), 16).toUpper().rightJustified(2, '0');
+    }
+    return encoded;
+}
+
+QByteArray ComposeResolutionRequest(const QByteArray &encodedAddress, const QByteArray &serviceHost,
+                                    bool throughProxy)
+{
+    const QByteArray body = "url=" + encodedAddress;
+    QByteArray request = throughProxy ? "POST http://" + serviceHost + "/xurl/ HTTP/1.0\r\n"
+                                      : QByteArray("POST /xurl/ HTTP/1.0\r\n");
+    request += "Content-Type: application/x-www-form-urlencoded; charset=UTF-8\r\n";
+    request += "User-Agent: Opera/9.00 (Windows NT 5.1; ru)\r\n";
+    request += "Host: " + serviceHost + "\r\n";
+    request += "Accept: */*\r\n";
+    request += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    request += "Content-Transfer-Encoding: binary\r\n";
+    request += throughProxy ? "Proxy-Connection: Close\r\n" : "Connection: Close\r\n";
+    request += "\r\n" + body + "\r\n";
+    return request;
+}
+
+QByteArray ExchangeRaw(quint16 port, const QByteArray &request)
+{
+    QTcpSocket socket;
+    QByteArray answer;
+    QEventLoop loop;
+    bool closed = false;
+    QObject::connect(&socket, &QTcpSocket::connected, [&] { socket.write(request); });
+    QObject::connect(&socket, &QTcpSocket::readyRead, [&] { answer += socket.readAll(); });
+    QObject::connect(&socket, &QTcpSocket::disconnected, [&] {
+        closed = true;
+        loop.quit();
+    });
+    QObject::connect(&socket, &QTcpSocket::errorOccurred, [&] {
+        if (socket.state() != QAbstractSocket::ConnectedState)
+            loop.quit();
+    });
+    QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    loop.exec();
+    answer += socket.readAll();
+    return closed || socket.state() == QAbstractSocket::UnconnectedState ? answer : QByteArray();
+}
+
+QByteArray BodyOf(const QByteArray &answer)
+{
+    const qsizetype end = answer.indexOf("\r\n\r\n");
+    return end < 0 ? QByteArray() : answer.mid(end + 4);
+}
+
+QString ReadVideoLink(const QByteArray &answer)
+{
+    if (!answer.contains(QStringLiteral("Нажмите, чтобы").toUtf8()))
+        return QString();
+    const qsizetype start = answer.indexOf("href=\"http");
+    if (start < 0)
+        return QString();
+    const qsizetype end = answer.indexOf('"', start + 6);
+    const QByteArray link = answer.mid(start + 6, end < 0 ? -1 : end - start - 6);
+    QString decoded = QString::fromUtf8(link);
+    static const QRegularExpression numeric(QStringLiteral("&#(\\d+);"));
+    for (auto match = numeric.match(decoded); match.hasMatch(); match = numeric.match(decoded))
+        decoded.replace(match.capturedStart(), match.capturedLength(), QChar(match.captured(1).toInt()));
+    return decoded.replace(QLatin1String("&quot;"), QLatin1String("\""))
+        .replace(QLatin1String("&lt;"), QLatin1String("<"))
+        .replace(QLatin1String("&gt;"), QLatin1String(">"))
+        .replace(QLatin1String("&amp;"), QLatin1String("&"));
+}
+
+}  // namespace ResolverTestSupport

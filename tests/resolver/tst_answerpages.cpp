@@ -1,0 +1,123 @@
+#include "AnswerPages.h"
+#include "Candidate.h"
+#include "ResolverTestSupport.h"
+
+#include <QTest>
+
+class TestAnswerPages : public QObject {
+    Q_OBJECT
+
+private slots:
+    void ordersCandidates_data();
+    void ordersCandidates();
+    void escapesHtml_data();
+    void escapesHtml();
+    void programReadsTheFirstLink_data();
+    void programReadsTheFirstLink();
+    void failurePageHasNoMarker();
+};
+
+namespace {
+
+Candidate Make(const char *address, CandidateSource source, const char *type = "")
+{
+    return {QUrl(QString::fromLatin1(address)), source, QString::fromLatin1(type)};
+}
+
+}  // namespace
+
+void TestAnswerPages::ordersCandidates_data()
+{
+    QTest::addColumn<QList<Candidate>>("candidates");
+    QTest::addColumn<QStringList>("order");
+    const auto og = CandidateSource::OpenGraph;
+    const auto video = CandidateSource::VideoElement;
+    const auto link = CandidateSource::Link;
+    const auto flash = CandidateSource::FlashVariables;
+
+    QTest::newRow("flv before mp4") << QList{Make("http://a/v.mp4", video), Make("http://a/v.flv", link)}
+                                    << QStringList{"http://a/v.flv", "http://a/v.mp4"};
+    QTest::newRow("video before player page") << QList{Make("http://a/embed/1", og), Make("http://a/v.webm", link)}
+                                              << QStringList{"http://a/v.webm", "http://a/embed/1"};
+    QTest::newRow("declared flv type") << QList{Make("http://a/v.mp4", video), Make("http://a/stream", video, "video/x-flv")}
+                                       << QStringList{"http://a/stream", "http://a/v.mp4"};
+    QTest::newRow("og with video type is a video")
+        << QList{Make("http://a/embed", og), Make("http://a/play", og, "video/mp4")}
+        << QStringList{"http://a/play", "http://a/embed"};
+    QTest::newRow("flash file without extension is a video")
+        << QList{Make("http://a/embed", og), Make("http://a/get?id=1", flash)}
+        << QStringList{"http://a/get?id=1", "http://a/embed"};
+    QTest::newRow("page order kept within a class")
+        << QList{Make("http://a/2.flv", og), Make("http://a/1.flv", link), Make("http://a/3.FLV", video)}
+        << QStringList{"http://a/2.flv", "http://a/1.flv", "http://a/3.FLV"};
+    QTest::newRow("duplicates once, in best place")
+        << QList{Make("http://a/v.mp4", og), Make("http://a/x.flv", link), Make("http://a/v.mp4", video)}
+        << QStringList{"http://a/x.flv", "http://a/v.mp4"};
+    QTest::newRow("none") << QList<Candidate>{} << QStringList{};
+}
+
+void TestAnswerPages::ordersCandidates()
+{
+    QFETCH(QList<Candidate>, candidates);
+    QFETCH(QStringList, order);
+    QStringList found;
+    for (const QUrl &url : CandidateOrder::OrderCandidates(candidates))
+        found.append(url.toString());
+    QCOMPARE(found, order);
+}
+
+void TestAnswerPages::escapesHtml_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("escaped");
+    QTest::newRow("plain") << "abc" << "abc";
+    QTest::newRow("ampersand") << "a&b" << "a&amp;b";
+    QTest::newRow("quotes") << "\"'" << "&quot;&#39;";
+    QTest::newRow("tags") << "<script>" << "&lt;script&gt;";
+    QTest::newRow("already escaped is escaped again") << "&amp;" << "&amp;amp;";
+    QTest::newRow("cyrillic untouched") << "видео" << "видео";
+}
+
+void TestAnswerPages::escapesHtml()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, escaped);
+    QCOMPARE(AnswerPages::EscapeHtml(text), escaped);
+}
+
+void TestAnswerPages::programReadsTheFirstLink_data()
+{
+    QTest::addColumn<QUrl>("video");
+    QTest::addColumn<QString>("link");
+    QTest::newRow("simple") << QUrl("http://h/v.flv") << "http://h/v.flv";
+    QTest::newRow("query with ampersands") << QUrl("http://h/get?a=1&b=2") << "http://h/get?a=1&b=2";
+    QTest::newRow("quote in the path") << QUrl::fromEncoded("http://h/a%22b.flv") << "http://h/a%22b.flv";
+    QTest::newRow("tag in the query") << QUrl("http://h/v?x=<b>\"") << "http://h/v?x=%3Cb%3E%22";
+    QTest::newRow("cyrillic path and host") << QUrl("https://видео.рф/ролик.flv")
+                                            << "https://xn--b1aedk6a.xn--p1ai/%D1%80%D0%BE%D0%BB%D0%B8%D0%BA.flv";
+    QTest::newRow("https") << QUrl("https://h/v.mp4") << "https://h/v.mp4";
+}
+
+void TestAnswerPages::programReadsTheFirstLink()
+{
+    QFETCH(QUrl, video);
+    QFETCH(QString, link);
+    const QByteArray page = AnswerPages::ComposeFoundPage({video, QUrl("http://second/other.flv")});
+    QCOMPARE(ResolverTestSupport::ReadVideoLink(page), link);
+    // Nothing before the marker may look like a link to the program.
+    const QByteArray marker = QStringLiteral("Нажмите, чтобы").toUtf8();
+    QVERIFY(page.indexOf(marker) >= 0);
+    QVERIFY(page.indexOf("href=") > page.indexOf(marker));
+}
+
+void TestAnswerPages::failurePageHasNoMarker()
+{
+    const QByteArray page = AnswerPages::ComposeFailurePage(QStringLiteral("<b>\"http://x\" & Нажмите</b>"));
+    QVERIFY(!page.contains(QStringLiteral("Нажмите, чтобы").toUtf8()));
+    QVERIFY(!page.contains("href="));
+    QVERIFY(page.contains("&lt;b&gt;&quot;http://x&quot; &amp;"));
+    QCOMPARE(ResolverTestSupport::ReadVideoLink(page), QString());
+}
+
+QTEST_GUILESS_MAIN(TestAnswerPages)
+#include "tst_answerpages.moc"

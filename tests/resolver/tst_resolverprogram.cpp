@@ -1,0 +1,118 @@
+#include "ResolverTestSupport.h"
+
+#include <QProcess>
+#include <QTcpServer>
+#include <QTest>
+
+using namespace ResolverTestSupport;
+
+// The program itself, as users start it.
+class TestResolverProgram : public QObject {
+    Q_OBJECT
+
+private slots:
+    void showsHelp();
+    void refusesBadOptions_data();
+    void refusesBadOptions();
+    void saysWhenThePortIsTaken();
+    void resolvesAsTheProgramAsks();
+    void refusesInternalPagesWhenListeningEverywhere();
+
+private:
+    bool StartProgram(QProcess &process, const QStringList &arguments);
+};
+
+bool TestResolverProgram::StartProgram(QProcess &process, const QStringList &arguments)
+{
+    process.start(QStringLiteral(RESOLVER_PROGRAM), arguments);
+    if (!process.waitForStarted(10000))
+        return false;
+    // The program says it listens once it does.
+    while (!process.canReadLine()) {
+        if (!process.waitForReadyRead(10000))
+            return false;
+    }
+    return process.readLine().startsWith("quillon-resolver: listening on");
+}
+
+void TestResolverProgram::showsHelp()
+{
+    QProcess process;
+    process.start(QStringLiteral(RESOLVER_PROGRAM), {QStringLiteral("--help")});
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitCode(), 0);
+    const QByteArray help = process.readAllStandardOutput();
+    for (const char *option : {"--listen", "--port", "--current-version", "--page-limit", "--timeout", "--allow-private"})
+        QVERIFY2(help.contains(option), option);
+    QVERIFY(help.contains("default 8397"));
+}
+
+void TestResolverProgram::refusesBadOptions_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("message");
+    QTest::newRow("unknown") << QStringList{"--verbose"} << QByteArray("Unknown option 'verbose'.");
+    QTest::newRow("bad port") << QStringList{"--port", "99999"} << QByteArray("--port wants a number from 1 to 65535");
+    QTest::newRow("bad address") << QStringList{"--listen", "anywhere"} << QByteArray("--listen wants an IP address");
+}
+
+void TestResolverProgram::refusesBadOptions()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, message);
+    QProcess process;
+    process.start(QStringLiteral(RESOLVER_PROGRAM), arguments);
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitCode(), 2);
+    const QByteArray error = process.readAllStandardError();
+    QVERIFY2(error.contains(message), error.constData());
+    QVERIFY(error.contains("Try 'quillon-resolver --help'."));
+    QCOMPARE(process.readAllStandardOutput(), QByteArray());
+}
+
+void TestResolverProgram::saysWhenThePortIsTaken()
+{
+    QTcpServer taken;
+    QVERIFY(taken.listen(QHostAddress::LocalHost, 0));
+    QProcess process;
+    process.start(QStringLiteral(RESOLVER_PROGRAM), {QStringLiteral("--port"), QString::number(taken.serverPort())});
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitCode(), 1);
+    QVERIFY(process.readAllStandardError().contains("cannot listen on 127.0.0.1 port"));
+}
+
+void TestResolverProgram::resolvesAsTheProgramAsks()
+{
+    NginxServer nginx;
+    nginx.WritePage("watch.html", "<html><meta property=\"og:video\" content=\"/v.flv\"></html>");
+    QString error;
+    QVERIFY2(nginx.Start(&error), qPrintable(error));
+    const quint16 port = FindFreePort();
+    QProcess process;
+    QVERIFY(StartProgram(process, {QStringLiteral("--port"), QString::number(port)}));
+    const QByteArray answer = ExchangeRaw(
+        port, ComposeResolutionRequest(EncodeAsProgram(nginx.Address("watch.html")), "localhost:" + QByteArray::number(port)));
+    QCOMPARE(ReadVideoLink(BodyOf(answer)), nginx.Address("v.flv"));
+    process.terminate();
+    QVERIFY(process.waitForFinished(10000));
+}
+
+void TestResolverProgram::refusesInternalPagesWhenListeningEverywhere()
+{
+    QTcpServer page;  // must never see a connection
+    QVERIFY(page.listen(QHostAddress::LocalHost, 0));
+    const quint16 port = FindFreePort();
+    QProcess process;
+    QVERIFY(StartProgram(process, {QStringLiteral("--listen"), QStringLiteral("0.0.0.0"), QStringLiteral("--port"),
+                                   QString::number(port)}));
+    const QByteArray answer = ExchangeRaw(
+        port, ComposeResolutionRequest(EncodeAsProgram(QStringLiteral("http://127.0.0.1:%1/").arg(page.serverPort())),
+                                       "localhost"));
+    QVERIFY2(QString::fromUtf8(BodyOf(answer)).contains(QStringLiteral("ведёт во внутреннюю сеть")), answer.constData());
+    QVERIFY(!page.waitForNewConnection(0));
+    process.terminate();
+    QVERIFY(process.waitForFinished(10000));
+}
+
+QTEST_GUILESS_MAIN(TestResolverProgram)
+#include "tst_resolverprogram.moc"
