@@ -57,8 +57,9 @@ public:
     // The largest body the control will gather; by default what memory can hold.
     void setMaxBodyBytes(qint64 bytes);
 
-    // For tests only: authorities to trust besides the system's, so a test server's certificate can be
-    // checked like any other. The program never calls it.
+    // For tests only: authorities of a test's own to trust, so a test server's certificate is checked like
+    // any other (while some are given, the system's authorities may go unconsulted). The program never
+    // calls it: it trusts the system's store alone.
     void setExtraCaCertificates(const QList<QSslCertificate> &certificates);
 
 signals:
