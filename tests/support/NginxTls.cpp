@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr int kSites = 4;
+constexpr int kSites = 5;
 
 QString Tls(const TestCertificates &certificates, TestCertificates::Server server)
 {
@@ -141,6 +141,8 @@ bool NginxTls::WriteConfig(const QString &documentRoot)
         + Tls(certificates, Server::WrongName) + QStringLiteral("    }\n");
     text += QStringLiteral("    server {\n        listen 127.0.0.1:%1 ssl;\n").arg(Port(Site::Expired))
         + Tls(certificates, Server::Expired) + QStringLiteral("    }\n");
+    text += QStringLiteral("    server {\n        listen 127.0.0.1:%1 ssl;\n").arg(Port(Site::NameOnly))
+        + Tls(certificates, Server::NameOnly) + QStringLiteral("    }\n");
     text += QStringLiteral("}\n");
 
     QFile config(folder.filePath(QStringLiteral("nginx.conf")));

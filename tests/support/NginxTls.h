@@ -25,6 +25,7 @@ public:
         Secure,     // TLS with the good certificate
         WrongName,  // TLS with a certificate for another host name
         Expired,    // TLS with a certificate that has expired
+        NameOnly,   // TLS with a certificate for the name "localhost", not for the address 127.0.0.1
     };
 
     ~NginxTls();

@@ -46,6 +46,13 @@ extendedKeyUsage = serverAuth
 subjectAltName = DNS:localhost, IP:127.0.0.1
 authorityKeyIdentifier = keyid
 
+[ name_only ]
+basicConstraints = CA:false
+keyUsage = critical, digitalSignature
+extendedKeyUsage = serverAuth
+subjectAltName = DNS:localhost
+authorityKeyIdentifier = keyid
+
 [ other_name ]
 basicConstraints = CA:false
 keyUsage = critical, digitalSignature
@@ -77,7 +84,8 @@ bool TestCertificates::Make(const QString &where)
                               QStringLiteral("-enddate"), QStringLiteral("20200201000000Z")};
     return Issue(BaseName(Server::Good), QStringLiteral("loopback"), month)
         && Issue(BaseName(Server::WrongName), QStringLiteral("other_name"), month)
-        && Issue(BaseName(Server::Expired), QStringLiteral("loopback"), past);
+        && Issue(BaseName(Server::Expired), QStringLiteral("loopback"), past)
+        && Issue(BaseName(Server::NameOnly), QStringLiteral("name_only"), month);
 }
 
 QList<QSslCertificate> TestCertificates::Authority() const
@@ -104,6 +112,8 @@ QString TestCertificates::BaseName(Server server)
         return QStringLiteral("wrong-name");
     case Server::Expired:
         return QStringLiteral("expired");
+    case Server::NameOnly:
+        return QStringLiteral("name-only");
     }
     return {};
 }

@@ -5,11 +5,11 @@
 #include <QString>
 
 // A certificate authority of the test's own and server certificates signed by it, made with the openssl
-// tool in a folder the caller owns. Every server certificate is for the loopback server (the name
-// "localhost" and the address 127.0.0.1) except the one made for another name.
+// tool in a folder the caller owns. Good and Expired are for the loopback server (the name "localhost"
+// and the address 127.0.0.1), WrongName for another name, NameOnly for the name "localhost" alone.
 class TestCertificates {
 public:
-    enum class Server { Good, WrongName, Expired };
+    enum class Server { Good, WrongName, Expired, NameOnly };
 
     bool Make(const QString &folder);
 

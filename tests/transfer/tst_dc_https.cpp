@@ -43,6 +43,7 @@ private slots:
     void resolutionRequest();
     void throughTinyproxy_data();
     void throughTinyproxy();
+    void certificateIsCheckedForTheServerNotTheProxy();
 
 private:
     QString Url(Site site, const QString &path) const;
@@ -71,7 +72,8 @@ void TestDCHttps::initTestCase()
     file.close();
     QVERIFY2(web.Start(folder.path()), qPrintable(web.Error()));
     // Tunnels to the secure site only: a tunnel anywhere else is what a proxy refuses.
-    QVERIFY2(proxy.Start(kLogin, kPassword, {web.Port(Site::Secure)}), qPrintable(proxy.Error()));
+    QVERIFY2(proxy.Start(kLogin, kPassword, {web.Port(Site::Secure), web.Port(Site::NameOnly)}),
+             qPrintable(proxy.Error()));
 }
 
 void TestDCHttps::init()
@@ -291,8 +293,25 @@ void TestDCHttps::throughTinyproxy()
         QVERIFY(recorder.body == video);
     } else {
         QCOMPARE(recorder.events, QStringList({u"Percent:0"_s, u"Size:0"_s,
-                                               u"Msg:"_s + TransferTexts::Connecting(server), outcome.arg(server)}));
+                                               u"Msg:"_s + TransferTexts::Connecting(server),
+                                               QString(outcome).replace(u"%1"_s, server)}));
     }
+}
+
+// Through a tunnel the socket is connected to the proxy; a certificate made out to the proxy's name must
+// still not pass for the server.
+void TestDCHttps::certificateIsCheckedForTheServerNotTheProxy()
+{
+    UseTinyproxy(u"1"_s, kPassword);
+    Program().ProxyName = u"localhost"_s;
+    DC dc;
+    dc.setExtraCaCertificates(web.Authority());
+    DCRecorder recorder(dc);
+    dc.setURLmode(true);
+    dc.setURL(Url(Site::NameOnly, u"/video.flv"_s));
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
+    QCOMPARE(recorder.events.last(), u"Error:Сертификат сервера "_s + web.HostAndPort(Site::NameOnly)
+                                         + u" не прошёл проверку: он выдан для другого имени сервера"_s);
 }
 
 QTEST_GUILESS_MAIN(TestDCHttps)
