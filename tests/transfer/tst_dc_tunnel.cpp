@@ -29,6 +29,7 @@ private slots:
     void tunnelAnswers_data();
     void tunnelAnswers();
     void stopWhileTheTunnelIsAskedFor();
+    void stopDuringTheHandshake();
     void serverClosesDuringTheHandshake();
     void refusedSecureConnection();
 
@@ -161,6 +162,34 @@ void TestDCTunnel::stopWhileTheTunnelIsAskedFor()
     QVERIFY(next.Listen());
     next.AddScript({S::Send(kOkAnswer), S::Close()});
     Program().UseProxy = u"0"_s;
+    recorder.events.clear();
+    dc.setURL(Url(next, u"/next"_s));
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
+    QCOMPARE(recorder.events.last(), u"OK:ok"_s);
+    QCOMPARE(recorder.events.filter(u"Error:"_s), QStringList());
+}
+
+void TestDCTunnel::stopDuringTheHandshake()
+{
+    // The client's hello never ends in an empty line: the scripted server only listens.
+    ScriptedServer server;
+    QVERIFY(server.Listen());
+    server.AddScript({S::Send(kOkAnswer), S::Close()});
+    DC dc;
+    DCRecorder recorder(dc);
+    dc.setURLmode(true);
+    dc.setURL(u"https://"_s + server.HostAndPort() + u"/v.flv"_s);
+    QTRY_VERIFY_WITH_TIMEOUT(!server.Requests().value(0).isEmpty(), kWait);
+    QCOMPARE(server.Requests().value(0).at(0), '\x16');
+    dc.Stopped();
+    const QStringList stopped = Start(server.HostAndPort())
+        << u"Msg:"_s + TransferTexts::StoppedByUser() << u"Percent:0"_s << u"Size:0"_s;
+    QCOMPARE(recorder.events, stopped);
+    // The server's close after the stop is reported to nobody; the next transfer reports only its own.
+    server.CloseAll();
+    ScriptedServer next;
+    QVERIFY(next.Listen());
+    next.AddScript({S::Send(kOkAnswer), S::Close()});
     recorder.events.clear();
     dc.setURL(Url(next, u"/next"_s));
     QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
