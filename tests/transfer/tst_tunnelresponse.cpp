@@ -7,7 +7,7 @@ using Kind = TunnelAnswer::Kind;
 Q_DECLARE_METATYPE(TunnelAnswer::Kind)
 
 // The proxy's answer to CONNECT, judged as it arrives.
-class TestProxyTunnel : public QObject {
+class TestTunnelResponse : public QObject {
     Q_OBJECT
 
 private slots:
@@ -17,7 +17,7 @@ private slots:
     void headerTooLarge();
 };
 
-void TestProxyTunnel::answers_data()
+void TestTunnelResponse::answers_data()
 {
     QTest::addColumn<QByteArray>("received");
     QTest::addColumn<bool>("authConfigured");
@@ -49,7 +49,7 @@ void TestProxyTunnel::answers_data()
     QTest::newRow("TLS bytes") << QByteArray("\x16\x03\x01\x00", 4) << false << Kind::NotHttp << QByteArray();
 }
 
-void TestProxyTunnel::answers()
+void TestTunnelResponse::answers()
 {
     QFETCH(QByteArray, received);
     QFETCH(bool, authConfigured);
@@ -60,7 +60,7 @@ void TestProxyTunnel::answers()
     QCOMPARE(answer.statusLine, statusLine);
 }
 
-void TestProxyTunnel::headerSizeLeavesWhatFollows()
+void TestTunnelResponse::headerSizeLeavesWhatFollows()
 {
     const QByteArray header = "HTTP/1.0 200 Connection established\r\n\r\n";
     const TunnelAnswer answer = ReadTunnelAnswer(header + "\x16\x03\x03", false);
@@ -68,7 +68,7 @@ void TestProxyTunnel::headerSizeLeavesWhatFollows()
     QCOMPARE(answer.headerSize, header.size());
 }
 
-void TestProxyTunnel::headerTooLarge()
+void TestTunnelResponse::headerTooLarge()
 {
     QByteArray received = "HTTP/1.0 200 OK\r\n";
     while (received.size() <= ResponseReader::kMaxHeaderBytes)
@@ -83,5 +83,5 @@ void TestProxyTunnel::headerTooLarge()
     QCOMPARE(ReadTunnelAnswer(fits, false).kind, Kind::Open);
 }
 
-QTEST_GUILESS_MAIN(TestProxyTunnel)
-#include "tst_proxytunnel.moc"
+QTEST_GUILESS_MAIN(TestTunnelResponse)
+#include "tst_tunnelresponse.moc"
