@@ -43,6 +43,7 @@ private slots:
     void resolutionRequest();
     void throughTinyproxy_data();
     void throughTinyproxy();
+    void redirectToHttpsThroughTinyproxy();
     void certificateIsCheckedForTheServerNotTheProxy();
 
 private:
@@ -296,6 +297,22 @@ void TestDCHttps::throughTinyproxy()
                                                u"Msg:"_s + TransferTexts::Connecting(server),
                                                QString(outcome).replace(u"%1"_s, server)}));
     }
+}
+
+// The proxy carries the plain request itself and then opens a tunnel for the secure one.
+void TestDCHttps::redirectToHttpsThroughTinyproxy()
+{
+    UseTinyproxy(u"1"_s, kPassword);
+    DC dc;
+    dc.setExtraCaCertificates(web.Authority());
+    DCRecorder recorder(dc, true);
+    dc.setURLmode(true);
+    dc.setURL(Url(Site::Plain, u"/to-secure/video.flv"_s));
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
+    QCOMPARE(recorder.events.filter(u"OK:redirect"_s),
+             QStringList{u"OK:redirect "_s + Url(Site::Secure, u"/video.flv"_s)});
+    QCOMPARE(recorder.events.last(), QStringLiteral("OK:<%1 bytes>").arg(video.size()));
+    QVERIFY(recorder.body == video);
 }
 
 // Through a tunnel the socket is connected to the proxy; a certificate made out to the proxy's name must
