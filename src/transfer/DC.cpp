@@ -7,7 +7,7 @@
 #include "Windows1251.h"
 
 #include <QNetworkProxy>
-#include <QTcpSocket>
+#include <QSslSocket>
 
 namespace {
 
@@ -49,6 +49,7 @@ void DC::setURL(const QString &url)
     if (parts.kind == UrlParts::Kind::Absolute) {
         Program().ServerName = parts.serverName;
         Program().PageName = parts.pageName;
+        secure = parts.secure;
     }
     StartTransfer();
 }
@@ -83,6 +84,11 @@ void DC::setMaxBodyBytes(qint64 bytes)
     maxBodyBytes = bytes;
 }
 
+void DC::setExtraCaCertificates(const QList<QSslCertificate> &certificates)
+{
+    extraCaCertificates = certificates;
+}
+
 void DC::StartTransfer()
 {
     const quint64 current = ++generation;
@@ -108,10 +114,12 @@ void DC::StartTransfer()
         return Fail(TransferTexts::InvalidAddress(StoredURL));
     }
     // A bare path goes to the server of the previous transfer, which may be none yet.
-    const std::optional<HostPort> server = SplitHostPort(Program().ServerName);
+    const std::optional<HostPort> server = SplitHostPort(Program().ServerName, secure ? kHttpsPort : kHttpPort);
     if (!server)
         return Fail(TransferTexts::InvalidAddress(StoredURL));
     wireServerName = server->wireServerName;
+    tunnelAuthority = TunnelAuthority(*server);
+    peerName = server->host;
 
     const QString useProxy = Program().UseProxy;
     // No settings file yet means no proxy.
@@ -139,25 +147,35 @@ void DC::OpenConnection(const QString &host, quint16 port)
     emit Msg(TransferTexts::Connecting(Program().ServerName));
     if (current != generation)
         return;
-    WS = new QTcpSocket(this);
+    if (secure)
+        WS = NewSecureSocket(peerName);
+    else
+        WS = new QTcpSocket(this);
+    if (!WS)
+        return;
     // The proxy is ours to speak to; the socket must not route through a system one of its own.
     WS->setProxy(QNetworkProxy::NoProxy);
     // A bounded socket buffer bounds the work of one arrival, so a fast server cannot make the window
     // stall while a large piece is copied; the body still goes straight into its reserved buffer.
     WS->setReadBufferSize(kSocketBufferBytes);
-    connect(WS, &QTcpSocket::connected, this, &DC::Connect);
     connect(WS, &QTcpSocket::readyRead, this, &DC::DataArrival);
     connect(WS, &QTcpSocket::disconnected, this, &DC::Close);
     connect(WS, &QTcpSocket::errorOccurred, this, &DC::Error);
+    if (secure)
+        return StartSecureConnection(host, port);
+    phase = Phase::Exchange;
+    connect(WS, &QTcpSocket::connected, this, &DC::Connect);
     WS->connectToHost(host, port);
 }
 
 void DC::Connect()
 {
     const quint64 current = generation;
+    phase = Phase::Exchange;
     RequestInput input;
     input.downloadMode = URLmode;
-    input.viaProxy = viaProxy;
+    // Inside a tunnel the request goes to the server itself, as on a direct connection.
+    input.viaProxy = viaProxy && !secure;
     input.serverName = wireServerName;
     if (URLmode) {
         emit ServerLine(TransferTexts::ServerLine(Program().ServerName));
@@ -171,7 +189,7 @@ void DC::Connect()
         if (current != generation)
             return;
     }
-    input.proxyAuth = viaProxy && Program().ProxyAuth == u"1";
+    input.proxyAuth = input.viaProxy && Program().ProxyAuth == u"1";
     input.proxyLogin = Program().ProxyLogin;
     input.proxyPass = Program().ProxyPass;
     const QByteArray request = ComposeRequest(input);
@@ -186,6 +204,8 @@ void DC::DataArrival()
 {
     if (!WS || !reader)
         return;
+    if (phase == Phase::Tunnel)
+        return TunnelArrival();
     const quint64 current = generation;
     reader->ReadFrom(*WS);
     if (reader->Failed())
@@ -210,6 +230,8 @@ void DC::Close()
 {
     if (!WS || !reader)
         return;
+    if (phase != Phase::Exchange)
+        return EndBeforeExchange();
     // Whatever arrived together with the close is part of the answer.
     reader->ReadFrom(*WS);
     DetachSocket();
@@ -243,6 +265,8 @@ void DC::Error(QAbstractSocket::SocketError error)
         return Close();
     if (!WS)
         return;
+    if (const std::optional<QString> text = SecureErrorText(error))
+        return Fail(*text);
     Fail(TransferTexts::ConnectionError(WinsockErrorNumber(error)));
 }
 
@@ -250,7 +274,7 @@ void DC::FollowRedirect(const Outcome &outcome)
 {
     if (redirectsInRow >= kMaxRedirectsInRow)
         return Fail(TransferTexts::TooManyRedirects(kMaxRedirectsInRow));
-    const QString address = ResolveLocation(Windows1251::Decode(outcome.location), Program().PageName);
+    const QString address = ResolveLocation(Windows1251::Decode(outcome.location), Program().PageName, secure);
     // A path keeps the server of this transfer; setting it as the URL then fetches this very path.
     Program().PageName = address;
     ++redirectsInRow;
@@ -296,8 +320,9 @@ void DC::EndRedirectChain()
 
 ResponseReader::ProxyContext DC::ProxyContextNow() const
 {
+    // An answer that came through a tunnel is the server's own: the proxy had its say before it.
     ResponseReader::ProxyContext context;
-    context.viaProxy = viaProxy;
-    context.authConfigured = viaProxy && Program().ProxyAuth == u"1";
+    context.viaProxy = viaProxy && !secure;
+    context.authConfigured = context.viaProxy && Program().ProxyAuth == u"1";
     return context;
 }

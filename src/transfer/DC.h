@@ -5,17 +5,22 @@
 
 #include <QAbstractSocket>
 #include <QByteArray>
+#include <QList>
 #include <QObject>
+#include <QSslCertificate>
 #include <QString>
 
 #include <functional>
 #include <optional>
 
+class QSslSocket;
 class QTcpSocket;
 
 // The transfer control: one HTTP/1.0 exchange at a time over one TCP socket, directly or through the
 // configured HTTP proxy, reported through its signals. Every request asks for the connection to be
 // closed, so the server's close is the end of the answer; the whole answer is held in memory until then.
+// An https address is fetched over TLS (the certificate and the host name checked against the system's
+// authorities), through the proxy inside a CONNECT tunnel; the signals are the same.
 //
 // Signals may be raised from inside setURL and Stopped, and a handler may itself call setURL or Stopped:
 // the control checks after every signal whether the transfer it was working on is still the current one.
@@ -52,6 +57,11 @@ public:
     // The largest body the control will gather; by default what memory can hold.
     void setMaxBodyBytes(qint64 bytes);
 
+    // For tests only: authorities of a test's own to trust, so a test server's certificate is checked like
+    // any other (while some are given, the system's authorities may go unconsulted). The program never
+    // calls it: it trusts the system's store alone.
+    void setExtraCaCertificates(const QList<QSslCertificate> &certificates);
+
 signals:
     // A success hands over the body (the buffer itself, shared, never copied). A redirect hands over the
     // address to fetch next, as wire bytes (Windows1251::Decode gives the text), after DownloadStage has
@@ -65,8 +75,19 @@ signals:
     void ServerLine(const QString &caption);
 
 private:
+    // Where the connection stands; a plain HTTP connection is in Exchange from the start.
+    enum class Phase { Tunnel, Handshake, Exchange };
+
     void StartTransfer();
     void OpenConnection(const QString &host, quint16 port);
+    // The secure steps (DCSecure.cpp): a TLS socket, the tunnel through the proxy, the handshake.
+    QSslSocket *NewSecureSocket(const QString &host);
+    void StartSecureConnection(const QString &host, quint16 port);
+    void RequestTunnel();
+    void TunnelArrival();
+    void EndBeforeExchange();
+    std::optional<QString> SecureErrorText(QAbstractSocket::SocketError error) const;
+
     void Connect();
     void DataArrival();
     void Close();
@@ -82,7 +103,14 @@ private:
     bool URLmode = false;
     bool StopFlag = false;
     bool viaProxy = false;
+    // The scheme of ServerName: an address with a scheme sets it, a bare path keeps the previous one.
+    bool secure = false;
+    Phase phase = Phase::Exchange;
     QByteArray wireServerName;
+    QString peerName;  // the host the certificate must be for
+    QByteArray tunnelAuthority;
+    QByteArray tunnelAnswer;
+    QList<QSslCertificate> extraCaCertificates;
     QTcpSocket *WS = nullptr;
     std::optional<ResponseReader> reader;
     bool lengthReported = false;

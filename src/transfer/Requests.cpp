@@ -76,3 +76,17 @@ QByteArray ComposeRequest(const RequestInput &input)
 {
     return input.downloadMode ? ComposeGet(input) : ComposePost(input);
 }
+
+QByteArray ComposeTunnelRequest(const QByteArray &authority, bool proxyAuth, const QString &proxyLogin,
+                                const QString &proxyPass)
+{
+    // No "Proxy-Connection: Close": the tunnel has to stay open for the exchange that follows; the server
+    // inside it is asked to close, which ends the tunnel too.
+    QByteArray request = "CONNECT " + authority + " HTTP/1.0" + kCrlf;
+    request += kUserAgent;
+    request += "Host: " + authority + kCrlf;
+    if (proxyAuth)
+        request += ProxyAuthorizationLine(proxyLogin, proxyPass);
+    request += kCrlf;
+    return request;
+}

@@ -18,6 +18,11 @@ struct RequestInput {
 // The whole request text, header and (for a resolution) body with its closing CRLF, sent in one piece.
 QByteArray ComposeRequest(const RequestInput &input);
 
+// The request that asks the proxy for a tunnel to authority ("host:port"), through which the TLS
+// connection and then a direct request go. It carries the proxy's Basic authorisation when proxyAuth.
+QByteArray ComposeTunnelRequest(const QByteArray &authority, bool proxyAuth, const QString &proxyLogin,
+                                const QString &proxyPass);
+
 // "url=" and the encoded page address.
 QByteArray ResolutionBody(const QString &pageAddress);
 

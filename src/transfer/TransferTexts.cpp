@@ -2,6 +2,8 @@
 
 #include "Windows1251.h"
 
+#include <QStringList>
+
 namespace {
 
 // A status line is the server's text: keep it short and free of control characters on a label.
@@ -13,6 +15,32 @@ QString Printable(const QByteArray &bytes)
             c = u' ';
     }
     return text;
+}
+
+// What the user can make of a certificate error; Qt's own text only for the rare ones.
+QString CertificateReason(const QSslError &error)
+{
+    switch (error.error()) {
+    case QSslError::UnableToGetIssuerCertificate:
+    case QSslError::UnableToGetLocalIssuerCertificate:
+    case QSslError::UnableToVerifyFirstCertificate:
+    case QSslError::SelfSignedCertificate:
+    case QSslError::SelfSignedCertificateInChain:
+    case QSslError::CertificateUntrusted:
+    case QSslError::CertificateRejected:
+    case QSslError::InvalidCaCertificate:
+        return QStringLiteral("он не заверен доверенным центром сертификации");
+    case QSslError::CertificateExpired:
+        return QStringLiteral("срок его действия истёк");
+    case QSslError::CertificateNotYetValid:
+        return QStringLiteral("срок его действия ещё не начался");
+    case QSslError::HostNameMismatch:
+        return QStringLiteral("он выдан для другого имени сервера");
+    case QSslError::CertificateRevoked:
+        return QStringLiteral("он отозван");
+    default:
+        return error.errorString();
+    }
 }
 
 }  // namespace
@@ -66,9 +94,9 @@ QString OutcomeError(const Outcome &outcome)
         return QStringLiteral("Ошибка сервера: перенаправление без нового адреса (") + Printable(outcome.statusLine)
             + u')';
     case Kind::ProxyRefused:
-        return QStringLiteral("Ошибка авторизации на прокси-сервере");
+        return ProxyLoginRefused();
     case Kind::ProxyWantsLogin:
-        return QStringLiteral("Прокси-сервер требует авторизации: включите её в настройках и укажите логин и пароль");
+        return ProxyWantsLogin();
     case Kind::ServerError:
         return QStringLiteral("Ошибка сервера: ") + Printable(outcome.statusLine);
     case Kind::HeaderCut:
@@ -98,7 +126,7 @@ QString TooManyRedirects(int limit)
 
 QString UnsupportedAddress(const QString &url)
 {
-    return QStringLiteral("Адрес не поддерживается (нужен адрес, начинающийся с http://): ") + url;
+    return QStringLiteral("Адрес не поддерживается (нужен адрес, начинающийся с http:// или https://): ") + url;
 }
 
 QString InvalidAddress(const QString &url)
@@ -125,6 +153,75 @@ QString InvalidProxyPort(const QString &value)
 {
     return QStringLiteral("Неверный порт прокси-сервера: \"") + value
         + QStringLiteral("\" (нужно число от 1 до 65535)");
+}
+
+QString ProxyLoginRefused()
+{
+    return QStringLiteral("Ошибка авторизации на прокси-сервере");
+}
+
+QString ProxyWantsLogin()
+{
+    return QStringLiteral("Прокси-сервер требует авторизации: включите её в настройках и укажите логин и пароль");
+}
+
+QString CertificateRejected(const QString &serverName, const QList<QSslError> &errors)
+{
+    QStringList reasons;
+    for (const QSslError &error : errors) {
+        const QString reason = CertificateReason(error);
+        if (!reasons.contains(reason))
+            reasons.append(reason);
+    }
+    if (reasons.isEmpty())
+        reasons.append(QStringLiteral("причина не сообщена"));
+    return QStringLiteral("Сертификат сервера ") + serverName + QStringLiteral(" не прошёл проверку: ")
+        + reasons.join(QStringLiteral("; "));
+}
+
+QString HandshakeFailed(const QString &serverName, const QString &reason)
+{
+    return QStringLiteral("Не удалось установить защищённое соединение с ") + serverName
+        + QStringLiteral(" (ошибка TLS: ") + reason + u')';
+}
+
+QString ServerClosedDuringHandshake(const QString &serverName)
+{
+    return QStringLiteral("Не удалось установить защищённое соединение с ") + serverName
+        + QStringLiteral(": сервер закрыл соединение");
+}
+
+QString SecureConnectionError(const QString &serverName, const QString &reason)
+{
+    return QStringLiteral("Ошибка защищённого соединения с ") + serverName + QStringLiteral(" (ошибка TLS: ") + reason
+        + u')';
+}
+
+QString SecureConnectionsUnavailable()
+{
+    return QStringLiteral("Защищённые соединения (https://) недоступны: не найдена библиотека TLS");
+}
+
+QString TunnelRefused(const QString &serverName, const QByteArray &statusLine)
+{
+    return QStringLiteral("Прокси-сервер отказал в соединении с ") + serverName + QStringLiteral(": ")
+        + Printable(statusLine);
+}
+
+QString TunnelClosed(const QString &serverName)
+{
+    return QStringLiteral("Прокси-сервер закрыл соединение, не открыв путь к ") + serverName;
+}
+
+QString TunnelAnswerNotHttp()
+{
+    return QStringLiteral("Ответ прокси-сервера не распознан: это не ответ HTTP");
+}
+
+QString TunnelAnswerTooLarge()
+{
+    return QStringLiteral("Заголовок ответа прокси-сервера слишком велик (более %1 КБ)")
+        .arg(ResponseReader::kMaxHeaderBytes / 1024);
 }
 
 }  // namespace TransferTexts

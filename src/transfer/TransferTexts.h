@@ -3,6 +3,8 @@
 #include "ResponseReader.h"
 
 #include <QAbstractSocket>
+#include <QList>
+#include <QSslError>
 #include <QString>
 
 // The user-facing texts of the transfer control, in one place so the window and the tests see the same.
@@ -26,6 +28,22 @@ QString ForbiddenCharacters();
 QString InvalidUseProxy(const QString &value);
 QString MissingProxyName();
 QString InvalidProxyPort(const QString &value);
+
+QString ProxyLoginRefused();
+QString ProxyWantsLogin();
+
+// Secure connections: the server's certificate did not pass (every reason named), the TLS handshake
+// failed for another reason, or no TLS library is at hand.
+QString CertificateRejected(const QString &serverName, const QList<QSslError> &errors);
+QString HandshakeFailed(const QString &serverName, const QString &reason);
+QString ServerClosedDuringHandshake(const QString &serverName);
+QString SecureConnectionError(const QString &serverName, const QString &reason);
+QString SecureConnectionsUnavailable();
+// The tunnel through the proxy to a secure server.
+QString TunnelRefused(const QString &serverName, const QByteArray &statusLine);
+QString TunnelClosed(const QString &serverName);
+QString TunnelAnswerNotHttp();
+QString TunnelAnswerTooLarge();
 
 }  // namespace TransferTexts
 

@@ -7,6 +7,7 @@
 namespace {
 
 const QString kHttpScheme = QStringLiteral("http://");
+const QString kHttpsScheme = QStringLiteral("https://");
 
 bool IsAsciiLetter(QChar c)
 {
@@ -80,8 +81,11 @@ UrlParts SplitURL(const QString &url)
     }
     // A pasted address often brings a blank or a tab along; inside the address blanks are data.
     const QStringView address = QStringView(url).trimmed();
-    if (address.startsWith(kHttpScheme, Qt::CaseInsensitive)) {
-        const QStringView rest = address.mid(kHttpScheme.size());
+    const bool plain = address.startsWith(kHttpScheme, Qt::CaseInsensitive);
+    const bool secure = address.startsWith(kHttpsScheme, Qt::CaseInsensitive);
+    if (plain || secure) {
+        parts.secure = secure;
+        const QStringView rest = address.mid(secure ? kHttpsScheme.size() : kHttpScheme.size());
         qsizetype end = 0;
         while (end < rest.size() && rest[end] != u'/' && rest[end] != u'?' && rest[end] != u'#')
             ++end;
@@ -92,7 +96,8 @@ UrlParts SplitURL(const QString &url)
             parts.pageName = rest.mid(end).toString();
         else
             parts.pageName = u'/' + rest.mid(end).toString();
-        parts.kind = SplitHostPort(parts.serverName) ? UrlParts::Kind::Absolute : UrlParts::Kind::Invalid;
+        parts.kind = SplitHostPort(parts.serverName, secure ? kHttpsPort : kHttpPort) ? UrlParts::Kind::Absolute
+                                                                                     : UrlParts::Kind::Invalid;
         return parts;
     }
     if (address.startsWith(u'/'))
@@ -104,9 +109,10 @@ UrlParts SplitURL(const QString &url)
     return parts;
 }
 
-std::optional<HostPort> SplitHostPort(QStringView serverName)
+std::optional<HostPort> SplitHostPort(QStringView serverName, quint16 defaultPort)
 {
     HostPort result;
+    result.port = defaultPort;
     QStringView host = serverName;
     QStringView port;
     if (serverName.startsWith(u'[')) {
@@ -162,6 +168,14 @@ std::optional<HostPort> SplitHostPort(QStringView serverName)
     return result;
 }
 
+QByteArray TunnelAuthority(const HostPort &server)
+{
+    // SplitHostPort has already made the host ASCII; an IPv6 literal gets its brackets back.
+    const QByteArray host = server.host.toLatin1();
+    const QByteArray port = QByteArray::number(server.port);
+    return server.host.contains(u':') ? '[' + host + "]:" + port : host + ':' + port;
+}
+
 QByteArray EncodeRequestTarget(QStringView pageName)
 {
     const qsizetype fragment = pageName.indexOf(u'#');
@@ -195,11 +209,11 @@ QString URLEncode(QStringView text)
     return QString::fromLatin1(encoded);
 }
 
-QString ResolveLocation(const QString &location, const QString &currentPage)
+QString ResolveLocation(const QString &location, const QString &currentPage, bool currentSecure)
 {
     const QString value = location.trimmed();
     if (value.startsWith(QStringLiteral("//")))
-        return QStringLiteral("http:") + value;
+        return (currentSecure ? QStringLiteral("https:") : QStringLiteral("http:")) + value;
     if (value.startsWith(u'/') || StartsWithScheme(value))
         return value;
     // Relative to the current page: its path without the query, up to and including the last "/".

@@ -82,17 +82,17 @@ Tinyproxy::~Tinyproxy()
     Stop(process);
 }
 
-bool Tinyproxy::Start(const QString &login, const QString &password)
+bool Tinyproxy::Start(const QString &login, const QString &password, const QList<quint16> &connectPorts)
 {
     // The free port may be taken by someone else between asking and binding: try a few.
     for (int attempt = 0; attempt < 5; ++attempt) {
-        if (StartOnce(login, password))
+        if (StartOnce(login, password, connectPorts))
             return true;
     }
     return false;
 }
 
-bool Tinyproxy::StartOnce(const QString &login, const QString &password)
+bool Tinyproxy::StartOnce(const QString &login, const QString &password, const QList<quint16> &connectPorts)
 {
     Stop(process);
     port = FreeLoopbackPort();
@@ -103,16 +103,18 @@ bool Tinyproxy::StartOnce(const QString &login, const QString &password)
         return false;
     }
     // tinyproxy 1.11 rejects a password with "!" as a syntax error: tests use plain ones.
-    config.write(QStringLiteral("Port %1\n"
-                                "Listen 127.0.0.1\n"
-                                "Timeout 60\n"
-                                "MaxClients 20\n"
-                                "LogLevel Error\n"
-                                "Allow 127.0.0.1\n"
-                                "BasicAuth %2 %3\n")
-                     .arg(port)
-                     .arg(login, password)
-                     .toUtf8());
+    QString text = QStringLiteral("Port %1\n"
+                                  "Listen 127.0.0.1\n"
+                                  "Timeout 60\n"
+                                  "MaxClients 20\n"
+                                  "LogLevel Error\n"
+                                  "Allow 127.0.0.1\n"
+                                  "BasicAuth %2 %3\n")
+                       .arg(port)
+                       .arg(login, password);
+    for (const quint16 connectPort : connectPorts)
+        text += QStringLiteral("ConnectPort %1\n").arg(connectPort);
+    config.write(text.toUtf8());
     config.close();
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(QStringLiteral("tinyproxy"), {QStringLiteral("-d"), QStringLiteral("-c"), configPath});

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
@@ -20,16 +21,17 @@ private:
     QString error;
 };
 
-// tinyproxy in the foreground with Basic authorisation, its configuration in a temporary folder.
+// tinyproxy in the foreground with Basic authorisation, its configuration in a temporary folder. With
+// connectPorts, a CONNECT tunnel may go to those ports only; without, tinyproxy allows it to any port.
 class Tinyproxy {
 public:
     ~Tinyproxy();
-    bool Start(const QString &login, const QString &password);
+    bool Start(const QString &login, const QString &password, const QList<quint16> &connectPorts = {});
     quint16 Port() const { return port; }
     QString Error() const { return error; }
 
 private:
-    bool StartOnce(const QString &login, const QString &password);
+    bool StartOnce(const QString &login, const QString &password, const QList<quint16> &connectPorts);
 
     QTemporaryDir folder;
     QProcess process;

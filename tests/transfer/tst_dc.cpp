@@ -25,7 +25,7 @@ private slots:
     void stopEndsTheChain();
     void barePathKeepsThePreviousPage();
     void barePathWithNoPageAsksForTheRoot();
-    void redirectToHttpsEndsWithAClearError();
+    void redirectToAnotherSchemeEndsWithAClearError();
 };
 
 void TestDC::init()
@@ -353,19 +353,19 @@ void TestDC::barePathWithNoPageAsksForTheRoot()
     QTRY_VERIFY_WITH_TIMEOUT(server.Requests().value(0).startsWith("GET / HTTP/1.0\r\n"), kWait);
 }
 
-void TestDC::redirectToHttpsEndsWithAClearError()
+void TestDC::redirectToAnotherSchemeEndsWithAClearError()
 {
     ScriptedServer server;
     QVERIFY(server.Listen());
-    server.AddScript({S::Send("HTTP/1.1 301 Moved Permanently\r\nLocation: https://secure.example/v\r\n\r\n"), S::Close()});
+    server.AddScript({S::Send("HTTP/1.1 301 Moved Permanently\r\nLocation: ftp://files.example/v\r\n\r\n"), S::Close()});
     DC dc;
     DCRecorder recorder(dc, true);
     dc.setURLmode(true);
     dc.setURL(Url(server, u"/v"_s));
     QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
     QCOMPARE(recorder.events.mid(recorder.events.size() - 5),
-             QStringList({u"Msg:Завершено"_s, u"OK:redirect https://secure.example/v"_s, u"Percent:0"_s, u"Size:0"_s,
-                          u"Error:"_s + TransferTexts::UnsupportedAddress(u"https://secure.example/v"_s)}));
+             QStringList({u"Msg:Завершено"_s, u"OK:redirect ftp://files.example/v"_s, u"Percent:0"_s, u"Size:0"_s,
+                          u"Error:"_s + TransferTexts::UnsupportedAddress(u"ftp://files.example/v"_s)}));
     QCOMPARE(server.Connections(), 1);
 }
 

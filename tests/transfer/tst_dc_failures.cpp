@@ -182,8 +182,10 @@ void TestDCFailures::unusableAddressesAndSettings_data()
     const QString good = u"http://video.example/v.flv"_s;
     QTest::newRow("ftp") << u"ftp://host/v.flv"_s << u"0"_s << u""_s << u""_s
                          << TransferTexts::UnsupportedAddress(u"ftp://host/v.flv"_s);
-    QTest::newRow("https") << u"https://host/v.flv"_s << u"0"_s << u""_s << u""_s
-                           << TransferTexts::UnsupportedAddress(u"https://host/v.flv"_s);
+    QTest::newRow("ftps") << u"ftps://host/v.flv"_s << u"0"_s << u""_s << u""_s
+                          << TransferTexts::UnsupportedAddress(u"ftps://host/v.flv"_s);
+    QTest::newRow("https bad port") << u"https://host:99999/v"_s << u"0"_s << u""_s << u""_s
+                                    << u"Неверный адрес: https://host:99999/v"_s;
     QTest::newRow("no scheme") << u"www.host.ru/v"_s << u"0"_s << u""_s << u""_s
                                << u"Неверный адрес: www.host.ru/v"_s;
     QTest::newRow("bad port") << u"http://host:0/v"_s << u"0"_s << u""_s << u""_s

@@ -14,6 +14,9 @@ private slots:
     void outcomeTexts_data();
     void outcomeTexts();
     void statusTexts();
+    void certificateTexts_data();
+    void certificateTexts();
+    void tunnelTexts();
 };
 
 void TestTransferTexts::winsockNumbers_data()
@@ -76,6 +79,44 @@ void TestTransferTexts::statusTexts()
     QCOMPARE(TransferTexts::Finished(), u"Завершено"_s);
     QCOMPARE(TransferTexts::StoppedByUser(), u"Загрузка остановлена"_s);
     QCOMPARE(TransferTexts::ServerLine(u"host"_s), u"Сервер: host"_s);
+}
+
+void TestTransferTexts::certificateTexts_data()
+{
+    using E = QSslError;
+    QTest::addColumn<QList<QSslError>>("errors");
+    QTest::addColumn<QString>("reasons");
+    const QString untrusted = u"он не заверен доверенным центром сертификации"_s;
+    QTest::newRow("unknown issuer") << QList<E>{E(E::UnableToGetLocalIssuerCertificate)} << untrusted;
+    QTest::newRow("one reason named once")
+        << QList<E>{E(E::UnableToGetLocalIssuerCertificate), E(E::UnableToVerifyFirstCertificate)} << untrusted;
+    QTest::newRow("self-signed") << QList<E>{E(E::SelfSignedCertificate)} << untrusted;
+    QTest::newRow("expired") << QList<E>{E(E::CertificateExpired)} << u"срок его действия истёк"_s;
+    QTest::newRow("not yet valid") << QList<E>{E(E::CertificateNotYetValid)} << u"срок его действия ещё не начался"_s;
+    QTest::newRow("other name") << QList<E>{E(E::HostNameMismatch)} << u"он выдан для другого имени сервера"_s;
+    QTest::newRow("revoked") << QList<E>{E(E::CertificateRevoked)} << u"он отозван"_s;
+    QTest::newRow("every reason, in order")
+        << QList<E>{E(E::CertificateExpired), E(E::HostNameMismatch)}
+        << u"срок его действия истёк; он выдан для другого имени сервера"_s;
+    QTest::newRow("none given") << QList<E>{} << u"причина не сообщена"_s;
+}
+
+void TestTransferTexts::certificateTexts()
+{
+    QFETCH(QList<QSslError>, errors);
+    QFETCH(QString, reasons);
+    QCOMPARE(TransferTexts::CertificateRejected(u"host:8443"_s, errors),
+             u"Сертификат сервера host:8443 не прошёл проверку: "_s + reasons);
+}
+
+void TestTransferTexts::tunnelTexts()
+{
+    QCOMPARE(TransferTexts::TunnelRefused(u"host"_s, "HTTP/1.0 403 Access\tviolation"),
+             u"Прокси-сервер отказал в соединении с host: HTTP/1.0 403 Access violation"_s);
+    QCOMPARE(TransferTexts::TunnelClosed(u"host"_s), u"Прокси-сервер закрыл соединение, не открыв путь к host"_s);
+    QCOMPARE(TransferTexts::TunnelAnswerTooLarge(), u"Заголовок ответа прокси-сервера слишком велик (более 64 КБ)"_s);
+    QCOMPARE(TransferTexts::HandshakeFailed(u"host"_s, u"wrong version number"_s),
+             u"Не удалось установить защищённое соединение с host (ошибка TLS: wrong version number)"_s);
 }
 
 QTEST_GUILESS_MAIN(TestTransferTexts)

@@ -11,6 +11,10 @@ class TestUrlHelpers : public QObject {
 private slots:
     void splitURL_data();
     void splitURL();
+    void secureScheme_data();
+    void secureScheme();
+    void tunnelAuthority_data();
+    void tunnelAuthority();
     void splitHostPort_data();
     void splitHostPort();
     void requestTarget_data();
@@ -19,6 +23,8 @@ private slots:
     void urlEncode();
     void resolveLocation_data();
     void resolveLocation();
+    void resolveLocationFromSecurePage_data();
+    void resolveLocationFromSecurePage();
 };
 
 void TestUrlHelpers::splitURL_data()
@@ -38,7 +44,14 @@ void TestUrlHelpers::splitURL_data()
     QTest::newRow("blank inside path") << "http://host/a b" << Kind::Absolute << "host" << "/a b";
     QTest::newRow("ipv6 literal") << "http://[::1]:81/x" << Kind::Absolute << "[::1]:81" << "/x";
     QTest::newRow("bare path") << "/video.flv" << Kind::BarePath << "" << "";
-    QTest::newRow("https") << "https://host/x" << Kind::Unsupported << "" << "";
+    QTest::newRow("https") << "https://host/x" << Kind::Absolute << "host" << "/x";
+    QTest::newRow("https in capitals") << "HTTPS://Host/X" << Kind::Absolute << "Host" << "/X";
+    QTest::newRow("https with port") << "hTTpS://host:8443/x?y" << Kind::Absolute << "host:8443" << "/x?y";
+    QTest::newRow("https without path") << "https://host" << Kind::Absolute << "host" << "/";
+    QTest::newRow("https port zero") << "https://host:0/x" << Kind::Invalid << "host:0" << "/x";
+    QTest::newRow("https empty host") << "https:///x" << Kind::Invalid << "" << "/x";
+    QTest::newRow("ftps") << "ftps://host/x" << Kind::Unsupported << "" << "";
+    QTest::newRow("https without slashes") << "https:host/x" << Kind::Unsupported << "" << "";
     QTest::newRow("ftp") << "ftp://host/x" << Kind::Unsupported << "" << "";
     QTest::newRow("no scheme") << "host/x" << Kind::Invalid << "" << "";
     QTest::newRow("empty") << "" << Kind::Invalid << "" << "";
@@ -63,6 +76,55 @@ void TestUrlHelpers::splitURL()
     QCOMPARE(parts.kind, kind);
     QCOMPARE(parts.serverName, server);
     QCOMPARE(parts.pageName, page);
+}
+
+void TestUrlHelpers::secureScheme_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<bool>("secure");
+    QTest::addColumn<int>("port");
+    QTest::newRow("http") << "http://host/x" << false << 80;
+    QTest::newRow("http with port") << "http://host:443/x" << false << 443;
+    QTest::newRow("https") << "https://host/x" << true << 443;
+    QTest::newRow("https in capitals") << "HTTPS://host/x" << true << 443;
+    QTest::newRow("https with port") << "https://host:80/x" << true << 80;
+    QTest::newRow("https ipv6") << "https://[::1]/x" << true << 443;
+}
+
+// The scheme decides the port when the address names none.
+void TestUrlHelpers::secureScheme()
+{
+    QFETCH(QString, url);
+    QFETCH(bool, secure);
+    QFETCH(int, port);
+    const UrlParts parts = SplitURL(url);
+    QCOMPARE(parts.kind, Kind::Absolute);
+    QCOMPARE(parts.secure, secure);
+    const std::optional<HostPort> server = SplitHostPort(parts.serverName, parts.secure ? kHttpsPort : kHttpPort);
+    QVERIFY(server);
+    QCOMPARE(int(server->port), port);
+    // The "Host: " line names the port only when the address did.
+    QCOMPARE(QString::fromLatin1(server->wireServerName), parts.serverName);
+}
+
+void TestUrlHelpers::tunnelAuthority_data()
+{
+    QTest::addColumn<QString>("serverName");
+    QTest::addColumn<QByteArray>("authority");
+    QTest::newRow("default port written") << "host" << QByteArray("host:443");
+    QTest::newRow("port kept") << "host:8443" << QByteArray("host:8443");
+    QTest::newRow("ipv4") << "127.0.0.1:5" << QByteArray("127.0.0.1:5");
+    QTest::newRow("ipv6 keeps brackets") << "[::1]" << QByteArray("[::1]:443");
+    QTest::newRow("international name in ASCII") << "пример.рф:444" << QByteArray("xn--e1afmkfd.xn--p1ai:444");
+}
+
+void TestUrlHelpers::tunnelAuthority()
+{
+    QFETCH(QString, serverName);
+    QFETCH(QByteArray, authority);
+    const std::optional<HostPort> server = SplitHostPort(serverName, kHttpsPort);
+    QVERIFY(server);
+    QCOMPARE(TunnelAuthority(*server), authority);
 }
 
 void TestUrlHelpers::splitHostPort_data()
@@ -179,6 +241,23 @@ void TestUrlHelpers::resolveLocation()
     QFETCH(QString, current);
     QFETCH(QString, resolved);
     QCOMPARE(ResolveLocation(location, current), resolved);
+}
+
+void TestUrlHelpers::resolveLocationFromSecurePage_data()
+{
+    QTest::addColumn<QString>("location");
+    QTest::addColumn<QString>("resolved");
+    QTest::newRow("scheme-relative stays secure") << "//other/p" << "https://other/p";
+    QTest::newRow("absolute http kept") << "http://other/p" << "http://other/p";
+    QTest::newRow("path") << "/p" << "/p";
+    QTest::newRow("relative") << "p.flv" << "/a/p.flv";
+}
+
+void TestUrlHelpers::resolveLocationFromSecurePage()
+{
+    QFETCH(QString, location);
+    QFETCH(QString, resolved);
+    QCOMPARE(ResolveLocation(location, QStringLiteral("/a/b"), true), resolved);
 }
 
 QTEST_GUILESS_MAIN(TestUrlHelpers)
