@@ -259,8 +259,9 @@ void MpvSession::HandleProperty(uint64_t id, const mpv_event_property &property)
     switch (id) {
     case TimePos:
         position = number();
-        // A jump is not playing: at the end of a file mpv jumps to its last moment even when nothing played.
-        if (position > 0 && !seeking)
+        // A jump is not playing: at the end of a file mpv jumps to its last moment even when nothing played,
+        // and that jump may be reported before or after its seek event.
+        if (position > 0 && !seeking && (duration <= 0 || position < duration - 0.25))
             timeAdvanced = true;
         emit PositionChanged(position);
         break;
