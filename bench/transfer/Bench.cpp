@@ -1,0 +1,282 @@
+#include "Bench.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QProcess>
+#include <QThread>
+
+#include <algorithm>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+using Figures = QMap<QString, QString>;
+
+constexpr double BytesPerMB = 1e6;
+constexpr double RatioTarget = 0.9;
+constexpr double GapLimitMs = 50.0;
+
+void Print(const QString &text)
+{
+    std::fputs(text.toUtf8().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+QString LoadAverage()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("?");
+    return QString::fromLatin1(file.readAll().trimmed());
+}
+
+// Writes of the previous step still on their way to the disk would be charged to the next one.
+void Settle()
+{
+    ::sync();
+    QThread::msleep(1000);
+}
+
+Figures ParseFigures(const QByteArray &output)
+{
+    Figures figures;
+    for (const QByteArray &line : output.split('\n')) {
+        const qsizetype equals = line.indexOf('=');
+        if (equals > 0)
+            figures.insert(QString::fromUtf8(line.left(equals)), QString::fromUtf8(line.mid(equals + 1)));
+    }
+    return figures;
+}
+
+bool SameBytes(const QString &a, const QString &b)
+{
+    return QProcess::execute(QStringLiteral("cmp"), {QStringLiteral("-s"), a, b}) == 0;
+}
+
+// curl's own total time runs from the start of its request to the last byte, the same span DC is timed over.
+double RunCurl(const BenchOptions &options, const QString &output, QString *error)
+{
+    QProcess curl;
+    curl.start(QStringLiteral("curl"), {QStringLiteral("--silent"), QStringLiteral("--show-error"),
+                                        QStringLiteral("--http1.0"), QStringLiteral("--output"), output,
+                                        QStringLiteral("--write-out"), QStringLiteral("%{time_total} %{size_download}"),
+                                        options.Url.toString()});
+    if (!curl.waitForFinished(-1) || curl.exitCode() != 0) {
+        *error = QStringLiteral("curl: ") + QString::fromUtf8(curl.readAllStandardError()).trimmed();
+        return -1;
+    }
+    const QStringList fields = QString::fromLatin1(curl.readAllStandardOutput()).split(QLatin1Char(' '));
+    if (fields.value(1).toLongLong() != QFileInfo(options.Source).size()) {
+        *error = QStringLiteral("curl received %1 bytes").arg(fields.value(1));
+        return -1;
+    }
+    return fields.value(0).toDouble();
+}
+
+// What it costs to make curl's file as durable as the save flow makes its own.
+double SyncFile(const QString &path, QString *error)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite) || ::fdatasync(file.handle()) != 0) {
+        *error = QStringLiteral("cannot sync ") + path;
+        return -1;
+    }
+    return clock.nsecsElapsed() / 1e9;
+}
+
+Figures RunChild(const BenchOptions &options, const QString &client, QString *error)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--child"), client, QStringLiteral("--url"), options.Url.toString(),
+                 QStringLiteral("--target-dir"), options.TargetDir});
+    child.waitForFinished(-1);
+    Figures figures = ParseFigures(child.readAllStandardOutput());
+    const QString saved = QDir(options.TargetDir).filePath(QStringLiteral("saved-%1.flv").arg(client));
+    if (child.exitStatus() != QProcess::NormalExit)
+        *error = QStringLiteral("%1 crashed").arg(client);
+    else if (figures.contains(QStringLiteral("error")))
+        *error = client + QStringLiteral(": ") + figures.value(QStringLiteral("error"));
+    else if (!SameBytes(saved, options.Source))
+        *error = client + QStringLiteral(": the saved file differs from the served one");
+    QFile::remove(saved);
+    return figures;
+}
+
+double Median(QList<double> values)
+{
+    if (values.isEmpty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const qsizetype middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+double Seconds(const Figures &figures, const QString &name)
+{
+    return figures.value(name).toDouble() / 1e9;
+}
+
+struct Series {
+    QString Name;
+    QList<double> SecondsPerRun;
+};
+
+QString FormatRow(const Series &series, double bytes)
+{
+    QString row = series.Name.leftJustified(44);
+    for (double seconds : series.SecondsPerRun)
+        row += QStringLiteral("%1").arg(seconds, 7, 'f', 3);
+    const double median = Median(series.SecondsPerRun);
+    row += QStringLiteral("  | %1 s %2 MB/s").arg(median, 6, 'f', 3).arg(bytes / median / BytesPerMB, 6, 'f', 0);
+    return row;
+}
+
+QString FormatRatio(const QString &name, const Series &ours, const Series &theirs, bool targeted)
+{
+    const double ratio = Median(theirs.SecondsPerRun) / Median(ours.SecondsPerRun);
+    QString text = QStringLiteral("%1 %2").arg(name.leftJustified(52)).arg(ratio, 0, 'f', 2);
+    if (targeted)
+        text += QStringLiteral("  (at least %1: %2)")
+                    .arg(RatioTarget, 0, 'f', 2)
+                    .arg(ratio >= RatioTarget ? QStringLiteral("met") : QStringLiteral("MISSED"));
+    return text;
+}
+
+}  // namespace
+
+int RunBench(const BenchOptions &options)
+{
+    const double bytes = double(QFileInfo(options.Source).size());
+    Print(QStringLiteral("Body %1 bytes from %2, saved to %3, %4 runs")
+              .arg(qint64(bytes)).arg(options.Url.toString(), options.TargetDir).arg(options.Runs));
+    Print(QStringLiteral("Load average before: ") + LoadAverage());
+
+    const QString who = options.Subject == QLatin1String("dc") ? QStringLiteral("DC") : options.Subject;
+    Series curlNull{QStringLiteral("curl -o /dev/null"), {}};
+    Series inMemory{who + QStringLiteral(" in memory"), {}};
+    Series curlFile{QStringLiteral("curl -o FILE"), {}};
+    Series curlSynced{QStringLiteral("curl -o FILE, then fdatasync"), {}};
+    Series plainWrite{who + QStringLiteral(" + write, rename (no sync)"), {}};
+    Series savedWrite{who + QStringLiteral(" + QSaveFile (syncs, then renames)"), {}};
+    QMap<QString, Series> references;
+    QList<double> peaksMiB, gapsMs, busyMs, arrivalSizes;
+    const QString curlOutput = QDir(options.TargetDir).filePath(QStringLiteral("curl.flv"));
+
+    for (int run = 1; run <= options.Runs; ++run) {
+        QString error;
+
+        Settle();
+        const double curlSeconds = RunCurl(options, curlOutput, &error);
+        double syncSeconds = -1;
+        if (error.isEmpty())
+            syncSeconds = SyncFile(curlOutput, &error);
+        if (error.isEmpty() && !SameBytes(curlOutput, options.Source))
+            error = QStringLiteral("curl's file differs from the served one");
+        QFile::remove(curlOutput);
+
+        Figures ours;
+        if (error.isEmpty()) {
+            Settle();
+            ours = RunChild(options, options.Subject, &error);
+        }
+
+        double curlNullSeconds = -1;
+        if (error.isEmpty()) {
+            Settle();
+            curlNullSeconds = RunCurl(options, QStringLiteral("/dev/null"), &error);
+        }
+        if (!error.isEmpty()) {
+            Print(QStringLiteral("Run %1 failed: %2").arg(run).arg(error));
+            return 1;
+        }
+
+        const double download = Seconds(ours, QStringLiteral("download_ns"));
+        const double plain = Seconds(ours, QStringLiteral("plain_write_ns"));
+        const double saved = Seconds(ours, QStringLiteral("saved_write_ns"));
+        curlFile.SecondsPerRun << curlSeconds;
+        curlSynced.SecondsPerRun << curlSeconds + syncSeconds;
+        curlNull.SecondsPerRun << curlNullSeconds;
+        inMemory.SecondsPerRun << download;
+        plainWrite.SecondsPerRun << download + plain;
+        savedWrite.SecondsPerRun << download + saved;
+        peaksMiB << ours.value(QStringLiteral("peak_kib")).toDouble() / 1024;
+        gapsMs << ours.value(QStringLiteral("largest_gap_ns")).toDouble() / 1e6;
+        busyMs << ours.value(QStringLiteral("largest_busy_ns")).toDouble() / 1e6;
+        arrivalSizes << bytes / std::max(1.0, ours.value(QStringLiteral("arrivals")).toDouble());
+        Print(QStringLiteral("Run %1: curl -o FILE %2 s + fdatasync %3 s; %4 %5 s, write %6 s, QSaveFile %7 s; "
+                             "curl -o /dev/null %8 s")
+                  .arg(run)
+                  .arg(curlSeconds, 0, 'f', 3)
+                  .arg(syncSeconds, 0, 'f', 3)
+                  .arg(who)
+                  .arg(download, 0, 'f', 3)
+                  .arg(plain, 0, 'f', 3)
+                  .arg(saved, 0, 'f', 3)
+                  .arg(curlNullSeconds, 0, 'f', 3));
+        Print(QStringLiteral("       %1 peak %2 MiB (%3 MiB at delivery), %4 arrivals, longest gaps %5; load %6")
+                  .arg(who)
+                  .arg(peaksMiB.last(), 0, 'f', 1)
+                  .arg(ours.value(QStringLiteral("peak_at_delivery_kib")).toDouble() / 1024, 0, 'f', 1)
+                  .arg(ours.value(QStringLiteral("arrivals")))
+                  .arg(ours.value(QStringLiteral("longest_gaps")))
+                  .arg(LoadAverage()));
+
+        for (const QString &client : options.References) {
+            Settle();
+            const Figures raw = RunChild(options, client, &error);
+            if (!error.isEmpty()) {
+                Print(QStringLiteral("Reference %1 failed: %2").arg(client, error));
+                return 1;
+            }
+            Series &series = references[client];
+            series.Name = QStringLiteral("reference %1 in memory").arg(client);
+            series.SecondsPerRun << Seconds(raw, QStringLiteral("download_ns"));
+            Print(QStringLiteral("       reference %1 %2 s, peak %3 MiB, %4 arrivals, longest gaps %5")
+                      .arg(client)
+                      .arg(series.SecondsPerRun.last(), 0, 'f', 3)
+                      .arg(raw.value(QStringLiteral("peak_kib")).toDouble() / 1024, 0, 'f', 1)
+                      .arg(raw.value(QStringLiteral("arrivals")))
+                      .arg(raw.value(QStringLiteral("longest_gaps"))));
+        }
+    }
+
+    const double peakLimitMiB = bytes * 1.1 / (1024 * 1024) + 64;
+    const double worstPeak = *std::max_element(peaksMiB.begin(), peaksMiB.end());
+    const double worstGap = *std::max_element(gapsMs.begin(), gapsMs.end());
+    const double worstBusy = *std::max_element(busyMs.begin(), busyMs.end());
+    const auto verdict = [](bool met) { return met ? QStringLiteral("met") : QStringLiteral("MISSED"); };
+
+    Print(QString());
+    Print(QStringLiteral("Seconds per run, then median and throughput (1 MB = 10^6 bytes)"));
+    for (const Series *series : {&curlNull, &inMemory})
+        Print(FormatRow(*series, bytes));
+    for (const Series &series : references)
+        Print(FormatRow(series, bytes));
+    for (const Series *series : {&curlFile, &plainWrite, &curlSynced, &savedWrite})
+        Print(FormatRow(*series, bytes));
+    Print(QString());
+    Print(FormatRatio(who + QStringLiteral(" in memory / curl -o /dev/null"), inMemory, curlNull, false));
+    Print(FormatRatio(who + QStringLiteral(" + write, rename / curl -o FILE"), plainWrite, curlFile, true));
+    Print(FormatRatio(who + QStringLiteral(" + QSaveFile / curl -o FILE, then fdatasync"), savedWrite, curlSynced,
+                      true));
+    Print(FormatRatio(who + QStringLiteral(" + QSaveFile / curl -o FILE"), savedWrite, curlFile, true));
+    Print(QStringLiteral("Peak resident memory: %1 MiB, worst run (at most %2 MiB: %3)")
+              .arg(worstPeak, 0, 'f', 1).arg(peakLimitMiB, 0, 'f', 1).arg(verdict(worstPeak <= peakLimitMiB)));
+    Print(QStringLiteral("Largest gap of a 10 ms timer: %1 ms, worst run (at most %2 ms: %3); "
+                         "most CPU time of the loop between two ticks %4 ms")
+              .arg(worstGap, 0, 'f', 1).arg(GapLimitMs, 0, 'f', 0).arg(verdict(worstGap <= GapLimitMs))
+              .arg(worstBusy, 0, 'f', 1));
+    Print(QStringLiteral("Bytes per arrival, median: %1").arg(Median(arrivalSizes), 0, 'f', 0));
+    Print(QStringLiteral("Load average after: ") + LoadAverage());
+    return 0;
+}

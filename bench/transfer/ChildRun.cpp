@@ -1,0 +1,167 @@
+#include "ChildRun.h"
+
+#include "LoopProbe.h"
+#include "ProcessMemory.h"
+#include "RawGet.h"
+
+#ifdef QUILLON_BENCH_HAVE_DC
+#include "DC.h"
+#include "ProgramValues.h"
+#endif
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+
+struct Outcome {
+    qint64 DownloadNs = -1;
+    qint64 PeakAtDeliveryKiB = -1;
+    int Arrivals = 0;
+    QByteArray Body;
+    QString Error;
+};
+
+// What the save flow does with a finished download: QSaveFile writes beside the target and only puts the file
+// under its name once everything is on the disk (it syncs the data before the rename), so a crash or a full
+// disk never leaves a half-written video under the chosen name.
+qint64 SaveBodyAtomically(const QByteArray &body, const QString &path, QString *error)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = file.errorString();
+        return -1;
+    }
+    if (file.write(body) != body.size()) {
+        *error = file.errorString();
+        file.cancelWriting();
+        return -1;
+    }
+    if (!file.commit()) {
+        *error = file.errorString();
+        return -1;
+    }
+    return clock.nsecsElapsed();
+}
+
+// The same without the sync: a temporary file and a rename. curl -o does not sync either, so this is the write
+// to hold against it; the save flow's figure is compared with curl followed by a sync of its file.
+qint64 SaveBodyWithoutSync(const QByteArray &body, const QString &path, QString *error)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QFile file(path + QStringLiteral(".part"));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        *error = file.errorString();
+        return -1;
+    }
+    if (file.write(body) != body.size()) {
+        *error = file.errorString();
+        file.remove();
+        return -1;
+    }
+    file.close();
+    if (std::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData()) != 0) {
+        *error = QStringLiteral("cannot rename ") + file.fileName();
+        return -1;
+    }
+    return clock.nsecsElapsed();
+}
+
+// Connects the client's end signals, runs the event loop until one of them, and times the whole transfer.
+template <typename Client, typename OkSignal, typename ErrorSignal, typename StartTransfer>
+void RunClient(Client *client, OkSignal ok, ErrorSignal failed, StartTransfer start, Outcome *outcome)
+{
+    LoopProbe probe;
+    QElapsedTimer clock;
+    QObject::connect(client, ok, client, [&](const QByteArray &body) {
+        outcome->DownloadNs = clock.nsecsElapsed();
+        probe.Stop();
+        // A shared reference, not a copy: the same bytes the client handed over.
+        outcome->Body = body;
+        outcome->PeakAtDeliveryKiB = ReadPeakResidentKiB();
+        QCoreApplication::quit();
+    });
+    QObject::connect(client, failed, client, [&](const QString &text) {
+        outcome->DownloadNs = clock.nsecsElapsed();
+        probe.Stop();
+        outcome->Error = text;
+        QCoreApplication::quit();
+    });
+    probe.Start();
+    clock.start();
+    start();
+    QCoreApplication::exec();
+    std::fputs(QStringLiteral("largest_gap_ns=%1\nlargest_busy_ns=%2\nticks=%3\nlongest_gaps=%4\n")
+                   .arg(probe.LargestGapNs()).arg(probe.LargestBusyNs()).arg(probe.Ticks()).arg(probe.LongestGaps())
+                   .toUtf8().constData(), stdout);
+}
+
+}  // namespace
+
+int RunTransferChild(const QString &client, const QUrl &url, const QString &targetDir)
+{
+    Outcome outcome;
+    const qint64 residentBefore = ReadResidentKiB();
+
+    if (client == QLatin1String("dc")) {
+#ifdef QUILLON_BENCH_HAVE_DC
+        Program().UseProxy = QStringLiteral("0");
+        DC dc;
+        // Every arrival raises one progress event: counting them gives the size of a read.
+        QObject::connect(&dc, &DC::PercentOfLoad, &dc, [&outcome](int) { ++outcome.Arrivals; });
+        dc.setURLmode(true);
+        RunClient(&dc, &DC::DownOK, &DC::DownError, [&] { dc.setURL(url.toString()); }, &outcome);
+#else
+        outcome.Error = QStringLiteral("this build has no DC");
+#endif
+    } else if (client == QLatin1String("raw-readall") || client == QLatin1String("raw-direct")) {
+        RawGet raw(client == QLatin1String("raw-direct") ? RawGet::Reading::ReadIntoBody
+                                                         : RawGet::Reading::ReadAllAppend);
+        RunClient(&raw, &RawGet::Finished, &RawGet::Failed, [&] { raw.Start(url); }, &outcome);
+        outcome.Arrivals = raw.Arrivals();
+    } else {
+        outcome.Error = QStringLiteral("unknown client ") + client;
+    }
+
+    // The unsynced write first: its file is deleted before its pages reach the disk, so it leaves no disk
+    // traffic behind that would slow the save flow's write.
+    qint64 plainWriteNs = -1;
+    qint64 savedWriteNs = -1;
+    if (outcome.Error.isEmpty()) {
+        const QString plain = QDir(targetDir).filePath(QStringLiteral("plain-%1.flv").arg(client));
+        plainWriteNs = SaveBodyWithoutSync(outcome.Body, plain, &outcome.Error);
+        if (outcome.Error.isEmpty() && QFileInfo(plain).size() != outcome.Body.size())
+            outcome.Error = QStringLiteral("the unsynced copy has a wrong size");
+        QFile::remove(plain);
+    }
+    if (outcome.Error.isEmpty()) {
+        const QString saved = QDir(targetDir).filePath(QStringLiteral("saved-%1.flv").arg(client));
+        savedWriteNs = SaveBodyAtomically(outcome.Body, saved, &outcome.Error);
+    }
+
+    QString report;
+    QTextStream out(&report);
+    out << "download_ns=" << outcome.DownloadNs << '\n'
+        << "plain_write_ns=" << plainWriteNs << '\n'
+        << "saved_write_ns=" << savedWriteNs << '\n'
+        << "body_bytes=" << outcome.Body.size() << '\n'
+        << "arrivals=" << outcome.Arrivals << '\n'
+        << "resident_before_kib=" << residentBefore << '\n'
+        << "peak_at_delivery_kib=" << outcome.PeakAtDeliveryKiB << '\n'
+        << "peak_kib=" << ReadPeakResidentKiB() << '\n';
+    if (!outcome.Error.isEmpty())
+        out << "error=" << outcome.Error << '\n';
+    out.flush();
+    std::fputs(report.toUtf8().constData(), stdout);
+    return outcome.Error.isEmpty() ? 0 : 1;
+}

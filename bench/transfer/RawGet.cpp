@@ -1,0 +1,81 @@
+#include "RawGet.h"
+
+RawGet::RawGet(Reading reading, QObject *parent) : QObject(parent), Mode(reading)
+{
+    connect(&Socket, &QTcpSocket::connected, this, &RawGet::SendRequest);
+    connect(&Socket, &QTcpSocket::readyRead, this, &RawGet::TakeArrival);
+    connect(&Socket, &QTcpSocket::disconnected, this, &RawGet::FinishAnswer);
+    connect(&Socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+        // The server's close comes as this error first; disconnected follows and ends the answer.
+        if (error == QAbstractSocket::RemoteHostClosedError || Done)
+            return;
+        Done = true;
+        emit Failed(Socket.errorString());
+    });
+}
+
+void RawGet::Start(const QUrl &url)
+{
+    Url = url;
+    Data.clear();
+    BodyStart = -1;
+    DeclaredLength = -1;
+    ArrivalCount = 0;
+    Done = false;
+    Socket.connectToHost(url.host(), quint16(url.port(80)));
+}
+
+void RawGet::SendRequest()
+{
+    const QByteArray path = Url.path(QUrl::FullyEncoded).toLatin1();
+    const QByteArray host = Url.authority(QUrl::FullyEncoded).toLatin1();
+    Socket.write("GET " + path + " HTTP/1.0\r\nHost: " + host + "\r\nConnection: Close\r\n\r\n");
+}
+
+void RawGet::TakeArrival()
+{
+    ++ArrivalCount;
+    if (Mode == Reading::ReadIntoBody && DeclaredLength >= 0) {
+        const qint64 available = Socket.bytesAvailable();
+        const qsizetype old = Data.size();
+        // Within the reserved capacity: resize neither moves nor fills the buffer.
+        Data.resize(old + available);
+        const qint64 got = Socket.read(Data.data() + old, available);
+        Data.resize(old + std::max<qint64>(got, 0));
+        return;
+    }
+    Data.append(Socket.readAll());
+    if (BodyStart < 0)
+        FindHeaderEnd();
+}
+
+void RawGet::FindHeaderEnd()
+{
+    const qsizetype end = Data.indexOf("\r\n\r\n");
+    if (end < 0)
+        return;
+    BodyStart = end + 4;
+    for (const QByteArray &line : Data.left(end).split('\n')) {
+        const QByteArray trimmed = line.trimmed();
+        if (trimmed.toLower().startsWith("content-length:"))
+            DeclaredLength = trimmed.mid(15).trimmed().toLongLong();
+    }
+    if (DeclaredLength >= 0)
+        Data.reserve(BodyStart + DeclaredLength);
+}
+
+void RawGet::FinishAnswer()
+{
+    if (Done)
+        return;
+    if (Socket.bytesAvailable() > 0)
+        TakeArrival();
+    Done = true;
+    if (BodyStart < 0) {
+        emit Failed(QStringLiteral("the answer ended inside its header"));
+        return;
+    }
+    // Erasing from the front only moves the start of the array in Qt 6: no copy of the body.
+    Data.remove(0, BodyStart);
+    emit Finished(Data);
+}

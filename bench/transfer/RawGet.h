@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QTcpSocket>
+#include <QUrl>
+
+// A bare HTTP/1.0 GET over QTcpSocket on the GUI thread, without any of DC's events or checks: what a Qt
+// client of the same shape reaches on this machine, so DC's own costs can be told apart from the socket's.
+class RawGet : public QObject {
+    Q_OBJECT
+public:
+    enum class Reading {
+        ReadAllAppend,  // readAll() on every arrival, appended to a buffer reserved once the length is known
+        ReadIntoBody,   // read() straight into the reserved body, no intermediate array
+    };
+
+    explicit RawGet(Reading reading, QObject *parent = nullptr);
+
+    void Start(const QUrl &url);
+    int Arrivals() const { return ArrivalCount; }
+
+signals:
+    void Finished(const QByteArray &body);
+    void Failed(const QString &text);
+
+private:
+    void SendRequest();
+    void TakeArrival();
+    void FindHeaderEnd();
+    void FinishAnswer();
+
+    Reading Mode;
+    QUrl Url;
+    QTcpSocket Socket;
+    QByteArray Data;
+    qsizetype BodyStart = -1;
+    qint64 DeclaredLength = -1;
+    int ArrivalCount = 0;
+    bool Done = false;
+};
