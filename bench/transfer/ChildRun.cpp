@@ -4,10 +4,8 @@
 #include "ProcessMemory.h"
 #include "RawGet.h"
 
-#ifdef QUILLON_BENCH_HAVE_DC
 #include "DC.h"
 #include "ProgramValues.h"
-#endif
 
 #include <QCoreApplication>
 #include <QDir>
@@ -21,7 +19,7 @@
 
 namespace {
 
-struct Outcome {
+struct ChildOutcome {
     qint64 DownloadNs = -1;
     qint64 PeakAtDeliveryKiB = -1;
     int Arrivals = 0;
@@ -79,7 +77,7 @@ qint64 SaveBodyWithoutSync(const QByteArray &body, const QString &path, QString 
 
 // Connects the client's end signals, runs the event loop until one of them, and times the whole transfer.
 template <typename Client, typename OkSignal, typename ErrorSignal, typename StartTransfer>
-void RunClient(Client *client, OkSignal ok, ErrorSignal failed, StartTransfer start, Outcome *outcome)
+void RunClient(Client *client, OkSignal ok, ErrorSignal failed, StartTransfer start, ChildOutcome *outcome)
 {
     LoopProbe probe;
     QElapsedTimer clock;
@@ -110,20 +108,16 @@ void RunClient(Client *client, OkSignal ok, ErrorSignal failed, StartTransfer st
 
 int RunTransferChild(const QString &client, const QUrl &url, const QString &targetDir)
 {
-    Outcome outcome;
+    ChildOutcome outcome;
     const qint64 residentBefore = ReadResidentKiB();
 
     if (client == QLatin1String("dc")) {
-#ifdef QUILLON_BENCH_HAVE_DC
         Program().UseProxy = QStringLiteral("0");
         DC dc;
         // Every arrival raises one progress event: counting them gives the size of a read.
         QObject::connect(&dc, &DC::PercentOfLoad, &dc, [&outcome](int) { ++outcome.Arrivals; });
         dc.setURLmode(true);
         RunClient(&dc, &DC::DownOK, &DC::DownError, [&] { dc.setURL(url.toString()); }, &outcome);
-#else
-        outcome.Error = QStringLiteral("this build has no DC");
-#endif
     } else if (client == QLatin1String("raw-readall") || client == QLatin1String("raw-direct")) {
         RawGet raw(client == QLatin1String("raw-direct") ? RawGet::Reading::ReadIntoBody
                                                          : RawGet::Reading::ReadAllAppend);
