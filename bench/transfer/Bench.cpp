@@ -36,11 +36,14 @@ QString LoadAverage()
     return QString::fromLatin1(file.readAll().trimmed());
 }
 
-// Writes of the previous step still on their way to the disk would be charged to the next one.
+// Writes of the previous step still on their way to the disk would be charged to the next one. The pause
+// also lets a virtual machine hand memory freed by the previous step back to its host (free page reporting
+// waits about two seconds): then every step starts from the same state, paying for first touches of memory,
+// instead of some steps reusing pages still warm from the step before.
 void Settle()
 {
     ::sync();
-    QThread::msleep(1000);
+    QThread::msleep(3000);
 }
 
 Figures ParseFigures(const QByteArray &output)

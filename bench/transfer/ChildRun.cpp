@@ -16,6 +16,7 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -75,6 +76,28 @@ qint64 SaveBodyWithoutSync(const QByteArray &body, const QString &path, QString 
     return clock.nsecsElapsed();
 }
 
+// "raw-readall", or "raw-direct" with any of "-cap" (1 MiB read per arrival) and "-huge" (huge pages).
+std::optional<RawGet::Options> ParseRawClient(const QString &client)
+{
+    RawGet::Options options;
+    if (client == QLatin1String("raw-readall")) {
+        options.Mode = RawGet::Reading::ReadAllAppend;
+        return options;
+    }
+    if (!client.startsWith(QLatin1String("raw-direct")))
+        return std::nullopt;
+    const QStringList parts = client.mid(10).split(QLatin1Char('-'), Qt::SkipEmptyParts);
+    for (const QString &part : parts) {
+        if (part == QLatin1String("cap"))
+            options.ReadBufferSize = 1024 * 1024;
+        else if (part == QLatin1String("huge"))
+            options.HugePages = true;
+        else
+            return std::nullopt;
+    }
+    return options;
+}
+
 // Connects the client's end signals, runs the event loop until one of them, and times the whole transfer.
 template <typename Client, typename OkSignal, typename ErrorSignal, typename StartTransfer>
 void RunClient(Client *client, OkSignal ok, ErrorSignal failed, StartTransfer start, ChildOutcome *outcome)
@@ -118,9 +141,8 @@ int RunTransferChild(const QString &client, const QUrl &url, const QString &targ
         QObject::connect(&dc, &DC::PercentOfLoad, &dc, [&outcome](int) { ++outcome.Arrivals; });
         dc.setURLmode(true);
         RunClient(&dc, &DC::DownOK, &DC::DownError, [&] { dc.setURL(url.toString()); }, &outcome);
-    } else if (client == QLatin1String("raw-readall") || client == QLatin1String("raw-direct")) {
-        RawGet raw(client == QLatin1String("raw-direct") ? RawGet::Reading::ReadIntoBody
-                                                         : RawGet::Reading::ReadAllAppend);
+    } else if (const std::optional<RawGet::Options> options = ParseRawClient(client)) {
+        RawGet raw(*options);
         RunClient(&raw, &RawGet::Finished, &RawGet::Failed, [&] { raw.Start(url); }, &outcome);
         outcome.Arrivals = raw.Arrivals();
     } else {

@@ -1,7 +1,25 @@
 #include "RawGet.h"
 
-RawGet::RawGet(Reading reading, QObject *parent) : QObject(parent), Mode(reading)
+#include <sys/mman.h>
+
+namespace {
+
+// Only whole 2 MiB pages inside the buffer can be backed by huge pages; the kernel fills them as they
+// are first touched.
+void AdviseHugePages(char *data, qsizetype size)
 {
+    constexpr quintptr hugePage = 2 * 1024 * 1024;
+    const quintptr begin = (quintptr(data) + hugePage - 1) & ~(hugePage - 1);
+    const quintptr end = (quintptr(data) + quintptr(size)) & ~(hugePage - 1);
+    if (end > begin)
+        madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
+}
+
+}  // namespace
+
+RawGet::RawGet(const Options &options, QObject *parent) : QObject(parent), Settings(options)
+{
+    Socket.setReadBufferSize(options.ReadBufferSize);
     connect(&Socket, &QTcpSocket::connected, this, &RawGet::SendRequest);
     connect(&Socket, &QTcpSocket::readyRead, this, &RawGet::TakeArrival);
     connect(&Socket, &QTcpSocket::disconnected, this, &RawGet::FinishAnswer);
@@ -35,7 +53,7 @@ void RawGet::SendRequest()
 void RawGet::TakeArrival()
 {
     ++ArrivalCount;
-    if (Mode == Reading::ReadIntoBody && DeclaredLength >= 0) {
+    if (Settings.Mode == Reading::ReadIntoBody && DeclaredLength >= 0) {
         const qint64 available = Socket.bytesAvailable();
         const qsizetype old = Data.size();
         // Within the reserved capacity: resize neither moves nor fills the buffer.
@@ -60,8 +78,11 @@ void RawGet::FindHeaderEnd()
         if (trimmed.toLower().startsWith("content-length:"))
             DeclaredLength = trimmed.mid(15).trimmed().toLongLong();
     }
-    if (DeclaredLength >= 0)
-        Data.reserve(BodyStart + DeclaredLength);
+    if (DeclaredLength < 0)
+        return;
+    Data.reserve(BodyStart + DeclaredLength);
+    if (Settings.HugePages)
+        AdviseHugePages(Data.data(), Data.capacity());
 }
 
 void RawGet::FinishAnswer()
