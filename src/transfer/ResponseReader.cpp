@@ -208,9 +208,10 @@ Outcome ResponseReader::Classify(const ProxyContext &proxy) const
         outcome.kind = loginRefused ? Outcome::Kind::ProxyRefused : Outcome::Kind::ProxyWantsLogin;
         return outcome;
     }
-    // Some proxies (tinyproxy among them) answer a wrong password with 401; their own challenge header
-    // tells that answer apart from a web server's 401.
-    if (status->code == 401 && loginRefused && headerEnded && FindHeader(header, "Proxy-Authenticate")) {
+    // Some proxies (tinyproxy among them) answer a wrong password with their own 401. A web server's 401
+    // reaches us with the proxy's "Via" line added on the way; the proxy's own answer has none.
+    if (status->code == 401 && loginRefused && headerEnded
+        && (FindHeader(header, "Proxy-Authenticate") || !FindHeader(header, "Via"))) {
         outcome.kind = Outcome::Kind::ProxyRefused;
         return outcome;
     }

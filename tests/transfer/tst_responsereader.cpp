@@ -235,13 +235,19 @@ void TestResponseReader::proxyAnswers_data()
     QTest::addColumn<Kind>("kind");
     const QByteArray required = "HTTP/1.0 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic\r\n\r\n";
     const QByteArray unauthorized = "HTTP/1.0 407 Unauthorized\r\n\r\n";
-    const QByteArray tinyproxyWrong = "HTTP/1.0 401 Unauthorized\r\nProxy-Authenticate: Basic realm=\"t\"\r\n\r\n";
-    const QByteArray serverWrong = "HTTP/1.0 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"s\"\r\n\r\n";
+    // What tinyproxy 1.11 answers to a wrong password.
+    const QByteArray tinyproxyWrong = "HTTP/1.0 401 Unauthorized\r\nServer: tinyproxy/1.11.1\r\n"
+                                      "WWW-Authenticate: Basic realm=\"Tinyproxy\"\r\n\r\n";
+    const QByteArray challengeWrong = "HTTP/1.0 401 Unauthorized\r\nVia: 1.0 p\r\nProxy-Authenticate: Basic\r\n\r\n";
+    const QByteArray serverWrong = "HTTP/1.0 401 Unauthorized\r\nVia: 1.0 proxy (tinyproxy/1.11.1)\r\n"
+                                   "WWW-Authenticate: Basic realm=\"s\"\r\n\r\n";
     QTest::newRow("407 with login configured") << unauthorized << true << true << Kind::ProxyRefused;
     QTest::newRow("407 other phrase, login configured") << required << true << true << Kind::ProxyRefused;
     QTest::newRow("407 without login") << required << true << false << Kind::ProxyWantsLogin;
     QTest::newRow("407 direct") << unauthorized << false << false << Kind::ProxyWantsLogin;
     QTest::newRow("proxy's 401 for a wrong password") << tinyproxyWrong << true << true << Kind::ProxyRefused;
+    QTest::newRow("401 with the proxy's challenge") << challengeWrong << true << true << Kind::ProxyRefused;
+    QTest::newRow("proxy's 401 without login configured") << tinyproxyWrong << true << false << Kind::ServerError;
     QTest::newRow("web server's 401 through the proxy") << serverWrong << true << true << Kind::ServerError;
     QTest::newRow("401 direct") << tinyproxyWrong << false << false << Kind::ServerError;
 }
