@@ -53,7 +53,7 @@ qint64 SaveBodyAtomically(const QByteArray &body, const QString &path, QString *
 }
 
 // The same without the sync: a temporary file and a rename. curl -o does not sync either, so this is the write
-// to hold against it; the save flow's figure is compared with curl followed by a sync of its file.
+// to hold against it; the save flow's write is compared with curl followed by a sync of curl's file.
 qint64 SaveBodyWithoutSync(const QByteArray &body, const QString &path, QString *error)
 {
     QElapsedTimer clock;
@@ -129,7 +129,7 @@ void RunClient(Client *client, OkSignal ok, ErrorSignal failed, StartTransfer st
 
 }  // namespace
 
-int RunTransferChild(const QString &client, const QUrl &url, const QString &targetDir)
+int RunTransferChild(const QString &client, const QUrl &url, const QString &targetDir, Saving saving)
 {
     ChildOutcome outcome;
     const qint64 residentBefore = ReadResidentKiB();
@@ -149,27 +149,17 @@ int RunTransferChild(const QString &client, const QUrl &url, const QString &targ
         outcome.Error = QStringLiteral("unknown client ") + client;
     }
 
-    // The unsynced write first: its file is deleted before its pages reach the disk, so it leaves no disk
-    // traffic behind that would slow the save flow's write.
-    qint64 plainWriteNs = -1;
-    qint64 savedWriteNs = -1;
-    if (outcome.Error.isEmpty()) {
-        const QString plain = QDir(targetDir).filePath(QStringLiteral("plain-%1.flv").arg(client));
-        plainWriteNs = SaveBodyWithoutSync(outcome.Body, plain, &outcome.Error);
-        if (outcome.Error.isEmpty() && QFileInfo(plain).size() != outcome.Body.size())
-            outcome.Error = QStringLiteral("the unsynced copy has a wrong size");
-        QFile::remove(plain);
-    }
-    if (outcome.Error.isEmpty()) {
-        const QString saved = QDir(targetDir).filePath(QStringLiteral("saved-%1.flv").arg(client));
-        savedWriteNs = SaveBodyAtomically(outcome.Body, saved, &outcome.Error);
+    qint64 writeNs = -1;
+    if (outcome.Error.isEmpty() && saving != Saving::None) {
+        const QString path = QDir(targetDir).filePath(QStringLiteral("saved-%1.flv").arg(client));
+        writeNs = saving == Saving::Atomically ? SaveBodyAtomically(outcome.Body, path, &outcome.Error)
+                                               : SaveBodyWithoutSync(outcome.Body, path, &outcome.Error);
     }
 
     QString report;
     QTextStream out(&report);
     out << "download_ns=" << outcome.DownloadNs << '\n'
-        << "plain_write_ns=" << plainWriteNs << '\n'
-        << "saved_write_ns=" << savedWriteNs << '\n'
+        << "write_ns=" << writeNs << '\n'
         << "body_bytes=" << outcome.Body.size() << '\n'
         << "arrivals=" << outcome.Arrivals << '\n'
         << "resident_before_kib=" << residentBefore << '\n'

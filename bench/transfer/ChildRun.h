@@ -7,5 +7,10 @@
 // earlier run. The figures go to standard output as "name=value" lines for the parent to read.
 //   client: "dc" (the program's transfer control) or a bare QTcpSocket reference: "raw-readall", or
 //           "raw-direct" optionally followed by "-cap" (1 MiB per arrival) and "-huge" (huge pages for the body)
-//   targetDir: where the body is then saved, through a temporary file and a rename
-int RunTransferChild(const QString &client, const QUrl &url, const QString &targetDir);
+//   targetDir: where the body is then saved as saved-CLIENT.flv
+enum class Saving {
+    None,
+    Atomically,   // QSaveFile, as the save flow does: a temporary file, synced, then put in place
+    WithoutSync,  // a temporary file and a rename, no sync: what curl -o is to be compared with
+};
+int RunTransferChild(const QString &client, const QUrl &url, const QString &targetDir, Saving saving);

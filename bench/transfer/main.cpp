@@ -11,7 +11,7 @@
 //   compares DC with curl; run.sh beside this file sets up the server and the files.
 // quillon_transfer_bench --free-port
 //   prints a loopback port nothing listens on, for the server.
-// quillon_transfer_bench --child CLIENT --url URL --target-dir DIR
+// quillon_transfer_bench --child CLIENT --url URL --target-dir DIR [--save atomic|plain|none]
 //   one timed download in a fresh process (the parent starts these itself).
 int main(int argc, char *argv[])
 {
@@ -32,8 +32,11 @@ int main(int argc, char *argv[])
                                        QStringLiteral("client"));
     const QCommandLineOption child(QStringLiteral("child"), QStringLiteral("One download in this process."),
                                    QStringLiteral("client"));
+    const QCommandLineOption save(QStringLiteral("save"),
+                                  QStringLiteral("How the child saves the body: atomic, plain or none."),
+                                  QStringLiteral("how"), QStringLiteral("atomic"));
     const QCommandLineOption freePort(QStringLiteral("free-port"), QStringLiteral("Print a free loopback port."));
-    parser.addOptions({url, source, targetDir, runs, subject, reference, child, freePort});
+    parser.addOptions({url, source, targetDir, runs, subject, reference, child, save, freePort});
     parser.process(application);
 
     if (parser.isSet(freePort)) {
@@ -45,8 +48,13 @@ int main(int argc, char *argv[])
     }
     if (!parser.isSet(url) || !parser.isSet(targetDir))
         parser.showHelp(2);
-    if (parser.isSet(child))
-        return RunTransferChild(parser.value(child), QUrl(parser.value(url)), parser.value(targetDir));
+    if (parser.isSet(child)) {
+        const QString how = parser.value(save);
+        const Saving saving = how == QLatin1String("none")    ? Saving::None
+                              : how == QLatin1String("plain") ? Saving::WithoutSync
+                                                              : Saving::Atomically;
+        return RunTransferChild(parser.value(child), QUrl(parser.value(url)), parser.value(targetDir), saving);
+    }
     if (!parser.isSet(source))
         parser.showHelp(2);
 
