@@ -166,6 +166,9 @@ int RunBench(const BenchOptions &options)
     Print(QStringLiteral("Body %1 bytes from %2, saved to %3, %4 runs")
               .arg(qint64(bytes)).arg(options.Url.toString(), options.TargetDir).arg(options.Runs));
     Print(QStringLiteral("Load average before: ") + LoadAverage());
+    // Two processes (the server and the client) already fill a two-core machine.
+    if (LoadAverage().section(QLatin1Char(' '), 0, 0).toDouble() > 1.0)
+        Print(QStringLiteral("The machine is busy: the figures will be noisy and gaps longer than the work behind them."));
 
     const QString who = options.Subject == QLatin1String("dc") ? QStringLiteral("DC") : options.Subject;
     Series curlNull{QStringLiteral("curl -o /dev/null"), {}};

@@ -23,7 +23,7 @@ int main(int argc, char *argv[])
     const QCommandLineOption targetDir(QStringLiteral("target-dir"), QStringLiteral("Folder to save into."),
                                        QStringLiteral("dir"));
     const QCommandLineOption runs(QStringLiteral("runs"), QStringLiteral("Runs of each measure."), QStringLiteral("n"),
-                                  QStringLiteral("3"));
+                                  QStringLiteral("5"));
     const QCommandLineOption subject(QStringLiteral("subject"),
                                      QStringLiteral("Client compared with curl: dc, raw-readall or raw-direct."),
                                      QStringLiteral("client"), QStringLiteral("dc"));
