@@ -28,9 +28,9 @@ struct ChildOutcome {
     QString Error;
 };
 
-// What the save flow does with a finished download: QSaveFile writes beside the target and only puts the file
-// under its name once everything is on the disk (it syncs the data before the rename), so a crash or a full
-// disk never leaves a half-written video under the chosen name.
+// What the save flow does with a finished download: QSaveFile writes a temporary file in the target folder,
+// syncs it and only then puts it under its name, so a crash or a full disk never leaves a half-written video
+// under the chosen name.
 qint64 SaveBodyAtomically(const QByteArray &body, const QString &path, QString *error)
 {
     QElapsedTimer clock;
