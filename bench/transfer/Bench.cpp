@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <iterator>
 #include <unistd.h>
 
 namespace {
@@ -185,31 +187,30 @@ int RunBench(const BenchOptions &options)
     for (int run = 1; run <= options.Runs; ++run) {
         QString error;
 
-        Settle();
-        const double curlSeconds = RunCurl(options, curlOutput, &error);
+        double curlSeconds = -1;
         double syncSeconds = -1;
-        if (error.isEmpty())
-            syncSeconds = SyncFile(curlOutput, &error);
-        if (error.isEmpty() && !SameBytes(curlOutput, options.Source))
-            error = QStringLiteral("curl's file differs from the served one");
-        QFile::remove(curlOutput);
-
-        // The save flow's write and the unsynced one each in a child of its own, each after a pause: a
-        // second write in the same child would reuse the pages the first one just let go.
-        Figures atomic, plain;
-        if (error.isEmpty()) {
-            Settle();
-            atomic = RunChild(options, options.Subject, QStringLiteral("atomic"), &error);
-        }
-        if (error.isEmpty()) {
-            Settle();
-            plain = RunChild(options, options.Subject, QStringLiteral("plain"), &error);
-        }
-
         double curlNullSeconds = -1;
-        if (error.isEmpty()) {
+        Figures atomic, plain;
+        // Each step in a process of its own, after a pause. What a step leaves behind (a synced file just
+        // deleted, whose blocks the disk is still discarding; pages just freed) weighs on the next one, so
+        // every other run takes the steps in the opposite order.
+        const std::function<void()> steps[] = {
+            [&] {
+                curlSeconds = RunCurl(options, curlOutput, &error);
+                if (error.isEmpty())
+                    syncSeconds = SyncFile(curlOutput, &error);
+                if (error.isEmpty() && !SameBytes(curlOutput, options.Source))
+                    error = QStringLiteral("curl's file differs from the served one");
+                QFile::remove(curlOutput);
+            },
+            [&] { atomic = RunChild(options, options.Subject, QStringLiteral("atomic"), &error); },
+            [&] { plain = RunChild(options, options.Subject, QStringLiteral("plain"), &error); },
+            [&] { curlNullSeconds = RunCurl(options, QStringLiteral("/dev/null"), &error); },
+        };
+        const qsizetype stepCount = std::size(steps);
+        for (qsizetype i = 0; i < stepCount && error.isEmpty(); ++i) {
             Settle();
-            curlNullSeconds = RunCurl(options, QStringLiteral("/dev/null"), &error);
+            steps[run % 2 ? i : stepCount - 1 - i]();
         }
         if (!error.isEmpty()) {
             Print(QStringLiteral("Run %1 failed: %2").arg(run).arg(error));
