@@ -1,5 +1,7 @@
 #include "Bench.h"
 
+#include "ProcessFigures.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -65,14 +67,17 @@ bool SameBytes(const QString &a, const QString &b)
 }
 
 // curl's own total time runs from the start of its request to the last byte, the same span DC is timed over.
-double RunCurl(const BenchOptions &options, const QString &output, QString *error)
+double RunCurl(const BenchOptions &options, const QString &output, QString *error, CpuUsage *cpu)
 {
+    const CpuUsage before = ReadChildrenCpuUsage();
     QProcess curl;
     curl.start(QStringLiteral("curl"), {QStringLiteral("--silent"), QStringLiteral("--show-error"),
                                         QStringLiteral("--http1.0"), QStringLiteral("--output"), output,
                                         QStringLiteral("--write-out"), QStringLiteral("%{time_total} %{size_download}"),
                                         options.Url.toString()});
-    if (!curl.waitForFinished(-1) || curl.exitCode() != 0) {
+    const bool finished = curl.waitForFinished(-1);
+    *cpu = ReadChildrenCpuUsage() - before;
+    if (!finished || curl.exitCode() != 0) {
         *error = QStringLiteral("curl: ") + QString::fromUtf8(curl.readAllStandardError()).trimmed();
         return -1;
     }
@@ -139,6 +144,31 @@ struct Series {
     QList<double> SecondsPerRun;
 };
 
+// Processor time of the client alone (nginx's is the same for all), and its page faults.
+struct CpuSeries {
+    QString Name;
+    QList<double> Seconds;
+    QList<double> Faults;
+
+    void Add(const CpuUsage &usage)
+    {
+        Seconds << (usage.UserNs + usage.SystemNs) / 1e9;
+        Faults << double(usage.MinorFaults);
+    }
+    void Add(const QMap<QString, QString> &figures, bool withWrite)
+    {
+        CpuUsage usage{figures.value(QStringLiteral("download_user_ns")).toLongLong(),
+                       figures.value(QStringLiteral("download_system_ns")).toLongLong(),
+                       figures.value(QStringLiteral("download_faults")).toLongLong()};
+        if (withWrite) {
+            usage.UserNs += figures.value(QStringLiteral("write_user_ns")).toLongLong();
+            usage.SystemNs += figures.value(QStringLiteral("write_system_ns")).toLongLong();
+            usage.MinorFaults += figures.value(QStringLiteral("write_faults")).toLongLong();
+        }
+        Add(usage);
+    }
+};
+
 QString FormatRow(const Series &series, double bytes)
 {
     QString row = series.Name.leftJustified(44);
@@ -147,6 +177,14 @@ QString FormatRow(const Series &series, double bytes)
     const double median = Median(series.SecondsPerRun);
     row += QStringLiteral("  | %1 s %2 MB/s").arg(median, 6, 'f', 3).arg(bytes / median / BytesPerMB, 6, 'f', 0);
     return row;
+}
+
+QString FormatCpuRow(const CpuSeries &series)
+{
+    return QStringLiteral("%1 %2 s  %3 faults")
+        .arg(series.Name.leftJustified(44))
+        .arg(Median(series.Seconds), 6, 'f', 3)
+        .arg(Median(series.Faults), 8, 'f', 0);
 }
 
 QString FormatRatio(const QString &name, const Series &ours, const Series &theirs, bool targeted)
@@ -180,6 +218,11 @@ int RunBench(const BenchOptions &options)
     Series curlSynced{QStringLiteral("curl -o FILE, then fdatasync"), {}};
     Series plainWrite{who + QStringLiteral(" + write, rename (no sync)"), {}};
     Series savedWrite{who + QStringLiteral(" + QSaveFile (syncs, then renames)"), {}};
+    CpuSeries curlNullCpu{curlNull.Name, {}, {}};
+    CpuSeries inMemoryCpu{inMemory.Name, {}, {}};
+    CpuSeries curlFileCpu{curlFile.Name, {}, {}};
+    CpuSeries plainWriteCpu{plainWrite.Name, {}, {}};
+    CpuSeries savedWriteCpu{savedWrite.Name, {}, {}};
     QMap<QString, Series> references;
     QList<double> peaksMiB, gapsMs, busyMs, arrivalSizes;
     const QString curlOutput = QDir(options.TargetDir).filePath(QStringLiteral("curl.flv"));
@@ -191,12 +234,13 @@ int RunBench(const BenchOptions &options)
         double syncSeconds = -1;
         double curlNullSeconds = -1;
         Figures atomic, plain;
+        CpuUsage curlFileUsage, curlNullUsage;
         // Each step in a process of its own, after a pause. What a step leaves behind (a synced file just
         // deleted, whose blocks the disk is still discarding; pages just freed) weighs on the next one, so
         // every other run takes the steps in the opposite order.
         const std::function<void()> steps[] = {
             [&] {
-                curlSeconds = RunCurl(options, curlOutput, &error);
+                curlSeconds = RunCurl(options, curlOutput, &error, &curlFileUsage);
                 if (error.isEmpty())
                     syncSeconds = SyncFile(curlOutput, &error);
                 if (error.isEmpty() && !SameBytes(curlOutput, options.Source))
@@ -205,7 +249,7 @@ int RunBench(const BenchOptions &options)
             },
             [&] { atomic = RunChild(options, options.Subject, QStringLiteral("atomic"), &error); },
             [&] { plain = RunChild(options, options.Subject, QStringLiteral("plain"), &error); },
-            [&] { curlNullSeconds = RunCurl(options, QStringLiteral("/dev/null"), &error); },
+            [&] { curlNullSeconds = RunCurl(options, QStringLiteral("/dev/null"), &error, &curlNullUsage); },
         };
         const qsizetype stepCount = std::size(steps);
         for (qsizetype i = 0; i < stepCount && error.isEmpty(); ++i) {
@@ -217,6 +261,10 @@ int RunBench(const BenchOptions &options)
             return 1;
         }
 
+        curlFileCpu.Add(curlFileUsage);
+        curlNullCpu.Add(curlNullUsage);
+        savedWriteCpu.Add(atomic, true);
+        plainWriteCpu.Add(plain, true);
         curlFile.SecondsPerRun << curlSeconds;
         curlSynced.SecondsPerRun << curlSeconds + syncSeconds;
         curlNull.SecondsPerRun << curlNullSeconds;
@@ -230,6 +278,7 @@ int RunBench(const BenchOptions &options)
                   .arg(LoadAverage()));
         for (const Figures *ours : {&atomic, &plain}) {
             inMemory.SecondsPerRun << Seconds(*ours, QStringLiteral("download_ns"));
+            inMemoryCpu.Add(*ours, false);
             peaksMiB << ours->value(QStringLiteral("peak_kib")).toDouble() / 1024;
             gapsMs << ours->value(QStringLiteral("largest_gap_ns")).toDouble() / 1e6;
             busyMs << ours->value(QStringLiteral("largest_busy_ns")).toDouble() / 1e6;
@@ -279,6 +328,10 @@ int RunBench(const BenchOptions &options)
         Print(FormatRow(series, bytes));
     for (const Series *series : {&curlFile, &plainWrite, &curlSynced, &savedWrite})
         Print(FormatRow(*series, bytes));
+    Print(QString());
+    Print(QStringLiteral("Processor time of the client (user + system) and its minor page faults, medians"));
+    for (const CpuSeries *series : {&curlNullCpu, &inMemoryCpu, &curlFileCpu, &plainWriteCpu, &savedWriteCpu})
+        Print(FormatCpuRow(*series));
     Print(QString());
     Print(FormatRatio(who + QStringLiteral(" in memory / curl -o /dev/null"), inMemory, curlNull, false));
     Print(FormatRatio(who + QStringLiteral(" + write, rename / curl -o FILE"), plainWrite, curlFile, true));

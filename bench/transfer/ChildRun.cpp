@@ -1,7 +1,7 @@
 #include "ChildRun.h"
 
 #include "LoopProbe.h"
-#include "ProcessMemory.h"
+#include "ProcessFigures.h"
 #include "RawGet.h"
 
 #include "DC.h"
@@ -23,6 +23,7 @@ namespace {
 struct ChildOutcome {
     qint64 DownloadNs = -1;
     qint64 PeakAtDeliveryKiB = -1;
+    CpuUsage AtDelivery;
     int Arrivals = 0;
     QByteArray Body;
     QString Error;
@@ -107,6 +108,7 @@ void RunClient(Client *client, OkSignal ok, ErrorSignal failed, StartTransfer st
     QObject::connect(client, ok, client, [&](const QByteArray &body) {
         outcome->DownloadNs = clock.nsecsElapsed();
         probe.Stop();
+        outcome->AtDelivery = ReadOwnCpuUsage();
         // A shared reference, not a copy: the same bytes the client handed over.
         outcome->Body = body;
         outcome->PeakAtDeliveryKiB = ReadPeakResidentKiB();
@@ -133,6 +135,7 @@ int RunTransferChild(const QString &client, const QUrl &url, const QString &targ
 {
     ChildOutcome outcome;
     const qint64 residentBefore = ReadResidentKiB();
+    const CpuUsage atStart = ReadOwnCpuUsage();
 
     if (client == QLatin1String("dc")) {
         Program().UseProxy = QStringLiteral("0");
@@ -156,6 +159,9 @@ int RunTransferChild(const QString &client, const QUrl &url, const QString &targ
                                                : SaveBodyWithoutSync(outcome.Body, path, &outcome.Error);
     }
 
+    const CpuUsage download = outcome.AtDelivery - atStart;
+    const CpuUsage write = ReadOwnCpuUsage() - outcome.AtDelivery;
+
     QString report;
     QTextStream out(&report);
     out << "download_ns=" << outcome.DownloadNs << '\n'
@@ -164,7 +170,13 @@ int RunTransferChild(const QString &client, const QUrl &url, const QString &targ
         << "arrivals=" << outcome.Arrivals << '\n'
         << "resident_before_kib=" << residentBefore << '\n'
         << "peak_at_delivery_kib=" << outcome.PeakAtDeliveryKiB << '\n'
-        << "peak_kib=" << ReadPeakResidentKiB() << '\n';
+        << "peak_kib=" << ReadPeakResidentKiB() << '\n'
+        << "download_user_ns=" << download.UserNs << '\n'
+        << "download_system_ns=" << download.SystemNs << '\n'
+        << "download_faults=" << download.MinorFaults << '\n'
+        << "write_user_ns=" << write.UserNs << '\n'
+        << "write_system_ns=" << write.SystemNs << '\n'
+        << "write_faults=" << write.MinorFaults << '\n';
     if (!outcome.Error.isEmpty())
         out << "error=" << outcome.Error << '\n';
     out.flush();

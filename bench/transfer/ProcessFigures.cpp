@@ -1,7 +1,9 @@
-#include "ProcessMemory.h"
+#include "ProcessFigures.h"
 
 #include <QByteArray>
 #include <QFile>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -22,6 +24,15 @@ qint64 ReadStatusField(const QByteArray &name)
     return -1;
 }
 
+CpuUsage ReadUsage(int who)
+{
+    rusage usage{};
+    if (getrusage(who, &usage) != 0)
+        return {};
+    const auto toNs = [](const timeval &time) { return qint64(time.tv_sec) * 1000000000 + qint64(time.tv_usec) * 1000; };
+    return {toNs(usage.ru_utime), toNs(usage.ru_stime), qint64(usage.ru_minflt)};
+}
+
 }  // namespace
 
 qint64 ReadPeakResidentKiB()
@@ -32,4 +43,14 @@ qint64 ReadPeakResidentKiB()
 qint64 ReadResidentKiB()
 {
     return ReadStatusField("VmRSS");
+}
+
+CpuUsage ReadOwnCpuUsage()
+{
+    return ReadUsage(RUSAGE_SELF);
+}
+
+CpuUsage ReadChildrenCpuUsage()
+{
+    return ReadUsage(RUSAGE_CHILDREN);
 }
