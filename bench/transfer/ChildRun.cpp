@@ -25,6 +25,7 @@ struct ChildOutcome {
     qint64 PeakAtDeliveryKiB = -1;
     CpuUsage AtDelivery;
     int Arrivals = 0;
+    qint64 BodyBytes = 0;
     QByteArray Body;
     QString Error;
 };
@@ -77,12 +78,17 @@ qint64 SaveBodyWithoutSync(const QByteArray &body, const QString &path, QString 
     return clock.nsecsElapsed();
 }
 
-// "raw-readall", or "raw-direct" with any of "-cap" (1 MiB read per arrival) and "-huge" (huge pages).
+// "raw-readall", "raw-discard", or "raw-direct" with any of "-cap" (1 MiB read per arrival) and "-huge" (huge pages).
 std::optional<RawGet::Options> ParseRawClient(const QString &client)
 {
     RawGet::Options options;
     if (client == QLatin1String("raw-readall")) {
         options.Mode = RawGet::Reading::ReadAllAppend;
+        return options;
+    }
+    if (client == QLatin1String("raw-discard")) {
+        options.Mode = RawGet::Reading::Discard;
+        options.ReadBufferSize = 1024 * 1024;
         return options;
     }
     if (!client.startsWith(QLatin1String("raw-direct")))
@@ -144,10 +150,12 @@ int RunTransferChild(const QString &client, const QUrl &url, const QString &targ
         QObject::connect(&dc, &DC::PercentOfLoad, &dc, [&outcome](int) { ++outcome.Arrivals; });
         dc.setURLmode(true);
         RunClient(&dc, &DC::DownOK, &DC::DownError, [&] { dc.setURL(url.toString()); }, &outcome);
+        outcome.BodyBytes = outcome.Body.size();
     } else if (const std::optional<RawGet::Options> options = ParseRawClient(client)) {
         RawGet raw(*options);
         RunClient(&raw, &RawGet::Finished, &RawGet::Failed, [&] { raw.Start(url); }, &outcome);
         outcome.Arrivals = raw.Arrivals();
+        outcome.BodyBytes = raw.BodyBytes();
     } else {
         outcome.Error = QStringLiteral("unknown client ") + client;
     }
@@ -166,7 +174,7 @@ int RunTransferChild(const QString &client, const QUrl &url, const QString &targ
     QTextStream out(&report);
     out << "download_ns=" << outcome.DownloadNs << '\n'
         << "write_ns=" << writeNs << '\n'
-        << "body_bytes=" << outcome.Body.size() << '\n'
+        << "body_bytes=" << outcome.BodyBytes << '\n'
         << "arrivals=" << outcome.Arrivals << '\n'
         << "resident_before_kib=" << residentBefore << '\n'
         << "peak_at_delivery_kib=" << outcome.PeakAtDeliveryKiB << '\n'

@@ -39,6 +39,7 @@ void RawGet::Start(const QUrl &url)
     BodyStart = -1;
     DeclaredLength = -1;
     ArrivalCount = 0;
+    DiscardedBytes = 0;
     Done = false;
     Socket.connectToHost(url.host(), quint16(url.port(80)));
 }
@@ -53,6 +54,14 @@ void RawGet::SendRequest()
 void RawGet::TakeArrival()
 {
     ++ArrivalCount;
+    if (Settings.Mode == Reading::Discard && BodyStart >= 0) {
+        for (;;) {
+            const qint64 got = Socket.read(Scratch.data(), Scratch.size());
+            if (got <= 0)
+                return;
+            DiscardedBytes += got;
+        }
+    }
     if (Settings.Mode == Reading::ReadIntoBody && DeclaredLength >= 0) {
         const qint64 available = Socket.bytesAvailable();
         const qsizetype old = Data.size();
@@ -77,6 +86,12 @@ void RawGet::FindHeaderEnd()
         const QByteArray trimmed = line.trimmed();
         if (trimmed.toLower().startsWith("content-length:"))
             DeclaredLength = trimmed.mid(15).trimmed().toLongLong();
+    }
+    if (Settings.Mode == Reading::Discard) {
+        Scratch.resize(1024 * 1024);
+        DiscardedBytes = Data.size() - BodyStart;
+        Data.truncate(BodyStart);
+        return;
     }
     if (DeclaredLength < 0)
         return;

@@ -13,6 +13,7 @@ public:
     enum class Reading {
         ReadAllAppend,  // readAll() on every arrival, appended to a buffer reserved once the length is known
         ReadIntoBody,   // read() straight into the reserved body, no intermediate array
+        Discard,        // read() into one small reused buffer: the cost of receiving alone, keeping nothing
     };
 
     struct Options {
@@ -27,6 +28,7 @@ public:
 
     void Start(const QUrl &url);
     int Arrivals() const { return ArrivalCount; }
+    qint64 BodyBytes() const { return Settings.Mode == Reading::Discard ? DiscardedBytes : Data.size(); }
 
 signals:
     void Finished(const QByteArray &body);
@@ -45,5 +47,7 @@ private:
     qsizetype BodyStart = -1;
     qint64 DeclaredLength = -1;
     int ArrivalCount = 0;
+    QByteArray Scratch;
+    qint64 DiscardedBytes = 0;
     bool Done = false;
 };
