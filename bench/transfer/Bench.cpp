@@ -119,7 +119,7 @@ Figures RunChild(const BenchOptions &options, const QString &client, const QStri
         *error = client + QStringLiteral(": ") + figures.value(QStringLiteral("error"));
     else if (figures.value(QStringLiteral("body_bytes")).toLongLong() != QFileInfo(options.Source).size())
         *error = client + QStringLiteral(": the body has %1 bytes").arg(figures.value(QStringLiteral("body_bytes")));
-    else if (save != QLatin1String("none") && !SameBytes(saved, options.Source))
+    else if ((save != QLatin1String("none") || QFile::exists(saved)) && !SameBytes(saved, options.Source))
         *error = client + QStringLiteral(": the saved file differs from the served one");
     QFile::remove(saved);
     return figures;
@@ -155,7 +155,7 @@ struct CpuSeries {
         Seconds << (usage.UserNs + usage.SystemNs) / 1e9;
         Faults << double(usage.MinorFaults);
     }
-    void Add(const QMap<QString, QString> &figures, bool withWrite)
+    void Add(const Figures &figures, bool withWrite)
     {
         CpuUsage usage{figures.value(QStringLiteral("download_user_ns")).toLongLong(),
                        figures.value(QStringLiteral("download_system_ns")).toLongLong(),
@@ -224,6 +224,7 @@ int RunBench(const BenchOptions &options)
     CpuSeries plainWriteCpu{plainWrite.Name, {}, {}};
     CpuSeries savedWriteCpu{savedWrite.Name, {}, {}};
     QMap<QString, Series> references;
+    QMap<QString, CpuSeries> referencesCpu;
     QList<double> peaksMiB, gapsMs, busyMs, arrivalSizes;
     const QString curlOutput = QDir(options.TargetDir).filePath(QStringLiteral("curl.flv"));
 
@@ -303,8 +304,13 @@ int RunBench(const BenchOptions &options)
                 return 1;
             }
             Series &series = references[client];
-            series.Name = QStringLiteral("reference %1 in memory").arg(client);
+            const bool streams = client == QLatin1String("raw-stream");
+            series.Name = QStringLiteral("reference %1 %2")
+                              .arg(client, streams ? QStringLiteral("to file") : QStringLiteral("in memory"));
             series.SecondsPerRun << Seconds(raw, QStringLiteral("download_ns"));
+            CpuSeries &cpu = referencesCpu[client];
+            cpu.Name = series.Name;
+            cpu.Add(raw, false);
             Print(QStringLiteral("       reference %1 %2 s, peak %3 MiB, %4 arrivals, longest gaps %5")
                       .arg(client)
                       .arg(series.SecondsPerRun.last(), 0, 'f', 3)
@@ -330,7 +336,11 @@ int RunBench(const BenchOptions &options)
         Print(FormatRow(*series, bytes));
     Print(QString());
     Print(QStringLiteral("Processor time of the client (user + system) and its minor page faults, medians"));
-    for (const CpuSeries *series : {&curlNullCpu, &inMemoryCpu, &curlFileCpu, &plainWriteCpu, &savedWriteCpu})
+    for (const CpuSeries *series : {&curlNullCpu, &inMemoryCpu})
+        Print(FormatCpuRow(*series));
+    for (const CpuSeries &series : referencesCpu)
+        Print(FormatCpuRow(series));
+    for (const CpuSeries *series : {&curlFileCpu, &plainWriteCpu, &savedWriteCpu})
         Print(FormatCpuRow(*series));
     Print(QString());
     Print(FormatRatio(who + QStringLiteral(" in memory / curl -o /dev/null"), inMemory, curlNull, false));
@@ -338,6 +348,9 @@ int RunBench(const BenchOptions &options)
     Print(FormatRatio(who + QStringLiteral(" + QSaveFile / curl -o FILE, then fdatasync"), savedWrite, curlSynced,
                       true));
     Print(FormatRatio(who + QStringLiteral(" + QSaveFile / curl -o FILE"), savedWrite, curlFile, true));
+    if (references.contains(QStringLiteral("raw-stream")))
+        Print(FormatRatio(QStringLiteral("reference raw-stream to file / curl -o FILE"),
+                          references.value(QStringLiteral("raw-stream")), curlFile, false));
     Print(QStringLiteral("Peak resident memory: %1 MiB, worst run (at most %2 MiB: %3)")
               .arg(worstPeak, 0, 'f', 1).arg(peakLimitMiB, 0, 'f', 1).arg(verdict(worstPeak <= peakLimitMiB)));
     Print(QStringLiteral("Largest gap of a 10 ms timer: %1 ms, worst run (at most %2 ms: %3); "

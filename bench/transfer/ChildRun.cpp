@@ -78,7 +78,7 @@ qint64 SaveBodyWithoutSync(const QByteArray &body, const QString &path, QString 
     return clock.nsecsElapsed();
 }
 
-// "raw-readall", "raw-discard", or "raw-direct" with any of "-cap" (1 MiB read per arrival) and "-huge" (huge pages).
+// "raw-readall", "raw-discard", "raw-stream", or "raw-direct" with any of "-cap" (1 MiB read per arrival) and "-huge" (huge pages).
 std::optional<RawGet::Options> ParseRawClient(const QString &client)
 {
     RawGet::Options options;
@@ -86,8 +86,9 @@ std::optional<RawGet::Options> ParseRawClient(const QString &client)
         options.Mode = RawGet::Reading::ReadAllAppend;
         return options;
     }
-    if (client == QLatin1String("raw-discard")) {
-        options.Mode = RawGet::Reading::Discard;
+    if (client == QLatin1String("raw-discard") || client == QLatin1String("raw-stream")) {
+        options.Mode = client == QLatin1String("raw-stream") ? RawGet::Reading::StreamToFile
+                                                             : RawGet::Reading::Discard;
         options.ReadBufferSize = 1024 * 1024;
         return options;
     }
@@ -151,7 +152,8 @@ int RunTransferChild(const QString &client, const QUrl &url, const QString &targ
         dc.setURLmode(true);
         RunClient(&dc, &DC::DownOK, &DC::DownError, [&] { dc.setURL(url.toString()); }, &outcome);
         outcome.BodyBytes = outcome.Body.size();
-    } else if (const std::optional<RawGet::Options> options = ParseRawClient(client)) {
+    } else if (std::optional<RawGet::Options> options = ParseRawClient(client)) {
+        options->StreamPath = QDir(targetDir).filePath(QStringLiteral("saved-%1.flv").arg(client));
         RawGet raw(*options);
         RunClient(&raw, &RawGet::Finished, &RawGet::Failed, [&] { raw.Start(url); }, &outcome);
         outcome.Arrivals = raw.Arrivals();

@@ -6,7 +6,8 @@
 // One download in a process of its own, so that its peak memory is its own and not that of curl or of an
 // earlier run. The figures go to standard output as "name=value" lines for the parent to read.
 //   client: "dc" (the program's transfer control) or a bare QTcpSocket reference: "raw-readall",
-//           "raw-discard" (keeps nothing: receiving alone), or
+//           "raw-discard" (keeps nothing: receiving alone), "raw-stream" (writes each piece to
+//           saved-raw-stream.flv as it arrives, like curl -o), or
 //           "raw-direct" optionally followed by "-cap" (1 MiB per arrival) and "-huge" (huge pages for the body)
 //   targetDir: where the body is then saved as saved-CLIENT.flv
 enum class Saving {

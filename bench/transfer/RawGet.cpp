@@ -39,7 +39,7 @@ void RawGet::Start(const QUrl &url)
     BodyStart = -1;
     DeclaredLength = -1;
     ArrivalCount = 0;
-    DiscardedBytes = 0;
+    PassedBytes = 0;
     Done = false;
     Socket.connectToHost(url.host(), quint16(url.port(80)));
 }
@@ -54,12 +54,11 @@ void RawGet::SendRequest()
 void RawGet::TakeArrival()
 {
     ++ArrivalCount;
-    if (Settings.Mode == Reading::Discard && BodyStart >= 0) {
+    if (!KeepsBody() && BodyStart >= 0) {
         for (;;) {
             const qint64 got = Socket.read(Scratch.data(), Scratch.size());
-            if (got <= 0)
+            if (got <= 0 || !PassOn(Scratch.constData(), got))
                 return;
-            DiscardedBytes += got;
         }
     }
     if (Settings.Mode == Reading::ReadIntoBody && DeclaredLength >= 0) {
@@ -87,9 +86,18 @@ void RawGet::FindHeaderEnd()
         if (trimmed.toLower().startsWith("content-length:"))
             DeclaredLength = trimmed.mid(15).trimmed().toLongLong();
     }
-    if (Settings.Mode == Reading::Discard) {
+    if (!KeepsBody()) {
         Scratch.resize(1024 * 1024);
-        DiscardedBytes = Data.size() - BodyStart;
+        if (Settings.Mode == Reading::StreamToFile) {
+            Stream.setFileName(Settings.StreamPath + QStringLiteral(".part"));
+            if (!Stream.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+                Done = true;
+                Socket.abort();
+                emit Failed(Stream.errorString());
+                return;
+            }
+        }
+        PassOn(Data.constData() + BodyStart, Data.size() - BodyStart);
         Data.truncate(BodyStart);
         return;
     }
@@ -111,7 +119,25 @@ void RawGet::FinishAnswer()
         emit Failed(QStringLiteral("the answer ended inside its header"));
         return;
     }
+    if (Settings.Mode == Reading::StreamToFile) {
+        Stream.close();
+        if (!Stream.rename(Settings.StreamPath)) {
+            emit Failed(Stream.errorString());
+            return;
+        }
+    }
     // Erasing from the front only moves the start of the array in Qt 6: no copy of the body.
     Data.remove(0, BodyStart);
     emit Finished(Data);
+}
+
+bool RawGet::PassOn(const char *data, qint64 size)
+{
+    PassedBytes += size;
+    if (Settings.Mode != Reading::StreamToFile || size == 0 || Stream.write(data, size) == size)
+        return true;
+    Done = true;
+    Socket.abort();
+    emit Failed(Stream.errorString());
+    return false;
 }

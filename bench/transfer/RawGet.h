@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QObject>
 #include <QTcpSocket>
 #include <QUrl>
@@ -14,6 +15,7 @@ public:
         ReadAllAppend,  // readAll() on every arrival, appended to a buffer reserved once the length is known
         ReadIntoBody,   // read() straight into the reserved body, no intermediate array
         Discard,        // read() into one small reused buffer: the cost of receiving alone, keeping nothing
+        StreamToFile,   // the same, each piece written to the file as it arrives, as curl -o does
     };
 
     struct Options {
@@ -22,13 +24,15 @@ public:
         qint64 ReadBufferSize = 0;
         // Ask the kernel for 2 MiB pages for the body: 512 times fewer page faults while it fills.
         bool HugePages = false;
+        // StreamToFile: the file, written as PATH.part and renamed to PATH once the answer has ended.
+        QString StreamPath;
     };
 
     explicit RawGet(const Options &options, QObject *parent = nullptr);
 
     void Start(const QUrl &url);
     int Arrivals() const { return ArrivalCount; }
-    qint64 BodyBytes() const { return Settings.Mode == Reading::Discard ? DiscardedBytes : Data.size(); }
+    qint64 BodyBytes() const { return KeepsBody() ? Data.size() : PassedBytes; }
 
 signals:
     void Finished(const QByteArray &body);
@@ -39,6 +43,8 @@ private:
     void TakeArrival();
     void FindHeaderEnd();
     void FinishAnswer();
+    bool KeepsBody() const { return Settings.Mode != Reading::Discard && Settings.Mode != Reading::StreamToFile; }
+    bool PassOn(const char *data, qint64 size);
 
     Options Settings;
     QUrl Url;
@@ -48,6 +54,7 @@ private:
     qint64 DeclaredLength = -1;
     int ArrivalCount = 0;
     QByteArray Scratch;
-    qint64 DiscardedBytes = 0;
+    qint64 PassedBytes = 0;
+    QFile Stream;
     bool Done = false;
 };
