@@ -109,7 +109,8 @@ Figures RunChild(const BenchOptions &options, const QString &client, const QStri
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     child.start(QCoreApplication::applicationFilePath(),
                 {QStringLiteral("--child"), client, QStringLiteral("--url"), options.Url.toString(),
-                 QStringLiteral("--target-dir"), options.TargetDir, QStringLiteral("--save"), save});
+                 QStringLiteral("--target-dir"), options.TargetDir, QStringLiteral("--save"), save,
+                 QStringLiteral("--write-piece"), options.WritePiece});
     child.waitForFinished(-1);
     Figures figures = ParseFigures(child.readAllStandardOutput());
     const QString saved = QDir(options.TargetDir).filePath(QStringLiteral("saved-%1.flv").arg(client));
@@ -203,8 +204,8 @@ QString FormatRatio(const QString &name, const Series &ours, const Series &their
 int RunBench(const BenchOptions &options)
 {
     const double bytes = double(QFileInfo(options.Source).size());
-    Print(QStringLiteral("Body %1 bytes from %2, saved to %3, %4 runs")
-              .arg(qint64(bytes)).arg(options.Url.toString(), options.TargetDir).arg(options.Runs));
+    Print(QStringLiteral("Body %1 bytes from %2, saved to %3 in pieces of %4 bytes (0: one write), %5 runs")
+              .arg(qint64(bytes)).arg(options.Url.toString(), options.TargetDir, options.WritePiece).arg(options.Runs));
     Print(QStringLiteral("Load average before: ") + LoadAverage());
     // Two processes (the server and the client) already fill a two-core machine.
     if (LoadAverage().section(QLatin1Char(' '), 0, 0).toDouble() > 1.0)

@@ -11,6 +11,7 @@ struct BenchOptions {
     int Runs = 5;
     QString Subject = QStringLiteral("dc");  // the client compared with curl; a reference can stand in for it
     QStringList References; // bare-socket clients timed beside DC, to tell DC's costs from Qt's
+    QString WritePiece = QStringLiteral("1048576");  // bytes per write() when a child saves the body
 };
 
 // Times curl and DC against the same server and disk, run after run, and prints the medians and ratios.

@@ -15,4 +15,6 @@ enum class Saving {
     Atomically,   // QSaveFile, as the save flow does: a temporary file, synced, then put in place
     WithoutSync,  // a temporary file and a rename, no sync: what curl -o is to be compared with
 };
-int RunTransferChild(const QString &client, const QUrl &url, const QString &targetDir, Saving saving);
+// pieceBytes: the body is written in pieces of this size; 0 writes it in one call.
+int RunTransferChild(const QString &client, const QUrl &url, const QString &targetDir, Saving saving,
+                     qint64 pieceBytes);

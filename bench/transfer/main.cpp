@@ -8,10 +8,11 @@
 #include <cstdio>
 
 // quillon_transfer_bench --url URL --source FILE --target-dir DIR [--runs N] [--reference CLIENT]...
+//                        [--write-piece BYTES]
 //   compares DC with curl; run.sh beside this file sets up the server and the files.
 // quillon_transfer_bench --free-port
 //   prints a loopback port nothing listens on, for the server.
-// quillon_transfer_bench --child CLIENT --url URL --target-dir DIR [--save atomic|plain|none]
+// quillon_transfer_bench --child CLIENT --url URL --target-dir DIR [--save atomic|plain|none] [--write-piece BYTES]
 //   one timed download in a fresh process (the parent starts these itself).
 int main(int argc, char *argv[])
 {
@@ -35,8 +36,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption save(QStringLiteral("save"),
                                   QStringLiteral("How the child saves the body: atomic, plain or none."),
                                   QStringLiteral("how"), QStringLiteral("atomic"));
+    const QCommandLineOption writePiece(QStringLiteral("write-piece"),
+                                        QStringLiteral("Bytes per write() when saving the body; 0: one write."),
+                                        QStringLiteral("bytes"), QStringLiteral("1048576"));
     const QCommandLineOption freePort(QStringLiteral("free-port"), QStringLiteral("Print a free loopback port."));
-    parser.addOptions({url, source, targetDir, runs, subject, reference, child, save, freePort});
+    parser.addOptions({url, source, targetDir, runs, subject, reference, child, save, writePiece, freePort});
     parser.process(application);
 
     if (parser.isSet(freePort)) {
@@ -53,7 +57,8 @@ int main(int argc, char *argv[])
         const Saving saving = how == QLatin1String("none")    ? Saving::None
                               : how == QLatin1String("plain") ? Saving::WithoutSync
                                                               : Saving::Atomically;
-        return RunTransferChild(parser.value(child), QUrl(parser.value(url)), parser.value(targetDir), saving);
+        return RunTransferChild(parser.value(child), QUrl(parser.value(url)), parser.value(targetDir), saving,
+                                parser.value(writePiece).toLongLong());
     }
     if (!parser.isSet(source))
         parser.showHelp(2);
@@ -65,5 +70,6 @@ int main(int argc, char *argv[])
     options.Runs = std::max(1, parser.value(runs).toInt());
     options.Subject = parser.value(subject);
     options.References = parser.values(reference);
+    options.WritePiece = parser.value(writePiece);
     return RunBench(options);
 }
