@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Every benchmark of the project, one after the other.
+set -euo pipefail
+cd "$(dirname "$0")"
+bash transfer/run.sh
+bash https/run.sh
+bash player/run.sh
+bash resolver/run.sh
