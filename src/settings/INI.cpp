@@ -46,7 +46,7 @@ bool INI::WInIi(QByteArrayView Section, QByteArrayView KeyName, qint16 KeyValue)
 bool INI::WriteEntries(const QList<IniEntry> &entries)
 {
     if (fileName.isEmpty()) {
-        writeError = QStringLiteral("No settings file has been named");
+        writeError = QStringLiteral("Не указано имя файла настроек");
         return false;
     }
     std::optional<QByteArray> content = ReadFileForRewrite(fileName, &writeError);
@@ -55,12 +55,12 @@ bool INI::WriteEntries(const QList<IniEntry> &entries)
     for (const IniEntry &entry : entries) {
         content = WriteIniValue(*content, entry.Section, entry.KeyName, entry.KeyValue);
         if (!content) {
-            writeError = QStringLiteral("[%1] %2 cannot be written: a line break, or a name the file cannot hold")
+            writeError = QStringLiteral("значение [%1] %2 нельзя записать: в нём перевод строки, или имя, которое файл не может хранить")
                              .arg(QString::fromUtf8(entry.Section), QString::fromUtf8(entry.KeyName));
             return false;
         }
     }
-    return ReplaceFileContent(fileName, *content, &writeError);
+    return ReplaceSettingsFile(fileName, *content, &writeError);
 }
 
 QString INI::WriteError() const

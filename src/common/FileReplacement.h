@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+
+#include <sys/types.h>
+
+// Puts the content into the file through a temporary file in the same folder that is synced to disk and then
+// renamed over it, so the file is at every moment either the old one or the new one, and a success is only
+// reported once the bytes are on disk. An existing file keeps its permissions (and, where allowed, its owner);
+// a new one gets newFileMode. A symbolic link stays a link: the file it points to is the one replaced. On
+// failure the old file is untouched, no temporary file is left behind, and error tells why, in the user's
+// words.
+//
+// QSaveFile would do most of this, but it reports success when the disk fills up half-way through the
+// content (a short write is not an error to it) and then renames the cut file over the good one.
+bool ReplaceFileContent(const QString &path, QByteArrayView content, mode_t newFileMode, QString *error);
+
+// What a new file gets from the user's umask, as any program's new file would.
+mode_t DefaultNewFileMode();

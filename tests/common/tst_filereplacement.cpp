@@ -1,0 +1,84 @@
+#include "FileReplacement.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+class TestFileReplacement : public QObject {
+    Q_OBJECT
+
+private slots:
+    void newFileGetsTheGivenMode_data();
+    void newFileGetsTheGivenMode();
+    void replacedFileKeepsItsModeAndGetsTheWholeContent();
+    void failureLeavesTheFolderAsItWas();
+};
+
+namespace {
+
+mode_t ModeOf(const QString &path)
+{
+    struct stat info {};
+    ::stat(QFile::encodeName(path).constData(), &info);
+    return info.st_mode & 07777;
+}
+
+QByteArray ContentOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+}  // namespace
+
+void TestFileReplacement::newFileGetsTheGivenMode_data()
+{
+    QTest::addColumn<uint>("mode");
+    QTest::newRow("owner only") << uint(0600);
+    QTest::newRow("readable by all") << uint(0644);
+}
+
+void TestFileReplacement::newFileGetsTheGivenMode()
+{
+    QFETCH(uint, mode);
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("new.flv"));
+    QString error;
+    QVERIFY2(ReplaceFileContent(path, "FLV\x01", mode_t(mode), &error), qPrintable(error));
+    QCOMPARE(ContentOf(path), QByteArray("FLV\x01"));
+    QCOMPARE(uint(ModeOf(path)), mode);
+}
+
+void TestFileReplacement::replacedFileKeepsItsModeAndGetsTheWholeContent()
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("old.flv"));
+    QVERIFY(ReplaceFileContent(path, QByteArray(5000, 'o'), 0640, nullptr));
+    // More than one write piece, so the pieces must follow each other exactly.
+    QByteArray content(3 * 1024 * 1024 + 17, Qt::Uninitialized);
+    for (qsizetype i = 0; i < content.size(); ++i)
+        content[i] = char(i * 31 + i / 4096);
+    QVERIFY(ReplaceFileContent(path, content, 0600, nullptr));
+    QCOMPARE(ContentOf(path), content);
+    QCOMPARE(uint(ModeOf(path)), uint(0640));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+void TestFileReplacement::failureLeavesTheFolderAsItWas()
+{
+    QTemporaryDir folder;
+    const QString inFolderThatIsAFile = folder.filePath(QStringLiteral("file"));
+    QVERIFY(ReplaceFileContent(inFolderThatIsAFile, "x", 0600, nullptr));
+    QString error;
+    QVERIFY(!ReplaceFileContent(inFolderThatIsAFile + QStringLiteral("/video.flv"), "FLV", 0600, &error));
+    QVERIFY(error.contains(QStringLiteral("Не удалось создать файл")));
+    QVERIFY(!ReplaceFileContent(folder.path(), "FLV", 0600, &error));
+    QVERIFY(error.contains(QStringLiteral("не является обычным файлом")));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("file")});
+}
+
+QTEST_GUILESS_MAIN(TestFileReplacement)
+#include "tst_filereplacement.moc"
