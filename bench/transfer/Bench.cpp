@@ -218,7 +218,7 @@ int RunBench(const BenchOptions &options)
     Series curlFile{QStringLiteral("curl -o FILE"), {}};
     Series curlSynced{QStringLiteral("curl -o FILE, then fdatasync"), {}};
     Series plainWrite{who + QStringLiteral(" + write, rename (no sync)"), {}};
-    Series savedWrite{who + QStringLiteral(" + QSaveFile (syncs, then renames)"), {}};
+    Series savedWrite{who + QStringLiteral(" + save flow (pieces, sync, rename)"), {}};
     CpuSeries curlNullCpu{curlNull.Name, {}, {}};
     CpuSeries inMemoryCpu{inMemory.Name, {}, {}};
     CpuSeries curlFileCpu{curlFile.Name, {}, {}};
@@ -289,7 +289,7 @@ int RunBench(const BenchOptions &options)
                                  "longest gaps %8")
                       .arg(who)
                       .arg(inMemory.SecondsPerRun.last(), 0, 'f', 3)
-                      .arg(ours == &atomic ? QStringLiteral("QSaveFile") : QStringLiteral("write, rename"))
+                      .arg(ours == &atomic ? QStringLiteral("the save flow") : QStringLiteral("write, rename"))
                       .arg(Seconds(*ours, QStringLiteral("write_ns")), 0, 'f', 3)
                       .arg(peaksMiB.last(), 0, 'f', 1)
                       .arg(ours->value(QStringLiteral("peak_at_delivery_kib")).toDouble() / 1024, 0, 'f', 1)
@@ -346,9 +346,9 @@ int RunBench(const BenchOptions &options)
     Print(QString());
     Print(FormatRatio(who + QStringLiteral(" in memory / curl -o /dev/null"), inMemory, curlNull, false));
     Print(FormatRatio(who + QStringLiteral(" + write, rename / curl -o FILE"), plainWrite, curlFile, true));
-    Print(FormatRatio(who + QStringLiteral(" + QSaveFile / curl -o FILE, then fdatasync"), savedWrite, curlSynced,
+    Print(FormatRatio(who + QStringLiteral(" + save flow / curl -o FILE, then fdatasync"), savedWrite, curlSynced,
                       true));
-    Print(FormatRatio(who + QStringLiteral(" + QSaveFile / curl -o FILE"), savedWrite, curlFile, true));
+    Print(FormatRatio(who + QStringLiteral(" + save flow / curl -o FILE"), savedWrite, curlFile, true));
     if (references.contains(QStringLiteral("raw-stream")))
         Print(FormatRatio(QStringLiteral("reference raw-stream to file / curl -o FILE"),
                           references.value(QStringLiteral("raw-stream")), curlFile, false));

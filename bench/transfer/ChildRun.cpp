@@ -5,6 +5,7 @@
 #include "RawGet.h"
 
 #include "DC.h"
+#include "FileReplacement.h"
 #include "ProgramValues.h"
 
 #include <QCoreApplication>
@@ -13,7 +14,6 @@
 #include <QFileDevice>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTextStream>
 
 #include <algorithm>
@@ -45,27 +45,15 @@ bool WriteInPieces(QFileDevice &file, const QByteArray &body, qint64 pieceBytes)
     return true;
 }
 
-// What the save flow does with a finished download: QSaveFile writes a temporary file in the target folder,
-// syncs it and only then puts it under its name, so a crash or a full disk never leaves a half-written video
-// under the chosen name.
-qint64 SaveBodyAtomically(const QByteArray &body, const QString &path, qint64 pieceBytes, QString *error)
+// What the save flow does with a finished download: the program's own file replacement writes a temporary
+// file in the target folder in pieces, syncs it and only then puts it under its name, so a crash or a full disk
+// never leaves a half-written video under the chosen name.
+qint64 SaveBodyAtomically(const QByteArray &body, const QString &path, QString *error)
 {
     QElapsedTimer clock;
     clock.start();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = file.errorString();
+    if (!ReplaceFileContent(path, body, DefaultNewFileMode(), error))
         return -1;
-    }
-    if (!WriteInPieces(file, body, pieceBytes)) {
-        *error = file.errorString();
-        file.cancelWriting();
-        return -1;
-    }
-    if (!file.commit()) {
-        *error = file.errorString();
-        return -1;
-    }
     return clock.nsecsElapsed();
 }
 
@@ -181,7 +169,7 @@ int RunTransferChild(const QString &client, const QUrl &url, const QString &targ
     qint64 writeNs = -1;
     if (outcome.Error.isEmpty() && saving != Saving::None) {
         const QString path = QDir(targetDir).filePath(QStringLiteral("saved-%1.flv").arg(client));
-        writeNs = saving == Saving::Atomically ? SaveBodyAtomically(outcome.Body, path, pieceBytes, &outcome.Error)
+        writeNs = saving == Saving::Atomically ? SaveBodyAtomically(outcome.Body, path, &outcome.Error)
                                                : SaveBodyWithoutSync(outcome.Body, path, pieceBytes, &outcome.Error);
     }
 
