@@ -1,0 +1,69 @@
+#include "INI.h"
+
+#include "IniFile.h"
+#include "IniText.h"
+
+QString INI::FileName() const
+{
+    return fileName;
+}
+
+void INI::FileName(const QString &FName)
+{
+    fileName = FName;
+}
+
+QByteArray INI::RINI(QByteArrayView Section, QByteArrayView KeyName) const
+{
+    return ReadIniValue(ReadFileContent(fileName), Section, KeyName);
+}
+
+bool INI::WInI(QByteArrayView Section, QByteArrayView KeyName, QByteArrayView KeyValue)
+{
+    return WriteEntries({IniEntry{Section.toByteArray(), KeyName.toByteArray(), KeyValue.toByteArray()}});
+}
+
+bool INI::RINIb(QByteArrayView Section, QByteArrayView KeyName) const
+{
+    return RINI(Section, KeyName) == "True";
+}
+
+bool INI::WInIb(QByteArrayView Section, QByteArrayView KeyName, bool KeyValue)
+{
+    return WInI(Section, KeyName, KeyValue ? "True" : "False");
+}
+
+qint16 INI::RINIi(QByteArrayView Section, QByteArrayView KeyName) const
+{
+    return RoundToInteger16(ReadLeadingNumber(RINI(Section, KeyName)));
+}
+
+bool INI::WInIi(QByteArrayView Section, QByteArrayView KeyName, qint16 KeyValue)
+{
+    return WInI(Section, KeyName, QByteArray::number(KeyValue));
+}
+
+bool INI::WriteEntries(const QList<IniEntry> &entries)
+{
+    if (fileName.isEmpty()) {
+        writeError = QStringLiteral("No settings file has been named");
+        return false;
+    }
+    std::optional<QByteArray> content = ReadFileForRewrite(fileName, &writeError);
+    if (!content)
+        return false;
+    for (const IniEntry &entry : entries) {
+        content = WriteIniValue(*content, entry.Section, entry.KeyName, entry.KeyValue);
+        if (!content) {
+            writeError = QStringLiteral("[%1] %2 cannot be written: a line break, or a name the file cannot hold")
+                             .arg(QString::fromUtf8(entry.Section), QString::fromUtf8(entry.KeyName));
+            return false;
+        }
+    }
+    return ReplaceFileContent(fileName, *content, &writeError);
+}
+
+QString INI::WriteError() const
+{
+    return writeError;
+}

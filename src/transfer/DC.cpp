@@ -1,0 +1,296 @@
+#include "DC.h"
+
+#include "ProgramValues.h"
+#include "Requests.h"
+#include "TransferTexts.h"
+#include "WireText.h"
+#include "Windows1251.h"
+
+#include <QNetworkProxy>
+#include <QTcpSocket>
+
+namespace {
+
+std::optional<quint16> ParseProxyPort(const QString &text)
+{
+    bool ok = false;
+    const int port = text.trimmed().toInt(&ok, 10);
+    if (!ok || port < 1 || port > 65535)
+        return std::nullopt;
+    return static_cast<quint16>(port);
+}
+
+}  // namespace
+
+DC::DC(QObject *parent)
+    : QObject(parent)
+    , maxBodyBytes(ResponseReader::DefaultMaxBodyBytes())
+{
+}
+
+DC::~DC()
+{
+    DetachSocket();
+}
+
+void DC::setURL(const QString &url)
+{
+    DetachSocket();
+    const bool continuesChain = redirectPending;
+    redirectPending = false;
+    if (!continuesChain)
+        redirectsInRow = 0;
+
+    StoredURL = url;
+    const UrlParts parts = SplitURL(url);
+    addressKind = parts.kind;
+    if (parts.kind == UrlParts::Kind::Absolute) {
+        Program().ServerName = parts.serverName;
+        Program().PageName = parts.pageName;
+    }
+    StartTransfer();
+}
+
+QString DC::URL() const
+{
+    return StoredURL;
+}
+
+void DC::setURLmode(bool downloadMode)
+{
+    URLmode = downloadMode;
+}
+
+QString DC::ServerName() const
+{
+    return Program().ServerName;
+}
+
+QString DC::PageName() const
+{
+    return Program().PageName;
+}
+
+void DC::setPageAddressProvider(std::function<QString()> provider)
+{
+    pageAddressProvider = std::move(provider);
+}
+
+void DC::setMaxBodyBytes(qint64 bytes)
+{
+    maxBodyBytes = bytes;
+}
+
+void DC::StartTransfer()
+{
+    const quint64 current = ++generation;
+    StopFlag = false;
+    reader.emplace(maxBodyBytes);
+    lengthReported = false;
+    emit PercentOfLoad(0);
+    if (current != generation)
+        return;
+    emit FLVsize(0);
+    if (current != generation)
+        return;
+
+    switch (addressKind) {
+    case UrlParts::Kind::Absolute:
+    case UrlParts::Kind::BarePath:
+        break;
+    case UrlParts::Kind::Forbidden:
+        return Fail(TransferTexts::ForbiddenCharacters());
+    case UrlParts::Kind::Unsupported:
+        return Fail(TransferTexts::UnsupportedAddress(StoredURL));
+    case UrlParts::Kind::Invalid:
+        return Fail(TransferTexts::InvalidAddress(StoredURL));
+    }
+    // A bare path goes to the server of the previous transfer, which may be none yet.
+    const std::optional<HostPort> server = SplitHostPort(Program().ServerName);
+    if (!server)
+        return Fail(TransferTexts::InvalidAddress(StoredURL));
+    wireServerName = server->wireServerName;
+
+    const QString useProxy = Program().UseProxy;
+    // No settings file yet means no proxy.
+    if (useProxy.isEmpty() || useProxy == u"0") {
+        viaProxy = false;
+        OpenConnection(server->host, server->port);
+    } else if (useProxy == u"1") {
+        viaProxy = true;
+        const QString proxyName = Program().ProxyName.trimmed();
+        if (proxyName.isEmpty())
+            return Fail(TransferTexts::MissingProxyName());
+        const std::optional<quint16> proxyPort = ParseProxyPort(Program().ProxyPort);
+        if (!proxyPort)
+            return Fail(TransferTexts::InvalidProxyPort(Program().ProxyPort));
+        OpenConnection(proxyName, *proxyPort);
+    } else {
+        return Fail(TransferTexts::InvalidUseProxy(useProxy));
+    }
+}
+
+void DC::OpenConnection(const QString &host, quint16 port)
+{
+    const quint64 current = generation;
+    // Raised before connecting so that it always comes before whatever the socket reports.
+    emit Msg(TransferTexts::Connecting(Program().ServerName));
+    if (current != generation)
+        return;
+    WS = new QTcpSocket(this);
+    // The proxy is ours to speak to; the socket must not route through a system one of its own.
+    WS->setProxy(QNetworkProxy::NoProxy);
+    connect(WS, &QTcpSocket::connected, this, &DC::Connect);
+    connect(WS, &QTcpSocket::readyRead, this, &DC::DataArrival);
+    connect(WS, &QTcpSocket::disconnected, this, &DC::Close);
+    connect(WS, &QTcpSocket::errorOccurred, this, &DC::Error);
+    WS->connectToHost(host, port);
+}
+
+void DC::Connect()
+{
+    const quint64 current = generation;
+    RequestInput input;
+    input.downloadMode = URLmode;
+    input.viaProxy = viaProxy;
+    input.serverName = wireServerName;
+    if (URLmode) {
+        emit ServerLine(TransferTexts::ServerLine(Program().ServerName));
+        if (current != generation)
+            return;
+        input.target = EncodeRequestTarget(Program().PageName);
+    } else if (pageAddressProvider) {
+        input.pageAddress = pageAddressProvider();
+        if (current != generation)
+            return;
+    }
+    input.proxyAuth = viaProxy && Program().ProxyAuth == u"1";
+    input.proxyLogin = Program().ProxyLogin;
+    input.proxyPass = Program().ProxyPass;
+    const QByteArray request = ComposeRequest(input);
+
+    emit Msg(TransferTexts::RequestSent());
+    if (current != generation || !WS)
+        return;
+    WS->write(request);
+}
+
+void DC::DataArrival()
+{
+    if (!WS || !reader)
+        return;
+    const quint64 current = generation;
+    reader->ReadFrom(*WS);
+    if (reader->Failed())
+        return Fail(TransferTexts::OutcomeError(reader->Classify(ProxyContextNow())));
+
+    emit Msg(TransferTexts::Receiving(reader->ReceivedBytes()));
+    if (current != generation)
+        return;
+    if (!lengthReported) {
+        if (const std::optional<qint64> length = reader->DeclaredLength()) {
+            lengthReported = true;
+            emit FLVsize(*length);
+            if (current != generation)
+                return;
+        }
+    }
+    if (const std::optional<int> percent = reader->Percent())
+        emit PercentOfLoad(*percent);
+}
+
+void DC::Close()
+{
+    if (!WS || !reader)
+        return;
+    // Whatever arrived together with the close is part of the answer.
+    reader->ReadFrom(*WS);
+    DetachSocket();
+    if (StopFlag)
+        return;
+
+    const quint64 current = generation;
+    emit Msg(TransferTexts::Finished());
+    if (current != generation)
+        return;
+
+    const Outcome outcome = reader->Classify(ProxyContextNow());
+    switch (outcome.kind) {
+    case Outcome::Kind::Redirect:
+        return FollowRedirect(outcome);
+    case Outcome::Kind::Success: {
+        EndRedirectChain();
+        const QByteArray LData = reader->TakeBody();
+        emit DownOK(LData);
+        return;
+    }
+    default:
+        return Fail(TransferTexts::OutcomeError(outcome));
+    }
+}
+
+void DC::Error(QAbstractSocket::SocketError error)
+{
+    // The server closing its side is how every answer ends, not a failure.
+    if (error == QAbstractSocket::RemoteHostClosedError)
+        return Close();
+    if (!WS)
+        return;
+    Fail(TransferTexts::ConnectionError(WinsockErrorNumber(error)));
+}
+
+void DC::FollowRedirect(const Outcome &outcome)
+{
+    if (redirectsInRow >= kMaxRedirectsInRow)
+        return Fail(TransferTexts::TooManyRedirects(kMaxRedirectsInRow));
+    const QString address = ResolveLocation(Windows1251::Decode(outcome.location), Program().PageName);
+    // A path keeps the server of this transfer; setting it as the URL then fetches this very path.
+    Program().PageName = address;
+    ++redirectsInRow;
+    redirectPending = true;
+    Program().DownloadStage = 2;
+    emit DownOK(ToWireBytes(address));
+}
+
+void DC::Stopped()
+{
+    ++generation;
+    StopFlag = true;
+    DetachSocket();
+    EndRedirectChain();
+    emit Msg(TransferTexts::StoppedByUser());
+    emit PercentOfLoad(0);
+    emit FLVsize(0);
+}
+
+void DC::Fail(const QString &text)
+{
+    DetachSocket();
+    EndRedirectChain();
+    emit DownError(text);
+}
+
+void DC::DetachSocket()
+{
+    if (!WS)
+        return;
+    QTcpSocket *socket = WS;
+    WS = nullptr;
+    disconnect(socket, nullptr, this, nullptr);
+    socket->abort();
+    socket->deleteLater();
+}
+
+void DC::EndRedirectChain()
+{
+    redirectsInRow = 0;
+    redirectPending = false;
+}
+
+ResponseReader::ProxyContext DC::ProxyContextNow() const
+{
+    ResponseReader::ProxyContext context;
+    context.viaProxy = viaProxy;
+    context.authConfigured = viaProxy && Program().ProxyAuth == u"1";
+    return context;
+}

@@ -1,0 +1,97 @@
+#pragma once
+
+#include "ResponseReader.h"
+#include "UrlHelpers.h"
+
+#include <QAbstractSocket>
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class QTcpSocket;
+
+// The transfer control: one HTTP/1.0 exchange at a time over one TCP socket, directly or through the
+// configured HTTP proxy, reported through its signals. Every request asks for the connection to be
+// closed, so the server's close is the end of the answer; the whole answer is held in memory until then.
+//
+// Signals may be raised from inside setURL and Stopped, and a handler may itself call setURL or Stopped:
+// the control checks after every signal whether the transfer it was working on is still the current one.
+class DC : public QObject {
+    Q_OBJECT
+
+public:
+    // Redirects followed one after the other before the control gives up.
+    static constexpr int kMaxRedirectsInRow = 20;
+
+    explicit DC(QObject *parent = nullptr);
+    ~DC() override;
+
+    // Stores the address, splits it into ServerName and PageName and starts the transfer. A transfer
+    // still open is dropped first without any signal. An address the control cannot fetch ends at once
+    // with DownError (after PercentOfLoad and FLVsize with 0).
+    void setURL(const QString &url);
+    QString URL() const;
+
+    // True: download mode, a GET of the address. False: resolution mode, the form submission of the page
+    // address to the resolution service. Read when the connection is made; starts nothing.
+    void setURLmode(bool downloadMode);
+
+    QString ServerName() const;
+    QString PageName() const;
+
+    // Aborts the open transfer; raises "Загрузка остановлена", PercentOfLoad 0 and FLVsize 0 even when
+    // idle. Nothing of the aborted connection is reported afterwards.
+    void Stopped();
+
+    // The page address for the resolution request, read at the moment the connection is made.
+    void setPageAddressProvider(std::function<QString()> provider);
+
+    // The largest body the control will gather; by default what memory can hold.
+    void setMaxBodyBytes(qint64 bytes);
+
+signals:
+    // A success hands over the body (the buffer itself, shared, never copied). A redirect hands over the
+    // address to fetch next, as wire bytes (Windows1251::Decode gives the text), after DownloadStage has
+    // been set to 2; the client answers by setting URLmode True and URL to that address.
+    void DownOK(const QByteArray &LData);
+    void Msg(const QString &text);
+    void PercentOfLoad(int Perc);
+    void FLVsize(qint64 Size);
+    void DownError(const QString &Msg);
+    // "Сервер: " + host, when a download-mode connection is made.
+    void ServerLine(const QString &caption);
+
+private:
+    void StartTransfer();
+    void OpenConnection(const QString &host, quint16 port);
+    void Connect();
+    void DataArrival();
+    void Close();
+    void Error(QAbstractSocket::SocketError error);
+    void FollowRedirect(const Outcome &outcome);
+    void Fail(const QString &text);
+    void DetachSocket();
+    void EndRedirectChain();
+    ResponseReader::ProxyContext ProxyContextNow() const;
+
+    QString StoredURL;
+    UrlParts::Kind addressKind = UrlParts::Kind::Invalid;
+    bool URLmode = false;
+    bool StopFlag = false;
+    bool viaProxy = false;
+    QByteArray wireServerName;
+    QTcpSocket *WS = nullptr;
+    std::optional<ResponseReader> reader;
+    bool lengthReported = false;
+    qint64 maxBodyBytes;
+    std::function<QString()> pageAddressProvider;
+    // Counts the redirects of one chain: a setURL right after a redirect continues it, any other end
+    // of a transfer (or Stopped) ends it.
+    int redirectsInRow = 0;
+    bool redirectPending = false;
+    // Changes whenever a transfer starts or is stopped, so a handler's re-entry is noticed.
+    quint64 generation = 0;
+};

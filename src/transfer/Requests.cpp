@@ -1,0 +1,78 @@
+#include "Requests.h"
+
+#include "Base64.h"
+#include "UrlHelpers.h"
+
+namespace {
+
+const QByteArray kCrlf = QByteArrayLiteral("\r\n");
+const QByteArray kUserAgent = QByteArrayLiteral("User-Agent: Opera/9.00 (Windows NT 5.1; ru)\r\n");
+const QByteArray kAccept = QByteArrayLiteral("Accept: */*\r\n");
+const QByteArray kResolutionPath = QByteArrayLiteral("/xurl/");
+
+QByteArray ComposeGet(const RequestInput &input)
+{
+    QByteArray request;
+    request += "GET ";
+    if (input.viaProxy)
+        request += "http://" + input.serverName;
+    request += input.target + " HTTP/1.0" + kCrlf;
+    request += kUserAgent;
+    request += "Host: " + input.serverName + kCrlf;
+    request += kAccept;
+    if (input.viaProxy) {
+        request += "Proxy-Connection: Close" + kCrlf;
+        if (input.proxyAuth)
+            request += ProxyAuthorizationLine(input.proxyLogin, input.proxyPass);
+    } else {
+        request += "Connection: Close" + kCrlf;
+    }
+    request += kCrlf;
+    return request;
+}
+
+// The resolution service wants the same form submission whichever way it is reached; through a proxy
+// only the target becomes absolute and the connection line is the proxy's.
+QByteArray ComposePost(const RequestInput &input)
+{
+    const QByteArray body = ResolutionBody(input.pageAddress);
+    QByteArray request;
+    request += "POST ";
+    if (input.viaProxy)
+        request += "http://" + input.serverName;
+    request += kResolutionPath + " HTTP/1.0" + kCrlf;
+    request += "Content-Type: application/x-www-form-urlencoded; charset=UTF-8" + kCrlf;
+    request += kUserAgent;
+    request += "Host: " + input.serverName + kCrlf;
+    request += kAccept;
+    // The length counts the body alone; the CRLF sent after it is not part of the form.
+    request += "Content-Length: " + QByteArray::number(body.size()) + kCrlf;
+    request += "Content-Transfer-Encoding: binary" + kCrlf;
+    if (input.viaProxy) {
+        request += "Proxy-Connection: Close" + kCrlf;
+        if (input.proxyAuth)
+            request += ProxyAuthorizationLine(input.proxyLogin, input.proxyPass);
+    } else {
+        request += "Connection: Close" + kCrlf;
+    }
+    request += kCrlf;
+    request += body + kCrlf;
+    return request;
+}
+
+}  // namespace
+
+QByteArray ResolutionBody(const QString &pageAddress)
+{
+    return "url=" + URLEncode(pageAddress).toLatin1();
+}
+
+QByteArray ProxyAuthorizationLine(const QString &login, const QString &pass)
+{
+    return "Proxy-Authorization: Basic " + Base64Encode(login + u':' + pass).toLatin1() + kCrlf;
+}
+
+QByteArray ComposeRequest(const RequestInput &input)
+{
+    return input.downloadMode ? ComposeGet(input) : ComposePost(input);
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Everything one request depends on, gathered when the connection is made.
+struct RequestInput {
+    bool downloadMode = true;  // GET of pageName; otherwise the form submission to the resolution service
+    bool viaProxy = false;
+    QByteArray serverName;     // wire form of the host (SplitHostPort)
+    QByteArray target;         // encoded path (EncodeRequestTarget); unused by the resolution request
+    QString pageAddress;       // the page the user asks to resolve; only the resolution request uses it
+    bool proxyAuth = false;    // send the proxy's Basic authorisation with every proxied request
+    QString proxyLogin;
+    QString proxyPass;
+};
+
+// The whole request text, header and (for a resolution) body with its closing CRLF, sent in one piece.
+QByteArray ComposeRequest(const RequestInput &input);
+
+// "url=" and the encoded page address.
+QByteArray ResolutionBody(const QString &pageAddress);
+
+// "Proxy-Authorization: Basic ..." with its CRLF.
+QByteArray ProxyAuthorizationLine(const QString &login, const QString &pass);

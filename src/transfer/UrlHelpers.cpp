@@ -1,0 +1,215 @@
+#include "UrlHelpers.h"
+
+#include "WireText.h"
+
+#include <QUrl>
+
+namespace {
+
+const QString kHttpScheme = QStringLiteral("http://");
+
+bool IsAsciiLetter(QChar c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
+bool StartsWithScheme(QStringView text)
+{
+    if (text.isEmpty() || !IsAsciiLetter(text[0]))
+        return false;
+    for (qsizetype i = 1; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u':')
+            return true;
+        if (!(IsAsciiLetter(c) || (c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || c == u'.'))
+            return false;
+    }
+    return false;
+}
+
+bool IsBlankOrControl(QChar c)
+{
+    return c.unicode() <= 0x20 || c.unicode() == 0x7F;
+}
+
+bool IsAsciiAlphanumeric(uchar byte)
+{
+    return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9');
+}
+
+void AppendPercent(QByteArray &out, uchar byte)
+{
+    constexpr char kHex[] = "0123456789ABCDEF";
+    out.append('%');
+    out.append(kHex[byte >> 4]);
+    out.append(kHex[byte & 0x0F]);
+}
+
+std::optional<quint16> ParsePort(QStringView digits)
+{
+    if (digits.isEmpty() || digits.size() > 5)
+        return std::nullopt;
+    int value = 0;
+    for (QChar c : digits) {
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        value = value * 10 + (c.unicode() - u'0');
+    }
+    if (value < 1 || value > 65535)
+        return std::nullopt;
+    return static_cast<quint16>(value);
+}
+
+}  // namespace
+
+bool HoldsLineBreakOrNul(QStringView text)
+{
+    for (QChar c : text) {
+        if (c == u'\r' || c == u'\n' || c == u'\0')
+            return true;
+    }
+    return false;
+}
+
+UrlParts SplitURL(const QString &url)
+{
+    UrlParts parts;
+    if (HoldsLineBreakOrNul(url)) {
+        parts.kind = UrlParts::Kind::Forbidden;
+        return parts;
+    }
+    // A pasted address often brings a blank or a tab along; inside the address blanks are data.
+    const QStringView address = QStringView(url).trimmed();
+    if (address.startsWith(kHttpScheme, Qt::CaseInsensitive)) {
+        const QStringView rest = address.mid(kHttpScheme.size());
+        qsizetype end = 0;
+        while (end < rest.size() && rest[end] != u'/' && rest[end] != u'?' && rest[end] != u'#')
+            ++end;
+        parts.serverName = rest.left(end).toString();
+        if (end == rest.size())
+            parts.pageName = QStringLiteral("/");
+        else if (rest[end] == u'/')
+            parts.pageName = rest.mid(end).toString();
+        else
+            parts.pageName = u'/' + rest.mid(end).toString();
+        parts.kind = SplitHostPort(parts.serverName) ? UrlParts::Kind::Absolute : UrlParts::Kind::Invalid;
+        return parts;
+    }
+    if (address.startsWith(u'/'))
+        parts.kind = UrlParts::Kind::BarePath;
+    else if (StartsWithScheme(address))
+        parts.kind = UrlParts::Kind::Unsupported;
+    else
+        parts.kind = UrlParts::Kind::Invalid;
+    return parts;
+}
+
+std::optional<HostPort> SplitHostPort(QStringView serverName)
+{
+    HostPort result;
+    QStringView host = serverName;
+    QStringView port;
+    if (serverName.startsWith(u'[')) {
+        const qsizetype close = serverName.indexOf(u']');
+        if (close < 0)
+            return std::nullopt;
+        host = serverName.mid(1, close - 1);
+        const QStringView after = serverName.mid(close + 1);
+        if (!after.isEmpty()) {
+            if (!after.startsWith(u':'))
+                return std::nullopt;
+            port = after.mid(1);
+            if (port.isEmpty())
+                return std::nullopt;
+        }
+    } else {
+        const qsizetype colon = serverName.indexOf(u':');
+        if (colon >= 0) {
+            host = serverName.left(colon);
+            port = serverName.mid(colon + 1);
+            if (port.isEmpty())
+                return std::nullopt;
+        }
+    }
+    if (host.isEmpty())
+        return std::nullopt;
+    for (QChar c : serverName) {
+        if (IsBlankOrControl(c) || c == u'@')
+            return std::nullopt;
+    }
+    if (!port.isEmpty()) {
+        const std::optional<quint16> number = ParsePort(port);
+        if (!number)
+            return std::nullopt;
+        result.port = *number;
+    }
+    result.host = host.toString();
+    bool ascii = true;
+    for (QChar c : serverName)
+        ascii = ascii && c.unicode() < 0x80;
+    if (ascii) {
+        result.wireServerName = serverName.toLatin1();
+    } else {
+        // An internationalised host name travels in its ASCII (punycode) form.
+        const QByteArray ace = QUrl::toAce(result.host);
+        if (ace.isEmpty())
+            return std::nullopt;
+        result.host = QString::fromLatin1(ace);
+        result.wireServerName = ace;
+        if (!port.isEmpty())
+            result.wireServerName += ':' + port.toLatin1();
+    }
+    return result;
+}
+
+QByteArray EncodeRequestTarget(QStringView pageName)
+{
+    const qsizetype fragment = pageName.indexOf(u'#');
+    const QByteArray bytes = ToWireBytes(fragment < 0 ? pageName : pageName.left(fragment));
+    QByteArray target;
+    target.reserve(bytes.size());
+    for (char c : bytes) {
+        const auto byte = static_cast<uchar>(c);
+        if (byte > 0x20 && byte < 0x7F)
+            target.append(c);
+        else
+            AppendPercent(target, byte);
+    }
+    return target;
+}
+
+QString URLEncode(QStringView text)
+{
+    const QByteArray bytes = ToWireBytes(text);
+    QByteArray encoded;
+    encoded.reserve(bytes.size() * 3);
+    for (char c : bytes) {
+        const auto byte = static_cast<uchar>(c);
+        if (IsAsciiAlphanumeric(byte))
+            encoded.append(c);
+        else if (byte == ' ')
+            encoded.append('+');
+        else
+            AppendPercent(encoded, byte);
+    }
+    return QString::fromLatin1(encoded);
+}
+
+QString ResolveLocation(const QString &location, const QString &currentPage)
+{
+    const QString value = location.trimmed();
+    if (value.startsWith(QStringLiteral("//")))
+        return QStringLiteral("http:") + value;
+    if (value.startsWith(u'/') || StartsWithScheme(value))
+        return value;
+    // Relative to the current page: its path without the query, up to and including the last "/".
+    QStringView path = currentPage;
+    const qsizetype query = path.indexOf(u'?');
+    if (query >= 0)
+        path = path.left(query);
+    if (value.startsWith(u'?'))
+        return path.toString() + value;
+    const qsizetype slash = path.lastIndexOf(u'/');
+    const QString directory = slash < 0 ? QStringLiteral("/") : path.left(slash + 1).toString();
+    return directory + value;
+}

@@ -1,0 +1,297 @@
+#include "XpB.h"
+
+#include "XpBInput.h"
+#include "XpBLayout.h"
+#include "XpBPainter.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QShortcutEvent>
+
+namespace {
+
+constexpr int MinimumSide = 10;
+
+} // namespace
+
+XpB::XpB(const QString &name, QWidget *parent) : QWidget(parent)
+{
+    setObjectName(name);
+    m_face.Caption = name;
+    setFocusPolicy(Qt::StrongFocus);
+    // The pointer is followed without a button held, for the hover look and MouseIn.
+    setMouseTracking(true);
+    // Every redraw paints every pixel, so Qt need not clear the surface first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setBackgroundRole(QPalette::Button);
+    setMinimumSize(MinimumSide, MinimumSide);
+    SetAccessKey();
+}
+
+XpB::~XpB() = default;
+
+void XpB::setCaption(const QString &caption)
+{
+    m_face.Caption = caption;
+    SetAccessKey();
+    Refresh();
+}
+
+void XpB::setButtonStyle(qint32 style)
+{
+    m_face.ButtonStyle = style;
+    Refresh();
+}
+
+void XpB::setPicture(const XpPicture &picture)
+{
+    m_face.Picture = picture;
+    if (!picture.isNone()) {
+        m_face.PictureWidth = picture.naturalSize().width();
+        m_face.PictureHeight = picture.naturalSize().height();
+    }
+    Refresh();
+}
+
+void XpB::setPicturePosition(qint32 position)
+{
+    m_face.PicturePosition = position;
+    Refresh();
+}
+
+void XpB::setShowFocusRect(bool show)
+{
+    m_face.ShowFocusRect = show;
+    Refresh();
+}
+
+void XpB::setEnabledCtrl(bool enabled)
+{
+    m_enabledCtrl = enabled;
+    setEnabled(enabled);
+    m_face.HasFocus = false;
+    m_face.IsDown = false;
+    m_face.IsOver = false;
+    m_pointerIn = false;
+    Refresh();
+}
+
+void XpB::setMaskColor(XpColor color)
+{
+    m_face.MaskColor = color;
+    Refresh();
+}
+
+void XpB::setUseMaskColor(bool use)
+{
+    m_face.UseMaskColor = use;
+    Refresh();
+}
+
+void XpB::Refresh()
+{
+    update();
+}
+
+QSize XpB::sizeHint() const
+{
+    return QSize(75, 25);
+}
+
+void XpB::UpdateSize()
+{
+    if (width() < MinimumSide || height() < MinimumSide) {
+        resize(std::max(width(), MinimumSide), std::max(height(), MinimumSide));
+        return;
+    }
+    m_face.W = width();
+    m_face.H = height();
+    Refresh();
+}
+
+void XpB::SetAccessKey()
+{
+    m_accessKey = AccessKeyOf(m_face.Caption);
+    if (m_shortcutId != 0) {
+        releaseShortcut(m_shortcutId);
+        m_shortcutId = 0;
+    }
+    if (!m_accessKey.isNull()) {
+        const auto key = Qt::Key(m_accessKey.toUpper().unicode());
+        m_shortcutId = grabShortcut(QKeySequence(QKeyCombination(Qt::AltModifier, key)));
+    }
+}
+
+bool XpB::event(QEvent *event)
+{
+    if (event->type() == QEvent::Shortcut
+        && static_cast<QShortcutEvent *>(event)->shortcutId() == m_shortcutId) {
+        if (isEnabled())
+            emit Click();
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void XpB::paintEvent(QPaintEvent *)
+{
+    m_face.W = width();
+    m_face.H = height();
+    m_face.Enabled = isEnabled();
+    m_face.Palette = palette();
+    m_face.Font = font();
+    m_face.Background = palette().color(backgroundRole());
+    QPainter painter(this);
+    DrawXpB(painter, m_face);
+}
+
+void XpB::resizeEvent(QResizeEvent *)
+{
+    UpdateSize();
+}
+
+void XpB::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange)
+        UpdateSize();
+    QWidget::changeEvent(event);
+}
+
+void XpB::PointerEntered(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers)
+{
+    m_face.IsDown = buttons == Qt::LeftButton;
+    m_face.IsOver = true;
+    m_pointerIn = true;
+    emit MouseIn(ShiftState(modifiers));
+    Refresh();
+}
+
+void XpB::PointerLeft(Qt::KeyboardModifiers modifiers)
+{
+    m_face.IsOver = false;
+    m_face.IsDown = false;
+    m_pointerIn = false;
+    emit MouseOut(ShiftState(modifiers));
+    Refresh();
+}
+
+void XpB::mouseMoveEvent(QMouseEvent *event)
+{
+    // While a button is held Qt keeps sending moves here even outside, which is how leaving is noticed
+    // then; without a button held the leave event does it.
+    const bool inside = rect().contains(event->position().toPoint());
+    const QPointer<XpB> self(this);
+    if (!m_face.IsOver && inside)
+        PointerEntered(event->buttons(), event->modifiers());
+    else if (!inside && PointerMayBeIn())
+        PointerLeft(event->modifiers());
+    if (self)
+        emit MouseMove(MouseButtonCode(event->buttons()), ShiftState(event->modifiers()),
+                       float(event->position().x()), float(event->position().y()));
+}
+
+bool XpB::PointerMayBeIn() const
+{
+    return m_face.IsOver || m_face.IsDown || m_pointerIn;
+}
+
+void XpB::leaveEvent(QEvent *)
+{
+    if (isEnabled() && PointerMayBeIn())
+        PointerLeft(QGuiApplication::keyboardModifiers());
+}
+
+void XpB::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton) {
+        m_face.IsDown = true;
+        Refresh();
+    }
+    emit MouseDown(MouseButtonCode(event->button()), ShiftState(event->modifiers()), float(event->position().x()),
+                   float(event->position().y()));
+}
+
+void XpB::mouseReleaseEvent(QMouseEvent *event)
+{
+    Release(MouseButtonCode(event->button()), ShiftState(event->modifiers()), event->position(),
+            rect().contains(event->position().toPoint()));
+}
+
+void XpB::Release(qint16 button, qint16 shift, QPointF at, bool clickHere)
+{
+    m_face.IsDown = false;
+    m_face.IsOver = false;
+    const QPointer<XpB> self(this);
+    if (button == 0 || button == 1) {
+        Refresh();
+        if (clickHere)
+            emit Click();
+    }
+    // A Click handler may have closed the window and deleted the button.
+    if (self)
+        emit MouseUp(button, shift, float(at.x()), float(at.y()));
+}
+
+void XpB::keyPressEvent(QKeyEvent *event)
+{
+    const qint16 keyCode = VirtualKeyCode(event->key());
+    const qint16 shift = ShiftState(event->modifiers());
+    if (keyCode == 32 && !m_face.IsDown) {
+        m_face.IsDown = true;
+        m_face.IsOver = true;
+        Refresh();
+    }
+    const QPointer<XpB> self(this);
+    emit KeyDown(keyCode, shift);
+    if (!self)
+        return;
+    // The access key alone works while the button has the focus.
+    const bool accessKey = !m_accessKey.isNull() && !event->isAutoRepeat()
+                           && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+                           && event->text().size() == 1 && event->text().at(0).toLower() == m_accessKey;
+    if (accessKey)
+        emit Click();
+    // Other keys go on to the window, which may have a use for Enter or Escape.
+    if (keyCode != 32 && !accessKey)
+        event->ignore();
+}
+
+void XpB::keyReleaseEvent(QKeyEvent *event)
+{
+    if (event->isAutoRepeat())
+        return;
+    const qint16 keyCode = VirtualKeyCode(event->key());
+    const qint16 shift = ShiftState(event->modifiers());
+    const QPointer<XpB> self(this);
+    if (keyCode == 32) {
+        // A Space release clicks a button that Space pressed, wherever the pointer happens to be.
+        const bool wasDown = m_face.IsDown;
+        m_face.IsDown = false;
+        m_face.IsOver = false;
+        Refresh();
+        Release(1, shift, QPointF(0, 0), wasDown);
+    }
+    if (self)
+        emit KeyUp(keyCode, shift);
+}
+
+void XpB::focusInEvent(QFocusEvent *event)
+{
+    m_face.IsOver = false;
+    m_face.HasFocus = true;
+    Refresh();
+    QWidget::focusInEvent(event);
+}
+
+void XpB::focusOutEvent(QFocusEvent *event)
+{
+    m_face.HasFocus = false;
+    m_face.IsDown = false;
+    m_face.IsOver = false;
+    Refresh();
+    QWidget::focusOutEvent(event);
+}

@@ -1,0 +1,326 @@
+#include "INI.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+// The store against real files that the test writes and reads itself.
+class TestIni : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void readsFiles_data();
+    void readsFiles();
+    void readingAbsentFileCreatesNothing();
+    void withoutFileNameReadsEmptyAndWritesFail();
+    void writesAndReadsBack_data();
+    void writesAndReadsBack();
+    void emptyValueLeavesTheKey();
+    void typedReads_data();
+    void typedReads();
+    void integerOverflowReachesTheCaller();
+    void typedWrites();
+    void newFileIsOwnerOnly();
+    void existingFileKeepsPermissions_data();
+    void existingFileKeepsPermissions();
+    void writeFailsWhereNoFileCanBe_data();
+    void writeFailsWhereNoFileCanBe();
+    void failedWriteLeavesOldFileIntact();
+    void refusedEntryLeavesFileUntouched();
+
+private:
+    QString WriteFile(const QByteArray &content);
+    QByteArray FileContent() const;
+    QStringList FolderEntries() const;
+
+    std::unique_ptr<QTemporaryDir> folder;
+    QString path;
+};
+
+void TestIni::init()
+{
+    folder = std::make_unique<QTemporaryDir>();
+    QVERIFY(folder->isValid());
+    path = folder->filePath(QStringLiteral("options.ini"));
+}
+
+QString TestIni::WriteFile(const QByteArray &content)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        return {};
+    return path;
+}
+
+QByteArray TestIni::FileContent() const
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+QStringList TestIni::FolderEntries() const
+{
+    return QDir(folder->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+void TestIni::readsFiles_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QByteArray>("section");
+    QTest::addColumn<QByteArray>("key");
+    QTest::addColumn<QByteArray>("value");
+
+    const QByteArray lf = "; options\n[Network]\nUseProxy=1\nProxyPort=3128\nProxyName=  \"proxy.lan\"  \n"
+                          "ProxyPort=9999\n\n[Version]\nCheckUpgrade=0\n";
+    const QByteArray crlf = QByteArray(lf).replace("\n", "\r\n");
+    for (const auto &[name, content] : {std::pair{"lf", lf}, std::pair{"crlf", crlf}}) {
+        QTest::addRow("%s plain", name) << content << QByteArray("Network") << QByteArray("UseProxy")
+                                        << QByteArray("1");
+        QTest::addRow("%s other spelling, first duplicate", name)
+            << content << QByteArray("Network") << QByteArray("Proxyport") << QByteArray("3128");
+        QTest::addRow("%s quoted with blanks", name) << content << QByteArray("network") << QByteArray("ProxyName")
+                                                     << QByteArray("proxy.lan");
+        QTest::addRow("%s last line", name) << content << QByteArray("Version") << QByteArray("CheckUpgrade")
+                                            << QByteArray("0");
+        QTest::addRow("%s absent key", name) << content << QByteArray("Version") << QByteArray("LastCheck")
+                                             << QByteArray();
+    }
+    QTest::newRow("key outside any section") << QByteArray("UseProxy=1\n[Network]\n") << QByteArray("Network")
+                                             << QByteArray("UseProxy") << QByteArray();
+    QTest::newRow("300 characters") << ("[S]\r\nk=" + QByteArray(300, 'w') + "\r\n") << QByteArray("S")
+                                    << QByteArray("k") << QByteArray(254, 'w');
+    QTest::newRow("windows-1251") << QByteArray("[S]\r\nk=\xcf\xe0\xf0\xee\xeb\xfc\x22\r\n") << QByteArray("S")
+                                  << QByteArray("k") << QByteArray("\xcf\xe0\xf0\xee\xeb\xfc\x22");
+}
+
+void TestIni::readsFiles()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QByteArray, section);
+    QFETCH(QByteArray, key);
+    QFETCH(QByteArray, value);
+    INI ini;
+    ini.FileName(WriteFile(content));
+    QCOMPARE(ini.FileName(), path);
+    QCOMPARE(ini.RINI(section, key), value);
+}
+
+void TestIni::readingAbsentFileCreatesNothing()
+{
+    INI ini;
+    ini.FileName(path);
+    QCOMPARE(ini.RINI("Network", "UseProxy"), QByteArray());
+    QCOMPARE(ini.RINIb("Network", "UseProxy"), false);
+    QCOMPARE(ini.RINIi("Network", "UseProxy"), qint16(0));
+    QVERIFY(!QFileInfo::exists(path));
+}
+
+void TestIni::withoutFileNameReadsEmptyAndWritesFail()
+{
+    INI ini;
+    QCOMPARE(ini.RINI("Network", "UseProxy"), QByteArray());
+    QVERIFY(!ini.WInI("Network", "UseProxy", "1"));
+    QVERIFY(!ini.WriteError().isEmpty());
+}
+
+void TestIni::writesAndReadsBack_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("after");
+
+    QTest::newRow("no file") << QByteArray() << QByteArray("[Network]\nProxyPort=8080\n");
+    QTest::newRow("crlf in place") << QByteArray("; mine\r\n[Network]\r\nProxyport=1\r\nUseProxy=1\r\n")
+                                   << QByteArray("; mine\r\n[Network]\r\nProxyport=8080\r\nUseProxy=1\r\n");
+    QTest::newRow("lf new key") << QByteArray("[Network]\nUseProxy=1\n\n[Save]\nSavePath=/tmp/\n")
+                                << QByteArray("[Network]\nUseProxy=1\nProxyPort=8080\n\n[Save]\nSavePath=/tmp/\n");
+}
+
+void TestIni::writesAndReadsBack()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+    if (!before.isEmpty())
+        QVERIFY(!WriteFile(before).isEmpty());
+    INI ini;
+    ini.FileName(path);
+    QVERIFY2(ini.WInI("Network", "ProxyPort", "8080"), qPrintable(ini.WriteError()));
+    QCOMPARE(FileContent(), after);
+    QCOMPARE(ini.RINI("Network", "Proxyport"), QByteArray("8080"));
+    QCOMPARE(FolderEntries(), QStringList{QStringLiteral("options.ini")});
+}
+
+void TestIni::emptyValueLeavesTheKey()
+{
+    INI ini;
+    ini.FileName(path);
+    QVERIFY(ini.WInI("Network", "ProxyPass", "secret"));
+    QVERIFY(ini.WInI("Network", "ProxyPass", ""));
+    QCOMPARE(FileContent(), QByteArray("[Network]\nProxyPass=\n"));
+    QCOMPARE(ini.RINI("Network", "ProxyPass"), QByteArray());
+}
+
+void TestIni::typedReads_data()
+{
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<bool>("boolean");
+    QTest::addColumn<int>("integer");
+
+    QTest::newRow("True") << QByteArray("True") << true << 0;
+    QTest::newRow("quoted True") << QByteArray("\"True\"") << true << 0;
+    QTest::newRow("true") << QByteArray("true") << false << 0;
+    QTest::newRow("1") << QByteArray("1") << false << 1;
+    QTest::newRow("-1") << QByteArray("-1") << false << -1;
+    QTest::newRow("12abc") << QByteArray("12abc") << false << 12;
+    QTest::newRow("2.5") << QByteArray("2.5") << false << 2;
+    QTest::newRow("3.5") << QByteArray("3.5") << false << 4;
+    QTest::newRow("empty") << QByteArray() << false << 0;
+    QTest::newRow("&H7FFF") << QByteArray("&H7FFF") << false << 32767;
+}
+
+void TestIni::typedReads()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(bool, boolean);
+    QFETCH(int, integer);
+    QVERIFY(!WriteFile("[S]\nk=" + stored + "\n").isEmpty());
+    INI ini;
+    ini.FileName(path);
+    QCOMPARE(ini.RINIb("S", "k"), boolean);
+    QCOMPARE(int(ini.RINIi("S", "k")), integer);
+}
+
+void TestIni::integerOverflowReachesTheCaller()
+{
+    QVERIFY(!WriteFile("[S]\nbig=40000\nsmall=-32769\nhex=&H8000\n").isEmpty());
+    INI ini;
+    ini.FileName(path);
+    QVERIFY_THROWS_EXCEPTION(IniOverflow, ini.RINIi("S", "big"));
+    QVERIFY_THROWS_EXCEPTION(IniOverflow, ini.RINIi("S", "small"));
+    QVERIFY_THROWS_EXCEPTION(IniOverflow, ini.RINIi("S", "hex"));
+}
+
+void TestIni::typedWrites()
+{
+    INI ini;
+    ini.FileName(path);
+    QVERIFY(ini.WInIb("S", "yes", true));
+    QVERIFY(ini.WInIb("S", "no", false));
+    QVERIFY(ini.WInIi("S", "negative", -7));
+    QVERIFY(ini.WInIi("S", "lowest", -32768));
+    QCOMPARE(FileContent(), QByteArray("[S]\nyes=True\nno=False\nnegative=-7\nlowest=-32768\n"));
+    QCOMPARE(ini.RINIb("S", "yes"), true);
+    QCOMPARE(ini.RINIb("S", "no"), false);
+    QCOMPARE(ini.RINIi("S", "negative"), qint16(-7));
+    QCOMPARE(ini.RINIi("S", "lowest"), qint16(-32768));
+}
+
+void TestIni::newFileIsOwnerOnly()
+{
+    INI ini;
+    ini.FileName(path);
+    QVERIFY(ini.WInI("Network", "ProxyPass", "x"));
+    struct stat status {};
+    QCOMPARE(::stat(QFile::encodeName(path).constData(), &status), 0);
+    QCOMPARE(status.st_mode & 0777, mode_t(0600));
+}
+
+void TestIni::existingFileKeepsPermissions_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::newRow("0644") << 0644;
+    QTest::newRow("0640") << 0640;
+    QTest::newRow("0664") << 0664;
+}
+
+void TestIni::existingFileKeepsPermissions()
+{
+    QFETCH(int, mode);
+    QVERIFY(!WriteFile("[Network]\nUseProxy=0\n").isEmpty());
+    QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode_t(mode)), 0);
+    INI ini;
+    ini.FileName(path);
+    QVERIFY(ini.WInI("Network", "UseProxy", "1"));
+    struct stat status {};
+    QCOMPARE(::stat(QFile::encodeName(path).constData(), &status), 0);
+    QCOMPARE(int(status.st_mode & 0777), mode);
+    QCOMPARE(ini.RINI("Network", "UseProxy"), QByteArray("1"));
+}
+
+void TestIni::writeFailsWhereNoFileCanBe_data()
+{
+    QTest::addColumn<QString>("relativePath");
+    QTest::newRow("missing folder") << QStringLiteral("missing/options.ini");
+    QTest::newRow("a file in place of the folder") << QStringLiteral("plain/options.ini");
+    QTest::newRow("a folder in place of the file") << QStringLiteral("folder");
+}
+
+void TestIni::writeFailsWhereNoFileCanBe()
+{
+    QFETCH(QString, relativePath);
+    QFile plain(folder->filePath(QStringLiteral("plain")));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    QVERIFY(QDir(folder->path()).mkdir(QStringLiteral("folder")));
+    const QStringList before = FolderEntries();
+
+    INI ini;
+    ini.FileName(folder->filePath(relativePath));
+    QVERIFY(!ini.WInI("Network", "UseProxy", "1"));
+    QVERIFY(!ini.WriteError().isEmpty());
+    QVERIFY(!ini.WInIb("Network", "UseProxy", true));
+    QVERIFY(!ini.WInIi("Network", "UseProxy", 1));
+    QCOMPARE(FolderEntries(), before);
+    QVERIFY(QDir(folder->filePath(QStringLiteral("folder"))).isEmpty());
+}
+
+// The tests run as root, where a read-only folder still takes new files; a file size limit makes the
+// writing of the new content itself fail half-way instead.
+void TestIni::failedWriteLeavesOldFileIntact()
+{
+    const QByteArray old = "; kept\r\n[Network]\r\nUseProxy=0\r\n";
+    QVERIFY(!WriteFile(old).isEmpty());
+    INI ini;
+    ini.FileName(path);
+
+    struct rlimit saved {};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 64;
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool written = ini.WInI("Network", "ProxyName", QByteArray(200, 'p'));
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    QVERIFY(!written);
+    QVERIFY(!ini.WriteError().isEmpty());
+    QCOMPARE(FileContent(), old);
+    QCOMPARE(FolderEntries(), QStringList{QStringLiteral("options.ini")});
+    QVERIFY(ini.WInI("Network", "ProxyName", QByteArray(200, 'p')));
+    QCOMPARE(ini.RINI("Network", "ProxyName"), QByteArray(200, 'p'));
+}
+
+void TestIni::refusedEntryLeavesFileUntouched()
+{
+    const QByteArray old = "[Network]\nUseProxy=0\n";
+    QVERIFY(!WriteFile(old).isEmpty());
+    INI ini;
+    ini.FileName(path);
+    const bool written = ini.WriteEntries({
+        IniEntry{"Network", "UseProxy", "1"},
+        IniEntry{"Network", "ProxyName", "two\nlines"},
+    });
+    QVERIFY(!written);
+    QVERIFY(ini.WriteError().contains(QStringLiteral("ProxyName")));
+    QCOMPARE(FileContent(), old);
+}
+
+QTEST_GUILESS_MAIN(TestIni)
+#include "tst_ini.moc"

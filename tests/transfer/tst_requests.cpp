@@ -1,0 +1,210 @@
+#include "Requests.h"
+
+#include <QTest>
+
+namespace {
+
+RequestInput Download(bool viaProxy, QByteArray target = "/a/b.flv?c=1")
+{
+    RequestInput input;
+    input.downloadMode = true;
+    input.viaProxy = viaProxy;
+    input.serverName = "host:8080";
+    input.target = std::move(target);
+    return input;
+}
+
+RequestInput Resolution(bool viaProxy, QString pageAddress)
+{
+    RequestInput input;
+    input.downloadMode = false;
+    input.viaProxy = viaProxy;
+    input.serverName = "resolver";
+    input.target = "/ignored";
+    input.pageAddress = std::move(pageAddress);
+    return input;
+}
+
+RequestInput WithAuth(RequestInput input, QString login, QString pass)
+{
+    input.proxyAuth = true;
+    input.proxyLogin = std::move(login);
+    input.proxyPass = std::move(pass);
+    return input;
+}
+
+}  // namespace
+
+Q_DECLARE_METATYPE(RequestInput)
+
+class TestRequests : public QObject {
+    Q_OBJECT
+
+private slots:
+    void forms_data();
+    void forms();
+    void everyHeaderEndsWithOneEmptyLine_data();
+    void everyHeaderEndsWithOneEmptyLine();
+    void lengthCountsTheBodyAlone_data();
+    void lengthCountsTheBodyAlone();
+};
+
+void TestRequests::forms_data()
+{
+    QTest::addColumn<RequestInput>("input");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("A: download, direct")
+        << Download(false)
+        << QByteArray("GET /a/b.flv?c=1 HTTP/1.0\r\n"
+                      "User-Agent: Opera/9.00 (Windows NT 5.1; ru)\r\n"
+                      "Host: host:8080\r\n"
+                      "Accept: */*\r\n"
+                      "Connection: Close\r\n"
+                      "\r\n");
+    QTest::newRow("A: proxy login configured but not used directly")
+        << WithAuth(Download(false), "user", "secret")
+        << QByteArray("GET /a/b.flv?c=1 HTTP/1.0\r\n"
+                      "User-Agent: Opera/9.00 (Windows NT 5.1; ru)\r\n"
+                      "Host: host:8080\r\n"
+                      "Accept: */*\r\n"
+                      "Connection: Close\r\n"
+                      "\r\n");
+    QTest::newRow("B: download through the proxy")
+        << Download(true)
+        << QByteArray("GET http://host:8080/a/b.flv?c=1 HTTP/1.0\r\n"
+                      "User-Agent: Opera/9.00 (Windows NT 5.1; ru)\r\n"
+                      "Host: host:8080\r\n"
+                      "Accept: */*\r\n"
+                      "Proxy-Connection: Close\r\n"
+                      "\r\n");
+    QTest::newRow("B: with the proxy's login")
+        << WithAuth(Download(true), "user", "secret")
+        << QByteArray("GET http://host:8080/a/b.flv?c=1 HTTP/1.0\r\n"
+                      "User-Agent: Opera/9.00 (Windows NT 5.1; ru)\r\n"
+                      "Host: host:8080\r\n"
+                      "Accept: */*\r\n"
+                      "Proxy-Connection: Close\r\n"
+                      "Proxy-Authorization: Basic dXNlcjpzZWNyZXQ=\r\n"
+                      "\r\n");
+    QTest::newRow("B: empty login and password still send the line")
+        << WithAuth(Download(true), "", "")
+        << QByteArray("GET http://host:8080/a/b.flv?c=1 HTTP/1.0\r\n"
+                      "User-Agent: Opera/9.00 (Windows NT 5.1; ru)\r\n"
+                      "Host: host:8080\r\n"
+                      "Accept: */*\r\n"
+                      "Proxy-Connection: Close\r\n"
+                      "Proxy-Authorization: Basic Og==\r\n"
+                      "\r\n");
+    QTest::newRow("C: resolution, direct")
+        << Resolution(false, "http://www.youtube.com/watch?v=abc")
+        << QByteArray("POST /xurl/ HTTP/1.0\r\n"
+                      "Content-Type: application/x-www-form-urlencoded; charset=UTF-8\r\n"
+                      "User-Agent: Opera/9.00 (Windows NT 5.1; ru)\r\n"
+                      "Host: resolver\r\n"
+                      "Accept: */*\r\n"
+                      "Content-Length: 54\r\n"
+                      "Content-Transfer-Encoding: binary\r\n"
+                      "Connection: Close\r\n"
+                      "\r\n"
+                      "url=http%3A%2F%2Fwww%2Eyoutube%2Ecom%2Fwatch%3Fv%3Dabc\r\n");
+    QTest::newRow("C: empty page address")
+        << Resolution(false, "")
+        << QByteArray("POST /xurl/ HTTP/1.0\r\n"
+                      "Content-Type: application/x-www-form-urlencoded; charset=UTF-8\r\n"
+                      "User-Agent: Opera/9.00 (Windows NT 5.1; ru)\r\n"
+                      "Host: resolver\r\n"
+                      "Accept: */*\r\n"
+                      "Content-Length: 4\r\n"
+                      "Content-Transfer-Encoding: binary\r\n"
+                      "Connection: Close\r\n"
+                      "\r\n"
+                      "url=\r\n");
+    QTest::newRow("C: login never sent directly")
+        << WithAuth(Resolution(false, "a b"), "user", "secret")
+        << QByteArray("POST /xurl/ HTTP/1.0\r\n"
+                      "Content-Type: application/x-www-form-urlencoded; charset=UTF-8\r\n"
+                      "User-Agent: Opera/9.00 (Windows NT 5.1; ru)\r\n"
+                      "Host: resolver\r\n"
+                      "Accept: */*\r\n"
+                      "Content-Length: 7\r\n"
+                      "Content-Transfer-Encoding: binary\r\n"
+                      "Connection: Close\r\n"
+                      "\r\n"
+                      "url=a+b\r\n");
+    QTest::newRow("resolution through the proxy")
+        << Resolution(true, "А")
+        << QByteArray("POST http://resolver/xurl/ HTTP/1.0\r\n"
+                      "Content-Type: application/x-www-form-urlencoded; charset=UTF-8\r\n"
+                      "User-Agent: Opera/9.00 (Windows NT 5.1; ru)\r\n"
+                      "Host: resolver\r\n"
+                      "Accept: */*\r\n"
+                      "Content-Length: 7\r\n"
+                      "Content-Transfer-Encoding: binary\r\n"
+                      "Proxy-Connection: Close\r\n"
+                      "\r\n"
+                      "url=%C0\r\n");
+    QTest::newRow("resolution through the proxy with its login")
+        << WithAuth(Resolution(true, "x"), "user", "secret")
+        << QByteArray("POST http://resolver/xurl/ HTTP/1.0\r\n"
+                      "Content-Type: application/x-www-form-urlencoded; charset=UTF-8\r\n"
+                      "User-Agent: Opera/9.00 (Windows NT 5.1; ru)\r\n"
+                      "Host: resolver\r\n"
+                      "Accept: */*\r\n"
+                      "Content-Length: 5\r\n"
+                      "Content-Transfer-Encoding: binary\r\n"
+                      "Proxy-Connection: Close\r\n"
+                      "Proxy-Authorization: Basic dXNlcjpzZWNyZXQ=\r\n"
+                      "\r\n"
+                      "url=x\r\n");
+}
+
+void TestRequests::forms()
+{
+    QFETCH(RequestInput, input);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(ComposeRequest(input), expected);
+}
+
+void TestRequests::everyHeaderEndsWithOneEmptyLine_data()
+{
+    QTest::addColumn<RequestInput>("input");
+    QTest::newRow("A") << Download(false);
+    QTest::newRow("B") << Download(true);
+    QTest::newRow("B with login") << WithAuth(Download(true), "u", "p");
+    QTest::newRow("C") << Resolution(false, "x");
+    QTest::newRow("proxied resolution with login") << WithAuth(Resolution(true, "x"), "u", "p");
+}
+
+void TestRequests::everyHeaderEndsWithOneEmptyLine()
+{
+    QFETCH(RequestInput, input);
+    const QByteArray request = ComposeRequest(input);
+    const qsizetype end = request.indexOf("\r\n\r\n");
+    QVERIFY(end > 0);
+    QCOMPARE(request.indexOf("\r\n\r\n", end + 1), -1);
+    QVERIFY(!request.sliced(end + 4).startsWith("\r\n"));
+    QCOMPARE(request.count("\r\n\r\n"), 1);
+}
+
+void TestRequests::lengthCountsTheBodyAlone_data()
+{
+    QTest::addColumn<QString>("pageAddress");
+    QTest::addColumn<QByteArray>("body");
+    QTest::newRow("blanks become plus") << "a b c" << QByteArray("url=a+b+c");
+    QTest::newRow("punctuation triples") << "a.b" << QByteArray("url=a%2Eb");
+    QTest::newRow("cyrillic") << "Привет" << QByteArray("url=%CF%F0%E8%E2%E5%F2");
+}
+
+void TestRequests::lengthCountsTheBodyAlone()
+{
+    QFETCH(QString, pageAddress);
+    QFETCH(QByteArray, body);
+    QCOMPARE(ResolutionBody(pageAddress), body);
+    const QByteArray request = ComposeRequest(Resolution(false, pageAddress));
+    QVERIFY(request.contains("\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n"));
+    QVERIFY(request.endsWith("\r\n\r\n" + body + "\r\n"));
+}
+
+QTEST_GUILESS_MAIN(TestRequests)
+#include "tst_requests.moc"

@@ -1,0 +1,185 @@
+#include "UrlHelpers.h"
+
+#include <QTest>
+
+using Kind = UrlParts::Kind;
+Q_DECLARE_METATYPE(UrlParts::Kind)
+
+class TestUrlHelpers : public QObject {
+    Q_OBJECT
+
+private slots:
+    void splitURL_data();
+    void splitURL();
+    void splitHostPort_data();
+    void splitHostPort();
+    void requestTarget_data();
+    void requestTarget();
+    void urlEncode_data();
+    void urlEncode();
+    void resolveLocation_data();
+    void resolveLocation();
+};
+
+void TestUrlHelpers::splitURL_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("page");
+    QTest::newRow("path and query") << "http://host/a/b?c=1" << Kind::Absolute << "host" << "/a/b?c=1";
+    QTest::newRow("fragment kept") << "http://host/a#top" << Kind::Absolute << "host" << "/a#top";
+    QTest::newRow("port stays in server name") << "http://host:8080/x" << Kind::Absolute << "host:8080" << "/x";
+    QTest::newRow("no path") << "http://host" << Kind::Absolute << "host" << "/";
+    QTest::newRow("query without path") << "http://host?q=1" << Kind::Absolute << "host" << "/?q=1";
+    QTest::newRow("scheme in capitals") << "HTTP://Host/X" << Kind::Absolute << "Host" << "/X";
+    QTest::newRow("mixed case scheme") << "hTtP://host/x" << Kind::Absolute << "host" << "/x";
+    QTest::newRow("blanks around") << " \thttp://host/x \t" << Kind::Absolute << "host" << "/x";
+    QTest::newRow("blank inside path") << "http://host/a b" << Kind::Absolute << "host" << "/a b";
+    QTest::newRow("ipv6 literal") << "http://[::1]:81/x" << Kind::Absolute << "[::1]:81" << "/x";
+    QTest::newRow("bare path") << "/video.flv" << Kind::BarePath << "" << "";
+    QTest::newRow("https") << "https://host/x" << Kind::Unsupported << "" << "";
+    QTest::newRow("ftp") << "ftp://host/x" << Kind::Unsupported << "" << "";
+    QTest::newRow("no scheme") << "host/x" << Kind::Invalid << "" << "";
+    QTest::newRow("empty") << "" << Kind::Invalid << "" << "";
+    QTest::newRow("empty host") << "http:///x" << Kind::Invalid << "" << "/x";
+    QTest::newRow("port zero") << "http://host:0/x" << Kind::Invalid << "host:0" << "/x";
+    QTest::newRow("port too large") << "http://host:65536/x" << Kind::Invalid << "host:65536" << "/x";
+    QTest::newRow("port not a number") << "http://host:8o/x" << Kind::Invalid << "host:8o" << "/x";
+    QTest::newRow("login in address") << "http://u:p@host/x" << Kind::Invalid << "u:p@host" << "/x";
+    QTest::newRow("line feed") << "http://host/x\nEvil: 1" << Kind::Forbidden << "" << "";
+    QTest::newRow("carriage return") << "http://host/x\r" << Kind::Forbidden << "" << "";
+    QTest::newRow("nul") << QString("http://host/x") + QChar(0) << Kind::Forbidden << "" << "";
+    QTest::newRow("line feed in bare path") << "/x\n" << Kind::Forbidden << "" << "";
+}
+
+void TestUrlHelpers::splitURL()
+{
+    QFETCH(QString, url);
+    QFETCH(Kind, kind);
+    QFETCH(QString, server);
+    QFETCH(QString, page);
+    const UrlParts parts = SplitURL(url);
+    QCOMPARE(parts.kind, kind);
+    QCOMPARE(parts.serverName, server);
+    QCOMPARE(parts.pageName, page);
+}
+
+void TestUrlHelpers::splitHostPort_data()
+{
+    QTest::addColumn<QString>("serverName");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QByteArray>("wire");
+    QTest::newRow("plain") << "host" << true << "host" << 80 << QByteArray("host");
+    QTest::newRow("with port") << "host:8080" << true << "host" << 8080 << QByteArray("host:8080");
+    QTest::newRow("capitals kept") << "Host.EXAMPLE" << true << "Host.EXAMPLE" << 80 << QByteArray("Host.EXAMPLE");
+    QTest::newRow("ipv4") << "127.0.0.1:5" << true << "127.0.0.1" << 5 << QByteArray("127.0.0.1:5");
+    QTest::newRow("ipv6") << "[::1]" << true << "::1" << 80 << QByteArray("[::1]");
+    QTest::newRow("ipv6 with port") << "[::1]:81" << true << "::1" << 81 << QByteArray("[::1]:81");
+    QTest::newRow("cyrillic host") << "пример.рф:81" << true << "xn--e1afmkfd.xn--p1ai" << 81
+                                   << QByteArray("xn--e1afmkfd.xn--p1ai:81");
+    QTest::newRow("empty") << "" << false << "" << 0 << QByteArray();
+    QTest::newRow("only port") << ":80" << false << "" << 0 << QByteArray();
+    QTest::newRow("empty port") << "host:" << false << "" << 0 << QByteArray();
+    QTest::newRow("port 65535") << "host:65535" << true << "host" << 65535 << QByteArray("host:65535");
+    QTest::newRow("port 99999") << "host:99999" << false << "" << 0 << QByteArray();
+    QTest::newRow("two colons") << "a:1:2" << false << "" << 0 << QByteArray();
+    QTest::newRow("blank") << "ho st" << false << "" << 0 << QByteArray();
+    QTest::newRow("unclosed bracket") << "[::1" << false << "" << 0 << QByteArray();
+}
+
+void TestUrlHelpers::splitHostPort()
+{
+    QFETCH(QString, serverName);
+    QFETCH(bool, valid);
+    QFETCH(QString, host);
+    QFETCH(int, port);
+    QFETCH(QByteArray, wire);
+    const std::optional<HostPort> result = SplitHostPort(serverName);
+    QCOMPARE(result.has_value(), valid);
+    if (!valid)
+        return;
+    QCOMPARE(result->host, host);
+    QCOMPARE(int(result->port), port);
+    QCOMPARE(result->wireServerName, wire);
+}
+
+void TestUrlHelpers::requestTarget_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QByteArray>("target");
+    QTest::newRow("plain") << "/a/b.flv?c=1&d=%2F" << QByteArray("/a/b.flv?c=1&d=%2F");
+    QTest::newRow("fragment dropped") << "/a#top" << QByteArray("/a");
+    QTest::newRow("blank") << "/a b" << QByteArray("/a%20b");
+    QTest::newRow("tab and delete") << QString("/a\tb") + QChar(0x7F) << QByteArray("/a%09b%7F");
+    QTest::newRow("cyrillic in windows-1251") << "/Аб" << QByteArray("/%C0%E1");
+    QTest::newRow("outside the code page in utf-8") << "/é" << QByteArray("/%C3%A9");
+    QTest::newRow("astral character") << "/😀" << QByteArray("/%F0%9F%98%80");
+    QTest::newRow("visible ascii stays") << "/~!$'()*+,;=:@[]" << QByteArray("/~!$'()*+,;=:@[]");
+}
+
+void TestUrlHelpers::requestTarget()
+{
+    QFETCH(QString, page);
+    QFETCH(QByteArray, target);
+    QCOMPARE(EncodeRequestTarget(page), target);
+}
+
+void TestUrlHelpers::urlEncode_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("encoded");
+    QTest::newRow("empty") << "" << "";
+    QTest::newRow("letters and digits") << "abcXYZ019" << "abcXYZ019";
+    QTest::newRow("dot") << "a.b" << "a%2Eb";
+    QTest::newRow("line feed") << "\n" << "%0A";
+    QTest::newRow("blank") << "a b" << "a+b";
+    QTest::newRow("cyrillic A") << "А" << "%C0";
+    QTest::newRow("punctuation") << "-_~:/?=&" << "%2D%5F%7E%3A%2F%3F%3D%26";
+    QTest::newRow("low code has leading zero") << QString(QChar(1)) << "%01";
+    QTest::newRow("plus itself") << "+" << "%2B";
+    QTest::newRow("percent itself") << "%" << "%25";
+    QTest::newRow("page address") << "http://www.youtube.com/watch?v=ab_C"
+                                  << "http%3A%2F%2Fwww%2Eyoutube%2Ecom%2Fwatch%3Fv%3Dab%5FC";
+    QTest::newRow("ya and yo") << "яЁ" << "%FF%A8";
+    QTest::newRow("outside the code page in utf-8") << "é" << "%C3%A9";
+    QTest::newRow("chinese in utf-8") << "漢" << "%E6%BC%A2";
+}
+
+void TestUrlHelpers::urlEncode()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, encoded);
+    QCOMPARE(URLEncode(text), encoded);
+}
+
+void TestUrlHelpers::resolveLocation_data()
+{
+    QTest::addColumn<QString>("location");
+    QTest::addColumn<QString>("current");
+    QTest::addColumn<QString>("resolved");
+    QTest::newRow("absolute") << "http://other/x.flv" << "/a/b" << "http://other/x.flv";
+    QTest::newRow("absolute in capitals") << "HTTP://other/x" << "/a/b" << "HTTP://other/x";
+    QTest::newRow("https stays for the address check") << "https://other/x" << "/a" << "https://other/x";
+    QTest::newRow("scheme-relative") << "//other:81/p" << "/a/b" << "http://other:81/p";
+    QTest::newRow("path") << "/x.flv" << "/a/b" << "/x.flv";
+    QTest::newRow("relative") << "p.flv" << "/a/b?x=/y" << "/a/p.flv";
+    QTest::newRow("relative from root") << "p.flv" << "/" << "/p.flv";
+    QTest::newRow("relative from directory") << "p.flv" << "/a/" << "/a/p.flv";
+    QTest::newRow("relative subfolder") << "s/p.flv" << "/a/b" << "/a/s/p.flv";
+    QTest::newRow("query only") << "?page=2" << "/a/b?page=1" << "/a/b?page=2";
+    QTest::newRow("blanks around") << "  /x  " << "/a" << "/x";
+}
+
+void TestUrlHelpers::resolveLocation()
+{
+    QFETCH(QString, location);
+    QFETCH(QString, current);
+    QFETCH(QString, resolved);
+    QCOMPARE(ResolveLocation(location, current), resolved);
+}
+
+QTEST_GUILESS_MAIN(TestUrlHelpers)
+#include "tst_urlhelpers.moc"
