@@ -5,6 +5,7 @@
 #include "TransferTexts.h"
 #include "WindowProbe.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 
@@ -29,6 +30,8 @@ private slots:
     void redirectToTheVideo();
     void escapedLinkIsFetchedAsMeant();
     void cancelSavesUnderDefaultName();
+    void replaceTwiceSameFile();
+    void unwritableThenDiscarded();
     void answerWithoutVideo_data();
     void answerWithoutVideo();
     void resolverUnreachable();
@@ -228,6 +231,57 @@ void TestMainRoad::cancelSavesUnderDefaultName()
     QCOMPARE(notice.owner, road->window.get());
     QCOMPARE(road->Label1(), QStringLiteral("Файл сохранен"));
     QCOMPARE(road->window->LastVideoFile, suggested);
+}
+
+void TestMainRoad::replaceTwiceSameFile()
+{
+    road->WriteOptions();
+    road->Open();
+    const QString target = road->program.filePath(QStringLiteral("DownloadVideo/same.flv"));
+    QFile old(target);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write(QByteArray(road->served.size() + 5000, 'o'));
+    old.close();
+    road->ResolverAnswers(RoadFixture::HttpOk(RoadFixture::AnswerWithLink(road->VideoAddress())));
+    road->dialogs.AnswerFileDialog(target);
+    road->dialogs.AnswerMessage(QMessageBox::No);
+    road->dialogs.AnswerFileDialog(target);
+    road->dialogs.AnswerMessage(QMessageBox::Yes);
+
+    road->Download();
+    QVERIFY(road->WaitIdle());
+
+    QCOMPARE(road->dialogs.FileDialogs().size(), 2);
+    QCOMPARE(road->dialogs.FileDialogs()[1].fileName, road->dialogs.FileDialogs()[0].fileName);
+    QCOMPARE(road->dialogs.Messages()[0].text, QStringLiteral("Файл с таким именем уже существует. Заменить?"));
+    QCOMPARE(ReadAll(target), road->served);
+    QCOMPARE(road->Label1(), QStringLiteral("Файл сохранен"));
+}
+
+void TestMainRoad::unwritableThenDiscarded()
+{
+    road->WriteOptions();
+    road->Open();
+    // The download folder has become a file: nothing can be written under the proposed name.
+    QVERIFY(QDir(road->program.filePath(QStringLiteral("DownloadVideo"))).removeRecursively());
+    QFile blocker(road->program.filePath(QStringLiteral("DownloadVideo")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    road->ResolverAnswers(RoadFixture::HttpOk(RoadFixture::AnswerWithLink(road->VideoAddress())));
+    road->dialogs.AnswerFileDialog(QString());
+    road->dialogs.AnswerMessage(QMessageBox::Ok);
+    road->dialogs.AnswerMessage(QMessageBox::Yes);
+
+    road->Download();
+    QVERIFY(road->WaitIdle());
+
+    // Mended: no claim of a save that did not happen.
+    QCOMPARE(road->dialogs.Messages()[0].title, QStringLiteral("Ошибка сохранения"));
+    QCOMPARE(road->dialogs.Messages()[1].title, QStringLiteral("Предупреждение"));
+    QCOMPARE(road->Label1(), QStringLiteral("Файл не сохранен"));
+    QVERIFY(!Seen(*road->window, "XpB3"));
+    QCOMPARE(road->window->LastVideoFile, QString());
+    QCOMPARE(road->window->Settings().RINI("Save", "SavePath"), QByteArray());
 }
 
 void TestMainRoad::answerWithoutVideo_data()
