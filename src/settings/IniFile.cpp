@@ -88,7 +88,9 @@ bool ReplaceFileContent(const QString &path, const QByteArray &content, QString 
     }
     // A symbolic link stays a link; the file it points to is the one replaced.
     const QFileInfo info(path);
-    const QString target = info.isSymLink() && info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
+    QString target = info.absoluteFilePath();
+    if (info.isSymLink())
+        target = info.exists() ? info.canonicalFilePath() : info.symLinkTarget();
     const QByteArray targetName = QFile::encodeName(target);
 
     struct stat existing {};

@@ -11,6 +11,8 @@
 
 namespace {
 
+constexpr qint64 kSocketBufferBytes = 1024 * 1024;
+
 std::optional<quint16> ParseProxyPort(const QString &text)
 {
     bool ok = false;
@@ -140,6 +142,9 @@ void DC::OpenConnection(const QString &host, quint16 port)
     WS = new QTcpSocket(this);
     // The proxy is ours to speak to; the socket must not route through a system one of its own.
     WS->setProxy(QNetworkProxy::NoProxy);
+    // A bounded socket buffer bounds the work of one arrival, so a fast server cannot make the window
+    // stall while a large piece is copied; the body still goes straight into its reserved buffer.
+    WS->setReadBufferSize(kSocketBufferBytes);
     connect(WS, &QTcpSocket::connected, this, &DC::Connect);
     connect(WS, &QTcpSocket::readyRead, this, &DC::DataArrival);
     connect(WS, &QTcpSocket::disconnected, this, &DC::Close);
@@ -159,6 +164,8 @@ void DC::Connect()
         if (current != generation)
             return;
         input.target = EncodeRequestTarget(Program().PageName);
+        if (input.target.isEmpty())
+            input.target = "/";
     } else if (pageAddressProvider) {
         input.pageAddress = pageAddressProvider();
         if (current != generation)

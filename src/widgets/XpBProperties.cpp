@@ -1,6 +1,20 @@
 #include "XpB.h"
 
+#include <QImage>
+
 namespace {
+
+// Besides a picture itself, a window's description may give an image or the name of a picture file.
+XpPicture PictureOf(const QVariant &value)
+{
+    if (value.metaType() == QMetaType::fromType<XpPicture>())
+        return value.value<XpPicture>();
+    if (value.metaType() == QMetaType::fromType<QImage>())
+        return XpPicture::FromBitmap(value.value<QImage>());
+    if (value.metaType() == QMetaType::fromType<QString>())
+        return LoadPicture(value.toString());
+    return XpPicture();
+}
 
 template <typename T>
 void Put(QVariantMap &bag, const QString &key, const T &value, const T &defaultValue)
@@ -19,7 +33,7 @@ void XpB::ReadProperties(const QVariantMap &bag)
     };
     m_face.Caption = get("Caption", objectName()).toString();
     m_face.ButtonStyle = get("ButtonStyle", Defaults.ButtonStyle).toInt();
-    m_face.Picture = get("Picture", QVariant::fromValue(XpPicture())).value<XpPicture>();
+    m_face.Picture = PictureOf(bag.value(QStringLiteral("Picture")));
     m_face.PicturePosition = get("PicturePosition", Defaults.PicturePosition).toInt();
     m_face.PictureWidth = get("PictureWidth", Defaults.PictureWidth).toInt();
     m_face.PictureHeight = get("PictureHeight", Defaults.PictureHeight).toInt();

@@ -34,6 +34,7 @@ private slots:
     void writeFailsWhereNoFileCanBe();
     void failedWriteLeavesOldFileIntact();
     void refusedEntryLeavesFileUntouched();
+    void linkStaysALink();
 
 private:
     QString WriteFile(const QByteArray &content);
@@ -320,6 +321,24 @@ void TestIni::refusedEntryLeavesFileUntouched()
     QVERIFY(!written);
     QVERIFY(ini.WriteError().contains(QStringLiteral("ProxyName")));
     QCOMPARE(FileContent(), old);
+}
+
+void TestIni::linkStaysALink()
+{
+    QVERIFY(QDir(folder->path()).mkdir(QStringLiteral("real")));
+    const QString real = folder->filePath(QStringLiteral("real/options.ini"));
+    QVERIFY(QFile::link(real, path));
+    INI ini;
+    ini.FileName(path);
+    QVERIFY2(ini.WInI("Network", "UseProxy", "1"), qPrintable(ini.WriteError()));
+    QVERIFY(QFileInfo(path).isSymLink());
+    QVERIFY(ini.WInI("Network", "UseProxy", "0"));
+    QVERIFY(QFileInfo(path).isSymLink());
+    QFile file(real);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("[Network]\nUseProxy=0\n"));
+    QCOMPARE(QDir(folder->filePath(QStringLiteral("real"))).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("options.ini")});
 }
 
 QTEST_GUILESS_MAIN(TestIni)

@@ -1,97 +1,31 @@
 #include "DC.h"
-#include "DCRecorder.h"
-#include "ProgramValues.h"
-#include "RealPeers.h"
-#include "ScriptedServer.h"
-#include "TransferTexts.h"
+#include "DCTestSupport.h"
 
 #include <QTest>
 
 using Script = ScriptedServer::Script;
 using S = ScriptedServer;
-using namespace Qt::StringLiterals;
+using namespace DCTest;
 
-namespace {
-
-constexpr int kWait = 20000;
-const QByteArray kOkAnswer = "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok";
-
-struct Settings {
-    QString useProxy = QStringLiteral("0");
-    QString proxyName;
-    QString proxyPort;
-    QString proxyAuth = QStringLiteral("0");
-    QString proxyLogin;
-    QString proxyPass;
-};
-
-void Apply(const Settings &settings)
-{
-    Program().UseProxy = settings.useProxy;
-    Program().ProxyName = settings.proxyName;
-    Program().ProxyPort = settings.proxyPort;
-    Program().ProxyAuth = settings.proxyAuth;
-    Program().ProxyLogin = settings.proxyLogin;
-    Program().ProxyPass = settings.proxyPass;
-}
-
-QString Url(const ScriptedServer &server, const QString &path)
-{
-    return u"http://"_s + server.HostAndPort() + path;
-}
-
-QStringList Start(const QString &serverName)
-{
-    return {u"Percent:0"_s, u"Size:0"_s, u"Msg:"_s + TransferTexts::Connecting(serverName)};
-}
-
-QString Receiving(qint64 bytes)
-{
-    return u"Msg:"_s + TransferTexts::Receiving(bytes);
-}
-
-}  // namespace
-
+// What DC puts on the wire, and the events of transfers that succeed or are redirected.
 class TestDC : public QObject {
     Q_OBJECT
 
 private slots:
     void init();
-
-    // What goes on the wire
     void requestBytes_data();
     void requestBytes();
     void pageAddressIsReadWhenConnected();
-
-    // Event sequences
     void successSequence();
     void resolutionHasNoServerLine();
     void redirectChainOfEveryForm();
     void twentyRedirectsInRowAreFollowed();
     void theTwentyFirstRedirectIsRefused();
     void aNewTransferStartsANewChain();
+    void stopEndsTheChain();
+    void barePathKeepsThePreviousPage();
+    void barePathWithNoPageAsksForTheRoot();
     void redirectToHttpsEndsWithAClearError();
-    void answersThatEndInError_data();
-    void answersThatEndInError();
-    void proxyLogin_data();
-    void proxyLogin();
-    void refusedConnection();
-
-    // Aborts at once, without waiting for the close
-    void oversizedAnswers_data();
-    void oversizedAnswers();
-
-    // Addresses and settings that cannot be fetched
-    void unusableAddressesAndSettings_data();
-    void unusableAddressesAndSettings();
-    void emptyUseProxyConnectsDirectly();
-    void addressWithPortConnectsThere();
-
-    // Stop and replacement
-    void stopWhileIdle();
-    void stopDuringTransferAndLateClose();
-    void settingURLWhileOpenDropsTheOldTransfer();
-    void urlModeAloneStartsNothing();
 };
 
 void TestDC::init()
@@ -299,17 +233,6 @@ void TestDC::redirectChainOfEveryForm()
                                  u"GET /c HTTP/1.0"_s, u"GET /d HTTP/1.0"_s, u"GET /e HTTP/1.0"_s}));
 }
 
-namespace {
-
-void AddRedirects(ScriptedServer &server, int count)
-{
-    for (int i = 0; i < count; ++i)
-        server.AddScript({S::Send("HTTP/1.0 302 Found\r\nLocation: /hop" + QByteArray::number(i) + "\r\n\r\n"),
-                          S::Close()});
-}
-
-}  // namespace
-
 void TestDC::twentyRedirectsInRowAreFollowed()
 {
     ScriptedServer server;
@@ -362,6 +285,74 @@ void TestDC::aNewTransferStartsANewChain()
     QCOMPARE(recorder.events.filter(u"OK:redirect"_s).size(), 15);
 }
 
+void TestDC::stopEndsTheChain()
+{
+    // Twenty redirects followed; the client then stops and sets the twentieth address itself: that is a
+    // new chain, so the redirect it meets next is followed, not refused.
+    ScriptedServer server;
+    QVERIFY(server.Listen());
+    AddRedirects(server, DC::kMaxRedirectsInRow + 1);
+    server.AddScript({S::Send(kOkAnswer), S::Close()});
+    DC dc;
+    DCRecorder recorder(dc);
+    int redirects = 0;
+    connect(&dc, &DC::DownOK, &dc, [&dc, &redirects](const QByteArray &data) {
+        if (Program().DownloadStage != 2)
+            return;
+        if (++redirects == DC::kMaxRedirectsInRow)
+            dc.Stopped();
+        Program().DownloadStage = 3;
+        dc.setURLmode(true);
+        dc.setURL(Windows1251::Decode(data));
+    });
+    dc.setURLmode(true);
+    dc.setURL(Url(server, u"/"_s));
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
+    QCOMPARE(recorder.events.last(), u"OK:ok"_s);
+    QCOMPARE(redirects, DC::kMaxRedirectsInRow + 1);
+    QVERIFY(recorder.events.filter(u"Error:"_s).isEmpty());
+}
+
+void TestDC::barePathKeepsThePreviousPage()
+{
+    // A bare path set by the client reuses the previous server and page: only a redirect puts a new
+    // path in place before the address is set.
+    ScriptedServer server;
+    QVERIFY(server.Listen());
+    server.AddScript({S::Send(kOkAnswer), S::Close()});
+    server.AddScript({S::Send(kOkAnswer), S::Close()});
+    DC dc;
+    DCRecorder recorder(dc);
+    dc.setURLmode(true);
+    dc.setURL(Url(server, u"/x"_s));
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
+    recorder.events.clear();
+    dc.setURL(u"/video.flv"_s);
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
+    QCOMPARE(recorder.events.last(), u"OK:ok"_s);
+    QCOMPARE(dc.URL(), u"/video.flv"_s);
+    QCOMPARE(dc.ServerName(), server.HostAndPort());
+    QCOMPARE(dc.PageName(), u"/x"_s);
+    QTRY_COMPARE_WITH_TIMEOUT(server.Requests().size(), 2, kWait);
+    QVERIFY(server.Requests().at(1).startsWith("GET /x HTTP/1.0\r\n"));
+}
+
+void TestDC::barePathWithNoPageAsksForTheRoot()
+{
+    ScriptedServer server;
+    QVERIFY(server.Listen());
+    server.AddScript({S::Send(kOkAnswer), S::Close()});
+    Program().ServerName = server.HostAndPort();
+    Program().PageName = QString();
+    DC dc;
+    DCRecorder recorder(dc);
+    dc.setURLmode(true);
+    dc.setURL(u"/v.flv"_s);
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
+    QCOMPARE(recorder.events.last(), u"OK:ok"_s);
+    QTRY_VERIFY_WITH_TIMEOUT(server.Requests().value(0).startsWith("GET / HTTP/1.0\r\n"), kWait);
+}
+
 void TestDC::redirectToHttpsEndsWithAClearError()
 {
     ScriptedServer server;
@@ -376,302 +367,6 @@ void TestDC::redirectToHttpsEndsWithAClearError()
              QStringList({u"Msg:Завершено"_s, u"OK:redirect https://secure.example/v"_s, u"Percent:0"_s, u"Size:0"_s,
                           u"Error:"_s + TransferTexts::UnsupportedAddress(u"https://secure.example/v"_s)}));
     QCOMPARE(server.Connections(), 1);
-}
-
-void TestDC::answersThatEndInError_data()
-{
-    QTest::addColumn<Script>("script");
-    QTest::addColumn<QString>("error");
-    QTest::newRow("404") << Script{S::Send("HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\nnope"), S::Close()}
-                         << u"Ошибка сервера: HTTP/1.1 404 Not Found"_s;
-    QTest::newRow("500 without reason") << Script{S::Send("HTTP/1.0 500\r\n\r\n"), S::Close()}
-                                        << u"Ошибка сервера: HTTP/1.0 500"_s;
-    QTest::newRow("304") << Script{S::Send("HTTP/1.1 304 Not Modified\r\nLocation: /x\r\n\r\n"), S::Close()}
-                         << u"Ошибка сервера: HTTP/1.1 304 Not Modified"_s;
-    QTest::newRow("redirect without location") << Script{S::Send("HTTP/1.1 302 Found\r\n\r\n"), S::Close()}
-                                                << u"Ошибка сервера: перенаправление без нового адреса (HTTP/1.1 302 Found)"_s;
-    QTest::newRow("empty answer") << Script{S::Close()} << u"Сервер закрыл соединение, ничего не ответив"_s;
-    QTest::newRow("reset without answer") << Script{S::Reset()} << u"Сервер закрыл соединение, ничего не ответив"_s;
-    QTest::newRow("not http") << Script{S::Send("<html>hello</html>\n"), S::Close()}
-                              << u"Ответ сервера не распознан: это не ответ HTTP"_s;
-    QTest::newRow("header cut") << Script{S::Send("HTTP/1.0 200 OK\r\nContent-Len"), S::Close()}
-                                << u"Соединение прервано до конца заголовка ответа (получено 28 байт)"_s;
-    QTest::newRow("body cut by close")
-        << Script{S::Send("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n"), S::Pause(20), S::Send("0123456789"),
-                  S::Close()}
-        << u"Соединение прервано: получено 10 из 100 байт"_s;
-    QTest::newRow("body cut by reset")
-        << Script{S::Send("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n0123456789"), S::Pause(20), S::Reset()}
-        << u"Соединение прервано: получено 10 из 100 байт"_s;
-}
-
-void TestDC::answersThatEndInError()
-{
-    QFETCH(Script, script);
-    QFETCH(QString, error);
-    ScriptedServer server;
-    QVERIFY(server.Listen());
-    server.AddScript(script);
-    DC dc;
-    DCRecorder recorder(dc);
-    dc.setURLmode(true);
-    dc.setURL(Url(server, u"/x"_s));
-    QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
-    QCOMPARE(recorder.events.mid(recorder.events.size() - 2), QStringList({u"Msg:Завершено"_s, u"Error:"_s + error}));
-    QCOMPARE(recorder.events.filter(u"OK:"_s), QStringList());
-}
-
-void TestDC::proxyLogin_data()
-{
-    QTest::addColumn<QByteArray>("answer");
-    QTest::addColumn<QString>("proxyAuth");
-    QTest::addColumn<QString>("error");
-    const QString refused = u"Ошибка авторизации на прокси-сервере"_s;
-    const QString wanted = u"Прокси-сервер требует авторизации: включите её в настройках и укажите логин и пароль"_s;
-    QTest::newRow("407 Unauthorized, login sent") << QByteArray("HTTP/1.0 407 Unauthorized\r\n\r\n") << u"1"_s << refused;
-    QTest::newRow("407 other phrase, login sent")
-        << QByteArray("HTTP/1.0 407 Proxy Authentication Required\r\n\r\n") << u"1"_s << refused;
-    QTest::newRow("407, no login configured")
-        << QByteArray("HTTP/1.0 407 Proxy Authentication Required\r\n\r\n") << u"0"_s << wanted;
-    QTest::newRow("407 Unauthorized, no login configured")
-        << QByteArray("HTTP/1.0 407 Unauthorized\r\n\r\n") << u"0"_s << wanted;
-}
-
-void TestDC::proxyLogin()
-{
-    QFETCH(QByteArray, answer);
-    QFETCH(QString, proxyAuth);
-    QFETCH(QString, error);
-    ScriptedServer proxy;
-    QVERIFY(proxy.Listen());
-    proxy.AddScript({S::Send(answer), S::Close()});
-    Settings settings;
-    settings.useProxy = u"1"_s;
-    settings.proxyName = u"127.0.0.1"_s;
-    settings.proxyPort = QString::number(proxy.Port());
-    settings.proxyAuth = proxyAuth;
-    settings.proxyLogin = u"user"_s;
-    settings.proxyPass = u"wrong"_s;
-    Apply(settings);
-    DC dc;
-    DCRecorder recorder(dc);
-    dc.setURLmode(true);
-    dc.setURL(u"http://video.example/v.flv"_s);
-    QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
-    QStringList expected = Start(u"video.example"_s);
-    expected << u"Server:Сервер: video.example"_s << u"Msg:Отправлен запрос..."_s << Receiving(answer.size())
-             << u"Msg:Завершено"_s << u"Error:"_s + error;
-    QCOMPARE(recorder.events, expected);
-}
-
-void TestDC::refusedConnection()
-{
-    const quint16 port = FreeLoopbackPort();
-    QVERIFY(port != 0);
-    DC dc;
-    DCRecorder recorder(dc);
-    dc.setURLmode(true);
-    dc.setURL(QStringLiteral("http://127.0.0.1:%1/v.flv").arg(port));
-    QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
-    QStringList expected = Start(QStringLiteral("127.0.0.1:%1").arg(port));
-    expected << u"Error:Ошибка подключения #10061"_s;
-    QCOMPARE(recorder.events, expected);
-}
-
-void TestDC::oversizedAnswers_data()
-{
-    QTest::addColumn<QByteArray>("answer");
-    QTest::addColumn<qint64>("maxBody");
-    QTest::addColumn<QString>("error");
-    QTest::newRow("header above 64 KiB")
-        << "HTTP/1.0 200 OK\r\nX-Filler: " + QByteArray(70000, 'f') + "\r\n\r\nbody" << qint64(1 << 20)
-        << u"Заголовок ответа сервера слишком велик (более 64 КБ)"_s;
-    QTest::newRow("declared length beyond what may be held")
-        << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 5000000000000\r\n\r\nbody") << qint64(1 << 20)
-        << u"Ответ сервера слишком велик: он не поместится в памяти"_s;
-    QTest::newRow("undeclared body grows beyond what may be held")
-        << "HTTP/1.0 200 OK\r\n\r\n" + QByteArray(3000, 'b') << qint64(2000)
-        << u"Ответ сервера слишком велик: он не поместится в памяти"_s;
-}
-
-void TestDC::oversizedAnswers()
-{
-    QFETCH(QByteArray, answer);
-    QFETCH(qint64, maxBody);
-    QFETCH(QString, error);
-    ScriptedServer server;
-    QVERIFY(server.Listen());
-    // The connection stays open: the control must give up by itself, not wait for the close.
-    server.AddScript({S::Send(answer), S::Hold(), S::Close()});
-    DC dc;
-    dc.setMaxBodyBytes(maxBody);
-    DCRecorder recorder(dc);
-    dc.setURLmode(true);
-    dc.setURL(Url(server, u"/big"_s));
-    QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
-    QCOMPARE(recorder.events.last(), u"Error:"_s + error);
-    QVERIFY(!recorder.events.contains(u"Msg:Завершено"_s));
-    server.Release();
-}
-
-void TestDC::unusableAddressesAndSettings_data()
-{
-    QTest::addColumn<QString>("url");
-    QTest::addColumn<QString>("useProxy");
-    QTest::addColumn<QString>("proxyName");
-    QTest::addColumn<QString>("proxyPort");
-    QTest::addColumn<QString>("error");
-    const QString good = u"http://video.example/v.flv"_s;
-    QTest::newRow("ftp") << u"ftp://host/v.flv"_s << u"0"_s << u""_s << u""_s
-                         << TransferTexts::UnsupportedAddress(u"ftp://host/v.flv"_s);
-    QTest::newRow("https") << u"https://host/v.flv"_s << u"0"_s << u""_s << u""_s
-                           << TransferTexts::UnsupportedAddress(u"https://host/v.flv"_s);
-    QTest::newRow("no scheme") << u"www.host.ru/v"_s << u"0"_s << u""_s << u""_s
-                               << u"Неверный адрес: www.host.ru/v"_s;
-    QTest::newRow("bad port") << u"http://host:0/v"_s << u"0"_s << u""_s << u""_s
-                              << u"Неверный адрес: http://host:0/v"_s;
-    QTest::newRow("bare path with no server yet") << u"/v.flv"_s << u"0"_s << u""_s << u""_s
-                                                  << u"Неверный адрес: /v.flv"_s;
-    QTest::newRow("line break in the address") << u"http://host/v\r\nX-Evil: 1"_s << u"0"_s << u""_s << u""_s
-                                               << TransferTexts::ForbiddenCharacters();
-    QTest::newRow("nul in the address") << u"http://host/v"_s + QChar(0) << u"0"_s << u""_s << u""_s
-                                        << TransferTexts::ForbiddenCharacters();
-    QTest::newRow("UseProxy 2") << good << u"2"_s << u"p"_s << u"8080"_s
-                                << u"Неверная настройка прокси-сервера (UseProxy = \"2\")"_s;
-    QTest::newRow("empty proxy port") << good << u"1"_s << u"p"_s << u""_s
-                                      << u"Неверный порт прокси-сервера: \"\" (нужно число от 1 до 65535)"_s;
-    QTest::newRow("proxy port not a number") << good << u"1"_s << u"p"_s << u"80a"_s
-                                             << TransferTexts::InvalidProxyPort(u"80a"_s);
-    QTest::newRow("proxy port 0") << good << u"1"_s << u"p"_s << u"0"_s << TransferTexts::InvalidProxyPort(u"0"_s);
-    QTest::newRow("proxy port 65536") << good << u"1"_s << u"p"_s << u"65536"_s
-                                      << TransferTexts::InvalidProxyPort(u"65536"_s);
-    QTest::newRow("no proxy name") << good << u"1"_s << u""_s << u"8080"_s << u"Не указан адрес прокси-сервера"_s;
-}
-
-void TestDC::unusableAddressesAndSettings()
-{
-    QFETCH(QString, url);
-    QFETCH(QString, useProxy);
-    QFETCH(QString, proxyName);
-    QFETCH(QString, proxyPort);
-    QFETCH(QString, error);
-    Settings settings;
-    settings.useProxy = useProxy;
-    settings.proxyName = proxyName;
-    settings.proxyPort = proxyPort;
-    Apply(settings);
-    DC dc;
-    DCRecorder recorder(dc);
-    dc.setURLmode(true);
-    dc.setURL(url);
-    // Refused at once, before setURL returns.
-    QCOMPARE(recorder.events, QStringList({u"Percent:0"_s, u"Size:0"_s, u"Error:"_s + error}));
-    QCOMPARE(dc.URL(), url);
-}
-
-void TestDC::emptyUseProxyConnectsDirectly()
-{
-    ScriptedServer server;
-    QVERIFY(server.Listen());
-    server.AddScript({S::Send(kOkAnswer), S::Close()});
-    Program().UseProxy = QString();  // no settings file yet
-    DC dc;
-    DCRecorder recorder(dc);
-    dc.setURLmode(true);
-    dc.setURL(Url(server, u"/v"_s));
-    QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
-    QCOMPARE(recorder.events.last(), u"OK:ok"_s);
-    QVERIFY(server.Requests().value(0).startsWith("GET /v HTTP/1.0\r\n"));
-}
-
-void TestDC::addressWithPortConnectsThere()
-{
-    // The port is the address's own; "Host" and ServerName keep "host:port".
-    ScriptedServer server;
-    QVERIFY(server.Listen());
-    server.AddScript({S::Send(kOkAnswer), S::Close()});
-    DC dc;
-    DCRecorder recorder(dc);
-    dc.setURLmode(true);
-    dc.setURL(QStringLiteral("http://localhost:%1").arg(server.Port()));
-    QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
-    QCOMPARE(recorder.events.last(), u"OK:ok"_s);
-    QCOMPARE(dc.ServerName(), QStringLiteral("localhost:%1").arg(server.Port()));
-    QCOMPARE(dc.PageName(), u"/"_s);
-    QTRY_VERIFY_WITH_TIMEOUT(server.Requests().value(0).startsWith(
-                                 QStringLiteral("GET / HTTP/1.0\r\nUser-Agent: Opera/9.00 (Windows NT 5.1; ru)\r\n"
-                                                "Host: localhost:%1\r\n")
-                                     .arg(server.Port())
-                                     .toLatin1()),
-                             kWait);
-}
-
-void TestDC::stopWhileIdle()
-{
-    DC dc;
-    DCRecorder recorder(dc);
-    dc.Stopped();
-    QCOMPARE(recorder.events, QStringList({u"Msg:Загрузка остановлена"_s, u"Percent:0"_s, u"Size:0"_s}));
-}
-
-void TestDC::stopDuringTransferAndLateClose()
-{
-    ScriptedServer server;
-    QVERIFY(server.Listen());
-    server.AddScript({S::Send("HTTP/1.0 200 OK\r\nContent-Length: 8\r\n\r\nhalf"), S::Hold(), S::Send("rest"), S::Close()});
-    server.AddScript({S::Send(kOkAnswer), S::Close()});
-    DC dc;
-    DCRecorder recorder(dc);
-    dc.setURLmode(true);
-    dc.setURL(Url(server, u"/v"_s));
-    QTRY_VERIFY_WITH_TIMEOUT(recorder.events.contains(u"Percent:50"_s), kWait);
-    QTRY_COMPARE_WITH_TIMEOUT(server.Waiting(), 1, kWait);
-    recorder.events.clear();
-    dc.Stopped();
-    QCOMPARE(recorder.events, QStringList({u"Msg:Загрузка остановлена"_s, u"Percent:0"_s, u"Size:0"_s}));
-    // The server finishes its answer and closes after the stop: none of it may be reported.
-    server.Release();
-    recorder.events.clear();
-    dc.setURL(Url(server, u"/next"_s));
-    QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
-    QCOMPARE(recorder.events.first(), u"Percent:0"_s);
-    QCOMPARE(recorder.events.filter(u"OK:"_s), QStringList({u"OK:ok"_s}));
-    QCOMPARE(recorder.events.count(u"Msg:Завершено"_s), 1);
-    QCOMPARE(recorder.events.filter(u"Error:"_s), QStringList());
-}
-
-void TestDC::settingURLWhileOpenDropsTheOldTransfer()
-{
-    ScriptedServer server;
-    QVERIFY(server.Listen());
-    server.AddScript({S::Send("HTTP/1.0 200 OK\r\nContent-Length: 8\r\n\r\nold"), S::Hold(), S::Send("tail"), S::Close()});
-    server.AddScript({S::Send(kOkAnswer), S::Close()});
-    DC dc;
-    DCRecorder recorder(dc);
-    dc.setURLmode(true);
-    dc.setURL(Url(server, u"/first"_s));
-    QTRY_VERIFY_WITH_TIMEOUT(recorder.events.contains(u"Size:8"_s), kWait);
-    recorder.events.clear();
-    dc.setURL(Url(server, u"/second"_s));
-    server.Release();
-    QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
-    QStringList expected = Start(server.HostAndPort());
-    expected << u"Server:Сервер: "_s + server.HostAndPort() << u"Msg:Отправлен запрос..."_s << Receiving(kOkAnswer.size())
-             << u"Size:2"_s << u"Percent:100"_s << u"Msg:Завершено"_s << u"OK:ok"_s;
-    QCOMPARE(recorder.events, expected);
-}
-
-void TestDC::urlModeAloneStartsNothing()
-{
-    ScriptedServer server;
-    QVERIFY(server.Listen());
-    DC dc;
-    DCRecorder recorder(dc);
-    dc.setURLmode(true);
-    dc.setURLmode(false);
-    QCOMPARE(recorder.events, QStringList());
-    QCOMPARE(server.Connections(), 0);
-    QCOMPARE(dc.URL(), QString());
 }
 
 QTEST_GUILESS_MAIN(TestDC)

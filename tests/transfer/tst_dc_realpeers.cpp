@@ -92,6 +92,8 @@ void TestDCRealPeers::directDownloadFromPython()
     QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
     QCOMPARE(recorder.events.last(), QStringLiteral("OK:<%1 bytes>").arg(video.size()));
     QVERIFY(recorder.body == video);
+    // The buffer handed over is the one reserved for the declared length: never grown, never copied.
+    QCOMPARE(recorder.body.capacity(), video.size());
     QVERIFY(recorder.events.contains(u"Size:"_s + QString::number(video.size())));
     const QStringList percents = recorder.events.filter(u"Percent:"_s);
     QCOMPARE(percents.last(), u"Percent:100"_s);

@@ -183,6 +183,11 @@ void TestXpB::pictureSetsThePictureSize()
     written = button.WriteProperties();
     QVERIFY(!written.contains("Picture"));
     QCOMPARE(written.value("PictureWidth").toInt(), 16);
+
+    // A description may give the image itself; the sizes still come from their own keys.
+    button.ReadProperties({{QStringLiteral("Picture"), bitmap}});
+    QCOMPARE(button.Picture().kind(), XpPicture::Kind::Bitmap);
+    QVERIFY(!button.WriteProperties().contains("PictureWidth"));
 }
 
 void TestXpB::hoverMovesFromButtonToButton()

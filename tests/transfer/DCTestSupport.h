@@ -1,0 +1,61 @@
+#pragma once
+
+#include "DCRecorder.h"
+#include "ProgramValues.h"
+#include "ScriptedServer.h"
+#include "TransferTexts.h"
+
+#include <QStringList>
+
+using namespace Qt::StringLiterals;
+
+// What the DC tests share: proxy settings in one go, addresses on the scripted server, and the
+// beginnings of the event lines every transfer writes.
+namespace DCTest {
+
+inline constexpr int kWait = 20000;
+inline const QByteArray kOkAnswer = "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok";
+
+struct Settings {
+    QString useProxy = QStringLiteral("0");
+    QString proxyName;
+    QString proxyPort;
+    QString proxyAuth = QStringLiteral("0");
+    QString proxyLogin;
+    QString proxyPass;
+};
+
+inline void Apply(const Settings &settings)
+{
+    Program().UseProxy = settings.useProxy;
+    Program().ProxyName = settings.proxyName;
+    Program().ProxyPort = settings.proxyPort;
+    Program().ProxyAuth = settings.proxyAuth;
+    Program().ProxyLogin = settings.proxyLogin;
+    Program().ProxyPass = settings.proxyPass;
+}
+
+inline QString Url(const ScriptedServer &server, const QString &path)
+{
+    return u"http://"_s + server.HostAndPort() + path;
+}
+
+inline QStringList Start(const QString &serverName)
+{
+    return {u"Percent:0"_s, u"Size:0"_s, u"Msg:"_s + TransferTexts::Connecting(serverName)};
+}
+
+inline QString Receiving(qint64 bytes)
+{
+    return u"Msg:"_s + TransferTexts::Receiving(bytes);
+}
+
+inline void AddRedirects(ScriptedServer &server, int count)
+{
+    for (int i = 0; i < count; ++i)
+        server.AddScript({ScriptedServer::Send("HTTP/1.0 302 Found\r\nLocation: /hop" + QByteArray::number(i)
+                                               + "\r\n\r\n"),
+                          ScriptedServer::Close()});
+}
+
+}  // namespace DCTest

@@ -1,0 +1,82 @@
+#include "TransferTexts.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using Kind = Outcome::Kind;
+
+class TestTransferTexts : public QObject {
+    Q_OBJECT
+
+private slots:
+    void winsockNumbers_data();
+    void winsockNumbers();
+    void outcomeTexts_data();
+    void outcomeTexts();
+    void statusTexts();
+};
+
+void TestTransferTexts::winsockNumbers_data()
+{
+    QTest::addColumn<QAbstractSocket::SocketError>("error");
+    QTest::addColumn<int>("number");
+    QTest::newRow("refused") << QAbstractSocket::ConnectionRefusedError << 10061;
+    QTest::newRow("timed out") << QAbstractSocket::SocketTimeoutError << 10060;
+    QTest::newRow("reset") << QAbstractSocket::RemoteHostClosedError << 10054;
+    QTest::newRow("host not found") << QAbstractSocket::HostNotFoundError << 11001;
+    QTest::newRow("unreachable") << QAbstractSocket::NetworkError << 10065;
+    QTest::newRow("other: access") << QAbstractSocket::SocketAccessError << 10003;
+    QTest::newRow("other: resources") << QAbstractSocket::SocketResourceError << 10004;
+}
+
+void TestTransferTexts::winsockNumbers()
+{
+    QFETCH(QAbstractSocket::SocketError, error);
+    QFETCH(int, number);
+    QCOMPARE(WinsockErrorNumber(error), number);
+    QCOMPARE(TransferTexts::ConnectionError(number), u"Ошибка подключения #"_s + QString::number(number));
+}
+
+void TestTransferTexts::outcomeTexts_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QByteArray>("statusLine");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("success has none") << int(Kind::Success) << QByteArray("HTTP/1.0 200 OK") << QString();
+    QTest::newRow("redirect has none") << int(Kind::Redirect) << QByteArray("HTTP/1.0 302 Found") << QString();
+    QTest::newRow("server error names the line") << int(Kind::ServerError) << QByteArray("HTTP/1.1 503 Busy")
+                                                 << u"Ошибка сервера: HTTP/1.1 503 Busy"_s;
+    QTest::newRow("control bytes of the line are blanked") << int(Kind::ServerError) << QByteArray("HTTP/1.1 500 a\tb\x01")
+                                                           << u"Ошибка сервера: HTTP/1.1 500 a b "_s;
+    QTest::newRow("windows-1251 reason") << int(Kind::ServerError) << QByteArray("HTTP/1.1 404 \xCD\xE5\xF2")
+                                         << u"Ошибка сервера: HTTP/1.1 404 Нет"_s;
+    QTest::newRow("proxy refused") << int(Kind::ProxyRefused) << QByteArray()
+                                   << u"Ошибка авторизации на прокси-сервере"_s;
+    QTest::newRow("empty") << int(Kind::Empty) << QByteArray() << u"Сервер закрыл соединение, ничего не ответив"_s;
+}
+
+void TestTransferTexts::outcomeTexts()
+{
+    QFETCH(int, kind);
+    QFETCH(QByteArray, statusLine);
+    QFETCH(QString, text);
+    Outcome outcome;
+    outcome.kind = Kind(kind);
+    outcome.statusLine = statusLine;
+    QCOMPARE(TransferTexts::OutcomeError(outcome), text);
+}
+
+void TestTransferTexts::statusTexts()
+{
+    QCOMPARE(TransferTexts::Connecting(u"host:81"_s), u"Подключение к host:81..."_s);
+    QCOMPARE(TransferTexts::RequestSent(), u"Отправлен запрос..."_s);
+    // Two blanks after the colon, as the label has always shown.
+    QCOMPARE(TransferTexts::Receiving(1024), u"Загрузка данных:  1024 Bytes"_s);
+    QCOMPARE(TransferTexts::Receiving(5000000000LL), u"Загрузка данных:  5000000000 Bytes"_s);
+    QCOMPARE(TransferTexts::Finished(), u"Завершено"_s);
+    QCOMPARE(TransferTexts::StoppedByUser(), u"Загрузка остановлена"_s);
+    QCOMPARE(TransferTexts::ServerLine(u"host"_s), u"Сервер: host"_s);
+}
+
+QTEST_GUILESS_MAIN(TestTransferTexts)
+#include "tst_transfertexts.moc"
