@@ -4,7 +4,8 @@
 #include "Interaction.h"
 #include "Parametr.h"
 #include "PictureBox.h"
-#include "PlayerPlaceholder.h"
+#include "FlvPlayer.h"
+#include "MovieAddress.h"
 #include "ProgramValues.h"
 #include "XpB.h"
 
@@ -103,7 +104,7 @@ void Main::SetIdleState()
 
 void Main::ShowMenuMode()
 {
-    swf->setMovie(BareMovieAddress(programFolder));
+    swf->SetMovie(PlayerMovieAddress(programFolder));
     PlayerOpenFileButton->hide();
     PlayerBackButton->hide();
     PlayerClear->hide();
@@ -117,7 +118,7 @@ void Main::ShowMenuMode()
 
 void Main::ShowDownloadMode()
 {
-    swf->setMovie(BareMovieAddress(programFolder));
+    swf->SetMovie(PlayerMovieAddress(programFolder));
     PlayerOpenFileButton->hide();
     PlayerBackButton->hide();
     PlayerClear->hide();
@@ -132,7 +133,7 @@ void Main::ShowDownloadMode()
 
 void Main::ShowPlayerMode()
 {
-    swf->setMovie(BareMovieAddress(programFolder));
+    swf->SetMovie(PlayerMovieAddress(programFolder));
     PlayerOpenFileButton->show();
     PlayerBackButton->show();
     PlayerClear->show();
@@ -160,7 +161,7 @@ void Main::ProButton_Click()
     ShowPlayerMode();
     BlankPlayer->show();
     BlankPlayer->raise();
-    swf->setMovie(BareMovieAddress(programFolder));
+    swf->SetMovie(PlayerMovieAddress(programFolder));
 }
 
 void Main::aButton_Click()
@@ -178,7 +179,7 @@ void Main::Qbutton_Click()
 void Main::XpB3_Click()
 {
     ShowPlayerMode();
-    swf->setMovie(MovieAddress(programFolder, LastVideoFile));
+    swf->SetMovie(PlayerMovieAddress(programFolder, LastVideoFile));
 }
 
 void Main::XpB4_Click()

@@ -11,7 +11,7 @@
 
 class Interaction;
 class PictureBox;
-class PlayerPlaceholder;
+class FlvPlayer;
 class ProgressBar;
 class ProgressFrame;
 class QLabel;
@@ -111,7 +111,7 @@ private:
     ProgressFrame *Picture1 = nullptr;
     ProgressBar *ImagPr = nullptr;
 
-    PlayerPlaceholder *swf = nullptr;
+    FlvPlayer *swf = nullptr;
     PictureBox *BlankPlayer = nullptr;
     XpB *PlayerBackButton = nullptr;
     XpB *PlayerOpenFileButton = nullptr;

@@ -2,7 +2,7 @@
 #include "Artwork.h"
 #include "Main.h"
 #include "PictureBox.h"
-#include "PlayerPlaceholder.h"
+#include "FlvPlayer.h"
 #include "XpB.h"
 
 #include <QLabel>
@@ -129,7 +129,8 @@ void Main::CreateDownloadPanel()
 
 void Main::CreatePlayerControls()
 {
-    swf = new PlayerPlaceholder(QStringLiteral("swf"), this);
+    swf = new FlvPlayer(this);
+    swf->setObjectName(QStringLiteral("swf"));
     swf->setGeometry(kPanel);
     BlankPlayer = new PictureBox(QStringLiteral("BlankPlayer"), this);
     BlankPlayer->setGeometry(kPanel);

@@ -1,3 +1,4 @@
+#include "FlvPlayer.h"
 #include "Interaction.h"
 #include "ProgramValues.h"
 #include "ScriptedDialogs.h"
@@ -26,6 +27,7 @@ private slots:
     void hoverFromButtonToButton();
     void aboutLeavesNeutral();
     void playButtonHiddenOnEnteringDownload();
+    void playButtonPlaysLastVideo();
     void addressLength();
     void busyThenIdle();
     void paste_data();
@@ -184,6 +186,25 @@ void TestMainWindow::playButtonHiddenOnEnteringDownload()
     Click(*window, "XpB2");
     Click(*window, "ZagButton");
     QVERIFY(!Seen(*window, "XpB3"));
+}
+
+void TestMainWindow::playButtonPlaysLastVideo()
+{
+    Control<FlvPlayer>(*window, "swf")->SetAudioOutput(QStringLiteral("null"));
+    Click(*window, "ZagButton");
+    window->LastVideoFile = program->path() + QStringLiteral("/DownloadVideo/a b&c#1.flv");
+    Control(*window, "XpB3")->show();
+    Click(*window, "XpB3");
+    QVERIFY(Seen(*window, "swf"));
+    QVERIFY(!Seen(*window, "DownBox"));
+    QVERIFY(!Seen(*window, "BlankPlayer"));
+    QCOMPARE(Control<FlvPlayer>(*window, "swf")->Movie(),
+             QStringLiteral("file://localhost") + program->path() + QStringLiteral("/flv_video.swf?file=") +
+                 window->LastVideoFile + QStringLiteral("&autoStart=true"));
+    // Leaving the player stops the video.
+    Click(*window, "PlayerBackButton");
+    QCOMPARE(Control<FlvPlayer>(*window, "swf")->Movie(),
+             QStringLiteral("file://localhost") + program->path() + QStringLiteral("/flv_video.swf"));
 }
 
 void TestMainWindow::addressLength()
