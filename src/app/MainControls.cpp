@@ -5,6 +5,7 @@
 #include "FlvPlayer.h"
 #include "XpB.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -155,8 +156,12 @@ void Main::CreatePlayerControls()
     Label1->setIndent(6);
     Label2 = MakeLabel(QStringLiteral("Label2"), this, QRect(208, 252, 116, 13), QStringLiteral("Режим проигрывателя"));
     Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    // The caption has a narrow strip beside the player's buttons.
+    // The caption has a narrow strip beside the player's buttons: a smaller letter where the font is wide.
     QFont small = Label2->font();
-    small.setPixelSize(10);
+    for (int pixels = 11; pixels >= 8; --pixels) {
+        small.setPixelSize(pixels);
+        if (QFontMetrics(small).horizontalAdvance(Label2->text()) <= Label2->width())
+            break;
+    }
     Label2->setFont(small);
 }
