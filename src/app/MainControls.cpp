@@ -9,10 +9,23 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPalette>
 
 namespace {
 
 const QRect kPanel(4, 4, 320, 240);
+
+// The menu's left column and the band behind a highlighted item, as the menu pictures draw them.
+const QColor kMenuColumn(0xe6, 0xed, 0xf5);
+const QColor kMenuBand(0xcf, 0xe0, 0xf3);
+
+// Picture buttons take the colour of the artwork they sit on, so only their picture and frame are seen.
+void Blend(XpB *button, QColor face)
+{
+    QPalette palette = button->palette();
+    palette.setColor(QPalette::Button, face);
+    button->setPalette(palette);
+}
 
 QLabel *MakeLabel(const QString &name, QWidget *parent, const QRect &place, const QString &text = QString())
 {
@@ -59,8 +72,12 @@ void Main::CreateMenuPanel()
     const std::pair<XpB *, qint16> items[] = {{ZagButton, 1}, {ProButton, 2}, {Qbutton, 3}, {aButton, 4}};
     for (const auto &[button, item] : items) {
         button->setButtonStyle(1);
+        Blend(button, kMenuColumn);
         connect(button, &XpB::MouseIn, this, [this, item = item] { HighlightMenuItem(item); });
         connect(button, &XpB::MouseOut, this, [this, item = item] { ClearMenuHighlight(item); });
+        // The highlighted picture puts a band behind the item; the button takes its colour meanwhile.
+        connect(button, &XpB::MouseIn, button, [button = button] { Blend(button, kMenuBand); });
+        connect(button, &XpB::MouseOut, button, [button = button] { Blend(button, kMenuColumn); });
     }
     connect(ZagButton, &XpB::Click, this, &Main::ShowDownloadMode);
     connect(ProButton, &XpB::Click, this, &Main::ProButton_Click);
@@ -88,6 +105,7 @@ void Main::CreateDownloadPanel()
 
     XpB1 = MakeButton(QStringLiteral("XpB1"), DownBox, QRect(288, 28, 24, 24));
     XpB1->setButtonStyle(1);
+    Blend(XpB1, QColor(0xec, 0xf1, 0xf7));
     XpB1->setPicture(Artwork::ButtonPicture(QStringLiteral("paste16"), QSize(16, 16)));
     XpB1->setToolTip(QStringLiteral("Вставить адрес из буфера обмена"));
     connect(XpB1, &XpB::Click, this, &Main::XpB1_Click);
@@ -147,8 +165,10 @@ void Main::CreatePlayerControls()
     PlayerBackButton->setToolTip(QStringLiteral("Назад в меню"));
     PlayerOpenFileButton->setToolTip(QStringLiteral("Открыть видеофайл"));
     PlayerClear->setToolTip(QStringLiteral("Очистить проигрыватель"));
-    for (XpB *button : {PlayerBackButton, PlayerOpenFileButton, PlayerClear})
+    for (XpB *button : {PlayerBackButton, PlayerOpenFileButton, PlayerClear}) {
         button->setButtonStyle(1);
+        Blend(button, QColor(0xd5, 0xe0, 0xeb));
+    }
     connect(PlayerBackButton, &XpB::Click, this, &Main::ShowMenuMode);
     connect(PlayerClear, &XpB::Click, this, &Main::ProButton_Click);
 
