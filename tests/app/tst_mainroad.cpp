@@ -27,6 +27,7 @@ private slots:
     void cleanup();
     void wholeRoad();
     void throughProxyWithLogin();
+    void proxyRefusesLogin();
     void redirectToTheVideo();
     void escapedLinkIsFetchedAsMeant();
     void cancelSavesUnderDefaultName();
@@ -161,6 +162,33 @@ void TestMainRoad::throughProxyWithLogin()
 
     QCOMPARE(road->Label1(), QStringLiteral("Файл сохранен"));
     QCOMPARE(ReadAll(target), road->served);
+}
+
+void TestMainRoad::proxyRefusesLogin()
+{
+    Tinyproxy proxy;
+    QVERIFY2(proxy.Start(QStringLiteral("quillon"), QStringLiteral("quillon-pass")), qPrintable(proxy.Error()));
+    {
+        road->WriteOptions();
+        INI ini;
+        ini.FileName(road->program.filePath(QStringLiteral("options.ini")));
+        Program().UseProxy = QStringLiteral("1");
+        Program().ProxyName = QStringLiteral("127.0.0.1");
+        Program().ProxyPort = QString::number(proxy.Port());
+        Program().ProxyAuth = QStringLiteral("1");
+        Program().ProxyLogin = QStringLiteral("quillon");
+        Program().ProxyPass = QStringLiteral("wrong-pass");
+        QVERIFY(SaveSettings(ini).Written);
+        ResetProgramValues();
+    }
+    road->Open();
+
+    road->Download();
+    QVERIFY(road->WaitIdle());
+
+    QCOMPARE(road->Label1(), QStringLiteral("Ошибка авторизации на прокси-сервере"));
+    QCOMPARE(road->resolver.Connections(), 0);
+    QVERIFY(road->dialogs.History().isEmpty());
 }
 
 void TestMainRoad::redirectToTheVideo()

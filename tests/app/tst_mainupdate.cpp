@@ -40,6 +40,7 @@ private slots:
     void longerVersionMarksTheDay();
     void errorPageOffersNothing();
     void unreachable();
+    void serverErrorGoesOnSilently();
     void notDue_data();
     void notDue();
     void stopInEachStage_data();
@@ -203,6 +204,22 @@ void TestMainUpdate::unreachable()
     QCOMPARE(ReadAll(target), road->served);
     QCOMPARE(road->window->Settings().RINI("Version", "LastCheck"), QByteArray());
     QCOMPARE(road->Label1(), QStringLiteral("Файл сохранен"));
+}
+
+void TestMainUpdate::serverErrorGoesOnSilently()
+{
+    Check(Yesterday());
+    road->update.AddScript({ScriptedServer::Send("HTTP/1.0 404 Not Found\r\n\r\nno such file"),
+                            ScriptedServer::Close()});
+    const QString target = ExpectVideo();
+
+    road->Download();
+    QVERIFY(road->WaitIdle());
+
+    QVERIFY(road->dialogs.Messages().isEmpty());
+    QCOMPARE(ReadAll(target), road->served);
+    QCOMPARE(road->Label1(), QStringLiteral("Файл сохранен"));
+    QCOMPARE(road->window->Settings().RINI("Version", "LastCheck"), Yesterday());
 }
 
 void TestMainUpdate::notDue_data()
