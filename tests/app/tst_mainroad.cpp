@@ -37,8 +37,6 @@ private slots:
     void answerWithoutVideo();
     void resolverUnreachable();
     void videoMissing();
-    void displayOfSizeAndProgress_data();
-    void displayOfSizeAndProgress();
 
 private:
     std::unique_ptr<RoadFixture> road;
@@ -372,51 +370,6 @@ void TestMainRoad::videoMissing()
              qPrintable(road->Label1()));
     QVERIFY(road->dialogs.History().isEmpty());
     QVERIFY(!Seen(*road->window, "XpB3"));
-}
-
-void TestMainRoad::displayOfSizeAndProgress_data()
-{
-    QTest::addColumn<QString>("event");
-    QTest::addColumn<qint64>("value");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("visible");
-    QTest::addColumn<int>("twips");
-    QTest::newRow("size 1023") << "size" << qint64(1023) << "Размер файла: 0 Кб" << true << 0;
-    QTest::newRow("size 1024") << "size" << qint64(1024) << "Размер файла: 1 Кб" << true << 0;
-    QTest::newRow("size 1 MiB") << "size" << qint64(1048576) << "Размер файла: 1024 Кб" << true << 0;
-    QTest::newRow("size 5 GiB") << "size" << qint64(5) * 1024 * 1024 * 1024 << "Размер файла: 5242880 Кб" << true << 0;
-    QTest::newRow("size 0") << "size" << qint64(0) << "" << false << 0;
-    QTest::newRow("percent 1") << "percent" << qint64(1) << "1%" << true << 44;
-    QTest::newRow("percent 50") << "percent" << qint64(50) << "50%" << true << 2227;
-    QTest::newRow("percent 100") << "percent" << qint64(100) << "100%" << true << 4455;
-    QTest::newRow("percent 101") << "percent" << qint64(101) << "" << false << 0;
-    QTest::newRow("percent 0") << "percent" << qint64(0) << "" << false << 0;
-}
-
-void TestMainRoad::displayOfSizeAndProgress()
-{
-    QFETCH(QString, event);
-    QFETCH(qint64, value);
-    QFETCH(QString, text);
-    QFETCH(bool, visible);
-    QFETCH(int, twips);
-    road->WriteOptions();
-    road->Open();
-    DC &dc = road->window->Transfer();
-    if (event == QLatin1String("size")) {
-        emit dc.FLVsize(value);
-        QCOMPARE(LabelText(*road->window, "LabelSize"), text);
-        QCOMPARE(Seen(*road->window, "Picture1"), visible);
-    } else {
-        emit dc.FLVsize(4096);
-        emit dc.PercentOfLoad(static_cast<int>(value));
-        QCOMPARE(LabelText(*road->window, "PercLabel"), text);
-        QCOMPARE(Seen(*road->window, "ImagPr"), visible);
-        if (visible) {
-            QCOMPARE(Control<ProgressBar>(*road->window, "ImagPr")->WidthTwips(), twips);
-            QCOMPARE(Control(*road->window, "ImagPr")->width(), qRound(twips / 15.0));
-        }
-    }
 }
 
 QTEST_MAIN(TestMainRoad)
