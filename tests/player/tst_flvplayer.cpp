@@ -23,6 +23,7 @@ private slots:
     void pausesAndResumes();
     void seeksByKeys();
     void bareAddressStopsAndShowsEmptyPlayer();
+    void playsAgainAfterBareAddress();
     void brokenFilesShowMessage_data();
     void brokenFilesShowMessage();
     void awkwardPathsPlay_data();
@@ -145,6 +146,19 @@ void TestFlvPlayer::bareAddressStopsAndShowsEmptyPlayer()
     QVERIFY(!player->findChild<QWidget *>(QStringLiteral("PlayerControls"))->isVisible());
 }
 
+void TestFlvPlayer::playsAgainAfterBareAddress()
+{
+    auto player = MakePlayer();
+    for (int round = 0; round < 3; ++round) {
+        player->SetMovie(AddressFor(shortOne));
+        QTRY_VERIFY_WITH_TIMEOUT(player->HasPicture() && player->Position() > 0.2, Patience);
+        QVERIFY(ColourCount(Picture(*player)) > 30);
+        player->SetMovie(BareAddress());
+        QTRY_COMPARE_WITH_TIMEOUT(player->Position(), 0.0, Patience);
+        QVERIFY(!player->HasPicture());
+    }
+}
+
 void TestFlvPlayer::brokenFilesShowMessage_data()
 {
     QTest::addColumn<QString>("file");
@@ -222,6 +236,17 @@ void TestFlvPlayer::nextVideoReplacesThePrevious()
     QTRY_VERIFY_WITH_TIMEOUT(player->Duration() > 1 && player->Duration() < 2, Patience);
     QTRY_VERIFY_WITH_TIMEOUT(player->Position() > 0.3, Patience);
     QVERIFY(!player->IsShowingMessage());
+    // The same video again and again, each time while the last one plays.
+    for (int round = 0; round < 3; ++round) {
+        player->SetMovie(AddressFor(h264));
+        QVERIFY(!player->HasPicture());
+        QTRY_VERIFY_WITH_TIMEOUT(player->HasPicture() && player->Position() > 0.2, Patience);
+    }
+    // A broken file after a good one still shows the message, not the good one's last picture.
+    QSignalSpy failed(player.get(), &FlvPlayer::PlaybackFailed);
+    player->SetMovie(AddressFor(FlvMaker::MakeTruncatedCopy(h264, folder.path(), QStringLiteral("cut-after.flv"), 700)));
+    QVERIFY(failed.wait(Patience));
+    QVERIFY(!player->HasPicture());
 }
 
 void TestFlvPlayer::lastFrameStaysWithReplayButton()

@@ -1,0 +1,84 @@
+// What playing a 720p H.264 FLV costs: CPU seconds of the whole process per second of video, in the
+// window's player area (320 x 240) and at the video's own size (1280 x 720).
+#include "BenchKit.h"
+#include "FlvPlayer.h"
+#include "MovieAddress.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include <clocale>
+#include <cstdio>
+
+namespace {
+constexpr int ClipSeconds = 30;
+constexpr double Budget = 0.25;
+
+struct Counter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+// Plays the clip from its second second to its end and reports CPU seconds per second of video.
+bool Measure(const QString &clip, QSize area, double &cost)
+{
+    FlvPlayer player;
+    player.SetAudioOutput(QStringLiteral("null"));
+    player.resize(area);
+    player.show();
+    Counter counter;
+    QWidget *surface = player.findChild<QWidget *>(QStringLiteral("VideoSurface"));
+    surface->installEventFilter(&counter);
+
+    player.SetMovie(PlayerMovieAddress(QCoreApplication::applicationDirPath(), clip));
+    // The first second pays for starting mpv and the decoder; what is measured is steady playing.
+    if (!BenchKit::WaitUntil([&] { return player.HasPicture() && player.Position() > 1.0; }, 60000)) {
+        std::printf("  %dx%d: the clip did not start\n", area.width(), area.height());
+        return false;
+    }
+    const double cpuStart = BenchKit::ProcessCpuSeconds();
+    const double videoStart = player.Position();
+    const int paintsStart = counter.paints;
+    QElapsedTimer wall;
+    wall.start();
+    BenchKit::WaitUntil([&] { return player.IsAtEnd(); }, (ClipSeconds + 60) * 1000);
+    const double video = (player.IsAtEnd() ? player.Duration() : player.Position()) - videoStart;
+    const double cpu = BenchKit::ProcessCpuSeconds() - cpuStart;
+    const double seconds = wall.elapsed() / 1000.0;
+    cost = cpu / video;
+    std::printf("  %4dx%-4d  %5.1f s of video in %5.1f s  CPU %5.2f s  = %.3f CPU s per video s (%.0f %% of a core)  "
+                "%.1f frames painted per second\n",
+                area.width(), area.height(), video, seconds, cpu, cost, cost * 100, (counter.paints - paintsStart) / seconds);
+    return true;
+}
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+
+    const QString clip = BenchKit::Clip720p(ClipSeconds);
+    if (clip.isEmpty()) {
+        std::printf("could not make the 720p clip\n");
+        return 2;
+    }
+    std::printf("Player CPU: %d s 1280x720 25 fps H.264 + AAC FLV, sound to ao=null, %s\n", ClipSeconds,
+                qPrintable(BenchKit::DisplayAndLoad()));
+    bool withinBudget = true;
+    for (QSize area : {QSize(320, 240), QSize(1280, 720)}) {
+        double cost = 0;
+        if (!Measure(clip, area, cost))
+            return 2;
+        if (area == QSize(320, 240) && cost > Budget)
+            withinBudget = false;
+    }
+    std::printf("  budget at 320x240: at most %.2f CPU s per video s: %s\n", Budget, withinBudget ? "met" : "NOT met");
+    std::printf("  after: %s\n", qPrintable(BenchKit::DisplayAndLoad()));
+    return withinBudget ? 0 : 1;
+}
