@@ -184,6 +184,11 @@ bool FlvPlayer::IsMuted() const
     return session && session->IsMuted();
 }
 
+qint64 FlvPlayer::DroppedFrames() const
+{
+    return session ? session->DroppedFrames() : 0;
+}
+
 void FlvPlayer::TogglePause()
 {
     if (!HasVideo())
@@ -335,6 +340,14 @@ void FlvPlayer::enterEvent(QEnterEvent *event)
     pointerInside = true;
     UpdateOverlays();
     QWidget::enterEvent(event);
+}
+
+void FlvPlayer::hideEvent(QHideEvent *event)
+{
+    // The pointer may be elsewhere by the time the window shows the player again.
+    pointerInside = false;
+    UpdateOverlays();
+    QWidget::hideEvent(event);
 }
 
 void FlvPlayer::leaveEvent(QEvent *event)

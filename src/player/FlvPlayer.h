@@ -43,6 +43,7 @@ public:
     bool IsAtEnd() const;
     double Volume() const;
     bool IsMuted() const;
+    qint64 DroppedFrames() const;
 
 public slots:
     void TogglePause();
@@ -64,6 +65,7 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void StartEngine();

@@ -203,6 +203,14 @@ void MpvSession::RenderFrame(uchar *pixels, QSize size, qsizetype stride)
     mpv_render_context_render(render, params);
 }
 
+qint64 MpvSession::DroppedFrames() const
+{
+    int64_t dropped = 0;
+    if (handle)
+        mpv_get_property(handle, "frame-drop-count", MPV_FORMAT_INT64, &dropped);
+    return dropped;
+}
+
 void MpvSession::CheckForFrame()
 {
     frameQueued = false;

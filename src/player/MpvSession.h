@@ -44,6 +44,8 @@ public:
     double Volume() const { return volume; }
     bool IsMuted() const { return muted; }
     bool HasVideo() const { return videoShown; }
+    // Frames mpv left out because they came too late to show, since the file started.
+    qint64 DroppedFrames() const;
 
 signals:
     void FrameChanged();

@@ -89,7 +89,10 @@ void VideoSurface::RedrawFrame()
     session->RenderFrame(frame.bits(), frame.size(), frame.bytesPerLine());
     frame.setDevicePixelRatio(ratio);
     frameDrawn = true;
-    update();
+    // Painted now rather than at the next update pass: Qt merges updates that fall into one pass, and a
+    // merged update is a frame the user never sees.
+    if (isVisible())
+        repaint();
 }
 
 void VideoSurface::resizeEvent(QResizeEvent *event)
