@@ -1,15 +1,18 @@
-#include <QApplication>
-#include <QLabel>
+#include "Interaction.h"
+#include "Main.h"
 
-// Until the main window exists the program shows a plain window with its title.
+#include <QApplication>
+
+#include <clocale>
+
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
-    QLabel window(QStringLiteral("Quillon 1.7"));
-    window.setObjectName(QStringLiteral("Main"));
-    window.setWindowTitle(QStringLiteral("Quillon 1.7"));
-    window.setAlignment(Qt::AlignCenter);
-    window.resize(326, 269);
+    // The video library refuses to start under a locale whose numbers use a decimal comma.
+    std::setlocale(LC_NUMERIC, "C");
+    QtInteraction dialogs;
+    Main window(QCoreApplication::applicationDirPath(), dialogs);
+    QObject::connect(&window, &Main::ProgramEnd, &application, &QCoreApplication::quit, Qt::QueuedConnection);
     window.show();
     return application.exec();
 }

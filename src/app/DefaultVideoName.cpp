@@ -1,0 +1,80 @@
+#include "DefaultVideoName.h"
+
+namespace {
+
+// Removes the time-zone fields ("t" runs outside quoted text) with the blanks before them.
+QString WithoutTimeZone(const QString &format)
+{
+    QString result;
+    bool quoted = false;
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar c = format[i];
+        if (c == QLatin1Char('\'')) {
+            quoted = !quoted;
+            result.append(c);
+        } else if (!quoted && c == QLatin1Char('t')) {
+            while (result.endsWith(QLatin1Char(' ')))
+                result.chop(1);
+        } else {
+            result.append(c);
+        }
+    }
+    return result.trimmed();
+}
+
+// Adds seconds after the minutes, joined as the locale joins hours and minutes.
+QString WithSeconds(const QString &format)
+{
+    qsizetype minutesEnd = -1;
+    qsizetype minutesStart = -1;
+    bool quoted = false;
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar c = format[i];
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        else if (!quoted && c == QLatin1Char('m')) {
+            if (minutesEnd != i)
+                minutesStart = i;
+            minutesEnd = i + 1;
+        }
+    }
+    if (minutesEnd < 0)
+        return format + QStringLiteral(":ss");
+    qsizetype hoursEnd = minutesStart;
+    while (hoursEnd > 0 && !QStringLiteral("hH").contains(format[hoursEnd - 1]))
+        --hoursEnd;
+    QString separator = format.mid(hoursEnd, minutesStart - hoursEnd);
+    if (separator.isEmpty())
+        separator = QStringLiteral(":");
+    QString result = format;
+    result.insert(minutesEnd, separator + QStringLiteral("ss"));
+    return result;
+}
+
+}  // namespace
+
+QString ShortDateText(const QDate &date, const QLocale &locale)
+{
+    return locale.toString(date, QLocale::ShortFormat);
+}
+
+QString TimeFormatWithSeconds(const QLocale &locale)
+{
+    // The long format carries seconds in most locales, but also the time zone, which a name does not need;
+    // the Russian short format has no seconds at all.
+    QString format = WithoutTimeZone(locale.timeFormat(QLocale::LongFormat));
+    if (!format.contains(QLatin1Char('s')))
+        format = WithSeconds(WithoutTimeZone(locale.timeFormat(QLocale::ShortFormat)));
+    return format;
+}
+
+QString DefaultVideoName(const QDateTime &now, const QLocale &locale)
+{
+    QString name = ShortDateText(now.date(), locale) + QLatin1Char('(') +
+                   locale.toString(now.time(), TimeFormatWithSeconds(locale)) + QStringLiteral(").flv");
+    name.replace(QLatin1Char(':'), QLatin1Char('-'));
+    name.replace(QLatin1Char(','), QLatin1Char('.'));
+    name.replace(QLatin1Char('\\'), QLatin1Char('.'));
+    name.replace(QLatin1Char('/'), QLatin1Char('.'));
+    return name;
+}

@@ -1,0 +1,52 @@
+#include "Hosts.h"
+
+#include "INI.h"
+#include "Parametr.h"
+
+#include <QRegularExpression>
+
+Hosts DefaultHosts()
+{
+    // The resolution service runs beside the program; the maker's servers have no public name yet, so
+    // their defaults lie in a reserved domain that never resolves: the update check then fails quietly
+    // and the download goes on. A real installation names them in options.ini.
+    return Hosts{QStringLiteral("localhost:8397"), QStringLiteral("update.quillon.example"),
+                 QStringLiteral("www.quillon.example"), QStringLiteral("quillon.example")};
+}
+
+bool IsHostText(const QString &text)
+{
+    static const QRegularExpression host(
+        QStringLiteral(R"(^(?:[A-Za-z0-9](?:[A-Za-z0-9.\-]*[A-Za-z0-9])?|\[[0-9A-Fa-f:.]+\])(?::[0-9]{1,5})?$)"));
+    return host.match(text).hasMatch();
+}
+
+Hosts ReadHosts(const INI &ini)
+{
+    Hosts hosts = DefaultHosts();
+    const auto take = [&ini](const char *key, QString &value) {
+        const QString stored = DecodeFileText(ini.RINI("Hosts", key)).trimmed();
+        if (IsHostText(stored))
+            value = stored;
+    };
+    take("Resolver", hosts.Resolver);
+    take("Update", hosts.Update);
+    take("WebSite", hosts.WebSite);
+    take("ProgramPage", hosts.ProgramPage);
+    return hosts;
+}
+
+QString ResolverAddress(const Hosts &hosts)
+{
+    return QStringLiteral("http://") + hosts.Resolver + QLatin1Char('/');
+}
+
+QString UpdateAddress(const Hosts &hosts)
+{
+    return QStringLiteral("http://") + hosts.Update + QStringLiteral("/version.info");
+}
+
+QString WebSiteAddress(const Hosts &hosts)
+{
+    return QStringLiteral("http://") + hosts.WebSite;
+}

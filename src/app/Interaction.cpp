@@ -1,0 +1,32 @@
+#include "Interaction.h"
+
+#include "OpenFile.h"
+
+#include <QDesktopServices>
+#include <QUrl>
+
+QString QtInteraction::ShowFileDialog(QWidget *owner, qint16 mode, const QString &filter, const QString &folder,
+                                      const QString &title, quint32 flags, const QString &fileName)
+{
+    return OpenFile::ShowFileDialog(owner, mode, filter, folder, title, flags, fileName);
+}
+
+QMessageBox::StandardButton QtInteraction::ShowMessage(QWidget *owner, const QString &text, const QString &title,
+                                                       QMessageBox::StandardButtons buttons, QMessageBox::Icon icon)
+{
+    QMessageBox box(icon, title, text, buttons, owner);
+    // Enter gives the first button, as users of the program know it, except in the warning that asks about
+    // losing a video: there Enter pressed by habit must not say yes.
+    if (icon == QMessageBox::Warning && buttons.testFlag(QMessageBox::No))
+        box.setDefaultButton(QMessageBox::No);
+    else if (buttons.testFlag(QMessageBox::Yes))
+        box.setDefaultButton(QMessageBox::Yes);
+    else if (buttons.testFlag(QMessageBox::Ok))
+        box.setDefaultButton(QMessageBox::Ok);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+void QtInteraction::OpenAddress(const QString &address)
+{
+    QDesktopServices::openUrl(QUrl(address));
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <QtGlobal>
+
+class QWidget;
+
+// Every modal step the main window takes with the user or the desktop goes through this one seam: the
+// program hands Main the Qt implementation, the tests a scripted one that records what was asked.
+class Interaction {
+public:
+    virtual ~Interaction() = default;
+
+    // The file dialog with the inputs of OpenFile::ShowFileDialog: mode 1 open, 2 save, anything else
+    // shows nothing. The chosen path, or "" when the user cancels.
+    virtual QString ShowFileDialog(QWidget *owner, qint16 mode, const QString &filter, const QString &folder,
+                                   const QString &title, quint32 flags, const QString &fileName) = 0;
+
+    // A message box owned by owner; the button the user pressed.
+    virtual QMessageBox::StandardButton ShowMessage(QWidget *owner, const QString &text, const QString &title,
+                                                    QMessageBox::StandardButtons buttons,
+                                                    QMessageBox::Icon icon) = 0;
+
+    // Opens a web address in the user's browser; nobody looks at whether it worked.
+    virtual void OpenAddress(const QString &address) = 0;
+};
+
+// The real dialogs, message boxes and browser.
+class QtInteraction final : public Interaction {
+public:
+    QString ShowFileDialog(QWidget *owner, qint16 mode, const QString &filter, const QString &folder,
+                           const QString &title, quint32 flags, const QString &fileName) override;
+    QMessageBox::StandardButton ShowMessage(QWidget *owner, const QString &text, const QString &title,
+                                            QMessageBox::StandardButtons buttons, QMessageBox::Icon icon) override;
+    void OpenAddress(const QString &address) override;
+};

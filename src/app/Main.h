@@ -1,0 +1,121 @@
+#pragma once
+
+#include "DC.h"
+#include "Hosts.h"
+#include "INI.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QString>
+#include <QWidget>
+
+class Interaction;
+class PictureBox;
+class FlvPlayer;
+class ProgressBar;
+class ProgressFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class XpB;
+
+// The program's only main window: the start menu, the download panel and the player in one fixed area,
+// the download workflow over its transfer control, the daily update check and the save flow.
+class Main : public QWidget {
+    Q_OBJECT
+
+public:
+    // programFolder: the folder of the executable, without a trailing "/". dialogs answers every modal
+    // question the window asks and must outlive it.
+    Main(const QString &programFolder, Interaction &dialogs, QWidget *parent = nullptr);
+    ~Main() override;
+
+    // The workflow's shared state.
+    QString VideoLink;
+    QString LastVideoFile;
+
+    void SetBusyState();
+    void SetIdleState();
+    void ShowMenuMode();
+    void ShowDownloadMode();
+    void ShowPlayerMode();
+    void HighlightMenuItem(qint16 item);
+    void ClearMenuHighlight(qint16 item);
+    void StartResolution();
+
+    const Hosts &ServerHosts() const { return hosts; }
+    DC &Transfer() { return dc; }
+    INI &Settings() { return ini; }
+
+signals:
+    // The quit button was pressed: the window has closed and the program is to end.
+    void ProgramEnd();
+
+private:
+    void Form_Load();
+    void CreateMenuPanel();
+    void CreateDownloadPanel();
+    void CreatePlayerControls();
+    XpB *MakeButton(const QString &name, QWidget *parent, const QRect &place);
+
+    void URLtext_Change();
+    void XpB1_Click();
+    void DownButton_Click();
+    void StopButton_Click();
+    void XpB3_Click();
+    void ProButton_Click();
+    void Qbutton_Click();
+    void aButton_Click();
+    void XpB4_Click();
+
+    void StartUpdateCheck();
+    void OfferNewVersion(const QString &remote);
+    void SaveVideo(const QString &name, const QByteArray &video);
+
+    void DC_DownOK(const QByteArray &LData);
+    void DC_Msg(const QString &text);
+    void DC_PercentOfLoad(int Perc);
+    void DC_FLVsize(qint64 Size);
+    void DC_DownError(const QString &Msg);
+    // Shows a label's new text now, but at most every few milliseconds while data streams in.
+    void RepaintSoon(QWidget *label);
+
+    QString programFolder;
+    Interaction &dialogs;
+    Hosts hosts;
+    INI ini;
+    DC dc;
+    QElapsedTimer lastRepaint;
+
+    PictureBox *BG = nullptr;
+    QWidget *S = nullptr;
+    PictureBox *Box1 = nullptr;
+    PictureBox *bg[5] = {};
+    XpB *ZagButton = nullptr;
+    XpB *ProButton = nullptr;
+    XpB *aButton = nullptr;
+    XpB *Qbutton = nullptr;
+    QListWidget *List1 = nullptr;
+
+    PictureBox *DownBox = nullptr;
+    QLineEdit *URLtext = nullptr;
+    XpB *XpB1 = nullptr;
+    XpB *DownButton = nullptr;
+    XpB *StopButton = nullptr;
+    XpB *XpB2 = nullptr;
+    XpB *XpB3 = nullptr;
+    XpB *XpB4 = nullptr;
+    QLabel *Label4 = nullptr;
+    QLabel *LabelSize = nullptr;
+    QLabel *PercLabel = nullptr;
+    ProgressFrame *Picture1 = nullptr;
+    ProgressBar *ImagPr = nullptr;
+
+    FlvPlayer *swf = nullptr;
+    PictureBox *BlankPlayer = nullptr;
+    XpB *PlayerBackButton = nullptr;
+    XpB *PlayerOpenFileButton = nullptr;
+    XpB *PlayerClear = nullptr;
+    QLabel *Label1 = nullptr;
+    QLabel *Label2 = nullptr;
+};

@@ -1,0 +1,68 @@
+#include "PictureBox.h"
+
+#include <QPainter>
+#include <QSvgRenderer>
+
+PictureBox::PictureBox(const QString &name, QWidget *parent) : QWidget(parent)
+{
+    setObjectName(name);
+}
+
+void PictureBox::setPicture(const QString &path)
+{
+    if (path == picture)
+        return;
+    picture = path;
+    cache = QPixmap();
+    update();
+}
+
+void PictureBox::paintEvent(QPaintEvent *)
+{
+    if (picture.isEmpty())
+        return;
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels = size() * ratio;
+    if (cache.size() != pixels) {
+        cache = QPixmap(pixels);
+        cache.fill(Qt::transparent);
+        QPainter painter(&cache);
+        QSvgRenderer(picture).render(&painter, QRectF(QPointF(0, 0), QSizeF(pixels)));
+        painter.end();
+        cache.setDevicePixelRatio(ratio);
+    }
+    QPainter(this).drawPixmap(0, 0, cache);
+}
+
+ProgressFrame::ProgressFrame(const QString &name, QWidget *parent) : QWidget(parent)
+{
+    setObjectName(name);
+}
+
+void ProgressFrame::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), QColor(0xf7, 0xfa, 0xfd));
+    painter.setPen(QColor(0x9d, 0xb3, 0xca));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+ProgressBar::ProgressBar(const QString &name, QWidget *parent) : QWidget(parent)
+{
+    setObjectName(name);
+}
+
+void ProgressBar::setWidthTwips(int twips)
+{
+    widthTwips = twips;
+    resize(qRound(twips / double(kTwipsPerPixel)), height());
+}
+
+void ProgressBar::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    QLinearGradient shade(0, 0, 0, height());
+    shade.setColorAt(0, QColor(0x5b, 0x93, 0xd3));
+    shade.setColorAt(1, QColor(0x2d, 0x6c, 0xb5));
+    painter.fillRect(rect(), shade);
+}

@@ -1,0 +1,98 @@
+#include "SaveFlow.h"
+
+#include "INI.h"
+#include "Interaction.h"
+#include "Parametr.h"
+#include "ProgramValues.h"
+#include "VideoFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace SaveTexts {
+QString DialogTitle() { return QStringLiteral("Сохранение видеофайла"); }
+QString ReplaceTitle() { return QStringLiteral("Предупреждение"); }
+QString ReplaceText() { return QStringLiteral("Файл с таким именем уже существует. Заменить?"); }
+QString NoticeTitle() { return QStringLiteral("Внимание!"); }
+QString NoticeText(const QString &path)
+{
+    return QStringLiteral("Вы не выбрали имя файла. Файл был сохранен с именем по умолчанию.\r\n\r\n") + path;
+}
+QString FailureTitle() { return QStringLiteral("Ошибка сохранения"); }
+QString FailureText(const QString &path, const QString &reason)
+{
+    return QStringLiteral("Не удалось сохранить видеофайл\r\n") + path + QStringLiteral("\r\n\r\nПричина: ") + reason;
+}
+QString DiscardTitle() { return QStringLiteral("Предупреждение"); }
+QString DiscardText()
+{
+    return QStringLiteral("Видеофайл не сохранен. Отказаться от него?\r\n\r\n"
+                          "Да: видео будет потеряно. Нет: выбрать, куда его сохранить.");
+}
+}  // namespace SaveTexts
+
+namespace {
+
+// The written file's folder with its trailing "/", as SavePath holds folders.
+QString FolderOf(const QString &path)
+{
+    return path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+bool Write(const SaveContext &context, const QString &path, const QByteArray &video)
+{
+    const QString reason = WriteVideoFile(path, video);
+    if (reason.isEmpty())
+        return true;
+    context.dialogs.ShowMessage(context.owner, SaveTexts::FailureText(path, reason), SaveTexts::FailureTitle(),
+                                QMessageBox::Ok, QMessageBox::Critical);
+    return false;
+}
+
+}  // namespace
+
+QString DefaultSaveFolder(const QString &programFolder)
+{
+    return programFolder + QStringLiteral("/DownloadVideo/");
+}
+
+SavedVideo SaveVideo(const SaveContext &context, const QString &name, const QByteArray &video)
+{
+    QString &savePath = Program().SavePath;
+    // A remembered folder that has gone (a removed stick, a deleted folder) would make every save fail.
+    if (savePath.isEmpty() || !QFileInfo(savePath).isDir()) {
+        savePath = DefaultSaveFolder(context.programFolder);
+        QDir().mkpath(savePath);
+    }
+    const QString suggested = savePath + name;
+
+    QString written;
+    while (written.isEmpty()) {
+        const QString chosen = context.dialogs.ShowFileDialog(context.owner, 2, QStringLiteral("*.flv"), savePath,
+                                                              SaveTexts::DialogTitle(), 0, suggested);
+        if (!chosen.isEmpty()) {
+            if (QFileInfo::exists(chosen) &&
+                context.dialogs.ShowMessage(context.owner, SaveTexts::ReplaceText(), SaveTexts::ReplaceTitle(),
+                                            QMessageBox::Yes | QMessageBox::No,
+                                            QMessageBox::Question) != QMessageBox::Yes)
+                continue;
+            if (Write(context, chosen, video))
+                written = chosen;
+            continue;
+        }
+        if (Write(context, suggested, video)) {
+            written = suggested;
+            context.dialogs.ShowMessage(context.owner, SaveTexts::NoticeText(suggested), SaveTexts::NoticeTitle(),
+                                        QMessageBox::Ok, QMessageBox::Information);
+            continue;
+        }
+        if (context.dialogs.ShowMessage(context.owner, SaveTexts::DiscardText(), SaveTexts::DiscardTitle(),
+                                        QMessageBox::Yes | QMessageBox::No,
+                                        QMessageBox::Warning) == QMessageBox::Yes)
+            return {};
+    }
+
+    savePath = FolderOf(written);
+    context.ini.WInI("Save", "SavePath", EncodeFileText(savePath));
+    return SavedVideo{true, written};
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class INI;
+class Interaction;
+class QWidget;
+
+// What the save flow needs of the main window.
+struct SaveContext {
+    Interaction &dialogs;
+    QWidget *owner = nullptr;
+    INI &ini;
+    // The folder of the executable, without a trailing "/".
+    QString programFolder;
+};
+
+struct SavedVideo {
+    // False only when the user confirmed that the video is to be discarded.
+    bool Saved = false;
+    QString Path;
+};
+
+// Asks where the video goes (proposing SavePath + name), asks before replacing a file, writes the bytes
+// and remembers the folder in SavePath and the settings file. A cancelled dialog saves under the proposed
+// name and says so. A write that fails is reported with the system's reason and the dialog opens again,
+// until the video is on disk or the user agrees to lose it.
+SavedVideo SaveVideo(const SaveContext &context, const QString &name, const QByteArray &video);
+
+// program folder + "/DownloadVideo/": where videos go until the user chooses another folder.
+QString DefaultSaveFolder(const QString &programFolder);
+
+// The texts of the save flow's dialogs.
+namespace SaveTexts {
+QString DialogTitle();
+QString ReplaceTitle();
+QString ReplaceText();
+QString NoticeTitle();
+QString NoticeText(const QString &path);
+QString FailureTitle();
+QString FailureText(const QString &path, const QString &reason);
+QString DiscardTitle();
+QString DiscardText();
+}  // namespace SaveTexts

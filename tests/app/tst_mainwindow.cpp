@@ -1,0 +1,350 @@
+#include "FlvPlayer.h"
+#include "Interaction.h"
+#include "ProgramValues.h"
+#include "ScriptedDialogs.h"
+#include "WindowProbe.h"
+
+#include <QClipboard>
+#include <QFile>
+#include <QGuiApplication>
+#include <QListWidget>
+#include <QTemporaryDir>
+
+#include <memory>
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void formLoad();
+    void downloadFolderKept();
+    void modes_data();
+    void modes();
+    void menuHover_data();
+    void menuHover();
+    void hoverFromButtonToButton();
+    void aboutLeavesNeutral();
+    void playButtonHiddenOnEnteringDownload();
+    void playButtonPlaysLastVideo();
+    void addressLength();
+    void busyThenIdle();
+    void paste_data();
+    void paste();
+    void displayOfSizeAndProgress_data();
+    void displayOfSizeAndProgress();
+    void quit();
+
+private:
+    void Open();
+
+    std::unique_ptr<QTemporaryDir> program;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<Main> window;
+};
+
+void TestMainWindow::Open()
+{
+    window = std::make_unique<Main>(program->path(), dialogs);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+}
+
+void TestMainWindow::init()
+{
+    ResetProgramValues();
+    dialogs.Clear();
+    program = std::make_unique<QTemporaryDir>();
+    Open();
+}
+
+void TestMainWindow::cleanup()
+{
+    window.reset();
+    QCOMPARE(dialogs.Unexpected(), 0);
+}
+
+void TestMainWindow::formLoad()
+{
+    QCOMPARE(window->objectName(), QStringLiteral("Main"));
+    QCOMPARE(window->windowTitle(), QStringLiteral("Quillon 1.7"));
+    QCOMPARE(Program().AppVersion, QStringLiteral("1.7"));
+    QCOMPARE(window->size(), QSize(326, 269));
+    QVERIFY(QFileInfo(program->filePath(QStringLiteral("DownloadVideo"))).isDir());
+    QCOMPARE(window->Settings().FileName(), program->path() + QStringLiteral("/options.ini"));
+    // No settings file: the window opens in its menu all the same, writing nothing.
+    QVERIFY(!QFile::exists(program->filePath(QStringLiteral("options.ini"))));
+    QVERIFY(Seen(*window, "Box1"));
+    QVERIFY(!Seen(*window, "DownBox"));
+    QCOMPARE(LabelText(*window, "Label1"), QStringLiteral("Готов"));
+    QCOMPARE(Control<PictureBox>(*window, "Box1")->Picture(), Control<PictureBox>(*window, "bg0")->Picture());
+    QCOMPARE(Control<QListWidget>(*window, "List1")->count(), 10);
+    QCOMPARE(Control(*window, "S")->geometry(), Control(*window, "swf")->geometry().adjusted(-1, -1, 1, 1));
+    QCOMPARE(window->ServerHosts().Resolver, QStringLiteral("localhost:8397"));
+    QCOMPARE(Control<QLineEdit>(*window, "URLtext")->toolTip(), QStringLiteral("URL страницы с видеоматериалом"));
+    QCOMPARE(Control<XpB>(*window, "DownButton")->Caption(), QStringLiteral("Загрузить видео"));
+    QCOMPARE(Control<XpB>(*window, "StopButton")->Caption(), QStringLiteral("Остановить загрузку"));
+    QCOMPARE(Control<XpB>(*window, "XpB2")->Caption(), QStringLiteral(" Назад"));
+    QCOMPARE(Control<XpB>(*window, "XpB3")->Caption(), QStringLiteral("Воспроизвести"));
+    QCOMPARE(Control<XpB>(*window, "XpB4")->Caption(), QStringLiteral("Настройки сети"));
+    QCOMPARE(Control(*window, "Picture1")->width(), 297);
+    Screenshot(*window, QStringLiteral("menu"));
+}
+
+void TestMainWindow::downloadFolderKept()
+{
+    const QString kept = program->filePath(QStringLiteral("DownloadVideo/kept.flv"));
+    QFile file(kept);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("FLV");
+    file.close();
+    window.reset();
+    Open();
+    QVERIFY(QFile::exists(kept));
+}
+
+void TestMainWindow::modes_data()
+{
+    QTest::addColumn<QStringList>("clicks");
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<QStringList>("hidden");
+    const QStringList player{"PlayerOpenFileButton", "PlayerBackButton", "PlayerClear", "swf", "Label2"};
+    QTest::newRow("menu") << QStringList() << QStringList{"Box1", "Label1", "ZagButton", "ProButton", "aButton", "Qbutton"}
+                          << player + QStringList{"DownBox", "BlankPlayer"};
+    QTest::newRow("download") << QStringList{"ZagButton"}
+                              << QStringList{"DownBox", "Label1", "URLtext", "XpB1", "XpB2", "XpB4", "LabelSize",
+                                             "PercLabel"}
+                              << player + QStringList{"Box1", "BlankPlayer", "DownButton", "StopButton", "XpB3",
+                                                      "Label4", "Picture1"};
+    QTest::newRow("player blank") << QStringList{"ProButton"} << player + QStringList{"BlankPlayer"}
+                                  << QStringList{"Box1", "DownBox", "Label1"};
+    QTest::newRow("player back to menu") << QStringList{"ProButton", "PlayerBackButton"}
+                                         << QStringList{"Box1", "Label1"} << player + QStringList{"DownBox", "BlankPlayer"};
+    QTest::newRow("download back to menu") << QStringList{"ZagButton", "XpB2"} << QStringList{"Box1", "Label1"}
+                                           << player + QStringList{"DownBox"};
+    QTest::newRow("player clear") << QStringList{"ProButton", "PlayerClear"} << player + QStringList{"BlankPlayer"}
+                                  << QStringList{"Box1", "DownBox", "Label1"};
+}
+
+void TestMainWindow::modes()
+{
+    QFETCH(QStringList, clicks);
+    QFETCH(QStringList, shown);
+    QFETCH(QStringList, hidden);
+    for (const QString &name : clicks)
+        Click(*window, qPrintable(name));
+    for (const QString &name : shown)
+        QVERIFY2(Seen(*window, qPrintable(name)), qPrintable(name + QStringLiteral(" should be seen")));
+    for (const QString &name : hidden)
+        QVERIFY2(!Seen(*window, qPrintable(name)), qPrintable(name + QStringLiteral(" should be hidden")));
+    // Every switch leaves the player with no video.
+    QCOMPARE(Control(*window, "swf")->property("Movie").toString(),
+             QStringLiteral("file://localhost") + program->path() + QStringLiteral("/flv_video.swf"));
+    Screenshot(*window, QStringLiteral("mode-") + QString::fromLatin1(QTest::currentDataTag()).replace(' ', '-'));
+}
+
+void TestMainWindow::menuHover_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("item");
+    QTest::newRow("download") << "ZagButton" << 1;
+    QTest::newRow("player") << "ProButton" << 2;
+    QTest::newRow("quit") << "Qbutton" << 3;
+    QTest::newRow("about") << "aButton" << 4;
+}
+
+void TestMainWindow::menuHover()
+{
+    QFETCH(QString, button);
+    QFETCH(int, item);
+    auto *box = Control<PictureBox>(*window, "Box1");
+    // On a real display the pointer moves through the X server: its events come a little later.
+    QTest::mouseMove(Control(*window, qPrintable(button)));
+    QTRY_COMPARE(box->Picture(), Control<PictureBox>(*window, qPrintable(QStringLiteral("bg%1").arg(item)))->Picture());
+    QVERIFY(box->Picture() != Control<PictureBox>(*window, "bg0")->Picture());
+    Screenshot(*window, QStringLiteral("hover-") + button);
+    QTest::mouseMove(window.get(), QPoint(200, 120));
+    QTRY_COMPARE(box->Picture(), Control<PictureBox>(*window, "bg0")->Picture());
+}
+
+void TestMainWindow::hoverFromButtonToButton()
+{
+    auto *box = Control<PictureBox>(*window, "Box1");
+    QStringList pictures;
+    connect(Control<XpB>(*window, "ZagButton"), &XpB::MouseOut, this, [&] { pictures.append(box->Picture()); });
+    connect(Control<XpB>(*window, "ProButton"), &XpB::MouseIn, this, [&] { pictures.append(box->Picture()); });
+    QTest::mouseMove(Control(*window, "ZagButton"));
+    QTRY_COMPARE(box->Picture(), Control<PictureBox>(*window, "bg1")->Picture());
+    QTest::mouseMove(Control(*window, "ProButton"));
+    QTRY_COMPARE(box->Picture(), Control<PictureBox>(*window, "bg2")->Picture());
+    // Out of the first (neutral), then into the second (its own), in that order.
+    QCOMPARE(pictures, (QStringList{Control<PictureBox>(*window, "bg0")->Picture(),
+                                    Control<PictureBox>(*window, "bg2")->Picture()}));
+}
+
+void TestMainWindow::aboutLeavesNeutral()
+{
+    Click(*window, "aButton");
+    QCOMPARE(Control<PictureBox>(*window, "Box1")->Picture(), Control<PictureBox>(*window, "bg0")->Picture());
+}
+
+void TestMainWindow::playButtonHiddenOnEnteringDownload()
+{
+    Click(*window, "ZagButton");
+    Control(*window, "XpB3")->show();
+    Click(*window, "XpB2");
+    Click(*window, "ZagButton");
+    QVERIFY(!Seen(*window, "XpB3"));
+}
+
+void TestMainWindow::playButtonPlaysLastVideo()
+{
+    Control<FlvPlayer>(*window, "swf")->SetAudioOutput(QStringLiteral("null"));
+    Click(*window, "ZagButton");
+    window->LastVideoFile = program->path() + QStringLiteral("/DownloadVideo/a b&c#1.flv");
+    Control(*window, "XpB3")->show();
+    Click(*window, "XpB3");
+    QVERIFY(Seen(*window, "swf"));
+    QVERIFY(!Seen(*window, "DownBox"));
+    QVERIFY(!Seen(*window, "BlankPlayer"));
+    QCOMPARE(Control<FlvPlayer>(*window, "swf")->Movie(),
+             QStringLiteral("file://localhost") + program->path() + QStringLiteral("/flv_video.swf?file=") +
+                 window->LastVideoFile + QStringLiteral("&autoStart=true"));
+    // Leaving the player stops the video.
+    Click(*window, "PlayerBackButton");
+    QCOMPARE(Control<FlvPlayer>(*window, "swf")->Movie(),
+             QStringLiteral("file://localhost") + program->path() + QStringLiteral("/flv_video.swf"));
+}
+
+void TestMainWindow::addressLength()
+{
+    Click(*window, "ZagButton");
+    auto *address = Control<QLineEdit>(*window, "URLtext");
+    address->setFocus();
+    QTest::keyClicks(address, QStringLiteral("http://a.example/12"));
+    QCOMPARE(address->text().size(), 19);
+    QVERIFY(!Seen(*window, "DownButton"));
+    QVERIFY(Seen(*window, "Label4"));
+    QCOMPARE(LabelText(*window, "Label4"), QString());
+    QTest::keyClick(address, Qt::Key_3);
+    QVERIFY(Seen(*window, "DownButton"));
+    QVERIFY(!Seen(*window, "StopButton"));
+    QTest::keyClick(address, Qt::Key_Backspace);
+    QVERIFY(!Seen(*window, "DownButton"));
+}
+
+void TestMainWindow::busyThenIdle()
+{
+    Click(*window, "ZagButton");
+    Control<QLabel>(*window, "LabelSize")->setText(QStringLiteral("x"));
+    Control<QLabel>(*window, "PercLabel")->setText(QStringLiteral("1%"));
+    Control<QLabel>(*window, "Label4")->setText(QStringLiteral("Сервер: x"));
+    Control(*window, "Picture1")->show();
+    Control(*window, "XpB3")->show();
+    window->SetBusyState();
+    QVERIFY(!Control(*window, "URLtext")->isEnabled());
+    QVERIFY(!Control<XpB>(*window, "XpB1")->EnabledCtrl());
+    QVERIFY(!Control<XpB>(*window, "XpB2")->EnabledCtrl());
+    QVERIFY(!Control<XpB>(*window, "XpB4")->EnabledCtrl());
+    QVERIFY(!Seen(*window, "DownButton"));
+    QVERIFY(Seen(*window, "StopButton"));
+    QVERIFY(!Seen(*window, "XpB3"));
+    Screenshot(*window, QStringLiteral("download-busy"));
+    window->SetIdleState();
+    QVERIFY(Control(*window, "URLtext")->isEnabled());
+    QVERIFY(Control<XpB>(*window, "XpB1")->EnabledCtrl());
+    QVERIFY(Control<XpB>(*window, "XpB2")->EnabledCtrl());
+    QVERIFY(Control<XpB>(*window, "XpB4")->EnabledCtrl());
+    QVERIFY(Seen(*window, "DownButton"));
+    QVERIFY(!Seen(*window, "StopButton"));
+    QVERIFY(!Seen(*window, "XpB3"));
+    QVERIFY(!Seen(*window, "Picture1"));
+    QCOMPARE(LabelText(*window, "LabelSize"), QString());
+    QCOMPARE(LabelText(*window, "PercLabel"), QString());
+    QCOMPARE(LabelText(*window, "Label4"), QString());
+    QCOMPARE(LabelText(*window, "Label1"), QStringLiteral("Готов"));
+}
+
+void TestMainWindow::paste_data()
+{
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("downButton");
+    QTest::newRow("long address") << "http://video.example/watch?v=1" << "http://video.example/watch?v=1" << true;
+    // Mended: what surrounds the address is not part of it.
+    QTest::newRow("line break and blanks") << "  http://video.example/watch?v=1\r\n"
+                                           << "http://video.example/watch?v=1" << true;
+    QTest::newRow("short") << "http://a.example/" << "http://a.example/" << false;
+    QTest::newRow("blanks make no length") << "http://a.example/12       " << "http://a.example/12" << false;
+    QTest::newRow("empty") << "" << "" << false;
+}
+
+void TestMainWindow::paste()
+{
+    QFETCH(QString, clipboard);
+    QFETCH(QString, address);
+    QFETCH(bool, downButton);
+    Click(*window, "ZagButton");
+    Control<QLineEdit>(*window, "URLtext")->setText(QStringLiteral("something typed before, long enough"));
+    QGuiApplication::clipboard()->setText(clipboard);
+    Click(*window, "XpB1");
+    QCOMPARE(Control<QLineEdit>(*window, "URLtext")->text(), address);
+    QCOMPARE(Seen(*window, "DownButton"), downButton);
+}
+
+void TestMainWindow::displayOfSizeAndProgress_data()
+{
+    QTest::addColumn<QString>("event");
+    QTest::addColumn<qint64>("value");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("visible");
+    QTest::addColumn<int>("twips");
+    QTest::newRow("size 1023") << "size" << qint64(1023) << "Размер файла: 0 Кб" << true << 0;
+    QTest::newRow("size 1024") << "size" << qint64(1024) << "Размер файла: 1 Кб" << true << 0;
+    QTest::newRow("size 1 MiB") << "size" << qint64(1048576) << "Размер файла: 1024 Кб" << true << 0;
+    QTest::newRow("size 5 GiB") << "size" << qint64(5) * 1024 * 1024 * 1024 << "Размер файла: 5242880 Кб" << true << 0;
+    QTest::newRow("size 0") << "size" << qint64(0) << "" << false << 0;
+    QTest::newRow("percent 1") << "percent" << qint64(1) << "1%" << true << 44;
+    QTest::newRow("percent 50") << "percent" << qint64(50) << "50%" << true << 2227;
+    QTest::newRow("percent 100") << "percent" << qint64(100) << "100%" << true << 4455;
+    QTest::newRow("percent 101") << "percent" << qint64(101) << "" << false << 0;
+    QTest::newRow("percent 0") << "percent" << qint64(0) << "" << false << 0;
+}
+
+void TestMainWindow::displayOfSizeAndProgress()
+{
+    QFETCH(QString, event);
+    QFETCH(qint64, value);
+    QFETCH(QString, text);
+    QFETCH(bool, visible);
+    QFETCH(int, twips);
+    Click(*window, "ZagButton");
+    DC &dc = window->Transfer();
+    if (event == QLatin1String("size")) {
+        emit dc.FLVsize(value);
+        QCOMPARE(LabelText(*window, "LabelSize"), text);
+        QCOMPARE(Seen(*window, "Picture1"), visible);
+    } else {
+        emit dc.FLVsize(4096);
+        emit dc.PercentOfLoad(static_cast<int>(value));
+        QCOMPARE(LabelText(*window, "PercLabel"), text);
+        QCOMPARE(Seen(*window, "ImagPr"), visible);
+        if (visible) {
+            QCOMPARE(Control<ProgressBar>(*window, "ImagPr")->WidthTwips(), twips);
+            QCOMPARE(Control(*window, "ImagPr")->width(), qRound(twips / 15.0));
+        }
+    }
+}
+
+void TestMainWindow::quit()
+{
+    bool ended = false;
+    connect(window.get(), &Main::ProgramEnd, this, [&ended] { ended = true; });
+    Click(*window, "Qbutton");
+    QVERIFY(ended);
+    QVERIFY(!window->isVisible());
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

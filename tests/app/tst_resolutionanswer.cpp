@@ -1,0 +1,103 @@
+#include "ResolutionAnswer.h"
+
+#include <QTest>
+
+using ResolutionAnswer::VideoLinkOf;
+
+namespace {
+QByteArray Marker()
+{
+    return ResolutionAnswer::Marker().toByteArray();
+}
+}  // namespace
+
+class TestResolutionAnswer : public QObject {
+    Q_OBJECT
+
+private slots:
+    void markerBytes();
+    void link_data();
+    void link();
+    void references_data();
+    void references();
+};
+
+void TestResolutionAnswer::markerBytes()
+{
+    QCOMPARE(ResolutionAnswer::Marker().size(), 26);
+    QCOMPARE(Marker(), QStringLiteral("Нажмите, чтобы").toUtf8());
+}
+
+void TestResolutionAnswer::link_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<bool>("found");
+    QTest::addColumn<QString>("link");
+
+    const QByteArray m = Marker();
+    QTest::newRow("plain") << "<html>" + m + " <a href=\"http://v.example/a.flv\">x</a>" << true
+                           << "http://v.example/a.flv";
+    QTest::newRow("link before marker") << "<a href=\"http://v.example/b.flv\">" + m << true
+                                        << "http://v.example/b.flv";
+    QTest::newRow("first of two") << m + "href=\"http://one/1.flv\" href=\"http://two/2.flv\"" << true
+                                  << "http://one/1.flv";
+    QTest::newRow("whatever follows the quote") << m + "href=\"http://h/x\"\"\"broken" << true << "http://h/x";
+    QTest::newRow("no marker") << QByteArray("href=\"http://v.example/a.flv\"") << false << QString();
+    QTest::newRow("marker cut short") << m.left(25) + " href=\"http://v/a\"" << false << QString();
+    QTest::newRow("marker in another encoding")
+        << QByteArray("\xcd\xe0\xe6\xec\xe8\xf2\xe5, \xf7\xf2\xee\xe1\xfb href=\"http://v/a\"") << false << QString();
+    // Mended: a marker without the link pattern, or a link that never ends, is no video.
+    QTest::newRow("marker without link") << m + " nothing here" << false << QString();
+    QTest::newRow("single quotes are no pattern") << m + " href='http://v/a'" << false << QString();
+    QTest::newRow("upper case is no pattern") << m + " HREF=\"http://v/a\"" << false << QString();
+    QTest::newRow("https is http plus s") << m + " href=\"https://v/a\"" << true << "https://v/a";
+    QTest::newRow("link without closing quote") << m + " href=\"http://v.example/a.flv" << false << QString();
+    QTest::newRow("empty") << QByteArray() << false << QString();
+    // Mended: the service escapes "&" in its HTML; the address holds the real character.
+    QTest::newRow("escaped ampersand") << m + "href=\"http://v/get?a=1&amp;b=2&#38;c=3&#x26;d=4\"" << true
+                                       << "http://v/get?a=1&b=2&c=3&d=4";
+    QTest::newRow("bytes kept one for one") << m + "href=\"http://v/\xc0\xff\"" << true
+                                            << QStringLiteral("http://v/\u0410\u044f");
+    QTest::newRow("nul byte inside the answer") << QByteArray("\0", 1) + m + "href=\"http://v/z\"" << true
+                                                << "http://v/z";
+}
+
+void TestResolutionAnswer::link()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(bool, found);
+    QFETCH(QString, link);
+    const std::optional<QString> result = VideoLinkOf(answer);
+    QCOMPARE(result.has_value(), found);
+    if (found)
+        QCOMPARE(*result, link);
+}
+
+void TestResolutionAnswer::references_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("none") << "http://a/b?c=d" << "http://a/b?c=d";
+    QTest::newRow("named") << "&lt;&gt;&quot;&apos;&amp;" << "<>\"'&";
+    QTest::newRow("decimal") << "&#65;&#1071;" << QStringLiteral("A\u042f");
+    QTest::newRow("hex both cases") << "&#x41;&#X42;&#x1F600;" << QStringLiteral("AB\U0001F600");
+    QTest::newRow("decoded once only") << "&amp;amp;" << "&amp;";
+    QTest::newRow("unknown name kept") << "&nbsp;&foo;" << "&nbsp;&foo;";
+    QTest::newRow("lone ampersand") << "a&b&" << "a&b&";
+    QTest::newRow("no semicolon") << "&amp b" << "&amp b";
+    QTest::newRow("zero kept") << "&#0;" << "&#0;";
+    QTest::newRow("surrogate kept") << "&#xD800;" << "&#xD800;";
+    QTest::newRow("too large kept") << "&#x110000;&#99999999999;" << "&#x110000;&#99999999999;";
+    QTest::newRow("not a number") << "&#12a;&#x;&#;" << "&#12a;&#x;&#;";
+    QTest::newRow("semicolon far away") << "&amp and then;" << "&amp and then;";
+}
+
+void TestResolutionAnswer::references()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QCOMPARE(ResolutionAnswer::DecodeCharacterReferences(text), expected);
+}
+
+QTEST_GUILESS_MAIN(TestResolutionAnswer)
+#include "tst_resolutionanswer.moc"

@@ -1,0 +1,342 @@
+#include "INI.h"
+#include "ProgramValues.h"
+#include "SaveFlow.h"
+#include "ScriptedDialogs.h"
+#include "VideoFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace {
+
+QByteArray ReadAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+void WriteBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QByteArray Video(int size)
+{
+    QByteArray bytes("FLV\x01\x05", 5);
+    for (int i = bytes.size(); i < size; ++i)
+        bytes.append(static_cast<char>((i * 7919) % 256));
+    return bytes;
+}
+
+// Files the writer may have left behind under another name.
+QStringList Leftovers(const QString &folder)
+{
+    return QDir(folder).entryList({QStringLiteral(".quillon-save-*")}, QDir::Files | QDir::Hidden);
+}
+
+}  // namespace
+
+class TestSaveFlow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void firstSaveInDefaultFolder();
+    void otherFolderBecomesProposal();
+    void replaceNoReopensYesReplaces();
+    void cancelWritesDefaultNameAndTells();
+    void cancelReplacesWithoutQuestion();
+    void failedWriteTellsAndAsksAgain();
+    void replacingADirectoryFails();
+    void cancelThenUnwritableAsksToDiscard_data();
+    void cancelThenUnwritableAsksToDiscard();
+    void missingRememberedFolderFallsBack();
+    void fullDiskKeepsOldFile();
+    void permissions();
+
+private:
+    SaveContext Context();
+
+    QTemporaryDir program;
+    INI ini;
+    ScriptedDialogs dialogs;
+    QWidget owner;
+};
+
+SaveContext TestSaveFlow::Context()
+{
+    return SaveContext{dialogs, &owner, ini, program.path()};
+}
+
+void TestSaveFlow::init()
+{
+    ResetProgramValues();
+    dialogs.Clear();
+    QVERIFY(program.isValid());
+    QDir(program.path()).removeRecursively();
+    QVERIFY(QDir().mkpath(program.filePath(QStringLiteral("DownloadVideo"))));
+    ini.FileName(program.filePath(QStringLiteral("options.ini")));
+}
+
+void TestSaveFlow::firstSaveInDefaultFolder()
+{
+    const QString folder = program.path() + QStringLiteral("/DownloadVideo/");
+    const QString chosen = folder + QStringLiteral("first.flv");
+    const QByteArray video = Video(70000);
+    dialogs.AnswerFileDialog(chosen);
+
+    const SavedVideo saved = SaveVideo(Context(), QStringLiteral("06.12.2026(10-31-07).flv"), video);
+
+    QVERIFY(saved.Saved);
+    QCOMPARE(saved.Path, chosen);
+    QCOMPARE(ReadAll(chosen), video);
+    QCOMPARE(dialogs.History().size(), 1);
+    const ScriptedDialogs::Asked asked = dialogs.FileDialogs().first();
+    QCOMPARE(asked.owner, &owner);
+    QCOMPARE(asked.mode, qint16(2));
+    QCOMPARE(asked.filter, QStringLiteral("*.flv"));
+    QCOMPARE(asked.folder, folder);
+    QCOMPARE(asked.title, QStringLiteral("Сохранение видеофайла"));
+    QCOMPARE(asked.flags, quint32(0));
+    QCOMPARE(asked.fileName, folder + QStringLiteral("06.12.2026(10-31-07).flv"));
+    QCOMPARE(Program().SavePath, folder);
+    QCOMPARE(ini.RINI("Save", "SavePath"), folder.toUtf8());
+    QVERIFY(Leftovers(folder).isEmpty());
+}
+
+void TestSaveFlow::otherFolderBecomesProposal()
+{
+    QTemporaryDir other;
+    const QString otherFolder = other.path() + QStringLiteral("/Видео с дачи/");
+    QVERIFY(QDir().mkpath(otherFolder));
+    dialogs.AnswerFileDialog(otherFolder + QStringLiteral("a.flv"));
+    dialogs.AnswerFileDialog(otherFolder + QStringLiteral("b"));
+    QVERIFY(SaveVideo(Context(), QStringLiteral("one.flv"), Video(10)).Saved);
+    QVERIFY(SaveVideo(Context(), QStringLiteral("two.flv"), Video(20)).Saved);
+
+    const QList<ScriptedDialogs::Asked> asked = dialogs.FileDialogs();
+    QCOMPARE(asked.size(), 2);
+    QCOMPARE(asked[1].folder, otherFolder);
+    QCOMPARE(asked[1].fileName, otherFolder + QStringLiteral("two.flv"));
+    // The name typed without an extension is kept as typed.
+    QCOMPARE(ReadAll(otherFolder + QStringLiteral("b")), Video(20));
+    QCOMPARE(QString::fromUtf8(ini.RINI("Save", "SavePath")), otherFolder);
+}
+
+void TestSaveFlow::replaceNoReopensYesReplaces()
+{
+    const QString target = program.filePath(QStringLiteral("DownloadVideo/old.flv"));
+    WriteBytes(target, QByteArray(100000, 'o'));
+    const QByteArray video = Video(4000);
+    dialogs.AnswerFileDialog(target);
+    dialogs.AnswerMessage(QMessageBox::No);
+    dialogs.AnswerFileDialog(target);
+    dialogs.AnswerMessage(QMessageBox::Yes, [&] {
+        // Nothing is written before the answer.
+        QCOMPARE(ReadAll(target), QByteArray(100000, 'o'));
+    });
+
+    const SavedVideo saved = SaveVideo(Context(), QStringLiteral("n.flv"), video);
+
+    QVERIFY(saved.Saved);
+    QCOMPARE(QFileInfo(target).size(), qint64(video.size()));
+    QCOMPARE(ReadAll(target), video);
+    const QList<ScriptedDialogs::Asked> files = dialogs.FileDialogs();
+    QCOMPARE(files.size(), 2);
+    QCOMPARE(files[1].folder, files[0].folder);
+    QCOMPARE(files[1].fileName, files[0].fileName);
+    const QList<ScriptedDialogs::Asked> messages = dialogs.Messages();
+    QCOMPARE(messages.size(), 2);
+    for (const ScriptedDialogs::Asked &question : messages) {
+        QCOMPARE(question.title, QStringLiteral("Предупреждение"));
+        QCOMPARE(question.text, QStringLiteral("Файл с таким именем уже существует. Заменить?"));
+        QCOMPARE(question.buttons, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(question.icon, QMessageBox::Question);
+        QCOMPARE(question.owner, &owner);
+    }
+    QCOMPARE(dialogs.Unexpected(), 0);
+}
+
+void TestSaveFlow::cancelWritesDefaultNameAndTells()
+{
+    const QString suggested = program.path() + QStringLiteral("/DownloadVideo/06.12.2026(10-31-07).flv");
+    const QByteArray video = Video(3000);
+    dialogs.AnswerFileDialog(QString());
+    dialogs.AnswerMessage(QMessageBox::Ok, [&] {
+        // The notice comes only once the bytes are on disk.
+        QCOMPARE(ReadAll(suggested), video);
+    });
+
+    const SavedVideo saved = SaveVideo(Context(), QStringLiteral("06.12.2026(10-31-07).flv"), video);
+
+    QVERIFY(saved.Saved);
+    QCOMPARE(saved.Path, suggested);
+    const QList<ScriptedDialogs::Asked> messages = dialogs.Messages();
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages[0].title, QStringLiteral("Внимание!"));
+    QCOMPARE(messages[0].text, QStringLiteral("Вы не выбрали имя файла. Файл был сохранен с именем по умолчанию."
+                                              "\r\n\r\n") + suggested);
+    QCOMPARE(messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(messages[0].icon, QMessageBox::Information);
+    QCOMPARE(dialogs.Unexpected(), 0);
+}
+
+void TestSaveFlow::cancelReplacesWithoutQuestion()
+{
+    const QString suggested = program.filePath(QStringLiteral("DownloadVideo/same.flv"));
+    WriteBytes(suggested, QByteArray(9000, 'x'));
+    dialogs.AnswerFileDialog(QString());
+    dialogs.AnswerMessage(QMessageBox::Ok);
+    QVERIFY(SaveVideo(Context(), QStringLiteral("same.flv"), Video(10)).Saved);
+    QCOMPARE(ReadAll(suggested), Video(10));
+    QCOMPARE(dialogs.Messages().size(), 1);
+    QCOMPARE(dialogs.Messages()[0].title, QStringLiteral("Внимание!"));
+}
+
+void TestSaveFlow::failedWriteTellsAndAsksAgain()
+{
+    const QString missing = program.path() + QStringLiteral("/no such folder/v.flv");
+    const QString good = program.filePath(QStringLiteral("DownloadVideo/v.flv"));
+    dialogs.AnswerFileDialog(missing);
+    dialogs.AnswerMessage(QMessageBox::Ok);
+    dialogs.AnswerFileDialog(good);
+
+    const SavedVideo saved = SaveVideo(Context(), QStringLiteral("d.flv"), Video(500));
+
+    QVERIFY(saved.Saved);
+    QCOMPARE(saved.Path, good);
+    QCOMPARE(ReadAll(good), Video(500));
+    const QList<ScriptedDialogs::Asked> messages = dialogs.Messages();
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages[0].title, QStringLiteral("Ошибка сохранения"));
+    QCOMPARE(messages[0].icon, QMessageBox::Critical);
+    QVERIFY2(messages[0].text.contains(missing), qPrintable(messages[0].text));
+    QVERIFY2(messages[0].text.contains(QString::fromLocal8Bit(strerror(ENOENT))), qPrintable(messages[0].text));
+    QCOMPARE(dialogs.FileDialogs().size(), 2);
+    QCOMPARE(dialogs.FileDialogs()[1].fileName, dialogs.FileDialogs()[0].fileName);
+    // Only the folder written to is remembered.
+    QCOMPARE(Program().SavePath, program.path() + QStringLiteral("/DownloadVideo/"));
+}
+
+void TestSaveFlow::replacingADirectoryFails()
+{
+    const QString directory = program.filePath(QStringLiteral("DownloadVideo/folder.flv"));
+    QVERIFY(QDir().mkpath(directory + QStringLiteral("/inside")));
+    dialogs.AnswerFileDialog(directory);
+    dialogs.AnswerMessage(QMessageBox::Yes);
+    dialogs.AnswerMessage(QMessageBox::Ok);
+    dialogs.AnswerFileDialog(directory + QStringLiteral("/inside/v.flv"));
+
+    QVERIFY(SaveVideo(Context(), QStringLiteral("d.flv"), Video(50)).Saved);
+
+    QVERIFY(QFileInfo(directory + QStringLiteral("/inside")).isDir());
+    QCOMPARE(ReadAll(directory + QStringLiteral("/inside/v.flv")), Video(50));
+    QCOMPARE(dialogs.Messages()[1].title, QStringLiteral("Ошибка сохранения"));
+    QVERIFY(Leftovers(program.filePath(QStringLiteral("DownloadVideo"))).isEmpty());
+}
+
+void TestSaveFlow::cancelThenUnwritableAsksToDiscard_data()
+{
+    QTest::addColumn<bool>("discard");
+    QTest::newRow("discard") << true;
+    QTest::newRow("choose again") << false;
+}
+
+void TestSaveFlow::cancelThenUnwritableAsksToDiscard()
+{
+    QFETCH(bool, discard);
+    // The default folder is taken by a file: nothing can be written under the suggested name.
+    QDir(program.filePath(QStringLiteral("DownloadVideo"))).removeRecursively();
+    WriteBytes(program.filePath(QStringLiteral("DownloadVideo")), "not a folder");
+    QTemporaryDir elsewhere;
+    dialogs.AnswerFileDialog(QString());
+    dialogs.AnswerMessage(QMessageBox::Ok);
+    dialogs.AnswerMessage(discard ? QMessageBox::Yes : QMessageBox::No);
+    if (!discard)
+        dialogs.AnswerFileDialog(elsewhere.filePath(QStringLiteral("kept.flv")));
+
+    const SavedVideo saved = SaveVideo(Context(), QStringLiteral("d.flv"), Video(50));
+
+    const QList<ScriptedDialogs::Asked> messages = dialogs.Messages();
+    QCOMPARE(messages.size(), 2);
+    QCOMPARE(messages[0].title, QStringLiteral("Ошибка сохранения"));
+    QCOMPARE(messages[1].title, QStringLiteral("Предупреждение"));
+    QCOMPARE(messages[1].icon, QMessageBox::Warning);
+    QCOMPARE(messages[1].buttons, QMessageBox::Yes | QMessageBox::No);
+    QVERIFY(messages[1].text.startsWith(QStringLiteral("Видеофайл не сохранен. Отказаться от него?")));
+    QCOMPARE(saved.Saved, !discard);
+    if (discard) {
+        QCOMPARE(ini.RINI("Save", "SavePath"), QByteArray());
+        QCOMPARE(dialogs.FileDialogs().size(), 1);
+    } else {
+        QCOMPARE(ReadAll(elsewhere.filePath(QStringLiteral("kept.flv"))), Video(50));
+        QCOMPARE(QString::fromUtf8(ini.RINI("Save", "SavePath")), elsewhere.path() + QLatin1Char('/'));
+    }
+    QCOMPARE(dialogs.Unexpected(), 0);
+}
+
+void TestSaveFlow::missingRememberedFolderFallsBack()
+{
+    Program().SavePath = program.path() + QStringLiteral("/gone/");
+    QDir(program.filePath(QStringLiteral("DownloadVideo"))).removeRecursively();
+    dialogs.AnswerFileDialog(QString());
+    dialogs.AnswerMessage(QMessageBox::Ok);
+
+    const SavedVideo saved = SaveVideo(Context(), QStringLiteral("f.flv"), Video(64));
+
+    const QString folder = program.path() + QStringLiteral("/DownloadVideo/");
+    QCOMPARE(dialogs.FileDialogs()[0].folder, folder);
+    QCOMPARE(saved.Path, folder + QStringLiteral("f.flv"));
+    QCOMPARE(ReadAll(saved.Path), Video(64));
+}
+
+void TestSaveFlow::fullDiskKeepsOldFile()
+{
+    // A file size limit makes the write fail part way, as a full disk would.
+    const QString target = program.filePath(QStringLiteral("DownloadVideo/old.flv"));
+    WriteBytes(target, QByteArray(10, 'o'));
+    rlimit before{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &before), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = before;
+    small.rlim_cur = 4096;
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const QString reason = WriteVideoFile(target, Video(100000));
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, oldHandler);
+
+    QCOMPARE(reason, QString::fromLocal8Bit(strerror(EFBIG)));
+    QCOMPARE(ReadAll(target), QByteArray(10, 'o'));
+    QVERIFY(Leftovers(program.filePath(QStringLiteral("DownloadVideo"))).isEmpty());
+}
+
+void TestSaveFlow::permissions()
+{
+    const mode_t mask = umask(022);
+    const QString fresh = program.filePath(QStringLiteral("DownloadVideo/new.flv"));
+    QCOMPARE(WriteVideoFile(fresh, "FLV"), QString());
+    const QString kept = program.filePath(QStringLiteral("DownloadVideo/private.flv"));
+    WriteBytes(kept, "old");
+    QVERIFY(QFile::setPermissions(kept, QFile::ReadOwner | QFile::WriteOwner));
+    QCOMPARE(WriteVideoFile(kept, "FLV"), QString());
+    umask(mask);
+
+    struct stat info {};
+    QCOMPARE(stat(QFile::encodeName(fresh).constData(), &info), 0);
+    QCOMPARE(info.st_mode & 0777, mode_t(0644));
+    QCOMPARE(stat(QFile::encodeName(kept).constData(), &info), 0);
+    QCOMPARE(info.st_mode & 0777, mode_t(0600));
+    QCOMPARE(ReadAll(kept), QByteArray("FLV"));
+}
+
+QTEST_MAIN(TestSaveFlow)
+#include "tst_saveflow.moc"
