@@ -1,10 +1,10 @@
 #include "SaveFlow.h"
 
+#include "FileReplacement.h"
 #include "INI.h"
 #include "Interaction.h"
 #include "Parametr.h"
 #include "ProgramValues.h"
-#include "VideoFile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -41,8 +41,8 @@ QString FolderOf(const QString &path)
 
 bool Write(const SaveContext &context, const QString &path, const QByteArray &video)
 {
-    const QString reason = WriteVideoFile(path, video);
-    if (reason.isEmpty())
+    QString reason;
+    if (ReplaceFileContent(path, video, DefaultNewFileMode(), &reason))
         return true;
     context.dialogs.ShowMessage(context.owner, SaveTexts::FailureText(path, reason), SaveTexts::FailureTitle(),
                                 QMessageBox::Ok, QMessageBox::Critical);

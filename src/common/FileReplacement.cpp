@@ -20,10 +20,6 @@ void SetError(QString *error, const QString &text)
         *error = text;
 }
 
-QString FailureText(const QString &what, int reason)
-{
-    return what + QStringLiteral(": ") + qt_error_string(reason);
-}
 
 bool WriteAll(int descriptor, QByteArrayView content)
 {
@@ -83,7 +79,7 @@ bool ReplaceFileContent(const QString &path, QByteArrayView content, mode_t newF
     struct stat existing {};
     const bool existed = ::stat(targetName.constData(), &existing) == 0;
     if (existed && !S_ISREG(existing.st_mode)) {
-        SetError(error, QStringLiteral("%1 не является обычным файлом").arg(target));
+        SetError(error, QStringLiteral("%1 — не обычный файл").arg(target));
         return false;
     }
 
@@ -93,37 +89,27 @@ bool ReplaceFileContent(const QString &path, QByteArrayView content, mode_t newF
     // mkstemp makes the file readable by its owner only until its permissions are set.
     const int descriptor = ::mkstemp(temporaryName.data());
     if (descriptor < 0) {
-        SetError(error, FailureText(QStringLiteral("Не удалось создать файл в папке %1").arg(targetInfo.absolutePath()),
-                                    errno));
+        SetError(error, qt_error_string(errno));
         return false;
     }
 
-    // errno is taken at once, before building any text can change it.
-    QString failed;
+    // errno is taken at once, before anything else can change it.
     int reason = 0;
-    if (::fchmod(descriptor, existed ? existing.st_mode & 07777 : newFileMode) != 0) {
+    if (::fchmod(descriptor, existed ? existing.st_mode & 07777 : newFileMode) != 0)
         reason = errno;
-        failed = QStringLiteral("Не удалось задать права доступа файла %1").arg(target);
-    }
-    if (failed.isEmpty() && existed) {
+    if (reason == 0 && existed) {
         // Only root can hand a file to another owner; for anyone else the file is theirs already.
         [[maybe_unused]] const int owned = ::fchown(descriptor, existing.st_uid, existing.st_gid);
     }
-    if (failed.isEmpty() && (!WriteAll(descriptor, content) || ::fsync(descriptor) != 0)) {
+    if (reason == 0 && (!WriteAll(descriptor, content) || ::fsync(descriptor) != 0))
         reason = errno;
-        failed = QStringLiteral("Не удалось записать файл %1").arg(target);
-    }
-    if (::close(descriptor) != 0 && failed.isEmpty()) {
+    if (::close(descriptor) != 0 && reason == 0)
         reason = errno;
-        failed = QStringLiteral("Не удалось записать файл %1").arg(target);
-    }
-    if (failed.isEmpty() && ::rename(temporaryName.constData(), targetName.constData()) != 0) {
+    if (reason == 0 && ::rename(temporaryName.constData(), targetName.constData()) != 0)
         reason = errno;
-        failed = QStringLiteral("Не удалось заменить файл %1").arg(target);
-    }
-    if (!failed.isEmpty()) {
+    if (reason != 0) {
         ::unlink(temporaryName.constData());
-        SetError(error, FailureText(failed, reason));
+        SetError(error, qt_error_string(reason));
         return false;
     }
     SyncFolder(QFile::encodeName(targetInfo.absolutePath()));

@@ -18,7 +18,7 @@
 namespace {
 
 // What the user is told when options.ini could not be written; the system's reason follows.
-const QString kSaveFailed = QStringLiteral("Не удалось сохранить настройки в файл options.ini.\n\nПричина: ");
+const QString kSaveFailed = QStringLiteral("Не удалось сохранить настройки в файл options.ini.\n\n%1\n\nПричина: ");
 const QString kSaveFailedTail = QStringLiteral("\n\nНастройки не изменены.");
 
 const QColor TextBoxBack(231, 231, 231);
@@ -231,8 +231,8 @@ void Options::XpB1_Click()
         values.ProxyLogin = before.ProxyLogin;
         values.ProxyPass = before.ProxyPass;
         values.CheckUpgrade = before.CheckUpgrade;
-        m_showMessage(this, kSaveFailed + outcome.WriteError + kSaveFailedTail, ProgramTitle(),
-                      QMessageBox::Warning);
+        const QString text = kSaveFailed.arg(m_ini.FileName()) + outcome.WriteError + kSaveFailedTail;
+        m_showMessage(this, text, ProgramTitle(), QMessageBox::Warning);
         return;
     }
     if (!outcome.PasswordKept)

@@ -2,7 +2,7 @@
 #include "ProgramValues.h"
 #include "SaveFlow.h"
 #include "ScriptedDialogs.h"
-#include "VideoFile.h"
+#include "FileReplacement.h"
 
 #include <QDir>
 #include <QFile>
@@ -298,6 +298,17 @@ void TestSaveFlow::missingRememberedFolderFallsBack()
     QCOMPARE(saved.Path, folder + QStringLiteral("f.flv"));
     QCOMPARE(ReadAll(saved.Path), Video(64));
 }
+
+namespace {
+
+// What the save flow writes with: "" on success, otherwise the system's reason.
+QString WriteVideoFile(const QString &path, QByteArrayView bytes)
+{
+    QString reason;
+    return ReplaceFileContent(path, bytes, DefaultNewFileMode(), &reason) ? QString() : reason;
+}
+
+}  // namespace
 
 void TestSaveFlow::fullDiskKeepsOldFile()
 {
