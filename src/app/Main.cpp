@@ -1,11 +1,13 @@
 #include "Main.h"
 
+#include "About.h"
 #include "Artwork.h"
 #include "Interaction.h"
 #include "Parametr.h"
 #include "PictureBox.h"
 #include "FlvPlayer.h"
 #include "MovieAddress.h"
+#include "Options.h"
 #include "ProgramValues.h"
 #include "XpB.h"
 
@@ -167,7 +169,9 @@ void Main::ProButton_Click()
 void Main::aButton_Click()
 {
     ClearMenuHighlight(4);
-    // The About window is opened here once it is part of the program.
+    About about(hosts.WebSite, hosts.ProgramPage, this);
+    about.SetOpenAddress([this](const QString &address) { dialogs.OpenAddress(address); });
+    about.exec();
 }
 
 void Main::Qbutton_Click()
@@ -184,7 +188,13 @@ void Main::XpB3_Click()
 
 void Main::XpB4_Click()
 {
-    // The Options dialog opens here once it is part of the program.
+    // Each opening is a fresh dialog filled from the values the program uses now; they take effect at the
+    // next transfer.
+    Options options(ini, this);
+    options.SetShowMessage([this](QWidget *owner, const QString &text, const QString &title, QMessageBox::Icon icon) {
+        dialogs.ShowMessage(owner, text, title, QMessageBox::Ok, icon);
+    });
+    options.exec();
 }
 
 void Main::URLtext_Change()

@@ -12,13 +12,13 @@
 #include <QLineEdit>
 #include <QTest>
 
-// Finding the main window's controls by their names, as a user's tools would.
+// Finding a window's controls by their names, as a user's tools would.
 template <typename T = QWidget>
-T *Control(Main &window, const char *name)
+T *Control(QWidget &window, const char *name)
 {
     T *control = window.findChild<T *>(QString::fromLatin1(name));
     if (!control)
-        qFatal("The main window has no control %s", name);
+        qFatal("The window %s has no control %s", qPrintable(window.objectName()), name);
     return control;
 }
 
@@ -33,7 +33,7 @@ inline bool Seen(Main &window, const char *name)
     return Control(window, name)->isVisibleTo(&window);
 }
 
-inline void Click(Main &window, const char *name)
+inline void Click(QWidget &window, const char *name)
 {
     XpB *button = Control<XpB>(window, name);
     QVERIFY2(button->isVisibleTo(&window), name);

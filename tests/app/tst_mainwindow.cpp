@@ -4,11 +4,14 @@
 #include "ScriptedDialogs.h"
 #include "WindowProbe.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
 #include <QListWidget>
+#include <QLineEdit>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <memory>
 
@@ -26,6 +29,8 @@ private slots:
     void menuHover();
     void hoverFromButtonToButton();
     void aboutLeavesNeutral();
+    void aboutOpensTheHostsPages();
+    void networkSettingsSaveThroughTheDialog();
     void playButtonHiddenOnEnteringDownload();
     void playButtonPlaysLastVideo();
     void addressLength();
@@ -183,10 +188,69 @@ void TestMainWindow::hoverFromButtonToButton()
                                     Control<PictureBox>(*window, "bg2")->Picture()}));
 }
 
+// Runs inside the modal window that the next click opens, as soon as it is up, then closes it. The timer
+// belongs to owner, so it goes with it should no window ever open.
+template <typename Inside>
+void WhenModalOpens(QWidget &owner, Inside inside)
+{
+    auto *poll = new QTimer(&owner);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, inside] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        inside(*modal);
+        if (modal->isVisible())
+            modal->close();
+    });
+    poll->start(10);
+}
+
 void TestMainWindow::aboutLeavesNeutral()
 {
+    QString opened;
+    WhenModalOpens(*window, [&](QWidget &modal) { opened = modal.objectName(); });
     Click(*window, "aButton");
+    QCOMPARE(opened, QStringLiteral("About"));
     QCOMPARE(Control<PictureBox>(*window, "Box1")->Picture(), Control<PictureBox>(*window, "bg0")->Picture());
+}
+
+void TestMainWindow::aboutOpensTheHostsPages()
+{
+    QFile ini(program->filePath(QStringLiteral("options.ini")));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[Hosts]\nWebSite=site.test:8080\nProgramPage=page.test\n");
+    ini.close();
+    window.reset();
+    Open();
+
+    WhenModalOpens(*window, [](QWidget &about) {
+        for (const char *link : {"Label4", "Label6", "Label9"})
+            QTest::mouseClick(Control(about, link), Qt::LeftButton);
+    });
+    Click(*window, "aButton");
+    QCOMPARE(dialogs.OpenedAddresses(),
+             (QStringList{QStringLiteral("http://site.test:8080/forum/viewforum.php?f=10"),
+                          QStringLiteral("http://site.test:8080"), QStringLiteral("http://page.test")}));
+}
+
+void TestMainWindow::networkSettingsSaveThroughTheDialog()
+{
+    Click(*window, "ZagButton");
+    WhenModalOpens(*window, [](QWidget &options) {
+        QCOMPARE(options.objectName(), QStringLiteral("Options"));
+        QTest::mouseClick(Control(options, "Check1"), Qt::LeftButton);
+        Control<QLineEdit>(options, "Text1")->setText(QStringLiteral("proxy.test"));
+        Control<QLineEdit>(options, "Text2")->setText(QStringLiteral("3128"));
+        Click(options, "XpB1");
+    });
+    Click(*window, "XpB4");
+    QCOMPARE(Program().UseProxy, QStringLiteral("1"));
+    QCOMPARE(Program().ProxyName, QStringLiteral("proxy.test"));
+    QFile ini(program->filePath(QStringLiteral("options.ini")));
+    QVERIFY(ini.open(QIODevice::ReadOnly));
+    QVERIFY(ini.readAll().contains("ProxyName=proxy.test"));
 }
 
 void TestMainWindow::playButtonHiddenOnEnteringDownload()
