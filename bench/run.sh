@@ -6,3 +6,4 @@ bash transfer/run.sh
 bash https/run.sh
 bash player/run.sh
 bash resolver/run.sh
+bash app/run.sh

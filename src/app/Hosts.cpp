@@ -7,10 +7,11 @@
 
 Hosts DefaultHosts()
 {
-    // The resolution service runs beside the program; the maker's servers have no public name yet, so
-    // their defaults lie in a reserved domain that never resolves: the update check then fails quietly
-    // and the download goes on. A real installation names them in options.ini.
-    return Hosts{QStringLiteral("localhost:8397"), QStringLiteral("update.quillon.example"),
+    // The resolution service runs beside the program and also answers the version check, so both work on a
+    // machine without any set-up (and fail at once, quietly for the check, when it is not running). The
+    // maker's pages have no public name yet: their defaults lie in a reserved domain that never resolves.
+    // A real installation names them in options.ini.
+    return Hosts{QStringLiteral("localhost:8397"), QStringLiteral("localhost:8397"),
                  QStringLiteral("www.quillon.example"), QStringLiteral("quillon.example")};
 }
 

@@ -22,7 +22,7 @@ void TestHosts::defaults()
 {
     const Hosts hosts = DefaultHosts();
     QCOMPARE(hosts.Resolver, QStringLiteral("localhost:8397"));
-    QVERIFY(IsHostText(hosts.Update));
+    QCOMPARE(hosts.Update, QStringLiteral("localhost:8397"));
     QVERIFY(IsHostText(hosts.WebSite));
     QVERIFY(IsHostText(hosts.ProgramPage));
 }

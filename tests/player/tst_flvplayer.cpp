@@ -92,7 +92,8 @@ void TestFlvPlayer::waitsOnFirstFrameWithoutAutoStart()
     player->SetMovie(AddressFor(h264, false));
     QTRY_VERIFY_WITH_TIMEOUT(player->HasPicture() && ColourCount(Picture(*player)) > 30, Patience);
     QVERIFY(player->IsPaused());
-    QCOMPARE(player->Position(), 0.0);
+    // The first frame's own time: H.264 with AAC in FLV may start one audio frame (23 ms) in.
+    QVERIFY2(player->Position() < 0.05, qPrintable(QString::number(player->Position())));
     // Space starts it.
     QTest::keyClick(player.get(), Qt::Key_Space);
     QTRY_VERIFY_WITH_TIMEOUT(player->Position() > 0.5, Patience);
