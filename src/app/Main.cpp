@@ -180,12 +180,6 @@ void Main::Qbutton_Click()
     emit ProgramEnd();
 }
 
-void Main::XpB3_Click()
-{
-    ShowPlayerMode();
-    swf->SetMovie(PlayerMovieAddress(programFolder, LastVideoFile));
-}
-
 void Main::XpB4_Click()
 {
     // Each opening is a fresh dialog filled from the values the program uses now; they take effect at the

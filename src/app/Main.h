@@ -17,6 +17,7 @@ class ProgressFrame;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QUrl;
 class XpB;
 
 // The program's only main window: the start menu, the download panel and the player in one fixed area,
@@ -42,10 +43,16 @@ public:
     void HighlightMenuItem(qint16 item);
     void ClearMenuHighlight(qint16 item);
     void StartResolution();
+    // Asks for a video to play; the chosen file's full path, or "" when nothing or no existing file was chosen.
+    QString AskVideoFile();
 
     const Hosts &ServerHosts() const { return hosts; }
     DC &Transfer() { return dc; }
     INI &Settings() { return ini; }
+
+protected:
+    // Drops onto the blank player picture: the window, not the picture, decides what they do.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 signals:
     // The quit button was pressed: the window has closed and the program is to end.
@@ -67,6 +74,11 @@ private:
     void Qbutton_Click();
     void aButton_Click();
     void XpB4_Click();
+    void BlankPlayer_OLEDragDrop(const QList<QUrl> &dropped);
+    void PlayerOpenFileButton_Click();
+    void PlayVideo(const QString &path);
+    // Both messages of the player are the same kind of box: information, OK, "Внимание".
+    void PlayerMessage(const QString &text);
 
     void StartUpdateCheck();
     void OfferNewVersion(const QString &remote);

@@ -101,6 +101,8 @@ void Main::CreateDownloadPanel()
     URLtext->setObjectName(QStringLiteral("URLtext"));
     URLtext->setGeometry(8, 28, 276, 24);
     URLtext->setToolTip(QStringLiteral("URL страницы с видеоматериалом"));
+    // Only the blank player picture takes drops; an address is pasted, with XpB1 or the keyboard.
+    URLtext->setAcceptDrops(false);
     connect(URLtext, &QLineEdit::textChanged, this, &Main::URLtext_Change);
 
     XpB1 = MakeButton(QStringLiteral("XpB1"), DownBox, QRect(288, 28, 24, 24));
@@ -155,6 +157,9 @@ void Main::CreatePlayerControls()
     BlankPlayer->setGeometry(kPanel);
     BlankPlayer->setPicture(Artwork::EmptyPlayer());
     BlankPlayer->hide();
+    // The picture is the only drop target of the window; what a drop does is decided in eventFilter.
+    BlankPlayer->setAcceptDrops(true);
+    BlankPlayer->installEventFilter(this);
 
     PlayerBackButton = MakeButton(QStringLiteral("PlayerBackButton"), this, QRect(4, 248, 21, 20));
     PlayerOpenFileButton = MakeButton(QStringLiteral("PlayerOpenFileButton"), this, QRect(28, 248, 21, 20));
@@ -170,6 +175,7 @@ void Main::CreatePlayerControls()
         Blend(button, QColor(0xd5, 0xe0, 0xeb));
     }
     connect(PlayerBackButton, &XpB::Click, this, &Main::ShowMenuMode);
+    connect(PlayerOpenFileButton, &XpB::Click, this, &Main::PlayerOpenFileButton_Click);
     connect(PlayerClear, &XpB::Click, this, &Main::ProButton_Click);
 
     Label1 = MakeLabel(QStringLiteral("Label1"), this, QRect(0, 252, 329, 17), QStringLiteral("Готов"));

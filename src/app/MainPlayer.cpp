@@ -1,0 +1,105 @@
+// The ways a video reaches the player: a drop onto the blank picture, the open-file button and the play
+// button of the download panel; and the clear button that empties the player again.
+#include "FlvFile.h"
+#include "FlvPlayer.h"
+#include "Interaction.h"
+#include "Main.h"
+#include "MovieAddress.h"
+#include "PictureBox.h"
+#include "XpB.h"
+
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
+
+bool Main::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != BlankPlayer)
+        return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+        // Everything may be dropped, text and links too: the user is told afterwards why it does not play.
+        static_cast<QDropEvent *>(event)->acceptProposedAction();
+        return true;
+    case QEvent::Drop: {
+        auto *drop = static_cast<QDropEvent *>(event);
+        const QList<QUrl> dropped = drop->mimeData()->hasUrls() ? drop->mimeData()->urls() : QList<QUrl>();
+        drop->acceptProposedAction();
+        // The source of the drag (a file manager) waits until the drop returns; a message box opened here
+        // would hold it up, so the drop is looked at once the event loop is free again.
+        QMetaObject::invokeMethod(this, [this, dropped] { BlankPlayer_OLEDragDrop(dropped); }, Qt::QueuedConnection);
+        return true;
+    }
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
+}
+
+void Main::BlankPlayer_OLEDragDrop(const QList<QUrl> &dropped)
+{
+    // Only local files make a file list; a link from a browser is no file, like text.
+    QStringList files;
+    for (const QUrl &url : dropped) {
+        if (url.isLocalFile())
+            files.append(url.toLocalFile());
+    }
+    if (files.isEmpty()) {
+        PlayerMessage(QStringLiteral("Вы перетащили не файл!"));
+        return;
+    }
+    // The dropped path is kept even when it is refused: the play button of the download panel plays it.
+    LastVideoFile = files.first();
+    if (!QFileInfo(LastVideoFile).isFile()) {
+        PlayerMessage(QStringLiteral("Вы перетащили не файл!"));
+        return;
+    }
+    if (!IsFlvFile(LastVideoFile)) {
+        PlayerMessage(QStringLiteral("Это не FLV-видео файл!"));
+        return;
+    }
+    ShowPlayerMode();
+    PlayVideo(LastVideoFile);
+}
+
+QString Main::AskVideoFile()
+{
+    const QString path = dialogs.ShowFileDialog(this, 1, QStringLiteral("*.flv") + QChar(0) + QStringLiteral("*.flv"),
+                                                programFolder, QStringLiteral("Открыть видеофайл"), 0, QString());
+    // The dialog accepts a typed name of a file that is not there.
+    return QFileInfo(path).isFile() ? path : QString();
+}
+
+void Main::PlayerOpenFileButton_Click()
+{
+    const QString path = AskVideoFile();
+    if (path.isEmpty())
+        return;
+    if (!IsFlvFile(path)) {
+        PlayerMessage(QStringLiteral("Это не FLV-видео файл!"));
+        return;
+    }
+    // The button is there only in player mode, so the mode stays; LastVideoFile stays the saved video.
+    BlankPlayer->hide();
+    PlayVideo(path);
+}
+
+void Main::XpB3_Click()
+{
+    // The file has just been written by the save, so it is played without any test.
+    ShowPlayerMode();
+    PlayVideo(LastVideoFile);
+}
+
+void Main::PlayVideo(const QString &path)
+{
+    swf->SetMovie(PlayerMovieAddress(programFolder, path));
+}
+
+void Main::PlayerMessage(const QString &text)
+{
+    dialogs.ShowMessage(this, text, QStringLiteral("Внимание"), QMessageBox::Ok, QMessageBox::Information);
+}
