@@ -7,3 +7,4 @@ bash https/run.sh
 bash player/run.sh
 bash resolver/run.sh
 bash app/run.sh
+bash app/startup.sh
