@@ -5,6 +5,8 @@
 #include "ScriptedServer.h"
 #include "TransferTexts.h"
 
+#include <QFile>
+#include <QRandomGenerator>
 #include <QStringList>
 
 using namespace Qt::StringLiterals;
@@ -43,6 +45,23 @@ inline QString Url(const ScriptedServer &server, const QString &path)
 inline QStringList Start(const QString &serverName)
 {
     return {u"Percent:0"_s, u"Size:0"_s, u"Msg:"_s + TransferTexts::Connecting(serverName)};
+}
+
+// A video of size bytes beginning with "FLV" in which no two spots repeat, so a lost or doubled piece shows;
+// written to path as well.
+inline QByteArray WriteTestVideo(const QString &path, qsizetype size, quint32 seed)
+{
+    QByteArray video("FLV\x01\x05", 5);
+    QRandomGenerator generator(seed);
+    while (video.size() < size) {
+        const quint32 word = generator.generate();
+        video.append(reinterpret_cast<const char *>(&word), sizeof word);
+    }
+    video.truncate(size);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(video) != video.size())
+        return {};
+    return video;
 }
 
 inline QString Receiving(qint64 bytes)

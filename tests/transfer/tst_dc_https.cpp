@@ -1,13 +1,12 @@
 #include "DC.h"
 #include "DCRecorder.h"
+#include "DCTestSupport.h"
 #include "NginxTls.h"
 #include "ProgramValues.h"
 #include "RealPeers.h"
 #include "Requests.h"
 #include "TransferTexts.h"
 
-#include <QFile>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -60,17 +59,8 @@ private:
 void TestDCHttps::initTestCase()
 {
     QVERIFY(folder.isValid());
-    // A few MiB that no two spots of repeat, so a lost or doubled piece shows.
-    video = QByteArray("FLV\x01\x05", 5);
-    QRandomGenerator generator(20261207);
-    while (video.size() < 3 * 1024 * 1024 + 29) {
-        const quint32 word = generator.generate();
-        video.append(reinterpret_cast<const char *>(&word), sizeof word);
-    }
-    QFile file(folder.filePath(u"video.flv"_s));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(video), video.size());
-    file.close();
+    video = DCTest::WriteTestVideo(folder.filePath(u"video.flv"_s), 3 * 1024 * 1024 + 29, 20261207);
+    QVERIFY(!video.isEmpty());
     QVERIFY2(web.Start(folder.path()), qPrintable(web.Error()));
     // Tunnels to the secure site only: a tunnel anywhere else is what a proxy refuses.
     QVERIFY2(proxy.Start(kLogin, kPassword, {web.Port(Site::Secure), web.Port(Site::NameOnly)}),

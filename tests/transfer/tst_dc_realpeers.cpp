@@ -1,12 +1,11 @@
 #include "DC.h"
 #include "DCRecorder.h"
+#include "DCTestSupport.h"
 #include "ProgramValues.h"
 #include "RealPeers.h"
 #include "ScriptedServer.h"
 #include "TransferTexts.h"
 
-#include <QFile>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -47,17 +46,8 @@ private:
 void TestDCRealPeers::initTestCase()
 {
     QVERIFY(folder.isValid());
-    // A few MiB that no two spots of repeat, so a lost or doubled piece shows.
-    video = QByteArray("FLV\x01\x05", 5);
-    QRandomGenerator generator(20070101);
-    while (video.size() < 3 * 1024 * 1024 + 17) {
-        const quint32 word = generator.generate();
-        video.append(reinterpret_cast<const char *>(&word), sizeof word);
-    }
-    QFile file(folder.filePath(u"video.flv"_s));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(video), video.size());
-    file.close();
+    video = DCTest::WriteTestVideo(folder.filePath(u"video.flv"_s), 3 * 1024 * 1024 + 17, 20070101);
+    QVERIFY(!video.isEmpty());
     QVERIFY2(web.Start(folder.path()), qPrintable(web.Error()));
     QVERIFY2(proxy.Start(kLogin, kPassword), qPrintable(proxy.Error()));
 }
