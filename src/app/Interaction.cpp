@@ -5,15 +5,10 @@
 #include <QDesktopServices>
 #include <QUrl>
 
-QString DialogFilter(const QString &filter)
-{
-    return QString(filter).replace(QChar(0), QLatin1Char('|'));
-}
-
 QString QtInteraction::ShowFileDialog(QWidget *owner, qint16 mode, const QString &filter, const QString &folder,
                                       const QString &title, quint32 flags, const QString &fileName)
 {
-    return OpenFile::ShowFileDialog(owner, mode, DialogFilter(filter), folder, title, flags, fileName);
+    return OpenFile::ShowFileDialog(owner, mode, filter, folder, title, flags, fileName);
 }
 
 QMessageBox::StandardButton QtInteraction::ShowMessage(QWidget *owner, const QString &text, const QString &title,

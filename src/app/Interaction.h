@@ -26,10 +26,6 @@ public:
     virtual void OpenAddress(const QString &address) = 0;
 };
 
-// A filter may join its description and pattern with NUL, as the old common dialog read it, or with "|";
-// the dialog wrapper takes "|".
-QString DialogFilter(const QString &filter);
-
 // The real dialogs, message boxes and browser.
 class QtInteraction final : public Interaction {
 public:

@@ -1,6 +1,7 @@
 #include "OpenFile.h"
 
 #include <QFileDialog>
+#include <QRegularExpression>
 
 namespace OpenFile {
 
@@ -9,7 +10,10 @@ QStringList NameFilters(const QString &filter)
     QStringList filters;
     if (filter.isEmpty())
         return filters;
-    const QStringList parts = filter.split(QLatin1Char('|'));
+    // The program's own filters join description and pattern with NUL, as the common dialog of old read
+    // them; "|" joins them as well.
+    static const QRegularExpression separator(QStringLiteral("[|\\x{0}]"));
+    const QStringList parts = filter.split(separator);
     for (qsizetype i = 0; i < parts.size(); i += 2) {
         const QString &description = parts[i];
         QString pattern = i + 1 < parts.size() ? parts[i + 1] : QString();

@@ -17,8 +17,6 @@ private slots:
     void messageBox_data();
     void messageBox();
     void otherFileDialogModesShowNothing();
-    void filterPairsJoinedByNul_data();
-    void filterPairsJoinedByNul();
 
 private:
     void WhenShown(std::function<void(QMessageBox *)> act);
@@ -100,23 +98,6 @@ void TestInteraction::otherFileDialogModesShowNothing()
     QtInteraction dialogs;
     QCOMPARE(dialogs.ShowFileDialog(nullptr, 0, QStringLiteral("*.flv"), QString(), QString(), 0, QString()),
              QString());
-}
-
-void TestInteraction::filterPairsJoinedByNul_data()
-{
-    QTest::addColumn<QString>("filter");
-    QTest::addColumn<QString>("joined");
-    QTest::newRow("open video") << QStringLiteral("*.flv") + QChar(0) + QStringLiteral("*.flv")
-                                << QStringLiteral("*.flv|*.flv");
-    QTest::newRow("save video") << QStringLiteral("*.flv") << QStringLiteral("*.flv");
-    QTest::newRow("bar kept") << QStringLiteral("Видео|*.flv") << QStringLiteral("Видео|*.flv");
-}
-
-void TestInteraction::filterPairsJoinedByNul()
-{
-    QFETCH(QString, filter);
-    QFETCH(QString, joined);
-    QCOMPARE(DialogFilter(filter), joined);
 }
 
 QTEST_MAIN(TestInteraction)

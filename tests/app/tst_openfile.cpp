@@ -44,6 +44,8 @@ void TestOpenFile::nameFilters_data()
     QTest::newRow("empty") << "" << QStringList();
     QTest::newRow("lone wildcard description") << "*.flv" << QStringList{"*.flv (*.flv)"};
     QTest::newRow("one pair") << "*.flv|*.flv" << QStringList{"*.flv (*.flv)"};
+    QTest::newRow("pair joined by NUL") << QStringLiteral("*.flv") + QChar(0) + QStringLiteral("*.flv")
+                                        << QStringList{"*.flv (*.flv)"};
     QTest::newRow("two pairs") << "Видео|*.flv|Все|*.*" << QStringList{"Видео (*.flv)", "Все (*.*)"};
     QTest::newRow("lone plain description shows all") << "Видео" << QStringList{"Видео (*)"};
     QTest::newRow("several patterns") << "Video|*.flv;*.mp4" << QStringList{"Video (*.flv *.mp4)"};
