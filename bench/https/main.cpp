@@ -2,8 +2,10 @@
 //   quillon_https_bench --body FILE [--runs N] [--target-dir DIR]
 // run.sh beside this file writes the body and starts it. nginx and its certificates (a test authority
 // that both clients are told to trust) come from the test fixture NginxTls.
+#include "BenchOutput.h"
 #include "DC.h"
 #include "NginxTls.h"
+#include "ProcessFigures.h"
 #include "ProgramValues.h"
 
 #include <QCommandLineParser>
@@ -26,33 +28,6 @@ namespace {
 
 constexpr double kBytesPerMB = 1e6;
 constexpr double kRatioTarget = 0.8;
-
-void Print(const QString &text)
-{
-    std::fputs(text.toUtf8().constData(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
-
-QString LoadAverage()
-{
-    QFile file(QStringLiteral("/proc/loadavg"));
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("?");
-    return QString::fromLatin1(file.readAll().trimmed());
-}
-
-QString PeakResident()
-{
-    QFile file(QStringLiteral("/proc/self/status"));
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("?");
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return QString::fromLatin1(line.mid(6).trimmed());
-    }
-    return QStringLiteral("?");
-}
 
 // Writes of one step still on their way to the disk would be charged to the next, and this virtual machine
 // hands freed memory back to its host after about two seconds: every step starts from the same state.
@@ -284,7 +259,7 @@ int main(int argc, char *argv[])
               .arg(fileRatio >= kRatioTarget ? QStringLiteral("met") : QStringLiteral("NOT met")));
     Print(QStringLiteral("largest gap of a 10 ms timer during DC: %1 ms; peak resident memory: %2")
               .arg(*std::max_element(gaps.begin(), gaps.end()), 0, 'f', 1)
-              .arg(PeakResident()));
+              .arg(QString::number(ReadPeakResidentKiB()) + QStringLiteral(" kB")));
     Print(QStringLiteral("load average after: ") + LoadAverage());
     QFile::remove(setup.authorityFile);
     return 0;

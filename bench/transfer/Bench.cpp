@@ -1,5 +1,6 @@
 #include "Bench.h"
 
+#include "BenchOutput.h"
 #include "ProcessFigures.h"
 
 #include <QCoreApplication>
@@ -24,21 +25,6 @@ using Figures = QMap<QString, QString>;
 constexpr double BytesPerMB = 1e6;
 constexpr double RatioTarget = 0.9;
 constexpr double GapLimitMs = 50.0;
-
-void Print(const QString &text)
-{
-    std::fputs(text.toUtf8().constData(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
-
-QString LoadAverage()
-{
-    QFile file(QStringLiteral("/proc/loadavg"));
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("?");
-    return QString::fromLatin1(file.readAll().trimmed());
-}
 
 // Writes of the previous step still on their way to the disk would be charged to the next one. The pause
 // also lets a virtual machine hand memory freed by the previous step back to its host (free page reporting

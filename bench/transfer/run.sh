@@ -4,22 +4,9 @@
 # BENCH_DIR chooses the folder for the big files (default /tmp), BODY_MIB the body size (default 1024).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-root=$(pwd)
-body_mib=${BODY_MIB:-1024}
-
-bash scripts/build.sh build-bench -DQUILLON_BENCH=ON
+source bench/body-folder.sh
+make_body_folder quillon-bench
 bench="$root/build-bench/bench/transfer/quillon_transfer_bench"
-
-parent=${BENCH_DIR:-/tmp}
-# The served body, curl's copy and DC's copy (with its temporary file) exist at the same time at most.
-need_kib=$((body_mib * 1024 * 3 + 512 * 1024))
-free_kib=$(df --output=avail -k "$parent" | tail -1)
-if ((free_kib < need_kib)); then
-    echo "Not enough room in $parent: $((free_kib / 1024)) MiB free, $((need_kib / 1024)) MiB needed" >&2
-    exit 1
-fi
-
-work=$(mktemp -d "$parent/quillon-bench.XXXXXX")
 nginx_pid=
 cleanup() {
     if [[ -n $nginx_pid ]]; then
@@ -31,8 +18,7 @@ cleanup() {
 trap cleanup EXIT
 
 mkdir -p "$work/www" "$work/save" "$work/temp"
-echo "Writing a ${body_mib} MiB body to $work/www"
-head -c $((body_mib * 1024 * 1024)) /dev/urandom >"$work/www/body.flv"
+write_body "$work/www/body.flv"
 
 port=$("$bench" --free-port)
 # One process, in the foreground, serving from the page cache with sendfile like a real download host.

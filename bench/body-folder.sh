@@ -1,0 +1,26 @@
+# Sourced by the download benchmarks: builds them and makes a work folder for a random body.
+#   make_body_folder NAME   sets root, body_mib and work (a new folder under BENCH_DIR, default /tmp), after
+#                           checking there is room for the served body and two copies of it
+# BODY_MIB chooses the body size (default 1024).
+make_body_folder() {
+    root=$(pwd)
+    body_mib=${BODY_MIB:-1024}
+    bash scripts/build.sh build-bench -DQUILLON_BENCH=ON
+
+    local parent=${BENCH_DIR:-/tmp}
+    # The served body, curl's copy and DC's copy (with its temporary file) exist at the same time at most.
+    local need_kib=$((body_mib * 1024 * 3 + 512 * 1024))
+    local free_kib
+    free_kib=$(df --output=avail -k "$parent" | tail -1)
+    if ((free_kib < need_kib)); then
+        echo "Not enough room in $parent: $((free_kib / 1024)) MiB free, $((need_kib / 1024)) MiB needed" >&2
+        exit 1
+    fi
+    work=$(mktemp -d "$parent/$1.XXXXXX")
+}
+
+# write_body FILE: body_mib MiB of random bytes.
+write_body() {
+    echo "Writing a ${body_mib} MiB body to $(dirname "$1")"
+    head -c $((body_mib * 1024 * 1024)) /dev/urandom >"$1"
+}
