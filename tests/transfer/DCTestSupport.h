@@ -37,6 +37,12 @@ inline void Apply(const Settings &settings)
     Program().ProxyPass = settings.proxyPass;
 }
 
+// A proxy listening on this machine's loopback, with Basic authorisation as proxyAuth says.
+inline void UseLoopbackProxy(quint16 port, const QString &proxyAuth, const QString &login, const QString &password)
+{
+    Apply({QStringLiteral("1"), QStringLiteral("127.0.0.1"), QString::number(port), proxyAuth, login, password});
+}
+
 inline QString Url(const ScriptedServer &server, const QString &path)
 {
     return u"http://"_s + server.HostAndPort() + path;

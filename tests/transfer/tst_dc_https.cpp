@@ -80,12 +80,7 @@ QString TestDCHttps::Url(Site site, const QString &path) const
 
 void TestDCHttps::UseTinyproxy(const QString &proxyAuth, const QString &password)
 {
-    Program().UseProxy = u"1"_s;
-    Program().ProxyName = u"127.0.0.1"_s;
-    Program().ProxyPort = QString::number(proxy.Port());
-    Program().ProxyAuth = proxyAuth;
-    Program().ProxyLogin = kLogin;
-    Program().ProxyPass = password;
+    DCTest::UseLoopbackProxy(proxy.Port(), proxyAuth, kLogin, password);
 }
 
 // The events of a whole download, with the arrivals left out: the same as over plain HTTP.

@@ -65,12 +65,7 @@ QString TestDCRealPeers::VideoUrl() const
 
 void TestDCRealPeers::UseTinyproxy(const QString &proxyAuth, const QString &password)
 {
-    Program().UseProxy = u"1"_s;
-    Program().ProxyName = u"127.0.0.1"_s;
-    Program().ProxyPort = QString::number(proxy.Port());
-    Program().ProxyAuth = proxyAuth;
-    Program().ProxyLogin = kLogin;
-    Program().ProxyPass = password;
+    DCTest::UseLoopbackProxy(proxy.Port(), proxyAuth, kLogin, password);
 }
 
 void TestDCRealPeers::directDownloadFromPython()
