@@ -28,12 +28,13 @@ bool LoopbackNginx::Start(const QString &folder)
     }
     const QByteArray f = folder.toUtf8();
     // One process, sendfile, no log: the server should be the fastest part of the road.
-    file.write("daemon off; master_process off; worker_processes 1; error_log stderr; pid " + f + "/nginx.pid;\n"
-               "events { worker_connections 64; }\n"
-               "http { access_log off; sendfile on; client_body_temp_path " + f + "/body; proxy_temp_path " + f +
-               "/proxy; fastcgi_temp_path " + f + "/fcgi; uwsgi_temp_path " + f + "/uwsgi; scgi_temp_path " + f +
-               "/scgi;\n  types { video/x-flv flv; }\n  server { listen 127.0.0.1:" + QByteArray::number(port) +
-               "; root " + f + "; } }\n");
+    file.write("daemon off; master_process off; worker_processes 1; error_log stderr; pid " + f
+               + "/nginx.pid;\n"
+                 "events { worker_connections 64; }\n"
+                 "http { access_log off; sendfile on; client_body_temp_path "
+               + f + "/body; proxy_temp_path " + f + "/proxy; fastcgi_temp_path " + f + "/fcgi; uwsgi_temp_path " + f
+               + "/uwsgi; scgi_temp_path " + f + "/scgi;\n  types { video/x-flv flv; }\n  server { listen 127.0.0.1:"
+               + QByteArray::number(port) + "; root " + f + "; } }\n");
     file.close();
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start(QStringLiteral("nginx"), {QStringLiteral("-c"), config, QStringLiteral("-p"), folder});

@@ -8,7 +8,7 @@
 // Notes the moment of every paint of the widgets it watches.
 class PaintClock : public QObject {
 public:
-    explicit PaintClock(const QElapsedTimer &clock) : clock(clock) {}
+    explicit PaintClock(const QElapsedTimer &clock) : clock(clock) { }
     QList<qint64> paints;
 
 protected:

@@ -29,7 +29,7 @@ double Median(QList<double> values)
 // Says "painted" on the first paint of the window, with whether the video engine was started by then.
 class FirstPaint : public QObject {
 public:
-    FirstPaint(FlvPlayer &player, std::function<void()> then) : player(player), then(std::move(then)) {}
+    FirstPaint(FlvPlayer &player, std::function<void()> then) : player(player), then(std::move(then)) { }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
@@ -95,7 +95,7 @@ Run StartOnce(const QString &self, const QString &programFolder, const QString &
 {
     Run run;
     QProcess child;
-    QStringList arguments{QStringLiteral("--child"), programFolder};
+    QStringList arguments {QStringLiteral("--child"), programFolder};
     if (!video.isEmpty())
         arguments.append(video);
     QElapsedTimer clock;
@@ -136,8 +136,8 @@ int main(int argc, char *argv[])
             runs = args[i + 1].toInt();
     }
     QTemporaryDir work;
-    const QString video = FlvMaker::MakeFlv(work.path(), QStringLiteral("start.flv"),
-                                            {FlvMaker::Codecs::H264Aac, 3, {320, 240}, 25});
+    const QString video =
+        FlvMaker::MakeFlv(work.path(), QStringLiteral("start.flv"), {FlvMaker::Codecs::H264Aac, 3, {320, 240}, 25});
     if (video.isEmpty()) {
         std::fprintf(stderr, "ffmpeg could not make the test video\n");
         return 1;

@@ -75,8 +75,9 @@ bool WriteVideo(const QString &path, int mib)
 double CurlSeconds(const QString &url, const QString &target = QStringLiteral("/dev/null"))
 {
     QProcess curl;
-    curl.start(QStringLiteral("curl"), {QStringLiteral("--http1.0"), QStringLiteral("-s"), QStringLiteral("-o"),
-                                        target, QStringLiteral("-w"), QStringLiteral("%{time_total}"), url});
+    curl.start(QStringLiteral("curl"),
+               {QStringLiteral("--http1.0"), QStringLiteral("-s"), QStringLiteral("-o"), target, QStringLiteral("-w"),
+                QStringLiteral("%{time_total}"), url});
     curl.waitForFinished(-1);
     if (target != QLatin1String("/dev/null"))
         QFile::remove(target);
@@ -117,8 +118,8 @@ WindowRun RunWindow(const QString &work, const QString &videoUrl, const QString 
         options.open(QIODevice::WriteOnly);
         options.write("[Network]\nUseProxy=0\n[Hosts]\nResolver=" + resolver.HostAndPort().toLatin1() + "\n");
     }
-    const QByteArray answer = "<p>" + ResolutionAnswer::Marker().toByteArray() + "</p><a href=\"" +
-                              videoUrl.toLatin1() + "\">v</a>";
+    const QByteArray answer =
+        "<p>" + ResolutionAnswer::Marker().toByteArray() + "</p><a href=\"" + videoUrl.toLatin1() + "\">v</a>";
     resolver.AddScript({ScriptedServer::Send("HTTP/1.0 200 OK\r\n\r\n" + answer), ScriptedServer::Close()});
 
     ResetProgramValues();
@@ -139,7 +140,8 @@ WindowRun RunWindow(const QString &work, const QString &videoUrl, const QString 
     dialogs.AnswerFileDialog(target, [&] { arrived = clock.nsecsElapsed(); });
 
     emit window.findChild<XpB *>(QStringLiteral("ZagButton"))->Click();
-    window.findChild<QLineEdit *>(QStringLiteral("URLtext"))->setText(QStringLiteral("http://videos.example/watch?v=bench"));
+    window.findChild<QLineEdit *>(QStringLiteral("URLtext"))
+        ->setText(QStringLiteral("http://videos.example/watch?v=bench"));
     emit window.findChild<XpB *>(QStringLiteral("DownButton"))->Click();
     auto *status = window.findChild<QLabel *>(QStringLiteral("Label1"));
     auto *down = window.findChild<XpB *>(QStringLiteral("DownButton"));
@@ -156,8 +158,8 @@ WindowRun RunWindow(const QString &work, const QString &videoUrl, const QString 
     // Data arrives from the first answer bytes on; the first tenth of a second is the connection itself.
     result.worstBarGapMs = WorstGapMs(bar.paints, started + 100'000'000, arrived);
     result.worstPercentGapMs = WorstGapMs(percent.paints, started + 100'000'000, arrived);
-    qsizetype inside = std::count_if(bar.paints.begin(), bar.paints.end(),
-                                     [&](qint64 at) { return at >= started && at <= arrived; });
+    qsizetype inside =
+        std::count_if(bar.paints.begin(), bar.paints.end(), [&](qint64 at) { return at >= started && at <= arrived; });
     result.barPaintsPerSecond = inside / std::max(result.downloadSeconds, 1e-9);
     result.same = SameFiles(target, source);
     return result;
@@ -232,7 +234,7 @@ int main(int argc, char *argv[])
                 Median(curlFile), fileRatio, fileRatio >= 0.8 ? "yes" : "NO");
     std::printf("longest wait between paints while data arrived: bar %.1f ms, percentage %.1f ms (at most 100: %s)\n",
                 worstBar, worstPercent, std::max(worstBar, worstPercent) <= 100 ? "yes" : "NO");
-    std::printf("fewest bar paints per second in a run: %.1f; saved copies equal the served file: %s\n",
-                slowestPaints, allSame ? "yes" : "NO");
+    std::printf("fewest bar paints per second in a run: %.1f; saved copies equal the served file: %s\n", slowestPaints,
+                allSame ? "yes" : "NO");
     return allSame ? 0 : 1;
 }

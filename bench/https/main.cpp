@@ -56,10 +56,11 @@ struct Setup {
 double RunCurl(const Setup &setup, const QString &output, QString *cipher)
 {
     QProcess curl;
-    curl.start(QStringLiteral("curl"), {QStringLiteral("--silent"), QStringLiteral("--show-error"), QStringLiteral("-v"),
-                                        QStringLiteral("--http1.0"), QStringLiteral("--cacert"), setup.authorityFile,
-                                        QStringLiteral("--output"), output, QStringLiteral("--write-out"),
-                                        QStringLiteral("%{time_total} %{size_download}"), setup.url});
+    curl.start(QStringLiteral("curl"),
+               {QStringLiteral("--silent"), QStringLiteral("--show-error"), QStringLiteral("-v"),
+                QStringLiteral("--http1.0"), QStringLiteral("--cacert"), setup.authorityFile,
+                QStringLiteral("--output"), output, QStringLiteral("--write-out"),
+                QStringLiteral("%{time_total} %{size_download}"), setup.url});
     if (!curl.waitForFinished(-1) || curl.exitCode() != 0) {
         Print(QStringLiteral("curl failed: ") + QString::fromUtf8(curl.readAllStandardError()).trimmed());
         return -1;

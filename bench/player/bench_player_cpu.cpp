@@ -53,11 +53,11 @@ bool Measure(const QString &clip, QSize area, double &cost)
     cost = cpu / video;
     std::printf("  %4dx%-4d  %5.1f s of video in %5.1f s  CPU %5.2f s  = %.3f CPU s per video s (%.0f %% of a core)  "
                 "%.1f frames painted per second, %lld dropped\n",
-                area.width(), area.height(), video, seconds, cpu, cost, cost * 100, (counter.paints - paintsStart) / seconds,
-                static_cast<long long>(player.DroppedFrames()));
+                area.width(), area.height(), video, seconds, cpu, cost, cost * 100,
+                (counter.paints - paintsStart) / seconds, static_cast<long long>(player.DroppedFrames()));
     return true;
 }
-}
+}  // namespace
 
 int main(int argc, char *argv[])
 {

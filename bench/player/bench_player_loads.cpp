@@ -60,8 +60,8 @@ bool Run(const QString &clip, bool throughBare)
     Clear(player);
     Settle();
     const double start = BenchKit::ResidentMiB();
-    std::printf("  resident with the empty player %.1f MiB; after the first load and the bare address %.1f MiB\n", beforeEngine,
-                start);
+    std::printf("  resident with the empty player %.1f MiB; after the first load and the bare address %.1f MiB\n",
+                beforeEngine, start);
 
     double peak = start;
     double longestClear = 0;
@@ -80,12 +80,13 @@ bool Run(const QString &clip, bool throughBare)
     Settle();
     const double end = BenchKit::ResidentMiB();
     const double growth = end - start;
-    std::printf("  after %d loads and the bare address: %.1f MiB (peak %.1f MiB), growth %+.1f MiB: %s (allowance %.0f MiB)\n",
-                Loads, end, peak, growth, growth <= AllowanceMiB ? "met" : "NOT met", AllowanceMiB);
+    std::printf(
+        "  after %d loads and the bare address: %.1f MiB (peak %.1f MiB), growth %+.1f MiB: %s (allowance %.0f MiB)\n",
+        Loads, end, peak, growth, growth <= AllowanceMiB ? "met" : "NOT met", AllowanceMiB);
     std::printf("  longest time the bare address held the window's thread: %.1f ms\n", longestClear);
     return growth <= AllowanceMiB;
 }
-}
+}  // namespace
 
 int main(int argc, char *argv[])
 {
@@ -94,12 +95,13 @@ int main(int argc, char *argv[])
 
     const QString clip = QDir(BenchKit::DataFolder()).filePath(QStringLiteral("clip-320x240-3s.flv"));
     if (QFileInfo(clip).size() == 0
-        && FlvMaker::MakeFlv(BenchKit::DataFolder(), QFileInfo(clip).fileName(), {FlvMaker::Codecs::H264Aac, 3}).isEmpty()) {
+        && FlvMaker::MakeFlv(BenchKit::DataFolder(), QFileInfo(clip).fileName(), {FlvMaker::Codecs::H264Aac, 3})
+               .isEmpty()) {
         std::printf("could not make the clip\n");
         return 2;
     }
-    std::printf("Player loads: %d loads of a 3 s 320x240 H.264 + AAC FLV, resident memory from /proc/self/statm, %s\n", Loads,
-                qPrintable(BenchKit::DisplayAndLoad()));
+    std::printf("Player loads: %d loads of a 3 s 320x240 H.264 + AAC FLV, resident memory from /proc/self/statm, %s\n",
+                Loads, qPrintable(BenchKit::DisplayAndLoad()));
     const bool straight = Run(clip, false);
     const bool throughBare = Run(clip, true);
     std::printf("  after: %s\n", qPrintable(BenchKit::DisplayAndLoad()));

@@ -57,10 +57,10 @@ double RunCurl(const BenchOptions &options, const QString &output, QString *erro
 {
     const CpuUsage before = ReadChildrenCpuUsage();
     QProcess curl;
-    curl.start(QStringLiteral("curl"), {QStringLiteral("--silent"), QStringLiteral("--show-error"),
-                                        QStringLiteral("--http1.0"), QStringLiteral("--output"), output,
-                                        QStringLiteral("--write-out"), QStringLiteral("%{time_total} %{size_download}"),
-                                        options.Url.toString()});
+    curl.start(QStringLiteral("curl"),
+               {QStringLiteral("--silent"), QStringLiteral("--show-error"), QStringLiteral("--http1.0"),
+                QStringLiteral("--output"), output, QStringLiteral("--write-out"),
+                QStringLiteral("%{time_total} %{size_download}"), options.Url.toString()});
     const bool finished = curl.waitForFinished(-1);
     *cpu = ReadChildrenCpuUsage() - before;
     if (!finished || curl.exitCode() != 0) {
@@ -144,9 +144,9 @@ struct CpuSeries {
     }
     void Add(const Figures &figures, bool withWrite)
     {
-        CpuUsage usage{figures.value(QStringLiteral("download_user_ns")).toLongLong(),
-                       figures.value(QStringLiteral("download_system_ns")).toLongLong(),
-                       figures.value(QStringLiteral("download_faults")).toLongLong()};
+        CpuUsage usage {figures.value(QStringLiteral("download_user_ns")).toLongLong(),
+                        figures.value(QStringLiteral("download_system_ns")).toLongLong(),
+                        figures.value(QStringLiteral("download_faults")).toLongLong()};
         if (withWrite) {
             usage.UserNs += figures.value(QStringLiteral("write_user_ns")).toLongLong();
             usage.SystemNs += figures.value(QStringLiteral("write_system_ns")).toLongLong();
@@ -191,25 +191,28 @@ int RunBench(const BenchOptions &options)
 {
     const double bytes = double(QFileInfo(options.Source).size());
     Print(QStringLiteral("Body %1 bytes from %2, saved to %3 in pieces of %4 bytes (0: one write), %5 runs")
-              .arg(qint64(bytes)).arg(options.Url.toString(), options.TargetDir, options.WritePiece).arg(options.Runs));
+              .arg(qint64(bytes))
+              .arg(options.Url.toString(), options.TargetDir, options.WritePiece)
+              .arg(options.Runs));
     Print(QStringLiteral("Load average before: ") + LoadAverage());
     // Two processes (the server and the client) already fill a two-core machine.
     if (LoadAverage().section(QLatin1Char(' '), 0, 0).toDouble() > 1.0)
-        Print(QStringLiteral("The machine is busy: the figures will be noisy and gaps longer than the work behind them."));
+        Print(QStringLiteral(
+            "The machine is busy: the figures will be noisy and gaps longer than the work behind them."));
 
     const QString who = options.Subject == QLatin1String("dc") ? QStringLiteral("DC") : options.Subject;
-    Series curlNull{QStringLiteral("curl -o /dev/null"), {}};
+    Series curlNull {QStringLiteral("curl -o /dev/null"), {}};
     // Both children of a run: the download is the same whatever is done with the body afterwards.
-    Series inMemory{who + QStringLiteral(" in memory"), {}};
-    Series curlFile{QStringLiteral("curl -o FILE"), {}};
-    Series curlSynced{QStringLiteral("curl -o FILE, then fdatasync"), {}};
-    Series plainWrite{who + QStringLiteral(" + write, rename (no sync)"), {}};
-    Series savedWrite{who + QStringLiteral(" + save flow (pieces, sync, rename)"), {}};
-    CpuSeries curlNullCpu{curlNull.Name, {}, {}};
-    CpuSeries inMemoryCpu{inMemory.Name, {}, {}};
-    CpuSeries curlFileCpu{curlFile.Name, {}, {}};
-    CpuSeries plainWriteCpu{plainWrite.Name, {}, {}};
-    CpuSeries savedWriteCpu{savedWrite.Name, {}, {}};
+    Series inMemory {who + QStringLiteral(" in memory"), {}};
+    Series curlFile {QStringLiteral("curl -o FILE"), {}};
+    Series curlSynced {QStringLiteral("curl -o FILE, then fdatasync"), {}};
+    Series plainWrite {who + QStringLiteral(" + write, rename (no sync)"), {}};
+    Series savedWrite {who + QStringLiteral(" + save flow (pieces, sync, rename)"), {}};
+    CpuSeries curlNullCpu {curlNull.Name, {}, {}};
+    CpuSeries inMemoryCpu {inMemory.Name, {}, {}};
+    CpuSeries curlFileCpu {curlFile.Name, {}, {}};
+    CpuSeries plainWriteCpu {plainWrite.Name, {}, {}};
+    CpuSeries savedWriteCpu {savedWrite.Name, {}, {}};
     QMap<QString, Series> references;
     QMap<QString, CpuSeries> referencesCpu;
     QList<double> peaksMiB, gapsMs, busyMs, arrivalSizes;
@@ -256,8 +259,10 @@ int RunBench(const BenchOptions &options)
         curlFile.SecondsPerRun << curlSeconds;
         curlSynced.SecondsPerRun << curlSeconds + syncSeconds;
         curlNull.SecondsPerRun << curlNullSeconds;
-        savedWrite.SecondsPerRun << Seconds(atomic, QStringLiteral("download_ns")) + Seconds(atomic, QStringLiteral("write_ns"));
-        plainWrite.SecondsPerRun << Seconds(plain, QStringLiteral("download_ns")) + Seconds(plain, QStringLiteral("write_ns"));
+        savedWrite.SecondsPerRun << Seconds(atomic, QStringLiteral("download_ns"))
+                + Seconds(atomic, QStringLiteral("write_ns"));
+        plainWrite.SecondsPerRun << Seconds(plain, QStringLiteral("download_ns"))
+                + Seconds(plain, QStringLiteral("write_ns"));
         Print(QStringLiteral("Run %1: curl -o FILE %2 s + fdatasync %3 s, curl -o /dev/null %4 s; load %5")
                   .arg(run)
                   .arg(curlSeconds, 0, 'f', 3)
@@ -332,17 +337,21 @@ int RunBench(const BenchOptions &options)
     Print(QString());
     Print(FormatRatio(who + QStringLiteral(" in memory / curl -o /dev/null"), inMemory, curlNull, false));
     Print(FormatRatio(who + QStringLiteral(" + write, rename / curl -o FILE"), plainWrite, curlFile, true));
-    Print(FormatRatio(who + QStringLiteral(" + save flow / curl -o FILE, then fdatasync"), savedWrite, curlSynced,
-                      true));
+    Print(
+        FormatRatio(who + QStringLiteral(" + save flow / curl -o FILE, then fdatasync"), savedWrite, curlSynced, true));
     Print(FormatRatio(who + QStringLiteral(" + save flow / curl -o FILE"), savedWrite, curlFile, true));
     if (references.contains(QStringLiteral("raw-stream")))
         Print(FormatRatio(QStringLiteral("reference raw-stream to file / curl -o FILE"),
                           references.value(QStringLiteral("raw-stream")), curlFile, false));
     Print(QStringLiteral("Peak resident memory: %1 MiB, worst run (at most %2 MiB: %3)")
-              .arg(worstPeak, 0, 'f', 1).arg(peakLimitMiB, 0, 'f', 1).arg(verdict(worstPeak <= peakLimitMiB)));
+              .arg(worstPeak, 0, 'f', 1)
+              .arg(peakLimitMiB, 0, 'f', 1)
+              .arg(verdict(worstPeak <= peakLimitMiB)));
     Print(QStringLiteral("Largest gap of a 10 ms timer: %1 ms, worst run (at most %2 ms: %3); "
                          "most CPU time of the loop between two ticks %4 ms")
-              .arg(worstGap, 0, 'f', 1).arg(GapLimitMs, 0, 'f', 0).arg(verdict(worstGap <= GapLimitMs))
+              .arg(worstGap, 0, 'f', 1)
+              .arg(GapLimitMs, 0, 'f', 0)
+              .arg(verdict(worstGap <= GapLimitMs))
               .arg(worstBusy, 0, 'f', 1));
     Print(QStringLiteral("Bytes per arrival, median: %1").arg(Median(arrivalSizes), 0, 'f', 0));
     Print(QStringLiteral("Load average after: ") + LoadAverage());

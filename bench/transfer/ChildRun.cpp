@@ -11,8 +11,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFileDevice>
 #include <QFile>
+#include <QFileDevice>
 #include <QFileInfo>
 #include <QTextStream>
 
@@ -81,7 +81,8 @@ qint64 SaveBodyWithoutSync(const QByteArray &body, const QString &path, qint64 p
     return clock.nsecsElapsed();
 }
 
-// "raw-readall", "raw-discard", "raw-stream", or "raw-direct" with any of "-cap" (1 MiB read per arrival) and "-huge" (huge pages).
+// "raw-readall", "raw-discard", "raw-stream", or "raw-direct" with any of "-cap" (1 MiB read per arrival) and "-huge"
+// (huge pages).
 std::optional<RawGet::Options> ParseRawClient(const QString &client)
 {
     RawGet::Options options;
@@ -90,8 +91,7 @@ std::optional<RawGet::Options> ParseRawClient(const QString &client)
         return options;
     }
     if (client == QLatin1String("raw-discard") || client == QLatin1String("raw-stream")) {
-        options.Mode = client == QLatin1String("raw-stream") ? RawGet::Reading::StreamToFile
-                                                             : RawGet::Reading::Discard;
+        options.Mode = client == QLatin1String("raw-stream") ? RawGet::Reading::StreamToFile : RawGet::Reading::Discard;
         options.ReadBufferSize = 1024 * 1024;
         return options;
     }
@@ -135,14 +135,18 @@ void RunClient(Client *client, OkSignal ok, ErrorSignal failed, StartTransfer st
     start();
     QCoreApplication::exec();
     std::fputs(QStringLiteral("largest_gap_ns=%1\nlargest_busy_ns=%2\nticks=%3\nlongest_gaps=%4\n")
-                   .arg(probe.LargestGapNs()).arg(probe.LargestBusyNs()).arg(probe.Ticks()).arg(probe.LongestGaps())
-                   .toUtf8().constData(), stdout);
+                   .arg(probe.LargestGapNs())
+                   .arg(probe.LargestBusyNs())
+                   .arg(probe.Ticks())
+                   .arg(probe.LongestGaps())
+                   .toUtf8()
+                   .constData(),
+               stdout);
 }
 
 }  // namespace
 
-int RunTransferChild(const QString &client, const QUrl &url, const QString &targetDir, Saving saving,
-                     qint64 pieceBytes)
+int RunTransferChild(const QString &client, const QUrl &url, const QString &targetDir, Saving saving, qint64 pieceBytes)
 {
     ChildOutcome outcome;
     const qint64 residentBefore = ReadResidentKiB();
@@ -154,12 +158,14 @@ int RunTransferChild(const QString &client, const QUrl &url, const QString &targ
         // Every arrival raises one progress event: counting them gives the size of a read.
         QObject::connect(&dc, &DC::PercentOfLoad, &dc, [&outcome](int) { ++outcome.Arrivals; });
         dc.setURLmode(true);
-        RunClient(&dc, &DC::DownOK, &DC::DownError, [&] { dc.setURL(url.toString()); }, &outcome);
+        RunClient(
+            &dc, &DC::DownOK, &DC::DownError, [&] { dc.setURL(url.toString()); }, &outcome);
         outcome.BodyBytes = outcome.Body.size();
     } else if (std::optional<RawGet::Options> options = ParseRawClient(client)) {
         options->StreamPath = QDir(targetDir).filePath(QStringLiteral("saved-%1.flv").arg(client));
         RawGet raw(*options);
-        RunClient(&raw, &RawGet::Finished, &RawGet::Failed, [&] { raw.Start(url); }, &outcome);
+        RunClient(
+            &raw, &RawGet::Finished, &RawGet::Failed, [&] { raw.Start(url); }, &outcome);
         outcome.Arrivals = raw.Arrivals();
         outcome.BodyBytes = raw.BodyBytes();
     } else {

@@ -12,7 +12,7 @@
 //   targetDir: where the body is then saved as saved-CLIENT.flv
 enum class Saving {
     None,
-    Atomically,   // as the save flow does: a temporary file written in pieces, synced, then put in place
+    Atomically,  // as the save flow does: a temporary file written in pieces, synced, then put in place
     WithoutSync,  // a temporary file and a rename, no sync: what curl -o is to be compared with
 };
 // pieceBytes: the body is written in pieces of this size; 0 writes it in one call.

@@ -9,7 +9,7 @@ namespace {
 
 qint64 ThreadCpuNs()
 {
-    timespec now{};
+    timespec now {};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
@@ -54,14 +54,14 @@ void LoopProbe::RecordGap()
 {
     const qint64 end = Clock.nsecsElapsed();
     const qint64 cpu = ThreadCpuNs();
-    const Gap gap{end - LastTick, cpu - LastCpu, end};
+    const Gap gap {end - LastTick, cpu - LastCpu, end};
     LastTick = end;
     LastCpu = cpu;
     LargestGap = std::max(LargestGap, gap.Length);
     LargestBusy = std::max(LargestBusy, gap.Busy);
     constexpr qsizetype kept = 3;
-    const auto at = std::find_if(Longest.begin(), Longest.end(),
-                                 [&](const Gap &other) { return other.Length < gap.Length; });
+    const auto at =
+        std::find_if(Longest.begin(), Longest.end(), [&](const Gap &other) { return other.Length < gap.Length; });
     if (at - Longest.begin() >= kept)
         return;
     Longest.insert(at, gap);

@@ -26,10 +26,12 @@ qint64 ReadStatusField(const QByteArray &name)
 
 CpuUsage ReadUsage(int who)
 {
-    rusage usage{};
+    rusage usage {};
     if (getrusage(who, &usage) != 0)
         return {};
-    const auto toNs = [](const timeval &time) { return qint64(time.tv_sec) * 1000000000 + qint64(time.tv_usec) * 1000; };
+    const auto toNs = [](const timeval &time) {
+        return qint64(time.tv_sec) * 1000000000 + qint64(time.tv_usec) * 1000;
+    };
     return {toNs(usage.ru_utime), toNs(usage.ru_stime), qint64(usage.ru_minflt)};
 }
 

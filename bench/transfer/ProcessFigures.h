@@ -3,8 +3,8 @@
 #include <QtGlobal>
 
 // Figures of this process from /proc/self/status, in KiB; -1 when the kernel does not give them.
-qint64 ReadPeakResidentKiB();     // VmHWM: the most this process has ever held in memory
-qint64 ReadResidentKiB();         // VmRSS: what it holds now
+qint64 ReadPeakResidentKiB();  // VmHWM: the most this process has ever held in memory
+qint64 ReadResidentKiB();  // VmRSS: what it holds now
 
 // Processor time and page faults. Unlike wall time they hardly change when other processes share the
 // machine, so they tell what a step costs even on a busy machine.

@@ -13,9 +13,9 @@ class RawGet : public QObject {
 public:
     enum class Reading {
         ReadAllAppend,  // readAll() on every arrival, appended to a buffer reserved once the length is known
-        ReadIntoBody,   // read() straight into the reserved body, no intermediate array
-        Discard,        // read() into one small reused buffer: the cost of receiving alone, keeping nothing
-        StreamToFile,   // the same, each piece written to the file as it arrives, as curl -o does
+        ReadIntoBody,  // read() straight into the reserved body, no intermediate array
+        Discard,  // read() into one small reused buffer: the cost of receiving alone, keeping nothing
+        StreamToFile,  // the same, each piece written to the file as it arrives, as curl -o does
     };
 
     struct Options {

@@ -20,7 +20,8 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     parser.addHelpOption();
     const QCommandLineOption url(QStringLiteral("url"), QStringLiteral("Address of the body."), QStringLiteral("url"));
-    const QCommandLineOption source(QStringLiteral("source"), QStringLiteral("The served file."), QStringLiteral("file"));
+    const QCommandLineOption source(QStringLiteral("source"), QStringLiteral("The served file."),
+                                    QStringLiteral("file"));
     const QCommandLineOption targetDir(QStringLiteral("target-dir"), QStringLiteral("Folder to save into."),
                                        QStringLiteral("dir"));
     const QCommandLineOption runs(QStringLiteral("runs"), QStringLiteral("Runs of each measure."), QStringLiteral("n"),
@@ -54,9 +55,9 @@ int main(int argc, char *argv[])
         parser.showHelp(2);
     if (parser.isSet(child)) {
         const QString how = parser.value(save);
-        const Saving saving = how == QLatin1String("none")    ? Saving::None
-                              : how == QLatin1String("plain") ? Saving::WithoutSync
-                                                              : Saving::Atomically;
+        const Saving saving = how == QLatin1String("none") ? Saving::None
+            : how == QLatin1String("plain")                ? Saving::WithoutSync
+                                                           : Saving::Atomically;
         return RunTransferChild(parser.value(child), QUrl(parser.value(url)), parser.value(targetDir), saving,
                                 parser.value(writePiece).toLongLong());
     }

@@ -70,8 +70,8 @@ QString TimeFormatWithSeconds(const QLocale &locale)
 
 QString DefaultVideoName(const QDateTime &now, const QLocale &locale)
 {
-    QString name = ShortDateText(now.date(), locale) + QLatin1Char('(') +
-                   locale.toString(now.time(), TimeFormatWithSeconds(locale)) + QStringLiteral(").flv");
+    QString name = ShortDateText(now.date(), locale) + QLatin1Char('(')
+        + locale.toString(now.time(), TimeFormatWithSeconds(locale)) + QStringLiteral(").flv");
     name.replace(QLatin1Char(':'), QLatin1Char('-'));
     name.replace(QLatin1Char(','), QLatin1Char('.'));
     name.replace(QLatin1Char('\\'), QLatin1Char('.'));

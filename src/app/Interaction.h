@@ -19,8 +19,7 @@ public:
 
     // A message box owned by owner; the button the user pressed.
     virtual QMessageBox::StandardButton ShowMessage(QWidget *owner, const QString &text, const QString &title,
-                                                    QMessageBox::StandardButtons buttons,
-                                                    QMessageBox::Icon icon) = 0;
+                                                    QMessageBox::StandardButtons buttons, QMessageBox::Icon icon) = 0;
 
     // Opens a web address in the user's browser; nobody looks at whether it worked.
     virtual void OpenAddress(const QString &address) = 0;

@@ -2,12 +2,12 @@
 
 #include "About.h"
 #include "Artwork.h"
-#include "Interaction.h"
-#include "Parametr.h"
-#include "PictureBox.h"
 #include "FlvPlayer.h"
+#include "Interaction.h"
 #include "MovieAddress.h"
 #include "Options.h"
+#include "Parametr.h"
+#include "PictureBox.h"
 #include "ProgramValues.h"
 #include "XpB.h"
 
@@ -27,7 +27,9 @@ constexpr int kMinimumAddressLength = 20;
 }  // namespace
 
 Main::Main(const QString &programFolder, Interaction &dialogs, QWidget *parent)
-    : QWidget(parent), programFolder(programFolder), dialogs(dialogs)
+    : QWidget(parent)
+    , programFolder(programFolder)
+    , dialogs(dialogs)
 {
     setObjectName(QStringLiteral("Main"));
     setFixedSize(326, 269);

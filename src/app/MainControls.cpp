@@ -1,8 +1,8 @@
 // The controls of the main window, placed as the window is designed (pixels at 100 %).
 #include "Artwork.h"
+#include "FlvPlayer.h"
 #include "Main.h"
 #include "PictureBox.h"
-#include "FlvPlayer.h"
 #include "XpB.h"
 
 #include <QFontMetrics>

@@ -31,7 +31,8 @@ bool Main::eventFilter(QObject *watched, QEvent *event)
         drop->acceptProposedAction();
         // The source of the drag (a file manager) waits until the drop returns; a message box opened here
         // would hold it up, so the drop is looked at once the event loop is free again.
-        QMetaObject::invokeMethod(this, [this, dropped] { BlankPlayer_OLEDragDrop(dropped); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, dropped] { BlankPlayer_OLEDragDrop(dropped); }, Qt::QueuedConnection);
         return true;
     }
     default:

@@ -10,20 +10,38 @@
 #include <QFileInfo>
 
 namespace SaveTexts {
-QString DialogTitle() { return QStringLiteral("Сохранение видеофайла"); }
-QString ReplaceTitle() { return QStringLiteral("Предупреждение"); }
-QString ReplaceText() { return QStringLiteral("Файл с таким именем уже существует. Заменить?"); }
-QString NoticeTitle() { return QStringLiteral("Внимание!"); }
+QString DialogTitle()
+{
+    return QStringLiteral("Сохранение видеофайла");
+}
+QString ReplaceTitle()
+{
+    return QStringLiteral("Предупреждение");
+}
+QString ReplaceText()
+{
+    return QStringLiteral("Файл с таким именем уже существует. Заменить?");
+}
+QString NoticeTitle()
+{
+    return QStringLiteral("Внимание!");
+}
 QString NoticeText(const QString &path)
 {
     return QStringLiteral("Вы не выбрали имя файла. Файл был сохранен с именем по умолчанию.\r\n\r\n") + path;
 }
-QString FailureTitle() { return QStringLiteral("Ошибка сохранения"); }
+QString FailureTitle()
+{
+    return QStringLiteral("Ошибка сохранения");
+}
 QString FailureText(const QString &path, const QString &reason)
 {
     return QStringLiteral("Не удалось сохранить видеофайл\r\n") + path + QStringLiteral("\r\n\r\nПричина: ") + reason;
 }
-QString DiscardTitle() { return QStringLiteral("Предупреждение"); }
+QString DiscardTitle()
+{
+    return QStringLiteral("Предупреждение");
+}
 QString DiscardText()
 {
     return QStringLiteral("Видеофайл не сохранен. Отказаться от него?\r\n\r\n"
@@ -71,10 +89,10 @@ SavedVideo SaveVideo(const SaveContext &context, const QString &name, const QByt
         const QString chosen = context.dialogs.ShowFileDialog(context.owner, 2, QStringLiteral("*.flv"), savePath,
                                                               SaveTexts::DialogTitle(), 0, suggested);
         if (!chosen.isEmpty()) {
-            if (QFileInfo::exists(chosen) &&
-                context.dialogs.ShowMessage(context.owner, SaveTexts::ReplaceText(), SaveTexts::ReplaceTitle(),
-                                            QMessageBox::Yes | QMessageBox::No,
-                                            QMessageBox::Question) != QMessageBox::Yes)
+            if (QFileInfo::exists(chosen)
+                && context.dialogs.ShowMessage(context.owner, SaveTexts::ReplaceText(), SaveTexts::ReplaceTitle(),
+                                               QMessageBox::Yes | QMessageBox::No, QMessageBox::Question)
+                    != QMessageBox::Yes)
                 continue;
             if (Write(context, chosen, video))
                 written = chosen;
@@ -87,12 +105,12 @@ SavedVideo SaveVideo(const SaveContext &context, const QString &name, const QByt
             continue;
         }
         if (context.dialogs.ShowMessage(context.owner, SaveTexts::DiscardText(), SaveTexts::DiscardTitle(),
-                                        QMessageBox::Yes | QMessageBox::No,
-                                        QMessageBox::Warning) == QMessageBox::Yes)
+                                        QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning)
+            == QMessageBox::Yes)
             return {};
     }
 
     savePath = FolderOf(written);
     context.ini.WInI("Save", "SavePath", EncodeFileText(savePath));
-    return SavedVideo{true, written};
+    return SavedVideo {true, written};
 }

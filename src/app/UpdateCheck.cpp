@@ -37,9 +37,9 @@ QString OfferTitle()
 
 QString OfferText(const QString &appVersion, const QString &remote)
 {
-    return QStringLiteral("Обнаружена новая версия программы.\r\n\r\nВаша версия: ") + appVersion +
-           QStringLiteral(", версия на сайте разработчика: ") + remote +
-           QStringLiteral("\r\n\r\nПерейти на страницу с описанием новой версии?");
+    return QStringLiteral("Обнаружена новая версия программы.\r\n\r\nВаша версия: ") + appVersion
+        + QStringLiteral(", версия на сайте разработчика: ") + remote
+        + QStringLiteral("\r\n\r\nПерейти на страницу с описанием новой версии?");
 }
 
 }  // namespace UpdateCheck

@@ -1,5 +1,5 @@
-#include "Interaction.h"
 #include "Main.h"
+#include "Interaction.h"
 
 #include <QApplication>
 

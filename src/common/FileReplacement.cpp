@@ -20,7 +20,6 @@ void SetError(QString *error, const QString &text)
         *error = text;
 }
 
-
 bool WriteAll(int descriptor, QByteArrayView content)
 {
     qsizetype done = 0;
@@ -76,7 +75,7 @@ bool ReplaceFileContent(const QString &path, QByteArrayView content, mode_t newF
     const QString target = TargetOf(path);
     const QByteArray targetName = QFile::encodeName(target);
 
-    struct stat existing {};
+    struct stat existing { };
     const bool existed = ::stat(targetName.constData(), &existing) == 0;
     if (existed && !S_ISREG(existing.st_mode)) {
         SetError(error, QStringLiteral("%1 — не обычный файл").arg(target));

@@ -16,7 +16,7 @@ const QString CannotPlay = QStringLiteral("Не удалось воспроиз�
 constexpr double SeekStep = 5;
 constexpr double VolumeStep = 5;
 constexpr int RestingMouseMs = 2500;
-}
+}  // namespace
 
 FlvPlayer::FlvPlayer(QWidget *parent)
     : QWidget(parent)

@@ -5,7 +5,7 @@ const QString AddressStart = QStringLiteral("file://localhost");
 const QString MovieName = QStringLiteral("/flv_video.swf");
 const QString FileKey = QStringLiteral("?file=");
 const QString AutoStartKey = QStringLiteral("&autoStart=");
-}
+}  // namespace
 
 QString PlayerMovieAddress(const QString &programFolder, const QString &videoFile)
 {
@@ -35,6 +35,7 @@ MovieRequest ParseMovieAddress(const QString &address)
         return request;
     }
     request.file = address.mid(pathAt, autoStartAt - pathAt);
-    request.autoStart = address.mid(autoStartAt + AutoStartKey.size()).compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0;
+    request.autoStart =
+        address.mid(autoStartAt + AutoStartKey.size()).compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0;
     return request;
 }

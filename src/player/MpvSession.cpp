@@ -19,10 +19,9 @@ void SetOption(mpv_handle *handle, const char *name, const char *value)
 {
     mpv_set_option_string(handle, name, value);
 }
-}
+}  // namespace
 
-MpvSession::MpvSession(const QString &audioOutput, QObject *parent)
-    : QObject(parent)
+MpvSession::MpvSession(const QString &audioOutput, QObject *parent) : QObject(parent)
 {
     Create(audioOutput);
 }
@@ -194,10 +193,8 @@ void MpvSession::RenderFrame(uchar *pixels, QSize size, qsizetype stride)
     char format[] = "bgr0";
     size_t bytesPerLine = static_cast<size_t>(stride);
     mpv_render_param params[] = {
-        {MPV_RENDER_PARAM_SW_SIZE, surfaceSize},
-        {MPV_RENDER_PARAM_SW_FORMAT, format},
-        {MPV_RENDER_PARAM_SW_STRIDE, &bytesPerLine},
-        {MPV_RENDER_PARAM_SW_POINTER, pixels},
+        {MPV_RENDER_PARAM_SW_SIZE, surfaceSize},     {MPV_RENDER_PARAM_SW_FORMAT, format},
+        {MPV_RENDER_PARAM_SW_STRIDE, &bytesPerLine}, {MPV_RENDER_PARAM_SW_POINTER, pixels},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
     mpv_render_context_render(render, params);

@@ -21,8 +21,8 @@ QStringList NameFilters(const QString &filter)
         // description ("*.flv"), so a wildcard description filters by itself; anything else shows all.
         if (pattern.isEmpty())
             pattern = description.contains(QLatin1Char('*')) ? description : QStringLiteral("*");
-        filters.append(description + QStringLiteral(" (") + QString(pattern).replace(QLatin1Char(';'), QLatin1Char(' ')) +
-                       QLatin1Char(')'));
+        filters.append(description + QStringLiteral(" (") + QString(pattern).replace(QLatin1Char(';'), QLatin1Char(' '))
+                       + QLatin1Char(')'));
     }
     return filters;
 }
@@ -32,8 +32,8 @@ QString ConfirmedPath(const QString &path)
     return path.size() < kBufferChars ? path : QString();
 }
 
-QString ShowFileDialog(QWidget *owner, qint16 mode, const QString &filter, const QString &folder,
-                       const QString &title, quint32 flags, const QString &fileName)
+QString ShowFileDialog(QWidget *owner, qint16 mode, const QString &filter, const QString &folder, const QString &title,
+                       quint32 flags, const QString &fileName)
 {
     if (mode != 1 && mode != 2)
         return {};

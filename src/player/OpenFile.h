@@ -16,8 +16,8 @@ constexpr int kBufferChars = 511;
 // mode 1: the open dialog, mode 2: the save dialog; any other mode shows nothing. filter holds
 // description and pattern pairs joined by NUL or "|". Returns the chosen path, or "" when the user cancels.
 // With flags 0 neither dialog asks anything about existing or missing files and no extension is added.
-QString ShowFileDialog(QWidget *owner, qint16 mode, const QString &filter, const QString &folder,
-                       const QString &title, quint32 flags, const QString &fileName);
+QString ShowFileDialog(QWidget *owner, qint16 mode, const QString &filter, const QString &folder, const QString &title,
+                       quint32 flags, const QString &fileName);
 
 // The dialog's name filters for a filter text of NUL- or "|"-joined pairs.
 QStringList NameFilters(const QString &filter);

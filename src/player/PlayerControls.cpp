@@ -23,10 +23,9 @@ double ShareAlong(QRectF bar, QPointF point)
         return 0;
     return std::clamp((point.x() - bar.left()) / bar.width(), 0.0, 1.0);
 }
-}
+}  // namespace
 
-PlayerControls::PlayerControls(QWidget *parent)
-    : QWidget(parent)
+PlayerControls::PlayerControls(QWidget *parent) : QWidget(parent)
 {
     // The player keeps the keyboard; the strip is for the mouse.
     setFocusPolicy(Qt::NoFocus);
@@ -86,7 +85,8 @@ QRectF PlayerControls::Area(Part part) const
     const QRectF volumeBar(width() - Gap - VolumeWidth, 0, VolumeWidth, h);
     const QRectF mute(volumeBar.left() - h, 0, h, h);
     const qreal textWidth = fontMetrics().horizontalAdvance(TimeText()) + Gap;
-    const QRectF seek(playPause.right() + Gap, 0, std::max(0.0, mute.left() - textWidth - 2 * Gap - playPause.right()), h);
+    const QRectF seek(playPause.right() + Gap, 0, std::max(0.0, mute.left() - textWidth - 2 * Gap - playPause.right()),
+                      h);
     switch (part) {
     case Part::PlayPause:
         return playPause;
@@ -229,7 +229,8 @@ void PlayerControls::PaintBar(QPainter &painter, QRectF area, double share)
     painter.setBrush(Track);
     painter.drawRoundedRect(track, thickness / 2, thickness / 2);
     painter.setBrush(Fill);
-    painter.drawRoundedRect(QRectF(track.topLeft(), QSizeF(track.width() * share, thickness)), thickness / 2, thickness / 2);
+    painter.drawRoundedRect(QRectF(track.topLeft(), QSizeF(track.width() * share, thickness)), thickness / 2,
+                            thickness / 2);
     painter.setBrush(Light);
     painter.drawEllipse(QPointF(track.left() + track.width() * share, track.center().y()), 5, 5);
 }

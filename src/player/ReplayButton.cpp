@@ -3,8 +3,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
-ReplayButton::ReplayButton(QWidget *parent)
-    : QAbstractButton(parent)
+ReplayButton::ReplayButton(QWidget *parent) : QAbstractButton(parent)
 {
     setFocusPolicy(Qt::NoFocus);
     setCursor(Qt::PointingHandCursor);

@@ -17,10 +17,9 @@ qsizetype AlignedStride(int width)
     const qsizetype bytes = qsizetype(width) * 4;
     return (bytes + Alignment - 1) / Alignment * Alignment;
 }
-}
+}  // namespace
 
-VideoSurface::VideoSurface(QWidget *parent)
-    : QWidget(parent)
+VideoSurface::VideoSurface(QWidget *parent) : QWidget(parent)
 {
     // Every pixel is painted each time; Qt need not clear first.
     setAttribute(Qt::WA_OpaquePaintEvent);

@@ -18,23 +18,23 @@ constexpr quint32 Address4(int a, int b, int c, int d)
 }
 
 // The special-purpose ranges; anything else is a public address.
-constexpr std::array kRanges4{
-    Range4{Address4(0, 0, 0, 0), 32, AddressKind::Unspecified},
-    Range4{Address4(0, 0, 0, 0), 8, AddressKind::Reserved},           // "this network"
-    Range4{Address4(10, 0, 0, 0), 8, AddressKind::Private},
-    Range4{Address4(100, 64, 0, 0), 10, AddressKind::Private},        // carrier-grade NAT
-    Range4{Address4(127, 0, 0, 0), 8, AddressKind::Loopback},
-    Range4{Address4(169, 254, 0, 0), 16, AddressKind::LinkLocal},
-    Range4{Address4(172, 16, 0, 0), 12, AddressKind::Private},
-    Range4{Address4(192, 0, 0, 0), 24, AddressKind::Reserved},        // protocol assignments
-    Range4{Address4(192, 0, 2, 0), 24, AddressKind::Reserved},        // documentation
-    Range4{Address4(192, 88, 99, 0), 24, AddressKind::Reserved},      // old 6to4 relays
-    Range4{Address4(192, 168, 0, 0), 16, AddressKind::Private},
-    Range4{Address4(198, 18, 0, 0), 15, AddressKind::Reserved},       // benchmarking
-    Range4{Address4(198, 51, 100, 0), 24, AddressKind::Reserved},     // documentation
-    Range4{Address4(203, 0, 113, 0), 24, AddressKind::Reserved},      // documentation
-    Range4{Address4(224, 0, 0, 0), 4, AddressKind::Multicast},
-    Range4{Address4(240, 0, 0, 0), 4, AddressKind::Reserved},         // includes the broadcast address
+constexpr std::array kRanges4 {
+    Range4 {Address4(0, 0, 0, 0), 32, AddressKind::Unspecified},
+    Range4 {Address4(0, 0, 0, 0), 8, AddressKind::Reserved},  // "this network"
+    Range4 {Address4(10, 0, 0, 0), 8, AddressKind::Private},
+    Range4 {Address4(100, 64, 0, 0), 10, AddressKind::Private},  // carrier-grade NAT
+    Range4 {Address4(127, 0, 0, 0), 8, AddressKind::Loopback},
+    Range4 {Address4(169, 254, 0, 0), 16, AddressKind::LinkLocal},
+    Range4 {Address4(172, 16, 0, 0), 12, AddressKind::Private},
+    Range4 {Address4(192, 0, 0, 0), 24, AddressKind::Reserved},  // protocol assignments
+    Range4 {Address4(192, 0, 2, 0), 24, AddressKind::Reserved},  // documentation
+    Range4 {Address4(192, 88, 99, 0), 24, AddressKind::Reserved},  // old 6to4 relays
+    Range4 {Address4(192, 168, 0, 0), 16, AddressKind::Private},
+    Range4 {Address4(198, 18, 0, 0), 15, AddressKind::Reserved},  // benchmarking
+    Range4 {Address4(198, 51, 100, 0), 24, AddressKind::Reserved},  // documentation
+    Range4 {Address4(203, 0, 113, 0), 24, AddressKind::Reserved},  // documentation
+    Range4 {Address4(224, 0, 0, 0), 4, AddressKind::Multicast},
+    Range4 {Address4(240, 0, 0, 0), 4, AddressKind::Reserved},  // includes the broadcast address
 };
 
 AddressKind ClassifyIPv4(quint32 address)
@@ -72,26 +72,26 @@ AddressKind ClassifyIPv6(const Q_IPV6ADDR &bytes)
     if (allZero && bytes[15] == 1)
         return AddressKind::Loopback;
     // Addresses that carry an IPv4 address inside reach that address: judge the address they carry.
-    if (StartsWith(bytes, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF}))         // ::ffff:a.b.c.d
+    if (StartsWith(bytes, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF}))  // ::ffff:a.b.c.d
         return ClassifyIPv4(IPv4At(bytes, 12));
-    if (StartsWith(bytes, {0, 0x64, 0xFF, 0x9B, 0, 0, 0, 0, 0, 0, 0, 0}))     // NAT64 64:ff9b::/96
+    if (StartsWith(bytes, {0, 0x64, 0xFF, 0x9B, 0, 0, 0, 0, 0, 0, 0, 0}))  // NAT64 64:ff9b::/96
         return ClassifyIPv4(IPv4At(bytes, 12));
-    if (StartsWith(bytes, {0x20, 0x02}))                                      // 6to4 2002::/16
+    if (StartsWith(bytes, {0x20, 0x02}))  // 6to4 2002::/16
         return ClassifyIPv4(IPv4At(bytes, 2));
-    if (StartsWith(bytes, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}))              // deprecated ::a.b.c.d
+    if (StartsWith(bytes, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}))  // deprecated ::a.b.c.d
         return AddressKind::Reserved;
     if ((bytes[0] & 0xFE) == 0xFC)
-        return AddressKind::Private;                                          // unique local fc00::/7
+        return AddressKind::Private;  // unique local fc00::/7
     if (bytes[0] == 0xFE && (bytes[1] & 0xC0) == 0x80)
-        return AddressKind::LinkLocal;                                        // fe80::/10
+        return AddressKind::LinkLocal;  // fe80::/10
     if (bytes[0] == 0xFE && (bytes[1] & 0xC0) == 0xC0)
-        return AddressKind::Private;                                          // old site-local fec0::/10
+        return AddressKind::Private;  // old site-local fec0::/10
     if (bytes[0] == 0xFF)
         return AddressKind::Multicast;
     if (StartsWith(bytes, {0x20, 0x01, 0x0D, 0xB8}))
-        return AddressKind::Reserved;                                         // documentation 2001:db8::/32
+        return AddressKind::Reserved;  // documentation 2001:db8::/32
     if (StartsWith(bytes, {0x01, 0, 0, 0, 0, 0, 0, 0}))
-        return AddressKind::Reserved;                                         // discard-only 100::/64
+        return AddressKind::Reserved;  // discard-only 100::/64
     return AddressKind::Public;
 }
 

@@ -58,17 +58,16 @@ QByteArray ComposeFoundPage(const QList<QUrl> &videos)
 QByteArray ComposeFailurePage(const QString &reason)
 {
     return ComposePage(QStringLiteral("Видео не найдено"),
-                       QStringLiteral("<p>Видео не найдено.</p>\n<p>") + EscapeHtml(reason)
-                           + QStringLiteral("</p>\n"));
+                       QStringLiteral("<p>Видео не найдено.</p>\n<p>") + EscapeHtml(reason) + QStringLiteral("</p>\n"));
 }
 
 QByteArray ComposeIndexPage(const QString &version)
 {
-    return ComposePage(
-        QStringLiteral("quillon-resolver"),
-        QStringLiteral("<p>quillon-resolver ") + EscapeHtml(version)
-            + QStringLiteral(": служба, которая находит на веб-странице прямую ссылку на видео для программы "
-                             "Quillon.</p>\n<p>Запрос: POST /xurl/ с полем формы url=адрес страницы.</p>\n"));
+    return ComposePage(QStringLiteral("quillon-resolver"),
+                       QStringLiteral("<p>quillon-resolver ") + EscapeHtml(version)
+                           + QStringLiteral(
+                               ": служба, которая находит на веб-странице прямую ссылку на видео для программы "
+                               "Quillon.</p>\n<p>Запрос: POST /xurl/ с полем формы url=адрес страницы.</p>\n"));
 }
 
 }  // namespace AnswerPages

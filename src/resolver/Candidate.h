@@ -6,11 +6,11 @@
 
 // One address on a page that may be the video, and where on the page it was found.
 enum class CandidateSource {
-    OpenGraph,       // <meta property="og:video...">
-    VideoElement,    // <video src> and <video><source src>
+    OpenGraph,  // <meta property="og:video...">
+    VideoElement,  // <video src> and <video><source src>
     FlashVariables,  // file=, flv=, video= handed to a Flash player by <embed> or <object>
-    JsonLd,          // contentUrl of a schema.org VideoObject
-    Link,            // <a href> to a video file
+    JsonLd,  // contentUrl of a schema.org VideoObject
+    Link,  // <a href> to a video file
 };
 
 // How good a candidate is for the program, best first: its player and downloader were made for FLV.

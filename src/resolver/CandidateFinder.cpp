@@ -171,8 +171,7 @@ QStringList ReadJsonLdVideos(QByteArrayView json)
     const QJsonDocument document = QJsonDocument::fromJson(json.toByteArray(), &error);
     if (error.error != QJsonParseError::NoError)
         return addresses;
-    CollectJsonValue(document.isArray() ? QJsonValue(document.array()) : QJsonValue(document.object()), 0,
-                     addresses);
+    CollectJsonValue(document.isArray() ? QJsonValue(document.array()) : QJsonValue(document.object()), 0, addresses);
     return addresses;
 }
 

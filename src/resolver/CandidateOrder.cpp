@@ -8,10 +8,10 @@ namespace CandidateOrder {
 
 namespace {
 
-const QStringList kVideoExtensions{
-    QStringLiteral(".flv"), QStringLiteral(".f4v"), QStringLiteral(".mp4"),  QStringLiteral(".m4v"),
+const QStringList kVideoExtensions {
+    QStringLiteral(".flv"),  QStringLiteral(".f4v"), QStringLiteral(".mp4"), QStringLiteral(".m4v"),
     QStringLiteral(".webm"), QStringLiteral(".ogv"), QStringLiteral(".mov"), QStringLiteral(".3gp"),
-    QStringLiteral(".mkv"), QStringLiteral(".avi"), QStringLiteral(".wmv"), QStringLiteral(".mpg"),
+    QStringLiteral(".mkv"),  QStringLiteral(".avi"), QStringLiteral(".wmv"), QStringLiteral(".mpg"),
     QStringLiteral(".mpeg"),
 };
 

@@ -2,8 +2,8 @@
 
 #include "AnswerPages.h"
 
-#include <boost/beast/http/parser.hpp>
 #include <boost/beast/core/string.hpp>
+#include <boost/beast/http/parser.hpp>
 #include <boost/beast/http/string_body.hpp>
 
 #include <QTcpSocket>
@@ -21,17 +21,19 @@ constexpr qint64 kSocketReadBuffer = 128 * 1024;
 
 }  // namespace
 
-HttpConnection::HttpConnection(QTcpSocket *socket, const HttpLimits &limits, RequestHandler handler,
-                               QObject *parent)
-    : QObject(parent), socket_(socket), limits_(limits), handler_(std::move(handler))
+HttpConnection::HttpConnection(QTcpSocket *socket, const HttpLimits &limits, RequestHandler handler, QObject *parent)
+    : QObject(parent)
+    , socket(socket)
+    , limits(limits)
+    , handler(std::move(handler))
 {
-    socket_->setParent(this);
-    socket_->setReadBufferSize(kSocketReadBuffer);
-    clientTimer_.setSingleShot(true);
-    clientTimer_.setInterval(limits_.clientTimeoutMilliseconds);
-    connect(&clientTimer_, &QTimer::timeout, this, &HttpConnection::OnClientTimeout);
-    connect(socket_, &QTcpSocket::readyRead, this, &HttpConnection::ReadRequests);
-    connect(socket_, &QTcpSocket::disconnected, this, &QObject::deleteLater);
+    socket->setParent(this);
+    socket->setReadBufferSize(kSocketReadBuffer);
+    clientTimer.setSingleShot(true);
+    clientTimer.setInterval(limits.clientTimeoutMilliseconds);
+    connect(&clientTimer, &QTimer::timeout, this, &HttpConnection::OnClientTimeout);
+    connect(socket, &QTcpSocket::readyRead, this, &HttpConnection::ReadRequests);
+    connect(socket, &QTcpSocket::disconnected, this, &QObject::deleteLater);
     StartRequest();
     // Bytes may have arrived before we were connected to readyRead.
     ReadRequests();
@@ -41,33 +43,32 @@ HttpConnection::~HttpConnection() = default;
 
 void HttpConnection::StartRequest()
 {
-    parser_ = std::make_unique<Parser>();
-    parser_->parser.header_limit(std::uint32_t(limits_.headerLimit));
-    parser_->parser.body_limit(std::uint64_t(limits_.bodyLimit));
-    parser_->parser.eager(true);
-    awaitingAnswer_ = false;
-    continueSent_ = false;
-    clientTimer_.start();
+    parser = std::make_unique<Parser>();
+    parser->parser.header_limit(std::uint32_t(limits.headerLimit));
+    parser->parser.body_limit(std::uint64_t(limits.bodyLimit));
+    parser->parser.eager(true);
+    awaitingAnswer = false;
+    continueSent = false;
+    clientTimer.start();
 }
 
 void HttpConnection::ReadRequests()
 {
-    if (awaitingAnswer_ || closing_)
+    if (awaitingAnswer || closing)
         return;
-    unparsed_.append(socket_->readAll());
+    unparsed.append(socket->readAll());
     // Clients may send a line break after a body (the program does), and a server ignores empty lines
     // before a request line.
-    while (!parser_->parser.got_some() && (unparsed_.startsWith('\r') || unparsed_.startsWith('\n')))
-        unparsed_.remove(0, 1);
-    if (unparsed_.isEmpty())
+    while (!parser->parser.got_some() && (unparsed.startsWith('\r') || unparsed.startsWith('\n')))
+        unparsed.remove(0, 1);
+    if (unparsed.isEmpty())
         return;
 
     boost::system::error_code error;
-    while (!parser_->parser.is_done() && !unparsed_.isEmpty()) {
-        const std::size_t used = parser_->parser.put(boost::asio::const_buffer(unparsed_.constData(),
-                                                                                std::size_t(unparsed_.size())),
-                                                     error);
-        unparsed_.remove(0, qsizetype(used));
+    while (!parser->parser.is_done() && !unparsed.isEmpty()) {
+        const std::size_t used =
+            parser->parser.put(boost::asio::const_buffer(unparsed.constData(), std::size_t(unparsed.size())), error);
+        unparsed.remove(0, qsizetype(used));
         if (error == http::error::need_more) {
             error = {};
             break;
@@ -78,7 +79,7 @@ void HttpConnection::ReadRequests()
             break;
     }
     if (error == http::error::body_limit) {
-        RejectRequest(413, QStringLiteral("Запрос слишком велик: тело запроса больше %1 байт.").arg(limits_.bodyLimit));
+        RejectRequest(413, QStringLiteral("Запрос слишком велик: тело запроса больше %1 байт.").arg(limits.bodyLimit));
         return;
     }
     if (error == http::error::header_limit) {
@@ -89,47 +90,46 @@ void HttpConnection::ReadRequests()
         RejectRequest(400, QStringLiteral("Запрос не понят: %1.").arg(QString::fromStdString(error.message())));
         return;
     }
-    if (!parser_->parser.is_done()) {
+    if (!parser->parser.is_done()) {
         // curl and others wait for this before sending a body over 1 KiB.
-        if (parser_->parser.is_header_done() && !continueSent_
-            && boost::beast::iequals(parser_->parser.get()[http::field::expect], "100-continue")) {
-            continueSent_ = true;
-            socket_->write("HTTP/1.1 100 Continue\r\n\r\n");
+        if (parser->parser.is_header_done() && !continueSent
+            && boost::beast::iequals(parser->parser.get()[http::field::expect], "100-continue")) {
+            continueSent = true;
+            socket->write("HTTP/1.1 100 Continue\r\n\r\n");
         }
         return;
     }
 
-    clientTimer_.stop();
-    awaitingAnswer_ = true;
-    const auto &message = parser_->parser.get();
-    keepAlive_ = message.keep_alive();
-    answerHasNoBody_ = message.method() == http::verb::head;
+    clientTimer.stop();
+    awaitingAnswer = true;
+    const auto &message = parser->parser.get();
+    keepAlive = message.keep_alive();
+    answerHasNoBody = message.method() == http::verb::head;
     HttpRequest request;
     request.method = QByteArray(message.method_string().data(), qsizetype(message.method_string().size()));
     request.target = QByteArray(message.target().data(), qsizetype(message.target().size()));
     request.version = message.version();
     request.body = QByteArray(message.body().data(), qsizetype(message.body().size()));
-    handler_(this, request);
+    handler(this, request);
 }
 
 void HttpConnection::Answer(const HttpResponse &response)
 {
-    if (closing_ || socket_->state() != QAbstractSocket::ConnectedState)
+    if (closing || socket->state() != QAbstractSocket::ConnectedState)
         return;
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + ReasonPhrase(response.status)
-        + "\r\n";
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + ReasonPhrase(response.status) + "\r\n";
     head += "Server: quillon-resolver\r\n";
     if (!response.contentType.isEmpty())
         head += "Content-Type: " + response.contentType + "\r\n";
     if (!response.allow.isEmpty())
         head += "Allow: " + response.allow + "\r\n";
     head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
-    head += keepAlive_ ? "Connection: keep-alive\r\n" : "Connection: close\r\n";
+    head += keepAlive ? "Connection: keep-alive\r\n" : "Connection: close\r\n";
     head += "\r\n";
-    socket_->write(head);
-    if (!answerHasNoBody_)
-        socket_->write(response.body);
-    if (!keepAlive_) {
+    socket->write(head);
+    if (!answerHasNoBody)
+        socket->write(response.body);
+    if (!keepAlive) {
         CloseConnection();
         return;
     }
@@ -142,33 +142,34 @@ void HttpConnection::Answer(const HttpResponse &response)
 void HttpConnection::RejectRequest(int status, const QString &reason)
 {
     // After a broken or oversized request the rest of the stream cannot be trusted to start a new request.
-    keepAlive_ = false;
-    awaitingAnswer_ = true;
-    clientTimer_.stop();
+    keepAlive = false;
+    awaitingAnswer = true;
+    clientTimer.stop();
     Answer({status, "text/html; charset=utf-8", AnswerPages::ComposeFailurePage(reason), {}});
 }
 
 void HttpConnection::OnClientTimeout()
 {
-    if (closing_) {
+    if (closing) {
         // The client does not take its answer; it gets no more of our time.
-        socket_->abort();
+        socket->abort();
         deleteLater();
         return;
     }
-    const bool requestBegun = !unparsed_.isEmpty() || parser_->parser.got_some();
+    const bool requestBegun = !unparsed.isEmpty() || parser->parser.got_some();
     if (requestBegun)
-        RejectRequest(408, QStringLiteral("Запрос не пришёл целиком за %1 с.").arg(limits_.clientTimeoutMilliseconds / 1000));
+        RejectRequest(408,
+                      QStringLiteral("Запрос не пришёл целиком за %1 с.").arg(limits.clientTimeoutMilliseconds / 1000));
     else
         CloseConnection();
 }
 
 void HttpConnection::CloseConnection()
 {
-    closing_ = true;
-    clientTimer_.start();
+    closing = true;
+    clientTimer.start();
     // Sends what is still buffered, then closes; disconnected() then deletes us.
-    socket_->disconnectFromHost();
+    socket->disconnectFromHost();
 }
 
 QByteArray HttpConnection::ReasonPhrase(int status)

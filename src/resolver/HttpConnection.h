@@ -55,15 +55,15 @@ private:
     void CloseConnection();
 
     struct Parser;
-    QTcpSocket *socket_;
-    HttpLimits limits_;
-    RequestHandler handler_;
-    std::unique_ptr<Parser> parser_;
-    QByteArray unparsed_;
-    QTimer clientTimer_;
-    bool awaitingAnswer_ = false;
-    bool keepAlive_ = false;
-    bool answerHasNoBody_ = false;
-    bool continueSent_ = false;
-    bool closing_ = false;
+    QTcpSocket *socket;
+    HttpLimits limits;
+    RequestHandler handler;
+    std::unique_ptr<Parser> parser;
+    QByteArray unparsed;
+    QTimer clientTimer;
+    bool awaitingAnswer = false;
+    bool keepAlive = false;
+    bool answerHasNoBody = false;
+    bool continueSent = false;
+    bool closing = false;
 };

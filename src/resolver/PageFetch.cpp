@@ -55,52 +55,53 @@ QString DescribeNetworkError(const QNetworkReply *reply)
 
 }  // namespace
 
-PageFetch::PageFetch(QNetworkAccessManager *network, const FetchLimits &limits, QObject *parent)
-    : QObject(parent), network_(network), limits_(limits)
+PageFetch::PageFetch(QNetworkAccessManager *network, const FetchLimits &fetchLimits, QObject *parent)
+    : QObject(parent)
+    , network(network)
+    , limits(fetchLimits)
 {
-    deadline_.setSingleShot(true);
-    connect(&deadline_, &QTimer::timeout, this, [this] {
-        Finish(FetchResult::Outcome::TimedOut, QString::number(limits_.timeoutMilliseconds / 1000));
-    });
+    deadline.setSingleShot(true);
+    connect(&deadline, &QTimer::timeout, this,
+            [this] { Finish(FetchResult::Outcome::TimedOut, QString::number(limits.timeoutMilliseconds / 1000)); });
 }
 
 PageFetch::~PageFetch()
 {
-    if (lookupId_ >= 0)
-        QHostInfo::abortHostLookup(lookupId_);
+    if (lookupId >= 0)
+        QHostInfo::abortHostLookup(lookupId);
     DropReply();
 }
 
 void PageFetch::Start(const QUrl &url)
 {
-    deadline_.start(limits_.timeoutMilliseconds);
+    deadline.start(limits.timeoutMilliseconds);
     LookUpHost(url);
 }
 
-void PageFetch::LookUpHost(const QUrl &url)
+void PageFetch::LookUpHost(const QUrl &address)
 {
-    url_ = url;
+    url = address;
     if (!IsWebAddress(url)) {
         Finish(FetchResult::Outcome::BadAddress, url.toString());
         return;
     }
-    lookupId_ = QHostInfo::lookupHost(url.host(), this, &PageFetch::OnHostLookedUp);
+    lookupId = QHostInfo::lookupHost(url.host(), this, &PageFetch::OnHostLookedUp);
 }
 
 void PageFetch::OnHostLookedUp(const QHostInfo &info)
 {
-    lookupId_ = -1;
-    if (finished_)
+    lookupId = -1;
+    if (finished)
         return;
     if (info.error() != QHostInfo::NoError || info.addresses().isEmpty()) {
-        Finish(FetchResult::Outcome::HostNotFound, url_.host());
+        Finish(FetchResult::Outcome::HostNotFound, url.host());
         return;
     }
-    addresses_.clear();
+    addresses.clear();
     for (const QHostAddress &address : info.addresses())
-        if (!limits_.refuseInternalAddresses || AddressPolicy::IsPublic(address))
-            addresses_.append(address);
-    if (!addresses_.isEmpty()) {
+        if (!limits.refuseInternalAddresses || AddressPolicy::IsPublic(address))
+            addresses.append(address);
+    if (!addresses.isEmpty()) {
         RequestPage();
         return;
     }
@@ -112,16 +113,16 @@ void PageFetch::OnHostLookedUp(const QHostInfo &info)
 
 void PageFetch::RequestPage()
 {
-    const QHostAddress address = addresses_.takeFirst();
+    const QHostAddress address = addresses.takeFirst();
     // The connection goes to the address we judged; the server still hears the name it serves, in Host and,
     // over TLS, in the server name indication and the certificate check.
-    QUrl target = url_;
+    QUrl target = url;
     target.setHost(address.toString());
     target.setFragment(QString());
     QNetworkRequest request(target);
-    request.setRawHeader("Host", HostHeader(url_));
-    if (url_.scheme().toLower() == QLatin1String("https"))
-        request.setPeerVerifyName(url_.host());
+    request.setRawHeader("Host", HostHeader(url));
+    if (url.scheme().toLower() == QLatin1String("https"))
+        request.setPeerVerifyName(url.host());
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
@@ -133,82 +134,82 @@ void PageFetch::RequestPage()
     // A connection kept for reuse would be found again by address alone, whatever name it was opened for.
     request.setRawHeader("Connection", "close");
 
-    body_.clear();
-    reply_ = network_->get(request);
-    connect(reply_, &QNetworkReply::metaDataChanged, this, &PageFetch::OnMetaDataChanged);
-    connect(reply_, &QNetworkReply::readyRead, this, &PageFetch::OnReadyRead);
-    connect(reply_, &QNetworkReply::finished, this, &PageFetch::OnReplyFinished);
+    body.clear();
+    reply = network->get(request);
+    connect(reply, &QNetworkReply::metaDataChanged, this, &PageFetch::OnMetaDataChanged);
+    connect(reply, &QNetworkReply::readyRead, this, &PageFetch::OnReadyRead);
+    connect(reply, &QNetworkReply::finished, this, &PageFetch::OnReplyFinished);
 }
 
 void PageFetch::OnMetaDataChanged()
 {
-    const int status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status == 0)
         return;
-    if (IsRedirect(status) && reply_->hasRawHeader("Location")) {
-        const QUrl location = QUrl::fromEncoded(reply_->rawHeader("Location").trimmed());
-        FollowRedirect(url_.resolved(location));
+    if (IsRedirect(status) && reply->hasRawHeader("Location")) {
+        const QUrl location = QUrl::fromEncoded(reply->rawHeader("Location").trimmed());
+        FollowRedirect(url.resolved(location));
         return;
     }
     if (status < 200 || status >= 300) {
         Finish(FetchResult::Outcome::HttpError,
                QString::number(status) + QLatin1Char(' ')
-                   + reply_->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString());
+                   + reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString());
         return;
     }
-    if (IsVideoType(reply_->rawHeader("Content-Type"))) {
+    if (IsVideoType(reply->rawHeader("Content-Type"))) {
         Finish(FetchResult::Outcome::Video);
         return;
     }
-    const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
-    if (length.isValid() && length.toLongLong() > limits_.pageLimit)
-        Finish(FetchResult::Outcome::TooLarge, QString::number(limits_.pageLimit));
+    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+    if (length.isValid() && length.toLongLong() > limits.pageLimit)
+        Finish(FetchResult::Outcome::TooLarge, QString::number(limits.pageLimit));
 }
 
 void PageFetch::OnReadyRead()
 {
-    if (finished_)
+    if (finished)
         return;
-    body_.append(reply_->read(limits_.pageLimit + 1 - body_.size()));
-    if (body_.startsWith("FLV")) {
+    body.append(reply->read(limits.pageLimit + 1 - body.size()));
+    if (body.startsWith("FLV")) {
         Finish(FetchResult::Outcome::Video);
         return;
     }
-    if (body_.size() > limits_.pageLimit)
-        Finish(FetchResult::Outcome::TooLarge, QString::number(limits_.pageLimit));
+    if (body.size() > limits.pageLimit)
+        Finish(FetchResult::Outcome::TooLarge, QString::number(limits.pageLimit));
 }
 
 void PageFetch::OnReplyFinished()
 {
-    if (finished_)
+    if (finished)
         return;
     OnReadyRead();
-    if (finished_)
+    if (finished)
         return;
-    switch (reply_->error()) {
+    switch (reply->error()) {
     case QNetworkReply::NoError:
         break;
     case QNetworkReply::SslHandshakeFailedError:
-        Finish(FetchResult::Outcome::TlsFailed, reply_->errorString());
+        Finish(FetchResult::Outcome::TlsFailed, reply->errorString());
         return;
     default:
-        if (reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 0) {
+        if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 0) {
             // "localhost" is ::1 and 127.0.0.1, and a server may listen on one of them only.
-            if (!addresses_.isEmpty() && body_.isEmpty()) {
+            if (!addresses.isEmpty() && body.isEmpty()) {
                 DropReply();
                 RequestPage();
                 return;
             }
-            Finish(FetchResult::Outcome::ConnectionFailed, DescribeNetworkError(reply_));
+            Finish(FetchResult::Outcome::ConnectionFailed, DescribeNetworkError(reply));
             return;
         }
         OnMetaDataChanged();
-        if (!finished_)
-            Finish(FetchResult::Outcome::ConnectionFailed, DescribeNetworkError(reply_));
+        if (!finished)
+            Finish(FetchResult::Outcome::ConnectionFailed, DescribeNetworkError(reply));
         return;
     }
     // A page that arrived whole but whose headers we never judged (say, a redirect without Location).
-    const int status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status < 200 || status >= 300) {
         Finish(FetchResult::Outcome::HttpError, QString::number(status));
         return;
@@ -219,8 +220,8 @@ void PageFetch::OnReplyFinished()
 void PageFetch::FollowRedirect(const QUrl &target)
 {
     DropReply();
-    if (++redirects_ > limits_.maxRedirects) {
-        Finish(FetchResult::Outcome::TooManyRedirects, QString::number(limits_.maxRedirects));
+    if (++redirects > limits.maxRedirects) {
+        Finish(FetchResult::Outcome::TooManyRedirects, QString::number(limits.maxRedirects));
         return;
     }
     LookUpHost(target);
@@ -228,29 +229,29 @@ void PageFetch::FollowRedirect(const QUrl &target)
 
 void PageFetch::Finish(FetchResult::Outcome outcome, const QString &detail)
 {
-    if (finished_)
+    if (finished)
         return;
-    finished_ = true;
-    deadline_.stop();
+    finished = true;
+    deadline.stop();
     FetchResult result;
     result.outcome = outcome;
-    result.url = url_;
+    result.url = url;
     result.detail = detail;
-    if (reply_)
-        result.contentType = reply_->rawHeader("Content-Type");
+    if (reply)
+        result.contentType = reply->rawHeader("Content-Type");
     if (outcome == FetchResult::Outcome::Page)
-        result.body = std::move(body_);
+        result.body = std::move(body);
     DropReply();
     emit Finished(result);
 }
 
 void PageFetch::DropReply()
 {
-    if (!reply_)
+    if (!reply)
         return;
-    QNetworkReply *reply = reply_;
-    reply_ = nullptr;
-    reply->disconnect(this);
-    reply->abort();
-    reply->deleteLater();
+    QNetworkReply *dropped = reply;
+    reply = nullptr;
+    dropped->disconnect(this);
+    dropped->abort();
+    dropped->deleteLater();
 }

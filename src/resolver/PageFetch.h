@@ -20,14 +20,14 @@ struct FetchLimits {
 
 struct FetchResult {
     enum class Outcome {
-        Page,              // body holds the page
-        Video,             // the address itself is a video: url is the link
-        BadAddress,        // not an http or https address
+        Page,  // body holds the page
+        Video,  // the address itself is a video: url is the link
+        BadAddress,  // not an http or https address
         HostNotFound,
-        RefusedAddress,    // detail: the internal address the host resolved to
+        RefusedAddress,  // detail: the internal address the host resolved to
         ConnectionFailed,  // detail: what the network said
         TlsFailed,
-        HttpError,         // detail: the status code and its text
+        HttpError,  // detail: the status code and its text
         TooManyRedirects,
         TooLarge,
         TimedOut,
@@ -66,14 +66,14 @@ private:
     void Finish(FetchResult::Outcome outcome, const QString &detail = QString());
     void DropReply();
 
-    QNetworkAccessManager *network_;
-    FetchLimits limits_;
-    QTimer deadline_;
-    QUrl url_;
-    int redirects_ = 0;
-    int lookupId_ = -1;
-    QList<QHostAddress> addresses_;  // the judged addresses of this hop, tried in turn
-    QPointer<QNetworkReply> reply_;
-    QByteArray body_;
-    bool finished_ = false;
+    QNetworkAccessManager *network;
+    FetchLimits limits;
+    QTimer deadline;
+    QUrl url;
+    int redirects = 0;
+    int lookupId = -1;
+    QList<QHostAddress> addresses;  // the judged addresses of this hop, tried in turn
+    QPointer<QNetworkReply> reply;
+    QByteArray body;
+    bool finished = false;
 };

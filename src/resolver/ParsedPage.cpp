@@ -21,19 +21,19 @@ bool IsElement(const GumboNode *node)
 
 bool ParsedPage::Element::HasAttribute(const char *name) const
 {
-    return gumbo_get_attribute(&node_->v.element.attributes, name) != nullptr;
+    return gumbo_get_attribute(&node->v.element.attributes, name) != nullptr;
 }
 
 QString ParsedPage::Element::Attribute(const char *name) const
 {
-    const GumboAttribute *attribute = gumbo_get_attribute(&node_->v.element.attributes, name);
+    const GumboAttribute *attribute = gumbo_get_attribute(&node->v.element.attributes, name);
     return attribute ? QString::fromUtf8(attribute->value) : QString();
 }
 
 QList<ParsedPage::Element> ParsedPage::Element::ChildElements(GumboTag tag) const
 {
     QList<Element> found;
-    const GumboVector &children = node_->v.element.children;
+    const GumboVector &children = node->v.element.children;
     for (unsigned int i = 0; i < children.length; ++i) {
         const auto *child = static_cast<const GumboNode *>(children.data[i]);
         if (IsElement(child) && child->v.element.tag == tag)
@@ -45,7 +45,7 @@ QList<ParsedPage::Element> ParsedPage::Element::ChildElements(GumboTag tag) cons
 QByteArray ParsedPage::Element::Text() const
 {
     QByteArray text;
-    const GumboVector &children = node_->v.element.children;
+    const GumboVector &children = node->v.element.children;
     for (unsigned int i = 0; i < children.length; ++i) {
         const auto *child = static_cast<const GumboNode *>(children.data[i]);
         if (child->type == GUMBO_NODE_TEXT || child->type == GUMBO_NODE_CDATA || child->type == GUMBO_NODE_WHITESPACE)
@@ -54,21 +54,21 @@ QByteArray ParsedPage::Element::Text() const
     return text;
 }
 
-ParsedPage::ParsedPage(QByteArrayView utf8Html) : text_(utf8Html.toByteArray())
+ParsedPage::ParsedPage(QByteArrayView utf8Html) : text(utf8Html.toByteArray())
 {
     const GumboOptions options = ParseOptions();
-    output_ = gumbo_parse_with_options(&options, text_.constData(), size_t(text_.size()));
+    output = gumbo_parse_with_options(&options, text.constData(), size_t(text.size()));
 }
 
 ParsedPage::~ParsedPage()
 {
     const GumboOptions options = ParseOptions();
-    gumbo_destroy_output(&options, output_);
+    gumbo_destroy_output(&options, output);
 }
 
 void ParsedPage::VisitElements(const std::function<void(const Element &)> &visit) const
 {
-    std::vector<const GumboNode *> pending{output_->root};
+    std::vector<const GumboNode *> pending {output->root};
     while (!pending.empty()) {
         const GumboNode *node = pending.back();
         pending.pop_back();

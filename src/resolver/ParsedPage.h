@@ -15,9 +15,9 @@ class ParsedPage {
 public:
     class Element {
     public:
-        explicit Element(const GumboNode *node) : node_(node) {}
+        explicit Element(const GumboNode *node) : node(node) { }
 
-        GumboTag Tag() const { return node_->v.element.tag; }
+        GumboTag Tag() const { return node->v.element.tag; }
         bool HasAttribute(const char *name) const;
         // The attribute's value with character references already decoded, or empty when it is absent.
         QString Attribute(const char *name) const;
@@ -26,7 +26,7 @@ public:
         QByteArray Text() const;
 
     private:
-        const GumboNode *node_;
+        const GumboNode *node;
     };
 
     explicit ParsedPage(QByteArrayView utf8Html);
@@ -38,6 +38,6 @@ public:
     void VisitElements(const std::function<void(const Element &)> &visit) const;
 
 private:
-    QByteArray text_;  // gumbo points into the text it parsed, so it lives as long as the tree
-    GumboOutput *output_;
+    QByteArray text;  // gumbo points into the text it parsed, so it lives as long as the tree
+    GumboOutput *output;
 };

@@ -19,32 +19,36 @@ QByteArray Resolution::ComposeAnswerForPage(const QByteArray &body, const QByteA
 
 Resolution::Resolution(QNetworkAccessManager *network, QThreadPool *parsers, const QString &parserProgram,
                        const FetchLimits &limits, QObject *parent)
-    : QObject(parent), parsers_(parsers), parserProgram_(parserProgram), timeoutMilliseconds_(limits.timeoutMilliseconds), fetch_(network, limits)
+    : QObject(parent)
+    , parsers(parsers)
+    , parserProgram(parserProgram)
+    , timeoutMilliseconds(limits.timeoutMilliseconds)
+    , fetch(network, limits)
 {
-    connect(&fetch_, &PageFetch::Finished, this, &Resolution::OnFetched);
-    parseDeadline_.setSingleShot(true);
+    connect(&fetch, &PageFetch::Finished, this, &Resolution::OnFetched);
+    parseDeadline.setSingleShot(true);
     // The HTML5 tree builder is slow on pages that nest elements tens of thousands deep; the client still
     // gets its answer in time, and the parse's late result is dropped.
-    connect(&parseDeadline_, &QTimer::timeout, this, [this] {
+    connect(&parseDeadline, &QTimer::timeout, this, [this] {
         AnswerOnce(AnswerPages::ComposeFailurePage(
-            QStringLiteral("Страница не разобрана за %1 с.").arg(timeoutMilliseconds_ / 1000)));
+            QStringLiteral("Страница не разобрана за %1 с.").arg(timeoutMilliseconds / 1000)));
     });
 }
 
 void Resolution::AnswerOnce(const QByteArray &page)
 {
-    if (answered_)
+    if (answered)
         return;
-    answered_ = true;
-    parseDeadline_.stop();
+    answered = true;
+    parseDeadline.stop();
     emit Answered(page);
 }
 
 void Resolution::Start(const QString &address)
 {
-    clock_.start();
+    clock.start();
     // People paste addresses without a scheme; the web is what they mean.
-    fetch_.Start(QUrl::fromUserInput(address));
+    fetch.Start(QUrl::fromUserInput(address));
 }
 
 void Resolution::OnFetched(const FetchResult &result)
@@ -54,8 +58,8 @@ void Resolution::OnFetched(const FetchResult &result)
         AnswerOnce(AnswerPages::ComposeFoundPage({result.url}));
         return;
     case FetchResult::Outcome::Page:
-        parseDeadline_.start(std::max<qint64>(timeoutMilliseconds_ - clock_.elapsed(), 1000));
-        if (parserProgram_.isEmpty() || result.body.size() <= kThreadParseLimit)
+        parseDeadline.start(std::max<qint64>(timeoutMilliseconds - clock.elapsed(), 1000));
+        if (parserProgram.isEmpty() || result.body.size() <= kThreadParseLimit)
             ParseOnPool(result);
         else
             ParseInChildProcess(result);
@@ -69,7 +73,7 @@ void Resolution::ParseOnPool(const FetchResult &result)
 {
     auto *watcher = new QFutureWatcher<QByteArray>(this);
     connect(watcher, &QFutureWatcher<QByteArray>::finished, this, [this, watcher] { AnswerOnce(watcher->result()); });
-    watcher->setFuture(QtConcurrent::run(parsers_, ComposeAnswerForPage, result.body, result.contentType, result.url));
+    watcher->setFuture(QtConcurrent::run(parsers, ComposeAnswerForPage, result.body, result.contentType, result.url));
 }
 
 void Resolution::ParseInChildProcess(const FetchResult &result)
@@ -89,8 +93,9 @@ void Resolution::ParseInChildProcess(const FetchResult &result)
             AnswerOnce(AnswerPages::ComposeFailurePage(
                 QStringLiteral("Страницу не удалось разобрать: %1.").arg(parser->errorString())));
     });
-    parser->start(parserProgram_, {QStringLiteral("--parse-page"), QString::fromLatin1(result.url.toEncoded()),
-                                   QString::fromLatin1(result.contentType)});
+    parser->start(parserProgram,
+                  {QStringLiteral("--parse-page"), QString::fromLatin1(result.url.toEncoded()),
+                   QString::fromLatin1(result.contentType)});
     parser->write(result.body);
     parser->closeWriteChannel();
 }
@@ -113,7 +118,8 @@ QString Resolution::DescribeFailure(const FetchResult &result)
     case FetchResult::Outcome::ConnectionFailed:
         return QStringLiteral("Не удалось загрузить страницу с сервера %1: %2.").arg(host, result.detail);
     case FetchResult::Outcome::TlsFailed:
-        return QStringLiteral("Не удалось установить защищённое соединение с сервером %1: %2.").arg(host, result.detail);
+        return QStringLiteral("Не удалось установить защищённое соединение с сервером %1: %2.")
+            .arg(host, result.detail);
     case FetchResult::Outcome::HttpError:
         return QStringLiteral("Сервер %1 ответил ошибкой %2.").arg(host, result.detail);
     case FetchResult::Outcome::TooManyRedirects:

@@ -4,8 +4,8 @@
 
 #include <QElapsedTimer>
 #include <QObject>
-#include <QTimer>
 #include <QString>
+#include <QTimer>
 
 class QNetworkAccessManager;
 class QThreadPool;
@@ -43,11 +43,11 @@ private:
     void ParseInChildProcess(const FetchResult &result);
     void AnswerOnce(const QByteArray &page);
 
-    QThreadPool *parsers_;
-    QString parserProgram_;
-    int timeoutMilliseconds_;
-    PageFetch fetch_;
-    QElapsedTimer clock_;
-    QTimer parseDeadline_;
-    bool answered_ = false;
+    QThreadPool *parsers;
+    QString parserProgram;
+    int timeoutMilliseconds;
+    PageFetch fetch;
+    QElapsedTimer clock;
+    QTimer parseDeadline;
+    bool answered = false;
 };

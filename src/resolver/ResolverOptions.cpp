@@ -6,24 +6,24 @@ namespace ResolverOptionsParser {
 
 namespace {
 
-const QString kHelpText = QStringLiteral(
-    "Usage: quillon-resolver [options]\n"
-    "Finds the direct video address on a web page for Quillon (POST /xurl/ with the form field url=),\n"
-    "and answers Quillon's update check (GET /version.info).\n"
-    "\n"
-    "Options:\n"
-    "  --listen ADDRESS         address to listen on (default 127.0.0.1). On any address other than\n"
-    "                           loopback, pages on loopback, private, link-local, multicast and\n"
-    "                           reserved addresses are refused, unless --allow-private is given\n"
-    "  --port PORT              port to listen on, 1-65535 (default 8397)\n"
-    "  --current-version TEXT   what GET /version.info answers (default 1.7)\n"
-    "  --page-limit BYTES       largest page fetched, 1024-1073741824 (default 4194304)\n"
-    "  --timeout SECONDS        time limit for one page: fetching it, redirects included, and\n"
-    "                           parsing it, 1-600 (default 20)\n"
-    "  --client-timeout SECONDS time a client has to send its request (and an idle kept\n"
-    "                           connection stays open), 1-3600 (default 30)\n"
-    "  --allow-private          fetch pages on internal addresses even when listening on others\n"
-    "  --help                   show this text\n");
+const QString kHelpText =
+    QStringLiteral("Usage: quillon-resolver [options]\n"
+                   "Finds the direct video address on a web page for Quillon (POST /xurl/ with the form field url=),\n"
+                   "and answers Quillon's update check (GET /version.info).\n"
+                   "\n"
+                   "Options:\n"
+                   "  --listen ADDRESS         address to listen on (default 127.0.0.1). On any address other than\n"
+                   "                           loopback, pages on loopback, private, link-local, multicast and\n"
+                   "                           reserved addresses are refused, unless --allow-private is given\n"
+                   "  --port PORT              port to listen on, 1-65535 (default 8397)\n"
+                   "  --current-version TEXT   what GET /version.info answers (default 1.7)\n"
+                   "  --page-limit BYTES       largest page fetched, 1024-1073741824 (default 4194304)\n"
+                   "  --timeout SECONDS        time limit for one page: fetching it, redirects included, and\n"
+                   "                           parsing it, 1-600 (default 20)\n"
+                   "  --client-timeout SECONDS time a client has to send its request (and an idle kept\n"
+                   "                           connection stays open), 1-3600 (default 30)\n"
+                   "  --allow-private          fetch pages on internal addresses even when listening on others\n"
+                   "  --help                   show this text\n");
 
 std::optional<qint64> ReadNumber(const QString &text, qint64 lowest, qint64 highest)
 {
@@ -51,51 +51,52 @@ Outcome ParseOptions(const QStringList &arguments)
     parser.addOptions({listen, port, version, pageLimit, timeout, clientTimeout, allowPrivate, help});
 
     if (!parser.parse(arguments))
-        return BadOption{parser.errorText()};
+        return BadOption {parser.errorText()};
     if (parser.isSet(help))
-        return ShowHelp{kHelpText};
+        return ShowHelp {kHelpText};
     if (!parser.positionalArguments().isEmpty())
-        return BadOption{QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first())};
+        return BadOption {QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first())};
 
     ResolverOptions options;
     if (parser.isSet(listen)) {
         const QString text = parser.value(listen);
-        options.listenAddress = text == QLatin1String("localhost") ? QHostAddress(QHostAddress::LocalHost)
-                                                                   : QHostAddress(text);
+        options.listenAddress =
+            text == QLatin1String("localhost") ? QHostAddress(QHostAddress::LocalHost) : QHostAddress(text);
         if (options.listenAddress.isNull())
-            return BadOption{QStringLiteral("--listen wants an IP address such as 127.0.0.1 or ::, not '%1'.")
-                                 .arg(text)};
+            return BadOption {
+                QStringLiteral("--listen wants an IP address such as 127.0.0.1 or ::, not '%1'.").arg(text)};
     }
     if (parser.isSet(port)) {
         const auto value = ReadNumber(parser.value(port), 1, 65535);
         if (!value)
-            return BadOption{QStringLiteral("--port wants a number from 1 to 65535, not '%1'.").arg(parser.value(port))};
+            return BadOption {
+                QStringLiteral("--port wants a number from 1 to 65535, not '%1'.").arg(parser.value(port))};
         options.port = quint16(*value);
     }
     if (parser.isSet(version)) {
         options.currentVersion = parser.value(version);
         if (options.currentVersion.isEmpty())
-            return BadOption{QStringLiteral("--current-version wants a non-empty text.")};
+            return BadOption {QStringLiteral("--current-version wants a non-empty text.")};
     }
     if (parser.isSet(pageLimit)) {
         const auto value = ReadNumber(parser.value(pageLimit), 1024, qint64(1) << 30);
         if (!value)
-            return BadOption{QStringLiteral("--page-limit wants a number of bytes from 1024 to 1073741824, not '%1'.")
-                                 .arg(parser.value(pageLimit))};
+            return BadOption {QStringLiteral("--page-limit wants a number of bytes from 1024 to 1073741824, not '%1'.")
+                                  .arg(parser.value(pageLimit))};
         options.pageLimit = *value;
     }
     if (parser.isSet(timeout)) {
         const auto value = ReadNumber(parser.value(timeout), 1, 600);
         if (!value)
-            return BadOption{QStringLiteral("--timeout wants a number of seconds from 1 to 600, not '%1'.")
-                                 .arg(parser.value(timeout))};
+            return BadOption {QStringLiteral("--timeout wants a number of seconds from 1 to 600, not '%1'.")
+                                  .arg(parser.value(timeout))};
         options.fetchTimeoutSeconds = int(*value);
     }
     if (parser.isSet(clientTimeout)) {
         const auto value = ReadNumber(parser.value(clientTimeout), 1, 3600);
         if (!value)
-            return BadOption{QStringLiteral("--client-timeout wants a number of seconds from 1 to 3600, not '%1'.")
-                                 .arg(parser.value(clientTimeout))};
+            return BadOption {QStringLiteral("--client-timeout wants a number of seconds from 1 to 3600, not '%1'.")
+                                  .arg(parser.value(clientTimeout))};
         options.clientTimeoutSeconds = int(*value);
     }
     options.allowPrivate = parser.isSet(allowPrivate);

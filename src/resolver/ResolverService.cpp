@@ -34,33 +34,34 @@ ResolverService::ResolverService(const ResolverOptions &options, QObject *parent
 }
 
 ResolverService::ResolverService(const ResolverOptions &options, bool refuseInternalAddresses, QObject *parent)
-    : QObject(parent), options_(options)
+    : QObject(parent)
+    , options(options)
 {
-    fetchLimits_.pageLimit = options.pageLimit;
-    fetchLimits_.timeoutMilliseconds = options.fetchTimeoutSeconds * 1000;
-    fetchLimits_.refuseInternalAddresses = refuseInternalAddresses;
-    httpLimits_.clientTimeoutMilliseconds = options.clientTimeoutSeconds * 1000;
+    fetchLimits.pageLimit = options.pageLimit;
+    fetchLimits.timeoutMilliseconds = options.fetchTimeoutSeconds * 1000;
+    fetchLimits.refuseInternalAddresses = refuseInternalAddresses;
+    httpLimits.clientTimeoutMilliseconds = options.clientTimeoutSeconds * 1000;
     // Pages are fetched straight from their servers: a proxy from the environment would connect by name
     // and undo the address check.
-    for (QNetworkAccessManager &network : networks_)
+    for (QNetworkAccessManager &network : networks)
         network.setProxy(QNetworkProxy::NoProxy);
-    parsers_.setStackSize(kParserStackSize);
-    parsers_.setMaxThreadCount(std::max(QThread::idealThreadCount(), 1));
-    connect(&server_, &QTcpServer::newConnection, this, &ResolverService::OnNewConnection);
+    parsers.setStackSize(kParserStackSize);
+    parsers.setMaxThreadCount(std::max(QThread::idealThreadCount(), 1));
+    connect(&server, &QTcpServer::newConnection, this, &ResolverService::OnNewConnection);
 }
 
 bool ResolverService::Listen(QString *error)
 {
-    if (server_.listen(options_.listenAddress, options_.port))
+    if (server.listen(options.listenAddress, options.port))
         return true;
     if (error)
-        *error = server_.errorString();
+        *error = server.errorString();
     return false;
 }
 
 quint16 ResolverService::ServerPort() const
 {
-    return server_.serverPort();
+    return server.serverPort();
 }
 
 QString ResolverService::PathOfTarget(const QByteArray &target)
@@ -72,27 +73,26 @@ QString ResolverService::PathOfTarget(const QByteArray &target)
 
 void ResolverService::OnNewConnection()
 {
-    while (openConnections_ < kMaxOpenConnections && server_.hasPendingConnections()) {
-        auto *connection = new HttpConnection(server_.nextPendingConnection(), httpLimits_,
-                                              [this](HttpConnection *connection, const HttpRequest &request) {
-                                                  HandleRequest(connection, request);
-                                              },
-                                              this);
-        ++openConnections_;
+    while (openConnections < kMaxOpenConnections && server.hasPendingConnections()) {
+        auto *connection = new HttpConnection(
+            server.nextPendingConnection(), httpLimits,
+            [this](HttpConnection *connection, const HttpRequest &request) { HandleRequest(connection, request); },
+            this);
+        ++openConnections;
         connect(connection, &QObject::destroyed, this, &ResolverService::OnConnectionClosed);
     }
-    if (openConnections_ >= kMaxOpenConnections && !acceptingPaused_) {
-        acceptingPaused_ = true;
-        server_.pauseAccepting();
+    if (openConnections >= kMaxOpenConnections && !acceptingPaused) {
+        acceptingPaused = true;
+        server.pauseAccepting();
     }
 }
 
 void ResolverService::OnConnectionClosed()
 {
-    --openConnections_;
-    if (acceptingPaused_ && openConnections_ < kMaxOpenConnections) {
-        acceptingPaused_ = false;
-        server_.resumeAccepting();
+    --openConnections;
+    if (acceptingPaused && openConnections < kMaxOpenConnections) {
+        acceptingPaused = false;
+        server.resumeAccepting();
         OnNewConnection();
     }
 }
@@ -118,9 +118,9 @@ void ResolverService::HandleRequest(HttpConnection *connection, const HttpReques
             return;
         }
         if (path == QLatin1String("/"))
-            connection->Answer(HtmlResponse(200, AnswerPages::ComposeIndexPage(options_.currentVersion)));
+            connection->Answer(HtmlResponse(200, AnswerPages::ComposeIndexPage(options.currentVersion)));
         else  // the program compares the whole body with its own version: nothing around the number
-            connection->Answer({200, "text/plain; charset=utf-8", options_.currentVersion.toUtf8(), {}});
+            connection->Answer({200, "text/plain; charset=utf-8", options.currentVersion.toUtf8(), {}});
         return;
     }
     connection->Answer(HtmlResponse(404, AnswerPages::ComposeFailurePage(QStringLiteral("Здесь ничего нет."))));
@@ -132,14 +132,15 @@ void ResolverService::ResolveAddress(HttpConnection *connection, const HttpReque
     if (!address || address->isEmpty()) {
         // Answered with 200 like every failed resolution, so that the program says "video not found"
         // instead of waiting for a success that never comes.
-        connection->Answer(HtmlResponse(200, AnswerPages::ComposeFailurePage(
-                                                 QStringLiteral("В запросе нет адреса страницы (поле url)."))));
+        connection->Answer(
+            HtmlResponse(200,
+                         AnswerPages::ComposeFailurePage(QStringLiteral("В запросе нет адреса страницы (поле url)."))));
         return;
     }
     // A child of the connection: a client that goes away takes its fetch with it.
-    QNetworkAccessManager *network = &networks_[nextNetwork_];
-    nextNetwork_ = (nextNetwork_ + 1) % networks_.size();
-    auto *resolution = new Resolution(network, &parsers_, options_.parserProgram, fetchLimits_, connection);
+    QNetworkAccessManager *network = &networks[nextNetwork];
+    nextNetwork = (nextNetwork + 1) % networks.size();
+    auto *resolution = new Resolution(network, &parsers, options.parserProgram, fetchLimits, connection);
     connect(resolution, &Resolution::Answered, connection, [connection, resolution](const QByteArray &page) {
         connection->Answer(HtmlResponse(200, page));
         resolution->deleteLater();

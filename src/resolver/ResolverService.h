@@ -36,15 +36,15 @@ private:
 
     void OnConnectionClosed();
 
-    ResolverOptions options_;
-    int openConnections_ = 0;
-    bool acceptingPaused_ = false;
-    FetchLimits fetchLimits_;
-    HttpLimits httpLimits_;
-    QTcpServer server_;
+    ResolverOptions options;
+    int openConnections = 0;
+    bool acceptingPaused = false;
+    FetchLimits fetchLimits;
+    HttpLimits httpLimits;
+    QTcpServer server;
     // Qt opens at most six connections to one server per manager; many users of one video site would queue
     // behind each other, so fetches take turns over several managers.
-    std::array<QNetworkAccessManager, 8> networks_;
-    std::size_t nextNetwork_ = 0;
-    QThreadPool parsers_;
+    std::array<QNetworkAccessManager, 8> networks;
+    std::size_t nextNetwork = 0;
+    QThreadPool parsers;
 };

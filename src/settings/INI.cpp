@@ -20,7 +20,7 @@ QByteArray INI::RINI(QByteArrayView Section, QByteArrayView KeyName) const
 
 bool INI::WInI(QByteArrayView Section, QByteArrayView KeyName, QByteArrayView KeyValue)
 {
-    return WriteEntries({IniEntry{Section.toByteArray(), KeyName.toByteArray(), KeyValue.toByteArray()}});
+    return WriteEntries({IniEntry {Section.toByteArray(), KeyName.toByteArray(), KeyValue.toByteArray()}});
 }
 
 bool INI::RINIb(QByteArrayView Section, QByteArrayView KeyName) const
@@ -55,8 +55,10 @@ bool INI::WriteEntries(const QList<IniEntry> &entries)
     for (const IniEntry &entry : entries) {
         content = WriteIniValue(*content, entry.Section, entry.KeyName, entry.KeyValue);
         if (!content) {
-            writeError = QStringLiteral("значение [%1] %2 нельзя записать: в нём перевод строки, или имя, которое файл не может хранить")
-                             .arg(QString::fromUtf8(entry.Section), QString::fromUtf8(entry.KeyName));
+            writeError =
+                QStringLiteral(
+                    "значение [%1] %2 нельзя записать: в нём перевод строки, или имя, которое файл не может хранить")
+                    .arg(QString::fromUtf8(entry.Section), QString::fromUtf8(entry.KeyName));
             return false;
         }
     }

@@ -10,13 +10,13 @@
 namespace {
 
 // Said after the scrambler's own description, so the user knows what happens to the password now.
-const QString kPasswordNotKept = QStringLiteral(
-    " Пароль будет использоваться до закрытия программы, но не сохранён в options.ini: после следующего "
-    "запуска введите его снова.");
+const QString kPasswordNotKept =
+    QStringLiteral(" Пароль будет использоваться до закрытия программы, но не сохранён в options.ini: после следующего "
+                   "запуска введите его снова.");
 
 IniEntry Entry(const char *section, const char *key, const QByteArray &value)
 {
-    return IniEntry{QByteArray(section), QByteArray(key), value};
+    return IniEntry {QByteArray(section), QByteArray(key), value};
 }
 
 }  // namespace

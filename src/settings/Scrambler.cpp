@@ -65,7 +65,8 @@ QString DescribeUnusablePassword(const QString &plain, int permissions)
 {
     for (qsizetype at = 0; at < plain.size(); ++at) {
         if (!Windows1251::CodeOf(plain[at]))
-            return QStringLiteral(" символ %1 отсутствует в кодировке Windows-1251, файл настроек не может его хранить.")
+            return QStringLiteral(
+                       " символ %1 отсутствует в кодировке Windows-1251, файл настроек не может его хранить.")
                 .arg(DescribeCharacterAt(plain, at));
     }
     const qsizetype nul = plain.indexOf(QChar(0));
@@ -77,13 +78,13 @@ QString DescribeUnusablePassword(const QString &plain, int permissions)
     for (qsizetype at = 0; at < plain.size(); ++at) {
         const int code = *Windows1251::CodeOf(plain[at]);
         if (code + kLowestKey + permissions > 255)
-            return QStringLiteral(" переполнение: символ %1 имеет код %2 в Windows-1251, его нельзя зашифровать ни одним ключом.")
+            return QStringLiteral(
+                       " переполнение: символ %1 имеет код %2 в Windows-1251, его нельзя зашифровать ни одним ключом.")
                 .arg(DescribeCharacterAt(plain, at))
                 .arg(code);
     }
     if (plain.size() + 1 > kIniValueLimit)
-        return QStringLiteral(" пароль длиннее %1 символов, больше файл настроек не хранит.")
-            .arg(kIniValueLimit - 1);
+        return QStringLiteral(" пароль длиннее %1 символов, больше файл настроек не хранит.").arg(kIniValueLimit - 1);
     return QStringLiteral(" ни один ключ не даёт зашифрованный текст, который файл настроек сохранит без "
                           "изменений (пароль содержит управляющие символы).");
 }

@@ -8,8 +8,8 @@ constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwx
 
 std::array<char, 4> EncodeTriple(uchar b1, uchar b2, uchar b3)
 {
-    return {kAlphabet[b1 >> 2], kAlphabet[((b1 & 0x03) << 4) | (b2 >> 4)],
-            kAlphabet[((b2 & 0x0F) << 2) | (b3 >> 6)], kAlphabet[b3 & 0x3F]};
+    return {kAlphabet[b1 >> 2], kAlphabet[((b1 & 0x03) << 4) | (b2 >> 4)], kAlphabet[((b2 & 0x0F) << 2) | (b3 >> 6)],
+            kAlphabet[b3 & 0x3F]};
 }
 
 QByteArray Base64EncodeBytes(QByteArrayView bytes)

@@ -3,8 +3,8 @@
 #include "ProgramValues.h"
 #include "Requests.h"
 #include "TransferTexts.h"
-#include "WireText.h"
 #include "Windows1251.h"
+#include "WireText.h"
 
 #include <QNetworkProxy>
 #include <QSslSocket>
@@ -24,9 +24,7 @@ std::optional<quint16> ParseProxyPort(const QString &text)
 
 }  // namespace
 
-DC::DC(QObject *parent)
-    : QObject(parent)
-    , maxBodyBytes(ResponseReader::DefaultMaxBodyBytes())
+DC::DC(QObject *parent) : QObject(parent), maxBodyBytes(ResponseReader::DefaultMaxBodyBytes())
 {
 }
 

@@ -48,8 +48,8 @@ void DC::RequestTunnel()
 {
     if (!WS)
         return;
-    WS->write(ComposeTunnelRequest(tunnelAuthority, Program().ProxyAuth == u"1", Program().ProxyLogin,
-                                   Program().ProxyPass));
+    WS->write(
+        ComposeTunnelRequest(tunnelAuthority, Program().ProxyAuth == u"1", Program().ProxyLogin, Program().ProxyPass));
 }
 
 void DC::TunnelArrival()

@@ -21,7 +21,7 @@ TunnelAnswer ReadTunnelAnswer(QByteArrayView received, bool authConfigured)
     const qsizetype end = received.indexOf("\r\n\r\n");
     if (end < 0 || end + 4 > ResponseReader::kMaxHeaderBytes) {
         answer.kind = (end >= 0 || received.size() > ResponseReader::kMaxHeaderBytes) ? TunnelAnswer::Kind::TooLarge
-                                                                                    : TunnelAnswer::Kind::Incomplete;
+                                                                                      : TunnelAnswer::Kind::Incomplete;
         return answer;
     }
     answer.headerSize = end + 4;

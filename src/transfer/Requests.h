@@ -7,10 +7,10 @@
 struct RequestInput {
     bool downloadMode = true;  // GET of pageName; otherwise the form submission to the resolution service
     bool viaProxy = false;
-    QByteArray serverName;     // wire form of the host (SplitHostPort)
-    QByteArray target;         // encoded path (EncodeRequestTarget); unused by the resolution request
-    QString pageAddress;       // the page the user asks to resolve; only the resolution request uses it
-    bool proxyAuth = false;    // send the proxy's Basic authorisation with every proxied request
+    QByteArray serverName;  // wire form of the host (SplitHostPort)
+    QByteArray target;  // encoded path (EncodeRequestTarget); unused by the resolution request
+    QString pageAddress;  // the page the user asks to resolve; only the resolution request uses it
+    bool proxyAuth = false;  // send the proxy's Basic authorisation with every proxied request
     QString proxyLogin;
     QString proxyPass;
 };

@@ -30,8 +30,7 @@ qint64 ResponseReader::DefaultMaxBodyBytes()
     return limit;
 }
 
-ResponseReader::ResponseReader(qint64 maxBodyBytes)
-    : maxBodyBytes(maxBodyBytes)
+ResponseReader::ResponseReader(qint64 maxBodyBytes) : maxBodyBytes(maxBodyBytes)
 {
 }
 
@@ -193,8 +192,7 @@ Outcome ResponseReader::Classify(const ProxyContext &proxy) const
     if (lineEnd < 0) {
         // Cut inside the status line: still a header cut if what came looks like the start of one.
         const QByteArrayView start = QByteArrayView(header).first(std::min<qsizetype>(header.size(), 5));
-        outcome.kind = QByteArrayView("HTTP/").startsWith(start) ? Outcome::Kind::HeaderCut
-                                                                 : Outcome::Kind::NotHttp;
+        outcome.kind = QByteArrayView("HTTP/").startsWith(start) ? Outcome::Kind::HeaderCut : Outcome::Kind::NotHttp;
         return outcome;
     }
     outcome.statusLine = header.first(lineEnd);
@@ -234,7 +232,7 @@ Outcome ResponseReader::Classify(const ProxyContext &proxy) const
         }
         return outcome;
     }
-    outcome.kind = (ContentLength >= 0 && LData.size() < ContentLength) ? Outcome::Kind::BodyCut
-                                                                        : Outcome::Kind::Success;
+    outcome.kind =
+        (ContentLength >= 0 && LData.size() < ContentLength) ? Outcome::Kind::BodyCut : Outcome::Kind::Success;
     return outcome;
 }

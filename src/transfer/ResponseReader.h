@@ -12,14 +12,14 @@ class QIODevice;
 // How an answer turned out, decided once the server has closed the connection.
 struct Outcome {
     enum class Kind {
-        Success,                  // 200 with its whole body
-        Redirect,                 // 301, 302, 303, 307, 308 with a Location
+        Success,  // 200 with its whole body
+        Redirect,  // 301, 302, 303, 307, 308 with a Location
         RedirectWithoutLocation,
-        ProxyRefused,             // the proxy turned down the login and password we sent
-        ProxyWantsLogin,          // the proxy asks for a login and none is configured
-        ServerError,              // any other status
-        HeaderCut,                // the connection ended before the header did
-        BodyCut,                  // shorter than its declared length
+        ProxyRefused,  // the proxy turned down the login and password we sent
+        ProxyWantsLogin,  // the proxy asks for a login and none is configured
+        ServerError,  // any other status
+        HeaderCut,  // the connection ended before the header did
+        BodyCut,  // shorter than its declared length
         NotHttp,
         Empty,
         HeaderTooLarge,
@@ -27,7 +27,7 @@ struct Outcome {
     };
     Kind kind = Kind::Empty;
     QByteArray statusLine;  // as received, for the error text
-    QByteArray location;    // the raw Location value of a redirect
+    QByteArray location;  // the raw Location value of a redirect
     qint64 receivedBytes = 0;
     qint64 bodyBytes = 0;
     qint64 declaredLength = -1;
@@ -76,7 +76,7 @@ private:
 
     qint64 maxBodyBytes;
     QByteArray header;  // status line and header lines up to and including the empty line
-    QByteArray LData;   // the body alone
+    QByteArray LData;  // the body alone
     qint64 ContentLength = -1;
     qint64 receivedBytes = 0;
     bool headerEnded = false;

@@ -97,7 +97,7 @@ UrlParts SplitURL(const QString &url)
         else
             parts.pageName = u'/' + rest.mid(end).toString();
         parts.kind = SplitHostPort(parts.serverName, secure ? kHttpsPort : kHttpPort) ? UrlParts::Kind::Absolute
-                                                                                     : UrlParts::Kind::Invalid;
+                                                                                      : UrlParts::Kind::Invalid;
         return parts;
     }
     if (address.startsWith(u'/'))

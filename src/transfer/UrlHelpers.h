@@ -9,16 +9,16 @@
 // What an address set on the transfer control turns into.
 struct UrlParts {
     enum class Kind {
-        Absolute,     // "http://host[:port]/path" or "https://...": serverName, pageName and secure are filled
-        BarePath,     // "/path": the previous server, scheme and path stay (a redirect has already put the path in place)
+        Absolute,  // "http://host[:port]/path" or "https://...": serverName, pageName and secure are filled
+        BarePath,  // "/path": the previous server, scheme and path stay (a redirect has already put the path in place)
         Unsupported,  // another scheme (ftp://, ...)
-        Invalid,      // no scheme and not a path, or an http(s):// address without a usable host or port
-        Forbidden,    // holds CR, LF or NUL: it would let the address write its own header lines
+        Invalid,  // no scheme and not a path, or an http(s):// address without a usable host or port
+        Forbidden,  // holds CR, LF or NUL: it would let the address write its own header lines
     };
     Kind kind = Kind::Invalid;
     QString serverName;  // host, with ":port" when the address has one
-    QString pageName;    // from the first "/" on, query and fragment included; "/" when there is none
-    bool secure = false; // "https://": TLS, port 443 unless the address names one
+    QString pageName;  // from the first "/" on, query and fragment included; "/" when there is none
+    bool secure = false;  // "https://": TLS, port 443 unless the address names one
 };
 
 inline constexpr quint16 kHttpPort = 80;
@@ -28,9 +28,9 @@ UrlParts SplitURL(const QString &url);
 
 // Where a server name says to connect, and how it is written on the wire.
 struct HostPort {
-    QString host;                // as written, brackets of an IPv6 literal removed
+    QString host;  // as written, brackets of an IPv6 literal removed
     quint16 port = kHttpPort;
-    QByteArray wireServerName;   // for the "Host: " line and absolute request targets
+    QByteArray wireServerName;  // for the "Host: " line and absolute request targets
 };
 
 // Nothing when the host is empty or holds blanks, or the port is not 1..65535. Without a port in the

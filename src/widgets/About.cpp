@@ -58,14 +58,14 @@ ClickLabel *MakeLink(const QString &name, const QString &text, const QRect &box,
     return label;
 }
 
-} // namespace
+}  // namespace
 
 About::About(const QString &webSiteHost, const QString &programPageHost, QWidget *parent)
-    : QDialog(parent),
-      m_openAddress(OpenInBrowser),
-      m_forum(ForumAddress(webSiteHost)),
-      m_site(SiteAddress(webSiteHost)),
-      m_programPage(ProgramPageAddress(programPageHost))
+    : QDialog(parent)
+    , openAddress(OpenInBrowser)
+    , forum(ForumAddress(webSiteHost))
+    , site(SiteAddress(webSiteHost))
+    , programPage(ProgramPageAddress(programPageHost))
 {
     setObjectName(QStringLiteral("About"));
     setWindowTitle(QStringLiteral("About"));
@@ -75,10 +75,10 @@ About::About(const QString &webSiteHost, const QString &programPageHost, QWidget
 
     new LogoPicture(QStringLiteral("Image1"), TwipPoint(240, 360), this);
     // The dots are a control array, both named A; the index tells them apart.
-    m_dots[0] = new DotShape(QStringLiteral("A"), TwipRect(300, 360, 75, 75), this);
-    m_dots[1] = new DotShape(QStringLiteral("A"), TwipRect(360, 480, 75, 75), this);
-    m_dots[0]->setProperty("Index", 0);
-    m_dots[1]->setProperty("Index", 1);
+    dots[0] = new DotShape(QStringLiteral("A"), TwipRect(300, 360, 75, 75), this);
+    dots[1] = new DotShape(QStringLiteral("A"), TwipRect(360, 480, 75, 75), this);
+    dots[0]->setProperty("Index", 0);
+    dots[1]->setProperty("Index", 1);
 
     new LineShape(QStringLiteral("Line1"), TwipPoint(120, 1080), TwipPoint(1800, 1080), this);
     new LineShape(QStringLiteral("Line2"), TwipPoint(2760, 1080), TwipPoint(2940, 1080), this);
@@ -94,10 +94,9 @@ About::About(const QString &webSiteHost, const QString &programPageHost, QWidget
                 this);
     Label4 = MakeLink(QStringLiteral("Label4"), QStringLiteral("Форум"), TwipRect(1200, 1980, 630, 195), this);
     MakeHeading(QStringLiteral("Label5"), QStringLiteral("Официальный сайт:"), TwipRect(720, 2280, 1785, 195), this);
-    Label6 = MakeLink(QStringLiteral("Label6"), m_site, TwipRect(420, 2520, 2295, 195), this);
-    MakeHeading(QStringLiteral("Label8"), QStringLiteral("Справка и обновления"), TwipRect(540, 2820, 2040, 195),
-                this);
-    Label9 = MakeLink(QStringLiteral("Label9"), m_programPage, TwipRect(510, 3060, 2100, 195), this);
+    Label6 = MakeLink(QStringLiteral("Label6"), site, TwipRect(420, 2520, 2295, 195), this);
+    MakeHeading(QStringLiteral("Label8"), QStringLiteral("Справка и обновления"), TwipRect(540, 2820, 2040, 195), this);
+    Label9 = MakeLink(QStringLiteral("Label9"), programPage, TwipRect(510, 3060, 2100, 195), this);
 
     ok = new XpB(QStringLiteral("ok"), this);
     ok->ReadProperties({{QStringLiteral("Caption"), QStringLiteral("OK")}, {QStringLiteral("ButtonStyle"), 1}});
@@ -108,9 +107,9 @@ About::About(const QString &webSiteHost, const QString &programPageHost, QWidget
     ATimer->setInterval(800);
 
     connect(ATimer, &QTimer::timeout, this, &About::ATimer_Timer);
-    connect(Label4, &ClickLabel::Click, this, [this] { OpenLink(m_forum); });
-    connect(Label6, &ClickLabel::Click, this, [this] { OpenLink(m_site); });
-    connect(Label9, &ClickLabel::Click, this, [this] { OpenLink(m_programPage); });
+    connect(Label4, &ClickLabel::Click, this, [this] { OpenLink(forum); });
+    connect(Label6, &ClickLabel::Click, this, [this] { OpenLink(site); });
+    connect(Label9, &ClickLabel::Click, this, [this] { OpenLink(programPage); });
     connect(ok, &XpB::Click, this, &QDialog::accept);
 
     Form_Load();
@@ -120,7 +119,7 @@ About::About(const QString &webSiteHost, const QString &programPageHost, QWidget
 
 void About::SetOpenAddress(OpenAddress open)
 {
-    m_openAddress = open ? std::move(open) : OpenAddress(OpenInBrowser);
+    openAddress = open ? std::move(open) : OpenAddress(OpenInBrowser);
 }
 
 QString About::ForumAddress(const QString &webSiteHost)
@@ -141,8 +140,8 @@ QString About::ProgramPageAddress(const QString &programPageHost)
 void About::ATimer_Timer()
 {
     // isVisibleTo rather than isVisible: the dots blink from the start, also before the window is shown.
-    m_dots[1]->setVisible(!m_dots[1]->isVisibleTo(this));
-    m_dots[0]->setVisible(!m_dots[0]->isVisibleTo(this));
+    dots[1]->setVisible(!dots[1]->isVisibleTo(this));
+    dots[0]->setVisible(!dots[0]->isVisibleTo(this));
 }
 
 void About::Form_Load()
@@ -154,5 +153,5 @@ void About::Form_Load()
 
 void About::OpenLink(const QString &address)
 {
-    m_openAddress(address);
+    openAddress(address);
 }

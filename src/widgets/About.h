@@ -38,7 +38,7 @@ public:
     static QString ProgramPageAddress(const QString &programPageHost);
 
     // The blinking dots, A(0) and A(1).
-    DotShape *A(int index) const { return m_dots.at(index); }
+    DotShape *A(int index) const { return dots.at(index); }
 
     // One tick of the blinking timer: each dot turns visible if it was hidden and hidden if it was visible.
     void ATimer_Timer();
@@ -47,12 +47,12 @@ private:
     void Form_Load();
     void OpenLink(const QString &address);
 
-    OpenAddress m_openAddress;
-    QString m_forum;
-    QString m_site;
-    QString m_programPage;
+    OpenAddress openAddress;
+    QString forum;
+    QString site;
+    QString programPage;
 
-    std::array<DotShape *, 2> m_dots{};
+    std::array<DotShape *, 2> dots {};
     QLabel *Label7 = nullptr;
     ClickLabel *Label4 = nullptr;
     ClickLabel *Label6 = nullptr;

@@ -9,14 +9,14 @@ ClickLabel::ClickLabel(const QString &name, const QString &text, QWidget *parent
 
 void ClickLabel::mousePressEvent(QMouseEvent *event)
 {
-    m_pressed = event->button() == Qt::LeftButton;
+    pressed = event->button() == Qt::LeftButton;
     QLabel::mousePressEvent(event);
 }
 
 void ClickLabel::mouseReleaseEvent(QMouseEvent *event)
 {
-    const bool click = m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
-    m_pressed = false;
+    const bool click = pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+    pressed = false;
     QLabel::mouseReleaseEvent(event);
     if (click)
         emit Click();

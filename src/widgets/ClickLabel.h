@@ -17,5 +17,5 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
-    bool m_pressed = false;
+    bool pressed = false;
 };

@@ -5,7 +5,9 @@
 #include <QPainter>
 
 GradientBG::GradientBG(const QColor &top, const QColor &bottom, QWidget *window)
-    : QWidget(window), m_top(top), m_bottom(bottom)
+    : QWidget(window)
+    , top(top)
+    , bottom(bottom)
 {
     setObjectName(QStringLiteral("BG"));
     // A picture: clicks go to the window, and every pixel is painted here.
@@ -27,8 +29,8 @@ void GradientBG::paintEvent(QPaintEvent *)
     QPainter painter(this);
     // From the middle of the top row to the middle of the bottom row, so those rows are the two colours.
     QLinearGradient gradient(0, 0.5, 0, height() - 0.5);
-    gradient.setColorAt(0, m_top);
-    gradient.setColorAt(1, m_bottom);
+    gradient.setColorAt(0, top);
+    gradient.setColorAt(1, bottom);
     painter.fillRect(rect(), gradient);
 }
 

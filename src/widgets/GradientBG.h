@@ -11,8 +11,8 @@ class GradientBG : public QWidget {
 public:
     GradientBG(const QColor &top, const QColor &bottom, QWidget *window);
 
-    QColor TopColor() const { return m_top; }
-    QColor BottomColor() const { return m_bottom; }
+    QColor TopColor() const { return top; }
+    QColor BottomColor() const { return bottom; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -21,6 +21,6 @@ protected:
 private:
     void CoverWindow();
 
-    QColor m_top;
-    QColor m_bottom;
+    QColor top;
+    QColor bottom;
 };

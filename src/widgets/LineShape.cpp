@@ -2,8 +2,7 @@
 
 #include <QPainter>
 
-LineShape::LineShape(const QString &name, QPoint from, QPoint to, QWidget *parent)
-    : QWidget(parent), m_from(from), m_to(to)
+LineShape::LineShape(const QString &name, QPoint from, QPoint to, QWidget *parent) : QWidget(parent), from(from), to(to)
 {
     setObjectName(name);
     setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -11,15 +10,15 @@ LineShape::LineShape(const QString &name, QPoint from, QPoint to, QWidget *paren
                       QPoint(qMax(from.x(), to.x()), qMax(from.y(), to.y()))));
 }
 
-void LineShape::setBorderColor(const QColor &color)
+void LineShape::setBorderColor(const QColor &newColor)
 {
-    m_color = color;
+    color = newColor;
     update();
 }
 
 void LineShape::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.setPen(QPen(m_color, 0));
-    painter.drawLine(m_from - pos(), m_to - pos());
+    painter.setPen(QPen(color, 0));
+    painter.drawLine(from - pos(), to - pos());
 }

@@ -12,16 +12,16 @@ class LineShape : public QWidget {
 public:
     LineShape(const QString &name, QPoint from, QPoint to, QWidget *parent);
 
-    QPoint From() const { return m_from; }
-    QPoint To() const { return m_to; }
-    QColor BorderColor() const { return m_color; }
+    QPoint From() const { return from; }
+    QPoint To() const { return to; }
+    QColor BorderColor() const { return color; }
     void setBorderColor(const QColor &color);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    QPoint m_from;
-    QPoint m_to;
-    QColor m_color = Qt::black;
+    QPoint from;
+    QPoint to;
+    QColor color = Qt::black;
 };

@@ -58,7 +58,7 @@ void DrawName(QPainter &painter, const QRect &area)
     painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter, name);
 }
 
-} // namespace
+}  // namespace
 
 LogoPicture::LogoPicture(const QString &name, QPoint at, QWidget *parent) : QWidget(parent)
 {

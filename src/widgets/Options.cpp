@@ -81,9 +81,9 @@ QString FlagOf(const QCheckBox *check)
     return check->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
 }
 
-} // namespace
+}  // namespace
 
-Options::Options(INI &ini, QWidget *parent) : QDialog(parent), m_ini(ini), m_showMessage(ShowQtMessage)
+Options::Options(INI &ini, QWidget *parent) : QDialog(parent), ini(ini), showMessage(ShowQtMessage)
 {
     setObjectName(QStringLiteral("Options"));
     setWindowTitle(QStringLiteral("Настройки"));
@@ -99,8 +99,8 @@ Options::Options(INI &ini, QWidget *parent) : QDialog(parent), m_ini(ini), m_sho
     Label3 = MakeLabel(QStringLiteral("Label3"), QStringLiteral("Порт:"), TwipRect(2460, 600, 420, 195), this);
     Text2 = MakeTextBox(QStringLiteral("Text2"), TwipRect(2940, 540, 495, 285), this);
     Check2 = MakeCheckBox(QStringLiteral("Check2"), TwipRect(360, 900, 195, 195), this);
-    Label4 = MakeLabel(QStringLiteral("Label4"), QStringLiteral("Авторизация на прокси"),
-                       TwipRect(600, 900, 1800, 195), this);
+    Label4 = MakeLabel(QStringLiteral("Label4"), QStringLiteral("Авторизация на прокси"), TwipRect(600, 900, 1800, 195),
+                       this);
     Label5 = MakeLabel(QStringLiteral("Label5"), QStringLiteral("Логин:"), TwipRect(480, 1320, 510, 195), this);
     Text3 = MakeTextBox(QStringLiteral("Text3"), TwipRect(1020, 1260, 735, 285), this);
     Label6 = MakeLabel(QStringLiteral("Label6"), QStringLiteral("Пароль:"), TwipRect(1920, 1320, 615, 195), this);
@@ -145,7 +145,7 @@ Options::Options(INI &ini, QWidget *parent) : QDialog(parent), m_ini(ini), m_sho
 
 void Options::SetShowMessage(ShowMessage show)
 {
-    m_showMessage = show ? std::move(show) : ShowMessage(ShowQtMessage);
+    showMessage = show ? std::move(show) : ShowMessage(ShowQtMessage);
 }
 
 bool Options::ShowsChecked(const QString &flag)
@@ -220,7 +220,7 @@ void Options::XpB1_Click()
     values.ProxyPass = Text4->text();
     values.CheckUpgrade = FlagOf(Check3);
 
-    const SaveOutcome outcome = SaveSettings(m_ini);
+    const SaveOutcome outcome = SaveSettings(ini);
     if (!outcome.Written) {
         // The file still holds the old settings, so the program goes on with them too; the dialog stays
         // open with what the user typed, to try again or to cancel.
@@ -231,12 +231,12 @@ void Options::XpB1_Click()
         values.ProxyLogin = before.ProxyLogin;
         values.ProxyPass = before.ProxyPass;
         values.CheckUpgrade = before.CheckUpgrade;
-        const QString text = kSaveFailed.arg(m_ini.FileName()) + outcome.WriteError + kSaveFailedTail;
-        m_showMessage(this, text, ProgramTitle(), QMessageBox::Warning);
+        const QString text = kSaveFailed.arg(ini.FileName()) + outcome.WriteError + kSaveFailedTail;
+        showMessage(this, text, ProgramTitle(), QMessageBox::Warning);
         return;
     }
     if (!outcome.PasswordKept)
-        m_showMessage(this, outcome.Notice, ProgramTitle(), QMessageBox::NoIcon);
+        showMessage(this, outcome.Notice, ProgramTitle(), QMessageBox::NoIcon);
     accept();
 }
 

@@ -51,8 +51,8 @@ private:
 
     void ColourGroup(const QList<QLabel *> &labels, const QList<LineShape *> &lines, bool enabled);
 
-    INI &m_ini;
-    ShowMessage m_showMessage;
+    INI &ini;
+    ShowMessage showMessage;
 
     QCheckBox *Check1;
     QCheckBox *Check2;

@@ -16,12 +16,12 @@ namespace {
 
 constexpr int MinimumSide = 10;
 
-} // namespace
+}  // namespace
 
 XpB::XpB(const QString &name, QWidget *parent) : QWidget(parent)
 {
     setObjectName(name);
-    m_face.Caption = name;
+    face.Caption = name;
     setFocusPolicy(Qt::StrongFocus);
     // The pointer is followed without a button held, for the hover look and MouseIn.
     setMouseTracking(true);
@@ -36,59 +36,59 @@ XpB::~XpB() = default;
 
 void XpB::setCaption(const QString &caption)
 {
-    m_face.Caption = caption;
+    face.Caption = caption;
     SetAccessKey();
     Refresh();
 }
 
 void XpB::setButtonStyle(qint32 style)
 {
-    m_face.ButtonStyle = style;
+    face.ButtonStyle = style;
     Refresh();
 }
 
 void XpB::setPicture(const XpPicture &picture)
 {
-    m_face.Picture = picture;
+    face.Picture = picture;
     if (!picture.isNone()) {
-        m_face.PictureWidth = picture.naturalSize().width();
-        m_face.PictureHeight = picture.naturalSize().height();
+        face.PictureWidth = picture.naturalSize().width();
+        face.PictureHeight = picture.naturalSize().height();
     }
     Refresh();
 }
 
 void XpB::setPicturePosition(qint32 position)
 {
-    m_face.PicturePosition = position;
+    face.PicturePosition = position;
     Refresh();
 }
 
 void XpB::setShowFocusRect(bool show)
 {
-    m_face.ShowFocusRect = show;
+    face.ShowFocusRect = show;
     Refresh();
 }
 
 void XpB::setEnabledCtrl(bool enabled)
 {
-    m_enabledCtrl = enabled;
+    enabledCtrl = enabled;
     setEnabled(enabled);
-    m_face.HasFocus = false;
-    m_face.IsDown = false;
-    m_face.IsOver = false;
-    m_pointerIn = false;
+    face.HasFocus = false;
+    face.IsDown = false;
+    face.IsOver = false;
+    pointerIn = false;
     Refresh();
 }
 
 void XpB::setMaskColor(XpColor color)
 {
-    m_face.MaskColor = color;
+    face.MaskColor = color;
     Refresh();
 }
 
 void XpB::setUseMaskColor(bool use)
 {
-    m_face.UseMaskColor = use;
+    face.UseMaskColor = use;
     Refresh();
 }
 
@@ -108,28 +108,27 @@ void XpB::UpdateSize()
         resize(std::max(width(), MinimumSide), std::max(height(), MinimumSide));
         return;
     }
-    m_face.W = width();
-    m_face.H = height();
+    face.W = width();
+    face.H = height();
     Refresh();
 }
 
 void XpB::SetAccessKey()
 {
-    m_accessKey = AccessKeyOf(m_face.Caption);
-    if (m_shortcutId != 0) {
-        releaseShortcut(m_shortcutId);
-        m_shortcutId = 0;
+    accessKey = AccessKeyOf(face.Caption);
+    if (shortcutId != 0) {
+        releaseShortcut(shortcutId);
+        shortcutId = 0;
     }
-    if (!m_accessKey.isNull()) {
-        const auto key = Qt::Key(m_accessKey.toUpper().unicode());
-        m_shortcutId = grabShortcut(QKeySequence(QKeyCombination(Qt::AltModifier, key)));
+    if (!accessKey.isNull()) {
+        const auto key = Qt::Key(accessKey.toUpper().unicode());
+        shortcutId = grabShortcut(QKeySequence(QKeyCombination(Qt::AltModifier, key)));
     }
 }
 
 bool XpB::event(QEvent *event)
 {
-    if (event->type() == QEvent::Shortcut
-        && static_cast<QShortcutEvent *>(event)->shortcutId() == m_shortcutId) {
+    if (event->type() == QEvent::Shortcut && static_cast<QShortcutEvent *>(event)->shortcutId() == shortcutId) {
         if (isEnabled())
             emit Click();
         return true;
@@ -139,14 +138,14 @@ bool XpB::event(QEvent *event)
 
 void XpB::paintEvent(QPaintEvent *)
 {
-    m_face.W = width();
-    m_face.H = height();
-    m_face.Enabled = isEnabled();
-    m_face.Palette = palette();
-    m_face.Font = font();
-    m_face.Background = palette().color(backgroundRole());
+    face.W = width();
+    face.H = height();
+    face.Enabled = isEnabled();
+    face.Palette = palette();
+    face.Font = font();
+    face.Background = palette().color(backgroundRole());
     QPainter painter(this);
-    DrawXpB(painter, m_face);
+    DrawXpB(painter, face);
 }
 
 void XpB::resizeEvent(QResizeEvent *)
@@ -163,18 +162,18 @@ void XpB::changeEvent(QEvent *event)
 
 void XpB::PointerEntered(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers)
 {
-    m_face.IsDown = buttons == Qt::LeftButton;
-    m_face.IsOver = true;
-    m_pointerIn = true;
+    face.IsDown = buttons == Qt::LeftButton;
+    face.IsOver = true;
+    pointerIn = true;
     emit MouseIn(ShiftState(modifiers));
     Refresh();
 }
 
 void XpB::PointerLeft(Qt::KeyboardModifiers modifiers)
 {
-    m_face.IsOver = false;
-    m_face.IsDown = false;
-    m_pointerIn = false;
+    face.IsOver = false;
+    face.IsDown = false;
+    pointerIn = false;
     emit MouseOut(ShiftState(modifiers));
     Refresh();
 }
@@ -185,18 +184,18 @@ void XpB::mouseMoveEvent(QMouseEvent *event)
     // then; without a button held the leave event does it.
     const bool inside = rect().contains(event->position().toPoint());
     const QPointer<XpB> self(this);
-    if (!m_face.IsOver && inside)
+    if (!face.IsOver && inside)
         PointerEntered(event->buttons(), event->modifiers());
     else if (!inside && PointerMayBeIn())
         PointerLeft(event->modifiers());
     if (self)
-        emit MouseMove(MouseButtonCode(event->buttons()), ShiftState(event->modifiers()),
-                       float(event->position().x()), float(event->position().y()));
+        emit MouseMove(MouseButtonCode(event->buttons()), ShiftState(event->modifiers()), float(event->position().x()),
+                       float(event->position().y()));
 }
 
 bool XpB::PointerMayBeIn() const
 {
-    return m_face.IsOver || m_face.IsDown || m_pointerIn;
+    return face.IsOver || face.IsDown || pointerIn;
 }
 
 void XpB::leaveEvent(QEvent *)
@@ -208,7 +207,7 @@ void XpB::leaveEvent(QEvent *)
 void XpB::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton) {
-        m_face.IsDown = true;
+        face.IsDown = true;
         Refresh();
     }
     emit MouseDown(MouseButtonCode(event->button()), ShiftState(event->modifiers()), float(event->position().x()),
@@ -223,8 +222,8 @@ void XpB::mouseReleaseEvent(QMouseEvent *event)
 
 void XpB::Release(qint16 button, qint16 shift, QPointF at, bool clickHere)
 {
-    m_face.IsDown = false;
-    m_face.IsOver = false;
+    face.IsDown = false;
+    face.IsOver = false;
     const QPointer<XpB> self(this);
     if (button == 0 || button == 1) {
         Refresh();
@@ -240,9 +239,9 @@ void XpB::keyPressEvent(QKeyEvent *event)
 {
     const qint16 keyCode = VirtualKeyCode(event->key());
     const qint16 shift = ShiftState(event->modifiers());
-    if (keyCode == 32 && !m_face.IsDown) {
-        m_face.IsDown = true;
-        m_face.IsOver = true;
+    if (keyCode == 32 && !face.IsDown) {
+        face.IsDown = true;
+        face.IsOver = true;
         Refresh();
     }
     const QPointer<XpB> self(this);
@@ -250,13 +249,13 @@ void XpB::keyPressEvent(QKeyEvent *event)
     if (!self)
         return;
     // The access key alone works while the button has the focus.
-    const bool accessKey = !m_accessKey.isNull() && !event->isAutoRepeat()
-                           && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
-                           && event->text().size() == 1 && event->text().at(0).toLower() == m_accessKey;
-    if (accessKey)
+    const bool pressedAccessKey = !accessKey.isNull() && !event->isAutoRepeat()
+        && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        && event->text().size() == 1 && event->text().at(0).toLower() == accessKey;
+    if (pressedAccessKey)
         emit Click();
     // Other keys go on to the window, which may have a use for Enter or Escape.
-    if (keyCode != 32 && !accessKey)
+    if (keyCode != 32 && !pressedAccessKey)
         event->ignore();
 }
 
@@ -269,9 +268,9 @@ void XpB::keyReleaseEvent(QKeyEvent *event)
     const QPointer<XpB> self(this);
     if (keyCode == 32) {
         // A Space release clicks a button that Space pressed, wherever the pointer happens to be.
-        const bool wasDown = m_face.IsDown;
-        m_face.IsDown = false;
-        m_face.IsOver = false;
+        const bool wasDown = face.IsDown;
+        face.IsDown = false;
+        face.IsOver = false;
         Refresh();
         Release(1, shift, QPointF(0, 0), wasDown);
     }
@@ -281,17 +280,17 @@ void XpB::keyReleaseEvent(QKeyEvent *event)
 
 void XpB::focusInEvent(QFocusEvent *event)
 {
-    m_face.IsOver = false;
-    m_face.HasFocus = true;
+    face.IsOver = false;
+    face.HasFocus = true;
     Refresh();
     QWidget::focusInEvent(event);
 }
 
 void XpB::focusOutEvent(QFocusEvent *event)
 {
-    m_face.HasFocus = false;
-    m_face.IsDown = false;
-    m_face.IsOver = false;
+    face.HasFocus = false;
+    face.IsDown = false;
+    face.IsOver = false;
     Refresh();
     QWidget::focusOutEvent(event);
 }

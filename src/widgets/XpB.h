@@ -29,29 +29,29 @@ public:
     explicit XpB(const QString &name = QString(), QWidget *parent = nullptr);
     ~XpB() override;
 
-    QString Caption() const { return m_face.Caption; }
+    QString Caption() const { return face.Caption; }
     void setCaption(const QString &caption);
-    qint32 ButtonStyle() const { return m_face.ButtonStyle; }
+    qint32 ButtonStyle() const { return face.ButtonStyle; }
     void setButtonStyle(qint32 style);
-    XpPicture Picture() const { return m_face.Picture; }
+    XpPicture Picture() const { return face.Picture; }
     // A picture sets the picture size to its own; no picture leaves the size as it was.
     void setPicture(const XpPicture &picture);
-    qint32 PicturePosition() const { return m_face.PicturePosition; }
+    qint32 PicturePosition() const { return face.PicturePosition; }
     void setPicturePosition(qint32 position);
-    bool ShowFocusRect() const { return m_face.ShowFocusRect; }
+    bool ShowFocusRect() const { return face.ShowFocusRect; }
     void setShowFocusRect(bool show);
-    bool EnabledCtrl() const { return m_enabledCtrl; }
+    bool EnabledCtrl() const { return enabledCtrl; }
     void setEnabledCtrl(bool enabled);
     // The ring colours and XPDefaultColors are seen at the next redraw; setting them draws nothing.
-    XpColor XPColor_Pressed() const { return m_face.XPColor_Pressed; }
-    void setXPColor_Pressed(XpColor color) { m_face.XPColor_Pressed = color; }
-    XpColor XPColor_Hover() const { return m_face.XPColor_Hover; }
-    void setXPColor_Hover(XpColor color) { m_face.XPColor_Hover = color; }
-    bool XPDefaultColors() const { return m_face.XPDefaultColors; }
-    void setXPDefaultColors(bool useDefaults) { m_face.XPDefaultColors = useDefaults; }
-    XpColor MaskColor() const { return m_face.MaskColor; }
+    XpColor XPColor_Pressed() const { return face.XPColor_Pressed; }
+    void setXPColor_Pressed(XpColor color) { face.XPColor_Pressed = color; }
+    XpColor XPColor_Hover() const { return face.XPColor_Hover; }
+    void setXPColor_Hover(XpColor color) { face.XPColor_Hover = color; }
+    bool XPDefaultColors() const { return face.XPDefaultColors; }
+    void setXPDefaultColors(bool useDefaults) { face.XPDefaultColors = useDefaults; }
+    XpColor MaskColor() const { return face.MaskColor; }
     void setMaskColor(XpColor color);
-    bool UseMaskColor() const { return m_face.UseMaskColor; }
+    bool UseMaskColor() const { return face.UseMaskColor; }
     void setUseMaskColor(bool use);
     // The button's own window; for the pointer tests of window code.
     QWidget *mhwnd() { return this; }
@@ -62,13 +62,13 @@ public:
     QVariantMap WriteProperties() const;
 
     // The access key the caption marks, in lower case; null when it marks none.
-    QChar AccessKey() const { return m_accessKey; }
+    QChar AccessKey() const { return accessKey; }
 
     // Schedules a redraw; it happens before the next input is handled.
     void Refresh();
 
     // What the next redraw will draw from, including the state flags and the last layout.
-    const XpBFace &Face() const { return m_face; }
+    const XpBFace &Face() const { return face; }
 
     QSize sizeHint() const override;
 
@@ -106,11 +106,11 @@ private:
     // The release of a mouse button (or of Space, as button 1); clicks when clickHere is true.
     void Release(qint16 button, qint16 shift, QPointF at, bool clickHere);
 
-    XpBFace m_face;
-    bool m_enabledCtrl = true;
+    XpBFace face;
+    bool enabledCtrl = true;
     // Focus and releases clear IsOver while the pointer stays over the button; this remembers that
     // MouseIn was raised, so that leaving still raises MouseOut and drops a press.
-    bool m_pointerIn = false;
-    QChar m_accessKey;
-    int m_shortcutId = 0;
+    bool pointerIn = false;
+    QChar accessKey;
+    int shortcutId = 0;
 };

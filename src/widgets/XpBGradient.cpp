@@ -36,7 +36,7 @@ void DrawCorners(QPainter &painter, int W, int H, XpColor face, XpColor corner)
     Pixel(painter, W - 2, H - 2, corner);
 }
 
-} // namespace
+}  // namespace
 
 void DrawGradientLook(QPainter &painter, XpBFace &face, bool pressed, bool hovered)
 {
@@ -66,8 +66,8 @@ void DrawGradientLook(QPainter &painter, XpBFace &face, bool pressed, bool hover
                 Line(painter, 0, i, W, i, ShiftColor(White, Nearest(-step * i)));
             Frame(painter, RectLTRB(0, 0, W, H), darkShadow);
             if (face.HasFocus || hovered)
-                DrawRing(painter, W, H, TranslateColor(hovered ? face.XPColor_Hover : face.XPColor_Pressed,
-                                                       face.Palette));
+                DrawRing(painter, W, H,
+                         TranslateColor(hovered ? face.XPColor_Hover : face.XPColor_Pressed, face.Palette));
         }
         corner = darkShadow;
     } else {

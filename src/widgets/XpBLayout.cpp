@@ -11,8 +11,7 @@ constexpr int Gap = 4;
 // Picture sizes take part in the layout as 16-bit values; larger ones saturate rather than overflow.
 qint16 Clamp16(qint32 value)
 {
-    return qint16(std::clamp<qint32>(value, std::numeric_limits<qint16>::min(),
-                                     std::numeric_limits<qint16>::max()));
+    return qint16(std::clamp<qint32>(value, std::numeric_limits<qint16>::min(), std::numeric_limits<qint16>::max()));
 }
 
 int Centred(int start, int room, int size)
@@ -20,7 +19,7 @@ int Centred(int start, int room, int size)
     return Nearest(start + (room - size) / 2.0);
 }
 
-} // namespace
+}  // namespace
 
 int Nearest(double value)
 {
@@ -31,13 +30,12 @@ QSize MeasureCaption(const QFontMetrics &metrics, const QString &caption, int co
 {
     const int wrapWidth = std::max(contentWidth - 2, 1);
     const QRect bounds = metrics.boundingRect(QRect(0, 0, wrapWidth, std::numeric_limits<int>::max() / 4),
-                                              Qt::AlignHCenter | Qt::TextWordWrap | Qt::TextShowMnemonic,
-                                              caption);
+                                              Qt::AlignHCenter | Qt::TextWordWrap | Qt::TextShowMnemonic, caption);
     return QSize(bounds.width() + 2, bounds.height());
 }
 
-void PlaceCaptionAndPicture(int W, int H, QSize textSize, bool hasPicture, qint16 pw, qint16 ph,
-                            qint32 picturePosition, QRect &captionRect, QRect &pictureRect)
+void PlaceCaptionAndPicture(int W, int H, QSize textSize, bool hasPicture, qint16 pw, qint16 ph, qint32 picturePosition,
+                            QRect &captionRect, QRect &pictureRect)
 {
     const int left = 4;
     const int top = 4;
@@ -79,11 +77,9 @@ void PlaceCaptionAndPicture(int W, int H, QSize textSize, bool hasPicture, qint1
 
 void LayOut(XpBFace &face, const QFontMetrics &metrics)
 {
-    const QSize textSize = face.Caption.isEmpty() ? QSize()
-                                                  : MeasureCaption(metrics, face.Caption, face.W - 8);
+    const QSize textSize = face.Caption.isEmpty() ? QSize() : MeasureCaption(metrics, face.Caption, face.W - 8);
     PlaceCaptionAndPicture(face.W, face.H, textSize, !face.Picture.isNone(), Clamp16(face.PictureWidth),
-                           Clamp16(face.PictureHeight), face.PicturePosition, face.CaptionRect,
-                           face.PictureRect);
+                           Clamp16(face.PictureHeight), face.PicturePosition, face.CaptionRect, face.PictureRect);
 }
 
 QChar AccessKeyOf(const QString &caption)

@@ -16,9 +16,8 @@ QSize MeasureCaption(const QFontMetrics &metrics, const QString &caption, int co
 // Places caption and picture inside the content rectangle (4, 4, W-4, H-4) as one centred group, the
 // picture at the given position: 0 above, 1 left, 2 right, 3 below the caption. textSize is empty when
 // there is no caption. Rectangles a case does not place keep their previous value.
-void PlaceCaptionAndPicture(int W, int H, QSize textSize, bool hasPicture, qint16 pictureWidth,
-                            qint16 pictureHeight, qint32 picturePosition, QRect &captionRect,
-                            QRect &pictureRect);
+void PlaceCaptionAndPicture(int W, int H, QSize textSize, bool hasPicture, qint16 pictureWidth, qint16 pictureHeight,
+                            qint32 picturePosition, QRect &captionRect, QRect &pictureRect);
 
 // Measures the face's caption and places caption and picture into the face's rectangles.
 void LayOut(XpBFace &face, const QFontMetrics &metrics);

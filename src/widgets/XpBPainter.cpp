@@ -40,7 +40,7 @@ void DrawDisabledPicture(QPainter &painter, const XpBFace &face, QPoint at)
     painter.drawImage(at, Tinted(ink, TranslateColor(SystemColor(COLOR_BTNSHADOW), face.Palette)));
 }
 
-} // namespace
+}  // namespace
 
 void DrawPlainFrame(QPainter &painter, const XpBFace &face)
 {
@@ -88,8 +88,8 @@ void DrawPicture(QPainter &painter, XpBFace &face)
             face.MaskColor = FromQColor(bitmap.pixelColor(0, 0));
         // The bitmap is copied at its natural size: the picture rectangle only decides how much of it shows.
         const qreal ratio = bitmap.devicePixelRatio();
-        const QRect source = QRect(0, 0, qRound(target.width() * ratio), qRound(target.height() * ratio))
-                                 .intersected(bitmap.rect());
+        const QRect source =
+            QRect(0, 0, qRound(target.width() * ratio), qRound(target.height() * ratio)).intersected(bitmap.rect());
         const QRectF shown(target.topLeft(), QSizeF(source.size()) / ratio);
         painter.drawImage(shown, MaskedBitmap(bitmap, TranslateColor(face.MaskColor, face.Palette)), source);
     } else if (picture.kind() == XpPicture::Kind::Icon) {

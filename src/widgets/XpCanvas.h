@@ -46,8 +46,7 @@ inline void Line(QPainter &painter, int x1, int y1, int x2, int y2, XpColor rgb)
 // The outline of the box with (x1, y1) and (x2, y2) as opposite corners, both included.
 inline void Box(QPainter &painter, int x1, int y1, int x2, int y2, XpColor rgb)
 {
-    Frame(painter, QRect(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2))),
-          rgb);
+    Frame(painter, QRect(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2))), rgb);
 }
 
-} // namespace XpCanvas
+}  // namespace XpCanvas

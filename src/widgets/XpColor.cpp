@@ -6,17 +6,38 @@ XpColor SystemColorRGB(int index, const QPalette &palette)
 {
     QPalette::ColorRole role;
     switch (index) {
-    case 5: role = QPalette::Base; break;              // window background
-    case 8: role = QPalette::Text; break;              // window text
-    case 13: role = QPalette::Highlight; break;        // selected item
-    case 14: role = QPalette::HighlightedText; break;  // selected item text
-    case COLOR_BTNFACE: role = QPalette::Button; break;
-    case COLOR_BTNSHADOW: role = QPalette::Dark; break;
-    case COLOR_BTNTEXT: role = QPalette::ButtonText; break;
-    case COLOR_3DHIGHLIGHT: role = QPalette::Light; break;
-    case COLOR_3DDKSHADOW: role = QPalette::Shadow; break;
-    case COLOR_3DLIGHT: role = QPalette::Midlight; break;
-    default: return 0;
+    case 5:
+        role = QPalette::Base;
+        break;  // window background
+    case 8:
+        role = QPalette::Text;
+        break;  // window text
+    case 13:
+        role = QPalette::Highlight;
+        break;  // selected item
+    case 14:
+        role = QPalette::HighlightedText;
+        break;  // selected item text
+    case COLOR_BTNFACE:
+        role = QPalette::Button;
+        break;
+    case COLOR_BTNSHADOW:
+        role = QPalette::Dark;
+        break;
+    case COLOR_BTNTEXT:
+        role = QPalette::ButtonText;
+        break;
+    case COLOR_3DHIGHLIGHT:
+        role = QPalette::Light;
+        break;
+    case COLOR_3DDKSHADOW:
+        role = QPalette::Shadow;
+        break;
+    case COLOR_3DLIGHT:
+        role = QPalette::Midlight;
+        break;
+    default:
+        return 0;
     }
     // The buttons draw their own disabled look from the normal colours, so always take the active group.
     return FromQColor(palette.color(QPalette::Active, role));

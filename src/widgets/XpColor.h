@@ -28,9 +28,18 @@ constexpr XpColor SystemColor(int index)
     return SystemColorFlag | XpColor(index);
 }
 
-constexpr int RedOf(XpColor rgb) { return int(rgb & 0xFF); }
-constexpr int GreenOf(XpColor rgb) { return int(rgb >> 8 & 0xFF); }
-constexpr int BlueOf(XpColor rgb) { return int(rgb >> 16 & 0xFF); }
+constexpr int RedOf(XpColor rgb)
+{
+    return int(rgb & 0xFF);
+}
+constexpr int GreenOf(XpColor rgb)
+{
+    return int(rgb >> 8 & 0xFF);
+}
+constexpr int BlueOf(XpColor rgb)
+{
+    return int(rgb >> 16 & 0xFF);
+}
 
 // The colour of a system colour index, taken from the given palette (the application's unless a widget
 // has its own). An index the program does not know is black.

@@ -10,10 +10,10 @@ XpPicture XpPicture::FromBitmap(const QImage &bitmap)
     XpPicture picture;
     if (bitmap.isNull())
         return picture;
-    picture.m_kind = Kind::Bitmap;
-    picture.m_bitmap = bitmap;
+    picture.pictureKind = Kind::Bitmap;
+    picture.bitmapImage = bitmap;
     const QSizeF logical = bitmap.deviceIndependentSize();
-    picture.m_size = QSize(int(std::nearbyint(logical.width())), int(std::nearbyint(logical.height())));
+    picture.size = QSize(int(std::nearbyint(logical.width())), int(std::nearbyint(logical.height())));
     return picture;
 }
 
@@ -22,20 +22,23 @@ XpPicture XpPicture::FromIcon(const QIcon &icon, QSize size)
     XpPicture picture;
     if (icon.isNull() || size.isEmpty())
         return picture;
-    picture.m_kind = Kind::Icon;
-    picture.m_icon = icon;
-    picture.m_size = size;
+    picture.pictureKind = Kind::Icon;
+    picture.iconImage = icon;
+    picture.size = size;
     return picture;
 }
 
 bool operator==(const XpPicture &a, const XpPicture &b)
 {
-    if (a.m_kind != b.m_kind || a.m_size != b.m_size)
+    if (a.pictureKind != b.pictureKind || a.size != b.size)
         return false;
-    switch (a.m_kind) {
-    case XpPicture::Kind::None: return true;
-    case XpPicture::Kind::Bitmap: return a.m_bitmap == b.m_bitmap;
-    case XpPicture::Kind::Icon: return a.m_icon.cacheKey() == b.m_icon.cacheKey();
+    switch (a.pictureKind) {
+    case XpPicture::Kind::None:
+        return true;
+    case XpPicture::Kind::Bitmap:
+        return a.bitmapImage == b.bitmapImage;
+    case XpPicture::Kind::Icon:
+        return a.iconImage.cacheKey() == b.iconImage.cacheKey();
     }
     return false;
 }

@@ -18,21 +18,21 @@ public:
     static XpPicture FromBitmap(const QImage &bitmap);
     static XpPicture FromIcon(const QIcon &icon, QSize size);
 
-    Kind kind() const { return m_kind; }
-    bool isNone() const { return m_kind == Kind::None; }
-    const QImage &bitmap() const { return m_bitmap; }
-    const QIcon &icon() const { return m_icon; }
+    Kind kind() const { return pictureKind; }
+    bool isNone() const { return pictureKind == Kind::None; }
+    const QImage &bitmap() const { return bitmapImage; }
+    const QIcon &icon() const { return iconImage; }
 
     // The picture's own size in pixels at 100 %; a high-resolution bitmap counts at its logical size.
-    QSize naturalSize() const { return m_size; }
+    QSize naturalSize() const { return size; }
 
     friend bool operator==(const XpPicture &a, const XpPicture &b);
 
 private:
-    Kind m_kind = Kind::None;
-    QImage m_bitmap;
-    QIcon m_icon;
-    QSize m_size;
+    Kind pictureKind = Kind::None;
+    QImage bitmapImage;
+    QIcon iconImage;
+    QSize size;
 };
 
 Q_DECLARE_METATYPE(XpPicture)

@@ -50,8 +50,8 @@ void RoadFixture::WriteOptions(const QByteArray &more)
 {
     QFile file(program.filePath(QStringLiteral("options.ini")));
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("[Network]\r\nUseProxy=0\r\n[Hosts]\r\nResolver=" + resolver.HostAndPort().toLatin1() +
-               "\r\nUpdate=" + update.HostAndPort().toLatin1() + "\r\nWebSite=site.test:8080\r\n" + more);
+    file.write("[Network]\r\nUseProxy=0\r\n[Hosts]\r\nResolver=" + resolver.HostAndPort().toLatin1()
+               + "\r\nUpdate=" + update.HostAndPort().toLatin1() + "\r\nWebSite=site.test:8080\r\n" + more);
 }
 
 void RoadFixture::Open()
@@ -61,17 +61,14 @@ void RoadFixture::Open()
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     DC &dc = window->Transfer();
     QObject::connect(&dc, &DC::Msg, window.get(), [this] { Record(QStringLiteral("Msg")); });
-    QObject::connect(&dc, &DC::FLVsize, window.get(), [this](qint64 size) {
-        Record(QStringLiteral("FLVsize %1").arg(size));
-    });
-    QObject::connect(&dc, &DC::PercentOfLoad, window.get(), [this](int perc) {
-        Record(QStringLiteral("PercentOfLoad %1").arg(perc));
-    });
+    QObject::connect(&dc, &DC::FLVsize, window.get(),
+                     [this](qint64 size) { Record(QStringLiteral("FLVsize %1").arg(size)); });
+    QObject::connect(&dc, &DC::PercentOfLoad, window.get(),
+                     [this](int perc) { Record(QStringLiteral("PercentOfLoad %1").arg(perc)); });
     QObject::connect(&dc, &DC::ServerLine, window.get(), [this] { Record(QStringLiteral("ServerLine")); });
     QObject::connect(&dc, &DC::DownError, window.get(), [this] { Record(QStringLiteral("DownError")); });
-    QObject::connect(&dc, &DC::DownOK, window.get(), [this] {
-        Record(QStringLiteral("DownOK %1").arg(Program().DownloadStage));
-    });
+    QObject::connect(&dc, &DC::DownOK, window.get(),
+                     [this] { Record(QStringLiteral("DownOK %1").arg(Program().DownloadStage)); });
     XpB *zag = window->findChild<XpB *>(QStringLiteral("ZagButton"));
     QTest::mouseClick(zag, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
 }
@@ -83,15 +80,15 @@ QString RoadFixture::VideoAddress(const QString &name) const
 
 QByteArray RoadFixture::AnswerWithLink(const QString &link)
 {
-    return "<html><body><p>" + ResolutionAnswer::Marker().toByteArray() + " " +
-           QStringLiteral("сохранить видео:").toUtf8() + "</p><a href=\"" + link.toUtf8() +
-           "\">video.flv</a></body></html>";
+    return "<html><body><p>" + ResolutionAnswer::Marker().toByteArray() + " "
+        + QStringLiteral("сохранить видео:").toUtf8() + "</p><a href=\"" + link.toUtf8()
+        + "\">video.flv</a></body></html>";
 }
 
 QByteArray RoadFixture::HttpOk(const QByteArray &body, const QByteArray &type)
 {
-    return "HTTP/1.0 200 OK\r\nContent-Type: " + type + "\r\nContent-Length: " + QByteArray::number(body.size()) +
-           "\r\n\r\n" + body;
+    return "HTTP/1.0 200 OK\r\nContent-Type: " + type + "\r\nContent-Length: " + QByteArray::number(body.size())
+        + "\r\n\r\n" + body;
 }
 
 void RoadFixture::ResolverAnswers(const QByteArray &httpAnswer)

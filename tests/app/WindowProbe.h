@@ -6,15 +6,14 @@
 
 #include <QDir>
 #include <QGuiApplication>
-#include <QPixmap>
-#include <QScreen>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPixmap>
+#include <QScreen>
 #include <QTest>
 
 // Finding a window's controls by their names, as a user's tools would.
-template <typename T = QWidget>
-T *Control(QWidget &window, const char *name)
+template <typename T = QWidget> T *Control(QWidget &window, const char *name)
 {
     T *control = window.findChild<T *>(QString::fromLatin1(name));
     if (!control)

@@ -25,8 +25,8 @@ void TestDefaultVideoName::name_data()
     QTest::newRow("ru leading zeros") << "ru_RU" << QDateTime(day, QTime(9, 5, 0)) << "06.12.2026(09-05-00).flv";
     QTest::newRow("ru evening") << "ru_RU" << QDateTime(QDate(2027, 1, 2), QTime(23, 59, 59))
                                 << "02.01.2027(23-59-59).flv";
-    QTest::newRow("en slashes become points") << "en_US" << QDateTime(day, QTime(10, 31, 7))
-                                              << "12.6.26(10-31-07 AM).flv";
+    QTest::newRow("en slashes become points")
+        << "en_US" << QDateTime(day, QTime(10, 31, 7)) << "12.6.26(10-31-07 AM).flv";
     QTest::newRow("en afternoon") << "en_US" << QDateTime(day, QTime(21, 5, 0)) << "12.6.26(9-05-00 PM).flv";
     QTest::newRow("en GB") << "en_GB" << QDateTime(day, QTime(9, 5, 0)) << "06.12.2026(09-05-00).flv";
 }

@@ -34,7 +34,10 @@ private slots:
 
 private:
     QString Media(const QString &name) const { return media.filePath(name); }
-    QString Bare() const { return QStringLiteral("file://localhost") + program->path() + QStringLiteral("/flv_video.swf"); }
+    QString Bare() const
+    {
+        return QStringLiteral("file://localhost") + program->path() + QStringLiteral("/flv_video.swf");
+    }
     QString Playing(const QString &path) const
     {
         return Bare() + QStringLiteral("?file=") + path + QStringLiteral("&autoStart=true");
@@ -63,7 +66,8 @@ void TestMainPlayer::initTestCase()
     QVERIFY(!FlvMaker::WriteFile(media.path(), QStringLiteral("short.flv"), QByteArray("FL")).isEmpty());
     QVERIFY(!FlvMaker::WriteFile(media.path(), QStringLiteral("empty.flv"), QByteArray()).isEmpty());
     QVERIFY(!FlvMaker::WriteFile(media.path(), QStringLiteral("clip.avi"), header).isEmpty());
-    QVERIFY(!FlvMaker::WriteFile(media.path(), QStringLiteral("movie.avi"), QByteArray("RIFF\0\0\0\0AVI ", 12)).isEmpty());
+    QVERIFY(
+        !FlvMaker::WriteFile(media.path(), QStringLiteral("movie.avi"), QByteArray("RIFF\0\0\0\0AVI ", 12)).isEmpty());
     QVERIFY(QDir(media.path()).mkdir(QStringLiteral("folder.flv")));
     realFlv = FlvMaker::MakeFlv(media.path(), QStringLiteral("real.flv"), {FlvMaker::Codecs::SorensonMp3, 1});
     QVERIFY(!realFlv.isEmpty());
@@ -95,16 +99,17 @@ bool TestMainPlayer::DropOnBlankPlayer(QMimeData &data)
 {
     QWidget *blank = Control(*window, "BlankPlayer");
     const QPoint middle = blank->rect().center();
-    QDragEnterEvent enter(middle, Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter(middle, Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data, Qt::LeftButton,
+                          Qt::NoModifier);
     QCoreApplication::sendEvent(blank, &enter);
-    QDragMoveEvent move(middle, Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QDragMoveEvent move(middle, Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data, Qt::LeftButton,
+                        Qt::NoModifier);
     QCoreApplication::sendEvent(blank, &move);
     QDropEvent drop(middle, Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(blank, &drop);
     // The window looks at the drop once the drop has returned to the desktop.
     QCoreApplication::sendPostedEvents(window.get(), QEvent::MetaCall);
-    return enter.isAccepted() && move.isAccepted() && drop.isAccepted() &&
-           drop.dropAction() == drop.proposedAction();
+    return enter.isAccepted() && move.isAccepted() && drop.isAccepted() && drop.dropAction() == drop.proposedAction();
 }
 
 void TestMainPlayer::CheckMessage(const QString &text)
@@ -126,7 +131,7 @@ void TestMainPlayer::onlyTheBlankPictureTakesDrops()
 {
     QVERIFY(Control(*window, "BlankPlayer")->acceptDrops());
     const QList<QWidget *> all = window->findChildren<QWidget *>();
-    for (QWidget *widget : all + QList<QWidget *>{window.get()}) {
+    for (QWidget *widget : all + QList<QWidget *> {window.get()}) {
         if (widget->objectName() != QLatin1String("BlankPlayer"))
             QVERIFY2(!widget->acceptDrops(), qPrintable(widget->objectName()));
     }
@@ -144,25 +149,29 @@ void TestMainPlayer::drop_data()
     QTest::addColumn<QString>("played");
     const QString notFile = QStringLiteral("Вы перетащили не файл!");
     const QString notFlv = QStringLiteral("Это не FLV-видео файл!");
-    QTest::newRow("one file") << QStringList{"one.flv"} << QString() << QString() << "one.flv" << "one.flv";
-    QTest::newRow("three files play the first") << QStringList{"two.flv", "one.flv", "three.flv"} << QString()
-                                                << QString() << "two.flv" << "two.flv";
-    QTest::newRow("blanks, & and # and a Cyrillic letter") << QStringList{"a b&c#ё.flv"} << QString() << QString()
-                                                           << "a b&c#ё.flv" << "a b&c#ё.flv";
-    QTest::newRow("avi name, FLV inside") << QStringList{"clip.avi"} << QString() << QString() << "clip.avi"
+    QTest::newRow("one file") << QStringList {"one.flv"} << QString() << QString() << "one.flv"
+                              << "one.flv";
+    QTest::newRow("three files play the first")
+        << QStringList {"two.flv", "one.flv", "three.flv"} << QString() << QString() << "two.flv"
+        << "two.flv";
+    QTest::newRow("blanks, & and # and a Cyrillic letter")
+        << QStringList {"a b&c#ё.flv"} << QString() << QString() << "a b&c#ё.flv"
+        << "a b&c#ё.flv";
+    QTest::newRow("avi name, FLV inside") << QStringList {"clip.avi"} << QString() << QString() << "clip.avi"
                                           << "clip.avi";
-    QTest::newRow("real video") << QStringList{"real.flv"} << QString() << QString() << "real.flv" << "real.flv";
-    QTest::newRow("folder") << QStringList{"folder.flv"} << QString() << notFile << "folder.flv" << QString();
-    QTest::newRow("vanished file") << QStringList{"gone.flv"} << QString() << notFile << "gone.flv" << QString();
-    QTest::newRow("folder first, video second") << QStringList{"folder.flv", "one.flv"} << QString() << notFile
-                                                << "folder.flv" << QString();
+    QTest::newRow("real video") << QStringList {"real.flv"} << QString() << QString() << "real.flv"
+                                << "real.flv";
+    QTest::newRow("folder") << QStringList {"folder.flv"} << QString() << notFile << "folder.flv" << QString();
+    QTest::newRow("vanished file") << QStringList {"gone.flv"} << QString() << notFile << "gone.flv" << QString();
+    QTest::newRow("folder first, video second")
+        << QStringList {"folder.flv", "one.flv"} << QString() << notFile << "folder.flv" << QString();
     QTest::newRow("plain text") << QStringList() << QStringLiteral("one.flv") << notFile << QString() << QString();
-    QTest::newRow("web link") << QStringList{"http://example.com/one.flv"} << QString() << notFile << QString()
+    QTest::newRow("web link") << QStringList {"http://example.com/one.flv"} << QString() << notFile << QString()
                               << QString();
-    QTest::newRow("two bytes") << QStringList{"short.flv"} << QString() << notFlv << "short.flv" << QString();
-    QTest::newRow("empty file") << QStringList{"empty.flv"} << QString() << notFlv << "empty.flv" << QString();
-    QTest::newRow("flv in lower case") << QStringList{"lower.flv"} << QString() << notFlv << "lower.flv" << QString();
-    QTest::newRow("real avi") << QStringList{"movie.avi"} << QString() << notFlv << "movie.avi" << QString();
+    QTest::newRow("two bytes") << QStringList {"short.flv"} << QString() << notFlv << "short.flv" << QString();
+    QTest::newRow("empty file") << QStringList {"empty.flv"} << QString() << notFlv << "empty.flv" << QString();
+    QTest::newRow("flv in lower case") << QStringList {"lower.flv"} << QString() << notFlv << "lower.flv" << QString();
+    QTest::newRow("real avi") << QStringList {"movie.avi"} << QString() << notFlv << "movie.avi" << QString();
 }
 
 void TestMainPlayer::drop()

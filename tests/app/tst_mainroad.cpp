@@ -76,23 +76,26 @@ void TestMainRoad::wholeRoad()
     // The page address went to the service as a form, in the wire's code page.
     const QByteArray request = road->resolver.Requests().value(0);
     QVERIFY2(request.startsWith("POST /xurl/ HTTP/1.0\r\n"), request.constData());
-    QVERIFY2(request.contains("\r\n\r\nurl=http%3A%2F%2Fvideos%2Eexample%2Fwatch%3Fv%3Da+b%26c%3D%E4"), request.constData());
+    QVERIFY2(request.contains("\r\n\r\nurl=http%3A%2F%2Fvideos%2Eexample%2Fwatch%3Fv%3Da+b%26c%3D%E4"),
+             request.constData());
     // The save dialog proposed the download folder and a date-and-time name.
     const ScriptedDialogs::Asked asked = road->dialogs.FileDialogs().value(0);
     QCOMPARE(asked.folder, road->program.path() + QStringLiteral("/DownloadVideo/"));
-    QVERIFY2(QRegularExpression(QStringLiteral(R"(/DownloadVideo/[^/]+\([^/]+\)\.flv$)")).match(asked.fileName).hasMatch(),
-             qPrintable(asked.fileName));
+    QVERIFY2(
+        QRegularExpression(QStringLiteral(R"(/DownloadVideo/[^/]+\([^/]+\)\.flv$)")).match(asked.fileName).hasMatch(),
+        qPrintable(asked.fileName));
 
     // What the window showed on the way.
     const QString video = QStringLiteral("127.0.0.1:%1").arg(road->video.Port());
     QStringList statuses;
     for (const Shown &s : road->shown)
-        if (s.event == QLatin1String("Msg") && (statuses.isEmpty() || statuses.last() != s.label1) &&
-            !s.label1.startsWith(QStringLiteral("Загрузка данных")))
+        if (s.event == QLatin1String("Msg") && (statuses.isEmpty() || statuses.last() != s.label1)
+            && !s.label1.startsWith(QStringLiteral("Загрузка данных")))
             statuses.append(s.label1);
-    QCOMPARE(statuses, (QStringList{QStringLiteral("Подключение к ") + road->resolver.HostAndPort() + "...",
-                                    "Отправлен запрос...", "Завершено", "Подключение к " + video + "...",
-                                    "Отправлен запрос...", "Завершено"}));
+    QCOMPARE(statuses,
+             (QStringList {QStringLiteral("Подключение к ") + road->resolver.HostAndPort() + "...",
+                           "Отправлен запрос...", "Завершено", "Подключение к " + video + "...", "Отправлен запрос...",
+                           "Завершено"}));
     bool serverShown = false;
     bool sizeShown = false;
     int lastPercent = 0;
@@ -195,9 +198,9 @@ void TestMainRoad::redirectToTheVideo()
     road->Open();
     ScriptedServer mover;
     QVERIFY(mover.Listen());
-    mover.AddScript({ScriptedServer::Send("HTTP/1.0 302 Found\r\nLocation: " + road->VideoAddress().toLatin1() +
-                                          "\r\n\r\n"),
-                     ScriptedServer::Close()});
+    mover.AddScript(
+        {ScriptedServer::Send("HTTP/1.0 302 Found\r\nLocation: " + road->VideoAddress().toLatin1() + "\r\n\r\n"),
+         ScriptedServer::Close()});
     road->ResolverAnswers(RoadFixture::HttpOk(
         RoadFixture::AnswerWithLink(QStringLiteral("http://") + mover.HostAndPort() + QStringLiteral("/moved.flv"))));
     const QString target = road->program.filePath(QStringLiteral("DownloadVideo/moved.flv"));
@@ -213,7 +216,7 @@ void TestMainRoad::redirectToTheVideo()
         if (s.event.startsWith(QStringLiteral("DownOK")))
             stages.append(s.event);
     // The redirect is reported with stage 2 and is fetched as stage 3.
-    QCOMPARE(stages, (QStringList{"DownOK 3", "DownOK 3", "DownOK 3"}));
+    QCOMPARE(stages, (QStringList {"DownOK 3", "DownOK 3", "DownOK 3"}));
     QVERIFY(mover.Requests().value(0).startsWith("GET /moved.flv HTTP/1.0\r\n"));
 }
 
@@ -315,10 +318,10 @@ void TestMainRoad::answerWithoutVideo_data()
     QTest::addColumn<QByteArray>("answer");
     QTest::newRow("no marker") << RoadFixture::HttpOk("<html>Видео не найдено <a href=\"http://x/y\">x</a></html>");
     // Mended: a marker without a link, or a link that never ends, is an answer without video.
-    QTest::newRow("marker without link") << RoadFixture::HttpOk(RoadFixture::AnswerWithLink(QString()).replace(
-        "href=\"", "data=\""));
-    QTest::newRow("link without end") << RoadFixture::HttpOk(
-        "<p>" + QStringLiteral("Нажмите, чтобы").toUtf8() + " <a href=\"http://127.0.0.1:9/never-ends");
+    QTest::newRow("marker without link") << RoadFixture::HttpOk(
+        RoadFixture::AnswerWithLink(QString()).replace("href=\"", "data=\""));
+    QTest::newRow("link without end") << RoadFixture::HttpOk("<p>" + QStringLiteral("Нажмите, чтобы").toUtf8()
+                                                             + " <a href=\"http://127.0.0.1:9/never-ends");
 }
 
 void TestMainRoad::answerWithoutVideo()

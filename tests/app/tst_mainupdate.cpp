@@ -121,8 +121,9 @@ void TestMainUpdate::newVersionDeclined()
 
     const ScriptedDialogs::Asked offer = road->dialogs.Messages().value(0);
     QCOMPARE(offer.title, QStringLiteral("Обнаружена новая версия"));
-    QCOMPARE(offer.text, QStringLiteral("Обнаружена новая версия программы.\r\n\r\nВаша версия: 1.7, версия на сайте "
-                                        "разработчика: 1.8\r\n\r\nПерейти на страницу с описанием новой версии?"));
+    QCOMPARE(offer.text,
+             QStringLiteral("Обнаружена новая версия программы.\r\n\r\nВаша версия: 1.7, версия на сайте "
+                            "разработчика: 1.8\r\n\r\nПерейти на страницу с описанием новой версии?"));
     QCOMPARE(offer.buttons, QMessageBox::Yes | QMessageBox::No);
     QCOMPARE(offer.icon, QMessageBox::Question);
     QCOMPARE(offer.owner, road->window.get());
@@ -146,7 +147,7 @@ void TestMainUpdate::newVersionAccepted()
     road->Download();
     QVERIFY(road->WaitIdle());
 
-    QCOMPARE(road->dialogs.OpenedAddresses(), QStringList{QStringLiteral("http://site.test:8080")});
+    QCOMPARE(road->dialogs.OpenedAddresses(), QStringList {QStringLiteral("http://site.test:8080")});
     QCOMPARE(road->Label1(), QStringLiteral("Загрузка остановлена"));
     QCOMPARE(road->resolver.Connections(), 0);
     QCOMPARE(road->window->Settings().RINI("Version", "LastCheck"), Today());
@@ -172,9 +173,8 @@ void TestMainUpdate::longerVersionMarksTheDay()
 void TestMainUpdate::errorPageOffersNothing()
 {
     Check(Yesterday());
-    road->update.AddScript(
-        {ScriptedServer::Send(RoadFixture::HttpOk("<html><body>Service unavailable</body></html>")),
-         ScriptedServer::Close()});
+    road->update.AddScript({ScriptedServer::Send(RoadFixture::HttpOk("<html><body>Service unavailable</body></html>")),
+                            ScriptedServer::Close()});
     const QString target = ExpectVideo();
 
     road->Download();
@@ -209,8 +209,8 @@ void TestMainUpdate::unreachable()
 void TestMainUpdate::serverErrorGoesOnSilently()
 {
     Check(Yesterday());
-    road->update.AddScript({ScriptedServer::Send("HTTP/1.0 404 Not Found\r\n\r\nno such file"),
-                            ScriptedServer::Close()});
+    road->update.AddScript(
+        {ScriptedServer::Send("HTTP/1.0 404 Not Found\r\n\r\nno such file"), ScriptedServer::Close()});
     const QString target = ExpectVideo();
 
     road->Download();
@@ -269,9 +269,9 @@ void TestMainUpdate::stopInEachStage()
     if (stage == 3) {
         road->ResolverAnswers(RoadFixture::HttpOk(RoadFixture::AnswerWithLink(
             QStringLiteral("http://") + slowVideo.HostAndPort() + QStringLiteral("/slow.flv"))));
-        slowVideo.AddScript({ScriptedServer::Send("HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\nFLV" +
-                                                  QByteArray(30000, 'x')),
-                             ScriptedServer::Hold(), ScriptedServer::Close()});
+        slowVideo.AddScript(
+            {ScriptedServer::Send("HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\nFLV" + QByteArray(30000, 'x')),
+             ScriptedServer::Hold(), ScriptedServer::Close()});
     }
     ScriptedServer &held = stage == 0 ? road->update : stage == 1 ? road->resolver : slowVideo;
 

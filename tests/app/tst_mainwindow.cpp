@@ -8,8 +8,8 @@
 #include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
-#include <QListWidget>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -114,22 +114,24 @@ void TestMainWindow::modes_data()
     QTest::addColumn<QStringList>("clicks");
     QTest::addColumn<QStringList>("shown");
     QTest::addColumn<QStringList>("hidden");
-    const QStringList player{"PlayerOpenFileButton", "PlayerBackButton", "PlayerClear", "swf", "Label2"};
-    QTest::newRow("menu") << QStringList() << QStringList{"Box1", "Label1", "ZagButton", "ProButton", "aButton", "Qbutton"}
-                          << player + QStringList{"DownBox", "BlankPlayer"};
-    QTest::newRow("download") << QStringList{"ZagButton"}
-                              << QStringList{"DownBox", "Label1", "URLtext", "XpB1", "XpB2", "XpB4", "LabelSize",
-                                             "PercLabel"}
-                              << player + QStringList{"Box1", "BlankPlayer", "DownButton", "StopButton", "XpB3",
-                                                      "Label4", "Picture1"};
-    QTest::newRow("player blank") << QStringList{"ProButton"} << player + QStringList{"BlankPlayer"}
-                                  << QStringList{"Box1", "DownBox", "Label1"};
-    QTest::newRow("player back to menu") << QStringList{"ProButton", "PlayerBackButton"}
-                                         << QStringList{"Box1", "Label1"} << player + QStringList{"DownBox", "BlankPlayer"};
-    QTest::newRow("download back to menu") << QStringList{"ZagButton", "XpB2"} << QStringList{"Box1", "Label1"}
-                                           << player + QStringList{"DownBox"};
-    QTest::newRow("player clear") << QStringList{"ProButton", "PlayerClear"} << player + QStringList{"BlankPlayer"}
-                                  << QStringList{"Box1", "DownBox", "Label1"};
+    const QStringList player {"PlayerOpenFileButton", "PlayerBackButton", "PlayerClear", "swf", "Label2"};
+    QTest::newRow("menu") << QStringList()
+                          << QStringList {"Box1", "Label1", "ZagButton", "ProButton", "aButton", "Qbutton"}
+                          << player + QStringList {"DownBox", "BlankPlayer"};
+    QTest::newRow("download") << QStringList {"ZagButton"}
+                              << QStringList {"DownBox", "Label1", "URLtext",   "XpB1",
+                                              "XpB2",    "XpB4",   "LabelSize", "PercLabel"}
+                              << player
+            + QStringList {"Box1", "BlankPlayer", "DownButton", "StopButton", "XpB3", "Label4", "Picture1"};
+    QTest::newRow("player blank") << QStringList {"ProButton"} << player + QStringList {"BlankPlayer"}
+                                  << QStringList {"Box1", "DownBox", "Label1"};
+    QTest::newRow("player back to menu") << QStringList {"ProButton", "PlayerBackButton"}
+                                         << QStringList {"Box1", "Label1"}
+                                         << player + QStringList {"DownBox", "BlankPlayer"};
+    QTest::newRow("download back to menu")
+        << QStringList {"ZagButton", "XpB2"} << QStringList {"Box1", "Label1"} << player + QStringList {"DownBox"};
+    QTest::newRow("player clear") << QStringList {"ProButton", "PlayerClear"} << player + QStringList {"BlankPlayer"}
+                                  << QStringList {"Box1", "DownBox", "Label1"};
 }
 
 void TestMainWindow::modes()
@@ -184,14 +186,14 @@ void TestMainWindow::hoverFromButtonToButton()
     QTest::mouseMove(Control(*window, "ProButton"));
     QTRY_COMPARE(box->Picture(), Control<PictureBox>(*window, "bg2")->Picture());
     // Out of the first (neutral), then into the second (its own), in that order.
-    QCOMPARE(pictures, (QStringList{Control<PictureBox>(*window, "bg0")->Picture(),
-                                    Control<PictureBox>(*window, "bg2")->Picture()}));
+    QCOMPARE(pictures,
+             (QStringList {Control<PictureBox>(*window, "bg0")->Picture(),
+                           Control<PictureBox>(*window, "bg2")->Picture()}));
 }
 
 // Runs inside the modal window that the next click opens, as soon as it is up, then closes it. The timer
 // belongs to owner, so it goes with it should no window ever open.
-template <typename Inside>
-void WhenModalOpens(QWidget &owner, Inside inside)
+template <typename Inside> void WhenModalOpens(QWidget &owner, Inside inside)
 {
     auto *poll = new QTimer(&owner);
     QObject::connect(poll, &QTimer::timeout, poll, [poll, inside] {
@@ -231,8 +233,8 @@ void TestMainWindow::aboutOpensTheHostsPages()
     });
     Click(*window, "aButton");
     QCOMPARE(dialogs.OpenedAddresses(),
-             (QStringList{QStringLiteral("http://site.test:8080/forum/viewforum.php?f=10"),
-                          QStringLiteral("http://site.test:8080"), QStringLiteral("http://page.test")}));
+             (QStringList {QStringLiteral("http://site.test:8080/forum/viewforum.php?f=10"),
+                           QStringLiteral("http://site.test:8080"), QStringLiteral("http://page.test")}));
 }
 
 void TestMainWindow::networkSettingsSaveThroughTheDialog()
@@ -273,8 +275,8 @@ void TestMainWindow::playButtonPlaysLastVideo()
     QVERIFY(!Seen(*window, "DownBox"));
     QVERIFY(!Seen(*window, "BlankPlayer"));
     QCOMPARE(Control<FlvPlayer>(*window, "swf")->Movie(),
-             QStringLiteral("file://localhost") + program->path() + QStringLiteral("/flv_video.swf?file=") +
-                 window->LastVideoFile + QStringLiteral("&autoStart=true"));
+             QStringLiteral("file://localhost") + program->path() + QStringLiteral("/flv_video.swf?file=")
+                 + window->LastVideoFile + QStringLiteral("&autoStart=true"));
     // Leaving the player stops the video.
     Click(*window, "PlayerBackButton");
     QCOMPARE(Control<FlvPlayer>(*window, "swf")->Movie(),
@@ -335,13 +337,17 @@ void TestMainWindow::paste_data()
     QTest::addColumn<QString>("clipboard");
     QTest::addColumn<QString>("address");
     QTest::addColumn<bool>("downButton");
-    QTest::newRow("long address") << "http://video.example/watch?v=1" << "http://video.example/watch?v=1" << true;
+    QTest::newRow("long address") << "http://video.example/watch?v=1"
+                                  << "http://video.example/watch?v=1" << true;
     // Mended: what surrounds the address is not part of it.
     QTest::newRow("line break and blanks") << "  http://video.example/watch?v=1\r\n"
                                            << "http://video.example/watch?v=1" << true;
-    QTest::newRow("short") << "http://a.example/" << "http://a.example/" << false;
-    QTest::newRow("blanks make no length") << "http://a.example/12       " << "http://a.example/12" << false;
-    QTest::newRow("empty") << "" << "" << false;
+    QTest::newRow("short") << "http://a.example/"
+                           << "http://a.example/" << false;
+    QTest::newRow("blanks make no length") << "http://a.example/12       "
+                                           << "http://a.example/12" << false;
+    QTest::newRow("empty") << ""
+                           << "" << false;
 }
 
 void TestMainWindow::paste()

@@ -56,10 +56,10 @@ void TestResolutionAnswer::link_data()
     // Mended: the service escapes "&" in its HTML; the address holds the real character.
     QTest::newRow("escaped ampersand") << m + "href=\"http://v/get?a=1&amp;b=2&#38;c=3&#x26;d=4\"" << true
                                        << "http://v/get?a=1&b=2&c=3&d=4";
-    QTest::newRow("bytes kept one for one") << m + "href=\"http://v/\xc0\xff\"" << true
-                                            << QStringLiteral("http://v/\u0410\u044f");
-    QTest::newRow("nul byte inside the answer") << QByteArray("\0", 1) + m + "href=\"http://v/z\"" << true
-                                                << "http://v/z";
+    QTest::newRow("bytes kept one for one")
+        << m + "href=\"http://v/\xc0\xff\"" << true << QStringLiteral("http://v/\u0410\u044f");
+    QTest::newRow("nul byte inside the answer")
+        << QByteArray("\0", 1) + m + "href=\"http://v/z\"" << true << "http://v/z";
 }
 
 void TestResolutionAnswer::link()
@@ -77,19 +77,30 @@ void TestResolutionAnswer::references_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("none") << "http://a/b?c=d" << "http://a/b?c=d";
-    QTest::newRow("named") << "&lt;&gt;&quot;&apos;&amp;" << "<>\"'&";
+    QTest::newRow("none") << "http://a/b?c=d"
+                          << "http://a/b?c=d";
+    QTest::newRow("named") << "&lt;&gt;&quot;&apos;&amp;"
+                           << "<>\"'&";
     QTest::newRow("decimal") << "&#65;&#1071;" << QStringLiteral("A\u042f");
     QTest::newRow("hex both cases") << "&#x41;&#X42;&#x1F600;" << QStringLiteral("AB\U0001F600");
-    QTest::newRow("decoded once only") << "&amp;amp;" << "&amp;";
-    QTest::newRow("unknown name kept") << "&nbsp;&foo;" << "&nbsp;&foo;";
-    QTest::newRow("lone ampersand") << "a&b&" << "a&b&";
-    QTest::newRow("no semicolon") << "&amp b" << "&amp b";
-    QTest::newRow("zero kept") << "&#0;" << "&#0;";
-    QTest::newRow("surrogate kept") << "&#xD800;" << "&#xD800;";
-    QTest::newRow("too large kept") << "&#x110000;&#99999999999;" << "&#x110000;&#99999999999;";
-    QTest::newRow("not a number") << "&#12a;&#x;&#;" << "&#12a;&#x;&#;";
-    QTest::newRow("semicolon far away") << "&amp and then;" << "&amp and then;";
+    QTest::newRow("decoded once only") << "&amp;amp;"
+                                       << "&amp;";
+    QTest::newRow("unknown name kept") << "&nbsp;&foo;"
+                                       << "&nbsp;&foo;";
+    QTest::newRow("lone ampersand") << "a&b&"
+                                    << "a&b&";
+    QTest::newRow("no semicolon") << "&amp b"
+                                  << "&amp b";
+    QTest::newRow("zero kept") << "&#0;"
+                               << "&#0;";
+    QTest::newRow("surrogate kept") << "&#xD800;"
+                                    << "&#xD800;";
+    QTest::newRow("too large kept") << "&#x110000;&#99999999999;"
+                                    << "&#x110000;&#99999999999;";
+    QTest::newRow("not a number") << "&#12a;&#x;&#;"
+                                  << "&#12a;&#x;&#;";
+    QTest::newRow("semicolon far away") << "&amp and then;"
+                                        << "&amp and then;";
 }
 
 void TestResolutionAnswer::references()

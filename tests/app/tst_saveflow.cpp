@@ -1,8 +1,8 @@
+#include "FileReplacement.h"
 #include "INI.h"
 #include "ProgramValues.h"
 #include "SaveFlow.h"
 #include "ScriptedDialogs.h"
-#include "FileReplacement.h"
 
 #include <QDir>
 #include <QFile>
@@ -74,7 +74,7 @@ private:
 
 SaveContext TestSaveFlow::Context()
 {
-    return SaveContext{dialogs, &owner, ini, program.path()};
+    return SaveContext {dialogs, &owner, ini, program.path()};
 }
 
 void TestSaveFlow::init()
@@ -183,8 +183,10 @@ void TestSaveFlow::cancelWritesDefaultNameAndTells()
     const QList<ScriptedDialogs::Asked> messages = dialogs.Messages();
     QCOMPARE(messages.size(), 1);
     QCOMPARE(messages[0].title, QStringLiteral("Внимание!"));
-    QCOMPARE(messages[0].text, QStringLiteral("Вы не выбрали имя файла. Файл был сохранен с именем по умолчанию."
-                                              "\r\n\r\n") + suggested);
+    QCOMPARE(messages[0].text,
+             QStringLiteral("Вы не выбрали имя файла. Файл был сохранен с именем по умолчанию."
+                            "\r\n\r\n")
+                 + suggested);
     QCOMPARE(messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QCOMPARE(messages[0].icon, QMessageBox::Information);
     QCOMPARE(dialogs.Unexpected(), 0);
@@ -315,7 +317,7 @@ void TestSaveFlow::fullDiskKeepsOldFile()
     // A file size limit makes the write fail part way, as a full disk would.
     const QString target = program.filePath(QStringLiteral("DownloadVideo/old.flv"));
     WriteBytes(target, QByteArray(10, 'o'));
-    rlimit before{};
+    rlimit before {};
     QCOMPARE(getrlimit(RLIMIT_FSIZE, &before), 0);
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit small = before;
@@ -341,7 +343,7 @@ void TestSaveFlow::permissions()
     QCOMPARE(WriteVideoFile(kept, "FLV"), QString());
     umask(mask);
 
-    struct stat info {};
+    struct stat info { };
     QCOMPARE(stat(QFile::encodeName(fresh).constData(), &info), 0);
     QCOMPARE(info.st_mode & 0777, mode_t(0644));
     QCOMPARE(stat(QFile::encodeName(kept).constData(), &info), 0);

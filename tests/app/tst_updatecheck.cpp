@@ -18,14 +18,22 @@ void TestUpdateCheck::due_data()
     QTest::addColumn<QString>("lastCheck");
     QTest::addColumn<QString>("checkUpgrade");
     QTest::addColumn<bool>("due");
-    QTest::newRow("never checked") << "" << "1" << true;
-    QTest::newRow("yesterday") << "05.12.2026" << "1" << true;
-    QTest::newRow("today") << "06.12.2026" << "1" << false;
-    QTest::newRow("not allowed") << "05.12.2026" << "0" << false;
-    QTest::newRow("allowed unset") << "" << "" << false;
-    QTest::newRow("only exactly 1") << "" << "1 " << false;
-    QTest::newRow("True is not 1") << "" << "True" << false;
-    QTest::newRow("other date text") << "12/6/26" << "1" << true;
+    QTest::newRow("never checked") << ""
+                                   << "1" << true;
+    QTest::newRow("yesterday") << "05.12.2026"
+                               << "1" << true;
+    QTest::newRow("today") << "06.12.2026"
+                           << "1" << false;
+    QTest::newRow("not allowed") << "05.12.2026"
+                                 << "0" << false;
+    QTest::newRow("allowed unset") << ""
+                                   << "" << false;
+    QTest::newRow("only exactly 1") << ""
+                                    << "1 " << false;
+    QTest::newRow("True is not 1") << ""
+                                   << "True" << false;
+    QTest::newRow("other date text") << "12/6/26"
+                                     << "1" << true;
 }
 
 void TestUpdateCheck::due()

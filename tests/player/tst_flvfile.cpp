@@ -37,7 +37,8 @@ void TestFlvFile::decidesByFirstThreeBytes_data()
     QTest::newRow("empty") << QStringLiteral("empty.flv") << QByteArray() << false;
     QTest::newRow("signature later in the file") << QStringLiteral("late.flv") << QByteArray(" FLV") << false;
     QTest::newRow("avi name, flv content") << QStringLiteral("clip.avi") << QByteArray("FLV\x01\x05garbage") << true;
-    QTest::newRow("flv name, avi content") << QStringLiteral("clip2.flv") << QByteArray("RIFF\0\0\0\0AVI ", 12) << false;
+    QTest::newRow("flv name, avi content")
+        << QStringLiteral("clip2.flv") << QByteArray("RIFF\0\0\0\0AVI ", 12) << false;
     QTest::newRow("blanks, cyrillic, & and #") << QStringLiteral("Моё видео & #1.flv") << QByteArray("FLV\x01") << true;
 }
 

@@ -168,12 +168,12 @@ void TestFlvPlayer::brokenFilesShowMessage_data()
         garbage.append(char((i * 7919) % 251));
     QTest::newRow("FLV and garbage") << FlvMaker::WriteFile(folder.path(), QStringLiteral("garbage.flv"), garbage);
     QTest::newRow("signature only") << FlvMaker::WriteFile(folder.path(), QStringLiteral("signature.flv"), "FLV");
-    QTest::newRow("header without tags")
-        << FlvMaker::MakeTruncatedCopy(sorenson, folder.path(), QStringLiteral("header.flv"), 13);
+    QTest::newRow("header without tags") << FlvMaker::MakeTruncatedCopy(sorenson, folder.path(),
+                                                                        QStringLiteral("header.flv"), 13);
     QTest::newRow("real file cut inside its first frame")
         << FlvMaker::MakeTruncatedCopy(h264, folder.path(), QStringLiteral("cut.flv"), 700);
-    QTest::newRow("codecs nobody knows")
-        << FlvMaker::MakeUnknownCodecCopy(h264, folder.path(), QStringLiteral("unknown.flv"));
+    QTest::newRow("codecs nobody knows") << FlvMaker::MakeUnknownCodecCopy(h264, folder.path(),
+                                                                           QStringLiteral("unknown.flv"));
     QTest::newRow("missing file") << folder.filePath(QStringLiteral("nowhere.flv"));
 }
 
@@ -245,7 +245,8 @@ void TestFlvPlayer::nextVideoReplacesThePrevious()
     }
     // A broken file after a good one still shows the message, not the good one's last picture.
     QSignalSpy failed(player.get(), &FlvPlayer::PlaybackFailed);
-    player->SetMovie(AddressFor(FlvMaker::MakeTruncatedCopy(h264, folder.path(), QStringLiteral("cut-after.flv"), 700)));
+    player->SetMovie(
+        AddressFor(FlvMaker::MakeTruncatedCopy(h264, folder.path(), QStringLiteral("cut-after.flv"), 700)));
     QVERIFY(failed.wait(Patience));
     QVERIFY(!player->HasPicture());
 }

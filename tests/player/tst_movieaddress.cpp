@@ -34,14 +34,16 @@ void TestMovieAddress::buildsAddress_data()
     QTest::newRow("percent and question mark stay as they are")
         << QStringLiteral("/opt/q") << QStringLiteral("/tmp/50%?.flv")
         << QStringLiteral("file://localhost/opt/q/flv_video.swf?file=/tmp/50%?.flv&autoStart=true");
-    QTest::newRow("root folder") << QStringLiteral("/") << QString() << QStringLiteral("file://localhost//flv_video.swf");
-    QTest::newRow("drive-letter folder, bare")
-        << QStringLiteral("C:\\Tools\\Player") << QString() << QStringLiteral("file://localhost/C:/Tools/Player/flv_video.swf");
+    QTest::newRow("root folder") << QStringLiteral("/") << QString()
+                                 << QStringLiteral("file://localhost//flv_video.swf");
+    QTest::newRow("drive-letter folder, bare") << QStringLiteral("C:\\Tools\\Player") << QString()
+                                               << QStringLiteral("file://localhost/C:/Tools/Player/flv_video.swf");
     QTest::newRow("drive-letter folder, video keeps its backslashes")
         << QStringLiteral("C:\\Tools\\Player") << QStringLiteral("D:\\Clips\\a b.flv")
         << QStringLiteral("file://localhost/C:/Tools/Player/flv_video.swf?file=D:\\Clips\\a b.flv&autoStart=true");
     QTest::newRow("linux folder keeps a backslash in a name")
-        << QStringLiteral("/opt/odd\\name") << QString() << QStringLiteral("file://localhost/opt/odd\\name/flv_video.swf");
+        << QStringLiteral("/opt/odd\\name") << QString()
+        << QStringLiteral("file://localhost/opt/odd\\name/flv_video.swf");
 }
 
 void TestMovieAddress::buildsAddress()
@@ -63,10 +65,12 @@ void TestMovieAddress::readsAddress_data()
     QTest::newRow("empty") << QString() << QString() << false;
     QTest::newRow("started") << QStringLiteral("file://localhost/opt/q/flv_video.swf?file=/v/a.flv&autoStart=true")
                              << QStringLiteral("/v/a.flv") << true;
-    QTest::newRow("autoStart false")
-        << QStringLiteral("file://localhost/opt/q/flv_video.swf?file=/v/a.flv&autoStart=false") << QStringLiteral("/v/a.flv") << false;
+    QTest::newRow("autoStart false") << QStringLiteral(
+        "file://localhost/opt/q/flv_video.swf?file=/v/a.flv&autoStart=false")
+                                     << QStringLiteral("/v/a.flv") << false;
     QTest::newRow("autoStart in capitals")
-        << QStringLiteral("file://localhost/opt/q/flv_video.swf?file=/v/a.flv&autoStart=TRUE") << QStringLiteral("/v/a.flv") << true;
+        << QStringLiteral("file://localhost/opt/q/flv_video.swf?file=/v/a.flv&autoStart=TRUE")
+        << QStringLiteral("/v/a.flv") << true;
     QTest::newRow("no autoStart") << QStringLiteral("file://localhost/opt/q/flv_video.swf?file=/v/a.flv")
                                   << QStringLiteral("/v/a.flv") << false;
     QTest::newRow("ampersand and hash in path")
@@ -78,12 +82,12 @@ void TestMovieAddress::readsAddress_data()
     QTest::newRow("path that holds ?file= itself")
         << QStringLiteral("file://localhost/opt/q/flv_video.swf?file=/v/?file=b.flv&autoStart=true")
         << QStringLiteral("/v/?file=b.flv") << true;
-    QTest::newRow("cyrillic and blanks")
-        << QStringLiteral("file://localhost/opt/q/flv_video.swf?file=/home/аня/Моё видео.flv&autoStart=true")
-        << QStringLiteral("/home/аня/Моё видео.flv") << true;
-    QTest::newRow("windows form")
-        << QStringLiteral("file://localhost/C:/Tools/Player/flv_video.swf?file=D:\\Clips\\a b.flv&autoStart=true")
-        << QStringLiteral("D:\\Clips\\a b.flv") << true;
+    QTest::newRow("cyrillic and blanks") << QStringLiteral(
+        "file://localhost/opt/q/flv_video.swf?file=/home/аня/Моё видео.flv&autoStart=true")
+                                         << QStringLiteral("/home/аня/Моё видео.flv") << true;
+    QTest::newRow("windows form") << QStringLiteral(
+        "file://localhost/C:/Tools/Player/flv_video.swf?file=D:\\Clips\\a b.flv&autoStart=true")
+                                  << QStringLiteral("D:\\Clips\\a b.flv") << true;
 }
 
 void TestMovieAddress::readsAddress()
@@ -110,8 +114,8 @@ void TestMovieAddress::everyPathSurvivesTheRoundTrip()
 {
     QFETCH(QString, folder);
     QFETCH(QString, file);
-    QCOMPARE(ParseMovieAddress(PlayerMovieAddress(folder, file)), (MovieRequest{file, true}));
-    QCOMPARE(ParseMovieAddress(PlayerMovieAddress(folder)), MovieRequest{});
+    QCOMPARE(ParseMovieAddress(PlayerMovieAddress(folder, file)), (MovieRequest {file, true}));
+    QCOMPARE(ParseMovieAddress(PlayerMovieAddress(folder)), MovieRequest {});
 }
 
 QTEST_APPLESS_MAIN(TestMovieAddress)

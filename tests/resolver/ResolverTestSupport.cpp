@@ -6,9 +6,9 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QRegularExpression>
 #include <QThread>
 #include <QTimer>
 
@@ -34,22 +34,22 @@ quint16 FindFreePort()
 
 NginxServer::NginxServer()
 {
-    process_.setProcessChannelMode(QProcess::MergedChannels);
+    process.setProcessChannelMode(QProcess::MergedChannels);
 }
 
 NginxServer::~NginxServer()
 {
-    if (process_.state() != QProcess::NotRunning) {
-        process_.terminate();
-        if (!process_.waitForFinished(10000))
-            process_.kill();
-        process_.waitForFinished(10000);
+    if (process.state() != QProcess::NotRunning) {
+        process.terminate();
+        if (!process.waitForFinished(10000))
+            process.kill();
+        process.waitForFinished(10000);
     }
 }
 
 void NginxServer::WritePage(const QString &path, const QByteArray &content)
 {
-    const QString file = folder_.filePath(QStringLiteral("www/") + path);
+    const QString file = folder.filePath(QStringLiteral("www/") + path);
     QDir().mkpath(QFileInfo(file).path());
     QFile out(file);
     if (out.open(QIODevice::WriteOnly))
@@ -58,16 +58,17 @@ void NginxServer::WritePage(const QString &path, const QByteArray &content)
 
 void NginxServer::EnableTls(const QString &certificateFile, const QString &keyFile)
 {
-    tlsPort_ = FindFreePort();
-    tlsServer_ = QStringLiteral("server { listen 127.0.0.1:%1 ssl; root %2/www; ssl_certificate %3; ssl_certificate_key %4; }")
-                     .arg(tlsPort_)
-                     .arg(folder_.path(), certificateFile, keyFile);
+    tlsPort = FindFreePort();
+    tlsServer =
+        QStringLiteral("server { listen 127.0.0.1:%1 ssl; root %2/www; ssl_certificate %3; ssl_certificate_key %4; }")
+            .arg(tlsPort)
+            .arg(folder.path(), certificateFile, keyFile);
 }
 
 bool NginxServer::Start(QString *error)
 {
-    port_ = FindFreePort();
-    const QString root = folder_.path();
+    port = FindFreePort();
+    const QString root = folder.path();
     const QString config = QStringLiteral(R"(
 daemon off;
 master_process off;
@@ -94,7 +95,10 @@ http {
   }
   %3
 }
-)").arg(root).arg(port_).arg(tlsServer_);
+)")
+                               .arg(root)
+                               .arg(port)
+                               .arg(tlsServer);
     QFile file(root + QStringLiteral("/nginx.conf"));
     if (!file.open(QIODevice::WriteOnly) || file.write(config.toUtf8()) < 0) {
         *error = QStringLiteral("cannot write nginx.conf");
@@ -102,23 +106,23 @@ http {
     }
     file.close();
     QDir().mkpath(root + QStringLiteral("/www"));
-    process_.start(QStringLiteral("/usr/sbin/nginx"), {QStringLiteral("-p"), root, QStringLiteral("-c"),
-                                                       root + QStringLiteral("/nginx.conf"), QStringLiteral("-e"),
-                                                       root + QStringLiteral("/error.log")});
-    if (!process_.waitForStarted(10000)) {
-        *error = QStringLiteral("nginx did not start: ") + process_.errorString();
+    process.start(QStringLiteral("/usr/sbin/nginx"),
+                  {QStringLiteral("-p"), root, QStringLiteral("-c"), root + QStringLiteral("/nginx.conf"),
+                   QStringLiteral("-e"), root + QStringLiteral("/error.log")});
+    if (!process.waitForStarted(10000)) {
+        *error = QStringLiteral("nginx did not start: ") + process.errorString();
         return false;
     }
     for (int attempt = 0; attempt < 200; ++attempt) {
         QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, port_);
+        probe.connectToHost(QHostAddress::LocalHost, port);
         if (probe.waitForConnected(1000))
             return true;
-        if (process_.state() == QProcess::NotRunning)
+        if (process.state() == QProcess::NotRunning)
             break;
         QThread::msleep(50);
     }
-    *error = QStringLiteral("nginx does not accept connections: ") + QString::fromLocal8Bit(process_.readAll());
+    *error = QStringLiteral("nginx does not accept connections: ") + QString::fromLocal8Bit(process.readAll());
     return false;
 }
 
@@ -135,7 +139,7 @@ bool MakeLocalhostCertificate(const QString &folder, QString *certificateFile, Q
 
 QString NginxServer::Address(const QString &path) const
 {
-    return QStringLiteral("http://127.0.0.1:%1/%2").arg(port_).arg(path);
+    return QStringLiteral("http://127.0.0.1:%1/%2").arg(port).arg(path);
 }
 
 namespace {
@@ -156,7 +160,8 @@ QByteArray EncodeAsProgram(const QString &address)
         else if (c == QLatin1Char(' '))
             encoded += '+';
         else
-            encoded += '%' + QByteArray::number(Windows1251::CodeOf(c).value_or('?'), 16).toUpper().rightJustified(2, '0');
+            encoded +=
+                '%' + QByteArray::number(Windows1251::CodeOf(c).value_or('?'), 16).toUpper().rightJustified(2, '0');
     }
     return encoded;
 }
@@ -175,12 +180,11 @@ QByteArray EncodeAsUtf8Form(const QString &address)
     return encoded;
 }
 
-QByteArray ComposeResolutionRequest(const QByteArray &encodedAddress, const QByteArray &serviceHost,
-                                    bool throughProxy)
+QByteArray ComposeResolutionRequest(const QByteArray &encodedAddress, const QByteArray &serviceHost, bool throughProxy)
 {
     const QByteArray body = "url=" + encodedAddress;
-    QByteArray request = throughProxy ? "POST http://" + serviceHost + "/xurl/ HTTP/1.0\r\n"
-                                      : QByteArray("POST /xurl/ HTTP/1.0\r\n");
+    QByteArray request =
+        throughProxy ? "POST http://" + serviceHost + "/xurl/ HTTP/1.0\r\n" : QByteArray("POST /xurl/ HTTP/1.0\r\n");
     request += "Content-Type: application/x-www-form-urlencoded; charset=UTF-8\r\n";
     request += "User-Agent: Opera/9.00 (Windows NT 5.1; ru)\r\n";
     request += "Host: " + serviceHost + "\r\n";

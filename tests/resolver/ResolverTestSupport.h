@@ -30,18 +30,18 @@ public:
     void WritePage(const QString &path, const QByteArray &content);
     // Also serves the same pages over TLS with this certificate; call before Start.
     void EnableTls(const QString &certificateFile, const QString &keyFile);
-    quint16 TlsPort() const { return tlsPort_; }
+    quint16 TlsPort() const { return tlsPort; }
     // Starts nginx and waits until it accepts connections; false with nginx's complaint in *error.
     bool Start(QString *error);
-    quint16 Port() const { return port_; }
+    quint16 Port() const { return port; }
     QString Address(const QString &path) const;
 
 private:
-    QTemporaryDir folder_;
-    QProcess process_;
-    quint16 port_ = 0;
-    quint16 tlsPort_ = 0;
-    QString tlsServer_;
+    QTemporaryDir folder;
+    QProcess process;
+    quint16 port = 0;
+    quint16 tlsPort = 0;
+    QString tlsServer;
 };
 
 // A self-signed certificate for the name "localhost" (and no address), made with openssl in folder.

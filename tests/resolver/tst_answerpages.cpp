@@ -35,25 +35,26 @@ void TestAnswerPages::ordersCandidates_data()
     const auto link = CandidateSource::Link;
     const auto flash = CandidateSource::FlashVariables;
 
-    QTest::newRow("flv before mp4") << QList{Make("http://a/v.mp4", video), Make("http://a/v.flv", link)}
-                                    << QStringList{"http://a/v.flv", "http://a/v.mp4"};
-    QTest::newRow("video before player page") << QList{Make("http://a/embed/1", og), Make("http://a/v.webm", link)}
-                                              << QStringList{"http://a/v.webm", "http://a/embed/1"};
-    QTest::newRow("declared flv type") << QList{Make("http://a/v.mp4", video), Make("http://a/stream", video, "video/x-flv")}
-                                       << QStringList{"http://a/stream", "http://a/v.mp4"};
+    QTest::newRow("flv before mp4") << QList {Make("http://a/v.mp4", video), Make("http://a/v.flv", link)}
+                                    << QStringList {"http://a/v.flv", "http://a/v.mp4"};
+    QTest::newRow("video before player page") << QList {Make("http://a/embed/1", og), Make("http://a/v.webm", link)}
+                                              << QStringList {"http://a/v.webm", "http://a/embed/1"};
+    QTest::newRow("declared flv type") << QList {Make("http://a/v.mp4", video),
+                                                 Make("http://a/stream", video, "video/x-flv")}
+                                       << QStringList {"http://a/stream", "http://a/v.mp4"};
     QTest::newRow("og with video type is a video")
-        << QList{Make("http://a/embed", og), Make("http://a/play", og, "video/mp4")}
-        << QStringList{"http://a/play", "http://a/embed"};
+        << QList {Make("http://a/embed", og), Make("http://a/play", og, "video/mp4")}
+        << QStringList {"http://a/play", "http://a/embed"};
     QTest::newRow("flash file without extension is a video")
-        << QList{Make("http://a/embed", og), Make("http://a/get?id=1", flash)}
-        << QStringList{"http://a/get?id=1", "http://a/embed"};
+        << QList {Make("http://a/embed", og), Make("http://a/get?id=1", flash)}
+        << QStringList {"http://a/get?id=1", "http://a/embed"};
     QTest::newRow("page order kept within a class")
-        << QList{Make("http://a/2.flv", og), Make("http://a/1.flv", link), Make("http://a/3.FLV", video)}
-        << QStringList{"http://a/2.flv", "http://a/1.flv", "http://a/3.FLV"};
+        << QList {Make("http://a/2.flv", og), Make("http://a/1.flv", link), Make("http://a/3.FLV", video)}
+        << QStringList {"http://a/2.flv", "http://a/1.flv", "http://a/3.FLV"};
     QTest::newRow("duplicates once, in best place")
-        << QList{Make("http://a/v.mp4", og), Make("http://a/x.flv", link), Make("http://a/v.mp4", video)}
-        << QStringList{"http://a/x.flv", "http://a/v.mp4"};
-    QTest::newRow("none") << QList<Candidate>{} << QStringList{};
+        << QList {Make("http://a/v.mp4", og), Make("http://a/x.flv", link), Make("http://a/v.mp4", video)}
+        << QStringList {"http://a/x.flv", "http://a/v.mp4"};
+    QTest::newRow("none") << QList<Candidate> {} << QStringList {};
 }
 
 void TestAnswerPages::ordersCandidates()
@@ -70,12 +71,18 @@ void TestAnswerPages::escapesHtml_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("escaped");
-    QTest::newRow("plain") << "abc" << "abc";
-    QTest::newRow("ampersand") << "a&b" << "a&amp;b";
-    QTest::newRow("quotes") << "\"'" << "&quot;&#39;";
-    QTest::newRow("tags") << "<script>" << "&lt;script&gt;";
-    QTest::newRow("already escaped is escaped again") << "&amp;" << "&amp;amp;";
-    QTest::newRow("cyrillic untouched") << "видео" << "видео";
+    QTest::newRow("plain") << "abc"
+                           << "abc";
+    QTest::newRow("ampersand") << "a&b"
+                               << "a&amp;b";
+    QTest::newRow("quotes") << "\"'"
+                            << "&quot;&#39;";
+    QTest::newRow("tags") << "<script>"
+                          << "&lt;script&gt;";
+    QTest::newRow("already escaped is escaped again") << "&amp;"
+                                                      << "&amp;amp;";
+    QTest::newRow("cyrillic untouched") << "видео"
+                                        << "видео";
 }
 
 void TestAnswerPages::escapesHtml()
@@ -93,8 +100,8 @@ void TestAnswerPages::programReadsTheFirstLink_data()
     QTest::newRow("query with ampersands") << QUrl("http://h/get?a=1&b=2") << "http://h/get?a=1&b=2";
     QTest::newRow("quote in the path") << QUrl::fromEncoded("http://h/a%22b.flv") << "http://h/a%22b.flv";
     QTest::newRow("tag in the query") << QUrl("http://h/v?x=<b>\"") << "http://h/v?x=%3Cb%3E%22";
-    QTest::newRow("cyrillic path and host") << QUrl("https://видео.рф/ролик.flv")
-                                            << "https://xn--b1aedk6a.xn--p1ai/%D1%80%D0%BE%D0%BB%D0%B8%D0%BA.flv";
+    QTest::newRow("cyrillic path and host")
+        << QUrl("https://видео.рф/ролик.flv") << "https://xn--b1aedk6a.xn--p1ai/%D1%80%D0%BE%D0%BB%D0%B8%D0%BA.flv";
     QTest::newRow("https") << QUrl("https://h/v.mp4") << "https://h/v.mp4";
 }
 

@@ -39,8 +39,9 @@ QByteArray ReadFile(const QString &path)
 
 bool StartService(QProcess &service, quint16 port)
 {
-    service.start(QStringLiteral(RESOLVER_PROGRAM), {QStringLiteral("--listen"), QStringLiteral("127.0.0.1"),
-                                                      QStringLiteral("--port"), QString::number(port)});
+    service.start(QStringLiteral(RESOLVER_PROGRAM),
+                  {QStringLiteral("--listen"), QStringLiteral("127.0.0.1"), QStringLiteral("--port"),
+                   QString::number(port)});
     if (!service.waitForStarted(10000))
         return false;
     // The program says it listens once it does.
@@ -75,8 +76,8 @@ void TestResolverEndToEnd::pageToSavedVideo()
     // The service answers the daily version check too: the same version, so the download goes on.
     QTemporaryDir program;
     WriteFile(program.filePath(QStringLiteral("options.ini")),
-              "[Network]\r\nUseProxy=0\r\n[Version]\r\nCheckUpgrade=1\r\n[Hosts]\r\nResolver=" + serviceHost +
-                  "\r\nUpdate=" + serviceHost + "\r\n");
+              "[Network]\r\nUseProxy=0\r\n[Version]\r\nCheckUpgrade=1\r\n[Hosts]\r\nResolver=" + serviceHost
+                  + "\r\nUpdate=" + serviceHost + "\r\n");
     ScriptedDialogs dialogs;
     const QString target = program.filePath(QStringLiteral("DownloadVideo/clip.flv"));
     dialogs.AnswerFileDialog(target);

@@ -42,7 +42,8 @@ void TestResolverProgram::showsHelp()
     QVERIFY(process.waitForFinished(10000));
     QCOMPARE(process.exitCode(), 0);
     const QByteArray help = process.readAllStandardOutput();
-    for (const char *option : {"--listen", "--port", "--current-version", "--page-limit", "--timeout", "--allow-private"})
+    for (const char *option :
+         {"--listen", "--port", "--current-version", "--page-limit", "--timeout", "--allow-private"})
         QVERIFY2(help.contains(option), option);
     QVERIFY(help.contains("default 8397"));
 }
@@ -51,9 +52,9 @@ void TestResolverProgram::refusesBadOptions_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArray>("message");
-    QTest::newRow("unknown") << QStringList{"--verbose"} << QByteArray("Unknown option 'verbose'.");
-    QTest::newRow("bad port") << QStringList{"--port", "99999"} << QByteArray("--port wants a number from 1 to 65535");
-    QTest::newRow("bad address") << QStringList{"--listen", "anywhere"} << QByteArray("--listen wants an IP address");
+    QTest::newRow("unknown") << QStringList {"--verbose"} << QByteArray("Unknown option 'verbose'.");
+    QTest::newRow("bad port") << QStringList {"--port", "99999"} << QByteArray("--port wants a number from 1 to 65535");
+    QTest::newRow("bad address") << QStringList {"--listen", "anywhere"} << QByteArray("--listen wants an IP address");
 }
 
 void TestResolverProgram::refusesBadOptions()
@@ -90,8 +91,9 @@ void TestResolverProgram::resolvesAsTheProgramAsks()
     const quint16 port = FindFreePort();
     QProcess process;
     QVERIFY(StartProgram(process, {QStringLiteral("--port"), QString::number(port)}));
-    const QByteArray answer = ExchangeRaw(
-        port, ComposeResolutionRequest(EncodeAsProgram(nginx.Address("watch.html")), "localhost:" + QByteArray::number(port)));
+    const QByteArray answer = ExchangeRaw(port,
+                                          ComposeResolutionRequest(EncodeAsProgram(nginx.Address("watch.html")),
+                                                                   "localhost:" + QByteArray::number(port)));
     QCOMPARE(ReadVideoLink(BodyOf(answer)), nginx.Address("v.flv"));
     process.terminate();
     QVERIFY(process.waitForFinished(10000));
@@ -103,12 +105,16 @@ void TestResolverProgram::refusesInternalPagesWhenListeningEverywhere()
     QVERIFY(page.listen(QHostAddress::LocalHost, 0));
     const quint16 port = FindFreePort();
     QProcess process;
-    QVERIFY(StartProgram(process, {QStringLiteral("--listen"), QStringLiteral("0.0.0.0"), QStringLiteral("--port"),
-                                   QString::number(port)}));
-    const QByteArray answer = ExchangeRaw(
-        port, ComposeResolutionRequest(EncodeAsProgram(QStringLiteral("http://127.0.0.1:%1/").arg(page.serverPort())),
-                                       "localhost"));
-    QVERIFY2(QString::fromUtf8(BodyOf(answer)).contains(QStringLiteral("ведёт во внутреннюю сеть")), answer.constData());
+    QVERIFY(StartProgram(process,
+                         {QStringLiteral("--listen"), QStringLiteral("0.0.0.0"), QStringLiteral("--port"),
+                          QString::number(port)}));
+    const QByteArray answer =
+        ExchangeRaw(port,
+                    ComposeResolutionRequest(EncodeAsProgram(
+                                                 QStringLiteral("http://127.0.0.1:%1/").arg(page.serverPort())),
+                                             "localhost"));
+    QVERIFY2(QString::fromUtf8(BodyOf(answer)).contains(QStringLiteral("ведёт во внутреннюю сеть")),
+             answer.constData());
     QVERIFY(!page.waitForNewConnection(0));
     process.terminate();
     QVERIFY(process.waitForFinished(10000));

@@ -81,20 +81,20 @@ void TestIni::readsFiles_data()
     const QByteArray lf = "; options\n[Network]\nUseProxy=1\nProxyPort=3128\nProxyName=  \"proxy.lan\"  \n"
                           "ProxyPort=9999\n\n[Version]\nCheckUpgrade=0\n";
     const QByteArray crlf = QByteArray(lf).replace("\n", "\r\n");
-    for (const auto &[name, content] : {std::pair{"lf", lf}, std::pair{"crlf", crlf}}) {
+    for (const auto &[name, content] : {std::pair {"lf", lf}, std::pair {"crlf", crlf}}) {
         QTest::addRow("%s plain", name) << content << QByteArray("Network") << QByteArray("UseProxy")
                                         << QByteArray("1");
         QTest::addRow("%s other spelling, first duplicate", name)
             << content << QByteArray("Network") << QByteArray("Proxyport") << QByteArray("3128");
-        QTest::addRow("%s quoted with blanks", name) << content << QByteArray("network") << QByteArray("ProxyName")
-                                                     << QByteArray("proxy.lan");
-        QTest::addRow("%s last line", name) << content << QByteArray("Version") << QByteArray("CheckUpgrade")
-                                            << QByteArray("0");
-        QTest::addRow("%s absent key", name) << content << QByteArray("Version") << QByteArray("LastCheck")
-                                             << QByteArray();
+        QTest::addRow("%s quoted with blanks", name)
+            << content << QByteArray("network") << QByteArray("ProxyName") << QByteArray("proxy.lan");
+        QTest::addRow("%s last line", name)
+            << content << QByteArray("Version") << QByteArray("CheckUpgrade") << QByteArray("0");
+        QTest::addRow("%s absent key", name)
+            << content << QByteArray("Version") << QByteArray("LastCheck") << QByteArray();
     }
-    QTest::newRow("key outside any section") << QByteArray("UseProxy=1\n[Network]\n") << QByteArray("Network")
-                                             << QByteArray("UseProxy") << QByteArray();
+    QTest::newRow("key outside any section")
+        << QByteArray("UseProxy=1\n[Network]\n") << QByteArray("Network") << QByteArray("UseProxy") << QByteArray();
     QTest::newRow("300 characters") << ("[S]\r\nk=" + QByteArray(300, 'w') + "\r\n") << QByteArray("S")
                                     << QByteArray("k") << QByteArray(254, 'w');
     QTest::newRow("windows-1251") << QByteArray("[S]\r\nk=\xcf\xe0\xf0\xee\xeb\xfc\x22\r\n") << QByteArray("S")
@@ -154,7 +154,7 @@ void TestIni::writesAndReadsBack()
     QVERIFY2(ini.WInI("Network", "ProxyPort", "8080"), qPrintable(ini.WriteError()));
     QCOMPARE(FileContent(), after);
     QCOMPARE(ini.RINI("Network", "Proxyport"), QByteArray("8080"));
-    QCOMPARE(FolderEntries(), QStringList{QStringLiteral("options.ini")});
+    QCOMPARE(FolderEntries(), QStringList {QStringLiteral("options.ini")});
 }
 
 void TestIni::emptyValueLeavesTheKey()
@@ -227,7 +227,7 @@ void TestIni::newFileIsOwnerOnly()
     INI ini;
     ini.FileName(path);
     QVERIFY(ini.WInI("Network", "ProxyPass", "x"));
-    struct stat status {};
+    struct stat status { };
     QCOMPARE(::stat(QFile::encodeName(path).constData(), &status), 0);
     QCOMPARE(status.st_mode & 0777, mode_t(0600));
 }
@@ -248,7 +248,7 @@ void TestIni::existingFileKeepsPermissions()
     INI ini;
     ini.FileName(path);
     QVERIFY(ini.WInI("Network", "UseProxy", "1"));
-    struct stat status {};
+    struct stat status { };
     QCOMPARE(::stat(QFile::encodeName(path).constData(), &status), 0);
     QCOMPARE(int(status.st_mode & 0777), mode);
     QCOMPARE(ini.RINI("Network", "UseProxy"), QByteArray("1"));
@@ -290,7 +290,7 @@ void TestIni::failedWriteLeavesOldFileIntact()
     INI ini;
     ini.FileName(path);
 
-    struct rlimit saved {};
+    struct rlimit saved { };
     QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
     struct rlimit small = saved;
@@ -303,7 +303,7 @@ void TestIni::failedWriteLeavesOldFileIntact()
     QVERIFY(!written);
     QVERIFY(!ini.WriteError().isEmpty());
     QCOMPARE(FileContent(), old);
-    QCOMPARE(FolderEntries(), QStringList{QStringLiteral("options.ini")});
+    QCOMPARE(FolderEntries(), QStringList {QStringLiteral("options.ini")});
     QVERIFY(ini.WInI("Network", "ProxyName", QByteArray(200, 'p')));
     QCOMPARE(ini.RINI("Network", "ProxyName"), QByteArray(200, 'p'));
 }
@@ -315,8 +315,8 @@ void TestIni::refusedEntryLeavesFileUntouched()
     INI ini;
     ini.FileName(path);
     const bool written = ini.WriteEntries({
-        IniEntry{"Network", "UseProxy", "1"},
-        IniEntry{"Network", "ProxyName", "two\nlines"},
+        IniEntry {"Network", "UseProxy", "1"},
+        IniEntry {"Network", "ProxyName", "two\nlines"},
     });
     QVERIFY(!written);
     QVERIFY(ini.WriteError().contains(QStringLiteral("ProxyName")));
@@ -338,7 +338,7 @@ void TestIni::linkStaysALink()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("[Network]\nUseProxy=0\n"));
     QCOMPARE(QDir(folder->filePath(QStringLiteral("real"))).entryList(QDir::Files | QDir::Hidden),
-             QStringList{QStringLiteral("options.ini")});
+             QStringList {QStringLiteral("options.ini")});
 }
 
 QTEST_GUILESS_MAIN(TestIni)

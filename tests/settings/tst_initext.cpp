@@ -28,17 +28,13 @@ void TestIniText::readsValues_data()
 
     const QByteArray network = "[Network]\nUseProxy=1\nProxyPort=3128\n[Save]\nSavePath=/home/u/\n";
     QTest::newRow("plain") << network << QByteArray("Network") << QByteArray("UseProxy") << QByteArray("1");
-    QTest::newRow("other section") << network << QByteArray("Save") << QByteArray("SavePath")
-                                   << QByteArray("/home/u/");
+    QTest::newRow("other section") << network << QByteArray("Save") << QByteArray("SavePath") << QByteArray("/home/u/");
     QTest::newRow("key case") << network << QByteArray("Network") << QByteArray("Proxyport") << QByteArray("3128");
-    QTest::newRow("section case") << network << QByteArray("NETWORK") << QByteArray("proxyport")
-                                  << QByteArray("3128");
+    QTest::newRow("section case") << network << QByteArray("NETWORK") << QByteArray("proxyport") << QByteArray("3128");
     QTest::newRow("absent key") << network << QByteArray("Network") << QByteArray("ProxyName") << QByteArray();
     QTest::newRow("absent section") << network << QByteArray("Version") << QByteArray("UseProxy") << QByteArray();
-    QTest::newRow("key of another section") << network << QByteArray("Save") << QByteArray("UseProxy")
-                                            << QByteArray();
-    QTest::newRow("empty content") << QByteArray() << QByteArray("Network") << QByteArray("UseProxy")
-                                   << QByteArray();
+    QTest::newRow("key of another section") << network << QByteArray("Save") << QByteArray("UseProxy") << QByteArray();
+    QTest::newRow("empty content") << QByteArray() << QByteArray("Network") << QByteArray("UseProxy") << QByteArray();
     QTest::newRow("crlf") << QByteArray("[Network]\r\nUseProxy=1\r\nProxyName=proxy.lan\r\n") << QByteArray("Network")
                           << QByteArray("ProxyName") << QByteArray("proxy.lan");
     QTest::newRow("no final line end") << QByteArray("[Network]\r\nUseProxy=0") << QByteArray("Network")
@@ -55,43 +51,43 @@ void TestIniText::readsValues_data()
                                    << QByteArray("abc");
     QTest::newRow("single quotes") << QByteArray("[S]\nk='abc'\n") << QByteArray("S") << QByteArray("k")
                                    << QByteArray("abc");
-    QTest::newRow("quotes then blanks inside") << QByteArray("[S]\nk= \" abc \" \n") << QByteArray("S")
-                                               << QByteArray("k") << QByteArray(" abc ");
+    QTest::newRow("quotes then blanks inside")
+        << QByteArray("[S]\nk= \" abc \" \n") << QByteArray("S") << QByteArray("k") << QByteArray(" abc ");
     QTest::newRow("unmatched quotes") << QByteArray("[S]\nk=\"abc'\n") << QByteArray("S") << QByteArray("k")
                                       << QByteArray("\"abc'");
     QTest::newRow("one quote alone") << QByteArray("[S]\nk=\"\n") << QByteArray("S") << QByteArray("k")
                                      << QByteArray("\"");
-    QTest::newRow("only one pair removed") << QByteArray("[S]\nk=\"\"x\"\"\n") << QByteArray("S") << QByteArray("k")
-                                           << QByteArray("\"x\"");
+    QTest::newRow("only one pair removed")
+        << QByteArray("[S]\nk=\"\"x\"\"\n") << QByteArray("S") << QByteArray("k") << QByteArray("\"x\"");
     QTest::newRow("empty value") << QByteArray("[S]\nk=\n") << QByteArray("S") << QByteArray("k") << QByteArray();
-    QTest::newRow("second equals belongs to value") << QByteArray("[S]\nk=a=b\n") << QByteArray("S")
-                                                    << QByteArray("k") << QByteArray("a=b");
-    QTest::newRow("first duplicate key wins") << QByteArray("[S]\nk=first\nk=second\n") << QByteArray("S")
-                                              << QByteArray("k") << QByteArray("first");
-    QTest::newRow("first duplicate section wins") << QByteArray("[S]\na=1\n[S]\nb=2\n") << QByteArray("S")
-                                                  << QByteArray("b") << QByteArray();
-    QTest::newRow("key outside any section") << QByteArray("k=loose\n[S]\nother=1\n") << QByteArray("S")
-                                             << QByteArray("k") << QByteArray();
-    QTest::newRow("comment is no key") << QByteArray("[S]\n;k=hidden\nk=shown\n") << QByteArray("S")
-                                       << QByteArray("k") << QByteArray("shown");
+    QTest::newRow("second equals belongs to value")
+        << QByteArray("[S]\nk=a=b\n") << QByteArray("S") << QByteArray("k") << QByteArray("a=b");
+    QTest::newRow("first duplicate key wins")
+        << QByteArray("[S]\nk=first\nk=second\n") << QByteArray("S") << QByteArray("k") << QByteArray("first");
+    QTest::newRow("first duplicate section wins")
+        << QByteArray("[S]\na=1\n[S]\nb=2\n") << QByteArray("S") << QByteArray("b") << QByteArray();
+    QTest::newRow("key outside any section")
+        << QByteArray("k=loose\n[S]\nother=1\n") << QByteArray("S") << QByteArray("k") << QByteArray();
+    QTest::newRow("comment is no key") << QByteArray("[S]\n;k=hidden\nk=shown\n") << QByteArray("S") << QByteArray("k")
+                                       << QByteArray("shown");
     QTest::newRow("line without equals") << QByteArray("[S]\nk\nk=v\n") << QByteArray("S") << QByteArray("k")
                                          << QByteArray("v");
-    QTest::newRow("header without bracket is no header") << QByteArray("[S]\n[T\nk=v\n") << QByteArray("S")
-                                                         << QByteArray("k") << QByteArray("v");
+    QTest::newRow("header without bracket is no header")
+        << QByteArray("[S]\n[T\nk=v\n") << QByteArray("S") << QByteArray("k") << QByteArray("v");
     QTest::newRow("empty section name") << QByteArray("[]\nk=v\n") << QByteArray("") << QByteArray("k")
                                         << QByteArray("v");
     QTest::newRow("windows-1251 bytes") << QByteArray("[S]\nk=\xcf\xe0\xf0\xee\xeb\xfc\n") << QByteArray("S")
                                         << QByteArray("k") << QByteArray("\xcf\xe0\xf0\xee\xeb\xfc");
-    QTest::newRow("high bytes do not fold") << QByteArray("[S]\n\xc0=v\n") << QByteArray("S") << QByteArray("\xe0")
-                                            << QByteArray();
+    QTest::newRow("high bytes do not fold")
+        << QByteArray("[S]\n\xc0=v\n") << QByteArray("S") << QByteArray("\xe0") << QByteArray();
     QTest::newRow("nul byte kept") << QByteArray("[S]\nk=a\0b\n", 10) << QByteArray("S") << QByteArray("k")
                                    << QByteArray("a\0b", 3);
-    QTest::newRow("300 characters cut to 254") << ("[S]\nk=" + QByteArray(300, 'x') + "\n") << QByteArray("S")
-                                               << QByteArray("k") << QByteArray(254, 'x');
-    QTest::newRow("254 characters whole") << ("[S]\nk=" + QByteArray(254, 'y')) << QByteArray("S")
-                                          << QByteArray("k") << QByteArray(254, 'y');
-    QTest::newRow("cut after quotes are removed") << ("[S]\nk=\"" + QByteArray(260, 'z') + "\"\n")
-                                                  << QByteArray("S") << QByteArray("k") << QByteArray(254, 'z');
+    QTest::newRow("300 characters cut to 254")
+        << ("[S]\nk=" + QByteArray(300, 'x') + "\n") << QByteArray("S") << QByteArray("k") << QByteArray(254, 'x');
+    QTest::newRow("254 characters whole")
+        << ("[S]\nk=" + QByteArray(254, 'y')) << QByteArray("S") << QByteArray("k") << QByteArray(254, 'y');
+    QTest::newRow("cut after quotes are removed")
+        << ("[S]\nk=\"" + QByteArray(260, 'z') + "\"\n") << QByteArray("S") << QByteArray("k") << QByteArray(254, 'z');
 }
 
 void TestIniText::readsValues()
@@ -118,12 +114,10 @@ void TestIniText::writesValues_data()
     QTest::newRow("in place keeps the file's spelling")
         << QByteArray("[Network]\nProxyport = 80 \n") << QByteArray("network") << QByteArray("ProxyPort")
         << QByteArray("3128") << QByteArray("[Network]\nProxyport=3128\n");
-    QTest::newRow("in place keeps crlf") << QByteArray("[S]\r\nk=old\r\nb=2\r\n") << QByteArray("S")
-                                         << QByteArray("k") << QByteArray("new")
-                                         << QByteArray("[S]\r\nk=new\r\nb=2\r\n");
+    QTest::newRow("in place keeps crlf") << QByteArray("[S]\r\nk=old\r\nb=2\r\n") << QByteArray("S") << QByteArray("k")
+                                         << QByteArray("new") << QByteArray("[S]\r\nk=new\r\nb=2\r\n");
     QTest::newRow("empty value is written, not deleted")
-        << QByteArray("[S]\nk=old\n") << QByteArray("S") << QByteArray("k") << QByteArray()
-        << QByteArray("[S]\nk=\n");
+        << QByteArray("[S]\nk=old\n") << QByteArray("S") << QByteArray("k") << QByteArray() << QByteArray("[S]\nk=\n");
     QTest::newRow("new key at end of its section")
         << QByteArray("[S]\na=1\n[T]\nb=2\n") << QByteArray("S") << QByteArray("k") << QByteArray("v")
         << QByteArray("[S]\na=1\nk=v\n[T]\nb=2\n");
@@ -145,24 +139,21 @@ void TestIniText::writesValues_data()
     QTest::newRow("new section in crlf file") << QByteArray("[S]\r\na=1\r\n") << QByteArray("T") << QByteArray("k")
                                               << QByteArray("v") << QByteArray("[S]\r\na=1\r\n[T]\r\nk=v\r\n");
     QTest::newRow("value with blanks written as given")
-        << QByteArray() << QByteArray("S") << QByteArray("k") << QByteArray("  v  ")
-        << QByteArray("[S]\nk=  v  \n");
-    QTest::newRow("first duplicate key updated") << QByteArray("[S]\nk=1\nk=2\n") << QByteArray("S")
-                                                 << QByteArray("k") << QByteArray("3")
-                                                 << QByteArray("[S]\nk=3\nk=2\n");
+        << QByteArray() << QByteArray("S") << QByteArray("k") << QByteArray("  v  ") << QByteArray("[S]\nk=  v  \n");
+    QTest::newRow("first duplicate key updated") << QByteArray("[S]\nk=1\nk=2\n") << QByteArray("S") << QByteArray("k")
+                                                 << QByteArray("3") << QByteArray("[S]\nk=3\nk=2\n");
     QTest::newRow("first duplicate section updated")
         << QByteArray("[S]\na=1\n[S]\nk=2\n") << QByteArray("S") << QByteArray("k") << QByteArray("3")
         << QByteArray("[S]\na=1\nk=3\n[S]\nk=2\n");
-    QTest::newRow("key outside any section left alone")
-        << QByteArray("k=loose\n") << QByteArray("S") << QByteArray("k") << QByteArray("v")
-        << QByteArray("k=loose\n[S]\nk=v\n");
+    QTest::newRow("key outside any section left alone") << QByteArray("k=loose\n") << QByteArray("S") << QByteArray("k")
+                                                        << QByteArray("v") << QByteArray("k=loose\n[S]\nk=v\n");
     QTest::newRow("comments and odd lines kept byte for byte")
         << QByteArray(";top \t\r\n  \r\n[S]\r\n# hash\r\nodd line\r\na=1\r\n; end\r\n") << QByteArray("S")
         << QByteArray("a") << QByteArray("2")
         << QByteArray(";top \t\r\n  \r\n[S]\r\n# hash\r\nodd line\r\na=2\r\n; end\r\n");
-    QTest::newRow("windows-1251 bytes kept") << QByteArray("[S]\nname=\xc8\xe2\xe0\xed\n") << QByteArray("S")
-                                             << QByteArray("k") << QByteArray("\xff\x01")
-                                             << QByteArray("[S]\nname=\xc8\xe2\xe0\xed\nk=\xff\x01\n");
+    QTest::newRow("windows-1251 bytes kept")
+        << QByteArray("[S]\nname=\xc8\xe2\xe0\xed\n") << QByteArray("S") << QByteArray("k") << QByteArray("\xff\x01")
+        << QByteArray("[S]\nname=\xc8\xe2\xe0\xed\nk=\xff\x01\n");
 }
 
 void TestIniText::writesValues()

@@ -13,20 +13,28 @@ QString MakeFlv(const QString &folder, const QString &name, const Recipe &recipe
     const QString seconds = QString::number(recipe.seconds, 'f', 3);
     const QString size = QStringLiteral("%1x%2").arg(recipe.size.width()).arg(recipe.size.height());
     QStringList arguments = {
-        QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y"),
-        QStringLiteral("-f"), QStringLiteral("lavfi"),
-        QStringLiteral("-i"), QStringLiteral("testsrc=size=%1:rate=%2:duration=%3").arg(size).arg(recipe.frameRate).arg(seconds),
-        QStringLiteral("-f"), QStringLiteral("lavfi"),
-        QStringLiteral("-i"), QStringLiteral("sine=frequency=440:sample_rate=44100:duration=%1").arg(seconds),
+        QStringLiteral("-hide_banner"),
+        QStringLiteral("-loglevel"),
+        QStringLiteral("error"),
+        QStringLiteral("-y"),
+        QStringLiteral("-f"),
+        QStringLiteral("lavfi"),
+        QStringLiteral("-i"),
+        QStringLiteral("testsrc=size=%1:rate=%2:duration=%3").arg(size).arg(recipe.frameRate).arg(seconds),
+        QStringLiteral("-f"),
+        QStringLiteral("lavfi"),
+        QStringLiteral("-i"),
+        QStringLiteral("sine=frequency=440:sample_rate=44100:duration=%1").arg(seconds),
     };
     if (recipe.codecs == Codecs::SorensonMp3) {
         arguments << QStringLiteral("-c:v") << QStringLiteral("flv1") << QStringLiteral("-q:v") << QStringLiteral("6")
-                  << QStringLiteral("-c:a") << QStringLiteral("libmp3lame") << QStringLiteral("-b:a") << QStringLiteral("64k");
+                  << QStringLiteral("-c:a") << QStringLiteral("libmp3lame") << QStringLiteral("-b:a")
+                  << QStringLiteral("64k");
     } else {
-        arguments << QStringLiteral("-c:v") << QStringLiteral("libx264") << QStringLiteral("-preset") << QStringLiteral("veryfast")
-                  << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p") << QStringLiteral("-g")
-                  << QString::number(recipe.frameRate * 2) << QStringLiteral("-c:a") << QStringLiteral("aac")
-                  << QStringLiteral("-b:a") << QStringLiteral("64k");
+        arguments << QStringLiteral("-c:v") << QStringLiteral("libx264") << QStringLiteral("-preset")
+                  << QStringLiteral("veryfast") << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p")
+                  << QStringLiteral("-g") << QString::number(recipe.frameRate * 2) << QStringLiteral("-c:a")
+                  << QStringLiteral("aac") << QStringLiteral("-b:a") << QStringLiteral("64k");
     }
     arguments << QStringLiteral("-ar") << QStringLiteral("44100") << QStringLiteral("-shortest") << QStringLiteral("-f")
               << QStringLiteral("flv") << path;

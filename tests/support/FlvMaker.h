@@ -10,7 +10,7 @@ namespace FlvMaker {
 
 enum class Codecs {
     SorensonMp3,  // FLV1 (Sorenson Spark) video with MP3 sound, the classic FLV
-    H264Aac,      // H.264 video with AAC sound
+    H264Aac,  // H.264 video with AAC sound
 };
 
 struct Recipe {

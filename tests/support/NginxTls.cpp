@@ -74,8 +74,9 @@ bool NginxTls::StartOnce(const QString &documentRoot)
     if (!WriteConfig(documentRoot))
         return false;
     process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(QStringLiteral("nginx"), {QStringLiteral("-p"), folder.path(), QStringLiteral("-c"),
-                                            folder.filePath(QStringLiteral("nginx.conf"))});
+    process.start(QStringLiteral("nginx"),
+                  {QStringLiteral("-p"), folder.path(), QStringLiteral("-c"),
+                   folder.filePath(QStringLiteral("nginx.conf"))});
     if (!process.waitForStarted(15000)) {
         error = QStringLiteral("nginx did not start: ") + process.errorString();
         return false;
@@ -93,7 +94,8 @@ bool NginxTls::StartOnce(const QString &documentRoot)
         if (!listening) {
             QFile log(folder.filePath(QStringLiteral("error.log")));
             log.open(QIODevice::ReadOnly);
-            error = QStringLiteral("nginx is not listening: ") + QString::fromLocal8Bit(process.readAll() + log.readAll());
+            error =
+                QStringLiteral("nginx is not listening: ") + QString::fromLocal8Bit(process.readAll() + log.readAll());
             Stop();
             return false;
         }
@@ -129,7 +131,8 @@ bool NginxTls::WriteConfig(const QString &documentRoot)
     text += QStringLiteral("    server {\n        listen 127.0.0.1:%1;\n"
                            "        rewrite ^/to-secure/(.*)$ https://127.0.0.1:%2/$1 redirect;\n    }\n")
                 .arg(plain, secure);
-    text += QStringLiteral("    server {\n        listen 127.0.0.1:%1 ssl;\n").arg(secure) + Tls(certificates, Server::Good)
+    text += QStringLiteral("    server {\n        listen 127.0.0.1:%1 ssl;\n").arg(secure)
+        + Tls(certificates, Server::Good)
         + QStringLiteral("        absolute_redirect off;\n"
                          "        rewrite ^/to-plain/(.*)$ http://127.0.0.1:%1/$1 redirect;\n"
                          "        rewrite ^/to-path/(.*)$ /$1 redirect;\n"

@@ -21,11 +21,11 @@
 class NginxTls {
 public:
     enum class Site {
-        Plain,      // HTTP
-        Secure,     // TLS with the good certificate
+        Plain,  // HTTP
+        Secure,  // TLS with the good certificate
         WrongName,  // TLS with a certificate for another host name
-        Expired,    // TLS with a certificate that has expired
-        NameOnly,   // TLS with a certificate for the name "localhost", not for the address 127.0.0.1
+        Expired,  // TLS with a certificate that has expired
+        NameOnly,  // TLS with a certificate for the name "localhost", not for the address 127.0.0.1
     };
 
     ~NginxTls();

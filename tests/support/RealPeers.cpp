@@ -53,9 +53,9 @@ bool PythonHttpServer::Start(const QString &folder)
 {
     process.setProcessChannelMode(QProcess::MergedChannels);
     // Port 0: the server takes a free port and tells which on its first line.
-    process.start(QStringLiteral("python3"), {QStringLiteral("-u"), QStringLiteral("-m"), QStringLiteral("http.server"),
-                                              QStringLiteral("0"), QStringLiteral("--bind"), QStringLiteral("127.0.0.1"),
-                                              QStringLiteral("--directory"), folder});
+    process.start(QStringLiteral("python3"),
+                  {QStringLiteral("-u"), QStringLiteral("-m"), QStringLiteral("http.server"), QStringLiteral("0"),
+                   QStringLiteral("--bind"), QStringLiteral("127.0.0.1"), QStringLiteral("--directory"), folder});
     if (!process.waitForStarted(15000)) {
         error = QStringLiteral("python3 did not start: ") + process.errorString();
         return false;

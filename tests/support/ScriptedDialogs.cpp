@@ -42,8 +42,7 @@ QString ScriptedDialogs::ShowFileDialog(QWidget *owner, qint16 mode, const QStri
 }
 
 QMessageBox::StandardButton ScriptedDialogs::ShowMessage(QWidget *owner, const QString &text, const QString &title,
-                                                         QMessageBox::StandardButtons buttons,
-                                                         QMessageBox::Icon icon)
+                                                         QMessageBox::StandardButtons buttons, QMessageBox::Icon icon)
 {
     Asked asked;
     asked.kind = Asked::Kind::Message;

@@ -14,9 +14,7 @@ class DCRecorder : public QObject {
     Q_OBJECT
 
 public:
-    explicit DCRecorder(DC &dc, bool followRedirects = false)
-        : dc(dc)
-        , followRedirects(followRedirects)
+    explicit DCRecorder(DC &dc, bool followRedirects = false) : dc(dc), followRedirects(followRedirects)
     {
         connect(&dc, &DC::DownOK, this, &DCRecorder::OnDownOK);
         connect(&dc, &DC::Msg, this, [this](const QString &text) { events << u"Msg:"_s + text; });

@@ -78,9 +78,9 @@ inline QString Receiving(qint64 bytes)
 inline void AddRedirects(ScriptedServer &server, int count)
 {
     for (int i = 0; i < count; ++i)
-        server.AddScript({ScriptedServer::Send("HTTP/1.0 302 Found\r\nLocation: /hop" + QByteArray::number(i)
-                                               + "\r\n\r\n"),
-                          ScriptedServer::Close()});
+        server.AddScript(
+            {ScriptedServer::Send("HTTP/1.0 302 Found\r\nLocation: /hop" + QByteArray::number(i) + "\r\n\r\n"),
+             ScriptedServer::Close()});
 }
 
 }  // namespace DCTest

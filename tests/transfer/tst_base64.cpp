@@ -47,12 +47,12 @@ void TestBase64::texts_data()
     QTest::newRow("empty login and password") << QStringLiteral(":") << QStringLiteral("Og==");
     // Cyrillic А is one Windows-1251 byte, 0xC0, not the two UTF-8 bytes D0 90.
     QTest::newRow("cyrillic is one byte") << QStringLiteral("А") << QStringLiteral("wA==");
-    QTest::newRow("cyrillic login") << QStringLiteral("Иван:пароль")
-                                    << QString::fromLatin1(QByteArray("\xC8\xE2\xE0\xED:\xEF\xE0\xF0\xEE\xEB\xFC").toBase64());
+    QTest::newRow("cyrillic login") << QStringLiteral(
+        "Иван:пароль") << QString::fromLatin1(QByteArray("\xC8\xE2\xE0\xED:\xEF\xE0\xF0\xEE\xEB\xFC").toBase64());
     // é has no Windows-1251 code: it goes out as its UTF-8 bytes C3 A9 rather than vanish.
     QTest::newRow("outside the code page") << QStringLiteral("é") << QStringLiteral("w6k=");
-    QTest::newRow("outside the code page, astral") << QStringLiteral("a😀")
-                                                   << QString::fromLatin1(QByteArray("a\xF0\x9F\x98\x80").toBase64());
+    QTest::newRow("outside the code page, astral")
+        << QStringLiteral("a😀") << QString::fromLatin1(QByteArray("a\xF0\x9F\x98\x80").toBase64());
 }
 
 void TestBase64::texts()

@@ -121,7 +121,7 @@ void TestDC::requestBytes()
     settings.proxyName = u"127.0.0.1"_s;
     settings.proxyPort = QString::number(server.Port());
     settings.proxyAuth = auth ? u"1"_s : u"0"_s;
-    settings.proxyLogin = u"Юзер"_s;     // one Windows-1251 byte per letter in the Base64 form
+    settings.proxyLogin = u"Юзер"_s;  // one Windows-1251 byte per letter in the Base64 form
     settings.proxyPass = u"секрет"_s;
     Apply(settings);
 
@@ -134,8 +134,8 @@ void TestDC::requestBytes()
     QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
     QCOMPARE(recorder.events.last(), u"OK:ok"_s);
     QCOMPARE(server.Connections(), 1);
-    QTRY_COMPARE_WITH_TIMEOUT(server.Requests().value(0), QString::fromLatin1(expected).arg(server.HostAndPort()).toLatin1(),
-                              kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(server.Requests().value(0),
+                              QString::fromLatin1(expected).arg(server.HostAndPort()).toLatin1(), kWait);
 }
 
 void TestDC::pageAddressIsReadWhenConnected()
@@ -210,8 +210,8 @@ void TestDC::redirectChainOfEveryForm()
     server.AddScript({S::Send("HTTP/1.0 302 Found\r\nLocation: /dir/a\r\n\r\n"), S::Close()});
     server.AddScript({S::Send("HTTP/1.1 301 Moved\r\nlocation:b.flv?x=1\r\n\r\n"), S::Close()});
     server.AddScript({S::Send("HTTP/1.1 307 Temporary\r\nLocation: //" + host.toLatin1() + "/c\r\n\r\n"), S::Close()});
-    server.AddScript({S::Send("HTTP/1.1 308 Permanent\r\nLocation: HTTP://" + host.toLatin1() + "/d\r\n\r\n"),
-                      S::Close()});
+    server.AddScript(
+        {S::Send("HTTP/1.1 308 Permanent\r\nLocation: HTTP://" + host.toLatin1() + "/d\r\n\r\n"), S::Close()});
     server.AddScript({S::Send("HTTP/1.1 303 See Other\r\nLocation: /e\r\n\r\n"), S::Close()});
     server.AddScript({S::Send("HTTP/1.0 200 OK\r\n\r\ndone"), S::Close()});
     DC dc;
@@ -221,16 +221,18 @@ void TestDC::redirectChainOfEveryForm()
     QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
     QCOMPARE(recorder.events.last(), u"OK:done"_s);
     QCOMPARE(recorder.events.filter(u"OK:redirect"_s),
-             QStringList({u"OK:redirect /dir/a"_s, u"OK:redirect /dir/b.flv?x=1"_s, u"OK:redirect http://"_s + host + u"/c"_s,
-                          u"OK:redirect HTTP://"_s + host + u"/d"_s, u"OK:redirect /e"_s}));
+             QStringList({u"OK:redirect /dir/a"_s, u"OK:redirect /dir/b.flv?x=1"_s,
+                          u"OK:redirect http://"_s + host + u"/c"_s, u"OK:redirect HTTP://"_s + host + u"/d"_s,
+                          u"OK:redirect /e"_s}));
     QCOMPARE(recorder.stagesAtRedirect, QList<qint16>({2, 2, 2, 2, 2}));
     QCOMPARE(recorder.events.count(u"Msg:Завершено"_s), 6);
     QTRY_COMPARE_WITH_TIMEOUT(server.Requests().size(), 6, kWait);
     QStringList lines;
     for (const QByteArray &request : server.Requests())
         lines << QString::fromLatin1(request.first(request.indexOf("\r\n")));
-    QCOMPARE(lines, QStringList({u"GET /start HTTP/1.0"_s, u"GET /dir/a HTTP/1.0"_s, u"GET /dir/b.flv?x=1 HTTP/1.0"_s,
-                                 u"GET /c HTTP/1.0"_s, u"GET /d HTTP/1.0"_s, u"GET /e HTTP/1.0"_s}));
+    QCOMPARE(lines,
+             QStringList({u"GET /start HTTP/1.0"_s, u"GET /dir/a HTTP/1.0"_s, u"GET /dir/b.flv?x=1 HTTP/1.0"_s,
+                          u"GET /c HTTP/1.0"_s, u"GET /d HTTP/1.0"_s, u"GET /e HTTP/1.0"_s}));
 }
 
 void TestDC::twentyRedirectsInRowAreFollowed()
@@ -357,7 +359,8 @@ void TestDC::redirectToAnotherSchemeEndsWithAClearError()
 {
     ScriptedServer server;
     QVERIFY(server.Listen());
-    server.AddScript({S::Send("HTTP/1.1 301 Moved Permanently\r\nLocation: ftp://files.example/v\r\n\r\n"), S::Close()});
+    server.AddScript(
+        {S::Send("HTTP/1.1 301 Moved Permanently\r\nLocation: ftp://files.example/v\r\n\r\n"), S::Close()});
     DC dc;
     DCRecorder recorder(dc, true);
     dc.setURLmode(true);

@@ -40,27 +40,27 @@ void TestDCFailures::answersThatEndInError_data()
 {
     QTest::addColumn<Script>("script");
     QTest::addColumn<QString>("error");
-    QTest::newRow("404") << Script{S::Send("HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\nnope"), S::Close()}
+    QTest::newRow("404") << Script {S::Send("HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\nnope"), S::Close()}
                          << u"Ошибка сервера: HTTP/1.1 404 Not Found"_s;
-    QTest::newRow("500 without reason") << Script{S::Send("HTTP/1.0 500\r\n\r\n"), S::Close()}
+    QTest::newRow("500 without reason") << Script {S::Send("HTTP/1.0 500\r\n\r\n"), S::Close()}
                                         << u"Ошибка сервера: HTTP/1.0 500"_s;
-    QTest::newRow("304") << Script{S::Send("HTTP/1.1 304 Not Modified\r\nLocation: /x\r\n\r\n"), S::Close()}
+    QTest::newRow("304") << Script {S::Send("HTTP/1.1 304 Not Modified\r\nLocation: /x\r\n\r\n"), S::Close()}
                          << u"Ошибка сервера: HTTP/1.1 304 Not Modified"_s;
-    QTest::newRow("redirect without location") << Script{S::Send("HTTP/1.1 302 Found\r\n\r\n"), S::Close()}
-                                                << u"Ошибка сервера: перенаправление без нового адреса (HTTP/1.1 302 Found)"_s;
-    QTest::newRow("empty answer") << Script{S::Close()} << u"Сервер закрыл соединение, ничего не ответив"_s;
-    QTest::newRow("reset without answer") << Script{S::Reset()} << u"Сервер закрыл соединение, ничего не ответив"_s;
-    QTest::newRow("not http") << Script{S::Send("<html>hello</html>\n"), S::Close()}
+    QTest::newRow("redirect without location")
+        << Script {S::Send("HTTP/1.1 302 Found\r\n\r\n"), S::Close()}
+        << u"Ошибка сервера: перенаправление без нового адреса (HTTP/1.1 302 Found)"_s;
+    QTest::newRow("empty answer") << Script {S::Close()} << u"Сервер закрыл соединение, ничего не ответив"_s;
+    QTest::newRow("reset without answer") << Script {S::Reset()} << u"Сервер закрыл соединение, ничего не ответив"_s;
+    QTest::newRow("not http") << Script {S::Send("<html>hello</html>\n"), S::Close()}
                               << u"Ответ сервера не распознан: это не ответ HTTP"_s;
-    QTest::newRow("header cut") << Script{S::Send("HTTP/1.0 200 OK\r\nContent-Len"), S::Close()}
+    QTest::newRow("header cut") << Script {S::Send("HTTP/1.0 200 OK\r\nContent-Len"), S::Close()}
                                 << u"Соединение прервано до конца заголовка ответа (получено 28 байт)"_s;
-    QTest::newRow("body cut by close")
-        << Script{S::Send("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n"), S::Pause(20), S::Send("0123456789"),
-                  S::Close()}
-        << u"Соединение прервано: получено 10 из 100 байт"_s;
-    QTest::newRow("body cut by reset")
-        << Script{S::Send("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n0123456789"), S::Pause(20), S::Reset()}
-        << u"Соединение прервано: получено 10 из 100 байт"_s;
+    QTest::newRow("body cut by close") << Script {S::Send("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n"),
+                                                  S::Pause(20), S::Send("0123456789"), S::Close()}
+                                       << u"Соединение прервано: получено 10 из 100 байт"_s;
+    QTest::newRow("body cut by reset") << Script {S::Send("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n0123456789"),
+                                                  S::Pause(20), S::Reset()}
+                                       << u"Соединение прервано: получено 10 из 100 байт"_s;
 }
 
 void TestDCFailures::answersThatEndInError()
@@ -86,7 +86,8 @@ void TestDCFailures::proxyLogin_data()
     QTest::addColumn<QString>("error");
     const QString refused = u"Ошибка авторизации на прокси-сервере"_s;
     const QString wanted = u"Прокси-сервер требует авторизации: включите её в настройках и укажите логин и пароль"_s;
-    QTest::newRow("407 Unauthorized, login sent") << QByteArray("HTTP/1.0 407 Unauthorized\r\n\r\n") << u"1"_s << refused;
+    QTest::newRow("407 Unauthorized, login sent")
+        << QByteArray("HTTP/1.0 407 Unauthorized\r\n\r\n") << u"1"_s << refused;
     QTest::newRow("407 other phrase, login sent")
         << QByteArray("HTTP/1.0 407 Proxy Authentication Required\r\n\r\n") << u"1"_s << refused;
     QTest::newRow("407, no login configured")
@@ -141,15 +142,14 @@ void TestDCFailures::oversizedAnswers_data()
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<qint64>("maxBody");
     QTest::addColumn<QString>("error");
-    QTest::newRow("header above 64 KiB")
-        << "HTTP/1.0 200 OK\r\nX-Filler: " + QByteArray(70000, 'f') + "\r\n\r\nbody" << qint64(1 << 20)
-        << u"Заголовок ответа сервера слишком велик (более 64 КБ)"_s;
+    QTest::newRow("header above 64 KiB") << "HTTP/1.0 200 OK\r\nX-Filler: " + QByteArray(70000, 'f') + "\r\n\r\nbody"
+                                         << qint64(1 << 20)
+                                         << u"Заголовок ответа сервера слишком велик (более 64 КБ)"_s;
     QTest::newRow("declared length beyond what may be held")
         << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 5000000000000\r\n\r\nbody") << qint64(1 << 20)
         << u"Ответ сервера слишком велик: он не поместится в памяти"_s;
-    QTest::newRow("undeclared body grows beyond what may be held")
-        << "HTTP/1.0 200 OK\r\n\r\n" + QByteArray(3000, 'b') << qint64(2000)
-        << u"Ответ сервера слишком велик: он не поместится в памяти"_s;
+    QTest::newRow("undeclared body grows beyond what may be held") << "HTTP/1.0 200 OK\r\n\r\n"
+            + QByteArray(3000, 'b') << qint64(2000) << u"Ответ сервера слишком велик: он не поместится в памяти"_s;
 }
 
 void TestDCFailures::oversizedAnswers()
@@ -186,22 +186,21 @@ void TestDCFailures::unusableAddressesAndSettings_data()
                           << TransferTexts::UnsupportedAddress(u"ftps://host/v.flv"_s);
     QTest::newRow("https bad port") << u"https://host:99999/v"_s << u"0"_s << u""_s << u""_s
                                     << u"Неверный адрес: https://host:99999/v"_s;
-    QTest::newRow("no scheme") << u"www.host.ru/v"_s << u"0"_s << u""_s << u""_s
-                               << u"Неверный адрес: www.host.ru/v"_s;
+    QTest::newRow("no scheme") << u"www.host.ru/v"_s << u"0"_s << u""_s << u""_s << u"Неверный адрес: www.host.ru/v"_s;
     QTest::newRow("bad port") << u"http://host:0/v"_s << u"0"_s << u""_s << u""_s
                               << u"Неверный адрес: http://host:0/v"_s;
-    QTest::newRow("bare path with no server yet") << u"/v.flv"_s << u"0"_s << u""_s << u""_s
-                                                  << u"Неверный адрес: /v.flv"_s;
-    QTest::newRow("line break in the address") << u"http://host/v\r\nX-Evil: 1"_s << u"0"_s << u""_s << u""_s
-                                               << TransferTexts::ForbiddenCharacters();
+    QTest::newRow("bare path with no server yet")
+        << u"/v.flv"_s << u"0"_s << u""_s << u""_s << u"Неверный адрес: /v.flv"_s;
+    QTest::newRow("line break in the address")
+        << u"http://host/v\r\nX-Evil: 1"_s << u"0"_s << u""_s << u""_s << TransferTexts::ForbiddenCharacters();
     QTest::newRow("nul in the address") << u"http://host/v"_s + QChar(0) << u"0"_s << u""_s << u""_s
                                         << TransferTexts::ForbiddenCharacters();
     QTest::newRow("UseProxy 2") << good << u"2"_s << u"p"_s << u"8080"_s
                                 << u"Неверная настройка прокси-сервера (UseProxy = \"2\")"_s;
     QTest::newRow("empty proxy port") << good << u"1"_s << u"p"_s << u""_s
                                       << u"Неверный порт прокси-сервера: \"\" (нужно число от 1 до 65535)"_s;
-    QTest::newRow("proxy port not a number") << good << u"1"_s << u"p"_s << u"80a"_s
-                                             << TransferTexts::InvalidProxyPort(u"80a"_s);
+    QTest::newRow("proxy port not a number")
+        << good << u"1"_s << u"p"_s << u"80a"_s << TransferTexts::InvalidProxyPort(u"80a"_s);
     QTest::newRow("proxy port 0") << good << u"1"_s << u"p"_s << u"0"_s << TransferTexts::InvalidProxyPort(u"0"_s);
     QTest::newRow("proxy port 65536") << good << u"1"_s << u"p"_s << u"65536"_s
                                       << TransferTexts::InvalidProxyPort(u"65536"_s);
@@ -278,7 +277,8 @@ void TestDCFailures::stopDuringTransferAndLateClose()
 {
     ScriptedServer server;
     QVERIFY(server.Listen());
-    server.AddScript({S::Send("HTTP/1.0 200 OK\r\nContent-Length: 8\r\n\r\nhalf"), S::Hold(), S::Send("rest"), S::Close()});
+    server.AddScript(
+        {S::Send("HTTP/1.0 200 OK\r\nContent-Length: 8\r\n\r\nhalf"), S::Hold(), S::Send("rest"), S::Close()});
     server.AddScript({S::Send(kOkAnswer), S::Close()});
     DC dc;
     DCRecorder recorder(dc);
@@ -304,7 +304,8 @@ void TestDCFailures::settingURLWhileOpenDropsTheOldTransfer()
 {
     ScriptedServer server;
     QVERIFY(server.Listen());
-    server.AddScript({S::Send("HTTP/1.0 200 OK\r\nContent-Length: 8\r\n\r\nold"), S::Hold(), S::Send("tail"), S::Close()});
+    server.AddScript(
+        {S::Send("HTTP/1.0 200 OK\r\nContent-Length: 8\r\n\r\nold"), S::Hold(), S::Send("tail"), S::Close()});
     server.AddScript({S::Send(kOkAnswer), S::Close()});
     DC dc;
     DCRecorder recorder(dc);
@@ -316,8 +317,8 @@ void TestDCFailures::settingURLWhileOpenDropsTheOldTransfer()
     server.Release();
     QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
     QStringList expected = Start(server.HostAndPort());
-    expected << u"Server:Сервер: "_s + server.HostAndPort() << u"Msg:Отправлен запрос..."_s << Receiving(kOkAnswer.size())
-             << u"Size:2"_s << u"Percent:100"_s << u"Msg:Завершено"_s << u"OK:ok"_s;
+    expected << u"Server:Сервер: "_s + server.HostAndPort() << u"Msg:Отправлен запрос..."_s
+             << Receiving(kOkAnswer.size()) << u"Size:2"_s << u"Percent:100"_s << u"Msg:Завершено"_s << u"OK:ok"_s;
     QCOMPARE(recorder.events, expected);
 }
 

@@ -137,8 +137,8 @@ void TestDCHttps::redirects_data()
                                    << Site::Secure;
     QTest::newRow("https to http") << Site::Secure << u"/to-plain/video.flv"_s << u"http://PLAIN/video.flv"_s
                                    << Site::Plain;
-    QTest::newRow("https to a bare path stays https") << Site::Secure << u"/to-path/video.flv"_s << u"/video.flv"_s
-                                                      << Site::Secure;
+    QTest::newRow("https to a bare path stays https")
+        << Site::Secure << u"/to-path/video.flv"_s << u"/video.flv"_s << Site::Secure;
 }
 
 void TestDCHttps::redirects()
@@ -156,7 +156,7 @@ void TestDCHttps::redirects()
     const QString expected = QString(location)
                                  .replace(u"SECURE"_s, web.HostAndPort(Site::Secure))
                                  .replace(u"PLAIN"_s, web.HostAndPort(Site::Plain));
-    QCOMPARE(recorder.events.filter(u"OK:redirect"_s), QStringList{u"OK:redirect "_s + expected});
+    QCOMPARE(recorder.events.filter(u"OK:redirect"_s), QStringList {u"OK:redirect "_s + expected});
     QCOMPARE(recorder.events.last(), QStringLiteral("OK:<%1 bytes>").arg(video.size()));
     QVERIFY(recorder.body == video);
     QCOMPARE(dc.ServerName(), web.HostAndPort(finalSite));
@@ -179,8 +179,7 @@ void TestDCHttps::certificateRefused_data()
     QTest::addColumn<Site>("site");
     QTest::addColumn<bool>("trustTestAuthority");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("untrusted authority") << Site::Secure << false
-                                         << u"он не заверен доверенным центром сертификации"_s;
+    QTest::newRow("untrusted authority") << Site::Secure << false << u"он не заверен доверенным центром сертификации"_s;
     QTest::newRow("wrong host name") << Site::WrongName << true << u"он выдан для другого имени сервера"_s;
     QTest::newRow("expired") << Site::Expired << true << u"срок его действия истёк"_s;
 }
@@ -278,9 +277,9 @@ void TestDCHttps::throughTinyproxy()
         QCOMPARE(WithoutArrivals(recorder.events), Sequence(server));
         QVERIFY(recorder.body == video);
     } else {
-        QCOMPARE(recorder.events, QStringList({u"Percent:0"_s, u"Size:0"_s,
-                                               u"Msg:"_s + TransferTexts::Connecting(server),
-                                               QString(outcome).replace(u"%1"_s, server)}));
+        QCOMPARE(recorder.events,
+                 QStringList({u"Percent:0"_s, u"Size:0"_s, u"Msg:"_s + TransferTexts::Connecting(server),
+                              QString(outcome).replace(u"%1"_s, server)}));
     }
 }
 
@@ -295,7 +294,7 @@ void TestDCHttps::redirectToHttpsThroughTinyproxy()
     dc.setURL(Url(Site::Plain, u"/to-secure/video.flv"_s));
     QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
     QCOMPARE(recorder.events.filter(u"OK:redirect"_s),
-             QStringList{u"OK:redirect "_s + Url(Site::Secure, u"/video.flv"_s)});
+             QStringList {u"OK:redirect "_s + Url(Site::Secure, u"/video.flv"_s)});
     QCOMPARE(recorder.events.last(), QStringLiteral("OK:<%1 bytes>").arg(video.size()));
     QVERIFY(recorder.body == video);
 }
@@ -312,8 +311,9 @@ void TestDCHttps::certificateIsCheckedForTheServerNotTheProxy()
     dc.setURLmode(true);
     dc.setURL(Url(Site::NameOnly, u"/video.flv"_s));
     QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
-    QCOMPARE(recorder.events.last(), u"Error:Сертификат сервера "_s + web.HostAndPort(Site::NameOnly)
-                                         + u" не прошёл проверку: он выдан для другого имени сервера"_s);
+    QCOMPARE(recorder.events.last(),
+             u"Error:Сертификат сервера "_s + web.HostAndPort(Site::NameOnly)
+                 + u" не прошёл проверку: он выдан для другого имени сервера"_s);
 }
 
 QTEST_GUILESS_MAIN(TestDCHttps)

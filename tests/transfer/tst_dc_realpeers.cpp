@@ -119,7 +119,8 @@ void TestDCRealPeers::downloadThroughTinyproxy()
     dc.setURL(VideoUrl());
     QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
     // The status texts name the video's server, not the proxy.
-    QCOMPARE(recorder.events.at(2), u"Msg:"_s + TransferTexts::Connecting(QStringLiteral("127.0.0.1:%1").arg(web.Port())));
+    QCOMPARE(recorder.events.at(2),
+             u"Msg:"_s + TransferTexts::Connecting(QStringLiteral("127.0.0.1:%1").arg(web.Port())));
     if (outcome == u"video") {
         QCOMPARE(recorder.events.last(), QStringLiteral("OK:<%1 bytes>").arg(video.size()));
         QVERIFY(recorder.body == video);
@@ -132,8 +133,8 @@ void TestDCRealPeers::resolutionThroughTinyproxy()
 {
     ScriptedServer resolver;
     QVERIFY(resolver.Listen());
-    resolver.AddScript({ScriptedServer::Send("HTTP/1.0 200 OK\r\n\r\n<a href=\"http://v/1.flv\">"),
-                        ScriptedServer::Close()});
+    resolver.AddScript(
+        {ScriptedServer::Send("HTTP/1.0 200 OK\r\n\r\n<a href=\"http://v/1.flv\">"), ScriptedServer::Close()});
     UseTinyproxy(u"1"_s, kPassword);
     DC dc;
     DCRecorder recorder(dc);

@@ -63,10 +63,9 @@ void TestDCTunnel::tunnelRequestThenHandshakeInside_data()
                             "User-Agent: Opera/9.00 (Windows NT 5.1; ru)\r\n"
                             "Host: video.example:8443\r\n";
     QTest::newRow("download") << u"0"_s << true << head + "\r\n";
-    QTest::newRow("download with login") << u"1"_s << true
-                                         << head + "Proxy-Authorization: Basic dXNlcjpwYXNz\r\n\r\n";
-    QTest::newRow("resolution with login") << u"1"_s << false
-                                           << head + "Proxy-Authorization: Basic dXNlcjpwYXNz\r\n\r\n";
+    QTest::newRow("download with login") << u"1"_s << true << head + "Proxy-Authorization: Basic dXNlcjpwYXNz\r\n\r\n";
+    QTest::newRow("resolution with login")
+        << u"1"_s << false << head + "Proxy-Authorization: Basic dXNlcjpwYXNz\r\n\r\n";
 }
 
 void TestDCTunnel::tunnelRequestThenHandshakeInside()
@@ -101,25 +100,29 @@ void TestDCTunnel::tunnelAnswers_data()
     QTest::addColumn<QString>("proxyAuth");
     QTest::addColumn<Script>("script");
     QTest::addColumn<QString>("error");
-    QTest::newRow("403") << u"1"_s << Script{S::Send("HTTP/1.0 403 Access violation\r\n\r\n<html>"), S::Close()}
+    QTest::newRow("403") << u"1"_s << Script {S::Send("HTTP/1.0 403 Access violation\r\n\r\n<html>"), S::Close()}
                          << TransferTexts::TunnelRefused(kSecureServer, "HTTP/1.0 403 Access violation");
-    QTest::newRow("502 left open") << u"0"_s << Script{S::Send("HTTP/1.1 502 Bad Gateway\r\nVia: p\r\n\r\n"), S::Hold()}
+    QTest::newRow("502 left open") << u"0"_s
+                                   << Script {S::Send("HTTP/1.1 502 Bad Gateway\r\nVia: p\r\n\r\n"), S::Hold()}
                                    << TransferTexts::TunnelRefused(kSecureServer, "HTTP/1.1 502 Bad Gateway");
     QTest::newRow("407 with login") << u"1"_s
-                                    << Script{S::Send("HTTP/1.0 407 Proxy Authentication Required\r\n"), S::Pause(20),
-                                              S::Send("Proxy-Authenticate: Basic realm=\"p\"\r\n\r\n"), S::Close()}
+                                    << Script {S::Send("HTTP/1.0 407 Proxy Authentication Required\r\n"), S::Pause(20),
+                                               S::Send("Proxy-Authenticate: Basic realm=\"p\"\r\n\r\n"), S::Close()}
                                     << TransferTexts::ProxyLoginRefused();
-    QTest::newRow("407 without login")
-        << u"0"_s << Script{S::Send("HTTP/1.0 407 Proxy Authentication Required\r\n\r\n"), S::Close()}
-        << TransferTexts::ProxyWantsLogin();
-    QTest::newRow("401 with login") << u"1"_s << Script{S::Send("HTTP/1.0 401 Unauthorized\r\n\r\n"), S::Close()}
+    QTest::newRow("407 without login") << u"0"_s
+                                       << Script {S::Send("HTTP/1.0 407 Proxy Authentication Required\r\n\r\n"),
+                                                  S::Close()}
+                                       << TransferTexts::ProxyWantsLogin();
+    QTest::newRow("401 with login") << u"1"_s << Script {S::Send("HTTP/1.0 401 Unauthorized\r\n\r\n"), S::Close()}
                                     << TransferTexts::ProxyLoginRefused();
-    QTest::newRow("not http") << u"0"_s << Script{S::Send("SSH-2.0-OpenSSH\r\n"), S::Hold()}
+    QTest::newRow("not http") << u"0"_s << Script {S::Send("SSH-2.0-OpenSSH\r\n"), S::Hold()}
                               << TransferTexts::TunnelAnswerNotHttp();
-    QTest::newRow("closed without answer") << u"0"_s << Script{S::Close()} << TransferTexts::TunnelClosed(kSecureServer);
-    QTest::newRow("reset without answer") << u"0"_s << Script{S::Reset()} << TransferTexts::TunnelClosed(kSecureServer);
-    QTest::newRow("closed inside the header") << u"0"_s << Script{S::Send("HTTP/1.0 200 OK\r\n"), S::Close()}
-                                              << TransferTexts::TunnelClosed(kSecureServer);
+    QTest::newRow("closed without answer")
+        << u"0"_s << Script {S::Close()} << TransferTexts::TunnelClosed(kSecureServer);
+    QTest::newRow("reset without answer")
+        << u"0"_s << Script {S::Reset()} << TransferTexts::TunnelClosed(kSecureServer);
+    QTest::newRow("closed inside the header")
+        << u"0"_s << Script {S::Send("HTTP/1.0 200 OK\r\n"), S::Close()} << TransferTexts::TunnelClosed(kSecureServer);
 }
 
 void TestDCTunnel::tunnelAnswers()
@@ -153,8 +156,8 @@ void TestDCTunnel::stopWhileTheTunnelIsAskedFor()
     dc.setURL(kSecureUrl);
     QTRY_VERIFY_WITH_TIMEOUT(proxy.Waiting() == 1, kWait);
     dc.Stopped();
-    QCOMPARE(recorder.events, Start(kSecureServer) << u"Msg:"_s + TransferTexts::StoppedByUser() << u"Percent:0"_s
-                                                   << u"Size:0"_s);
+    QCOMPARE(recorder.events,
+             Start(kSecureServer) << u"Msg:"_s + TransferTexts::StoppedByUser() << u"Percent:0"_s << u"Size:0"_s);
     // The proxy's late answer and close (sent within Release) reach nobody; the next transfer reports
     // only its own.
     proxy.Release();

@@ -98,11 +98,10 @@ void TestResponseReader::findHeader_data()
     QTest::newRow("first of two") << block << QByteArray("X-Dup") << QByteArray("1");
     QTest::newRow("location") << block << QByteArray("LOCATION") << QByteArray("/x.flv");
     QTest::newRow("absent") << block << QByteArray("Server") << QByteArray("<none>");
-    QTest::newRow("not after the header")
-        << QByteArray("HTTP/1.0 200 OK\r\n\r\nContent-Length: 5\r\n") << QByteArray("Content-Length")
-        << QByteArray("<none>");
-    QTest::newRow("status line is no header") << QByteArray("Location: x\r\n\r\n") << QByteArray("Location")
-                                              << QByteArray("<none>");
+    QTest::newRow("not after the header") << QByteArray("HTTP/1.0 200 OK\r\n\r\nContent-Length: 5\r\n")
+                                          << QByteArray("Content-Length") << QByteArray("<none>");
+    QTest::newRow("status line is no header")
+        << QByteArray("Location: x\r\n\r\n") << QByteArray("Location") << QByteArray("<none>");
     QTest::newRow("name must match whole") << QByteArray("HTTP/1.0 200 OK\r\nX-Content-Length: 5\r\n\r\n")
                                            << QByteArray("Content-Length") << QByteArray("<none>");
     QTest::newRow("empty value") << QByteArray("HTTP/1.0 302 Found\r\nLocation:\r\n\r\n") << QByteArray("Location")
@@ -148,58 +147,58 @@ void TestResponseReader::classification_data()
     QTest::addColumn<QByteArray>("location");
 
     const QByteArray ok = "HTTP/1.0 200 OK\r\nContent-Length: 38\r\n\r\n" + kVideo;
-    QTest::newRow("success whole") << ok << QList<int>{} << Kind::Success << kVideo << QByteArray();
-    QTest::newRow("success cut inside the empty line") << ok << QList<int>{38, 39, 40} << Kind::Success << kVideo
-                                                       << QByteArray();
-    QTest::newRow("success cut inside the length line") << ok << QList<int>{20, 30} << Kind::Success << kVideo
-                                                        << QByteArray();
+    QTest::newRow("success whole") << ok << QList<int> {} << Kind::Success << kVideo << QByteArray();
+    QTest::newRow("success cut inside the empty line")
+        << ok << QList<int> {38, 39, 40} << Kind::Success << kVideo << QByteArray();
+    QTest::newRow("success cut inside the length line")
+        << ok << QList<int> {20, 30} << Kind::Success << kVideo << QByteArray();
     QTest::newRow("success, other reason phrase")
-        << "HTTP/1.1 200 Ok\r\n\r\n" + kVideo << QList<int>{3} << Kind::Success << kVideo << QByteArray();
-    QTest::newRow("success without length") << "HTTP/1.0 200 OK\r\nServer: x\r\n\r\n" + kVideo << QList<int>{}
-                                            << Kind::Success << kVideo << QByteArray();
-    QTest::newRow("empty body") << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n") << QList<int>{}
+        << "HTTP/1.1 200 Ok\r\n\r\n" + kVideo << QList<int> {3} << Kind::Success << kVideo << QByteArray();
+    QTest::newRow("success without length")
+        << "HTTP/1.0 200 OK\r\nServer: x\r\n\r\n" + kVideo << QList<int> {} << Kind::Success << kVideo << QByteArray();
+    QTest::newRow("empty body") << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n") << QList<int> {}
                                 << Kind::Success << QByteArray() << QByteArray();
     QTest::newRow("more than declared is let go")
-        << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nabcdef") << QList<int>{40, 41} << Kind::Success
+        << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nabcdef") << QList<int> {40, 41} << Kind::Success
         << QByteArray("abc") << QByteArray();
-    QTest::newRow("body cut short") << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabc") << QList<int>{}
+    QTest::newRow("body cut short") << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabc") << QList<int> {}
                                     << Kind::BodyCut << QByteArray("abc") << QByteArray();
-    QTest::newRow("header cut") << QByteArray("HTTP/1.0 200 OK\r\nContent-Le") << QList<int>{5} << Kind::HeaderCut
+    QTest::newRow("header cut") << QByteArray("HTTP/1.0 200 OK\r\nContent-Le") << QList<int> {5} << Kind::HeaderCut
                                 << QByteArray() << QByteArray();
-    QTest::newRow("status line cut") << QByteArray("HTTP/1.") << QList<int>{} << Kind::HeaderCut << QByteArray()
+    QTest::newRow("status line cut") << QByteArray("HTTP/1.") << QList<int> {} << Kind::HeaderCut << QByteArray()
                                      << QByteArray();
-    QTest::newRow("302 with a path") << QByteArray("HTTP/1.0 302 Found\r\nLocation: /x.flv\r\n\r\n")
-                                     << QList<int>{25} << Kind::Redirect << QByteArray() << QByteArray("/x.flv");
+    QTest::newRow("302 with a path") << QByteArray("HTTP/1.0 302 Found\r\nLocation: /x.flv\r\n\r\n") << QList<int> {25}
+                                     << Kind::Redirect << QByteArray() << QByteArray("/x.flv");
     QTest::newRow("301 lower-case name") << QByteArray("HTTP/1.1 301 Moved\r\nlocation:http://h/x\r\n\r\n")
-                                         << QList<int>{} << Kind::Redirect << QByteArray() << QByteArray("http://h/x");
-    QTest::newRow("303") << QByteArray("HTTP/1.1 303 See Other\r\nLocation: a\r\n\r\n") << QList<int>{}
+                                         << QList<int> {} << Kind::Redirect << QByteArray() << QByteArray("http://h/x");
+    QTest::newRow("303") << QByteArray("HTTP/1.1 303 See Other\r\nLocation: a\r\n\r\n") << QList<int> {}
                          << Kind::Redirect << QByteArray() << QByteArray("a");
-    QTest::newRow("307") << QByteArray("HTTP/1.1 307 Temporary Redirect\r\nLocation: a\r\n\r\n") << QList<int>{}
+    QTest::newRow("307") << QByteArray("HTTP/1.1 307 Temporary Redirect\r\nLocation: a\r\n\r\n") << QList<int> {}
                          << Kind::Redirect << QByteArray() << QByteArray("a");
-    QTest::newRow("308") << QByteArray("HTTP/1.1 308 Permanent Redirect\r\nLocation: a\r\n\r\n") << QList<int>{}
+    QTest::newRow("308") << QByteArray("HTTP/1.1 308 Permanent Redirect\r\nLocation: a\r\n\r\n") << QList<int> {}
                          << Kind::Redirect << QByteArray() << QByteArray("a");
-    QTest::newRow("302 without location") << QByteArray("HTTP/1.1 302 Found\r\n\r\n") << QList<int>{}
+    QTest::newRow("302 without location") << QByteArray("HTTP/1.1 302 Found\r\n\r\n") << QList<int> {}
                                           << Kind::RedirectWithoutLocation << QByteArray() << QByteArray();
     QTest::newRow("302 location only in the body")
-        << QByteArray("HTTP/1.1 302 Found\r\n\r\nLocation: /x\r\n") << QList<int>{}
-        << Kind::RedirectWithoutLocation << QByteArray() << QByteArray();
-    QTest::newRow("302 cut in the header") << QByteArray("HTTP/1.1 302 Found\r\nLocation: /x") << QList<int>{}
+        << QByteArray("HTTP/1.1 302 Found\r\n\r\nLocation: /x\r\n") << QList<int> {} << Kind::RedirectWithoutLocation
+        << QByteArray() << QByteArray();
+    QTest::newRow("302 cut in the header") << QByteArray("HTTP/1.1 302 Found\r\nLocation: /x") << QList<int> {}
                                            << Kind::HeaderCut << QByteArray() << QByteArray();
     QTest::newRow("304 is no redirect") << QByteArray("HTTP/1.1 304 Not Modified\r\nLocation: /x\r\n\r\n")
-                                        << QList<int>{} << Kind::ServerError << QByteArray() << QByteArray();
+                                        << QList<int> {} << Kind::ServerError << QByteArray() << QByteArray();
     QTest::newRow("300 is no redirect") << QByteArray("HTTP/1.1 300 Multiple Choices\r\nLocation: /x\r\n\r\n")
-                                        << QList<int>{} << Kind::ServerError << QByteArray() << QByteArray();
-    QTest::newRow("305 is no redirect") << QByteArray("HTTP/1.1 305 Use Proxy\r\nLocation: /x\r\n\r\n")
-                                        << QList<int>{} << Kind::ServerError << QByteArray() << QByteArray();
-    QTest::newRow("404") << QByteArray("HTTP/1.1 404 Not Found\r\n\r\nnope") << QList<int>{} << Kind::ServerError
+                                        << QList<int> {} << Kind::ServerError << QByteArray() << QByteArray();
+    QTest::newRow("305 is no redirect") << QByteArray("HTTP/1.1 305 Use Proxy\r\nLocation: /x\r\n\r\n") << QList<int> {}
+                                        << Kind::ServerError << QByteArray() << QByteArray();
+    QTest::newRow("404") << QByteArray("HTTP/1.1 404 Not Found\r\n\r\nnope") << QList<int> {} << Kind::ServerError
                          << QByteArray() << QByteArray();
-    QTest::newRow("500 cut in the header") << QByteArray("HTTP/1.0 500 Oops\r\nX") << QList<int>{}
-                                           << Kind::ServerError << QByteArray() << QByteArray();
-    QTest::newRow("not http") << QByteArray("<html>hello</html>\r\n\r\n") << QList<int>{} << Kind::NotHttp
+    QTest::newRow("500 cut in the header")
+        << QByteArray("HTTP/1.0 500 Oops\r\nX") << QList<int> {} << Kind::ServerError << QByteArray() << QByteArray();
+    QTest::newRow("not http") << QByteArray("<html>hello</html>\r\n\r\n") << QList<int> {} << Kind::NotHttp
                               << QByteArray() << QByteArray();
-    QTest::newRow("not http, no line end") << QByteArray("SSH-2.0-OpenSSH") << QList<int>{} << Kind::NotHttp
-                                           << QByteArray() << QByteArray();
-    QTest::newRow("empty") << QByteArray() << QList<int>{} << Kind::Empty << QByteArray() << QByteArray();
+    QTest::newRow("not http, no line end")
+        << QByteArray("SSH-2.0-OpenSSH") << QList<int> {} << Kind::NotHttp << QByteArray() << QByteArray();
+    QTest::newRow("empty") << QByteArray() << QList<int> {} << Kind::Empty << QByteArray() << QByteArray();
 }
 
 void TestResponseReader::classification()
@@ -211,7 +210,7 @@ void TestResponseReader::classification()
     QFETCH(QByteArray, location);
 
     // The same answer whole, in the chosen pieces, and one byte at a time must read the same.
-    QList<QList<QByteArray>> splits{{answer}, Cut(answer, cuts), {}};
+    QList<QList<QByteArray>> splits {{answer}, Cut(answer, cuts), {}};
     for (char c : answer)
         splits.last().append(QByteArray(1, c));
     for (const QList<QByteArray> &pieces : splits) {
@@ -269,8 +268,8 @@ void TestResponseReader::progress_data()
     QTest::addColumn<int>("bodySize");
     QTest::addColumn<qint64>("declared");  // -1 when none
     QTest::newRow("declared") << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\n") << 1000 << qint64(1000);
-    QTest::newRow("small l still counts") << QByteArray("HTTP/1.0 200 OK\r\ncontent-length:  1000 \r\n\r\n") << 1000
-                                          << qint64(1000);
+    QTest::newRow("small l still counts")
+        << QByteArray("HTTP/1.0 200 OK\r\ncontent-length:  1000 \r\n\r\n") << 1000 << qint64(1000);
     QTest::newRow("none") << QByteArray("HTTP/1.0 200 OK\r\n\r\n") << 1000 << qint64(-1);
     QTest::newRow("zero") << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n") << 0 << qint64(0);
 }
@@ -315,17 +314,18 @@ void TestResponseReader::limits_data()
                                         << Kind::HeaderTooLarge;
     QTest::newRow("header just under 64 KiB")
         << "HTTP/1.0 200 OK\r\nX: " + QByteArray(65536 - 24, 'a') + "\r\n\r\nbody" << qint64(1 << 20) << Kind::Success;
-    QTest::newRow("declared above the limit") << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 1001\r\n\r\n")
-                                              << qint64(1000) << Kind::BodyTooLarge;
+    QTest::newRow("declared above the limit")
+        << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 1001\r\n\r\n") << qint64(1000) << Kind::BodyTooLarge;
     QTest::newRow("declared beyond 64 bits")
         << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 999999999999999999999999\r\n\r\n")
         << ResponseReader::DefaultMaxBodyBytes() << Kind::BodyTooLarge;
-    QTest::newRow("declared beyond memory") << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 4611686018427387904\r\n\r\n")
-                                            << ResponseReader::DefaultMaxBodyBytes() << Kind::BodyTooLarge;
-    QTest::newRow("undeclared grows past the limit") << "HTTP/1.0 200 OK\r\n\r\n" + QByteArray(1001, 'b')
-                                                     << qint64(1000) << Kind::BodyTooLarge;
-    QTest::newRow("undeclared up to the limit") << "HTTP/1.0 200 OK\r\n\r\n" + QByteArray(1000, 'b') << qint64(1000)
-                                                << Kind::Success;
+    QTest::newRow("declared beyond memory")
+        << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 4611686018427387904\r\n\r\n")
+        << ResponseReader::DefaultMaxBodyBytes() << Kind::BodyTooLarge;
+    QTest::newRow("undeclared grows past the limit")
+        << "HTTP/1.0 200 OK\r\n\r\n" + QByteArray(1001, 'b') << qint64(1000) << Kind::BodyTooLarge;
+    QTest::newRow("undeclared up to the limit")
+        << "HTTP/1.0 200 OK\r\n\r\n" + QByteArray(1000, 'b') << qint64(1000) << Kind::Success;
 }
 
 void TestResponseReader::limits()

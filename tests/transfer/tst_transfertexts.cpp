@@ -47,10 +47,10 @@ void TestTransferTexts::outcomeTexts_data()
     QTest::addColumn<QString>("text");
     QTest::newRow("success has none") << int(Kind::Success) << QByteArray("HTTP/1.0 200 OK") << QString();
     QTest::newRow("redirect has none") << int(Kind::Redirect) << QByteArray("HTTP/1.0 302 Found") << QString();
-    QTest::newRow("server error names the line") << int(Kind::ServerError) << QByteArray("HTTP/1.1 503 Busy")
-                                                 << u"Ошибка сервера: HTTP/1.1 503 Busy"_s;
-    QTest::newRow("control bytes of the line are blanked") << int(Kind::ServerError) << QByteArray("HTTP/1.1 500 a\tb\x01")
-                                                           << u"Ошибка сервера: HTTP/1.1 500 a b "_s;
+    QTest::newRow("server error names the line")
+        << int(Kind::ServerError) << QByteArray("HTTP/1.1 503 Busy") << u"Ошибка сервера: HTTP/1.1 503 Busy"_s;
+    QTest::newRow("control bytes of the line are blanked")
+        << int(Kind::ServerError) << QByteArray("HTTP/1.1 500 a\tb\x01") << u"Ошибка сервера: HTTP/1.1 500 a b "_s;
     QTest::newRow("windows-1251 reason") << int(Kind::ServerError) << QByteArray("HTTP/1.1 404 \xCD\xE5\xF2")
                                          << u"Ошибка сервера: HTTP/1.1 404 Нет"_s;
     QTest::newRow("proxy refused") << int(Kind::ProxyRefused) << QByteArray()
@@ -87,18 +87,17 @@ void TestTransferTexts::certificateTexts_data()
     QTest::addColumn<QList<QSslError>>("errors");
     QTest::addColumn<QString>("reasons");
     const QString untrusted = u"он не заверен доверенным центром сертификации"_s;
-    QTest::newRow("unknown issuer") << QList<E>{E(E::UnableToGetLocalIssuerCertificate)} << untrusted;
+    QTest::newRow("unknown issuer") << QList<E> {E(E::UnableToGetLocalIssuerCertificate)} << untrusted;
     QTest::newRow("one reason named once")
-        << QList<E>{E(E::UnableToGetLocalIssuerCertificate), E(E::UnableToVerifyFirstCertificate)} << untrusted;
-    QTest::newRow("self-signed") << QList<E>{E(E::SelfSignedCertificate)} << untrusted;
-    QTest::newRow("expired") << QList<E>{E(E::CertificateExpired)} << u"срок его действия истёк"_s;
-    QTest::newRow("not yet valid") << QList<E>{E(E::CertificateNotYetValid)} << u"срок его действия ещё не начался"_s;
-    QTest::newRow("other name") << QList<E>{E(E::HostNameMismatch)} << u"он выдан для другого имени сервера"_s;
-    QTest::newRow("revoked") << QList<E>{E(E::CertificateRevoked)} << u"он отозван"_s;
-    QTest::newRow("every reason, in order")
-        << QList<E>{E(E::CertificateExpired), E(E::HostNameMismatch)}
-        << u"срок его действия истёк; он выдан для другого имени сервера"_s;
-    QTest::newRow("none given") << QList<E>{} << u"причина не сообщена"_s;
+        << QList<E> {E(E::UnableToGetLocalIssuerCertificate), E(E::UnableToVerifyFirstCertificate)} << untrusted;
+    QTest::newRow("self-signed") << QList<E> {E(E::SelfSignedCertificate)} << untrusted;
+    QTest::newRow("expired") << QList<E> {E(E::CertificateExpired)} << u"срок его действия истёк"_s;
+    QTest::newRow("not yet valid") << QList<E> {E(E::CertificateNotYetValid)} << u"срок его действия ещё не начался"_s;
+    QTest::newRow("other name") << QList<E> {E(E::HostNameMismatch)} << u"он выдан для другого имени сервера"_s;
+    QTest::newRow("revoked") << QList<E> {E(E::CertificateRevoked)} << u"он отозван"_s;
+    QTest::newRow("every reason, in order") << QList<E> {E(E::CertificateExpired), E(E::HostNameMismatch)}
+                                            << u"срок его действия истёк; он выдан для другого имени сервера"_s;
+    QTest::newRow("none given") << QList<E> {} << u"причина не сообщена"_s;
 }
 
 void TestTransferTexts::certificateTexts()

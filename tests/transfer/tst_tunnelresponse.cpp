@@ -27,10 +27,10 @@ void TestTunnelResponse::answers_data()
     QTest::newRow("part of the status line") << QByteArray("HTTP/1.") << false << Kind::Incomplete << QByteArray();
     QTest::newRow("header not ended") << QByteArray("HTTP/1.0 200 Connection established\r\nVia: x\r\n") << false
                                       << Kind::Incomplete << QByteArray("HTTP/1.0 200 Connection established");
-    QTest::newRow("open") << QByteArray("HTTP/1.0 200 Connection established\r\nProxy-agent: tinyproxy\r\n\r\n")
-                          << true << Kind::Open << QByteArray("HTTP/1.0 200 Connection established");
-    QTest::newRow("open, HTTP/1.1, no reason") << QByteArray("HTTP/1.1 200\r\n\r\n") << false << Kind::Open
-                                               << QByteArray("HTTP/1.1 200");
+    QTest::newRow("open") << QByteArray("HTTP/1.0 200 Connection established\r\nProxy-agent: tinyproxy\r\n\r\n") << true
+                          << Kind::Open << QByteArray("HTTP/1.0 200 Connection established");
+    QTest::newRow("open, HTTP/1.1, no reason")
+        << QByteArray("HTTP/1.1 200\r\n\r\n") << false << Kind::Open << QByteArray("HTTP/1.1 200");
     QTest::newRow("407 with login") << QByteArray("HTTP/1.0 407 Proxy Authentication Required\r\n\r\n") << true
                                     << Kind::LoginRefused << QByteArray("HTTP/1.0 407 Proxy Authentication Required");
     QTest::newRow("407 without login") << QByteArray("HTTP/1.0 407 Proxy Authentication Required\r\n\r\n") << false

@@ -33,37 +33,69 @@ void TestUrlHelpers::splitURL_data()
     QTest::addColumn<Kind>("kind");
     QTest::addColumn<QString>("server");
     QTest::addColumn<QString>("page");
-    QTest::newRow("path and query") << "http://host/a/b?c=1" << Kind::Absolute << "host" << "/a/b?c=1";
-    QTest::newRow("fragment kept") << "http://host/a#top" << Kind::Absolute << "host" << "/a#top";
-    QTest::newRow("port stays in server name") << "http://host:8080/x" << Kind::Absolute << "host:8080" << "/x";
-    QTest::newRow("no path") << "http://host" << Kind::Absolute << "host" << "/";
-    QTest::newRow("query without path") << "http://host?q=1" << Kind::Absolute << "host" << "/?q=1";
-    QTest::newRow("scheme in capitals") << "HTTP://Host/X" << Kind::Absolute << "Host" << "/X";
-    QTest::newRow("mixed case scheme") << "hTtP://host/x" << Kind::Absolute << "host" << "/x";
-    QTest::newRow("blanks around") << " \thttp://host/x \t" << Kind::Absolute << "host" << "/x";
-    QTest::newRow("blank inside path") << "http://host/a b" << Kind::Absolute << "host" << "/a b";
-    QTest::newRow("ipv6 literal") << "http://[::1]:81/x" << Kind::Absolute << "[::1]:81" << "/x";
-    QTest::newRow("bare path") << "/video.flv" << Kind::BarePath << "" << "";
-    QTest::newRow("https") << "https://host/x" << Kind::Absolute << "host" << "/x";
-    QTest::newRow("https in capitals") << "HTTPS://Host/X" << Kind::Absolute << "Host" << "/X";
-    QTest::newRow("https with port") << "hTTpS://host:8443/x?y" << Kind::Absolute << "host:8443" << "/x?y";
-    QTest::newRow("https without path") << "https://host" << Kind::Absolute << "host" << "/";
-    QTest::newRow("https port zero") << "https://host:0/x" << Kind::Invalid << "host:0" << "/x";
-    QTest::newRow("https empty host") << "https:///x" << Kind::Invalid << "" << "/x";
-    QTest::newRow("ftps") << "ftps://host/x" << Kind::Unsupported << "" << "";
-    QTest::newRow("https without slashes") << "https:host/x" << Kind::Unsupported << "" << "";
-    QTest::newRow("ftp") << "ftp://host/x" << Kind::Unsupported << "" << "";
-    QTest::newRow("no scheme") << "host/x" << Kind::Invalid << "" << "";
-    QTest::newRow("empty") << "" << Kind::Invalid << "" << "";
-    QTest::newRow("empty host") << "http:///x" << Kind::Invalid << "" << "/x";
-    QTest::newRow("port zero") << "http://host:0/x" << Kind::Invalid << "host:0" << "/x";
-    QTest::newRow("port too large") << "http://host:65536/x" << Kind::Invalid << "host:65536" << "/x";
-    QTest::newRow("port not a number") << "http://host:8o/x" << Kind::Invalid << "host:8o" << "/x";
-    QTest::newRow("login in address") << "http://u:p@host/x" << Kind::Invalid << "u:p@host" << "/x";
-    QTest::newRow("line feed") << "http://host/x\nEvil: 1" << Kind::Forbidden << "" << "";
-    QTest::newRow("carriage return") << "http://host/x\r" << Kind::Forbidden << "" << "";
-    QTest::newRow("nul") << QString("http://host/x") + QChar(0) << Kind::Forbidden << "" << "";
-    QTest::newRow("line feed in bare path") << "/x\n" << Kind::Forbidden << "" << "";
+    QTest::newRow("path and query") << "http://host/a/b?c=1" << Kind::Absolute << "host"
+                                    << "/a/b?c=1";
+    QTest::newRow("fragment kept") << "http://host/a#top" << Kind::Absolute << "host"
+                                   << "/a#top";
+    QTest::newRow("port stays in server name") << "http://host:8080/x" << Kind::Absolute << "host:8080"
+                                               << "/x";
+    QTest::newRow("no path") << "http://host" << Kind::Absolute << "host"
+                             << "/";
+    QTest::newRow("query without path") << "http://host?q=1" << Kind::Absolute << "host"
+                                        << "/?q=1";
+    QTest::newRow("scheme in capitals") << "HTTP://Host/X" << Kind::Absolute << "Host"
+                                        << "/X";
+    QTest::newRow("mixed case scheme") << "hTtP://host/x" << Kind::Absolute << "host"
+                                       << "/x";
+    QTest::newRow("blanks around") << " \thttp://host/x \t" << Kind::Absolute << "host"
+                                   << "/x";
+    QTest::newRow("blank inside path") << "http://host/a b" << Kind::Absolute << "host"
+                                       << "/a b";
+    QTest::newRow("ipv6 literal") << "http://[::1]:81/x" << Kind::Absolute << "[::1]:81"
+                                  << "/x";
+    QTest::newRow("bare path") << "/video.flv" << Kind::BarePath << ""
+                               << "";
+    QTest::newRow("https") << "https://host/x" << Kind::Absolute << "host"
+                           << "/x";
+    QTest::newRow("https in capitals") << "HTTPS://Host/X" << Kind::Absolute << "Host"
+                                       << "/X";
+    QTest::newRow("https with port") << "hTTpS://host:8443/x?y" << Kind::Absolute << "host:8443"
+                                     << "/x?y";
+    QTest::newRow("https without path") << "https://host" << Kind::Absolute << "host"
+                                        << "/";
+    QTest::newRow("https port zero") << "https://host:0/x" << Kind::Invalid << "host:0"
+                                     << "/x";
+    QTest::newRow("https empty host") << "https:///x" << Kind::Invalid << ""
+                                      << "/x";
+    QTest::newRow("ftps") << "ftps://host/x" << Kind::Unsupported << ""
+                          << "";
+    QTest::newRow("https without slashes") << "https:host/x" << Kind::Unsupported << ""
+                                           << "";
+    QTest::newRow("ftp") << "ftp://host/x" << Kind::Unsupported << ""
+                         << "";
+    QTest::newRow("no scheme") << "host/x" << Kind::Invalid << ""
+                               << "";
+    QTest::newRow("empty") << "" << Kind::Invalid << ""
+                           << "";
+    QTest::newRow("empty host") << "http:///x" << Kind::Invalid << ""
+                                << "/x";
+    QTest::newRow("port zero") << "http://host:0/x" << Kind::Invalid << "host:0"
+                               << "/x";
+    QTest::newRow("port too large") << "http://host:65536/x" << Kind::Invalid << "host:65536"
+                                    << "/x";
+    QTest::newRow("port not a number") << "http://host:8o/x" << Kind::Invalid << "host:8o"
+                                       << "/x";
+    QTest::newRow("login in address") << "http://u:p@host/x" << Kind::Invalid << "u:p@host"
+                                      << "/x";
+    QTest::newRow("line feed") << "http://host/x\nEvil: 1" << Kind::Forbidden << ""
+                               << "";
+    QTest::newRow("carriage return") << "http://host/x\r" << Kind::Forbidden << ""
+                                     << "";
+    QTest::newRow("nul") << QString("http://host/x") + QChar(0) << Kind::Forbidden << ""
+                         << "";
+    QTest::newRow("line feed in bare path") << "/x\n"
+                                            << Kind::Forbidden << ""
+                                            << "";
 }
 
 void TestUrlHelpers::splitURL()
@@ -193,21 +225,33 @@ void TestUrlHelpers::urlEncode_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("encoded");
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("letters and digits") << "abcXYZ019" << "abcXYZ019";
-    QTest::newRow("dot") << "a.b" << "a%2Eb";
-    QTest::newRow("line feed") << "\n" << "%0A";
-    QTest::newRow("blank") << "a b" << "a+b";
-    QTest::newRow("cyrillic A") << "А" << "%C0";
-    QTest::newRow("punctuation") << "-_~:/?=&" << "%2D%5F%7E%3A%2F%3F%3D%26";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("letters and digits") << "abcXYZ019"
+                                        << "abcXYZ019";
+    QTest::newRow("dot") << "a.b"
+                         << "a%2Eb";
+    QTest::newRow("line feed") << "\n"
+                               << "%0A";
+    QTest::newRow("blank") << "a b"
+                           << "a+b";
+    QTest::newRow("cyrillic A") << "А"
+                                << "%C0";
+    QTest::newRow("punctuation") << "-_~:/?=&"
+                                 << "%2D%5F%7E%3A%2F%3F%3D%26";
     QTest::newRow("low code has leading zero") << QString(QChar(1)) << "%01";
-    QTest::newRow("plus itself") << "+" << "%2B";
-    QTest::newRow("percent itself") << "%" << "%25";
+    QTest::newRow("plus itself") << "+"
+                                 << "%2B";
+    QTest::newRow("percent itself") << "%"
+                                    << "%25";
     QTest::newRow("page address") << "http://www.youtube.com/watch?v=ab_C"
                                   << "http%3A%2F%2Fwww%2Eyoutube%2Ecom%2Fwatch%3Fv%3Dab%5FC";
-    QTest::newRow("ya and yo") << "яЁ" << "%FF%A8";
-    QTest::newRow("outside the code page in utf-8") << "é" << "%C3%A9";
-    QTest::newRow("chinese in utf-8") << "漢" << "%E6%BC%A2";
+    QTest::newRow("ya and yo") << "яЁ"
+                               << "%FF%A8";
+    QTest::newRow("outside the code page in utf-8") << "é"
+                                                    << "%C3%A9";
+    QTest::newRow("chinese in utf-8") << "漢"
+                                      << "%E6%BC%A2";
 }
 
 void TestUrlHelpers::urlEncode()
@@ -222,17 +266,39 @@ void TestUrlHelpers::resolveLocation_data()
     QTest::addColumn<QString>("location");
     QTest::addColumn<QString>("current");
     QTest::addColumn<QString>("resolved");
-    QTest::newRow("absolute") << "http://other/x.flv" << "/a/b" << "http://other/x.flv";
-    QTest::newRow("absolute in capitals") << "HTTP://other/x" << "/a/b" << "HTTP://other/x";
-    QTest::newRow("https stays for the address check") << "https://other/x" << "/a" << "https://other/x";
-    QTest::newRow("scheme-relative") << "//other:81/p" << "/a/b" << "http://other:81/p";
-    QTest::newRow("path") << "/x.flv" << "/a/b" << "/x.flv";
-    QTest::newRow("relative") << "p.flv" << "/a/b?x=/y" << "/a/p.flv";
-    QTest::newRow("relative from root") << "p.flv" << "/" << "/p.flv";
-    QTest::newRow("relative from directory") << "p.flv" << "/a/" << "/a/p.flv";
-    QTest::newRow("relative subfolder") << "s/p.flv" << "/a/b" << "/a/s/p.flv";
-    QTest::newRow("query only") << "?page=2" << "/a/b?page=1" << "/a/b?page=2";
-    QTest::newRow("blanks around") << "  /x  " << "/a" << "/x";
+    QTest::newRow("absolute") << "http://other/x.flv"
+                              << "/a/b"
+                              << "http://other/x.flv";
+    QTest::newRow("absolute in capitals") << "HTTP://other/x"
+                                          << "/a/b"
+                                          << "HTTP://other/x";
+    QTest::newRow("https stays for the address check") << "https://other/x"
+                                                       << "/a"
+                                                       << "https://other/x";
+    QTest::newRow("scheme-relative") << "//other:81/p"
+                                     << "/a/b"
+                                     << "http://other:81/p";
+    QTest::newRow("path") << "/x.flv"
+                          << "/a/b"
+                          << "/x.flv";
+    QTest::newRow("relative") << "p.flv"
+                              << "/a/b?x=/y"
+                              << "/a/p.flv";
+    QTest::newRow("relative from root") << "p.flv"
+                                        << "/"
+                                        << "/p.flv";
+    QTest::newRow("relative from directory") << "p.flv"
+                                             << "/a/"
+                                             << "/a/p.flv";
+    QTest::newRow("relative subfolder") << "s/p.flv"
+                                        << "/a/b"
+                                        << "/a/s/p.flv";
+    QTest::newRow("query only") << "?page=2"
+                                << "/a/b?page=1"
+                                << "/a/b?page=2";
+    QTest::newRow("blanks around") << "  /x  "
+                                   << "/a"
+                                   << "/x";
 }
 
 void TestUrlHelpers::resolveLocation()
@@ -247,10 +313,14 @@ void TestUrlHelpers::resolveLocationFromSecurePage_data()
 {
     QTest::addColumn<QString>("location");
     QTest::addColumn<QString>("resolved");
-    QTest::newRow("scheme-relative stays secure") << "//other/p" << "https://other/p";
-    QTest::newRow("absolute http kept") << "http://other/p" << "http://other/p";
-    QTest::newRow("path") << "/p" << "/p";
-    QTest::newRow("relative") << "p.flv" << "/a/p.flv";
+    QTest::newRow("scheme-relative stays secure") << "//other/p"
+                                                  << "https://other/p";
+    QTest::newRow("absolute http kept") << "http://other/p"
+                                        << "http://other/p";
+    QTest::newRow("path") << "/p"
+                          << "/p";
+    QTest::newRow("relative") << "p.flv"
+                              << "/a/p.flv";
 }
 
 void TestUrlHelpers::resolveLocationFromSecurePage()

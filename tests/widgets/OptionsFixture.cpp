@@ -10,30 +10,30 @@ void OptionsFixture::SetUp()
 {
     ResetProgramValues();
     Program().AppVersion = QStringLiteral("1.7");
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_path = m_dir->filePath(QStringLiteral("options.ini"));
-    m_ini.FileName(m_path);
-    m_messages.clear();
+    dir = std::make_unique<QTemporaryDir>();
+    path = dir->filePath(QStringLiteral("options.ini"));
+    ini.FileName(path);
+    messages.clear();
 }
 
 void OptionsFixture::TearDown()
 {
-    delete m_dialog;
-    m_dialog = nullptr;
-    m_dir.reset();
+    delete dialog;
+    dialog = nullptr;
+    dir.reset();
     ResetProgramValues();
 }
 
 Options *OptionsFixture::Open()
 {
-    delete m_dialog;
-    m_dialog = new Options(m_ini);
-    m_dialog->SetShowMessage([this](QWidget *owner, const QString &text, const QString &title, QMessageBox::Icon icon) {
-        QCOMPARE(owner, m_dialog);
-        m_messages << Message{text, title, icon};
+    delete dialog;
+    dialog = new Options(ini);
+    dialog->SetShowMessage([this](QWidget *owner, const QString &text, const QString &title, QMessageBox::Icon icon) {
+        QCOMPARE(owner, dialog);
+        messages << Message {text, title, icon};
     });
-    m_dialog->show();
-    return m_dialog;
+    dialog->show();
+    return dialog;
 }
 
 void OptionsFixture::PressButton(const QString &name) const
@@ -45,13 +45,13 @@ void OptionsFixture::PressButton(const QString &name) const
 
 bool OptionsFixture::WriteFile(const QByteArray &content) const
 {
-    QFile file(m_path);
+    QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
 QByteArray OptionsFixture::ReadFile() const
 {
-    QFile file(m_path);
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return file.readAll();

@@ -26,12 +26,12 @@ public:
     void SetUp();
     void TearDown();
 
-    // A new dialog, shown, its messages going to m_messages.
+    // A new dialog, shown, its messages going to messages.
     Options *Open();
     // The dialog's control of that name; the test stops when there is none.
     template <typename T> T *Child(const QString &name) const
     {
-        T *child = m_dialog->findChild<T *>(name);
+        T *child = dialog->findChild<T *>(name);
         if (!child)
             qFatal("No control %s", qPrintable(name));
         return child;
@@ -41,11 +41,11 @@ public:
     bool WriteFile(const QByteArray &content) const;
     QByteArray ReadFile() const;
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_path;
-    INI m_ini;
-    Options *m_dialog = nullptr;
-    QList<Message> m_messages;
+    std::unique_ptr<QTemporaryDir> dir;
+    QString path;
+    INI ini;
+    Options *dialog = nullptr;
+    QList<Message> messages;
 };
 
 // The seven settings values the dialog edits, in the order of the dialog; SavePath is not among them.

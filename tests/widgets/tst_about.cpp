@@ -30,7 +30,7 @@ public:
 const QString WebSite = QStringLiteral("www.quillon.test:8080");
 const QString ProgramPage = QStringLiteral("quillon.test");
 
-} // namespace
+}  // namespace
 
 class TestAbout : public QObject {
     Q_OBJECT
@@ -56,30 +56,30 @@ private slots:
 private:
     template <typename T> T *Child(const QString &name);
 
-    About *m_about = nullptr;
-    QStringList m_opened;
+    About *about = nullptr;
+    QStringList opened;
 };
 
 void TestAbout::init()
 {
     ResetProgramValues();
     Program().AppVersion = QStringLiteral("1.7");
-    m_opened.clear();
-    m_about = new About(WebSite, ProgramPage);
-    m_about->SetOpenAddress([this](const QString &address) { m_opened << address; });
-    m_about->show();
+    opened.clear();
+    about = new About(WebSite, ProgramPage);
+    about->SetOpenAddress([this](const QString &address) { opened << address; });
+    about->show();
 }
 
 void TestAbout::cleanup()
 {
-    delete m_about;
-    m_about = nullptr;
+    delete about;
+    about = nullptr;
     ResetProgramValues();
 }
 
 template <typename T> T *TestAbout::Child(const QString &name)
 {
-    T *child = m_about->findChild<T *>(name);
+    T *child = about->findChild<T *>(name);
     if (!child)
         qFatal("No control %s", qPrintable(name));
     return child;
@@ -96,15 +96,24 @@ void TestAbout::windowAndTexts_data()
     const QColor heading(64, 64, 64);
     const QColor link(0, 0, 192);
     const QColor black(0, 0, 0);
-    QTest::newRow("Label1") << "Label1" << "Автор:" << heading << true << QRect(84, 80, 40, 13);
-    QTest::newRow("Label2") << "Label2" << "Команда Quillon" << black << true << QRect(4, 96, 194, 13);
-    QTest::newRow("Label3") << "Label3" << "Обсуждение программы:" << heading << true << QRect(28, 116, 150, 13);
-    QTest::newRow("Label4") << "Label4" << "Форум" << link << false << QRect(80, 132, 42, 13);
-    QTest::newRow("Label5") << "Label5" << "Официальный сайт:" << heading << true << QRect(48, 152, 119, 13);
-    QTest::newRow("Label6") << "Label6" << "http://www.quillon.test:8080" << link << false << QRect(28, 168, 153, 13);
-    QTest::newRow("Label8") << "Label8" << "Справка и обновления" << heading << true << QRect(36, 188, 136, 13);
-    QTest::newRow("Label9") << "Label9" << "http://quillon.test" << link << false << QRect(34, 204, 140, 13);
-    QTest::newRow("Label7") << "Label7" << "Версия 1.7" << black << false << QRect(124, 64, 55, 13);
+    QTest::newRow("Label1") << "Label1"
+                            << "Автор:" << heading << true << QRect(84, 80, 40, 13);
+    QTest::newRow("Label2") << "Label2"
+                            << "Команда Quillon" << black << true << QRect(4, 96, 194, 13);
+    QTest::newRow("Label3") << "Label3"
+                            << "Обсуждение программы:" << heading << true << QRect(28, 116, 150, 13);
+    QTest::newRow("Label4") << "Label4"
+                            << "Форум" << link << false << QRect(80, 132, 42, 13);
+    QTest::newRow("Label5") << "Label5"
+                            << "Официальный сайт:" << heading << true << QRect(48, 152, 119, 13);
+    QTest::newRow("Label6") << "Label6"
+                            << "http://www.quillon.test:8080" << link << false << QRect(28, 168, 153, 13);
+    QTest::newRow("Label8") << "Label8"
+                            << "Справка и обновления" << heading << true << QRect(36, 188, 136, 13);
+    QTest::newRow("Label9") << "Label9"
+                            << "http://quillon.test" << link << false << QRect(34, 204, 140, 13);
+    QTest::newRow("Label7") << "Label7"
+                            << "Версия 1.7" << black << false << QRect(124, 64, 55, 13);
 }
 
 void TestAbout::windowAndTexts()
@@ -115,8 +124,8 @@ void TestAbout::windowAndTexts()
     QFETCH(bool, bold);
     QFETCH(QRect, box);
 
-    QCOMPARE(m_about->objectName(), QStringLiteral("About"));
-    QCOMPARE(m_about->windowTitle(), QStringLiteral("About"));
+    QCOMPARE(about->objectName(), QStringLiteral("About"));
+    QCOMPARE(about->windowTitle(), QStringLiteral("About"));
     auto *label = Child<QLabel>(name);
     QCOMPARE(label->text(), text);
     QCOMPARE(label->palette().color(QPalette::WindowText), color);
@@ -127,30 +136,30 @@ void TestAbout::windowAndTexts()
     QVERIFY(qAbs(label->geometry().center().x() - box.center().x()) <= 1);
     QVERIFY(label->width() >= box.width());
     QVERIFY(label->width() >= label->sizeHint().width());
-    QVERIFY(m_about->rect().contains(label->geometry()));
+    QVERIFY(about->rect().contains(label->geometry()));
     const bool isLink = color == QColor(0, 0, 192);
     QCOMPARE(label->cursor().shape(), isLink ? Qt::PointingHandCursor : Qt::ArrowCursor);
 }
 
 void TestAbout::fixedSizeAndBackground()
 {
-    QCOMPARE(m_about->size(), QSize(202, 255));
-    QCOMPARE(m_about->minimumSize(), m_about->maximumSize());
-    QVERIFY(!(m_about->windowFlags() & Qt::WindowMinMaxButtonsHint));
+    QCOMPARE(about->size(), QSize(202, 255));
+    QCOMPARE(about->minimumSize(), about->maximumSize());
+    QVERIFY(!(about->windowFlags() & Qt::WindowMinMaxButtonsHint));
     auto *background = Child<GradientBG>(QStringLiteral("BG"));
-    QCOMPARE(background->geometry(), m_about->rect());
+    QCOMPARE(background->geometry(), about->rect());
     QCOMPARE(Child<LogoPicture>(QStringLiteral("Image1"))->geometry(), QRect(16, 24, 176, 38));
     QCOMPARE(Child<LineShape>(QStringLiteral("Line1"))->geometry(), QRect(8, 72, 113, 1));
     QCOMPARE(Child<LineShape>(QStringLiteral("Line2"))->geometry(), QRect(184, 72, 13, 1));
-    QCOMPARE(m_about->A(0)->geometry(), QRect(20, 24, 5, 5));
-    QCOMPARE(m_about->A(1)->geometry(), QRect(24, 32, 5, 5));
-    QCOMPARE(m_about->findChildren<DotShape *>(QStringLiteral("A")).size(), 2);
-    QCOMPARE(m_about->A(1)->property("Index").toInt(), 1);
+    QCOMPARE(about->A(0)->geometry(), QRect(20, 24, 5, 5));
+    QCOMPARE(about->A(1)->geometry(), QRect(24, 32, 5, 5));
+    QCOMPARE(about->findChildren<DotShape *>(QStringLiteral("A")).size(), 2);
+    QCOMPARE(about->A(1)->property("Index").toInt(), 1);
     auto *ok = Child<XpB>(QStringLiteral("ok"));
     QCOMPARE(ok->Caption(), QStringLiteral("OK"));
     QCOMPARE(ok->geometry(), QRect(96, 228, 97, 21));
 
-    const QImage shot = m_about->grab().toImage();
+    const QImage shot = about->grab().toImage();
     QCOMPARE(shot.pixelColor(1, 1).rgb(), background->TopColor().rgb());
     QCOMPARE(shot.pixelColor(shot.width() - 2, shot.height() - 2).rgb(), background->BottomColor().rgb());
     // The dots are drawn over the logo: the middle of each is black.
@@ -169,8 +178,8 @@ void TestAbout::versionLabel()
 {
     QFETCH(QString, version);
     Program().AppVersion = version;
-    About about(WebSite, ProgramPage);
-    auto *label = about.findChild<QLabel *>(QStringLiteral("Label7"));
+    About window(WebSite, ProgramPage);
+    auto *label = window.findChild<QLabel *>(QStringLiteral("Label7"));
     QVERIFY(label);
     QCOMPARE(label->text(), QStringLiteral("Версия ") + version);
     QVERIFY(label->width() >= label->sizeHint().width());
@@ -178,14 +187,14 @@ void TestAbout::versionLabel()
 
 void TestAbout::dotsBlinkTogether()
 {
-    DotShape *a0 = m_about->A(0);
-    DotShape *a1 = m_about->A(1);
+    DotShape *a0 = about->A(0);
+    DotShape *a1 = about->A(1);
     QVERIFY(a0->isVisible());
     QVERIFY(a1->isVisible());
-    m_about->ATimer_Timer();
+    about->ATimer_Timer();
     QVERIFY(!a0->isVisible());
     QVERIFY(!a1->isVisible());
-    m_about->ATimer_Timer();
+    about->ATimer_Timer();
     QVERIFY(a0->isVisible());
     QVERIFY(a1->isVisible());
 
@@ -209,17 +218,20 @@ void TestAbout::timerDrivesTheDots()
     connect(timer, &QTimer::timeout, timer, &QTimer::stop);
     timer->start(0);
     QTRY_VERIFY(!timer->isActive());
-    QVERIFY(!m_about->A(0)->isVisible());
-    QVERIFY(!m_about->A(1)->isVisible());
+    QVERIFY(!about->A(0)->isVisible());
+    QVERIFY(!about->A(1)->isVisible());
 }
 
 void TestAbout::linksOpenTheirAddresses_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("address");
-    QTest::newRow("forum") << "Label4" << "http://www.quillon.test:8080/forum/viewforum.php?f=10";
-    QTest::newRow("web site") << "Label6" << "http://www.quillon.test:8080";
-    QTest::newRow("program page") << "Label9" << "http://quillon.test";
+    QTest::newRow("forum") << "Label4"
+                           << "http://www.quillon.test:8080/forum/viewforum.php?f=10";
+    QTest::newRow("web site") << "Label6"
+                              << "http://www.quillon.test:8080";
+    QTest::newRow("program page") << "Label9"
+                                  << "http://quillon.test";
 }
 
 void TestAbout::linksOpenTheirAddresses()
@@ -229,17 +241,17 @@ void TestAbout::linksOpenTheirAddresses()
 
     auto *link = Child<ClickLabel>(name);
     QTest::mouseClick(link, Qt::LeftButton);
-    QCOMPARE(m_opened, QStringList{address});
+    QCOMPARE(opened, QStringList {address});
     // The window stays open.
-    QVERIFY(m_about->isVisible());
+    QVERIFY(about->isVisible());
     QTest::mouseClick(link, Qt::LeftButton);
-    QCOMPARE(m_opened, QStringList({address, address}));
+    QCOMPARE(opened, QStringList({address, address}));
     // The right button opens nothing.
     QTest::mouseClick(link, Qt::RightButton);
-    QCOMPARE(m_opened.size(), 2);
+    QCOMPARE(opened.size(), 2);
     // Nor do the headings.
     QTest::mouseClick(Child<QLabel>(QStringLiteral("Label5")), Qt::LeftButton);
-    QCOMPARE(m_opened.size(), 2);
+    QCOMPARE(opened.size(), 2);
 }
 
 void TestAbout::aPressThatLeavesTheLinkOpensNothing()
@@ -247,18 +259,19 @@ void TestAbout::aPressThatLeavesTheLinkOpensNothing()
     auto *link = Child<ClickLabel>(QStringLiteral("Label4"));
     QTest::mousePress(link, Qt::LeftButton);
     QTest::mouseRelease(link, Qt::LeftButton, {}, QPoint(link->width() + 20, link->height() + 20));
-    QVERIFY(m_opened.isEmpty());
+    QVERIFY(opened.isEmpty());
 }
 
 void TestAbout::defaultOpenerIsTheDesktopBrowser()
 {
     Browser browser;
     QDesktopServices::setUrlHandler(QStringLiteral("http"), &browser, "Open");
-    About about(WebSite, ProgramPage);
-    about.show();
-    QTest::mouseClick(about.findChild<ClickLabel *>(QStringLiteral("Label4")), Qt::LeftButton);
+    About window(WebSite, ProgramPage);
+    window.show();
+    QTest::mouseClick(window.findChild<ClickLabel *>(QStringLiteral("Label4")), Qt::LeftButton);
     QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-    QCOMPARE(browser.opened, QList<QUrl>{QUrl(QStringLiteral("http://www.quillon.test:8080/forum/viewforum.php?f=10"))});
+    QCOMPARE(browser.opened,
+             QList<QUrl> {QUrl(QStringLiteral("http://www.quillon.test:8080/forum/viewforum.php?f=10"))});
 }
 
 void TestAbout::okCloses()
@@ -266,32 +279,32 @@ void TestAbout::okCloses()
     auto *ok = Child<XpB>(QStringLiteral("ok"));
     ok->setFocus();
     QTest::keyClick(ok, Qt::Key_Space);
-    QVERIFY(!m_about->isVisible());
-    QCOMPARE(m_about->result(), int(QDialog::Accepted));
-    QVERIFY(m_opened.isEmpty());
+    QVERIFY(!about->isVisible());
+    QCOMPARE(about->result(), int(QDialog::Accepted));
+    QVERIFY(opened.isEmpty());
 }
 
 void TestAbout::aLinkKeepsTheWindowModal()
 {
-    About about(WebSite, ProgramPage);
-    QStringList opened;
-    about.SetOpenAddress([&opened](const QString &address) { opened << address; });
+    About window(WebSite, ProgramPage);
+    QStringList openedHere;
+    window.SetOpenAddress([&openedHere](const QString &address) { openedHere << address; });
     bool modalBefore = false;
     bool modalAfter = false;
-    QTimer::singleShot(0, &about, [&] {
-        modalBefore = QApplication::activeModalWidget() == &about;
-        QTest::mouseClick(about.findChild<ClickLabel *>(QStringLiteral("Label9")), Qt::LeftButton);
-        modalAfter = QApplication::activeModalWidget() == &about && about.isVisible();
-        auto *ok = about.findChild<XpB *>(QStringLiteral("ok"));
+    QTimer::singleShot(0, &window, [&] {
+        modalBefore = QApplication::activeModalWidget() == &window;
+        QTest::mouseClick(window.findChild<ClickLabel *>(QStringLiteral("Label9")), Qt::LeftButton);
+        modalAfter = QApplication::activeModalWidget() == &window && window.isVisible();
+        auto *ok = window.findChild<XpB *>(QStringLiteral("ok"));
         ok->setFocus();
         QTest::keyClick(ok, Qt::Key_Space);
         // Should OK not close the window, this ends the loop with a result the test rejects.
-        QTimer::singleShot(0, &about, [&about] { about.done(99); });
+        QTimer::singleShot(0, &window, [&window] { window.done(99); });
     });
-    QCOMPARE(about.exec(), int(QDialog::Accepted));
+    QCOMPARE(window.exec(), int(QDialog::Accepted));
     QVERIFY(modalBefore);
     QVERIFY(modalAfter);
-    QCOMPARE(opened, QStringList{QStringLiteral("http://quillon.test")});
+    QCOMPARE(openedHere, QStringList {QStringLiteral("http://quillon.test")});
 }
 
 QTEST_MAIN(TestAbout)

@@ -13,7 +13,6 @@
 #include <QStyle>
 #include <QTest>
 
-
 namespace {
 
 const QStringList ProxyCaptions = {QStringLiteral("Label2"), QStringLiteral("Label3"), QStringLiteral("Label4")};
@@ -23,7 +22,7 @@ const QStringList LoginCaptions = {QStringLiteral("Label5"), QStringLiteral("Lab
 const QStringList LoginLines = {QStringLiteral("Line2"), QStringLiteral("Line4"), QStringLiteral("Line5"),
                                 QStringLiteral("Line6")};
 
-} // namespace
+}  // namespace
 
 // The dialog as the user sees it: controls, colours, groups, boxes, tab order, the password box.
 class TestOptions : public QObject, public OptionsFixture {
@@ -92,8 +91,8 @@ void TestOptions::windowAndControls()
     QFETCH(QRect, box);
 
     Open();
-    QCOMPARE(m_dialog->objectName(), QStringLiteral("Options"));
-    QCOMPARE(m_dialog->windowTitle(), QStringLiteral("Настройки"));
+    QCOMPARE(dialog->objectName(), QStringLiteral("Options"));
+    QCOMPARE(dialog->windowTitle(), QStringLiteral("Настройки"));
     QWidget *control = Child<QWidget>(name);
     QCOMPARE(control->metaObject()->className(), kind);
     if (auto *label = qobject_cast<QLabel *>(control)) {
@@ -115,14 +114,14 @@ void TestOptions::windowAndControls()
 void TestOptions::backgroundCoversTheWindow()
 {
     Open();
-    QCOMPARE(m_dialog->size(), QSize(243, 179));
-    QCOMPARE(m_dialog->minimumSize(), m_dialog->maximumSize());
-    QVERIFY(!(m_dialog->windowFlags() & Qt::WindowMinMaxButtonsHint));
+    QCOMPARE(dialog->size(), QSize(243, 179));
+    QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
+    QVERIFY(!(dialog->windowFlags() & Qt::WindowMinMaxButtonsHint));
     auto *background = Child<GradientBG>(QStringLiteral("BG"));
-    QCOMPARE(background->geometry(), m_dialog->rect());
+    QCOMPARE(background->geometry(), dialog->rect());
     // Lowest of the window's controls, so it hides none of them.
     QWidget *lowest = nullptr;
-    for (QObject *child : m_dialog->children()) {
+    for (QObject *child : dialog->children()) {
         if ((lowest = qobject_cast<QWidget *>(child)))
             break;
     }
@@ -130,14 +129,14 @@ void TestOptions::backgroundCoversTheWindow()
     QVERIFY(background->TopColor() != background->BottomColor());
 
     // The window's corners show the two ends of the gradient.
-    const QImage shot = m_dialog->grab().toImage();
+    const QImage shot = dialog->grab().toImage();
     QCOMPARE(shot.pixelColor(1, 1).rgb(), background->TopColor().rgb());
     QCOMPARE(shot.pixelColor(shot.width() - 2, shot.height() - 2).rgb(), background->BottomColor().rgb());
 }
 
 void TestOptions::firstRunWithoutFile()
 {
-    LoadSettings(m_ini);
+    LoadSettings(ini);
     Open();
     for (const char *name : {"Text1", "Text2", "Text3", "Text4"})
         QCOMPARE(Child<QLineEdit>(QLatin1String(name))->text(), QString());
@@ -156,7 +155,7 @@ void TestOptions::firstRunWithoutFile()
     QCOMPARE(Options::DisabledColor(), QColor(128, 128, 128));
     QCOMPARE(Options::EnabledColor(), QColor(0, 0, 0));
     // Opening the dialog writes nothing.
-    QVERIFY(!QFile::exists(m_path));
+    QVERIFY(!QFile::exists(path));
 }
 
 void TestOptions::groupsFollowTheBoxes_data()
@@ -166,10 +165,14 @@ void TestOptions::groupsFollowTheBoxes_data()
     QTest::addColumn<bool>("proxyGroup");
     QTest::addColumn<bool>("loginGroup");
 
-    QTest::newRow("both off") << "0" << "0" << false << false;
-    QTest::newRow("authorisation without proxy") << "0" << "1" << false << false;
-    QTest::newRow("proxy without authorisation") << "1" << "0" << true << false;
-    QTest::newRow("both on") << "1" << "1" << true << true;
+    QTest::newRow("both off") << "0"
+                              << "0" << false << false;
+    QTest::newRow("authorisation without proxy") << "0"
+                                                 << "1" << false << false;
+    QTest::newRow("proxy without authorisation") << "1"
+                                                 << "0" << true << false;
+    QTest::newRow("both on") << "1"
+                             << "1" << true << true;
 }
 
 void TestOptions::groupsFollowTheBoxes()
@@ -232,10 +235,8 @@ void TestOptions::clickingTheBoxesSwitchesTheGroups()
     QVERIFY(!check2->isChecked());
     QVERIFY(text1->isEnabled());
     QVERIFY(!text4->isEnabled());
-    QCOMPARE(Child<QLabel>(QStringLiteral("Label6"))->palette().color(QPalette::WindowText),
-             Options::DisabledColor());
-    QCOMPARE(Child<QLabel>(QStringLiteral("Label4"))->palette().color(QPalette::WindowText),
-             Options::EnabledColor());
+    QCOMPARE(Child<QLabel>(QStringLiteral("Label6"))->palette().color(QPalette::WindowText), Options::DisabledColor());
+    QCOMPARE(Child<QLabel>(QStringLiteral("Label4"))->palette().color(QPalette::WindowText), Options::EnabledColor());
 
     // The keyboard toggles as the mouse does.
     check2->setFocus();
@@ -309,8 +310,8 @@ void TestOptions::tabOrder()
     Program().UseProxy = QStringLiteral("1");
     Program().ProxyAuth = QStringLiteral("1");
     Open();
-    QApplication::setActiveWindow(m_dialog);
-    QVERIFY(QTest::qWaitForWindowActive(m_dialog));
+    QApplication::setActiveWindow(dialog);
+    QVERIFY(QTest::qWaitForWindowActive(dialog));
     QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Check1"));
 
     QStringList order;
@@ -337,7 +338,7 @@ void TestOptions::passwordIsEchoedAsStars()
     QCOMPARE(text4->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, text4), int('*'));
     // The other boxes show what they hold.
     QCOMPARE(Child<QLineEdit>(QStringLiteral("Text3"))->echoMode(), QLineEdit::Normal);
-    QVERIFY(!m_dialog->windowTitle().contains(QStringLiteral("hunter2")));
+    QVERIFY(!dialog->windowTitle().contains(QStringLiteral("hunter2")));
 }
 
 QTEST_MAIN(TestOptions)

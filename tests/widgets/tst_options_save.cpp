@@ -12,7 +12,6 @@
 #include <QTest>
 #include <QTimer>
 
-
 // What OK and Cancel do to the settings values and to options.ini, and what a failed save tells.
 class TestOptionsSave : public QObject, public OptionsFixture {
     Q_OBJECT
@@ -47,31 +46,31 @@ void TestOptionsSave::okWritesExactlyTheKeys()
     QTest::keyClicks(Child<QLineEdit>(QStringLiteral("Text4")), QStringLiteral("s3cret"));
     PressButton(QStringLiteral("XpB1"));
 
-    QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
-    QVERIFY(!m_dialog->isVisible());
-    QVERIFY(m_messages.isEmpty());
+    QCOMPARE(dialog->result(), int(QDialog::Accepted));
+    QVERIFY(!dialog->isVisible());
+    QVERIFY(messages.isEmpty());
 
     const QByteArray content = ReadFile();
     QCOMPARE(KeysOf(content),
              QStringList({"Network/UseProxy", "Network/ProxyName", "Network/ProxyPort", "Network/ProxyAuth",
                           "Network/ProxyLogin", "Network/ProxyPass", "Version/CheckUpgrade", "Save/SavePath"}));
-    QCOMPARE(m_ini.RINI("Network", "UseProxy"), QByteArray("1"));
-    QCOMPARE(m_ini.RINI("Network", "ProxyName"), QByteArray("proxy.lan"));
-    QCOMPARE(m_ini.RINI("Network", "ProxyPort"), QByteArray("3128"));
-    QCOMPARE(m_ini.RINI("Network", "ProxyAuth"), QByteArray("1"));
-    QCOMPARE(m_ini.RINI("Network", "ProxyLogin"), QStringLiteral("Пётр").toUtf8());
-    QCOMPARE(m_ini.RINI("Version", "CheckUpgrade"), QByteArray("1"));
-    QCOMPARE(m_ini.RINI("Save", "SavePath"), QStringLiteral("/home/user/Видео/").toUtf8());
+    QCOMPARE(ini.RINI("Network", "UseProxy"), QByteArray("1"));
+    QCOMPARE(ini.RINI("Network", "ProxyName"), QByteArray("proxy.lan"));
+    QCOMPARE(ini.RINI("Network", "ProxyPort"), QByteArray("3128"));
+    QCOMPARE(ini.RINI("Network", "ProxyAuth"), QByteArray("1"));
+    QCOMPARE(ini.RINI("Network", "ProxyLogin"), QStringLiteral("Пётр").toUtf8());
+    QCOMPARE(ini.RINI("Version", "CheckUpgrade"), QByteArray("1"));
+    QCOMPARE(ini.RINI("Save", "SavePath"), QStringLiteral("/home/user/Видео/").toUtf8());
     // The password is in the file only scrambled.
     QVERIFY(!content.contains("s3cret"));
-    QCOMPARE(ProgramPassword().Decrypt(m_ini.RINI("Network", "ProxyPass")), QStringLiteral("s3cret"));
+    QCOMPARE(ProgramPassword().Decrypt(ini.RINI("Network", "ProxyPass")), QStringLiteral("s3cret"));
 
     QCOMPARE(EditedValues(), QStringList({"1", "proxy.lan", "3128", "1", "Пётр", "s3cret", "1"}));
     QCOMPARE(Program().SavePath, QStringLiteral("/home/user/Видео/"));
 
     // What was saved is what the next start loads.
     ResetProgramValues();
-    LoadSettings(m_ini);
+    LoadSettings(ini);
     QCOMPARE(EditedValues(), QStringList({"1", "proxy.lan", "3128", "1", "Пётр", "s3cret", "1"}));
 }
 
@@ -87,14 +86,14 @@ void TestOptionsSave::okWithProxyOffKeepsTheFields()
     QTest::mouseClick(Child<QCheckBox>(QStringLiteral("Check1")), Qt::LeftButton);
     PressButton(QStringLiteral("XpB1"));
 
-    QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
-    QCOMPARE(m_ini.RINI("Network", "UseProxy"), QByteArray("0"));
-    QCOMPARE(m_ini.RINI("Network", "ProxyName"), QByteArray("proxy.lan"));
-    QCOMPARE(m_ini.RINI("Network", "ProxyPort"), QByteArray("8080"));
-    QCOMPARE(m_ini.RINI("Network", "ProxyAuth"), QByteArray("1"));
-    QCOMPARE(m_ini.RINI("Network", "ProxyLogin"), QByteArray("user"));
-    QCOMPARE(ProgramPassword().Decrypt(m_ini.RINI("Network", "ProxyPass")), QStringLiteral("pw"));
-    QCOMPARE(m_ini.RINI("Version", "CheckUpgrade"), QByteArray("0"));
+    QCOMPARE(dialog->result(), int(QDialog::Accepted));
+    QCOMPARE(ini.RINI("Network", "UseProxy"), QByteArray("0"));
+    QCOMPARE(ini.RINI("Network", "ProxyName"), QByteArray("proxy.lan"));
+    QCOMPARE(ini.RINI("Network", "ProxyPort"), QByteArray("8080"));
+    QCOMPARE(ini.RINI("Network", "ProxyAuth"), QByteArray("1"));
+    QCOMPARE(ini.RINI("Network", "ProxyLogin"), QByteArray("user"));
+    QCOMPARE(ProgramPassword().Decrypt(ini.RINI("Network", "ProxyPass")), QStringLiteral("pw"));
+    QCOMPARE(ini.RINI("Version", "CheckUpgrade"), QByteArray("0"));
     QCOMPARE(Program().UseProxy, QStringLiteral("0"));
 }
 
@@ -106,9 +105,9 @@ void TestOptionsSave::okWithEmptyPassword()
     Open();
     Child<QLineEdit>(QStringLiteral("Text4"))->clear();
     PressButton(QStringLiteral("XpB1"));
-    QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
+    QCOMPARE(dialog->result(), int(QDialog::Accepted));
     QVERIFY(ReadFile().contains("ProxyPass="));
-    QCOMPARE(m_ini.RINI("Network", "ProxyPass"), QByteArray());
+    QCOMPARE(ini.RINI("Network", "ProxyPass"), QByteArray());
     QCOMPARE(Program().ProxyPass, QString());
 }
 
@@ -126,7 +125,7 @@ void TestOptionsSave::cancelLeavesFileAndValues()
 
     const QByteArray before = "; mine\n[Network]\nUseProxy=1\nProxyName=a.b\n[Save]\nSavePath=/v/\n";
     QVERIFY(WriteFile(before));
-    LoadSettings(m_ini);
+    LoadSettings(ini);
     const QStringList valuesBefore = EditedValues();
     Open();
     QTest::mouseClick(Child<QCheckBox>(QStringLiteral("Check1")), Qt::LeftButton);
@@ -134,17 +133,17 @@ void TestOptionsSave::cancelLeavesFileAndValues()
     QTest::keyClicks(Child<QLineEdit>(QStringLiteral("Text2")), QStringLiteral("99"));
 
     if (how == QLatin1String("close"))
-        QVERIFY(m_dialog->close());
+        QVERIFY(dialog->close());
     else if (how == QLatin1String("Escape"))
         QTest::keyClick(Child<QLineEdit>(QStringLiteral("Text2")), Qt::Key_Escape);
     else
         PressButton(how);
 
-    QVERIFY(!m_dialog->isVisible());
-    QCOMPARE(m_dialog->result(), int(QDialog::Rejected));
+    QVERIFY(!dialog->isVisible());
+    QCOMPARE(dialog->result(), int(QDialog::Rejected));
     QCOMPARE(ReadFile(), before);
     QCOMPARE(EditedValues(), valuesBefore);
-    QVERIFY(m_messages.isEmpty());
+    QVERIFY(messages.isEmpty());
 }
 
 void TestOptionsSave::failedSaveTellsAndStaysOpen_data()
@@ -158,12 +157,12 @@ void TestOptionsSave::failedSaveTellsAndStaysOpen()
 {
     QFETCH(bool, fileInPlaceOfFolder);
 
-    const QString folder = m_dir->filePath(QStringLiteral("gone"));
+    const QString folder = dir->filePath(QStringLiteral("gone"));
     if (fileInPlaceOfFolder) {
         QFile blocker(folder);
         QVERIFY(blocker.open(QIODevice::WriteOnly));
     }
-    m_ini.FileName(folder + QStringLiteral("/options.ini"));
+    ini.FileName(folder + QStringLiteral("/options.ini"));
     Program().UseProxy = QStringLiteral("0");
     Program().ProxyName = QStringLiteral("old.host");
     Program().ProxyPass = QStringLiteral("oldpw");
@@ -176,8 +175,8 @@ void TestOptionsSave::failedSaveTellsAndStaysOpen()
     Child<QLineEdit>(QStringLiteral("Text4"))->setText(QStringLiteral("Tajna-77"));
     PressButton(QStringLiteral("XpB1"));
 
-    QCOMPARE(m_messages.size(), 1);
-    const Message &message = m_messages.first();
+    QCOMPARE(messages.size(), 1);
+    const Message &message = messages.first();
     QCOMPARE(message.title, QStringLiteral("Quillon 1.7"));
     QCOMPARE(message.icon, QMessageBox::Warning);
     QVERIFY2(message.text.startsWith(QStringLiteral("Не удалось сохранить настройки в файл options.ini.")),
@@ -187,22 +186,22 @@ void TestOptionsSave::failedSaveTellsAndStaysOpen()
     QVERIFY(!message.text.contains(QStringLiteral("Tajna-77")));
     QVERIFY(!message.title.contains(QStringLiteral("Tajna-77")));
 
-    QVERIFY(m_dialog->isVisible());
+    QVERIFY(dialog->isVisible());
     QCOMPARE(EditedValues(), valuesBefore);
     QCOMPARE(Child<QLineEdit>(QStringLiteral("Text1"))->text(), QStringLiteral("new.host"));
     QVERIFY(!QFile::exists(folder + QStringLiteral("/options.ini")));
 
     // The user may still give up.
     PressButton(QStringLiteral("XpB2"));
-    QVERIFY(!m_dialog->isVisible());
+    QVERIFY(!dialog->isVisible());
     QCOMPARE(EditedValues(), valuesBefore);
 }
 
 void TestOptionsSave::failedSaveThroughAMessageBox()
 {
-    m_ini.FileName(m_dir->filePath(QStringLiteral("missing/options.ini")));
-    m_dialog = new Options(m_ini);
-    m_dialog->show();
+    ini.FileName(dir->filePath(QStringLiteral("missing/options.ini")));
+    dialog = new Options(ini);
+    dialog->show();
 
     QString text;
     QString title;
@@ -220,8 +219,8 @@ void TestOptionsSave::failedSaveThroughAMessageBox()
 
     QVERIFY(text.startsWith(QStringLiteral("Не удалось сохранить настройки")));
     QCOMPARE(title, QStringLiteral("Quillon 1.7"));
-    QCOMPARE(parent, m_dialog);
-    QVERIFY(m_dialog->isVisible());
+    QCOMPARE(parent, dialog);
+    QVERIFY(dialog->isVisible());
 }
 
 void TestOptionsSave::passwordThatCannotBeKept()
@@ -234,34 +233,34 @@ void TestOptionsSave::passwordThatCannotBeKept()
     Child<QLineEdit>(QStringLiteral("Text4"))->setText(password);
     PressButton(QStringLiteral("XpB1"));
 
-    QCOMPARE(m_messages.size(), 1);
-    QCOMPARE(m_messages.first().title, QStringLiteral("Quillon 1.7"));
-    QVERIFY(m_messages.first().text.startsWith(CPassword::kCreateErrorHeading));
-    QVERIFY(!m_messages.first().text.contains(password));
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages.first().title, QStringLiteral("Quillon 1.7"));
+    QVERIFY(messages.first().text.startsWith(CPassword::kCreateErrorHeading));
+    QVERIFY(!messages.first().text.contains(password));
     // The other keys are written and the dialog closes; the password stays for this run only.
-    QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
-    QCOMPARE(m_ini.RINI("Network", "UseProxy"), QByteArray("1"));
-    QCOMPARE(ProgramPassword().Decrypt(m_ini.RINI("Network", "ProxyPass")), QString());
+    QCOMPARE(dialog->result(), int(QDialog::Accepted));
+    QCOMPARE(ini.RINI("Network", "UseProxy"), QByteArray("1"));
+    QCOMPARE(ProgramPassword().Decrypt(ini.RINI("Network", "ProxyPass")), QString());
     QCOMPARE(Program().ProxyPass, password);
 }
 
 void TestOptionsSave::openedModally()
 {
-    Options dialog(m_ini);
+    Options modalDialog(ini);
     bool modal = false;
-    QTimer::singleShot(0, &dialog, [&] {
-        modal = QApplication::activeModalWidget() == &dialog;
-        dialog.findChild<QLineEdit *>(QStringLiteral("Text2"))->setText(QStringLiteral("8080"));
-        auto *ok = dialog.findChild<XpB *>(QStringLiteral("XpB1"));
+    QTimer::singleShot(0, &modalDialog, [&] {
+        modal = QApplication::activeModalWidget() == &modalDialog;
+        modalDialog.findChild<QLineEdit *>(QStringLiteral("Text2"))->setText(QStringLiteral("8080"));
+        auto *ok = modalDialog.findChild<XpB *>(QStringLiteral("XpB1"));
         ok->setFocus();
         QTest::keyClick(ok, Qt::Key_Space);
-        // Should OK not close the dialog, this ends the loop with a result the test rejects.
-        QTimer::singleShot(0, &dialog, [&dialog] { dialog.done(99); });
+        // Should OK not close the modalDialog, this ends the loop with a result the test rejects.
+        QTimer::singleShot(0, &modalDialog, [&modalDialog] { modalDialog.done(99); });
     });
-    QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+    QCOMPARE(modalDialog.exec(), int(QDialog::Accepted));
     QVERIFY(modal);
     QCOMPARE(Program().ProxyPort, QStringLiteral("8080"));
-    QCOMPARE(m_ini.RINI("Network", "ProxyPort"), QByteArray("8080"));
+    QCOMPARE(ini.RINI("Network", "ProxyPort"), QByteArray("8080"));
 }
 
 QTEST_MAIN(TestOptionsSave)

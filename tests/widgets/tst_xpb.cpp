@@ -25,9 +25,8 @@ public:
         connect(button, &XpB::MouseUp, this, [add](qint16 b, qint16 s, float x, float y) {
             add(QStringLiteral("MouseUp %1 %2 %3 %4").arg(b).arg(s).arg(x).arg(y));
         });
-        connect(button, &XpB::MouseMove, this, [add](qint16 b, qint16, float, float) {
-            add(QStringLiteral("MouseMove %1").arg(b));
-        });
+        connect(button, &XpB::MouseMove, this,
+                [add](qint16 b, qint16, float, float) { add(QStringLiteral("MouseMove %1").arg(b)); });
         connect(button, &XpB::MouseIn, this, [add](qint16) { add(QStringLiteral("MouseIn")); });
         connect(button, &XpB::MouseOut, this, [add](qint16) { add(QStringLiteral("MouseOut")); });
     }
@@ -37,7 +36,7 @@ public:
     QStringList lines;
 };
 
-} // namespace
+}  // namespace
 
 class TestXpB : public QObject {
     Q_OBJECT
@@ -65,37 +64,37 @@ private slots:
     void redrawShowsTheState();
 
 private:
-    QWidget *m_window = nullptr;
-    XpB *m_a = nullptr;
-    XpB *m_b = nullptr;
-    EventLog *m_log = nullptr;
+    QWidget *window = nullptr;
+    XpB *a = nullptr;
+    XpB *b = nullptr;
+    EventLog *log = nullptr;
 };
 
 void TestXpB::init()
 {
-    m_window = new QWidget;
-    m_window->resize(200, 60);
-    m_a = new XpB(QStringLiteral("A"), m_window);
-    m_a->setGeometry(10, 10, 80, 30);
-    m_a->setCaption(QStringLiteral("&Save"));
-    m_b = new XpB(QStringLiteral("B"), m_window);
-    m_b->setGeometry(100, 10, 80, 30);
-    m_b->setCaption(QStringLiteral("&Open"));
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window));
-    m_window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(m_window));
+    window = new QWidget;
+    window->resize(200, 60);
+    a = new XpB(QStringLiteral("A"), window);
+    a->setGeometry(10, 10, 80, 30);
+    a->setCaption(QStringLiteral("&Save"));
+    b = new XpB(QStringLiteral("B"), window);
+    b->setGeometry(100, 10, 80, 30);
+    b->setCaption(QStringLiteral("&Open"));
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
     // Start with the pointer over the window but over neither button.
-    QTest::mouseMove(m_window, QPoint(95, 55));
-    m_log = new EventLog;
-    m_log->Watch(m_a);
-    m_log->Watch(m_b);
+    QTest::mouseMove(window, QPoint(95, 55));
+    log = new EventLog;
+    log->Watch(a);
+    log->Watch(b);
 }
 
 void TestXpB::cleanup()
 {
-    delete m_log;
-    delete m_window;
+    delete log;
+    delete window;
 }
 
 void TestXpB::tinyButtonGrowsToTheMinimum()
@@ -127,13 +126,13 @@ void TestXpB::defaults()
 void TestXpB::propertyBagKeepsOnlyWhatDiffers()
 {
     XpB button(QStringLiteral("OpenButton"));
-    const QVariantMap bag{{QStringLiteral("Caption"), QStringLiteral("&Открыть")},
-                          {QStringLiteral("ButtonStyle"), 1},
-                          {QStringLiteral("PicturePosition"), 1},
-                          {QStringLiteral("Enabled"), false},
-                          {QStringLiteral("UseMaskColor"), 5},
-                          {QStringLiteral("XPColor_Hover"), RGB(1, 2, 3)},
-                          {QStringLiteral("PictureHeight"), 20}};
+    const QVariantMap bag {{QStringLiteral("Caption"), QStringLiteral("&Открыть")},
+                           {QStringLiteral("ButtonStyle"), 1},
+                           {QStringLiteral("PicturePosition"), 1},
+                           {QStringLiteral("Enabled"), false},
+                           {QStringLiteral("UseMaskColor"), 5},
+                           {QStringLiteral("XPColor_Hover"), RGB(1, 2, 3)},
+                           {QStringLiteral("PictureHeight"), 20}};
     button.ReadProperties(bag);
     QCOMPARE(button.Caption(), QStringLiteral("&Открыть"));
     QCOMPARE(button.AccessKey(), QChar(u'о'));
@@ -144,8 +143,8 @@ void TestXpB::propertyBagKeepsOnlyWhatDiffers()
     QCOMPARE(button.XPColor_Hover(), RGB(1, 2, 3));
 
     const QVariantMap written = button.WriteProperties();
-    QCOMPARE(written.keys(), (QStringList{"ButtonStyle", "Caption", "Enabled", "PictureHeight", "UseMaskColor",
-                                          "XPColor_Hover"}));
+    QCOMPARE(written.keys(),
+             (QStringList {"ButtonStyle", "Caption", "Enabled", "PictureHeight", "UseMaskColor", "XPColor_Hover"}));
     QCOMPARE(written.value("UseMaskColor").toInt(), -1);
     QCOMPARE(written.value("Enabled").toBool(), false);
     QCOMPARE(written.value("PictureHeight").toInt(), 20);
@@ -192,152 +191,152 @@ void TestXpB::pictureSetsThePictureSize()
 
 void TestXpB::hoverMovesFromButtonToButton()
 {
-    QTest::mouseMove(m_a);
-    QVERIFY(m_a->Face().IsOver);
-    QCOMPARE(m_log->Take(), (QStringList{"A.MouseIn", "A.MouseMove 0"}));
-    QTest::mouseMove(m_b);
-    QVERIFY(!m_a->Face().IsOver);
-    QVERIFY(m_b->Face().IsOver);
-    QCOMPARE(m_log->Take(), (QStringList{"A.MouseOut", "B.MouseIn", "B.MouseMove 0"}));
-    QTest::mouseMove(m_window, QPoint(95, 55));
-    QCOMPARE(m_log->Take(), QStringList{"B.MouseOut"});
+    QTest::mouseMove(a);
+    QVERIFY(a->Face().IsOver);
+    QCOMPARE(log->Take(), (QStringList {"A.MouseIn", "A.MouseMove 0"}));
+    QTest::mouseMove(b);
+    QVERIFY(!a->Face().IsOver);
+    QVERIFY(b->Face().IsOver);
+    QCOMPARE(log->Take(), (QStringList {"A.MouseOut", "B.MouseIn", "B.MouseMove 0"}));
+    QTest::mouseMove(window, QPoint(95, 55));
+    QCOMPARE(log->Take(), QStringList {"B.MouseOut"});
 }
 
 void TestXpB::clickOrder()
 {
-    QTest::mouseMove(m_a, QPoint(5, 6));
-    QTest::mousePress(m_a, Qt::LeftButton, Qt::ShiftModifier, QPoint(5, 6));
-    QVERIFY(m_a->Face().IsDown);
-    QTest::mouseRelease(m_a, Qt::LeftButton, Qt::NoModifier, QPoint(5, 6));
-    QVERIFY(!m_a->Face().IsDown);
-    QCOMPARE(m_log->Take(), (QStringList{"A.MouseIn", "A.MouseMove 0", "A.MouseDown 1 1 5 6", "A.Click",
-                                         "A.MouseUp 1 0 5 6"}));
+    QTest::mouseMove(a, QPoint(5, 6));
+    QTest::mousePress(a, Qt::LeftButton, Qt::ShiftModifier, QPoint(5, 6));
+    QVERIFY(a->Face().IsDown);
+    QTest::mouseRelease(a, Qt::LeftButton, Qt::NoModifier, QPoint(5, 6));
+    QVERIFY(!a->Face().IsDown);
+    QCOMPARE(log->Take(),
+             (QStringList {"A.MouseIn", "A.MouseMove 0", "A.MouseDown 1 1 5 6", "A.Click", "A.MouseUp 1 0 5 6"}));
 }
 
 void TestXpB::otherButtonsPressWithoutPressedLook()
 {
-    QTest::mouseMove(m_a, QPoint(5, 6));
-    m_log->Take();
-    QTest::mousePress(m_a, Qt::RightButton, Qt::NoModifier, QPoint(5, 6));
-    QVERIFY(!m_a->Face().IsDown);
-    QTest::mouseRelease(m_a, Qt::RightButton, Qt::NoModifier, QPoint(5, 6));
-    QCOMPARE(m_log->Take(), (QStringList{"A.MouseDown 2 0 5 6", "A.MouseUp 2 0 5 6"}));
+    QTest::mouseMove(a, QPoint(5, 6));
+    log->Take();
+    QTest::mousePress(a, Qt::RightButton, Qt::NoModifier, QPoint(5, 6));
+    QVERIFY(!a->Face().IsDown);
+    QTest::mouseRelease(a, Qt::RightButton, Qt::NoModifier, QPoint(5, 6));
+    QCOMPARE(log->Take(), (QStringList {"A.MouseDown 2 0 5 6", "A.MouseUp 2 0 5 6"}));
 }
 
 void TestXpB::releaseOverNeighbourClicksNeither()
 {
-    QTest::mouseMove(m_a);
-    QTest::mousePress(m_a, Qt::LeftButton);
-    m_log->Take();
-    QTest::mouseMove(m_b);
-    QVERIFY(!m_a->Face().IsDown);
-    QVERIFY(!m_b->Face().IsDown);
-    QTest::mouseRelease(m_b, Qt::LeftButton);
-    QCOMPARE(m_log->Take(), (QStringList{"A.MouseOut", "A.MouseMove 1", "A.MouseUp 1 0 129 14"}));
+    QTest::mouseMove(a);
+    QTest::mousePress(a, Qt::LeftButton);
+    log->Take();
+    QTest::mouseMove(b);
+    QVERIFY(!a->Face().IsDown);
+    QVERIFY(!b->Face().IsDown);
+    QTest::mouseRelease(b, Qt::LeftButton);
+    QCOMPARE(log->Take(), (QStringList {"A.MouseOut", "A.MouseMove 1", "A.MouseUp 1 0 129 14"}));
 }
 
 void TestXpB::movingBackInWhilePressedPressesAgain()
 {
-    QTest::mouseMove(m_a);
-    QTest::mousePress(m_a, Qt::LeftButton);
-    QTest::mouseMove(m_window, QPoint(95, 55));
-    QVERIFY(!m_a->Face().IsDown);
-    m_log->Take();
-    QTest::mouseMove(m_a, QPoint(20, 20));
-    QVERIFY(m_a->Face().IsDown);
-    QTest::mouseRelease(m_a, Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
-    QCOMPARE(m_log->Take(), (QStringList{"A.MouseIn", "A.MouseMove 1", "A.Click", "A.MouseUp 1 0 20 20"}));
+    QTest::mouseMove(a);
+    QTest::mousePress(a, Qt::LeftButton);
+    QTest::mouseMove(window, QPoint(95, 55));
+    QVERIFY(!a->Face().IsDown);
+    log->Take();
+    QTest::mouseMove(a, QPoint(20, 20));
+    QVERIFY(a->Face().IsDown);
+    QTest::mouseRelease(a, Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
+    QCOMPARE(log->Take(), (QStringList {"A.MouseIn", "A.MouseMove 1", "A.Click", "A.MouseUp 1 0 20 20"}));
 }
 
 void TestXpB::spaceClicksWhereverThePointerIs()
 {
-    m_a->setFocus();
-    QTest::keyPress(m_a, Qt::Key_Space);
-    QVERIFY(m_a->Face().IsDown);
-    QTest::keyRelease(m_a, Qt::Key_Space);
-    QVERIFY(!m_a->Face().IsDown);
-    QCOMPARE(m_log->Take(), (QStringList{"A.KeyDown 32 0", "A.Click", "A.MouseUp 1 0 0 0", "A.KeyUp 32 0"}));
+    a->setFocus();
+    QTest::keyPress(a, Qt::Key_Space);
+    QVERIFY(a->Face().IsDown);
+    QTest::keyRelease(a, Qt::Key_Space);
+    QVERIFY(!a->Face().IsDown);
+    QCOMPARE(log->Take(), (QStringList {"A.KeyDown 32 0", "A.Click", "A.MouseUp 1 0 0 0", "A.KeyUp 32 0"}));
 }
 
 void TestXpB::spaceReleaseWithoutPressDoesNotClick()
 {
-    m_a->setFocus();
-    QTest::keyRelease(m_a, Qt::Key_Space);
-    QCOMPARE(m_log->Take(), (QStringList{"A.MouseUp 1 0 0 0", "A.KeyUp 32 0"}));
+    a->setFocus();
+    QTest::keyRelease(a, Qt::Key_Space);
+    QCOMPARE(log->Take(), (QStringList {"A.MouseUp 1 0 0 0", "A.KeyUp 32 0"}));
 }
 
 void TestXpB::accessKeyWithAlt()
 {
-    m_b->setFocus();
-    QTest::keyClick(m_window, Qt::Key_S, Qt::AltModifier);
-    QCOMPARE(m_log->Take(), QStringList{"A.Click"});
+    b->setFocus();
+    QTest::keyClick(window, Qt::Key_S, Qt::AltModifier);
+    QCOMPARE(log->Take(), QStringList {"A.Click"});
 
-    m_a->setEnabledCtrl(false);
-    QTest::keyClick(m_window, Qt::Key_S, Qt::AltModifier);
-    QVERIFY(!m_log->Take().contains("A.Click"));
+    a->setEnabledCtrl(false);
+    QTest::keyClick(window, Qt::Key_S, Qt::AltModifier);
+    QVERIFY(!log->Take().contains("A.Click"));
 
-    m_a->setEnabledCtrl(true);
-    m_a->setCaption(QStringLiteral("&Открыть"));
+    a->setEnabledCtrl(true);
+    a->setCaption(QStringLiteral("&Открыть"));
     // keyClick knows only ASCII keys.
     const auto cyrillicO = Qt::Key(QChar(u'О').unicode());
-    QTest::sendKeyEvent(QTest::Press, m_window, cyrillicO, QStringLiteral("о"), Qt::AltModifier);
-    QTest::sendKeyEvent(QTest::Release, m_window, cyrillicO, QStringLiteral("о"), Qt::AltModifier);
-    QCOMPARE(m_log->Take(), QStringList{"A.Click"});
+    QTest::sendKeyEvent(QTest::Press, window, cyrillicO, QStringLiteral("о"), Qt::AltModifier);
+    QTest::sendKeyEvent(QTest::Release, window, cyrillicO, QStringLiteral("о"), Qt::AltModifier);
+    QCOMPARE(log->Take(), QStringList {"A.Click"});
 }
 
 void TestXpB::accessKeyAloneNeedsTheFocus()
 {
-    m_a->setFocus();
-    QTest::keyClick(m_a, Qt::Key_S);
-    QCOMPARE(m_log->Take(), (QStringList{"A.KeyDown 83 0", "A.Click", "A.KeyUp 83 0"}));
-    m_b->setFocus();
-    QTest::keyClick(m_b, Qt::Key_S);
-    QCOMPARE(m_log->Take(), (QStringList{"B.KeyDown 83 0", "B.KeyUp 83 0"}));
+    a->setFocus();
+    QTest::keyClick(a, Qt::Key_S);
+    QCOMPARE(log->Take(), (QStringList {"A.KeyDown 83 0", "A.Click", "A.KeyUp 83 0"}));
+    b->setFocus();
+    QTest::keyClick(b, Qt::Key_S);
+    QCOMPARE(log->Take(), (QStringList {"B.KeyDown 83 0", "B.KeyUp 83 0"}));
 }
 
 void TestXpB::focusComesAndGoes()
 {
-    m_b->setFocus();
-    QTest::mouseMove(m_a);
-    QVERIFY(m_a->Face().IsOver);
-    m_a->setFocus();
-    QVERIFY(m_a->Face().HasFocus);
-    QVERIFY(!m_a->Face().IsOver);
-    QTest::keyPress(m_a, Qt::Key_Space);
-    QVERIFY(m_a->Face().IsDown);
-    m_b->setFocus();
-    QVERIFY(!m_a->Face().HasFocus);
-    QVERIFY(!m_a->Face().IsDown);
-    QVERIFY(m_b->Face().HasFocus);
+    b->setFocus();
+    QTest::mouseMove(a);
+    QVERIFY(a->Face().IsOver);
+    a->setFocus();
+    QVERIFY(a->Face().HasFocus);
+    QVERIFY(!a->Face().IsOver);
+    QTest::keyPress(a, Qt::Key_Space);
+    QVERIFY(a->Face().IsDown);
+    b->setFocus();
+    QVERIFY(!a->Face().HasFocus);
+    QVERIFY(!a->Face().IsDown);
+    QVERIFY(b->Face().HasFocus);
 }
 
 void TestXpB::disabledButtonTakesNoInput()
 {
-    QTest::mouseMove(m_a);
-    m_a->setFocus();
-    m_a->setProperty("EnabledCtrl", false);
-    QVERIFY(!m_a->Face().IsOver);
-    QVERIFY(!m_a->Face().HasFocus);
-    m_log->Take();
-    QTest::mousePress(m_a, Qt::LeftButton);
-    QTest::mouseRelease(m_a, Qt::LeftButton);
-    QTest::mouseMove(m_window, QPoint(95, 55));
-    QCOMPARE(m_log->Take(), QStringList());
+    QTest::mouseMove(a);
+    a->setFocus();
+    a->setProperty("EnabledCtrl", false);
+    QVERIFY(!a->Face().IsOver);
+    QVERIFY(!a->Face().HasFocus);
+    log->Take();
+    QTest::mousePress(a, Qt::LeftButton);
+    QTest::mouseRelease(a, Qt::LeftButton);
+    QTest::mouseMove(window, QPoint(95, 55));
+    QCOMPARE(log->Take(), QStringList());
 }
 
 void TestXpB::redrawShowsTheState()
 {
-    m_a->setButtonStyle(1);
-    const QColor light = m_a->palette().color(QPalette::Light);
-    const QColor face = m_a->palette().color(QPalette::Button);
-    QCOMPARE(m_a->grab().toImage().pixelColor(0, 0), face);
-    QTest::mouseMove(m_a);
-    QCOMPARE(m_a->grab().toImage().pixelColor(0, 0), light);
-    QTest::mousePress(m_a, Qt::LeftButton);
-    QCOMPARE(m_a->grab().toImage().pixelColor(0, 0), QColor(Qt::black));
-    QTest::mouseMove(m_window, QPoint(95, 55));
-    QCOMPARE(m_a->grab().toImage().pixelColor(0, 0), face);
-    QTest::mouseRelease(m_window, Qt::LeftButton, Qt::NoModifier, QPoint(95, 55));
+    a->setButtonStyle(1);
+    const QColor light = a->palette().color(QPalette::Light);
+    const QColor face = a->palette().color(QPalette::Button);
+    QCOMPARE(a->grab().toImage().pixelColor(0, 0), face);
+    QTest::mouseMove(a);
+    QCOMPARE(a->grab().toImage().pixelColor(0, 0), light);
+    QTest::mousePress(a, Qt::LeftButton);
+    QCOMPARE(a->grab().toImage().pixelColor(0, 0), QColor(Qt::black));
+    QTest::mouseMove(window, QPoint(95, 55));
+    QCOMPARE(a->grab().toImage().pixelColor(0, 0), face);
+    QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, QPoint(95, 55));
 }
 
 QTEST_MAIN(TestXpB)

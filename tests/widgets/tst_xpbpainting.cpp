@@ -69,7 +69,7 @@ QImage TestBitmap()
     return bitmap;
 }
 
-} // namespace
+}  // namespace
 
 class TestXpBPainting : public QObject {
     Q_OBJECT
@@ -215,9 +215,9 @@ void TestXpBPainting::ring()
     face.IsOver = hovered;
     face.HasFocus = focused;
     const QImage image = Render(face);
-    QCOMPARE(At(image, 1, 10), ring);                    // frame (1, 2, W-1, H-2), left side
-    QCOMPARE(At(image, 38, 10), ring);                   // right side
-    QCOMPARE(At(image, 20, 17), ring);                   // bottom side
+    QCOMPARE(At(image, 1, 10), ring);  // frame (1, 2, W-1, H-2), left side
+    QCOMPARE(At(image, 38, 10), ring);  // right side
+    QCOMPARE(At(image, 20, 17), ring);  // bottom side
     QCOMPARE(At(image, 20, 18), ShiftColor(ring, -40));
     QCOMPARE(At(image, 20, 1), ShiftColor(ring, +90));
     QCOMPARE(At(image, 20, 2), ShiftColor(ring, +35));
@@ -333,8 +333,8 @@ void TestXpBPainting::focusRectangle()
     const QImage image = Render(face);
     XpBFace unfocused = MakeFace(40, 20, style);
     const QImage plain = Render(unfocused);
-    const XpColor inverted = RGB(255 - RedOf(At(plain, 4, 4)), 255 - GreenOf(At(plain, 4, 4)),
-                                 255 - BlueOf(At(plain, 4, 4)));
+    const XpColor inverted =
+        RGB(255 - RedOf(At(plain, 4, 4)), 255 - GreenOf(At(plain, 4, 4)), 255 - BlueOf(At(plain, 4, 4)));
     QCOMPARE(At(image, 4, 4) == inverted, dotted);
     QCOMPARE(At(image, 35, 15) != At(plain, 35, 15), dotted);  // (W-5, H-5), on the dotted pattern
     QCOMPARE(At(image, 5, 4), At(plain, 5, 4));
@@ -413,7 +413,7 @@ void TestXpBPainting::disabledPictureIsEmbossed()
     face.PictureHeight = 16;
     face.Enabled = false;
     const QImage image = Render(face);
-    QCOMPARE(At(image, 6, 6), Shadow);       // the green square, in shadow
+    QCOMPARE(At(image, 6, 6), Shadow);  // the green square, in shadow
     QCOMPARE(At(image, 14, 14), Highlight);  // one pixel past its bottom-right corner
     QCOMPARE(At(image, 14, 7), Highlight);
     QCOMPARE(At(image, 14, 6), Face);

@@ -27,7 +27,7 @@ void Save(QWidget &window, const QString &folder, const QString &name)
     window.hide();
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char *argv[])
 {

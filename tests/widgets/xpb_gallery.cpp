@@ -16,8 +16,8 @@ struct State {
 };
 
 const State States[] = {
-    {"rest", false, false, false, true},   {"hover", false, true, false, true},
-    {"pressed", true, true, false, true},  {"focus", false, false, true, true},
+    {"rest", false, false, false, true},      {"hover", false, true, false, true},
+    {"pressed", true, true, false, true},     {"focus", false, false, true, true},
     {"focus+hover", false, true, true, true}, {"disabled", false, false, false, false},
 };
 
@@ -117,8 +117,7 @@ QImage Sheet(qreal ratio)
     const int cellH = 70;
     const int columns = int(std::size(States));
     const int rows = 4 * int(std::size(samples));
-    QImage sheet(qRound((120 + columns * cellW) * ratio), qRound((30 + rows * cellH) * ratio),
-                 QImage::Format_RGB32);
+    QImage sheet(qRound((120 + columns * cellW) * ratio), qRound((30 + rows * cellH) * ratio), QImage::Format_RGB32);
     sheet.setDevicePixelRatio(ratio);
     sheet.fill(QApplication::palette().color(QPalette::Button));
     QPainter painter(&sheet);
@@ -129,8 +128,8 @@ QImage Sheet(qreal ratio)
         for (int style = 0; style < 4; ++style, ++row) {
             painter.drawText(QPoint(4, 30 + row * cellH + 18), QStringLiteral("style %1").arg(style));
             for (int c = 0; c < columns; ++c) {
-                XpBFace face = MakeFace(style, States[c], sample.W, sample.H, sample.caption, sample.picture,
-                                        sample.position);
+                XpBFace face =
+                    MakeFace(style, States[c], sample.W, sample.H, sample.caption, sample.picture, sample.position);
                 painter.save();
                 painter.translate(120 + c * cellW, 30 + row * cellH);
                 DrawXpB(painter, face);
@@ -141,7 +140,7 @@ QImage Sheet(qreal ratio)
     return sheet;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char *argv[])
 {
@@ -163,8 +162,8 @@ int main(int argc, char *argv[])
 
     // One real button, drawn through the widget's own paint path.
     XpB button(QStringLiteral("DownButton"));
-    button.ReadProperties({{QStringLiteral("Caption"), QStringLiteral("&Скачать")},
-                           {QStringLiteral("ButtonStyle"), 3}});
+    button.ReadProperties(
+        {{QStringLiteral("Caption"), QStringLiteral("&Скачать")}, {QStringLiteral("ButtonStyle"), 3}});
     button.resize(100, 30);
     ok = button.grab().save(folder.filePath(QStringLiteral("widget.png"))) && ok;
     return ok ? 0 : 1;
