@@ -95,7 +95,7 @@ Run StartOnce(const QString &self, const QString &programFolder, const QString &
 {
     Run run;
     QProcess child;
-    QStringList arguments {QStringLiteral("--child"), programFolder};
+    QStringList arguments{QStringLiteral("--child"), programFolder};
     if (!video.isEmpty())
         arguments.append(video);
     QElapsedTimer clock;

@@ -144,9 +144,9 @@ struct CpuSeries {
     }
     void Add(const Figures &figures, bool withWrite)
     {
-        CpuUsage usage {figures.value(QStringLiteral("download_user_ns")).toLongLong(),
-                        figures.value(QStringLiteral("download_system_ns")).toLongLong(),
-                        figures.value(QStringLiteral("download_faults")).toLongLong()};
+        CpuUsage usage{figures.value(QStringLiteral("download_user_ns")).toLongLong(),
+                       figures.value(QStringLiteral("download_system_ns")).toLongLong(),
+                       figures.value(QStringLiteral("download_faults")).toLongLong()};
         if (withWrite) {
             usage.UserNs += figures.value(QStringLiteral("write_user_ns")).toLongLong();
             usage.SystemNs += figures.value(QStringLiteral("write_system_ns")).toLongLong();
@@ -201,18 +201,18 @@ int RunBench(const BenchOptions &options)
             "The machine is busy: the figures will be noisy and gaps longer than the work behind them."));
 
     const QString who = options.Subject == QLatin1String("dc") ? QStringLiteral("DC") : options.Subject;
-    Series curlNull {QStringLiteral("curl -o /dev/null"), {}};
+    Series curlNull{QStringLiteral("curl -o /dev/null"), {}};
     // Both children of a run: the download is the same whatever is done with the body afterwards.
-    Series inMemory {who + QStringLiteral(" in memory"), {}};
-    Series curlFile {QStringLiteral("curl -o FILE"), {}};
-    Series curlSynced {QStringLiteral("curl -o FILE, then fdatasync"), {}};
-    Series plainWrite {who + QStringLiteral(" + write, rename (no sync)"), {}};
-    Series savedWrite {who + QStringLiteral(" + save flow (pieces, sync, rename)"), {}};
-    CpuSeries curlNullCpu {curlNull.Name, {}, {}};
-    CpuSeries inMemoryCpu {inMemory.Name, {}, {}};
-    CpuSeries curlFileCpu {curlFile.Name, {}, {}};
-    CpuSeries plainWriteCpu {plainWrite.Name, {}, {}};
-    CpuSeries savedWriteCpu {savedWrite.Name, {}, {}};
+    Series inMemory{who + QStringLiteral(" in memory"), {}};
+    Series curlFile{QStringLiteral("curl -o FILE"), {}};
+    Series curlSynced{QStringLiteral("curl -o FILE, then fdatasync"), {}};
+    Series plainWrite{who + QStringLiteral(" + write, rename (no sync)"), {}};
+    Series savedWrite{who + QStringLiteral(" + save flow (pieces, sync, rename)"), {}};
+    CpuSeries curlNullCpu{curlNull.Name, {}, {}};
+    CpuSeries inMemoryCpu{inMemory.Name, {}, {}};
+    CpuSeries curlFileCpu{curlFile.Name, {}, {}};
+    CpuSeries plainWriteCpu{plainWrite.Name, {}, {}};
+    CpuSeries savedWriteCpu{savedWrite.Name, {}, {}};
     QMap<QString, Series> references;
     QMap<QString, CpuSeries> referencesCpu;
     QList<double> peaksMiB, gapsMs, busyMs, arrivalSizes;

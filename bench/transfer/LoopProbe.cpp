@@ -9,7 +9,7 @@ namespace {
 
 qint64 ThreadCpuNs()
 {
-    timespec now {};
+    timespec now{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
@@ -54,7 +54,7 @@ void LoopProbe::RecordGap()
 {
     const qint64 end = Clock.nsecsElapsed();
     const qint64 cpu = ThreadCpuNs();
-    const Gap gap {end - LastTick, cpu - LastCpu, end};
+    const Gap gap{end - LastTick, cpu - LastCpu, end};
     LastTick = end;
     LastCpu = cpu;
     LargestGap = std::max(LargestGap, gap.Length);

@@ -26,7 +26,7 @@ qint64 ReadStatusField(const QByteArray &name)
 
 CpuUsage ReadUsage(int who)
 {
-    rusage usage {};
+    rusage usage{};
     if (getrusage(who, &usage) != 0)
         return {};
     const auto toNs = [](const timeval &time) {

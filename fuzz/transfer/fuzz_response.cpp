@@ -31,7 +31,7 @@ Result Finish(ResponseReader &reader, const ResponseReader::ProxyContext &proxy,
     Check(reader.BodyBytes() <= maxBody);
     if (const std::optional<int> percent = reader.Percent())
         Check(*percent >= 0 && *percent <= 100);
-    Result result {reader.Classify(proxy), {}};
+    Result result{reader.Classify(proxy), {}};
     Check(!TransferTexts::OutcomeError(result.outcome).isEmpty() || result.outcome.kind == Outcome::Kind::Success
           || result.outcome.kind == Outcome::Kind::Redirect);
     if (result.outcome.kind == Outcome::Kind::Success) {

@@ -11,8 +11,8 @@ Hosts DefaultHosts()
     // machine without any set-up (and fail at once, quietly for the check, when it is not running). The
     // maker's pages have no public name yet: their defaults lie in a reserved domain that never resolves.
     // A real installation names them in options.ini.
-    return Hosts {QStringLiteral("localhost:8397"), QStringLiteral("localhost:8397"),
-                  QStringLiteral("www.quillon.example"), QStringLiteral("quillon.example")};
+    return Hosts{QStringLiteral("localhost:8397"), QStringLiteral("localhost:8397"),
+                 QStringLiteral("www.quillon.example"), QStringLiteral("quillon.example")};
 }
 
 bool IsHostText(const QString &text)

@@ -112,7 +112,7 @@ void Main::DC_DownOK(const QByteArray &LData)
 
 void Main::SaveVideo(const QString &name, const QByteArray &video)
 {
-    const SavedVideo saved = ::SaveVideo(SaveContext {dialogs, this, ini, programFolder}, name, video);
+    const SavedVideo saved = ::SaveVideo(SaveContext{dialogs, this, ini, programFolder}, name, video);
     if (saved.Saved) {
         LastVideoFile = saved.Path;
         XpB3->show();

@@ -112,5 +112,5 @@ SavedVideo SaveVideo(const SaveContext &context, const QString &name, const QByt
 
     savePath = FolderOf(written);
     context.ini.WInI("Save", "SavePath", EncodeFileText(savePath));
-    return SavedVideo {true, written};
+    return SavedVideo{true, written};
 }

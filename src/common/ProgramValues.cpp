@@ -11,5 +11,5 @@ ProgramValues &Program()
 
 void ResetProgramValues()
 {
-    values = ProgramValues {};
+    values = ProgramValues{};
 }

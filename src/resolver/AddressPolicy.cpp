@@ -18,23 +18,23 @@ constexpr quint32 Address4(int a, int b, int c, int d)
 }
 
 // The special-purpose ranges; anything else is a public address.
-constexpr std::array kRanges4 {
-    Range4 {Address4(0, 0, 0, 0), 32, AddressKind::Unspecified},
-    Range4 {Address4(0, 0, 0, 0), 8, AddressKind::Reserved},  // "this network"
-    Range4 {Address4(10, 0, 0, 0), 8, AddressKind::Private},
-    Range4 {Address4(100, 64, 0, 0), 10, AddressKind::Private},  // carrier-grade NAT
-    Range4 {Address4(127, 0, 0, 0), 8, AddressKind::Loopback},
-    Range4 {Address4(169, 254, 0, 0), 16, AddressKind::LinkLocal},
-    Range4 {Address4(172, 16, 0, 0), 12, AddressKind::Private},
-    Range4 {Address4(192, 0, 0, 0), 24, AddressKind::Reserved},  // protocol assignments
-    Range4 {Address4(192, 0, 2, 0), 24, AddressKind::Reserved},  // documentation
-    Range4 {Address4(192, 88, 99, 0), 24, AddressKind::Reserved},  // old 6to4 relays
-    Range4 {Address4(192, 168, 0, 0), 16, AddressKind::Private},
-    Range4 {Address4(198, 18, 0, 0), 15, AddressKind::Reserved},  // benchmarking
-    Range4 {Address4(198, 51, 100, 0), 24, AddressKind::Reserved},  // documentation
-    Range4 {Address4(203, 0, 113, 0), 24, AddressKind::Reserved},  // documentation
-    Range4 {Address4(224, 0, 0, 0), 4, AddressKind::Multicast},
-    Range4 {Address4(240, 0, 0, 0), 4, AddressKind::Reserved},  // includes the broadcast address
+constexpr std::array kRanges4{
+    Range4{Address4(0, 0, 0, 0), 32, AddressKind::Unspecified},
+    Range4{Address4(0, 0, 0, 0), 8, AddressKind::Reserved},  // "this network"
+    Range4{Address4(10, 0, 0, 0), 8, AddressKind::Private},
+    Range4{Address4(100, 64, 0, 0), 10, AddressKind::Private},  // carrier-grade NAT
+    Range4{Address4(127, 0, 0, 0), 8, AddressKind::Loopback},
+    Range4{Address4(169, 254, 0, 0), 16, AddressKind::LinkLocal},
+    Range4{Address4(172, 16, 0, 0), 12, AddressKind::Private},
+    Range4{Address4(192, 0, 0, 0), 24, AddressKind::Reserved},  // protocol assignments
+    Range4{Address4(192, 0, 2, 0), 24, AddressKind::Reserved},  // documentation
+    Range4{Address4(192, 88, 99, 0), 24, AddressKind::Reserved},  // old 6to4 relays
+    Range4{Address4(192, 168, 0, 0), 16, AddressKind::Private},
+    Range4{Address4(198, 18, 0, 0), 15, AddressKind::Reserved},  // benchmarking
+    Range4{Address4(198, 51, 100, 0), 24, AddressKind::Reserved},  // documentation
+    Range4{Address4(203, 0, 113, 0), 24, AddressKind::Reserved},  // documentation
+    Range4{Address4(224, 0, 0, 0), 4, AddressKind::Multicast},
+    Range4{Address4(240, 0, 0, 0), 4, AddressKind::Reserved},  // includes the broadcast address
 };
 
 AddressKind ClassifyIPv4(quint32 address)

@@ -8,7 +8,7 @@ namespace CandidateOrder {
 
 namespace {
 
-const QStringList kVideoExtensions {
+const QStringList kVideoExtensions{
     QStringLiteral(".flv"),  QStringLiteral(".f4v"), QStringLiteral(".mp4"), QStringLiteral(".m4v"),
     QStringLiteral(".webm"), QStringLiteral(".ogv"), QStringLiteral(".mov"), QStringLiteral(".3gp"),
     QStringLiteral(".mkv"),  QStringLiteral(".avi"), QStringLiteral(".wmv"), QStringLiteral(".mpg"),

@@ -68,7 +68,7 @@ ParsedPage::~ParsedPage()
 
 void ParsedPage::VisitElements(const std::function<void(const Element &)> &visit) const
 {
-    std::vector<const GumboNode *> pending {output->root};
+    std::vector<const GumboNode *> pending{output->root};
     while (!pending.empty()) {
         const GumboNode *node = pending.back();
         pending.pop_back();

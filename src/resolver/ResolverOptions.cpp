@@ -51,11 +51,11 @@ Outcome ParseOptions(const QStringList &arguments)
     parser.addOptions({listen, port, version, pageLimit, timeout, clientTimeout, allowPrivate, help});
 
     if (!parser.parse(arguments))
-        return BadOption {parser.errorText()};
+        return BadOption{parser.errorText()};
     if (parser.isSet(help))
-        return ShowHelp {kHelpText};
+        return ShowHelp{kHelpText};
     if (!parser.positionalArguments().isEmpty())
-        return BadOption {QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first())};
+        return BadOption{QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first())};
 
     ResolverOptions options;
     if (parser.isSet(listen)) {
@@ -63,40 +63,40 @@ Outcome ParseOptions(const QStringList &arguments)
         options.listenAddress =
             text == QLatin1String("localhost") ? QHostAddress(QHostAddress::LocalHost) : QHostAddress(text);
         if (options.listenAddress.isNull())
-            return BadOption {
+            return BadOption{
                 QStringLiteral("--listen wants an IP address such as 127.0.0.1 or ::, not '%1'.").arg(text)};
     }
     if (parser.isSet(port)) {
         const auto value = ReadNumber(parser.value(port), 1, 65535);
         if (!value)
-            return BadOption {
+            return BadOption{
                 QStringLiteral("--port wants a number from 1 to 65535, not '%1'.").arg(parser.value(port))};
         options.port = quint16(*value);
     }
     if (parser.isSet(version)) {
         options.currentVersion = parser.value(version);
         if (options.currentVersion.isEmpty())
-            return BadOption {QStringLiteral("--current-version wants a non-empty text.")};
+            return BadOption{QStringLiteral("--current-version wants a non-empty text.")};
     }
     if (parser.isSet(pageLimit)) {
         const auto value = ReadNumber(parser.value(pageLimit), 1024, qint64(1) << 30);
         if (!value)
-            return BadOption {QStringLiteral("--page-limit wants a number of bytes from 1024 to 1073741824, not '%1'.")
-                                  .arg(parser.value(pageLimit))};
+            return BadOption{QStringLiteral("--page-limit wants a number of bytes from 1024 to 1073741824, not '%1'.")
+                                 .arg(parser.value(pageLimit))};
         options.pageLimit = *value;
     }
     if (parser.isSet(timeout)) {
         const auto value = ReadNumber(parser.value(timeout), 1, 600);
         if (!value)
-            return BadOption {QStringLiteral("--timeout wants a number of seconds from 1 to 600, not '%1'.")
-                                  .arg(parser.value(timeout))};
+            return BadOption{QStringLiteral("--timeout wants a number of seconds from 1 to 600, not '%1'.")
+                                 .arg(parser.value(timeout))};
         options.fetchTimeoutSeconds = int(*value);
     }
     if (parser.isSet(clientTimeout)) {
         const auto value = ReadNumber(parser.value(clientTimeout), 1, 3600);
         if (!value)
-            return BadOption {QStringLiteral("--client-timeout wants a number of seconds from 1 to 3600, not '%1'.")
-                                  .arg(parser.value(clientTimeout))};
+            return BadOption{QStringLiteral("--client-timeout wants a number of seconds from 1 to 3600, not '%1'.")
+                                 .arg(parser.value(clientTimeout))};
         options.clientTimeoutSeconds = int(*value);
     }
     options.allowPrivate = parser.isSet(allowPrivate);

@@ -20,7 +20,7 @@ QByteArray INI::RINI(QByteArrayView Section, QByteArrayView KeyName) const
 
 bool INI::WInI(QByteArrayView Section, QByteArrayView KeyName, QByteArrayView KeyValue)
 {
-    return WriteEntries({IniEntry {Section.toByteArray(), KeyName.toByteArray(), KeyValue.toByteArray()}});
+    return WriteEntries({IniEntry{Section.toByteArray(), KeyName.toByteArray(), KeyValue.toByteArray()}});
 }
 
 bool INI::RINIb(QByteArrayView Section, QByteArrayView KeyName) const

@@ -16,7 +16,7 @@ const QString kPasswordNotKept =
 
 IniEntry Entry(const char *section, const char *key, const QByteArray &value)
 {
-    return IniEntry {QByteArray(section), QByteArray(key), value};
+    return IniEntry{QByteArray(section), QByteArray(key), value};
 }
 
 }  // namespace

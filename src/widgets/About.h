@@ -52,7 +52,7 @@ private:
     QString site;
     QString programPage;
 
-    std::array<DotShape *, 2> dots {};
+    std::array<DotShape *, 2> dots{};
     QLabel *Label7 = nullptr;
     ClickLabel *Label4 = nullptr;
     ClickLabel *Label6 = nullptr;

@@ -47,16 +47,16 @@ void TestHosts::overrides_data()
     const Hosts d = DefaultHosts();
     QTest::newRow("all four") << QByteArray("[Hosts]\nResolver=127.0.0.1:9000\nUpdate=up.test\n"
                                             "WebSite=site.test:8080\nProgramPage=prog.test\n")
-                              << QStringList {"127.0.0.1:9000", "up.test", "site.test:8080", "prog.test"};
+                              << QStringList{"127.0.0.1:9000", "up.test", "site.test:8080", "prog.test"};
     QTest::newRow("one of them") << QByteArray("[Network]\nUseProxy=0\n[Hosts]\nUpdate=up.test\n")
-                                 << QStringList {d.Resolver, "up.test", d.WebSite, d.ProgramPage};
+                                 << QStringList{d.Resolver, "up.test", d.WebSite, d.ProgramPage};
     QTest::newRow("names in any case, blanks around") << QByteArray("[hosts]\nresolver =  r.test:81  \n")
-                                                      << QStringList {"r.test:81", d.Update, d.WebSite, d.ProgramPage};
+                                                      << QStringList{"r.test:81", d.Update, d.WebSite, d.ProgramPage};
     QTest::newRow("unusable values keep the defaults")
         << QByteArray("[Hosts]\nResolver=http://r.test/\nUpdate=a b\nWebSite=\nProgramPage=user@p.test\n")
-        << QStringList {d.Resolver, d.Update, d.WebSite, d.ProgramPage};
+        << QStringList{d.Resolver, d.Update, d.WebSite, d.ProgramPage};
     QTest::newRow("another section's keys")
-        << QByteArray("[Other]\nResolver=r.test\n") << QStringList {d.Resolver, d.Update, d.WebSite, d.ProgramPage};
+        << QByteArray("[Other]\nResolver=r.test\n") << QStringList{d.Resolver, d.Update, d.WebSite, d.ProgramPage};
 }
 
 void TestHosts::overrides()
@@ -72,7 +72,7 @@ void TestHosts::overrides()
     INI ini;
     ini.FileName(path);
     const Hosts hosts = ReadHosts(ini);
-    QCOMPARE((QStringList {hosts.Resolver, hosts.Update, hosts.WebSite, hosts.ProgramPage}), expected);
+    QCOMPARE((QStringList{hosts.Resolver, hosts.Update, hosts.WebSite, hosts.ProgramPage}), expected);
 }
 
 void TestHosts::hostText_data()
@@ -103,8 +103,8 @@ void TestHosts::hostText()
 
 void TestHosts::addresses()
 {
-    const Hosts hosts {QStringLiteral("r.test:81"), QStringLiteral("u.test"), QStringLiteral("w.test"),
-                       QStringLiteral("p.test")};
+    const Hosts hosts{QStringLiteral("r.test:81"), QStringLiteral("u.test"), QStringLiteral("w.test"),
+                      QStringLiteral("p.test")};
     QCOMPARE(ResolverAddress(hosts), QStringLiteral("http://r.test:81/"));
     QCOMPARE(UpdateAddress(hosts), QStringLiteral("http://u.test/version.info"));
     QCOMPARE(WebSiteAddress(hosts), QStringLiteral("http://w.test"));

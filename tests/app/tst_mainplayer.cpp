@@ -131,7 +131,7 @@ void TestMainPlayer::onlyTheBlankPictureTakesDrops()
 {
     QVERIFY(Control(*window, "BlankPlayer")->acceptDrops());
     const QList<QWidget *> all = window->findChildren<QWidget *>();
-    for (QWidget *widget : all + QList<QWidget *> {window.get()}) {
+    for (QWidget *widget : all + QList<QWidget *>{window.get()}) {
         if (widget->objectName() != QLatin1String("BlankPlayer"))
             QVERIFY2(!widget->acceptDrops(), qPrintable(widget->objectName()));
     }
@@ -149,29 +149,29 @@ void TestMainPlayer::drop_data()
     QTest::addColumn<QString>("played");
     const QString notFile = QStringLiteral("Вы перетащили не файл!");
     const QString notFlv = QStringLiteral("Это не FLV-видео файл!");
-    QTest::newRow("one file") << QStringList {"one.flv"} << QString() << QString() << "one.flv"
+    QTest::newRow("one file") << QStringList{"one.flv"} << QString() << QString() << "one.flv"
                               << "one.flv";
     QTest::newRow("three files play the first")
-        << QStringList {"two.flv", "one.flv", "three.flv"} << QString() << QString() << "two.flv"
+        << QStringList{"two.flv", "one.flv", "three.flv"} << QString() << QString() << "two.flv"
         << "two.flv";
     QTest::newRow("blanks, & and # and a Cyrillic letter")
-        << QStringList {"a b&c#ё.flv"} << QString() << QString() << "a b&c#ё.flv"
+        << QStringList{"a b&c#ё.flv"} << QString() << QString() << "a b&c#ё.flv"
         << "a b&c#ё.flv";
-    QTest::newRow("avi name, FLV inside") << QStringList {"clip.avi"} << QString() << QString() << "clip.avi"
+    QTest::newRow("avi name, FLV inside") << QStringList{"clip.avi"} << QString() << QString() << "clip.avi"
                                           << "clip.avi";
-    QTest::newRow("real video") << QStringList {"real.flv"} << QString() << QString() << "real.flv"
+    QTest::newRow("real video") << QStringList{"real.flv"} << QString() << QString() << "real.flv"
                                 << "real.flv";
-    QTest::newRow("folder") << QStringList {"folder.flv"} << QString() << notFile << "folder.flv" << QString();
-    QTest::newRow("vanished file") << QStringList {"gone.flv"} << QString() << notFile << "gone.flv" << QString();
+    QTest::newRow("folder") << QStringList{"folder.flv"} << QString() << notFile << "folder.flv" << QString();
+    QTest::newRow("vanished file") << QStringList{"gone.flv"} << QString() << notFile << "gone.flv" << QString();
     QTest::newRow("folder first, video second")
-        << QStringList {"folder.flv", "one.flv"} << QString() << notFile << "folder.flv" << QString();
+        << QStringList{"folder.flv", "one.flv"} << QString() << notFile << "folder.flv" << QString();
     QTest::newRow("plain text") << QStringList() << QStringLiteral("one.flv") << notFile << QString() << QString();
-    QTest::newRow("web link") << QStringList {"http://example.com/one.flv"} << QString() << notFile << QString()
+    QTest::newRow("web link") << QStringList{"http://example.com/one.flv"} << QString() << notFile << QString()
                               << QString();
-    QTest::newRow("two bytes") << QStringList {"short.flv"} << QString() << notFlv << "short.flv" << QString();
-    QTest::newRow("empty file") << QStringList {"empty.flv"} << QString() << notFlv << "empty.flv" << QString();
-    QTest::newRow("flv in lower case") << QStringList {"lower.flv"} << QString() << notFlv << "lower.flv" << QString();
-    QTest::newRow("real avi") << QStringList {"movie.avi"} << QString() << notFlv << "movie.avi" << QString();
+    QTest::newRow("two bytes") << QStringList{"short.flv"} << QString() << notFlv << "short.flv" << QString();
+    QTest::newRow("empty file") << QStringList{"empty.flv"} << QString() << notFlv << "empty.flv" << QString();
+    QTest::newRow("flv in lower case") << QStringList{"lower.flv"} << QString() << notFlv << "lower.flv" << QString();
+    QTest::newRow("real avi") << QStringList{"movie.avi"} << QString() << notFlv << "movie.avi" << QString();
 }
 
 void TestMainPlayer::drop()

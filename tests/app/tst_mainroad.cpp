@@ -93,9 +93,9 @@ void TestMainRoad::wholeRoad()
             && !s.label1.startsWith(QStringLiteral("Загрузка данных")))
             statuses.append(s.label1);
     QCOMPARE(statuses,
-             (QStringList {QStringLiteral("Подключение к ") + road->resolver.HostAndPort() + "...",
-                           "Отправлен запрос...", "Завершено", "Подключение к " + video + "...", "Отправлен запрос...",
-                           "Завершено"}));
+             (QStringList{QStringLiteral("Подключение к ") + road->resolver.HostAndPort() + "...",
+                          "Отправлен запрос...", "Завершено", "Подключение к " + video + "...", "Отправлен запрос...",
+                          "Завершено"}));
     bool serverShown = false;
     bool sizeShown = false;
     int lastPercent = 0;
@@ -216,7 +216,7 @@ void TestMainRoad::redirectToTheVideo()
         if (s.event.startsWith(QStringLiteral("DownOK")))
             stages.append(s.event);
     // The redirect is reported with stage 2 and is fetched as stage 3.
-    QCOMPARE(stages, (QStringList {"DownOK 3", "DownOK 3", "DownOK 3"}));
+    QCOMPARE(stages, (QStringList{"DownOK 3", "DownOK 3", "DownOK 3"}));
     QVERIFY(mover.Requests().value(0).startsWith("GET /moved.flv HTTP/1.0\r\n"));
 }
 

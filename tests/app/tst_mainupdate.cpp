@@ -147,7 +147,7 @@ void TestMainUpdate::newVersionAccepted()
     road->Download();
     QVERIFY(road->WaitIdle());
 
-    QCOMPARE(road->dialogs.OpenedAddresses(), QStringList {QStringLiteral("http://site.test:8080")});
+    QCOMPARE(road->dialogs.OpenedAddresses(), QStringList{QStringLiteral("http://site.test:8080")});
     QCOMPARE(road->Label1(), QStringLiteral("Загрузка остановлена"));
     QCOMPARE(road->resolver.Connections(), 0);
     QCOMPARE(road->window->Settings().RINI("Version", "LastCheck"), Today());

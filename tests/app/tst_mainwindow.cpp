@@ -114,24 +114,23 @@ void TestMainWindow::modes_data()
     QTest::addColumn<QStringList>("clicks");
     QTest::addColumn<QStringList>("shown");
     QTest::addColumn<QStringList>("hidden");
-    const QStringList player {"PlayerOpenFileButton", "PlayerBackButton", "PlayerClear", "swf", "Label2"};
+    const QStringList player{"PlayerOpenFileButton", "PlayerBackButton", "PlayerClear", "swf", "Label2"};
     QTest::newRow("menu") << QStringList()
-                          << QStringList {"Box1", "Label1", "ZagButton", "ProButton", "aButton", "Qbutton"}
-                          << player + QStringList {"DownBox", "BlankPlayer"};
-    QTest::newRow("download") << QStringList {"ZagButton"}
-                              << QStringList {"DownBox", "Label1", "URLtext",   "XpB1",
-                                              "XpB2",    "XpB4",   "LabelSize", "PercLabel"}
+                          << QStringList{"Box1", "Label1", "ZagButton", "ProButton", "aButton", "Qbutton"}
+                          << player + QStringList{"DownBox", "BlankPlayer"};
+    QTest::newRow("download") << QStringList{"ZagButton"} << QStringList{"DownBox", "Label1", "URLtext",   "XpB1",
+                                                                         "XpB2",    "XpB4",   "LabelSize", "PercLabel"}
                               << player
-            + QStringList {"Box1", "BlankPlayer", "DownButton", "StopButton", "XpB3", "Label4", "Picture1"};
-    QTest::newRow("player blank") << QStringList {"ProButton"} << player + QStringList {"BlankPlayer"}
-                                  << QStringList {"Box1", "DownBox", "Label1"};
-    QTest::newRow("player back to menu") << QStringList {"ProButton", "PlayerBackButton"}
-                                         << QStringList {"Box1", "Label1"}
-                                         << player + QStringList {"DownBox", "BlankPlayer"};
+            + QStringList{"Box1", "BlankPlayer", "DownButton", "StopButton", "XpB3", "Label4", "Picture1"};
+    QTest::newRow("player blank") << QStringList{"ProButton"} << player + QStringList{"BlankPlayer"}
+                                  << QStringList{"Box1", "DownBox", "Label1"};
+    QTest::newRow("player back to menu") << QStringList{"ProButton", "PlayerBackButton"}
+                                         << QStringList{"Box1", "Label1"}
+                                         << player + QStringList{"DownBox", "BlankPlayer"};
     QTest::newRow("download back to menu")
-        << QStringList {"ZagButton", "XpB2"} << QStringList {"Box1", "Label1"} << player + QStringList {"DownBox"};
-    QTest::newRow("player clear") << QStringList {"ProButton", "PlayerClear"} << player + QStringList {"BlankPlayer"}
-                                  << QStringList {"Box1", "DownBox", "Label1"};
+        << QStringList{"ZagButton", "XpB2"} << QStringList{"Box1", "Label1"} << player + QStringList{"DownBox"};
+    QTest::newRow("player clear") << QStringList{"ProButton", "PlayerClear"} << player + QStringList{"BlankPlayer"}
+                                  << QStringList{"Box1", "DownBox", "Label1"};
 }
 
 void TestMainWindow::modes()
@@ -187,8 +186,8 @@ void TestMainWindow::hoverFromButtonToButton()
     QTRY_COMPARE(box->Picture(), Control<PictureBox>(*window, "bg2")->Picture());
     // Out of the first (neutral), then into the second (its own), in that order.
     QCOMPARE(pictures,
-             (QStringList {Control<PictureBox>(*window, "bg0")->Picture(),
-                           Control<PictureBox>(*window, "bg2")->Picture()}));
+             (QStringList{Control<PictureBox>(*window, "bg0")->Picture(),
+                          Control<PictureBox>(*window, "bg2")->Picture()}));
 }
 
 // Runs inside the modal window that the next click opens, as soon as it is up, then closes it. The timer
@@ -233,8 +232,8 @@ void TestMainWindow::aboutOpensTheHostsPages()
     });
     Click(*window, "aButton");
     QCOMPARE(dialogs.OpenedAddresses(),
-             (QStringList {QStringLiteral("http://site.test:8080/forum/viewforum.php?f=10"),
-                           QStringLiteral("http://site.test:8080"), QStringLiteral("http://page.test")}));
+             (QStringList{QStringLiteral("http://site.test:8080/forum/viewforum.php?f=10"),
+                          QStringLiteral("http://site.test:8080"), QStringLiteral("http://page.test")}));
 }
 
 void TestMainWindow::networkSettingsSaveThroughTheDialog()

@@ -42,13 +42,13 @@ void TestOpenFile::nameFilters_data()
     QTest::addColumn<QString>("filter");
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("empty") << "" << QStringList();
-    QTest::newRow("lone wildcard description") << "*.flv" << QStringList {"*.flv (*.flv)"};
-    QTest::newRow("one pair") << "*.flv|*.flv" << QStringList {"*.flv (*.flv)"};
+    QTest::newRow("lone wildcard description") << "*.flv" << QStringList{"*.flv (*.flv)"};
+    QTest::newRow("one pair") << "*.flv|*.flv" << QStringList{"*.flv (*.flv)"};
     QTest::newRow("pair joined by NUL") << QStringLiteral("*.flv") + QChar(0) + QStringLiteral("*.flv")
-                                        << QStringList {"*.flv (*.flv)"};
-    QTest::newRow("two pairs") << "Видео|*.flv|Все|*.*" << QStringList {"Видео (*.flv)", "Все (*.*)"};
-    QTest::newRow("lone plain description shows all") << "Видео" << QStringList {"Видео (*)"};
-    QTest::newRow("several patterns") << "Video|*.flv;*.mp4" << QStringList {"Video (*.flv *.mp4)"};
+                                        << QStringList{"*.flv (*.flv)"};
+    QTest::newRow("two pairs") << "Видео|*.flv|Все|*.*" << QStringList{"Видео (*.flv)", "Все (*.*)"};
+    QTest::newRow("lone plain description shows all") << "Видео" << QStringList{"Видео (*)"};
+    QTest::newRow("several patterns") << "Video|*.flv;*.mp4" << QStringList{"Video (*.flv *.mp4)"};
 }
 
 void TestOpenFile::nameFilters()
@@ -148,7 +148,7 @@ void TestOpenFile::openDialogAcceptsMissingFile()
     const QString chosen = OpenFile::ShowFileDialog(nullptr, 1, QStringLiteral("*.flv|*.flv"), folder.path(),
                                                     QStringLiteral("Открыть видеофайл"), 0, QString());
     QCOMPARE(acceptMode, QFileDialog::AcceptOpen);
-    QCOMPARE(filters, QStringList {QStringLiteral("*.flv (*.flv)")});
+    QCOMPARE(filters, QStringList{QStringLiteral("*.flv (*.flv)")});
     QCOMPARE(chosen, folder.filePath(QStringLiteral("missing.flv")));
 }
 

@@ -74,7 +74,7 @@ private:
 
 SaveContext TestSaveFlow::Context()
 {
-    return SaveContext {dialogs, &owner, ini, program.path()};
+    return SaveContext{dialogs, &owner, ini, program.path()};
 }
 
 void TestSaveFlow::init()
@@ -317,7 +317,7 @@ void TestSaveFlow::fullDiskKeepsOldFile()
     // A file size limit makes the write fail part way, as a full disk would.
     const QString target = program.filePath(QStringLiteral("DownloadVideo/old.flv"));
     WriteBytes(target, QByteArray(10, 'o'));
-    rlimit before {};
+    rlimit before{};
     QCOMPARE(getrlimit(RLIMIT_FSIZE, &before), 0);
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit small = before;

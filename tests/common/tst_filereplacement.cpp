@@ -78,7 +78,7 @@ void TestFileReplacement::failureLeavesTheFolderAsItWas()
     QCOMPARE(error, qt_error_string(ENOTDIR));
     QVERIFY(!ReplaceFileContent(folder.path(), "FLV", 0600, &error));
     QVERIFY(error.contains(QStringLiteral("не обычный файл")));
-    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList {QStringLiteral("file")});
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("file")});
 }
 
 QTEST_GUILESS_MAIN(TestFileReplacement)

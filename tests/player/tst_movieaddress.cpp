@@ -114,8 +114,8 @@ void TestMovieAddress::everyPathSurvivesTheRoundTrip()
 {
     QFETCH(QString, folder);
     QFETCH(QString, file);
-    QCOMPARE(ParseMovieAddress(PlayerMovieAddress(folder, file)), (MovieRequest {file, true}));
-    QCOMPARE(ParseMovieAddress(PlayerMovieAddress(folder)), MovieRequest {});
+    QCOMPARE(ParseMovieAddress(PlayerMovieAddress(folder, file)), (MovieRequest{file, true}));
+    QCOMPARE(ParseMovieAddress(PlayerMovieAddress(folder)), MovieRequest{});
 }
 
 QTEST_APPLESS_MAIN(TestMovieAddress)

@@ -35,26 +35,26 @@ void TestAnswerPages::ordersCandidates_data()
     const auto link = CandidateSource::Link;
     const auto flash = CandidateSource::FlashVariables;
 
-    QTest::newRow("flv before mp4") << QList {Make("http://a/v.mp4", video), Make("http://a/v.flv", link)}
-                                    << QStringList {"http://a/v.flv", "http://a/v.mp4"};
-    QTest::newRow("video before player page") << QList {Make("http://a/embed/1", og), Make("http://a/v.webm", link)}
-                                              << QStringList {"http://a/v.webm", "http://a/embed/1"};
-    QTest::newRow("declared flv type") << QList {Make("http://a/v.mp4", video),
-                                                 Make("http://a/stream", video, "video/x-flv")}
-                                       << QStringList {"http://a/stream", "http://a/v.mp4"};
+    QTest::newRow("flv before mp4") << QList{Make("http://a/v.mp4", video), Make("http://a/v.flv", link)}
+                                    << QStringList{"http://a/v.flv", "http://a/v.mp4"};
+    QTest::newRow("video before player page") << QList{Make("http://a/embed/1", og), Make("http://a/v.webm", link)}
+                                              << QStringList{"http://a/v.webm", "http://a/embed/1"};
+    QTest::newRow("declared flv type") << QList{Make("http://a/v.mp4", video),
+                                                Make("http://a/stream", video, "video/x-flv")}
+                                       << QStringList{"http://a/stream", "http://a/v.mp4"};
     QTest::newRow("og with video type is a video")
-        << QList {Make("http://a/embed", og), Make("http://a/play", og, "video/mp4")}
-        << QStringList {"http://a/play", "http://a/embed"};
+        << QList{Make("http://a/embed", og), Make("http://a/play", og, "video/mp4")}
+        << QStringList{"http://a/play", "http://a/embed"};
     QTest::newRow("flash file without extension is a video")
-        << QList {Make("http://a/embed", og), Make("http://a/get?id=1", flash)}
-        << QStringList {"http://a/get?id=1", "http://a/embed"};
+        << QList{Make("http://a/embed", og), Make("http://a/get?id=1", flash)}
+        << QStringList{"http://a/get?id=1", "http://a/embed"};
     QTest::newRow("page order kept within a class")
-        << QList {Make("http://a/2.flv", og), Make("http://a/1.flv", link), Make("http://a/3.FLV", video)}
-        << QStringList {"http://a/2.flv", "http://a/1.flv", "http://a/3.FLV"};
+        << QList{Make("http://a/2.flv", og), Make("http://a/1.flv", link), Make("http://a/3.FLV", video)}
+        << QStringList{"http://a/2.flv", "http://a/1.flv", "http://a/3.FLV"};
     QTest::newRow("duplicates once, in best place")
-        << QList {Make("http://a/v.mp4", og), Make("http://a/x.flv", link), Make("http://a/v.mp4", video)}
-        << QStringList {"http://a/x.flv", "http://a/v.mp4"};
-    QTest::newRow("none") << QList<Candidate> {} << QStringList {};
+        << QList{Make("http://a/v.mp4", og), Make("http://a/x.flv", link), Make("http://a/v.mp4", video)}
+        << QStringList{"http://a/x.flv", "http://a/v.mp4"};
+    QTest::newRow("none") << QList<Candidate>{} << QStringList{};
 }
 
 void TestAnswerPages::ordersCandidates()

@@ -37,76 +37,75 @@ void TestCandidateFinder::findsCandidates_data()
     QTest::addColumn<QStringList>("addresses");
 
     QTest::newRow("og:video") << QByteArray(R"(<meta property="og:video" content="http://cdn.example/v.mp4">)")
-                              << QStringList {"http://cdn.example/v.mp4"};
+                              << QStringList{"http://cdn.example/v.mp4"};
     QTest::newRow("og:video:url and secure_url") << QByteArray(
         R"(<meta property="og:video:url" content="/a.mp4"><meta property="og:video:secure_url" content="https://s.example/a.mp4">)")
-                                                 << QStringList {"http://site.example/a.mp4",
-                                                                 "https://s.example/a.mp4"};
+                                                 << QStringList{"http://site.example/a.mp4", "https://s.example/a.mp4"};
     QTest::newRow("og in name attribute")
-        << QByteArray(R"(<meta name="OG:VIDEO" content="x.mp4">)") << QStringList {"http://site.example/watch/x.mp4"};
+        << QByteArray(R"(<meta name="OG:VIDEO" content="x.mp4">)") << QStringList{"http://site.example/watch/x.mp4"};
     QTest::newRow("og:image is not a video")
-        << QByteArray(R"(<meta property="og:image" content="x.jpg">)") << QStringList {};
+        << QByteArray(R"(<meta property="og:image" content="x.jpg">)") << QStringList{};
     QTest::newRow("video src relative") << QByteArray(R"(<video src="clip.webm"></video>)")
-                                        << QStringList {"http://site.example/watch/clip.webm"};
+                                        << QStringList{"http://site.example/watch/clip.webm"};
     QTest::newRow("video sources") << QByteArray(
         R"(<video><source src="/a.webm"><source src="//cdn.example/b.mp4"></video>)")
-                                   << QStringList {"http://site.example/a.webm", "http://cdn.example/b.mp4"};
+                                   << QStringList{"http://site.example/a.webm", "http://cdn.example/b.mp4"};
     QTest::newRow("source outside video is ignored")
-        << QByteArray(R"(<audio><source src="/a.ogg"></audio>)") << QStringList {};
+        << QByteArray(R"(<audio><source src="/a.ogg"></audio>)") << QStringList{};
     QTest::newRow("embed flashvars") << QByteArray(
         R"(<embed src="/p.swf" flashvars="autostart=true&amp;file=http%3A%2F%2Fcdn.example%2Fv.flv">)")
-                                     << QStringList {"http://cdn.example/v.flv"};
+                                     << QStringList{"http://cdn.example/v.flv"};
     QTest::newRow("embed src query") << QByteArray(R"(<embed src="/p.swf?flv=/media/v.flv&amp;w=1">)")
-                                     << QStringList {"http://site.example/media/v.flv"};
+                                     << QStringList{"http://site.example/media/v.flv"};
     QTest::newRow("object param flashvars")
         << QByteArray(R"(<object data="/p.swf"><param name="FlashVars" value="video=media/v.mp4"></object>)")
-        << QStringList {"http://site.example/watch/media/v.mp4"};
+        << QStringList{"http://site.example/watch/media/v.mp4"};
     QTest::newRow("object param movie query")
         << QByteArray(R"(<object><param name="movie" value="/p.swf?file=/v.flv"></object>)")
-        << QStringList {"http://site.example/v.flv"};
+        << QStringList{"http://site.example/v.flv"};
     QTest::newRow("json-ld") << QByteArray(
         R"(<script type="application/ld+json">{"@type":"VideoObject","contentUrl":"/v.mp4"}</script>)")
-                             << QStringList {"http://site.example/v.mp4"};
+                             << QStringList{"http://site.example/v.mp4"};
     QTest::newRow("json-ld other type ignored")
         << QByteArray(R"(<script type="application/ld+json">{"@type":"ImageObject","contentUrl":"/i.jpg"}</script>)")
-        << QStringList {};
+        << QStringList{};
     QTest::newRow("json-ld in other script type ignored")
-        << QByteArray(R"(<script>{"@type":"VideoObject","contentUrl":"/v.mp4"}</script>)") << QStringList {};
+        << QByteArray(R"(<script>{"@type":"VideoObject","contentUrl":"/v.mp4"}</script>)") << QStringList{};
     QTest::newRow("links to video files")
         << QByteArray(
                R"(<a href="a.FLV">a</a><a href="b.html">b</a><a href="/c.mp4?x=1">c</a><a href="d.webm#t=3">d</a>)")
-        << QStringList {"http://site.example/watch/a.FLV", "http://site.example/c.mp4?x=1",
-                        "http://site.example/watch/d.webm"};
+        << QStringList{"http://site.example/watch/a.FLV", "http://site.example/c.mp4?x=1",
+                       "http://site.example/watch/d.webm"};
     QTest::newRow("base href") << QByteArray(
         R"(<head><base href="http://media.example/dir/"></head><video src="v.mp4"></video>)")
-                               << QStringList {"http://media.example/dir/v.mp4"};
+                               << QStringList{"http://media.example/dir/v.mp4"};
     QTest::newRow("relative base href") << QByteArray(R"(<base href="/other/"><a href="v.flv">v</a>)")
-                                        << QStringList {"http://site.example/other/v.flv"};
+                                        << QStringList{"http://site.example/other/v.flv"};
     QTest::newRow("only the first base counts")
         << QByteArray(R"(<base href="/one/"><base href="/two/"><a href="v.flv">v</a>)")
-        << QStringList {"http://site.example/one/v.flv"};
+        << QStringList{"http://site.example/one/v.flv"};
     QTest::newRow("base after the candidate still applies")
         << QByteArray(R"(<video src="v.mp4"></video><base href="/late/">)")
-        << QStringList {"http://site.example/late/v.mp4"};
+        << QStringList{"http://site.example/late/v.mp4"};
     QTest::newRow("query-only relative") << QByteArray(R"(<video src="?part=2"></video>)")
-                                         << QStringList {"http://site.example/watch/page.html?part=2"};
+                                         << QStringList{"http://site.example/watch/page.html?part=2"};
     QTest::newRow("non-web schemes dropped") << QByteArray(
         R"html(<video src="javascript:alert(1)"></video><video src="data:video/mp4,xx"></video><a href="ftp://h/v.flv">f</a>)html")
-                                             << QStringList {};
+                                             << QStringList{};
     QTest::newRow("entities decoded") << QByteArray(R"(<video src="/v.mp4?a=1&amp;b=2"></video>)")
-                                      << QStringList {"http://site.example/v.mp4?a=1&b=2"};
+                                      << QStringList{"http://site.example/v.mp4?a=1&b=2"};
     QTest::newRow("blanks around trimmed")
-        << QByteArray("<video src=\"  \n/v.mp4 \"></video>") << QStringList {"http://site.example/v.mp4"};
+        << QByteArray("<video src=\"  \n/v.mp4 \"></video>") << QStringList{"http://site.example/v.mp4"};
     QTest::newRow("broken markup") << QByteArray(R"(<div><p><video src=/v.mp4><table><a href=x.flv>)")
-                                   << QStringList {"http://site.example/v.mp4", "http://site.example/watch/x.flv"};
-    QTest::newRow("no video") << QByteArray("<html><body><p>Nothing here</p></body></html>") << QStringList {};
-    QTest::newRow("empty page") << QByteArray() << QStringList {};
+                                   << QStringList{"http://site.example/v.mp4", "http://site.example/watch/x.flv"};
+    QTest::newRow("no video") << QByteArray("<html><body><p>Nothing here</p></body></html>") << QStringList{};
+    QTest::newRow("empty page") << QByteArray() << QStringList{};
     QTest::newRow("sources in fixed order") << QByteArray(
         R"(<a href="/l.mp4">l</a><script type="application/ld+json">[{"@type":["VideoObject"],"contentUrl":"/j.mp4"}]</script>)"
         R"(<embed flashvars="file=/f.mp4"><video src="/v.mp4"></video><meta property="og:video" content="/o.mp4">)")
-                                            << QStringList {"http://site.example/o.mp4", "http://site.example/v.mp4",
-                                                            "http://site.example/f.mp4", "http://site.example/j.mp4",
-                                                            "http://site.example/l.mp4"};
+                                            << QStringList{"http://site.example/o.mp4", "http://site.example/v.mp4",
+                                                           "http://site.example/f.mp4", "http://site.example/j.mp4",
+                                                           "http://site.example/l.mp4"};
 }
 
 void TestCandidateFinder::findsCandidates()
@@ -121,13 +120,13 @@ void TestCandidateFinder::readsFlashVariables_data()
     QTest::addColumn<QString>("variables");
     QTest::addColumn<QStringList>("addresses");
     QTest::addColumn<QStringList>("types");
-    QTest::newRow("file") << "file=a.flv" << QStringList {"a.flv"} << QStringList {""};
-    QTest::newRow("flv declares an FLV") << "flv=a" << QStringList {"a"} << QStringList {"video/x-flv"};
-    QTest::newRow("names case-insensitive") << "FILE=a&Video=b" << QStringList {"a", "b"} << QStringList {"", ""};
+    QTest::newRow("file") << "file=a.flv" << QStringList{"a.flv"} << QStringList{""};
+    QTest::newRow("flv declares an FLV") << "flv=a" << QStringList{"a"} << QStringList{"video/x-flv"};
+    QTest::newRow("names case-insensitive") << "FILE=a&Video=b" << QStringList{"a", "b"} << QStringList{"", ""};
     QTest::newRow("percent-decoded once")
-        << "file=http%3A%2F%2Fh%2Fa%2520b.flv" << QStringList {"http://h/a%20b.flv"} << QStringList {""};
-    QTest::newRow("other names ignored") << "image=a.jpg&autostart=1" << QStringList {} << QStringList {};
-    QTest::newRow("empty value ignored") << "file=&video" << QStringList {} << QStringList {};
+        << "file=http%3A%2F%2Fh%2Fa%2520b.flv" << QStringList{"http://h/a%20b.flv"} << QStringList{""};
+    QTest::newRow("other names ignored") << "image=a.jpg&autostart=1" << QStringList{} << QStringList{};
+    QTest::newRow("empty value ignored") << "file=&video" << QStringList{} << QStringList{};
 }
 
 void TestCandidateFinder::readsFlashVariables()
@@ -149,15 +148,15 @@ void TestCandidateFinder::readsJsonLd_data()
 {
     QTest::addColumn<QByteArray>("json");
     QTest::addColumn<QStringList>("addresses");
-    QTest::newRow("object") << QByteArray(R"({"@type":"VideoObject","contentUrl":"a"})") << QStringList {"a"};
+    QTest::newRow("object") << QByteArray(R"({"@type":"VideoObject","contentUrl":"a"})") << QStringList{"a"};
     QTest::newRow("graph") << QByteArray(R"({"@graph":[{"@type":"WebPage"},{"@type":"VideoObject","contentUrl":"b"}]})")
-                           << QStringList {"b"};
+                           << QStringList{"b"};
     QTest::newRow("nested") << QByteArray(R"({"@type":"WebPage","video":{"@type":"VideoObject","contentUrl":"c"}})")
-                            << QStringList {"c"};
+                            << QStringList{"c"};
     QTest::newRow("type list") << QByteArray(R"([{"@type":["Thing","VideoObject"],"contentUrl":"d"}])")
-                               << QStringList {"d"};
-    QTest::newRow("no contentUrl") << QByteArray(R"({"@type":"VideoObject","embedUrl":"e"})") << QStringList {};
-    QTest::newRow("broken json") << QByteArray(R"({"@type":"VideoObject","contentUrl":)") << QStringList {};
+                               << QStringList{"d"};
+    QTest::newRow("no contentUrl") << QByteArray(R"({"@type":"VideoObject","embedUrl":"e"})") << QStringList{};
+    QTest::newRow("broken json") << QByteArray(R"({"@type":"VideoObject","contentUrl":)") << QStringList{};
 }
 
 void TestCandidateFinder::readsJsonLd()

@@ -59,22 +59,22 @@ void TestResolverOptions::refusesBadOptions_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("message");
-    QTest::newRow("unknown option") << QStringList {"--lisen", "1.2.3.4"} << "Unknown option 'lisen'.";
-    QTest::newRow("missing value") << QStringList {"--port"} << "Missing value after '--port'.";
-    QTest::newRow("port zero") << QStringList {"--port", "0"} << "--port wants a number from 1 to 65535, not '0'.";
-    QTest::newRow("port too big") << QStringList {"--port", "65536"}
+    QTest::newRow("unknown option") << QStringList{"--lisen", "1.2.3.4"} << "Unknown option 'lisen'.";
+    QTest::newRow("missing value") << QStringList{"--port"} << "Missing value after '--port'.";
+    QTest::newRow("port zero") << QStringList{"--port", "0"} << "--port wants a number from 1 to 65535, not '0'.";
+    QTest::newRow("port too big") << QStringList{"--port", "65536"}
                                   << "--port wants a number from 1 to 65535, not '65536'.";
-    QTest::newRow("port not a number") << QStringList {"--port", "http"}
+    QTest::newRow("port not a number") << QStringList{"--port", "http"}
                                        << "--port wants a number from 1 to 65535, not 'http'.";
-    QTest::newRow("listen on a name") << QStringList {"--listen", "example.com"}
+    QTest::newRow("listen on a name") << QStringList{"--listen", "example.com"}
                                       << "--listen wants an IP address such as 127.0.0.1 or ::, not 'example.com'.";
-    QTest::newRow("tiny page limit") << QStringList {"--page-limit", "10"}
+    QTest::newRow("tiny page limit") << QStringList{"--page-limit", "10"}
                                      << "--page-limit wants a number of bytes from 1024 to 1073741824, not '10'.";
-    QTest::newRow("zero timeout") << QStringList {"--timeout", "0"}
+    QTest::newRow("zero timeout") << QStringList{"--timeout", "0"}
                                   << "--timeout wants a number of seconds from 1 to 600, not '0'.";
-    QTest::newRow("empty version") << QStringList {"--current-version", ""}
+    QTest::newRow("empty version") << QStringList{"--current-version", ""}
                                    << "--current-version wants a non-empty text.";
-    QTest::newRow("stray argument") << QStringList {"8397"} << "Unexpected argument '8397'.";
+    QTest::newRow("stray argument") << QStringList{"8397"} << "Unexpected argument '8397'.";
 }
 
 void TestResolverOptions::refusesBadOptions()
@@ -90,13 +90,13 @@ void TestResolverOptions::sharedServiceRefusesInternalAddresses_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<bool>("refuses");
-    QTest::newRow("default loopback") << QStringList {} << false;
-    QTest::newRow("localhost") << QStringList {"--listen", "localhost"} << false;
-    QTest::newRow("ipv6 loopback") << QStringList {"--listen", "::1"} << false;
-    QTest::newRow("all ipv4") << QStringList {"--listen", "0.0.0.0"} << true;
-    QTest::newRow("all ipv6") << QStringList {"--listen", "::"} << true;
-    QTest::newRow("a private address") << QStringList {"--listen", "192.168.1.5"} << true;
-    QTest::newRow("shared but allowed") << QStringList {"--listen", "0.0.0.0", "--allow-private"} << false;
+    QTest::newRow("default loopback") << QStringList{} << false;
+    QTest::newRow("localhost") << QStringList{"--listen", "localhost"} << false;
+    QTest::newRow("ipv6 loopback") << QStringList{"--listen", "::1"} << false;
+    QTest::newRow("all ipv4") << QStringList{"--listen", "0.0.0.0"} << true;
+    QTest::newRow("all ipv6") << QStringList{"--listen", "::"} << true;
+    QTest::newRow("a private address") << QStringList{"--listen", "192.168.1.5"} << true;
+    QTest::newRow("shared but allowed") << QStringList{"--listen", "0.0.0.0", "--allow-private"} << false;
 }
 
 void TestResolverOptions::sharedServiceRefusesInternalAddresses()

@@ -52,9 +52,9 @@ void TestResolverProgram::refusesBadOptions_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArray>("message");
-    QTest::newRow("unknown") << QStringList {"--verbose"} << QByteArray("Unknown option 'verbose'.");
-    QTest::newRow("bad port") << QStringList {"--port", "99999"} << QByteArray("--port wants a number from 1 to 65535");
-    QTest::newRow("bad address") << QStringList {"--listen", "anywhere"} << QByteArray("--listen wants an IP address");
+    QTest::newRow("unknown") << QStringList{"--verbose"} << QByteArray("Unknown option 'verbose'.");
+    QTest::newRow("bad port") << QStringList{"--port", "99999"} << QByteArray("--port wants a number from 1 to 65535");
+    QTest::newRow("bad address") << QStringList{"--listen", "anywhere"} << QByteArray("--listen wants an IP address");
 }
 
 void TestResolverProgram::refusesBadOptions()

@@ -157,11 +157,11 @@ void TestCPassword::usableKeys_data()
     QTest::newRow("unit separator would become a leading blank")
         << Codes({31, 'x'}) << AllKeysBut({1, 3, 9, 10, 11, 12, 13, 32});
     QTest::newRow("nul never unscrambles") << Codes({'x', 0}) << QList<int>();
-    QTest::newRow("yu fits key 1 only") << Codes({0xFE}) << QList<int> {1};
-    QTest::newRow("a quote rather than nothing") << Codes({'!', 0xFE}) << QList<int> {1};
-    QTest::newRow("a quote only when nothing else fits") << Codes({'!', 0xFD}) << QList<int> {2};
+    QTest::newRow("yu fits key 1 only") << Codes({0xFE}) << QList<int>{1};
+    QTest::newRow("a quote rather than nothing") << Codes({'!', 0xFE}) << QList<int>{1};
+    QTest::newRow("a quote only when nothing else fits") << Codes({'!', 0xFD}) << QList<int>{2};
     QTest::newRow("cyrillic fits keys 1 to 3")
-        << Windows1251::Encode(QStringLiteral("пароль")).value() << QList<int> {1, 2, 3};
+        << Windows1251::Encode(QStringLiteral("пароль")).value() << QList<int>{1, 2, 3};
     QTest::newRow("ya fits none") << Codes({'a', 0xFF}) << QList<int>();
     QTest::newRow("253 characters") << QByteArray(253, 'a') << AllKeysBut(blanks);
     QTest::newRow("254 characters are cut by the file") << QByteArray(254, 'a') << QList<int>();

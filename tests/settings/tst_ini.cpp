@@ -81,7 +81,7 @@ void TestIni::readsFiles_data()
     const QByteArray lf = "; options\n[Network]\nUseProxy=1\nProxyPort=3128\nProxyName=  \"proxy.lan\"  \n"
                           "ProxyPort=9999\n\n[Version]\nCheckUpgrade=0\n";
     const QByteArray crlf = QByteArray(lf).replace("\n", "\r\n");
-    for (const auto &[name, content] : {std::pair {"lf", lf}, std::pair {"crlf", crlf}}) {
+    for (const auto &[name, content] : {std::pair{"lf", lf}, std::pair{"crlf", crlf}}) {
         QTest::addRow("%s plain", name) << content << QByteArray("Network") << QByteArray("UseProxy")
                                         << QByteArray("1");
         QTest::addRow("%s other spelling, first duplicate", name)
@@ -154,7 +154,7 @@ void TestIni::writesAndReadsBack()
     QVERIFY2(ini.WInI("Network", "ProxyPort", "8080"), qPrintable(ini.WriteError()));
     QCOMPARE(FileContent(), after);
     QCOMPARE(ini.RINI("Network", "Proxyport"), QByteArray("8080"));
-    QCOMPARE(FolderEntries(), QStringList {QStringLiteral("options.ini")});
+    QCOMPARE(FolderEntries(), QStringList{QStringLiteral("options.ini")});
 }
 
 void TestIni::emptyValueLeavesTheKey()
@@ -303,7 +303,7 @@ void TestIni::failedWriteLeavesOldFileIntact()
     QVERIFY(!written);
     QVERIFY(!ini.WriteError().isEmpty());
     QCOMPARE(FileContent(), old);
-    QCOMPARE(FolderEntries(), QStringList {QStringLiteral("options.ini")});
+    QCOMPARE(FolderEntries(), QStringList{QStringLiteral("options.ini")});
     QVERIFY(ini.WInI("Network", "ProxyName", QByteArray(200, 'p')));
     QCOMPARE(ini.RINI("Network", "ProxyName"), QByteArray(200, 'p'));
 }
@@ -315,8 +315,8 @@ void TestIni::refusedEntryLeavesFileUntouched()
     INI ini;
     ini.FileName(path);
     const bool written = ini.WriteEntries({
-        IniEntry {"Network", "UseProxy", "1"},
-        IniEntry {"Network", "ProxyName", "two\nlines"},
+        IniEntry{"Network", "UseProxy", "1"},
+        IniEntry{"Network", "ProxyName", "two\nlines"},
     });
     QVERIFY(!written);
     QVERIFY(ini.WriteError().contains(QStringLiteral("ProxyName")));
@@ -338,7 +338,7 @@ void TestIni::linkStaysALink()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("[Network]\nUseProxy=0\n"));
     QCOMPARE(QDir(folder->filePath(QStringLiteral("real"))).entryList(QDir::Files | QDir::Hidden),
-             QStringList {QStringLiteral("options.ini")});
+             QStringList{QStringLiteral("options.ini")});
 }
 
 QTEST_GUILESS_MAIN(TestIni)

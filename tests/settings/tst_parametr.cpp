@@ -126,15 +126,15 @@ void TestParametr::freshFileHasTheKeysInOrder()
 void TestParametr::savedValuesLoadBack_data()
 {
     QTest::addColumn<QStringList>("values");
-    QTest::newRow("all set") << QStringList {"1", "10.0.0.1", "8080", "1", "login", "pa ss", "1", "/tmp/v/"};
+    QTest::newRow("all set") << QStringList{"1", "10.0.0.1", "8080", "1", "login", "pa ss", "1", "/tmp/v/"};
     QTest::newRow("all empty") << QStringList(8, QString());
     QTest::newRow("cyrillic password and names")
-        << QStringList {"0", "прокси.рф", "3128", "0", "Пользователь", "Пароль", "1", "/home/Иван/Видео/"};
+        << QStringList{"0", "прокси.рф", "3128", "0", "Пользователь", "Пароль", "1", "/home/Иван/Видео/"};
     QTest::newRow("printable ascii password")
-        << QStringList {"1", "p", "1", "1", "u", " !\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~", "0", "/"};
-    QTest::newRow("quotes around the password") << QStringList {"1", "p", "1", "1", "u", "'x'", "0", "/"};
+        << QStringList{"1", "p", "1", "1", "u", " !\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~", "0", "/"};
+    QTest::newRow("quotes around the password") << QStringList{"1", "p", "1", "1", "u", "'x'", "0", "/"};
     QTest::newRow("not windows-1251 outside the password")
-        << QStringList {"1", "例え.jp", "80", "1", "ユーザー", "pass", "1", "/home/é/"};
+        << QStringList{"1", "例え.jp", "80", "1", "ユーザー", "pass", "1", "/home/é/"};
 }
 
 void TestParametr::savedValuesLoadBack()
@@ -236,7 +236,7 @@ void TestParametr::failedSaveIsReported()
     QVERIFY(outcome.PasswordKept);
     QCOMPARE(Values(), values);
     QCOMPARE(QDir(folder->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             QStringList {QStringLiteral("file")});
+             QStringList{QStringLiteral("file")});
 }
 
 void TestParametr::passwordThatCannotBeKept_data()
@@ -273,7 +273,7 @@ void TestParametr::fileOfAnEarlierVersionLoads()
               "ProxyLogin=\xc8\xe2\xe0\xed\r\nProxyPass=\xd2\xe3\xf3\xf1\xee\xff\x03\r\n[Version]\r\n"
               "CheckUpgrade=1\r\nLastCheck=01.02.2009\r\n[Save]\r\nSavePath=C:\\\xc2\xe8\xe4\xe5\xee\\\r\n");
     LoadSettings(ini);
-    QCOMPARE(Values(), (QStringList {"1", "proxy", "3128", "1", "Иван", "Пароль", "1", "C:\\Видео\\"}));
+    QCOMPARE(Values(), (QStringList{"1", "proxy", "3128", "1", "Иван", "Пароль", "1", "C:\\Видео\\"}));
 }
 
 void TestParametr::decodesFileTexts_data()

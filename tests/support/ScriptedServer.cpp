@@ -111,7 +111,7 @@ void ScriptedServer::Continue(qsizetype index)
         case Step::Kind::Reset: {
             connection.socket->flush();
             // A zero linger time turns the close into a reset.
-            const linger immediate {1, 0};
+            const linger immediate{1, 0};
             ::setsockopt(int(connection.socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &immediate,
                          sizeof immediate);
             connection.socket->abort();

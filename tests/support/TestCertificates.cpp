@@ -72,10 +72,10 @@ bool TestCertificates::Make(const QString &where)
     config = QDir(folder).filePath(QStringLiteral("openssl.cnf"));
     if (!WriteConfig())
         return false;
-    if (!RunOpenssl(QStringList {QStringLiteral("req"), QStringLiteral("-config"), config, QStringLiteral("-x509"),
-                                 QStringLiteral("-extensions"), QStringLiteral("authority"), QStringLiteral("-days"),
-                                 QStringLiteral("3650"), QStringLiteral("-keyout"), QStringLiteral("authority.key"),
-                                 QStringLiteral("-out"), QStringLiteral("authority.crt")}
+    if (!RunOpenssl(QStringList{QStringLiteral("req"), QStringLiteral("-config"), config, QStringLiteral("-x509"),
+                                QStringLiteral("-extensions"), QStringLiteral("authority"), QStringLiteral("-days"),
+                                QStringLiteral("3650"), QStringLiteral("-keyout"), QStringLiteral("authority.key"),
+                                QStringLiteral("-out"), QStringLiteral("authority.crt")}
                     + kNewKey))
         return false;
     // Valid from now on for a month; the expired one ended years ago, which -days cannot say.
@@ -138,14 +138,13 @@ bool TestCertificates::WriteConfig()
 bool TestCertificates::Issue(const QString &name, const QString &extensions, const QStringList &validity)
 {
     const QString request = name + QStringLiteral(".csr");
-    return RunOpenssl(QStringList {QStringLiteral("req"), QStringLiteral("-config"), config, QStringLiteral("-new"),
-                                   QStringLiteral("-subj"), QStringLiteral("/CN=") + name, QStringLiteral("-keyout"),
-                                   name + QStringLiteral(".key"), QStringLiteral("-out"), request}
+    return RunOpenssl(QStringList{QStringLiteral("req"), QStringLiteral("-config"), config, QStringLiteral("-new"),
+                                  QStringLiteral("-subj"), QStringLiteral("/CN=") + name, QStringLiteral("-keyout"),
+                                  name + QStringLiteral(".key"), QStringLiteral("-out"), request}
                       + kNewKey)
-        && RunOpenssl(QStringList {QStringLiteral("ca"), QStringLiteral("-config"), config, QStringLiteral("-batch"),
-                                   QStringLiteral("-notext"), QStringLiteral("-extensions"), extensions,
-                                   QStringLiteral("-in"), request, QStringLiteral("-out"),
-                                   name + QStringLiteral(".crt")}
+        && RunOpenssl(QStringList{QStringLiteral("ca"), QStringLiteral("-config"), config, QStringLiteral("-batch"),
+                                  QStringLiteral("-notext"), QStringLiteral("-extensions"), extensions,
+                                  QStringLiteral("-in"), request, QStringLiteral("-out"), name + QStringLiteral(".crt")}
                       + validity);
 }
 

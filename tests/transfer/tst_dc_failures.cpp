@@ -40,26 +40,26 @@ void TestDCFailures::answersThatEndInError_data()
 {
     QTest::addColumn<Script>("script");
     QTest::addColumn<QString>("error");
-    QTest::newRow("404") << Script {S::Send("HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\nnope"), S::Close()}
+    QTest::newRow("404") << Script{S::Send("HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\nnope"), S::Close()}
                          << u"Ошибка сервера: HTTP/1.1 404 Not Found"_s;
-    QTest::newRow("500 without reason") << Script {S::Send("HTTP/1.0 500\r\n\r\n"), S::Close()}
+    QTest::newRow("500 without reason") << Script{S::Send("HTTP/1.0 500\r\n\r\n"), S::Close()}
                                         << u"Ошибка сервера: HTTP/1.0 500"_s;
-    QTest::newRow("304") << Script {S::Send("HTTP/1.1 304 Not Modified\r\nLocation: /x\r\n\r\n"), S::Close()}
+    QTest::newRow("304") << Script{S::Send("HTTP/1.1 304 Not Modified\r\nLocation: /x\r\n\r\n"), S::Close()}
                          << u"Ошибка сервера: HTTP/1.1 304 Not Modified"_s;
     QTest::newRow("redirect without location")
-        << Script {S::Send("HTTP/1.1 302 Found\r\n\r\n"), S::Close()}
+        << Script{S::Send("HTTP/1.1 302 Found\r\n\r\n"), S::Close()}
         << u"Ошибка сервера: перенаправление без нового адреса (HTTP/1.1 302 Found)"_s;
-    QTest::newRow("empty answer") << Script {S::Close()} << u"Сервер закрыл соединение, ничего не ответив"_s;
-    QTest::newRow("reset without answer") << Script {S::Reset()} << u"Сервер закрыл соединение, ничего не ответив"_s;
-    QTest::newRow("not http") << Script {S::Send("<html>hello</html>\n"), S::Close()}
+    QTest::newRow("empty answer") << Script{S::Close()} << u"Сервер закрыл соединение, ничего не ответив"_s;
+    QTest::newRow("reset without answer") << Script{S::Reset()} << u"Сервер закрыл соединение, ничего не ответив"_s;
+    QTest::newRow("not http") << Script{S::Send("<html>hello</html>\n"), S::Close()}
                               << u"Ответ сервера не распознан: это не ответ HTTP"_s;
-    QTest::newRow("header cut") << Script {S::Send("HTTP/1.0 200 OK\r\nContent-Len"), S::Close()}
+    QTest::newRow("header cut") << Script{S::Send("HTTP/1.0 200 OK\r\nContent-Len"), S::Close()}
                                 << u"Соединение прервано до конца заголовка ответа (получено 28 байт)"_s;
-    QTest::newRow("body cut by close") << Script {S::Send("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n"),
-                                                  S::Pause(20), S::Send("0123456789"), S::Close()}
+    QTest::newRow("body cut by close") << Script{S::Send("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n"),
+                                                 S::Pause(20), S::Send("0123456789"), S::Close()}
                                        << u"Соединение прервано: получено 10 из 100 байт"_s;
-    QTest::newRow("body cut by reset") << Script {S::Send("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n0123456789"),
-                                                  S::Pause(20), S::Reset()}
+    QTest::newRow("body cut by reset") << Script{S::Send("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n0123456789"),
+                                                 S::Pause(20), S::Reset()}
                                        << u"Соединение прервано: получено 10 из 100 байт"_s;
 }
 

@@ -156,7 +156,7 @@ void TestDCHttps::redirects()
     const QString expected = QString(location)
                                  .replace(u"SECURE"_s, web.HostAndPort(Site::Secure))
                                  .replace(u"PLAIN"_s, web.HostAndPort(Site::Plain));
-    QCOMPARE(recorder.events.filter(u"OK:redirect"_s), QStringList {u"OK:redirect "_s + expected});
+    QCOMPARE(recorder.events.filter(u"OK:redirect"_s), QStringList{u"OK:redirect "_s + expected});
     QCOMPARE(recorder.events.last(), QStringLiteral("OK:<%1 bytes>").arg(video.size()));
     QVERIFY(recorder.body == video);
     QCOMPARE(dc.ServerName(), web.HostAndPort(finalSite));
@@ -294,7 +294,7 @@ void TestDCHttps::redirectToHttpsThroughTinyproxy()
     dc.setURL(Url(Site::Plain, u"/to-secure/video.flv"_s));
     QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
     QCOMPARE(recorder.events.filter(u"OK:redirect"_s),
-             QStringList {u"OK:redirect "_s + Url(Site::Secure, u"/video.flv"_s)});
+             QStringList{u"OK:redirect "_s + Url(Site::Secure, u"/video.flv"_s)});
     QCOMPARE(recorder.events.last(), QStringLiteral("OK:<%1 bytes>").arg(video.size()));
     QVERIFY(recorder.body == video);
 }

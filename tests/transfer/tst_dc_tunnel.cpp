@@ -100,29 +100,27 @@ void TestDCTunnel::tunnelAnswers_data()
     QTest::addColumn<QString>("proxyAuth");
     QTest::addColumn<Script>("script");
     QTest::addColumn<QString>("error");
-    QTest::newRow("403") << u"1"_s << Script {S::Send("HTTP/1.0 403 Access violation\r\n\r\n<html>"), S::Close()}
+    QTest::newRow("403") << u"1"_s << Script{S::Send("HTTP/1.0 403 Access violation\r\n\r\n<html>"), S::Close()}
                          << TransferTexts::TunnelRefused(kSecureServer, "HTTP/1.0 403 Access violation");
-    QTest::newRow("502 left open") << u"0"_s
-                                   << Script {S::Send("HTTP/1.1 502 Bad Gateway\r\nVia: p\r\n\r\n"), S::Hold()}
+    QTest::newRow("502 left open") << u"0"_s << Script{S::Send("HTTP/1.1 502 Bad Gateway\r\nVia: p\r\n\r\n"), S::Hold()}
                                    << TransferTexts::TunnelRefused(kSecureServer, "HTTP/1.1 502 Bad Gateway");
     QTest::newRow("407 with login") << u"1"_s
-                                    << Script {S::Send("HTTP/1.0 407 Proxy Authentication Required\r\n"), S::Pause(20),
-                                               S::Send("Proxy-Authenticate: Basic realm=\"p\"\r\n\r\n"), S::Close()}
+                                    << Script{S::Send("HTTP/1.0 407 Proxy Authentication Required\r\n"), S::Pause(20),
+                                              S::Send("Proxy-Authenticate: Basic realm=\"p\"\r\n\r\n"), S::Close()}
                                     << TransferTexts::ProxyLoginRefused();
     QTest::newRow("407 without login") << u"0"_s
-                                       << Script {S::Send("HTTP/1.0 407 Proxy Authentication Required\r\n\r\n"),
-                                                  S::Close()}
+                                       << Script{S::Send("HTTP/1.0 407 Proxy Authentication Required\r\n\r\n"),
+                                                 S::Close()}
                                        << TransferTexts::ProxyWantsLogin();
-    QTest::newRow("401 with login") << u"1"_s << Script {S::Send("HTTP/1.0 401 Unauthorized\r\n\r\n"), S::Close()}
+    QTest::newRow("401 with login") << u"1"_s << Script{S::Send("HTTP/1.0 401 Unauthorized\r\n\r\n"), S::Close()}
                                     << TransferTexts::ProxyLoginRefused();
-    QTest::newRow("not http") << u"0"_s << Script {S::Send("SSH-2.0-OpenSSH\r\n"), S::Hold()}
+    QTest::newRow("not http") << u"0"_s << Script{S::Send("SSH-2.0-OpenSSH\r\n"), S::Hold()}
                               << TransferTexts::TunnelAnswerNotHttp();
     QTest::newRow("closed without answer")
-        << u"0"_s << Script {S::Close()} << TransferTexts::TunnelClosed(kSecureServer);
-    QTest::newRow("reset without answer")
-        << u"0"_s << Script {S::Reset()} << TransferTexts::TunnelClosed(kSecureServer);
+        << u"0"_s << Script{S::Close()} << TransferTexts::TunnelClosed(kSecureServer);
+    QTest::newRow("reset without answer") << u"0"_s << Script{S::Reset()} << TransferTexts::TunnelClosed(kSecureServer);
     QTest::newRow("closed inside the header")
-        << u"0"_s << Script {S::Send("HTTP/1.0 200 OK\r\n"), S::Close()} << TransferTexts::TunnelClosed(kSecureServer);
+        << u"0"_s << Script{S::Send("HTTP/1.0 200 OK\r\n"), S::Close()} << TransferTexts::TunnelClosed(kSecureServer);
 }
 
 void TestDCTunnel::tunnelAnswers()

@@ -147,58 +147,58 @@ void TestResponseReader::classification_data()
     QTest::addColumn<QByteArray>("location");
 
     const QByteArray ok = "HTTP/1.0 200 OK\r\nContent-Length: 38\r\n\r\n" + kVideo;
-    QTest::newRow("success whole") << ok << QList<int> {} << Kind::Success << kVideo << QByteArray();
+    QTest::newRow("success whole") << ok << QList<int>{} << Kind::Success << kVideo << QByteArray();
     QTest::newRow("success cut inside the empty line")
-        << ok << QList<int> {38, 39, 40} << Kind::Success << kVideo << QByteArray();
+        << ok << QList<int>{38, 39, 40} << Kind::Success << kVideo << QByteArray();
     QTest::newRow("success cut inside the length line")
-        << ok << QList<int> {20, 30} << Kind::Success << kVideo << QByteArray();
+        << ok << QList<int>{20, 30} << Kind::Success << kVideo << QByteArray();
     QTest::newRow("success, other reason phrase")
-        << "HTTP/1.1 200 Ok\r\n\r\n" + kVideo << QList<int> {3} << Kind::Success << kVideo << QByteArray();
+        << "HTTP/1.1 200 Ok\r\n\r\n" + kVideo << QList<int>{3} << Kind::Success << kVideo << QByteArray();
     QTest::newRow("success without length")
-        << "HTTP/1.0 200 OK\r\nServer: x\r\n\r\n" + kVideo << QList<int> {} << Kind::Success << kVideo << QByteArray();
-    QTest::newRow("empty body") << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n") << QList<int> {}
+        << "HTTP/1.0 200 OK\r\nServer: x\r\n\r\n" + kVideo << QList<int>{} << Kind::Success << kVideo << QByteArray();
+    QTest::newRow("empty body") << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n") << QList<int>{}
                                 << Kind::Success << QByteArray() << QByteArray();
     QTest::newRow("more than declared is let go")
-        << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nabcdef") << QList<int> {40, 41} << Kind::Success
+        << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nabcdef") << QList<int>{40, 41} << Kind::Success
         << QByteArray("abc") << QByteArray();
-    QTest::newRow("body cut short") << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabc") << QList<int> {}
+    QTest::newRow("body cut short") << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabc") << QList<int>{}
                                     << Kind::BodyCut << QByteArray("abc") << QByteArray();
-    QTest::newRow("header cut") << QByteArray("HTTP/1.0 200 OK\r\nContent-Le") << QList<int> {5} << Kind::HeaderCut
+    QTest::newRow("header cut") << QByteArray("HTTP/1.0 200 OK\r\nContent-Le") << QList<int>{5} << Kind::HeaderCut
                                 << QByteArray() << QByteArray();
-    QTest::newRow("status line cut") << QByteArray("HTTP/1.") << QList<int> {} << Kind::HeaderCut << QByteArray()
+    QTest::newRow("status line cut") << QByteArray("HTTP/1.") << QList<int>{} << Kind::HeaderCut << QByteArray()
                                      << QByteArray();
-    QTest::newRow("302 with a path") << QByteArray("HTTP/1.0 302 Found\r\nLocation: /x.flv\r\n\r\n") << QList<int> {25}
+    QTest::newRow("302 with a path") << QByteArray("HTTP/1.0 302 Found\r\nLocation: /x.flv\r\n\r\n") << QList<int>{25}
                                      << Kind::Redirect << QByteArray() << QByteArray("/x.flv");
     QTest::newRow("301 lower-case name") << QByteArray("HTTP/1.1 301 Moved\r\nlocation:http://h/x\r\n\r\n")
-                                         << QList<int> {} << Kind::Redirect << QByteArray() << QByteArray("http://h/x");
-    QTest::newRow("303") << QByteArray("HTTP/1.1 303 See Other\r\nLocation: a\r\n\r\n") << QList<int> {}
+                                         << QList<int>{} << Kind::Redirect << QByteArray() << QByteArray("http://h/x");
+    QTest::newRow("303") << QByteArray("HTTP/1.1 303 See Other\r\nLocation: a\r\n\r\n") << QList<int>{}
                          << Kind::Redirect << QByteArray() << QByteArray("a");
-    QTest::newRow("307") << QByteArray("HTTP/1.1 307 Temporary Redirect\r\nLocation: a\r\n\r\n") << QList<int> {}
+    QTest::newRow("307") << QByteArray("HTTP/1.1 307 Temporary Redirect\r\nLocation: a\r\n\r\n") << QList<int>{}
                          << Kind::Redirect << QByteArray() << QByteArray("a");
-    QTest::newRow("308") << QByteArray("HTTP/1.1 308 Permanent Redirect\r\nLocation: a\r\n\r\n") << QList<int> {}
+    QTest::newRow("308") << QByteArray("HTTP/1.1 308 Permanent Redirect\r\nLocation: a\r\n\r\n") << QList<int>{}
                          << Kind::Redirect << QByteArray() << QByteArray("a");
-    QTest::newRow("302 without location") << QByteArray("HTTP/1.1 302 Found\r\n\r\n") << QList<int> {}
+    QTest::newRow("302 without location") << QByteArray("HTTP/1.1 302 Found\r\n\r\n") << QList<int>{}
                                           << Kind::RedirectWithoutLocation << QByteArray() << QByteArray();
     QTest::newRow("302 location only in the body")
-        << QByteArray("HTTP/1.1 302 Found\r\n\r\nLocation: /x\r\n") << QList<int> {} << Kind::RedirectWithoutLocation
+        << QByteArray("HTTP/1.1 302 Found\r\n\r\nLocation: /x\r\n") << QList<int>{} << Kind::RedirectWithoutLocation
         << QByteArray() << QByteArray();
-    QTest::newRow("302 cut in the header") << QByteArray("HTTP/1.1 302 Found\r\nLocation: /x") << QList<int> {}
+    QTest::newRow("302 cut in the header") << QByteArray("HTTP/1.1 302 Found\r\nLocation: /x") << QList<int>{}
                                            << Kind::HeaderCut << QByteArray() << QByteArray();
     QTest::newRow("304 is no redirect") << QByteArray("HTTP/1.1 304 Not Modified\r\nLocation: /x\r\n\r\n")
-                                        << QList<int> {} << Kind::ServerError << QByteArray() << QByteArray();
+                                        << QList<int>{} << Kind::ServerError << QByteArray() << QByteArray();
     QTest::newRow("300 is no redirect") << QByteArray("HTTP/1.1 300 Multiple Choices\r\nLocation: /x\r\n\r\n")
-                                        << QList<int> {} << Kind::ServerError << QByteArray() << QByteArray();
-    QTest::newRow("305 is no redirect") << QByteArray("HTTP/1.1 305 Use Proxy\r\nLocation: /x\r\n\r\n") << QList<int> {}
+                                        << QList<int>{} << Kind::ServerError << QByteArray() << QByteArray();
+    QTest::newRow("305 is no redirect") << QByteArray("HTTP/1.1 305 Use Proxy\r\nLocation: /x\r\n\r\n") << QList<int>{}
                                         << Kind::ServerError << QByteArray() << QByteArray();
-    QTest::newRow("404") << QByteArray("HTTP/1.1 404 Not Found\r\n\r\nnope") << QList<int> {} << Kind::ServerError
+    QTest::newRow("404") << QByteArray("HTTP/1.1 404 Not Found\r\n\r\nnope") << QList<int>{} << Kind::ServerError
                          << QByteArray() << QByteArray();
     QTest::newRow("500 cut in the header")
-        << QByteArray("HTTP/1.0 500 Oops\r\nX") << QList<int> {} << Kind::ServerError << QByteArray() << QByteArray();
-    QTest::newRow("not http") << QByteArray("<html>hello</html>\r\n\r\n") << QList<int> {} << Kind::NotHttp
+        << QByteArray("HTTP/1.0 500 Oops\r\nX") << QList<int>{} << Kind::ServerError << QByteArray() << QByteArray();
+    QTest::newRow("not http") << QByteArray("<html>hello</html>\r\n\r\n") << QList<int>{} << Kind::NotHttp
                               << QByteArray() << QByteArray();
     QTest::newRow("not http, no line end")
-        << QByteArray("SSH-2.0-OpenSSH") << QList<int> {} << Kind::NotHttp << QByteArray() << QByteArray();
-    QTest::newRow("empty") << QByteArray() << QList<int> {} << Kind::Empty << QByteArray() << QByteArray();
+        << QByteArray("SSH-2.0-OpenSSH") << QList<int>{} << Kind::NotHttp << QByteArray() << QByteArray();
+    QTest::newRow("empty") << QByteArray() << QList<int>{} << Kind::Empty << QByteArray() << QByteArray();
 }
 
 void TestResponseReader::classification()
@@ -210,7 +210,7 @@ void TestResponseReader::classification()
     QFETCH(QByteArray, location);
 
     // The same answer whole, in the chosen pieces, and one byte at a time must read the same.
-    QList<QList<QByteArray>> splits {{answer}, Cut(answer, cuts), {}};
+    QList<QList<QByteArray>> splits{{answer}, Cut(answer, cuts), {}};
     for (char c : answer)
         splits.last().append(QByteArray(1, c));
     for (const QList<QByteArray> &pieces : splits) {

@@ -87,17 +87,17 @@ void TestTransferTexts::certificateTexts_data()
     QTest::addColumn<QList<QSslError>>("errors");
     QTest::addColumn<QString>("reasons");
     const QString untrusted = u"он не заверен доверенным центром сертификации"_s;
-    QTest::newRow("unknown issuer") << QList<E> {E(E::UnableToGetLocalIssuerCertificate)} << untrusted;
+    QTest::newRow("unknown issuer") << QList<E>{E(E::UnableToGetLocalIssuerCertificate)} << untrusted;
     QTest::newRow("one reason named once")
-        << QList<E> {E(E::UnableToGetLocalIssuerCertificate), E(E::UnableToVerifyFirstCertificate)} << untrusted;
-    QTest::newRow("self-signed") << QList<E> {E(E::SelfSignedCertificate)} << untrusted;
-    QTest::newRow("expired") << QList<E> {E(E::CertificateExpired)} << u"срок его действия истёк"_s;
-    QTest::newRow("not yet valid") << QList<E> {E(E::CertificateNotYetValid)} << u"срок его действия ещё не начался"_s;
-    QTest::newRow("other name") << QList<E> {E(E::HostNameMismatch)} << u"он выдан для другого имени сервера"_s;
-    QTest::newRow("revoked") << QList<E> {E(E::CertificateRevoked)} << u"он отозван"_s;
-    QTest::newRow("every reason, in order") << QList<E> {E(E::CertificateExpired), E(E::HostNameMismatch)}
+        << QList<E>{E(E::UnableToGetLocalIssuerCertificate), E(E::UnableToVerifyFirstCertificate)} << untrusted;
+    QTest::newRow("self-signed") << QList<E>{E(E::SelfSignedCertificate)} << untrusted;
+    QTest::newRow("expired") << QList<E>{E(E::CertificateExpired)} << u"срок его действия истёк"_s;
+    QTest::newRow("not yet valid") << QList<E>{E(E::CertificateNotYetValid)} << u"срок его действия ещё не начался"_s;
+    QTest::newRow("other name") << QList<E>{E(E::HostNameMismatch)} << u"он выдан для другого имени сервера"_s;
+    QTest::newRow("revoked") << QList<E>{E(E::CertificateRevoked)} << u"он отозван"_s;
+    QTest::newRow("every reason, in order") << QList<E>{E(E::CertificateExpired), E(E::HostNameMismatch)}
                                             << u"срок его действия истёк; он выдан для другого имени сервера"_s;
-    QTest::newRow("none given") << QList<E> {} << u"причина не сообщена"_s;
+    QTest::newRow("none given") << QList<E>{} << u"причина не сообщена"_s;
 }
 
 void TestTransferTexts::certificateTexts()

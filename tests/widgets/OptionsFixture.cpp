@@ -30,7 +30,7 @@ Options *OptionsFixture::Open()
     dialog = new Options(ini);
     dialog->SetShowMessage([this](QWidget *owner, const QString &text, const QString &title, QMessageBox::Icon icon) {
         QCOMPARE(owner, dialog);
-        messages << Message {text, title, icon};
+        messages << Message{text, title, icon};
     });
     dialog->show();
     return dialog;

@@ -241,7 +241,7 @@ void TestAbout::linksOpenTheirAddresses()
 
     auto *link = Child<ClickLabel>(name);
     QTest::mouseClick(link, Qt::LeftButton);
-    QCOMPARE(opened, QStringList {address});
+    QCOMPARE(opened, QStringList{address});
     // The window stays open.
     QVERIFY(about->isVisible());
     QTest::mouseClick(link, Qt::LeftButton);
@@ -271,7 +271,7 @@ void TestAbout::defaultOpenerIsTheDesktopBrowser()
     QTest::mouseClick(window.findChild<ClickLabel *>(QStringLiteral("Label4")), Qt::LeftButton);
     QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
     QCOMPARE(browser.opened,
-             QList<QUrl> {QUrl(QStringLiteral("http://www.quillon.test:8080/forum/viewforum.php?f=10"))});
+             QList<QUrl>{QUrl(QStringLiteral("http://www.quillon.test:8080/forum/viewforum.php?f=10"))});
 }
 
 void TestAbout::okCloses()
@@ -304,7 +304,7 @@ void TestAbout::aLinkKeepsTheWindowModal()
     QCOMPARE(window.exec(), int(QDialog::Accepted));
     QVERIFY(modalBefore);
     QVERIFY(modalAfter);
-    QCOMPARE(openedHere, QStringList {QStringLiteral("http://quillon.test")});
+    QCOMPARE(openedHere, QStringList{QStringLiteral("http://quillon.test")});
 }
 
 QTEST_MAIN(TestAbout)

@@ -126,13 +126,13 @@ void TestXpB::defaults()
 void TestXpB::propertyBagKeepsOnlyWhatDiffers()
 {
     XpB button(QStringLiteral("OpenButton"));
-    const QVariantMap bag {{QStringLiteral("Caption"), QStringLiteral("&Открыть")},
-                           {QStringLiteral("ButtonStyle"), 1},
-                           {QStringLiteral("PicturePosition"), 1},
-                           {QStringLiteral("Enabled"), false},
-                           {QStringLiteral("UseMaskColor"), 5},
-                           {QStringLiteral("XPColor_Hover"), RGB(1, 2, 3)},
-                           {QStringLiteral("PictureHeight"), 20}};
+    const QVariantMap bag{{QStringLiteral("Caption"), QStringLiteral("&Открыть")},
+                          {QStringLiteral("ButtonStyle"), 1},
+                          {QStringLiteral("PicturePosition"), 1},
+                          {QStringLiteral("Enabled"), false},
+                          {QStringLiteral("UseMaskColor"), 5},
+                          {QStringLiteral("XPColor_Hover"), RGB(1, 2, 3)},
+                          {QStringLiteral("PictureHeight"), 20}};
     button.ReadProperties(bag);
     QCOMPARE(button.Caption(), QStringLiteral("&Открыть"));
     QCOMPARE(button.AccessKey(), QChar(u'о'));
@@ -144,7 +144,7 @@ void TestXpB::propertyBagKeepsOnlyWhatDiffers()
 
     const QVariantMap written = button.WriteProperties();
     QCOMPARE(written.keys(),
-             (QStringList {"ButtonStyle", "Caption", "Enabled", "PictureHeight", "UseMaskColor", "XPColor_Hover"}));
+             (QStringList{"ButtonStyle", "Caption", "Enabled", "PictureHeight", "UseMaskColor", "XPColor_Hover"}));
     QCOMPARE(written.value("UseMaskColor").toInt(), -1);
     QCOMPARE(written.value("Enabled").toBool(), false);
     QCOMPARE(written.value("PictureHeight").toInt(), 20);
@@ -193,13 +193,13 @@ void TestXpB::hoverMovesFromButtonToButton()
 {
     QTest::mouseMove(a);
     QVERIFY(a->Face().IsOver);
-    QCOMPARE(log->Take(), (QStringList {"A.MouseIn", "A.MouseMove 0"}));
+    QCOMPARE(log->Take(), (QStringList{"A.MouseIn", "A.MouseMove 0"}));
     QTest::mouseMove(b);
     QVERIFY(!a->Face().IsOver);
     QVERIFY(b->Face().IsOver);
-    QCOMPARE(log->Take(), (QStringList {"A.MouseOut", "B.MouseIn", "B.MouseMove 0"}));
+    QCOMPARE(log->Take(), (QStringList{"A.MouseOut", "B.MouseIn", "B.MouseMove 0"}));
     QTest::mouseMove(window, QPoint(95, 55));
-    QCOMPARE(log->Take(), QStringList {"B.MouseOut"});
+    QCOMPARE(log->Take(), QStringList{"B.MouseOut"});
 }
 
 void TestXpB::clickOrder()
@@ -210,7 +210,7 @@ void TestXpB::clickOrder()
     QTest::mouseRelease(a, Qt::LeftButton, Qt::NoModifier, QPoint(5, 6));
     QVERIFY(!a->Face().IsDown);
     QCOMPARE(log->Take(),
-             (QStringList {"A.MouseIn", "A.MouseMove 0", "A.MouseDown 1 1 5 6", "A.Click", "A.MouseUp 1 0 5 6"}));
+             (QStringList{"A.MouseIn", "A.MouseMove 0", "A.MouseDown 1 1 5 6", "A.Click", "A.MouseUp 1 0 5 6"}));
 }
 
 void TestXpB::otherButtonsPressWithoutPressedLook()
@@ -220,7 +220,7 @@ void TestXpB::otherButtonsPressWithoutPressedLook()
     QTest::mousePress(a, Qt::RightButton, Qt::NoModifier, QPoint(5, 6));
     QVERIFY(!a->Face().IsDown);
     QTest::mouseRelease(a, Qt::RightButton, Qt::NoModifier, QPoint(5, 6));
-    QCOMPARE(log->Take(), (QStringList {"A.MouseDown 2 0 5 6", "A.MouseUp 2 0 5 6"}));
+    QCOMPARE(log->Take(), (QStringList{"A.MouseDown 2 0 5 6", "A.MouseUp 2 0 5 6"}));
 }
 
 void TestXpB::releaseOverNeighbourClicksNeither()
@@ -232,7 +232,7 @@ void TestXpB::releaseOverNeighbourClicksNeither()
     QVERIFY(!a->Face().IsDown);
     QVERIFY(!b->Face().IsDown);
     QTest::mouseRelease(b, Qt::LeftButton);
-    QCOMPARE(log->Take(), (QStringList {"A.MouseOut", "A.MouseMove 1", "A.MouseUp 1 0 129 14"}));
+    QCOMPARE(log->Take(), (QStringList{"A.MouseOut", "A.MouseMove 1", "A.MouseUp 1 0 129 14"}));
 }
 
 void TestXpB::movingBackInWhilePressedPressesAgain()
@@ -245,7 +245,7 @@ void TestXpB::movingBackInWhilePressedPressesAgain()
     QTest::mouseMove(a, QPoint(20, 20));
     QVERIFY(a->Face().IsDown);
     QTest::mouseRelease(a, Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
-    QCOMPARE(log->Take(), (QStringList {"A.MouseIn", "A.MouseMove 1", "A.Click", "A.MouseUp 1 0 20 20"}));
+    QCOMPARE(log->Take(), (QStringList{"A.MouseIn", "A.MouseMove 1", "A.Click", "A.MouseUp 1 0 20 20"}));
 }
 
 void TestXpB::spaceClicksWhereverThePointerIs()
@@ -255,21 +255,21 @@ void TestXpB::spaceClicksWhereverThePointerIs()
     QVERIFY(a->Face().IsDown);
     QTest::keyRelease(a, Qt::Key_Space);
     QVERIFY(!a->Face().IsDown);
-    QCOMPARE(log->Take(), (QStringList {"A.KeyDown 32 0", "A.Click", "A.MouseUp 1 0 0 0", "A.KeyUp 32 0"}));
+    QCOMPARE(log->Take(), (QStringList{"A.KeyDown 32 0", "A.Click", "A.MouseUp 1 0 0 0", "A.KeyUp 32 0"}));
 }
 
 void TestXpB::spaceReleaseWithoutPressDoesNotClick()
 {
     a->setFocus();
     QTest::keyRelease(a, Qt::Key_Space);
-    QCOMPARE(log->Take(), (QStringList {"A.MouseUp 1 0 0 0", "A.KeyUp 32 0"}));
+    QCOMPARE(log->Take(), (QStringList{"A.MouseUp 1 0 0 0", "A.KeyUp 32 0"}));
 }
 
 void TestXpB::accessKeyWithAlt()
 {
     b->setFocus();
     QTest::keyClick(window, Qt::Key_S, Qt::AltModifier);
-    QCOMPARE(log->Take(), QStringList {"A.Click"});
+    QCOMPARE(log->Take(), QStringList{"A.Click"});
 
     a->setEnabledCtrl(false);
     QTest::keyClick(window, Qt::Key_S, Qt::AltModifier);
@@ -281,17 +281,17 @@ void TestXpB::accessKeyWithAlt()
     const auto cyrillicO = Qt::Key(QChar(u'О').unicode());
     QTest::sendKeyEvent(QTest::Press, window, cyrillicO, QStringLiteral("о"), Qt::AltModifier);
     QTest::sendKeyEvent(QTest::Release, window, cyrillicO, QStringLiteral("о"), Qt::AltModifier);
-    QCOMPARE(log->Take(), QStringList {"A.Click"});
+    QCOMPARE(log->Take(), QStringList{"A.Click"});
 }
 
 void TestXpB::accessKeyAloneNeedsTheFocus()
 {
     a->setFocus();
     QTest::keyClick(a, Qt::Key_S);
-    QCOMPARE(log->Take(), (QStringList {"A.KeyDown 83 0", "A.Click", "A.KeyUp 83 0"}));
+    QCOMPARE(log->Take(), (QStringList{"A.KeyDown 83 0", "A.Click", "A.KeyUp 83 0"}));
     b->setFocus();
     QTest::keyClick(b, Qt::Key_S);
-    QCOMPARE(log->Take(), (QStringList {"B.KeyDown 83 0", "B.KeyUp 83 0"}));
+    QCOMPARE(log->Take(), (QStringList{"B.KeyDown 83 0", "B.KeyUp 83 0"}));
 }
 
 void TestXpB::focusComesAndGoes()

@@ -105,7 +105,7 @@ void TestXpBLayout::oversizedPictureSaturates()
 
 void TestXpBLayout::longCaptionWrapsInsideTheContent()
 {
-    const QFontMetrics metrics {QFont()};
+    const QFontMetrics metrics{QFont()};
     const QSize oneLine = MeasureCaption(metrics, QStringLiteral("Open"), 200);
     const QSize wrapped = MeasureCaption(metrics, QStringLiteral("Open the saved video file"), 60);
     QVERIFY(oneLine.width() >= metrics.horizontalAdvance(QStringLiteral("Open")) + 2);
