@@ -5,6 +5,7 @@
 #include "FlvMaker.h"
 #include "FlvPlayer.h"
 #include "Main.h"
+#include "ProcessSetup.h"
 #include "ScriptedDialogs.h"
 #include "XpB.h"
 
@@ -15,7 +16,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <clocale>
 #include <cstdio>
 
 namespace {
@@ -53,7 +53,7 @@ private:
 // player button and opens the video with the open-file button.
 int Child(QApplication &application, const QString &programFolder, const QString &video)
 {
-    std::setlocale(LC_NUMERIC, "C");
+    PrepareProcessForVideo();
     ScriptedDialogs dialogs;
     Main window(programFolder, dialogs);
     auto *swf = window.findChild<FlvPlayer *>(QStringLiteral("swf"));

@@ -6,7 +6,6 @@
 #include "Main.h"
 #include "PaintClock.h"
 #include "PictureBox.h"
-#include "ProgramValues.h"
 #include "ResolutionAnswer.h"
 #include "ScriptedDialogs.h"
 #include "ScriptedServer.h"
@@ -87,8 +86,6 @@ double CurlSeconds(const QString &url, const QString &target = QStringLiteral("/
 // The transfer control alone, in this same process: what the window adds is the difference.
 double BareTransferSeconds(const QString &url)
 {
-    ResetProgramValues();
-    Program().UseProxy = QStringLiteral("0");
     DC dc;
     bool done = false;
     QElapsedTimer clock;
@@ -122,7 +119,6 @@ WindowRun RunWindow(const QString &work, const QString &videoUrl, const QString 
         "<p>" + ResolutionAnswer::Marker().toByteArray() + "</p><a href=\"" + videoUrl.toLatin1() + "\">v</a>";
     resolver.AddScript({ScriptedServer::Send("HTTP/1.0 200 OK\r\n\r\n" + answer), ScriptedServer::Close()});
 
-    ResetProgramValues();
     ScriptedDialogs dialogs;
     Main window(program.path(), dialogs);
     window.show();
@@ -135,7 +131,7 @@ WindowRun RunWindow(const QString &work, const QString &videoUrl, const QString 
 
     qint64 started = 0;
     qint64 arrived = 0;
-    QObject::connect(&window.Transfer(), &DC::ServerLine, &window, [&] { started = clock.nsecsElapsed(); });
+    QObject::connect(&window.Flow().Transfer(), &DC::ServerLine, &window, [&] { started = clock.nsecsElapsed(); });
     const QString target = program.filePath(QStringLiteral("DownloadVideo/bench.flv"));
     dialogs.AnswerFileDialog(target, [&] { arrived = clock.nsecsElapsed(); });
 

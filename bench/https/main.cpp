@@ -6,7 +6,6 @@
 #include "DC.h"
 #include "NginxTls.h"
 #include "ProcessFigures.h"
-#include "ProgramValues.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -88,7 +87,6 @@ struct DCRun {
 DCRun RunDC(const Setup &setup, const QList<QSslCertificate> &authority, const QString &saveAs)
 {
     DCRun run;
-    Program().UseProxy = QStringLiteral("0");
     DC dc;
     dc.setExtraCaCertificates(authority);
     QByteArray body;

@@ -3,11 +3,11 @@
 #include "BenchKit.h"
 #include "FlvPlayer.h"
 #include "MovieAddress.h"
+#include "ProcessSetup.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 
-#include <clocale>
 #include <cstdio>
 
 namespace {
@@ -62,7 +62,7 @@ bool Measure(const QString &clip, QSize area, double &cost)
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");
+    PrepareProcessForVideo();
 
     const QString clip = BenchKit::Clip720p(ClipSeconds);
     if (clip.isEmpty()) {

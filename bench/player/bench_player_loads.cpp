@@ -5,6 +5,7 @@
 #include "FlvMaker.h"
 #include "FlvPlayer.h"
 #include "MovieAddress.h"
+#include "ProcessSetup.h"
 
 #include <QApplication>
 #include <QDir>
@@ -12,7 +13,6 @@
 #include <QFileInfo>
 
 #include <algorithm>
-#include <clocale>
 #include <cstdio>
 
 namespace {
@@ -91,7 +91,7 @@ bool Run(const QString &clip, bool throughBare)
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");
+    PrepareProcessForVideo();
 
     const QString clip = QDir(BenchKit::DataFolder()).filePath(QStringLiteral("clip-320x240-3s.flv"));
     if (QFileInfo(clip).size() == 0

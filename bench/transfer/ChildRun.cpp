@@ -6,7 +6,6 @@
 
 #include "DC.h"
 #include "FileReplacement.h"
-#include "ProgramValues.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -153,7 +152,6 @@ int RunTransferChild(const QString &client, const QUrl &url, const QString &targ
     const CpuUsage atStart = ReadOwnCpuUsage();
 
     if (client == QLatin1String("dc")) {
-        Program().UseProxy = QStringLiteral("0");
         DC dc;
         // Every arrival raises one progress event: counting them gives the size of a read.
         QObject::connect(&dc, &DC::PercentOfLoad, &dc, [&outcome](int) { ++outcome.Arrivals; });

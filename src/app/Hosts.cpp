@@ -1,7 +1,7 @@
 #include "Hosts.h"
 
 #include "INI.h"
-#include "Parametr.h"
+#include "Windows1251.h"
 
 #include <QRegularExpression>
 
@@ -26,7 +26,7 @@ Hosts ReadHosts(const INI &ini)
 {
     Hosts hosts = DefaultHosts();
     const auto take = [&ini](const char *key, QString &value) {
-        const QString stored = DecodeFileText(ini.RINI("Hosts", key)).trimmed();
+        const QString stored = DecodeUtf8OrWindows1251(ini.RINI("Hosts", key)).trimmed();
         if (IsHostText(stored))
             value = stored;
     };

@@ -3,33 +3,22 @@
 #include "About.h"
 #include "Artwork.h"
 #include "FlvPlayer.h"
-#include "Interaction.h"
 #include "MovieAddress.h"
 #include "Options.h"
-#include "Parametr.h"
 #include "PictureBox.h"
-#include "ProgramValues.h"
+#include "Version.h"
 #include "XpB.h"
 
-#include <QClipboard>
-#include <QDir>
-#include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 
-namespace {
-
-// The shortest text that can be a page address worth sending.
-constexpr int kMinimumAddressLength = 20;
-
-}  // namespace
-
 Main::Main(const QString &programFolder, Interaction &dialogs, QWidget *parent)
     : QWidget(parent)
     , programFolder(programFolder)
     , dialogs(dialogs)
+    , flow(programFolder, dialogs)
 {
     setObjectName(QStringLiteral("Main"));
     setFixedSize(326, 269);
@@ -44,13 +33,14 @@ Main::Main(const QString &programFolder, Interaction &dialogs, QWidget *parent)
     CreateDownloadPanel();
     CreatePlayerControls();
 
-    dc.setPageAddressProvider([this] { return URLtext->text(); });
-    connect(&dc, &DC::DownOK, this, &Main::DC_DownOK);
-    connect(&dc, &DC::Msg, this, &Main::DC_Msg);
-    connect(&dc, &DC::PercentOfLoad, this, &Main::DC_PercentOfLoad);
-    connect(&dc, &DC::FLVsize, this, &Main::DC_FLVsize);
-    connect(&dc, &DC::DownError, this, &Main::DC_DownError);
-    connect(&dc, &DC::ServerLine, Label4, &QLabel::setText);
+    flow.setDialogOwner(this);
+    flow.setPageAddressProvider([this] { return URLtext->text(); });
+    connect(&flow, &DownloadFlow::Msg, this, &Main::DC_Msg);
+    connect(&flow, &DownloadFlow::PercentOfLoad, this, &Main::DC_PercentOfLoad);
+    connect(&flow, &DownloadFlow::FLVsize, this, &Main::DC_FLVsize);
+    connect(&flow, &DownloadFlow::ServerLine, Label4, &QLabel::setText);
+    connect(&flow, &DownloadFlow::Ended, this, &Main::SetIdleState);
+    connect(&flow, &DownloadFlow::VideoSaved, this, &Main::Flow_VideoSaved);
 
     Form_Load();
 }
@@ -59,8 +49,7 @@ Main::~Main() = default;
 
 void Main::Form_Load()
 {
-    Program().AppVersion = QStringLiteral("1.7");
-    setWindowTitle(QStringLiteral("Quillon ") + Program().AppVersion);
+    setWindowTitle(QStringLiteral("Quillon ") + AppVersion());
 
     ShowMenuMode();
     BG->setGeometry(0, 0, width(), height());
@@ -75,10 +64,7 @@ void Main::Form_Load()
 
     // From here on nothing may keep the window from opening: a folder that cannot be written or a
     // settings file that cannot be read is passed over.
-    QDir().mkpath(programFolder + QStringLiteral("/DownloadVideo"));
-    ini.FileName(programFolder + QStringLiteral("/options.ini"));
-    LoadSettings(ini);
-    hosts = ReadHosts(ini);
+    flow.Load();
 }
 
 void Main::SetBusyState()
@@ -171,8 +157,7 @@ void Main::ProButton_Click()
 void Main::aButton_Click()
 {
     ClearMenuHighlight(4);
-    About about(hosts.WebSite, hosts.ProgramPage, this);
-    about.SetOpenAddress([this](const QString &address) { dialogs.OpenAddress(address); });
+    About about(flow.ServerHosts().WebSite, flow.ServerHosts().ProgramPage, dialogs, this);
     about.exec();
 }
 
@@ -184,24 +169,9 @@ void Main::Qbutton_Click()
 
 void Main::XpB4_Click()
 {
-    // Each opening is a fresh dialog filled from the values the program uses now; they take effect at the
-    // next transfer.
-    Options options(ini, this);
-    options.SetShowMessage([this](QWidget *owner, const QString &text, const QString &title, QMessageBox::Icon icon) {
-        dialogs.ShowMessage(owner, text, title, QMessageBox::Ok, icon);
-    });
-    options.exec();
-}
-
-void Main::URLtext_Change()
-{
-    DownButton->setVisible(URLtext->text().size() >= kMinimumAddressLength);
-    Label4->clear();
-    Label4->show();
-}
-
-void Main::XpB1_Click()
-{
-    // Addresses copied from a browser or a message often carry a line break or blanks around them.
-    URLtext->setText(QGuiApplication::clipboard()->text().trimmed());
+    // Each opening is a fresh dialog over the settings the program uses now; what it saves takes effect at
+    // the next transfer.
+    Options options(flow.CurrentSettings(), flow.Store(), dialogs, this);
+    if (options.exec() == QDialog::Accepted)
+        flow.AdoptSettings(options.Committed());
 }

@@ -1,10 +1,7 @@
 #pragma once
 
-#include "DC.h"
-#include "Hosts.h"
-#include "INI.h"
+#include "DownloadFlow.h"
 
-#include <QByteArray>
 #include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
@@ -20,8 +17,8 @@ class QListWidget;
 class QUrl;
 class XpB;
 
-// The program's only main window: the start menu, the download panel and the player in one fixed area,
-// the download workflow over its transfer control, the daily update check and the save flow.
+// The program's only main window: the start menu, the download panel and the player in one fixed area. The
+// download itself is run by its DownloadFlow; the window hands it the user's clicks and shows what it reports.
 class Main : public QWidget {
     Q_OBJECT
 
@@ -31,8 +28,7 @@ public:
     Main(const QString &programFolder, Interaction &dialogs, QWidget *parent = nullptr);
     ~Main() override;
 
-    // The workflow's shared state.
-    QString VideoLink;
+    // The last video saved, or dropped on the player: what the play button plays.
     QString LastVideoFile;
 
     void SetBusyState();
@@ -46,9 +42,7 @@ public:
     // Asks for a video to play; the chosen file's full path, or "" when nothing or no existing file was chosen.
     QString AskVideoFile();
 
-    const Hosts &ServerHosts() const { return hosts; }
-    DC &Transfer() { return dc; }
-    INI &Settings() { return ini; }
+    DownloadFlow &Flow() { return flow; }
 
 protected:
     // Drops onto the blank player picture: the window, not the picture, decides what they do.
@@ -80,23 +74,17 @@ private:
     // Both messages of the player are the same kind of box: information, OK, "Внимание".
     void PlayerMessage(const QString &text);
 
-    void StartUpdateCheck();
-    void OfferNewVersion(const QString &remote);
-    void SaveVideo(const QString &name, const QByteArray &video);
-
-    void DC_DownOK(const QByteArray &LData);
+    // What the download flow reports, shown in the download panel.
     void DC_Msg(const QString &text);
     void DC_PercentOfLoad(int Perc);
     void DC_FLVsize(qint64 Size);
-    void DC_DownError(const QString &Msg);
+    void Flow_VideoSaved(const QString &path);
     // Shows a label's new text now, but at most every few milliseconds while data streams in.
     void RepaintSoon(QWidget *label);
 
     QString programFolder;
     Interaction &dialogs;
-    Hosts hosts;
-    INI ini;
-    DC dc;
+    DownloadFlow flow;
     QElapsedTimer lastRepaint;
 
     PictureBox *BG = nullptr;

@@ -71,7 +71,7 @@ void Main::CreateMenuPanel()
     Qbutton->setToolTip(QStringLiteral("Выход"));
     const std::pair<XpB *, qint16> items[] = {{ZagButton, 1}, {ProButton, 2}, {Qbutton, 3}, {aButton, 4}};
     for (const auto &[button, item] : items) {
-        button->setButtonStyle(1);
+        button->setButtonStyle(XpBLook::Style::Flat);
         Blend(button, kMenuColumn);
         connect(button, &XpB::MouseIn, this, [this, item = item] { HighlightMenuItem(item); });
         connect(button, &XpB::MouseOut, this, [this, item = item] { ClearMenuHighlight(item); });
@@ -106,7 +106,7 @@ void Main::CreateDownloadPanel()
     connect(URLtext, &QLineEdit::textChanged, this, &Main::URLtext_Change);
 
     XpB1 = MakeButton(QStringLiteral("XpB1"), DownBox, QRect(288, 28, 24, 24));
-    XpB1->setButtonStyle(1);
+    XpB1->setButtonStyle(XpBLook::Style::Flat);
     Blend(XpB1, QColor(0xec, 0xf1, 0xf7));
     XpB1->setPicture(Artwork::ButtonPicture(QStringLiteral("paste16"), QSize(16, 16)));
     XpB1->setToolTip(QStringLiteral("Вставить адрес из буфера обмена"));
@@ -125,7 +125,7 @@ void Main::CreateDownloadPanel()
     XpB4 = MakeButton(QStringLiteral("XpB4"), DownBox, QRect(200, 208, 112, 25));
     XpB4->setCaption(QStringLiteral("Настройки сети"));
     for (XpB *button : {DownButton, StopButton, XpB3, XpB2, XpB4})
-        button->setButtonStyle(3);
+        button->setButtonStyle(XpBLook::Style::Gradient);
     DownButton->hide();
     StopButton->hide();
     XpB3->hide();
@@ -171,7 +171,7 @@ void Main::CreatePlayerControls()
     PlayerOpenFileButton->setToolTip(QStringLiteral("Открыть видеофайл"));
     PlayerClear->setToolTip(QStringLiteral("Очистить проигрыватель"));
     for (XpB *button : {PlayerBackButton, PlayerOpenFileButton, PlayerClear}) {
-        button->setButtonStyle(1);
+        button->setButtonStyle(XpBLook::Style::Flat);
         Blend(button, QColor(0xd5, 0xe0, 0xeb));
     }
     connect(PlayerBackButton, &XpB::Click, this, &Main::ShowMenuMode);

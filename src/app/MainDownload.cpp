@@ -1,124 +1,58 @@
-// The download workflow of the main window: update check, resolution, video download and save, driven by
-// the transfer control's events according to DownloadStage.
-#include "DefaultVideoName.h"
-#include "Interaction.h"
+// The download panel's side of a download: the user's clicks go to the download flow, and what the flow
+// reports is shown in the panel's labels and progress bar.
+#include "DownloadFlow.h"
 #include "Main.h"
-#include "Parametr.h"
 #include "PictureBox.h"
-#include "ProgramValues.h"
-#include "ResolutionAnswer.h"
-#include "SaveFlow.h"
-#include "UpdateCheck.h"
-#include "Windows1251.h"
 #include "XpB.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 
 namespace {
 
+// The shortest text that can be a page address worth sending.
+constexpr int kMinimumAddressLength = 20;
 // Status texts are painted at once, but while a fast download streams in no more often than this.
 constexpr qint64 kRepaintIntervalMs = 25;
 constexpr int kTwipsPerHundredPercent = 4455;
 
 }  // namespace
 
+void Main::URLtext_Change()
+{
+    DownButton->setVisible(URLtext->text().size() >= kMinimumAddressLength);
+    Label4->clear();
+    Label4->show();
+}
+
+void Main::XpB1_Click()
+{
+    // Addresses copied from a browser or a message often carry a line break or blanks around them.
+    URLtext->setText(QGuiApplication::clipboard()->text().trimmed());
+}
+
 void Main::DownButton_Click()
 {
     SetBusyState();
-    // Read afresh: the Options dialog or another run of the program may have changed them.
-    const QString lastCheck = DecodeFileText(ini.RINI("Version", "LastCheck"));
-    const QString checkUpgrade = DecodeFileText(ini.RINI("Version", "CheckUpgrade"));
-    if (UpdateCheck::IsDue(lastCheck, checkUpgrade, ShortDateText())) {
-        StartUpdateCheck();
-        return;
-    }
-    StartResolution();
-}
-
-void Main::StartUpdateCheck()
-{
-    Program().DownloadStage = 0;
-    dc.setURLmode(true);
-    dc.setURL(UpdateAddress(hosts));
+    flow.Download();
 }
 
 void Main::StartResolution()
 {
-    Program().DownloadStage = 1;
-    dc.setURLmode(false);
-    dc.setURL(ResolverAddress(hosts));
+    flow.StartResolution();
 }
 
 void Main::StopButton_Click()
 {
-    dc.Stopped();
-    SetIdleState();
+    flow.Stop();
 }
 
-void Main::OfferNewVersion(const QString &remote)
+void Main::Flow_VideoSaved(const QString &path)
 {
-    const QMessageBox::StandardButton answer =
-        dialogs.ShowMessage(this, UpdateCheck::OfferText(Program().AppVersion, remote), UpdateCheck::OfferTitle(),
-                            QMessageBox::Yes | QMessageBox::No, QMessageBox::Question);
-    if (answer == QMessageBox::Yes) {
-        StopButton_Click();
-        dialogs.OpenAddress(WebSiteAddress(hosts));
-        return;
-    }
-    StartResolution();
-}
-
-void Main::DC_DownOK(const QByteArray &LData)
-{
-    // The control's own buffer: hold a share of it, since starting the next exchange empties the control.
-    const QByteArray answer = LData;
-    switch (Program().DownloadStage) {
-    case 0: {
-        const UpdateCheck::Verdict verdict = UpdateCheck::Judge(answer, Program().AppVersion);
-        if (verdict.VersionLike)
-            ini.WInI("Version", "LastCheck", EncodeFileText(ShortDateText()));
-        if (verdict.Offer)
-            OfferNewVersion(verdict.Remote);
-        else
-            StartResolution();
-        break;
-    }
-    case 1: {
-        const std::optional<QString> link = ResolutionAnswer::VideoLinkOf(answer);
-        if (!link) {
-            SetIdleState();
-            Label4->setText(QStringLiteral("Ошибка! Не удалось найти видеопоток"));
-            break;
-        }
-        VideoLink = *link;
-        Program().DownloadStage = 3;
-        dc.setURLmode(true);
-        dc.setURL(VideoLink);
-        break;
-    }
-    case 2:
-        Program().DownloadStage = 3;
-        dc.setURLmode(true);
-        dc.setURL(Windows1251::Decode(answer));
-        break;
-    case 3:
-        Label4->clear();
-        SaveVideo(DefaultVideoName(), answer);
-        break;
-    default:
-        break;
-    }
-}
-
-void Main::SaveVideo(const QString &name, const QByteArray &video)
-{
-    const SavedVideo saved = ::SaveVideo(SaveContext{dialogs, this, ini, programFolder}, name, video);
-    if (saved.Saved) {
-        LastVideoFile = saved.Path;
-        XpB3->show();
-    }
-    SetIdleState();
-    Label1->setText(saved.Saved ? QStringLiteral("Файл сохранен") : QStringLiteral("Файл не сохранен"));
+    LastVideoFile = path;
+    XpB3->show();
 }
 
 void Main::RepaintSoon(QWidget *label)
@@ -156,14 +90,4 @@ void Main::DC_PercentOfLoad(int Perc)
     ImagPr->show();
     ImagPr->setWidthTwips(Perc * kTwipsPerHundredPercent / 100);
     RepaintSoon(PercLabel);
-}
-
-void Main::DC_DownError(const QString &Msg)
-{
-    if (Program().DownloadStage == 0) {
-        StartResolution();
-        return;
-    }
-    Label1->setText(Msg);
-    SetIdleState();
 }

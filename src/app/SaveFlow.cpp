@@ -3,8 +3,6 @@
 #include "FileReplacement.h"
 #include "INI.h"
 #include "Interaction.h"
-#include "Parametr.h"
-#include "ProgramValues.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -76,7 +74,7 @@ QString DefaultSaveFolder(const QString &programFolder)
 
 SavedVideo SaveVideo(const SaveContext &context, const QString &name, const QByteArray &video)
 {
-    QString &savePath = Program().SavePath;
+    QString &savePath = context.SavePath;
     // A remembered folder that has gone (a removed stick, a deleted folder) would make every save fail.
     if (savePath.isEmpty() || !QFileInfo(savePath).isDir()) {
         savePath = DefaultSaveFolder(context.programFolder);
@@ -111,6 +109,6 @@ SavedVideo SaveVideo(const SaveContext &context, const QString &name, const QByt
     }
 
     savePath = FolderOf(written);
-    context.ini.WInI("Save", "SavePath", EncodeFileText(savePath));
+    context.ini.WInI("Save", "SavePath", savePath.toUtf8());
     return SavedVideo{true, written};
 }

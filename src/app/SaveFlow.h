@@ -7,11 +7,14 @@ class INI;
 class Interaction;
 class QWidget;
 
-// What the save flow needs of the main window.
+// What the save flow works with.
 struct SaveContext {
     Interaction &dialogs;
+    // The window that owns the dialogs.
     QWidget *owner = nullptr;
     INI &ini;
+    // The folder the dialog proposes, ending with "/"; the save sets it to the folder written to.
+    QString &SavePath;
     // The folder of the executable, without a trailing "/".
     QString programFolder;
 };

@@ -1,15 +1,13 @@
 #include "Main.h"
-#include "Interaction.h"
+#include "ProcessSetup.h"
+#include "QtInteraction.h"
 
 #include <QApplication>
-
-#include <clocale>
 
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
-    // The video library refuses to start under a locale whose numbers use a decimal comma.
-    std::setlocale(LC_NUMERIC, "C");
+    PrepareProcessForVideo();
     QtInteraction dialogs;
     Main window(QCoreApplication::applicationDirPath(), dialogs);
     QObject::connect(&window, &Main::ProgramEnd, &application, &QCoreApplication::quit, Qt::QueuedConnection);

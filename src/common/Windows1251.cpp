@@ -1,5 +1,7 @@
 #include "Windows1251.h"
 
+#include <QStringDecoder>
+
 #include <array>
 
 namespace {
@@ -65,3 +67,12 @@ QString Decode(QByteArrayView bytes)
 }
 
 }  // namespace Windows1251
+
+QString DecodeUtf8OrWindows1251(QByteArrayView bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return text;
+    return Windows1251::Decode(bytes);
+}

@@ -20,3 +20,8 @@ QChar CharOf(uchar code);
 QString Decode(QByteArrayView bytes);
 
 }  // namespace Windows1251
+
+// Text that is UTF-8 when it is valid UTF-8, and Windows-1251 otherwise: what settings files and clients
+// written for earlier versions of the program send. A byte string of Windows-1251 letters is practically never
+// valid UTF-8, so the guess does not mistake one for the other.
+QString DecodeUtf8OrWindows1251(QByteArrayView bytes);

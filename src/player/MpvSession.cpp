@@ -5,12 +5,7 @@
 #include <mpv/client.h>
 #include <mpv/render.h>
 
-#include <clocale>
 #include <vector>
-
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 namespace {
 enum PropertyId : uint64_t { TimePos = 1, DurationId, PauseId, EofReached, VolumeId, MuteId, VideoWidth };
@@ -28,15 +23,6 @@ MpvSession::MpvSession(const QString &audioOutput, QObject *parent) : QObject(pa
 
 void MpvSession::Create(const QString &audioOutput)
 {
-#ifdef __GLIBC__
-    // glibc raises its mmap threshold each time a large block is freed, after which the decoders' frame
-    // buffers come from thread arenas that never shrink: 100 loads left 15-70 MiB behind. A fixed threshold
-    // (which turns the raising off) hands every large buffer back to the system when it is freed.
-    static const bool fixedThreshold = mallopt(M_MMAP_THRESHOLD, 128 * 1024) == 1;
-    Q_UNUSED(fixedThreshold);
-#endif
-    // mpv refuses to start unless numbers are read the C way; Qt may have set the user's locale.
-    std::setlocale(LC_NUMERIC, "C");
     handle = mpv_create();
     if (!handle)
         return;

@@ -2,8 +2,6 @@
 
 #include "Windows1251.h"
 
-#include <QStringDecoder>
-
 namespace FormAddress {
 
 namespace {
@@ -42,11 +40,7 @@ QByteArray DecodeFormValue(QByteArrayView value)
 
 QString DecodeAddressBytes(QByteArrayView bytes)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    if (!utf8.hasError())
-        return text;
-    return Windows1251::Decode(bytes);
+    return DecodeUtf8OrWindows1251(bytes);
 }
 
 std::optional<QString> ExtractAddress(QByteArrayView body)

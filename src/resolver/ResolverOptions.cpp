@@ -1,5 +1,7 @@
 #include "ResolverOptions.h"
 
+#include "Version.h"
+
 #include <QCommandLineParser>
 
 namespace ResolverOptionsParser {
@@ -16,7 +18,7 @@ const QString kHelpText =
                    "                           loopback, pages on loopback, private, link-local, multicast and\n"
                    "                           reserved addresses are refused, unless --allow-private is given\n"
                    "  --port PORT              port to listen on, 1-65535 (default 8397)\n"
-                   "  --current-version TEXT   what GET /version.info answers (default 1.7)\n"
+                   "  --current-version TEXT   what GET /version.info answers (default %1)\n"
                    "  --page-limit BYTES       largest page fetched, 1024-1073741824 (default 4194304)\n"
                    "  --timeout SECONDS        time limit for one page: fetching it, redirects included, and\n"
                    "                           parsing it, 1-600 (default 20)\n"
@@ -53,7 +55,7 @@ Outcome ParseOptions(const QStringList &arguments)
     if (!parser.parse(arguments))
         return BadOption{parser.errorText()};
     if (parser.isSet(help))
-        return ShowHelp{kHelpText};
+        return ShowHelp{kHelpText.arg(AppVersion())};
     if (!parser.positionalArguments().isEmpty())
         return BadOption{QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first())};
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Version.h"
+
 #include <QHostAddress>
 #include <QString>
 #include <QStringList>
@@ -9,7 +11,7 @@
 struct ResolverOptions {
     QHostAddress listenAddress = QHostAddress(QHostAddress::LocalHost);
     quint16 port = 8397;
-    QString currentVersion = QStringLiteral("1.7");
+    QString currentVersion = AppVersion();
     qint64 pageLimit = 4 * 1024 * 1024;
     int fetchTimeoutSeconds = 20;
     int clientTimeoutSeconds = 30;

@@ -2,10 +2,8 @@
 
 #include "CPassword.h"
 #include "INI.h"
-#include "ProgramValues.h"
+#include "IniNumber.h"
 #include "Windows1251.h"
-
-#include <QStringDecoder>
 
 namespace {
 
@@ -19,20 +17,71 @@ IniEntry Entry(const char *section, const char *key, const QByteArray &value)
     return IniEntry{QByteArray(section), QByteArray(key), value};
 }
 
-}  // namespace
-
-QString DecodeFileText(QByteArrayView bytes)
+QString ReadText(const INI &ini, const char *section, const char *key)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    if (!utf8.hasError())
-        return text;
-    return Windows1251::Decode(bytes);
+    return DecodeUtf8OrWindows1251(ini.RINI(section, key));
 }
 
-QByteArray EncodeFileText(const QString &text)
+QByteArray FlagText(bool on)
 {
-    return text.toUtf8();
+    return on ? QByteArrayLiteral("1") : QByteArrayLiteral("0");
+}
+
+quint16 ReadPort(const QString &text)
+{
+    bool ok = false;
+    const int port = text.trimmed().toInt(&ok, 10);
+    return ok && port >= 1 && port <= 65535 ? quint16(port) : 0;
+}
+
+QString NetworkFault(const NetworkTexts &texts, const ConnectionSettings &network)
+{
+    // No settings file yet means no proxy.
+    if (!texts.UseProxy.isEmpty() && texts.UseProxy != u"0" && texts.UseProxy != u"1")
+        return SettingsTexts::InvalidUseProxy(texts.UseProxy);
+    if (texts.UseProxy != u"1")
+        return {};
+    if (network.ProxyName.trimmed().isEmpty())
+        return SettingsTexts::MissingProxyName();
+    if (network.ProxyPort == 0)
+        return SettingsTexts::InvalidProxyPort(texts.ProxyPort);
+    return {};
+}
+
+// The password as the file keeps it: scrambled, or empty when there is none or it cannot be scrambled.
+QByteArray StoredPassword(const QString &password, SaveOutcome &outcome)
+{
+    if (password.isEmpty())
+        return {};
+    CPassword &scrambler = ProgramPassword();
+    scrambler.Password(password);
+    if (scrambler.CreateError().isEmpty())
+        return scrambler.Password();
+    outcome.PasswordKept = false;
+    outcome.Notice = CPassword::kCreateErrorHeading + scrambler.CreateError() + kPasswordNotKept;
+    return {};
+}
+
+}  // namespace
+
+bool ReadFlag(const QString &text)
+{
+    // Rounded halves go to the even neighbour, so exactly the numbers above 0.5 and below 1.5 give 1.
+    const double number = ReadLeadingNumber(text.toUtf8());
+    return number > 0.5 && number < 1.5;
+}
+
+ConnectionSettings ParseNetwork(const NetworkTexts &texts)
+{
+    ConnectionSettings network;
+    network.UseProxy = texts.UseProxy == u"1";
+    network.ProxyName = texts.ProxyName;
+    network.ProxyPort = ReadPort(texts.ProxyPort);
+    network.ProxyAuth = ReadFlag(texts.ProxyAuth);
+    network.ProxyLogin = texts.ProxyLogin;
+    network.ProxyPass = texts.ProxyPass;
+    network.Fault = NetworkFault(texts, network);
+    return network;
 }
 
 CPassword &ProgramPassword()
@@ -41,52 +90,66 @@ CPassword &ProgramPassword()
     return password;
 }
 
-void LoadSettings(const INI &ini)
+Settings LoadSettings(const INI &ini)
 {
-    ProgramValues &values = Program();
-    values.UseProxy = DecodeFileText(ini.RINI("Network", "UseProxy"));
-    values.ProxyName = DecodeFileText(ini.RINI("Network", "ProxyName"));
+    NetworkTexts texts;
+    texts.UseProxy = ReadText(ini, "Network", "UseProxy");
+    texts.ProxyName = ReadText(ini, "Network", "ProxyName");
     // Written as "ProxyPort"; the store does not mind the case.
-    values.ProxyPort = DecodeFileText(ini.RINI("Network", "Proxyport"));
-    values.ProxyAuth = DecodeFileText(ini.RINI("Network", "ProxyAuth"));
-    values.ProxyLogin = DecodeFileText(ini.RINI("Network", "ProxyLogin"));
+    texts.ProxyPort = ReadText(ini, "Network", "Proxyport");
+    texts.ProxyAuth = ReadText(ini, "Network", "ProxyAuth");
+    texts.ProxyLogin = ReadText(ini, "Network", "ProxyLogin");
     const QByteArray scrambled = ini.RINI("Network", "ProxyPass");
-    values.CheckUpgrade = DecodeFileText(ini.RINI("Version", "CheckUpgrade"));
-    values.ProxyPass = scrambled.isEmpty() ? QString() : ProgramPassword().Decrypt(scrambled);
-    values.SavePath = DecodeFileText(ini.RINI("Save", "SavePath"));
+    texts.ProxyPass = scrambled.isEmpty() ? QString() : ProgramPassword().Decrypt(scrambled);
+
+    Settings settings;
+    settings.Network = ParseNetwork(texts);
+    settings.CheckUpgrade = ReadFlag(ReadText(ini, "Version", "CheckUpgrade"));
+    settings.SavePath = ReadText(ini, "Save", "SavePath");
+    return settings;
 }
 
-SaveOutcome SaveSettings(INI &ini)
+SaveOutcome SaveSettings(INI &ini, const Settings &settings)
 {
-    const ProgramValues &values = Program();
+    const ConnectionSettings &network = settings.Network;
     SaveOutcome outcome;
-
-    QByteArray storedPassword;
-    if (!values.ProxyPass.isEmpty()) {
-        CPassword &password = ProgramPassword();
-        password.Password(values.ProxyPass);
-        if (password.CreateError().isEmpty()) {
-            storedPassword = password.Password();
-        } else {
-            outcome.PasswordKept = false;
-            outcome.Notice = CPassword::kCreateErrorHeading + password.CreateError() + kPasswordNotKept;
-        }
-    }
+    const QByteArray storedPassword = StoredPassword(network.ProxyPass, outcome);
+    const QByteArray port = network.ProxyPort == 0 ? QByteArray() : QByteArray::number(network.ProxyPort);
 
     // The order is that of a fresh file: the Network keys, then Version, with ProxyPass joining the end of
     // Network, then Save.
     const QList<IniEntry> entries = {
-        Entry("Network", "UseProxy", EncodeFileText(values.UseProxy)),
-        Entry("Network", "ProxyName", EncodeFileText(values.ProxyName)),
-        Entry("Network", "ProxyPort", EncodeFileText(values.ProxyPort)),
-        Entry("Network", "ProxyAuth", EncodeFileText(values.ProxyAuth)),
-        Entry("Network", "ProxyLogin", EncodeFileText(values.ProxyLogin)),
-        Entry("Version", "CheckUpgrade", EncodeFileText(values.CheckUpgrade)),
+        Entry("Network", "UseProxy", FlagText(network.UseProxy)),
+        Entry("Network", "ProxyName", network.ProxyName.toUtf8()),
+        Entry("Network", "ProxyPort", port),
+        Entry("Network", "ProxyAuth", FlagText(network.ProxyAuth)),
+        Entry("Network", "ProxyLogin", network.ProxyLogin.toUtf8()),
+        Entry("Version", "CheckUpgrade", FlagText(settings.CheckUpgrade)),
         Entry("Network", "ProxyPass", storedPassword),
-        Entry("Save", "SavePath", EncodeFileText(values.SavePath)),
+        Entry("Save", "SavePath", settings.SavePath.toUtf8()),
     };
     outcome.Written = ini.WriteEntries(entries);
     if (!outcome.Written)
         outcome.WriteError = ini.WriteError();
     return outcome;
 }
+
+namespace SettingsTexts {
+
+QString InvalidUseProxy(const QString &value)
+{
+    return QStringLiteral("Неверная настройка прокси-сервера (UseProxy = \"") + value + QStringLiteral("\")");
+}
+
+QString MissingProxyName()
+{
+    return QStringLiteral("Не указан адрес прокси-сервера");
+}
+
+QString InvalidProxyPort(const QString &value)
+{
+    return QStringLiteral("Неверный порт прокси-сервера: \"") + value
+        + QStringLiteral("\" (нужно число от 1 до 65535)");
+}
+
+}  // namespace SettingsTexts

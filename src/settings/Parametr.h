@@ -1,37 +1,71 @@
 #pragma once
 
+#include "ConnectionSettings.h"
+
 #include <QByteArray>
-#include <QByteArrayView>
 #include <QString>
 
 class CPassword;
 class INI;
 
-// Loading and saving the settings values of Program() (UseProxy ... SavePath) through the settings store.
-// Texts are kept in options.ini as UTF-8, the proxy password scrambled on Windows-1251 codes.
+// The program's settings, read from options.ini once at start-up into the values the program uses, and written
+// back by the Options dialog. Texts are kept in the file as UTF-8 (files of earlier versions may hold
+// Windows-1251), the proxy password scrambled on Windows-1251 codes.
+struct Settings {
+    // UseProxy, ProxyName, ProxyPort, ProxyAuth, ProxyLogin, ProxyPass of section Network.
+    ConnectionSettings Network;
+    // Version/CheckUpgrade as it was at start-up; the download reads the file afresh each time.
+    bool CheckUpgrade = false;
+    // The folder the save dialog proposes, ending with "/"; "" until a video has been saved.
+    QString SavePath;
+
+    friend bool operator==(const Settings &, const Settings &) = default;
+};
+
+// The network settings as texts, the way the file stores them and the Options dialog shows them.
+struct NetworkTexts {
+    QString UseProxy;
+    QString ProxyName;
+    QString ProxyPort;
+    QString ProxyAuth;
+    QString ProxyLogin;
+    QString ProxyPass;
+};
+
+// A flag is on when the number its text begins with rounds to 1 ("1", " 1.2"); "", "0", "2" and "abc" are
+// off.
+bool ReadFlag(const QString &text);
+
+// The texts as the transfer control takes them. A UseProxy other than "", "0" or "1", and with the proxy on a
+// missing proxy name or a port outside 1..65535, make the settings unusable: Fault then says why.
+ConnectionSettings ParseNetwork(const NetworkTexts &texts);
+
+// The settings the file holds; absent keys load as "" and give the values of a fresh start. Never fails and
+// never writes.
+Settings LoadSettings(const INI &ini);
 
 // What became of a save, for the window that asked for it.
 struct SaveOutcome {
     // options.ini now holds every value; when false the file is as it was before, and WriteError says why.
     bool Written = false;
     QString WriteError;
-    // False when the password could not be scrambled: an empty password went to the file instead, while
-    // Program().ProxyPass keeps the password for this run. Notice is then the text of the message box to
-    // show, titled with the program's title; "" otherwise.
+    // False when the password could not be scrambled: an empty password went to the file instead, while the
+    // settings keep the password for this run. Notice is then the text of the message box to show, titled with
+    // the program's title; "" otherwise.
     bool PasswordKept = true;
     QString Notice;
 };
 
-// Fills the settings values from the file; absent keys load as "". Never fails and never writes.
-void LoadSettings(const INI &ini);
-
-// Writes every settings value to the file in one replacement. The values themselves are not changed.
-SaveOutcome SaveSettings(INI &ini);
+// Writes every value to the file in one replacement: the flags as "0" or "1", the port as its number ("" for
+// none), the password scrambled with a newly drawn key.
+SaveOutcome SaveSettings(INI &ini, const Settings &settings);
 
 // The one scrambler of the program, made on first use.
 CPassword &ProgramPassword();
 
-// Texts of the file as the program holds them: UTF-8, or Windows-1251 for bytes that are not UTF-8 (files
-// written by earlier versions of the program).
-QString DecodeFileText(QByteArrayView bytes);
-QByteArray EncodeFileText(const QString &text);
+// The user's words for settings that cannot be used as they stand.
+namespace SettingsTexts {
+QString InvalidUseProxy(const QString &value);
+QString MissingProxyName();
+QString InvalidProxyPort(const QString &value);
+}  // namespace SettingsTexts

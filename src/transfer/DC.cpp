@@ -1,6 +1,5 @@
 #include "DC.h"
 
-#include "ProgramValues.h"
 #include "Requests.h"
 #include "TransferTexts.h"
 #include "Windows1251.h"
@@ -12,15 +11,6 @@
 namespace {
 
 constexpr qint64 kSocketBufferBytes = 1024 * 1024;
-
-std::optional<quint16> ParseProxyPort(const QString &text)
-{
-    bool ok = false;
-    const int port = text.trimmed().toInt(&ok, 10);
-    if (!ok || port < 1 || port > 65535)
-        return std::nullopt;
-    return static_cast<quint16>(port);
-}
 
 }  // namespace
 
@@ -45,8 +35,8 @@ void DC::setURL(const QString &url)
     const UrlParts parts = SplitURL(url);
     addressKind = parts.kind;
     if (parts.kind == UrlParts::Kind::Absolute) {
-        Program().ServerName = parts.serverName;
-        Program().PageName = parts.pageName;
+        serverName = parts.serverName;
+        pageName = parts.pageName;
         secure = parts.secure;
     }
     StartTransfer();
@@ -64,17 +54,27 @@ void DC::setURLmode(bool downloadMode)
 
 QString DC::ServerName() const
 {
-    return Program().ServerName;
+    return serverName;
 }
 
 QString DC::PageName() const
 {
-    return Program().PageName;
+    return pageName;
 }
 
 void DC::setPageAddressProvider(std::function<QString()> provider)
 {
     pageAddressProvider = std::move(provider);
+}
+
+void DC::setConnectionSettings(const ConnectionSettings &settings)
+{
+    connectionSettingsProvider = [settings] { return settings; };
+}
+
+void DC::setConnectionSettingsProvider(std::function<ConnectionSettings()> provider)
+{
+    connectionSettingsProvider = std::move(provider);
 }
 
 void DC::setMaxBodyBytes(qint64 bytes)
@@ -112,37 +112,28 @@ void DC::StartTransfer()
         return Fail(TransferTexts::InvalidAddress(StoredURL));
     }
     // A bare path goes to the server of the previous transfer, which may be none yet.
-    const std::optional<HostPort> server = SplitHostPort(Program().ServerName, secure ? kHttpsPort : kHttpPort);
+    const std::optional<HostPort> server = SplitHostPort(serverName, secure ? kHttpsPort : kHttpPort);
     if (!server)
         return Fail(TransferTexts::InvalidAddress(StoredURL));
     wireServerName = server->wireServerName;
     tunnelAuthority = TunnelAuthority(*server);
     peerName = server->host;
 
-    const QString useProxy = Program().UseProxy;
-    // No settings file yet means no proxy.
-    if (useProxy.isEmpty() || useProxy == u"0") {
-        viaProxy = false;
+    connection = connectionSettingsProvider ? connectionSettingsProvider() : ConnectionSettings();
+    if (!connection.Fault.isEmpty())
+        return Fail(connection.Fault);
+    viaProxy = connection.UseProxy;
+    if (viaProxy)
+        OpenConnection(connection.ProxyName.trimmed(), connection.ProxyPort);
+    else
         OpenConnection(server->host, server->port);
-    } else if (useProxy == u"1") {
-        viaProxy = true;
-        const QString proxyName = Program().ProxyName.trimmed();
-        if (proxyName.isEmpty())
-            return Fail(TransferTexts::MissingProxyName());
-        const std::optional<quint16> proxyPort = ParseProxyPort(Program().ProxyPort);
-        if (!proxyPort)
-            return Fail(TransferTexts::InvalidProxyPort(Program().ProxyPort));
-        OpenConnection(proxyName, *proxyPort);
-    } else {
-        return Fail(TransferTexts::InvalidUseProxy(useProxy));
-    }
 }
 
 void DC::OpenConnection(const QString &host, quint16 port)
 {
     const quint64 current = generation;
     // Raised before connecting so that it always comes before whatever the socket reports.
-    emit Msg(TransferTexts::Connecting(Program().ServerName));
+    emit Msg(TransferTexts::Connecting(serverName));
     if (current != generation)
         return;
     if (secure)
@@ -176,10 +167,10 @@ void DC::Connect()
     input.viaProxy = viaProxy && !secure;
     input.serverName = wireServerName;
     if (URLmode) {
-        emit ServerLine(TransferTexts::ServerLine(Program().ServerName));
+        emit ServerLine(TransferTexts::ServerLine(serverName));
         if (current != generation)
             return;
-        input.target = EncodeRequestTarget(Program().PageName);
+        input.target = EncodeRequestTarget(pageName);
         if (input.target.isEmpty())
             input.target = "/";
     } else if (pageAddressProvider) {
@@ -187,9 +178,9 @@ void DC::Connect()
         if (current != generation)
             return;
     }
-    input.proxyAuth = input.viaProxy && Program().ProxyAuth == u"1";
-    input.proxyLogin = Program().ProxyLogin;
-    input.proxyPass = Program().ProxyPass;
+    input.proxyAuth = input.viaProxy && connection.ProxyAuth;
+    input.proxyLogin = connection.ProxyLogin;
+    input.proxyPass = connection.ProxyPass;
     const QByteArray request = ComposeRequest(input);
 
     emit Msg(TransferTexts::RequestSent());
@@ -272,13 +263,12 @@ void DC::FollowRedirect(const Outcome &outcome)
 {
     if (redirectsInRow >= kMaxRedirectsInRow)
         return Fail(TransferTexts::TooManyRedirects(kMaxRedirectsInRow));
-    const QString address = ResolveLocation(Windows1251::Decode(outcome.location), Program().PageName, secure);
+    const QString address = ResolveLocation(Windows1251::Decode(outcome.location), pageName, secure);
     // A path keeps the server of this transfer; setting it as the URL then fetches this very path.
-    Program().PageName = address;
+    pageName = address;
     ++redirectsInRow;
     redirectPending = true;
-    Program().DownloadStage = 2;
-    emit DownOK(ToWireBytes(address));
+    emit Redirected(ToWireBytes(address));
 }
 
 void DC::Stopped()
@@ -321,6 +311,6 @@ ResponseReader::ProxyContext DC::ProxyContextNow() const
     // An answer that came through a tunnel is the server's own: the proxy had its say before it.
     ResponseReader::ProxyContext context;
     context.viaProxy = viaProxy && !secure;
-    context.authConfigured = context.viaProxy && Program().ProxyAuth == u"1";
+    context.authConfigured = context.viaProxy && connection.ProxyAuth;
     return context;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ConnectionSettings.h"
 #include "ResponseReader.h"
 #include "UrlHelpers.h"
 
@@ -16,8 +17,8 @@
 class QSslSocket;
 class QTcpSocket;
 
-// The transfer control: one HTTP/1.0 exchange at a time over one TCP socket, directly or through the
-// configured HTTP proxy, reported through its signals. Every request asks for the connection to be
+// The transfer control: one HTTP/1.0 exchange at a time over one TCP socket, directly or through the HTTP
+// proxy its connection settings name, reported through its signals. Every request asks for the connection to be
 // closed, so the server's close is the end of the answer; the whole answer is held in memory until then.
 // An https address is fetched over TLS (the certificate and the host name checked against the system's
 // authorities), through the proxy inside a CONNECT tunnel; the signals are the same.
@@ -34,7 +35,8 @@ public:
     explicit DC(QObject *parent = nullptr);
     ~DC() override;
 
-    // Stores the address, splits it into ServerName and PageName and starts the transfer. A transfer
+    // Stores the address, splits it into ServerName and PageName and starts the transfer with the connection
+    // settings of that moment. A transfer
     // still open is dropped first without any signal. An address the control cannot fetch ends at once
     // with DownError (after PercentOfLoad and FLVsize with 0).
     void setURL(const QString &url);
@@ -54,6 +56,11 @@ public:
     // The page address for the resolution request, read at the moment the connection is made.
     void setPageAddressProvider(std::function<QString()> provider);
 
+    // How to reach servers: a fixed value, or a provider asked whenever a transfer starts (the settings may
+    // change between transfers). Without either, servers are reached directly.
+    void setConnectionSettings(const ConnectionSettings &settings);
+    void setConnectionSettingsProvider(std::function<ConnectionSettings()> provider);
+
     // The largest body the control will gather; by default what memory can hold.
     void setMaxBodyBytes(qint64 bytes);
 
@@ -63,10 +70,12 @@ public:
     void setExtraCaCertificates(const QList<QSslCertificate> &certificates);
 
 signals:
-    // A success hands over the body (the buffer itself, shared, never copied). A redirect hands over the
-    // address to fetch next, as wire bytes (Windows1251::Decode gives the text), after DownloadStage has
-    // been set to 2; the client answers by setting URLmode True and URL to that address.
+    // A success hands over the body (the buffer itself, shared, never copied).
     void DownOK(const QByteArray &LData);
+    // A redirect hands over the address to fetch next, as wire bytes (Windows1251::Decode gives the text); the
+    // client answers by setting URLmode True and URL to that address. A bare path has already been put into
+    // PageName, so setting it as the URL fetches it from the same server.
+    void Redirected(const QByteArray &address);
     void Msg(const QString &text);
     void PercentOfLoad(int Perc);
     void FLVsize(qint64 Size);
@@ -99,6 +108,8 @@ private:
     ResponseReader::ProxyContext ProxyContextNow() const;
 
     QString StoredURL;
+    QString serverName;
+    QString pageName;
     UrlParts::Kind addressKind = UrlParts::Kind::Invalid;
     bool URLmode = false;
     bool StopFlag = false;
@@ -116,6 +127,9 @@ private:
     bool lengthReported = false;
     qint64 maxBodyBytes;
     std::function<QString()> pageAddressProvider;
+    std::function<ConnectionSettings()> connectionSettingsProvider;
+    // Taken from the provider when the transfer starts, so one transfer never mixes two settings.
+    ConnectionSettings connection;
     // Counts the redirects of one chain: a setURL right after a redirect continues it, any other end
     // of a transfer (or Stopped) ends it.
     int redirectsInRow = 0;

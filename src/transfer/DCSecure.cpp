@@ -2,7 +2,6 @@
 // the handshake. Once the handshake is done the exchange is the same as over plain HTTP.
 #include "DC.h"
 
-#include "ProgramValues.h"
 #include "ProxyTunnel.h"
 #include "Requests.h"
 #include "TransferTexts.h"
@@ -48,8 +47,7 @@ void DC::RequestTunnel()
 {
     if (!WS)
         return;
-    WS->write(
-        ComposeTunnelRequest(tunnelAuthority, Program().ProxyAuth == u"1", Program().ProxyLogin, Program().ProxyPass));
+    WS->write(ComposeTunnelRequest(tunnelAuthority, connection.ProxyAuth, connection.ProxyLogin, connection.ProxyPass));
 }
 
 void DC::TunnelArrival()
@@ -59,8 +57,8 @@ void DC::TunnelArrival()
     const qsizetype before = tunnelAnswer.size();
     const QByteArray available = WS->peek(WS->bytesAvailable());
     tunnelAnswer += available;
-    const TunnelAnswer answer = ReadTunnelAnswer(tunnelAnswer, Program().ProxyAuth == u"1");
-    const QString server = Program().ServerName;
+    const TunnelAnswer answer = ReadTunnelAnswer(tunnelAnswer, connection.ProxyAuth);
+    const QString server = serverName;
     switch (answer.kind) {
     case TunnelAnswer::Kind::Incomplete:
         WS->skip(available.size());
@@ -92,8 +90,8 @@ void DC::EndBeforeExchange()
     if (!WS)
         return;
     if (phase == Phase::Tunnel)
-        return Fail(TransferTexts::TunnelClosed(Program().ServerName));
-    Fail(TransferTexts::ServerClosedDuringHandshake(Program().ServerName));
+        return Fail(TransferTexts::TunnelClosed(serverName));
+    Fail(TransferTexts::ServerClosedDuringHandshake(serverName));
 }
 
 std::optional<QString> DC::SecureErrorText(QAbstractSocket::SocketError error) const
@@ -101,7 +99,7 @@ std::optional<QString> DC::SecureErrorText(QAbstractSocket::SocketError error) c
     if (!secure)
         return std::nullopt;
     const auto *socket = static_cast<const QSslSocket *>(WS);
-    const QString server = Program().ServerName;
+    const QString server = serverName;
     switch (error) {
     case QAbstractSocket::SslHandshakeFailedError:
         if (!socket->sslHandshakeErrors().isEmpty())

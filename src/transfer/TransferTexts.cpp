@@ -139,22 +139,6 @@ QString ForbiddenCharacters()
     return QStringLiteral("Неверный адрес: в нём есть перевод строки или нулевой символ");
 }
 
-QString InvalidUseProxy(const QString &value)
-{
-    return QStringLiteral("Неверная настройка прокси-сервера (UseProxy = \"") + value + QStringLiteral("\")");
-}
-
-QString MissingProxyName()
-{
-    return QStringLiteral("Не указан адрес прокси-сервера");
-}
-
-QString InvalidProxyPort(const QString &value)
-{
-    return QStringLiteral("Неверный порт прокси-сервера: \"") + value
-        + QStringLiteral("\" (нужно число от 1 до 65535)");
-}
-
 QString ProxyLoginRefused()
 {
     return QStringLiteral("Ошибка авторизации на прокси-сервере");

@@ -25,9 +25,6 @@ QString TooManyRedirects(int limit);
 QString UnsupportedAddress(const QString &url);
 QString InvalidAddress(const QString &url);
 QString ForbiddenCharacters();
-QString InvalidUseProxy(const QString &value);
-QString MissingProxyName();
-QString InvalidProxyPort(const QString &value);
 
 QString ProxyLoginRefused();
 QString ProxyWantsLogin();

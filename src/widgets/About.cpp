@@ -3,27 +3,21 @@
 #include "ClickLabel.h"
 #include "DotShape.h"
 #include "GradientBG.h"
+#include "Interaction.h"
 #include "LineShape.h"
 #include "LogoPicture.h"
-#include "ProgramValues.h"
 #include "Twips.h"
+#include "Version.h"
 #include "WindowLayout.h"
 #include "XpB.h"
 
-#include <QDesktopServices>
 #include <QLabel>
 #include <QTimer>
-#include <QUrl>
 
 namespace {
 
 const QColor HeadingColor(64, 64, 64);
 const QColor LinkColor(0, 0, 192);
-
-void OpenInBrowser(const QString &address)
-{
-    QDesktopServices::openUrl(QUrl(address));
-}
 
 void Colour(QLabel *label, const QColor &color)
 {
@@ -60,9 +54,9 @@ ClickLabel *MakeLink(const QString &name, const QString &text, const QRect &box,
 
 }  // namespace
 
-About::About(const QString &webSiteHost, const QString &programPageHost, QWidget *parent)
+About::About(const QString &webSiteHost, const QString &programPageHost, Interaction &interaction, QWidget *parent)
     : QDialog(parent)
-    , openAddress(OpenInBrowser)
+    , interaction(interaction)
     , forum(ForumAddress(webSiteHost))
     , site(SiteAddress(webSiteHost))
     , programPage(ProgramPageAddress(programPageHost))
@@ -107,19 +101,14 @@ About::About(const QString &webSiteHost, const QString &programPageHost, QWidget
     ATimer->setInterval(800);
 
     connect(ATimer, &QTimer::timeout, this, &About::ATimer_Timer);
-    connect(Label4, &ClickLabel::Click, this, [this] { OpenLink(forum); });
-    connect(Label6, &ClickLabel::Click, this, [this] { OpenLink(site); });
-    connect(Label9, &ClickLabel::Click, this, [this] { OpenLink(programPage); });
+    connect(Label4, &ClickLabel::Click, this, [this] { this->interaction.OpenAddress(forum); });
+    connect(Label6, &ClickLabel::Click, this, [this] { this->interaction.OpenAddress(site); });
+    connect(Label9, &ClickLabel::Click, this, [this] { this->interaction.OpenAddress(programPage); });
     connect(ok, &XpB::Click, this, &QDialog::accept);
 
     Form_Load();
     ATimer->start();
     ok->setFocus();
-}
-
-void About::SetOpenAddress(OpenAddress open)
-{
-    openAddress = open ? std::move(open) : OpenAddress(OpenInBrowser);
 }
 
 QString About::ForumAddress(const QString &webSiteHost)
@@ -147,11 +136,6 @@ void About::ATimer_Timer()
 void About::Form_Load()
 {
     // The label was laid out for its design text; the real version may be wider.
-    Label7->setText(QStringLiteral("Версия ") + Program().AppVersion);
+    Label7->setText(QStringLiteral("Версия ") + AppVersion());
     PlaceLabel(Label7, TwipRect(1860, 960, 825, 195), true);
-}
-
-void About::OpenLink(const QString &address)
-{
-    openAddress(address);
 }

@@ -4,9 +4,9 @@
 #include <QString>
 
 #include <array>
-#include <functional>
 
 class ClickLabel;
+class Interaction;
 class DotShape;
 class QLabel;
 class QTimer;
@@ -16,21 +16,16 @@ class XpB;
 // maker's pages, opened in the user's browser. Each opening is a fresh window.
 //
 // The main window opens it modally, giving the hosts of the maker's web site and of the program's own page
-// (each a host with an optional ":port") and the way it opens web addresses:
-//     About about(hosts.WebSite, hosts.ProgramPage, this);
-//     about.SetOpenAddress([this](const QString &address) { interaction.OpenAddress(address); });
+// (each a host with an optional ":port") and the seam through which it opens web addresses:
+//     About about(hosts.WebSite, hosts.ProgramPage, interaction, this);
 //     about.exec();
 class About : public QDialog {
     Q_OBJECT
 
 public:
-    // Opens a web address; whether that worked is nobody's concern.
-    using OpenAddress = std::function<void(const QString &address)>;
-
-    About(const QString &webSiteHost, const QString &programPageHost, QWidget *parent = nullptr);
-
-    // Replaces the desktop's browser (QDesktopServices) as the way links are opened.
-    void SetOpenAddress(OpenAddress open);
+    // Links are opened through interaction, which must outlive the window.
+    About(const QString &webSiteHost, const QString &programPageHost, Interaction &interaction,
+          QWidget *parent = nullptr);
 
     // The three link targets.
     static QString ForumAddress(const QString &webSiteHost);
@@ -45,9 +40,7 @@ public:
 
 private:
     void Form_Load();
-    void OpenLink(const QString &address);
-
-    OpenAddress openAddress;
+    Interaction &interaction;
     QString forum;
     QString site;
     QString programPage;

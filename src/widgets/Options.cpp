@@ -2,12 +2,11 @@
 
 #include "GradientBG.h"
 #include "INI.h"
-#include "IniNumber.h"
+#include "Interaction.h"
 #include "LineShape.h"
-#include "Parametr.h"
-#include "ProgramValues.h"
 #include "StarEchoStyle.h"
 #include "Twips.h"
+#include "Version.h"
 #include "WindowLayout.h"
 #include "XpB.h"
 
@@ -25,13 +24,7 @@ const QColor TextBoxBack(231, 231, 231);
 
 QString ProgramTitle()
 {
-    return QStringLiteral("Quillon ") + Program().AppVersion;
-}
-
-void ShowQtMessage(QWidget *owner, const QString &text, const QString &title, QMessageBox::Icon icon)
-{
-    QMessageBox box(icon, title, text, QMessageBox::Ok, owner);
-    box.exec();
+    return QStringLiteral("Quillon ") + AppVersion();
 }
 
 QLabel *MakeLabel(const QString &name, const QString &text, const QRect &box, QWidget *parent)
@@ -83,7 +76,11 @@ QString FlagOf(const QCheckBox *check)
 
 }  // namespace
 
-Options::Options(INI &ini, QWidget *parent) : QDialog(parent), ini(ini), showMessage(ShowQtMessage)
+Options::Options(const Settings &settings, INI &ini, Interaction &interaction, QWidget *parent)
+    : QDialog(parent)
+    , committed(settings)
+    , ini(ini)
+    , interaction(interaction)
 {
     setObjectName(QStringLiteral("Options"));
     setWindowTitle(QStringLiteral("Настройки"));
@@ -143,18 +140,6 @@ Options::Options(INI &ini, QWidget *parent) : QDialog(parent), ini(ini), showMes
     Check1->setFocus();
 }
 
-void Options::SetShowMessage(ShowMessage show)
-{
-    showMessage = show ? std::move(show) : ShowMessage(ShowQtMessage);
-}
-
-bool Options::ShowsChecked(const QString &flag)
-{
-    // Rounded halves go to the even neighbour, so exactly the numbers above 0.5 and below 1.5 give 1.
-    const double number = ReadLeadingNumber(flag.toUtf8());
-    return number > 0.5 && number < 1.5;
-}
-
 QColor Options::EnabledColor()
 {
     return QColor(0, 0, 0);
@@ -167,14 +152,14 @@ QColor Options::DisabledColor()
 
 void Options::Form_Load()
 {
-    const ProgramValues &values = Program();
-    Check1->setChecked(ShowsChecked(values.UseProxy));
-    Text1->setText(values.ProxyName);
-    Text2->setText(values.ProxyPort);
-    Check2->setChecked(ShowsChecked(values.ProxyAuth));
-    Text3->setText(values.ProxyLogin);
-    Text4->setText(values.ProxyPass);
-    Check3->setChecked(ShowsChecked(values.CheckUpgrade));
+    const ConnectionSettings &network = committed.Network;
+    Check1->setChecked(network.UseProxy);
+    Text1->setText(network.ProxyName);
+    Text2->setText(network.ProxyPort == 0 ? QString() : QString::number(network.ProxyPort));
+    Check2->setChecked(network.ProxyAuth);
+    Text3->setText(network.ProxyLogin);
+    Text4->setText(network.ProxyPass);
+    Check3->setChecked(committed.CheckUpgrade);
     // A long address shows its beginning, as it was typed.
     for (QLineEdit *text : {Text1, Text2, Text3, Text4})
         text->setCursorPosition(0);
@@ -210,33 +195,22 @@ void Options::ColourGroup(const QList<QLabel *> &labels, const QList<LineShape *
 
 void Options::XpB1_Click()
 {
-    ProgramValues &values = Program();
-    const ProgramValues before = values;
-    values.UseProxy = FlagOf(Check1);
-    values.ProxyName = Text1->text();
-    values.ProxyPort = Text2->text();
-    values.ProxyAuth = FlagOf(Check2);
-    values.ProxyLogin = Text3->text();
-    values.ProxyPass = Text4->text();
-    values.CheckUpgrade = FlagOf(Check3);
+    Settings edited = committed;
+    edited.Network = ParseNetwork(
+        NetworkTexts{FlagOf(Check1), Text1->text(), Text2->text(), FlagOf(Check2), Text3->text(), Text4->text()});
+    edited.CheckUpgrade = Check3->isChecked();
 
-    const SaveOutcome outcome = SaveSettings(ini);
+    const SaveOutcome outcome = SaveSettings(ini, edited);
     if (!outcome.Written) {
         // The file still holds the old settings, so the program goes on with them too; the dialog stays
         // open with what the user typed, to try again or to cancel.
-        values.UseProxy = before.UseProxy;
-        values.ProxyName = before.ProxyName;
-        values.ProxyPort = before.ProxyPort;
-        values.ProxyAuth = before.ProxyAuth;
-        values.ProxyLogin = before.ProxyLogin;
-        values.ProxyPass = before.ProxyPass;
-        values.CheckUpgrade = before.CheckUpgrade;
         const QString text = kSaveFailed.arg(ini.FileName()) + outcome.WriteError + kSaveFailedTail;
-        showMessage(this, text, ProgramTitle(), QMessageBox::Warning);
+        interaction.ShowMessage(this, text, ProgramTitle(), QMessageBox::Ok, QMessageBox::Warning);
         return;
     }
+    committed = edited;
     if (!outcome.PasswordKept)
-        showMessage(this, outcome.Notice, ProgramTitle(), QMessageBox::NoIcon);
+        interaction.ShowMessage(this, outcome.Notice, ProgramTitle(), QMessageBox::Ok, QMessageBox::NoIcon);
     accept();
 }
 

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "Parametr.h"
+
 #include <QDialog>
-#include <QMessageBox>
 #include <QString>
 
-#include <functional>
-
 class INI;
+class Interaction;
 class LineShape;
 class QCheckBox;
 class QLabel;
@@ -14,29 +14,22 @@ class QLineEdit;
 class XpB;
 
 // The settings dialog "Настройки": the proxy, its login and the update check. Each opening is a fresh
-// dialog filled from the program's settings values; OK copies the fields back into them and saves them to
-// the settings file, Cancel and the close box leave everything as it was.
+// dialog that edits a copy of the settings the program uses; OK saves the edited settings to the settings file
+// and, once they are there, closes with them committed; Cancel and the close box leave everything as it was.
 //
-// The main window opens it modally:
-//     Options dialog(ini, this);
-//     dialog.exec();
+// The main window opens it modally and takes the committed settings when it was accepted:
+//     Options dialog(settings, ini, interaction, this);
+//     if (dialog.exec() == QDialog::Accepted)
+//         settings = dialog.Committed();
 class Options : public QDialog {
     Q_OBJECT
 
 public:
-    // Shows a message box owned by owner with one OK button and waits until the user closes it.
-    using ShowMessage =
-        std::function<void(QWidget *owner, const QString &text, const QString &title, QMessageBox::Icon icon)>;
+    // The dialog saves through ini and tells its notices through interaction; both must outlive it.
+    Options(const Settings &settings, INI &ini, Interaction &interaction, QWidget *parent = nullptr);
 
-    // The dialog saves through ini, which must outlive it.
-    explicit Options(INI &ini, QWidget *parent = nullptr);
-
-    // Replaces the plain QMessageBox the dialog tells its notices with.
-    void SetShowMessage(ShowMessage show);
-
-    // A check box shows the numeric value of a stored flag: the number the text begins with, rounded. Only
-    // 1 shows checked; 0, and anything a check box cannot show ("2", "-1", "abc", ""), shows unchecked.
-    static bool ShowsChecked(const QString &flag);
+    // The settings as the last successful OK saved them; until then, the settings the dialog was opened with.
+    const Settings &Committed() const { return committed; }
 
     // The enabled and disabled colours of the captions and frame lines.
     static QColor EnabledColor();
@@ -51,8 +44,9 @@ private:
 
     void ColourGroup(const QList<QLabel *> &labels, const QList<LineShape *> &lines, bool enabled);
 
+    Settings committed;
     INI &ini;
-    ShowMessage showMessage;
+    Interaction &interaction;
 
     QCheckBox *Check1;
     QCheckBox *Check2;

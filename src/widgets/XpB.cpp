@@ -41,7 +41,7 @@ void XpB::setCaption(const QString &caption)
     Refresh();
 }
 
-void XpB::setButtonStyle(qint32 style)
+void XpB::setButtonStyle(XpBLook::Style style)
 {
     face.ButtonStyle = style;
     Refresh();

@@ -6,13 +6,13 @@
 #include <QVariantMap>
 #include <QWidget>
 
-// The program's push button. It draws itself in one of four styles (0 always framed, 1 and 2 framed only
-// while hovered or pressed, 3 the gradient look), follows the pointer itself for its hover look and
+// The program's push button. It draws itself in one of its styles (always framed, framed only while hovered
+// or pressed, the gradient look), follows the pointer itself for its hover look and
 // reports input through its own events. Windows describe their buttons as property bags (ReadProperties).
 class XpB : public QWidget {
     Q_OBJECT
     Q_PROPERTY(QString Caption READ Caption WRITE setCaption)
-    Q_PROPERTY(qint32 ButtonStyle READ ButtonStyle WRITE setButtonStyle)
+    Q_PROPERTY(XpBLook::Style ButtonStyle READ ButtonStyle WRITE setButtonStyle)
     Q_PROPERTY(XpPicture Picture READ Picture WRITE setPicture)
     Q_PROPERTY(qint32 PicturePosition READ PicturePosition WRITE setPicturePosition)
     Q_PROPERTY(bool ShowFocusRect READ ShowFocusRect WRITE setShowFocusRect)
@@ -31,8 +31,8 @@ public:
 
     QString Caption() const { return face.Caption; }
     void setCaption(const QString &caption);
-    qint32 ButtonStyle() const { return face.ButtonStyle; }
-    void setButtonStyle(qint32 style);
+    XpBLook::Style ButtonStyle() const { return face.ButtonStyle; }
+    void setButtonStyle(XpBLook::Style style);
     XpPicture Picture() const { return face.Picture; }
     // A picture sets the picture size to its own; no picture leaves the size as it was.
     void setPicture(const XpPicture &picture);

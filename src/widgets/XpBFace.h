@@ -5,9 +5,27 @@
 
 #include <QColor>
 #include <QFont>
+#include <QObject>
 #include <QPalette>
 #include <QRect>
 #include <QString>
+
+namespace XpBLook {
+Q_NAMESPACE
+
+// How a push button draws its frame, by the number a window's description gives. Any other number draws the
+// button flat, as Flat does.
+enum class Style : qint32 {
+    AlwaysFramed = 0,
+    // Framed only while hovered or pressed; every picture and dialog button of the program.
+    Flat = 1,
+    // The same look: the style of a button whose description names none.
+    FlatByDefault = 2,
+    Gradient = 3,
+};
+Q_ENUM_NS(Style)
+
+}  // namespace XpBLook
 
 // Everything one redraw of a push button reads: its properties, its three state flags and the rectangles
 // the layout keeps between redraws. The button owns one and hands it to the drawing functions, which
@@ -23,7 +41,7 @@ struct XpBFace {
     bool Enabled = true;
 
     QString Caption;
-    qint32 ButtonStyle = 2;
+    XpBLook::Style ButtonStyle = XpBLook::Style::FlatByDefault;
     XpPicture Picture;
     qint32 PicturePosition = 1;
     qint32 PictureWidth = 32;

@@ -50,7 +50,7 @@ void DrawPlainFrame(QPainter &painter, const XpBFace &face)
     if (face.IsDown) {
         Frame(painter, RectLTRB(0, 0, face.W, face.H), highlight);
         Frame(painter, RectLTRB(0, 0, face.W + 1, face.H + 1), Black);
-    } else if (face.IsOver || face.ButtonStyle == 0) {
+    } else if (face.IsOver || face.ButtonStyle == XpBLook::Style::AlwaysFramed) {
         Frame(painter, RectLTRB(0, 0, face.W, face.H), Black);
         Frame(painter, RectLTRB(0, 0, face.W + 1, face.H + 1), highlight);
     }
@@ -132,7 +132,7 @@ void DrawXpB(QPainter &painter, XpBFace &face)
     painter.setClipRect(QRect(0, 0, face.W, face.H));
     painter.fillRect(QRect(0, 0, face.W, face.H),
                      face.Background.isValid() ? face.Background : face.Palette.color(QPalette::Button));
-    if (face.ButtonStyle == 3)
+    if (face.ButtonStyle == XpBLook::Style::Gradient)
         DrawGradientLook(painter, face, face.IsDown, face.IsOver);
     else
         DrawPlainFrame(painter, face);
@@ -141,7 +141,7 @@ void DrawXpB(QPainter &painter, XpBFace &face)
         DrawCaption(painter, face);
     if (!face.Picture.isNone())
         DrawPicture(painter, face);
-    if (face.HasFocus && face.ShowFocusRect && face.ButtonStyle != 3)
+    if (face.HasFocus && face.ShowFocusRect && face.ButtonStyle != XpBLook::Style::Gradient)
         DrawFocusRect(painter, RectLTRB(4, 4, face.W - 4, face.H - 4));
     painter.restore();
 }

@@ -31,7 +31,7 @@ void XpB::ReadProperties(const QVariantMap &bag)
         return bag.value(QLatin1String(key), defaultValue);
     };
     face.Caption = get("Caption", objectName()).toString();
-    face.ButtonStyle = get("ButtonStyle", Defaults.ButtonStyle).toInt();
+    face.ButtonStyle = XpBLook::Style(get("ButtonStyle", qint32(Defaults.ButtonStyle)).toInt());
     face.Picture = PictureOf(bag.value(QStringLiteral("Picture")));
     face.PicturePosition = get("PicturePosition", Defaults.PicturePosition).toInt();
     face.PictureWidth = get("PictureWidth", Defaults.PictureWidth).toInt();
@@ -55,7 +55,7 @@ QVariantMap XpB::WriteProperties() const
     const XpBFace Defaults;
     QVariantMap bag;
     Put(bag, QStringLiteral("Caption"), face.Caption, objectName());
-    Put(bag, QStringLiteral("ButtonStyle"), face.ButtonStyle, Defaults.ButtonStyle);
+    Put(bag, QStringLiteral("ButtonStyle"), qint32(face.ButtonStyle), qint32(Defaults.ButtonStyle));
     Put(bag, QStringLiteral("Picture"), face.Picture, Defaults.Picture);
     Put(bag, QStringLiteral("PicturePosition"), face.PicturePosition, Defaults.PicturePosition);
     Put(bag, QStringLiteral("PictureWidth"), face.PictureWidth, Defaults.PictureWidth);

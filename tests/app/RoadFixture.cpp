@@ -1,7 +1,6 @@
 #include "RoadFixture.h"
 
 #include "PictureBox.h"
-#include "ProgramValues.h"
 #include "ResolutionAnswer.h"
 #include "XpB.h"
 
@@ -10,14 +9,12 @@
 #include <QLineEdit>
 #include <QTest>
 
-RoadFixture::RoadFixture()
-{
-    ResetProgramValues();
-}
+RoadFixture::RoadFixture() = default;
 
 RoadFixture::~RoadFixture()
 {
     window.reset();
+    flow.reset();
 }
 
 bool RoadFixture::Start(int videoSize)
@@ -59,7 +56,7 @@ void RoadFixture::Open()
     window = std::make_unique<Main>(program.path(), dialogs);
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    DC &dc = window->Transfer();
+    DC &dc = window->Flow().Transfer();
     QObject::connect(&dc, &DC::Msg, window.get(), [this] { Record(QStringLiteral("Msg")); });
     QObject::connect(&dc, &DC::FLVsize, window.get(),
                      [this](qint64 size) { Record(QStringLiteral("FLVsize %1").arg(size)); });
@@ -67,10 +64,31 @@ void RoadFixture::Open()
                      [this](int perc) { Record(QStringLiteral("PercentOfLoad %1").arg(perc)); });
     QObject::connect(&dc, &DC::ServerLine, window.get(), [this] { Record(QStringLiteral("ServerLine")); });
     QObject::connect(&dc, &DC::DownError, window.get(), [this] { Record(QStringLiteral("DownError")); });
-    QObject::connect(&dc, &DC::DownOK, window.get(),
-                     [this] { Record(QStringLiteral("DownOK %1").arg(Program().DownloadStage)); });
+    for (auto signal : {&DC::DownOK, &DC::Redirected})
+        QObject::connect(&dc, signal, window.get(),
+                         [this] { Record(QStringLiteral("DownOK %1").arg(int(window->Flow().Stage()))); });
     XpB *zag = window->findChild<XpB *>(QStringLiteral("ZagButton"));
     QTest::mouseClick(zag, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
+}
+
+void RoadFixture::OpenFlow()
+{
+    flow = std::make_unique<DownloadFlow>(program.path(), dialogs);
+    flow->setPageAddressProvider([this] { return pageAddress; });
+    flow->Load();
+    QObject::connect(flow.get(), &DownloadFlow::Msg, [this](const QString &text) { status = text; });
+    QObject::connect(flow.get(), &DownloadFlow::ServerLine, [this](const QString &text) { serverLine = text; });
+    QObject::connect(flow.get(), &DownloadFlow::VideoSaved, [this](const QString &path) { saved = path; });
+    // The window clears its server line when it turns idle.
+    QObject::connect(flow.get(), &DownloadFlow::Ended, [this] {
+        ended = true;
+        serverLine.clear();
+    });
+}
+
+DownloadFlow &RoadFixture::Flow()
+{
+    return window ? window->Flow() : *flow;
 }
 
 QString RoadFixture::VideoAddress(const QString &name) const
@@ -98,6 +116,12 @@ void RoadFixture::ResolverAnswers(const QByteArray &httpAnswer)
 
 void RoadFixture::Download(const QString &pageAddress)
 {
+    if (flow) {
+        this->pageAddress = pageAddress;
+        ended = false;
+        flow->Download();
+        return;
+    }
     auto *address = window->findChild<QLineEdit *>(QStringLiteral("URLtext"));
     address->setText(pageAddress);
     XpB *down = window->findChild<XpB *>(QStringLiteral("DownButton"));
@@ -107,18 +131,29 @@ void RoadFixture::Download(const QString &pageAddress)
 
 bool RoadFixture::WaitIdle(int milliseconds)
 {
+    if (flow)
+        return QTest::qWaitFor([this] { return ended; }, milliseconds);
     XpB *down = window->findChild<XpB *>(QStringLiteral("DownButton"));
     return QTest::qWaitFor([down] { return down->isVisible(); }, milliseconds);
 }
 
 QString RoadFixture::Label1() const
 {
+    if (flow)
+        return status;
     return window->findChild<QLabel *>(QStringLiteral("Label1"))->text();
 }
 
 QString RoadFixture::Label4() const
 {
+    if (flow)
+        return serverLine;
     return window->findChild<QLabel *>(QStringLiteral("Label4"))->text();
+}
+
+QString RoadFixture::SavedVideo() const
+{
+    return flow ? saved : window->LastVideoFile;
 }
 
 void RoadFixture::Record(const QString &event)

@@ -25,7 +25,8 @@ struct Shown {
 };
 
 // The whole road on loopback: a scripted resolution service, a scripted update server, the video served
-// by Python's http.server, a program folder of its own and the real window, offscreen.
+// by Python's http.server, a program folder of its own, and either the real window, offscreen (Open), or the
+// download flow alone (OpenFlow), whose reports stand in for what the window would show.
 class RoadFixture {
 public:
     RoadFixture();
@@ -38,6 +39,9 @@ public:
     // options.ini with the hosts of the peers, no proxy, and the given lines after them.
     void WriteOptions(const QByteArray &more = {});
     void Open();
+    void OpenFlow();
+    // The flow of the window or the one opened alone.
+    DownloadFlow &Flow();
 
     // http://127.0.0.1:port/name on the video server.
     QString VideoAddress(const QString &name = QStringLiteral("video.flv")) const;
@@ -47,12 +51,15 @@ public:
     // The resolution service answers once with this answer.
     void ResolverAnswers(const QByteArray &httpAnswer);
 
-    // Types the address, presses the download button.
+    // Types the address, presses the download button (or runs the flow alone).
     void Download(const QString &pageAddress = QStringLiteral("http://videos.example/watch?v=quillon"));
     // Waits until the run has ended: the panel is idle again.
     bool WaitIdle(int milliseconds = 30000);
+    // The status line and the server line: the window's labels, or the flow's last report on each.
     QString Label1() const;
     QString Label4() const;
+    // The last video saved; "" when none was.
+    QString SavedVideo() const;
 
     QTemporaryDir program;
     QTemporaryDir site;
@@ -67,4 +74,12 @@ public:
 private:
     void Record(const QString &event);
     QString error;
+
+    // The flow opened alone, and what it reported.
+    std::unique_ptr<DownloadFlow> flow;
+    QString pageAddress;
+    QString status;
+    QString serverLine;
+    QString saved;
+    bool ended = false;
 };

@@ -1,14 +1,31 @@
-#include "Interaction.h"
+#include "QtInteraction.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDesktopServices>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <QWidget>
 
 #include <functional>
+
+namespace {
+
+// Takes the addresses QDesktopServices hands to the browser for "http".
+class Browser : public QObject {
+    Q_OBJECT
+
+public slots:
+    void Open(const QUrl &url) { opened << url; }
+
+public:
+    QList<QUrl> opened;
+};
+
+}  // namespace
 
 class TestInteraction : public QObject {
     Q_OBJECT
@@ -17,6 +34,7 @@ private slots:
     void messageBox_data();
     void messageBox();
     void otherFileDialogModesShowNothing();
+    void addressesOpenInTheDesktopBrowser();
 
 private:
     void WhenShown(std::function<void(QMessageBox *)> act);
@@ -98,6 +116,16 @@ void TestInteraction::otherFileDialogModesShowNothing()
     QtInteraction dialogs;
     QCOMPARE(dialogs.ShowFileDialog(nullptr, 0, QStringLiteral("*.flv"), QString(), QString(), 0, QString()),
              QString());
+}
+
+void TestInteraction::addressesOpenInTheDesktopBrowser()
+{
+    Browser browser;
+    QDesktopServices::setUrlHandler(QStringLiteral("http"), &browser, "Open");
+    QtInteraction().OpenAddress(QStringLiteral("http://www.quillon.test:8080/forum/viewforum.php?f=10"));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+    QCOMPARE(browser.opened,
+             QList<QUrl>{QUrl(QStringLiteral("http://www.quillon.test:8080/forum/viewforum.php?f=10"))});
 }
 
 QTEST_MAIN(TestInteraction)

@@ -1,6 +1,6 @@
 #include "FlvMaker.h"
 #include "FlvPlayer.h"
-#include "ProgramValues.h"
+#include "ProcessSetup.h"
 #include "ScriptedDialogs.h"
 #include "WindowProbe.h"
 
@@ -58,6 +58,7 @@ private:
 
 void TestMainPlayer::initTestCase()
 {
+    PrepareProcessForVideo();
     QVERIFY(media.isValid());
     const QByteArray header("FLV\x01\x05\x00\x00\x00\x09", 9);
     for (const char *name : {"one.flv", "two.flv", "three.flv", "a b&c#ё.flv"})
@@ -75,7 +76,6 @@ void TestMainPlayer::initTestCase()
 
 void TestMainPlayer::init()
 {
-    ResetProgramValues();
     dialogs.Clear();
     program = std::make_unique<QTemporaryDir>();
     window = std::make_unique<Main>(program->path(), dialogs);

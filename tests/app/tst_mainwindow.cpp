@@ -1,7 +1,6 @@
 #include "FlvPlayer.h"
-#include "Interaction.h"
-#include "ProgramValues.h"
 #include "ScriptedDialogs.h"
+#include "Version.h"
 #include "WindowProbe.h"
 
 #include <QApplication>
@@ -58,7 +57,6 @@ void TestMainWindow::Open()
 
 void TestMainWindow::init()
 {
-    ResetProgramValues();
     dialogs.Clear();
     program = std::make_unique<QTemporaryDir>();
     Open();
@@ -73,11 +71,10 @@ void TestMainWindow::cleanup()
 void TestMainWindow::formLoad()
 {
     QCOMPARE(window->objectName(), QStringLiteral("Main"));
-    QCOMPARE(window->windowTitle(), QStringLiteral("Quillon 1.7"));
-    QCOMPARE(Program().AppVersion, QStringLiteral("1.7"));
+    QCOMPARE(window->windowTitle(), QStringLiteral("Quillon ") + AppVersion());
     QCOMPARE(window->size(), QSize(326, 269));
     QVERIFY(QFileInfo(program->filePath(QStringLiteral("DownloadVideo"))).isDir());
-    QCOMPARE(window->Settings().FileName(), program->path() + QStringLiteral("/options.ini"));
+    QCOMPARE(window->Flow().Store().FileName(), program->path() + QStringLiteral("/options.ini"));
     // No settings file: the window opens in its menu all the same, writing nothing.
     QVERIFY(!QFile::exists(program->filePath(QStringLiteral("options.ini"))));
     QVERIFY(Seen(*window, "Box1"));
@@ -86,7 +83,7 @@ void TestMainWindow::formLoad()
     QCOMPARE(Control<PictureBox>(*window, "Box1")->Picture(), Control<PictureBox>(*window, "bg0")->Picture());
     QCOMPARE(Control<QListWidget>(*window, "List1")->count(), 10);
     QCOMPARE(Control(*window, "S")->geometry(), Control(*window, "swf")->geometry().adjusted(-1, -1, 1, 1));
-    QCOMPARE(window->ServerHosts().Resolver, QStringLiteral("localhost:8397"));
+    QCOMPARE(window->Flow().ServerHosts().Resolver, QStringLiteral("localhost:8397"));
     QCOMPARE(Control<QLineEdit>(*window, "URLtext")->toolTip(), QStringLiteral("URL страницы с видеоматериалом"));
     QCOMPARE(Control<XpB>(*window, "DownButton")->Caption(), QStringLiteral("Загрузить видео"));
     QCOMPARE(Control<XpB>(*window, "StopButton")->Caption(), QStringLiteral("Остановить загрузку"));
@@ -247,8 +244,8 @@ void TestMainWindow::networkSettingsSaveThroughTheDialog()
         Click(options, "XpB1");
     });
     Click(*window, "XpB4");
-    QCOMPARE(Program().UseProxy, QStringLiteral("1"));
-    QCOMPARE(Program().ProxyName, QStringLiteral("proxy.test"));
+    QVERIFY(window->Flow().CurrentSettings().Network.UseProxy);
+    QCOMPARE(window->Flow().CurrentSettings().Network.ProxyName, QStringLiteral("proxy.test"));
     QFile ini(program->filePath(QStringLiteral("options.ini")));
     QVERIFY(ini.open(QIODevice::ReadOnly));
     QVERIFY(ini.readAll().contains("ProxyName=proxy.test"));
@@ -389,14 +386,14 @@ void TestMainWindow::displayOfSizeAndProgress()
     QFETCH(bool, visible);
     QFETCH(int, twips);
     Click(*window, "ZagButton");
-    DC &dc = window->Transfer();
+    DownloadFlow &flow = window->Flow();
     if (event == QLatin1String("size")) {
-        emit dc.FLVsize(value);
+        emit flow.FLVsize(value);
         QCOMPARE(LabelText(*window, "LabelSize"), text);
         QCOMPARE(Seen(*window, "Picture1"), visible);
     } else {
-        emit dc.FLVsize(4096);
-        emit dc.PercentOfLoad(static_cast<int>(value));
+        emit flow.FLVsize(4096);
+        emit flow.PercentOfLoad(static_cast<int>(value));
         QCOMPARE(LabelText(*window, "PercLabel"), text);
         QCOMPARE(Seen(*window, "ImagPr"), visible);
         if (visible) {

@@ -1,6 +1,5 @@
 #include "FileReplacement.h"
 #include "INI.h"
-#include "ProgramValues.h"
 #include "SaveFlow.h"
 #include "ScriptedDialogs.h"
 
@@ -68,18 +67,19 @@ private:
 
     QTemporaryDir program;
     INI ini;
+    QString savePath;
     ScriptedDialogs dialogs;
     QWidget owner;
 };
 
 SaveContext TestSaveFlow::Context()
 {
-    return SaveContext{dialogs, &owner, ini, program.path()};
+    return SaveContext{dialogs, &owner, ini, savePath, program.path()};
 }
 
 void TestSaveFlow::init()
 {
-    ResetProgramValues();
+    savePath.clear();
     dialogs.Clear();
     QVERIFY(program.isValid());
     QDir(program.path()).removeRecursively();
@@ -108,7 +108,7 @@ void TestSaveFlow::firstSaveInDefaultFolder()
     QCOMPARE(asked.title, QStringLiteral("Сохранение видеофайла"));
     QCOMPARE(asked.flags, quint32(0));
     QCOMPARE(asked.fileName, folder + QStringLiteral("06.12.2026(10-31-07).flv"));
-    QCOMPARE(Program().SavePath, folder);
+    QCOMPARE(savePath, folder);
     QCOMPARE(ini.RINI("Save", "SavePath"), folder.toUtf8());
     QVERIFY(Leftovers(folder).isEmpty());
 }
@@ -226,7 +226,7 @@ void TestSaveFlow::failedWriteTellsAndAsksAgain()
     QCOMPARE(dialogs.FileDialogs().size(), 2);
     QCOMPARE(dialogs.FileDialogs()[1].fileName, dialogs.FileDialogs()[0].fileName);
     // Only the folder written to is remembered.
-    QCOMPARE(Program().SavePath, program.path() + QStringLiteral("/DownloadVideo/"));
+    QCOMPARE(savePath, program.path() + QStringLiteral("/DownloadVideo/"));
 }
 
 void TestSaveFlow::replacingADirectoryFails()
@@ -288,7 +288,7 @@ void TestSaveFlow::cancelThenUnwritableAsksToDiscard()
 
 void TestSaveFlow::missingRememberedFolderFallsBack()
 {
-    Program().SavePath = program.path() + QStringLiteral("/gone/");
+    savePath = program.path() + QStringLiteral("/gone/");
     QDir(program.filePath(QStringLiteral("DownloadVideo"))).removeRecursively();
     dialogs.AnswerFileDialog(QString());
     dialogs.AnswerMessage(QMessageBox::Ok);

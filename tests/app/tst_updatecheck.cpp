@@ -50,10 +50,10 @@ void TestUpdateCheck::judge_data()
     QTest::addColumn<bool>("versionLike");
     QTest::addColumn<bool>("offer");
     QTest::addColumn<QString>("remote");
-    QTest::newRow("same") << QByteArray("1.7") << true << false << "1.7";
+    QTest::newRow("same") << QByteArray("2.4") << true << false << "2.4";
     // Mended: white space around the answer is no new version.
-    QTest::newRow("same with line break") << QByteArray("1.7\r\n") << true << false << "1.7";
-    QTest::newRow("same with blanks") << QByteArray(" \t1.7 \n") << true << false << "1.7";
+    QTest::newRow("same with line break") << QByteArray("2.4\r\n") << true << false << "2.4";
+    QTest::newRow("same with blanks") << QByteArray(" \t2.4 \n") << true << false << "2.4";
     QTest::newRow("newer") << QByteArray("1.8") << true << true << "1.8";
     // Mended: a version of another length is still a version, and marks the day.
     QTest::newRow("four characters") << QByteArray("1.10") << true << true << "1.10";
@@ -62,11 +62,11 @@ void TestUpdateCheck::judge_data()
     QTest::newRow("seventeen") << QByteArray("1.2.3.4.5.6.7.890") << false << false << "";
     QTest::newRow("older is also offered") << QByteArray("1.6") << true << true << "1.6";
     QTest::newRow("error page") << QByteArray("<html>404</html>") << false << false << "";
-    QTest::newRow("letters") << QByteArray("1.7b") << false << false << "";
+    QTest::newRow("letters") << QByteArray("2.4b") << false << false << "";
     QTest::newRow("empty") << QByteArray() << false << false << "";
     QTest::newRow("only dots") << QByteArray("...") << false << false << "";
     QTest::newRow("inner blank") << QByteArray("1. 7") << false << false << "";
-    QTest::newRow("nul byte") << QByteArray("1.7\0", 4) << false << false << "";
+    QTest::newRow("nul byte") << QByteArray("2.4\0", 4) << false << false << "";
 }
 
 void TestUpdateCheck::judge()
@@ -75,7 +75,7 @@ void TestUpdateCheck::judge()
     QFETCH(bool, versionLike);
     QFETCH(bool, offer);
     QFETCH(QString, remote);
-    const UpdateCheck::Verdict verdict = UpdateCheck::Judge(answer, QStringLiteral("1.7"));
+    const UpdateCheck::Verdict verdict = UpdateCheck::Judge(answer, QStringLiteral("2.4"));
     QCOMPARE(verdict.VersionLike, versionLike);
     QCOMPARE(verdict.Offer, offer);
     QCOMPARE(verdict.Remote, remote);
@@ -84,9 +84,9 @@ void TestUpdateCheck::judge()
 void TestUpdateCheck::offerText()
 {
     QCOMPARE(UpdateCheck::OfferTitle(), QStringLiteral("Обнаружена новая версия"));
-    QCOMPARE(UpdateCheck::OfferText(QStringLiteral("1.7"), QStringLiteral("1.8")),
+    QCOMPARE(UpdateCheck::OfferText(QStringLiteral("2.4"), QStringLiteral("1.8")),
              QStringLiteral("Обнаружена новая версия программы.\r\n\r\n"
-                            "Ваша версия: 1.7, версия на сайте разработчика: 1.8\r\n\r\n"
+                            "Ваша версия: 2.4, версия на сайте разработчика: 1.8\r\n\r\n"
                             "Перейти на страницу с описанием новой версии?"));
 }
 

@@ -1,6 +1,7 @@
 #include "FlvMaker.h"
 #include "FlvPlayer.h"
 #include "PlayerHarness.h"
+#include "ProcessSetup.h"
 
 #include <QDir>
 #include <QFile>
@@ -43,6 +44,7 @@ private:
 
 void TestFlvPlayer::initTestCase()
 {
+    PrepareProcessForVideo();
     QVERIFY(folder.isValid());
     sorenson = FlvMaker::MakeFlv(folder.path(), QStringLiteral("sorenson.flv"), {FlvMaker::Codecs::SorensonMp3, 4});
     h264 = FlvMaker::MakeFlv(folder.path(), QStringLiteral("h264.flv"), {FlvMaker::Codecs::H264Aac, 4});

@@ -26,8 +26,8 @@ void TestMovieAddress::buildsAddress_data()
         << QStringLiteral("/opt/quillon") << QStringLiteral("/home/ann/clip.flv")
         << QStringLiteral("file://localhost/opt/quillon/flv_video.swf?file=/home/ann/clip.flv&autoStart=true");
     QTest::newRow("folder with blanks and cyrillic")
-        << QStringLiteral("/home/ann/Мои программы/Quillon 1.7") << QString()
-        << QStringLiteral("file://localhost/home/ann/Мои программы/Quillon 1.7/flv_video.swf");
+        << QStringLiteral("/home/ann/Мои программы/Quillon 2") << QString()
+        << QStringLiteral("file://localhost/home/ann/Мои программы/Quillon 2/flv_video.swf");
     QTest::newRow("path with blanks, cyrillic, & and #")
         << QStringLiteral("/opt/q") << QStringLiteral("/home/ann/Видео/a b&c #1.flv")
         << QStringLiteral("file://localhost/opt/q/flv_video.swf?file=/home/ann/Видео/a b&c #1.flv&autoStart=true");

@@ -2,6 +2,7 @@
 #include "FlvPlayer.h"
 #include "PlayerControls.h"
 #include "PlayerHarness.h"
+#include "ProcessSetup.h"
 
 #include <QEnterEvent>
 #include <QTemporaryDir>
@@ -34,6 +35,7 @@ private:
 
 void TestPlayerControls::initTestCase()
 {
+    PrepareProcessForVideo();
     QVERIFY(folder.isValid());
     video = FlvMaker::MakeFlv(folder.path(), QStringLiteral("video.flv"), {FlvMaker::Codecs::SorensonMp3, 12});
     QVERIFY(!video.isEmpty());

@@ -1,4 +1,5 @@
 #include "ResolverOptions.h"
+#include "Version.h"
 
 #include <QTest>
 
@@ -33,7 +34,7 @@ void TestResolverOptions::defaults()
     const auto &options = std::get<ResolverOptions>(outcome);
     QCOMPARE(options.listenAddress, QHostAddress(QHostAddress::LocalHost));
     QCOMPARE(options.port, quint16(8397));
-    QCOMPARE(options.currentVersion, QStringLiteral("1.7"));
+    QCOMPARE(options.currentVersion, AppVersion());
     QCOMPARE(options.pageLimit, qint64(4 * 1024 * 1024));
     QCOMPARE(options.fetchTimeoutSeconds, 20);
     QVERIFY(!options.RefusesInternalAddresses());

@@ -1,5 +1,6 @@
 #include "ResolverService.h"
 #include "ResolverTestSupport.h"
+#include "Version.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -77,7 +78,7 @@ void TestResolverProtocol::survivesAClientThatLeaves()
     QTcpSocket *fetch = silent.nextPendingConnection();
     QVERIFY(fetch);
     QTRY_COMPARE_WITH_TIMEOUT(fetch->state(), QAbstractSocket::UnconnectedState, 10000);
-    QCOMPARE(BodyOf(ExchangeRaw(service->ServerPort(), "GET /version.info HTTP/1.0\r\n\r\n")), QByteArray("1.7"));
+    QCOMPARE(BodyOf(ExchangeRaw(service->ServerPort(), "GET /version.info HTTP/1.0\r\n\r\n")), AppVersion().toUtf8());
 }
 
 void TestResolverProtocol::answersVersionAndIndex()
@@ -114,7 +115,7 @@ void TestResolverProtocol::keepsHttp11ConnectionsOpen()
     const QByteArray answers = ExchangeRaw(service->ServerPort(), pipelined);
     QCOMPARE(answers.count("HTTP/1.1 200 OK\r\n"), 3);
     QCOMPARE(answers.count("Connection: keep-alive\r\n"), 2);
-    QVERIFY(answers.endsWith("Connection: close\r\n\r\n1.7"));
+    QVERIFY(answers.endsWith("Connection: close\r\n\r\n" + AppVersion().toUtf8()));
     QCOMPARE(ReadVideoLink(answers), nginx.Address("media/og.mp4"));
 }
 

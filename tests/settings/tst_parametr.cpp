@@ -1,7 +1,6 @@
 #include "CPassword.h"
 #include "INI.h"
 #include "Parametr.h"
-#include "ProgramValues.h"
 #include "Windows1251.h"
 
 #include <QDir>
@@ -11,6 +10,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+using namespace Qt::StringLiterals;
 
 // LoadSettings and SaveSettings through a real options.ini in a temporary folder.
 class TestParametr : public QObject {
@@ -32,16 +33,16 @@ private slots:
     void passwordThatCannotBeKept_data();
     void passwordThatCannotBeKept();
     void fileOfAnEarlierVersionLoads();
-    void decodesFileTexts_data();
-    void decodesFileTexts();
     void randomPasswordsComeBack_data();
     void randomPasswordsComeBack();
+    void networkTexts_data();
+    void networkTexts();
+    void flags_data();
+    void flags();
 
 private:
     QByteArray FileContent() const;
     void WriteFile(const QByteArray &content);
-    void SetValues(const QStringList &values);
-    QStringList Values() const;
 
     std::unique_ptr<QTemporaryDir> folder;
     INI ini;
@@ -56,11 +57,37 @@ QByteArray WithoutPassword(QByteArray content)
     return QString::fromLatin1(content).replace(scrambled, QStringLiteral("ProxyPass=<scrambled>\n")).toLatin1();
 }
 
+// Settings made of texts as the file holds them, in the order UseProxy, ProxyName, ProxyPort, ProxyAuth,
+// ProxyLogin, ProxyPass, CheckUpgrade, SavePath.
+Settings Make(const QStringList &texts)
+{
+    Settings settings;
+    settings.Network = ParseNetwork(
+        NetworkTexts{texts.value(0), texts.value(1), texts.value(2), texts.value(3), texts.value(4), texts.value(5)});
+    settings.CheckUpgrade = ReadFlag(texts.value(6));
+    settings.SavePath = texts.value(7);
+    return settings;
+}
+
+// The settings as texts, in the order of Make, the flags and the port as the file writes them.
+QStringList Texts(const Settings &settings)
+{
+    const ConnectionSettings &n = settings.Network;
+    const auto flag = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
+    return {flag(n.UseProxy),
+            n.ProxyName,
+            n.ProxyPort == 0 ? QString() : QString::number(n.ProxyPort),
+            flag(n.ProxyAuth),
+            n.ProxyLogin,
+            n.ProxyPass,
+            flag(settings.CheckUpgrade),
+            settings.SavePath};
+}
+
 }  // namespace
 
 void TestParametr::init()
 {
-    ResetProgramValues();
     folder = std::make_unique<QTemporaryDir>();
     QVERIFY(folder->isValid());
     ini.FileName(folder->filePath(QStringLiteral("options.ini")));
@@ -79,40 +106,17 @@ void TestParametr::WriteFile(const QByteArray &content)
     QCOMPARE(file.write(content), content.size());
 }
 
-// In the order UseProxy, ProxyName, ProxyPort, ProxyAuth, ProxyLogin, ProxyPass, CheckUpgrade, SavePath.
-void TestParametr::SetValues(const QStringList &values)
-{
-    ProgramValues &program = Program();
-    program.UseProxy = values.value(0);
-    program.ProxyName = values.value(1);
-    program.ProxyPort = values.value(2);
-    program.ProxyAuth = values.value(3);
-    program.ProxyLogin = values.value(4);
-    program.ProxyPass = values.value(5);
-    program.CheckUpgrade = values.value(6);
-    program.SavePath = values.value(7);
-}
-
-QStringList TestParametr::Values() const
-{
-    const ProgramValues &program = Program();
-    return {program.UseProxy,   program.ProxyName, program.ProxyPort,    program.ProxyAuth,
-            program.ProxyLogin, program.ProxyPass, program.CheckUpgrade, program.SavePath};
-}
-
 void TestParametr::firstStartLoadsEmptyAndCreatesNothing()
 {
-    SetValues({"x", "x", "x", "x", "x", "x", "x", "x"});
-    LoadSettings(ini);
-    QCOMPARE(Values(), QStringList(8, QString()));
+    QCOMPARE(LoadSettings(ini), Settings());
     QVERIFY(!QFileInfo::exists(ini.FileName()));
     QVERIFY(QDir(folder->path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
 }
 
 void TestParametr::freshFileHasTheKeysInOrder()
 {
-    SetValues({"1", "proxy.lan", "3128", "1", "user", "secret", "0", "/home/user/Видео/"});
-    const SaveOutcome outcome = SaveSettings(ini);
+    const SaveOutcome outcome =
+        SaveSettings(ini, Make({"1", "proxy.lan", "3128", "1", "user", "secret", "0", "/home/user/Видео/"}));
     QVERIFY2(outcome.Written, qPrintable(outcome.WriteError));
     QVERIFY(outcome.PasswordKept);
     QVERIFY(outcome.Notice.isEmpty());
@@ -127,7 +131,7 @@ void TestParametr::savedValuesLoadBack_data()
 {
     QTest::addColumn<QStringList>("values");
     QTest::newRow("all set") << QStringList{"1", "10.0.0.1", "8080", "1", "login", "pa ss", "1", "/tmp/v/"};
-    QTest::newRow("all empty") << QStringList(8, QString());
+    QTest::newRow("all empty") << QStringList{"0", "", "", "0", "", "", "0", ""};
     QTest::newRow("cyrillic password and names")
         << QStringList{"0", "прокси.рф", "3128", "0", "Пользователь", "Пароль", "1", "/home/Иван/Видео/"};
     QTest::newRow("printable ascii password")
@@ -140,50 +144,39 @@ void TestParametr::savedValuesLoadBack_data()
 void TestParametr::savedValuesLoadBack()
 {
     QFETCH(QStringList, values);
-    SetValues(values);
-    const SaveOutcome outcome = SaveSettings(ini);
+    const SaveOutcome outcome = SaveSettings(ini, Make(values));
     QVERIFY(outcome.Written);
     QVERIFY(outcome.PasswordKept);
-    QCOMPARE(Values(), values);
-    ResetProgramValues();
-    LoadSettings(ini);
-    QCOMPARE(Values(), values);
+    QCOMPARE(Texts(LoadSettings(ini)), values);
 }
 
 void TestParametr::portKeyIsOneEntry()
 {
     WriteFile("[Network]\r\nProxyport=8080\r\n");
-    LoadSettings(ini);
-    QCOMPARE(Program().ProxyPort, QStringLiteral("8080"));
-    Program().ProxyPort = QStringLiteral("3128");
-    QVERIFY(SaveSettings(ini).Written);
+    Settings settings = LoadSettings(ini);
+    QCOMPARE(settings.Network.ProxyPort, quint16(8080));
+    settings.Network.ProxyPort = 3128;
+    QVERIFY(SaveSettings(ini, settings).Written);
     QCOMPARE(FileContent().count("roxyport="), 1);
     QCOMPARE(ini.RINI("Network", "ProxyPort"), QByteArray("3128"));
-    ResetProgramValues();
-    LoadSettings(ini);
-    QCOMPARE(Program().ProxyPort, QStringLiteral("3128"));
+    QCOMPARE(LoadSettings(ini).Network.ProxyPort, quint16(3128));
 }
 
 void TestParametr::emptyPasswordIsWrittenEmpty()
 {
-    SetValues({"1", "p", "1", "1", "u", "", "0", "/"});
-    QVERIFY(SaveSettings(ini).Written);
+    QVERIFY(SaveSettings(ini, Make({"1", "p", "1", "1", "u", "", "0", "/"})).Written);
     QVERIFY(FileContent().contains("\nProxyPass=\n"));
-    Program().ProxyPass = QStringLiteral("leftover");
-    LoadSettings(ini);
-    QCOMPARE(Program().ProxyPass, QString());
+    QCOMPARE(LoadSettings(ini).Network.ProxyPass, QString());
 }
 
 void TestParametr::eachSaveDrawsANewKey()
 {
-    SetValues({"1", "p", "1", "1", "u", "same", "0", "/"});
+    const Settings settings = Make({"1", "p", "1", "1", "u", "same", "0", "/"});
     QSet<QByteArray> stored;
     for (int round = 0; round < 10; ++round) {
-        QVERIFY(SaveSettings(ini).Written);
+        QVERIFY(SaveSettings(ini, settings).Written);
         stored.insert(ini.RINI("Network", "ProxyPass"));
-        Program().ProxyPass.clear();
-        LoadSettings(ini);
-        QCOMPARE(Program().ProxyPass, QStringLiteral("same"));
+        QCOMPARE(LoadSettings(ini).Network.ProxyPass, QStringLiteral("same"));
     }
     QVERIFY(stored.size() > 1);
 }
@@ -192,24 +185,22 @@ void TestParametr::savePathRecordedFirstSurvives()
 {
     // The save flow records its folder before the Options dialog has ever been confirmed.
     QVERIFY(ini.WInI("Save", "SavePath", "/data/videos/"));
-    LoadSettings(ini);
-    Program().UseProxy = QStringLiteral("0");
-    QVERIFY(SaveSettings(ini).Written);
+    QVERIFY(SaveSettings(ini, LoadSettings(ini)).Written);
     QCOMPARE(FileContent(),
              QByteArray("[Save]\nSavePath=/data/videos/\n[Network]\nUseProxy=0\nProxyName=\n"
-                        "ProxyPort=\nProxyAuth=\nProxyLogin=\nProxyPass=\n[Version]\nCheckUpgrade=\n"));
+                        "ProxyPort=\nProxyAuth=0\nProxyLogin=\nProxyPass=\n[Version]\nCheckUpgrade=0\n"));
 }
 
 void TestParametr::linesOfOthersAreKept()
 {
     WriteFile("; Quillon settings\r\n[Network]\r\nUseProxy=0\r\n; port below\r\nProxyPort = 80\r\n\r\n"
               "[Version]\r\nCheckUpgrade=1\r\nLastCheck=07.12.2026\r\n\r\n[Mine]\r\nx=y\r\n");
-    LoadSettings(ini);
-    Program().UseProxy = QStringLiteral("1");
-    QVERIFY(SaveSettings(ini).Written);
+    Settings settings = LoadSettings(ini);
+    settings.Network.UseProxy = true;
+    QVERIFY(SaveSettings(ini, settings).Written);
     QCOMPARE(FileContent(),
              QByteArray("; Quillon settings\r\n[Network]\r\nUseProxy=1\r\n; port below\r\nProxyPort=80\r\n"
-                        "ProxyName=\r\nProxyAuth=\r\nProxyLogin=\r\nProxyPass=\r\n\r\n"
+                        "ProxyName=\r\nProxyAuth=0\r\nProxyLogin=\r\nProxyPass=\r\n\r\n"
                         "[Version]\r\nCheckUpgrade=1\r\nLastCheck=07.12.2026\r\n\r\n[Mine]\r\nx=y\r\n"
                         "[Save]\r\nSavePath=\r\n"));
 }
@@ -228,13 +219,10 @@ void TestParametr::failedSaveIsReported()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
     ini.FileName(folder->filePath(relativePath));
-    const QStringList values = {"1", "p", "1", "1", "u", "pw", "0", "/"};
-    SetValues(values);
-    const SaveOutcome outcome = SaveSettings(ini);
+    const SaveOutcome outcome = SaveSettings(ini, Make({"1", "p", "1", "1", "u", "pw", "0", "/"}));
     QVERIFY(!outcome.Written);
     QVERIFY(!outcome.WriteError.isEmpty());
     QVERIFY(outcome.PasswordKept);
-    QCOMPARE(Values(), values);
     QCOMPARE(QDir(folder->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList{QStringLiteral("file")});
 }
@@ -252,18 +240,15 @@ void TestParametr::passwordThatCannotBeKept()
     QFETCH(QString, password);
     QFETCH(QString, named);
     QVERIFY(ini.WInI("Network", "ProxyPass", "stale"));
-    SetValues({"1", "p", "1", "1", "u", password, "0", "/"});
-    const SaveOutcome outcome = SaveSettings(ini);
+    const SaveOutcome outcome = SaveSettings(ini, Make({"1", "p", "1", "1", "u", password, "0", "/"}));
     QVERIFY(outcome.Written);
     QVERIFY(!outcome.PasswordKept);
     QVERIFY(outcome.Notice.startsWith(QStringLiteral("Error creating password: ")));
     QVERIFY2(outcome.Notice.contains(named), qPrintable(outcome.Notice));
     QVERIFY(outcome.Notice.contains(QStringLiteral("не сохранён в options.ini")));
-    QCOMPARE(Program().ProxyPass, password);
     QCOMPARE(ini.RINI("Network", "ProxyPass"), QByteArray());
     QCOMPARE(ini.RINI("Network", "ProxyLogin"), QByteArray("u"));
-    LoadSettings(ini);
-    QCOMPARE(Program().ProxyPass, QString());
+    QCOMPARE(LoadSettings(ini).Network.ProxyPass, QString());
 }
 
 void TestParametr::fileOfAnEarlierVersionLoads()
@@ -272,27 +257,7 @@ void TestParametr::fileOfAnEarlierVersionLoads()
     WriteFile("[Network]\r\nUseProxy=1\r\nProxyName=proxy\r\nProxyport=3128\r\nProxyAuth=1\r\n"
               "ProxyLogin=\xc8\xe2\xe0\xed\r\nProxyPass=\xd2\xe3\xf3\xf1\xee\xff\x03\r\n[Version]\r\n"
               "CheckUpgrade=1\r\nLastCheck=01.02.2009\r\n[Save]\r\nSavePath=C:\\\xc2\xe8\xe4\xe5\xee\\\r\n");
-    LoadSettings(ini);
-    QCOMPARE(Values(), (QStringList{"1", "proxy", "3128", "1", "Иван", "Пароль", "1", "C:\\Видео\\"}));
-}
-
-void TestParametr::decodesFileTexts_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("ascii") << QByteArray("abc") << QStringLiteral("abc");
-    QTest::newRow("utf-8") << QStringLiteral("Видео").toUtf8() << QStringLiteral("Видео");
-    QTest::newRow("windows-1251") << QByteArray("\xc2\xe8\xe4\xe5\xee") << QStringLiteral("Видео");
-    QTest::newRow("empty") << QByteArray() << QString();
-}
-
-void TestParametr::decodesFileTexts()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, text);
-    QCOMPARE(DecodeFileText(bytes), text);
-    if (bytes.isValidUtf8())
-        QCOMPARE(EncodeFileText(text), bytes);
+    QCOMPARE(Texts(LoadSettings(ini)), (QStringList{"1", "proxy", "3128", "1", "Иван", "Пароль", "1", "C:\\Видео\\"}));
 }
 
 void TestParametr::randomPasswordsComeBack_data()
@@ -320,14 +285,77 @@ void TestParametr::randomPasswordsComeBack()
         const int length = random.bounded(0, 64);
         for (int i = 0; i < length; ++i)
             password.append(alphabet[random.bounded(int(alphabet.size()))]);
-        SetValues({"1", "p", "1", "1", "u", password, "0", "/"});
-        const SaveOutcome outcome = SaveSettings(ini);
+        const SaveOutcome outcome = SaveSettings(ini, Make({"1", "p", "1", "1", "u", password, "0", "/"}));
         QVERIFY(outcome.Written);
         QVERIFY(outcome.PasswordKept);
-        Program().ProxyPass.clear();
-        LoadSettings(ini);
-        QCOMPARE(Program().ProxyPass, password);
+        QCOMPARE(LoadSettings(ini).Network.ProxyPass, password);
     }
+}
+
+void TestParametr::networkTexts_data()
+{
+    QTest::addColumn<QStringList>("texts");  // UseProxy, ProxyName, ProxyPort, ProxyAuth
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<bool>("useProxy");
+    QTest::addColumn<int>("port");
+    QTest::newRow("no settings file yet: direct") << QStringList{"", "", "", ""} << QString() << false << 0;
+    QTest::newRow("direct") << QStringList{"0", "p", "8080", "0"} << QString() << false << 8080;
+    QTest::newRow("proxy") << QStringList{"1", "p", " 3128 ", "1"} << QString() << true << 3128;
+    QTest::newRow("a bad port does not matter without the proxy")
+        << QStringList{"0", "", "80a", ""} << QString() << false << 0;
+    QTest::newRow("UseProxy 2") << QStringList{"2", "p", "8080", "0"}
+                                << u"Неверная настройка прокси-сервера (UseProxy = \"2\")"_s << false << 8080;
+    QTest::newRow("empty proxy port") << QStringList{"1", "p", "", "0"}
+                                      << u"Неверный порт прокси-сервера: \"\" (нужно число от 1 до 65535)"_s << true
+                                      << 0;
+    QTest::newRow("proxy port not a number")
+        << QStringList{"1", "p", "80a", "0"} << SettingsTexts::InvalidProxyPort(u"80a"_s) << true << 0;
+    QTest::newRow("proxy port 0") << QStringList{"1", "p", "0", "0"} << SettingsTexts::InvalidProxyPort(u"0"_s) << true
+                                  << 0;
+    QTest::newRow("proxy port 65536") << QStringList{"1", "p", "65536", "0"}
+                                      << SettingsTexts::InvalidProxyPort(u"65536"_s) << true << 0;
+    QTest::newRow("no proxy name") << QStringList{"1", " ", "8080", "0"} << u"Не указан адрес прокси-сервера"_s << true
+                                   << 8080;
+}
+
+void TestParametr::networkTexts()
+{
+    QFETCH(QStringList, texts);
+    QFETCH(QString, fault);
+    QFETCH(bool, useProxy);
+    QFETCH(int, port);
+    const ConnectionSettings network = ParseNetwork(NetworkTexts{texts[0], texts[1], texts[2], texts[3], {}, {}});
+    QCOMPARE(network.Fault, fault);
+    QCOMPARE(network.UseProxy, useProxy);
+    QCOMPARE(int(network.ProxyPort), port);
+}
+
+void TestParametr::flags_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("on");
+    QTest::newRow("1") << "1" << true;
+    QTest::newRow("0") << "0" << false;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("2, the greyed state") << "2" << false;
+    QTest::newRow("abc") << "abc" << false;
+    QTest::newRow("-1") << "-1" << false;
+    QTest::newRow("leading blank") << " 1" << true;
+    QTest::newRow("number then letters") << "1abc" << true;
+    QTest::newRow("1.4 rounds to 1") << "1.4" << true;
+    QTest::newRow("0.6 rounds to 1") << "0.6" << true;
+    QTest::newRow("0.5 rounds to 0") << "0.5" << false;
+    QTest::newRow("1.5 rounds to 2") << "1.5" << false;
+    QTest::newRow("hexadecimal") << "&H1" << true;
+    QTest::newRow("too large for a number") << "1e999" << false;
+    QTest::newRow("huge integer") << "99999999999999999999" << false;
+}
+
+void TestParametr::flags()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, on);
+    QCOMPARE(ReadFlag(text), on);
 }
 
 QTEST_GUILESS_MAIN(TestParametr)

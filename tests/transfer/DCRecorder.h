@@ -1,7 +1,6 @@
 #pragma once
 
 #include "DC.h"
-#include "ProgramValues.h"
 #include "Windows1251.h"
 
 #include <QStringList>
@@ -17,6 +16,7 @@ public:
     explicit DCRecorder(DC &dc, bool followRedirects = false) : dc(dc), followRedirects(followRedirects)
     {
         connect(&dc, &DC::DownOK, this, &DCRecorder::OnDownOK);
+        connect(&dc, &DC::Redirected, this, &DCRecorder::OnRedirected);
         connect(&dc, &DC::Msg, this, [this](const QString &text) { events << u"Msg:"_s + text; });
         connect(&dc, &DC::PercentOfLoad, this, [this](int perc) { events << u"Percent:"_s + QString::number(perc); });
         connect(&dc, &DC::FLVsize, this, [this](qint64 size) { events << u"Size:"_s + QString::number(size); });
@@ -36,21 +36,19 @@ public:
 
     QStringList events;
     QByteArray body;
-    QList<qint16> stagesAtRedirect;
 
 private:
+    void OnRedirected(const QByteArray &address)
+    {
+        events << u"OK:redirect "_s + Windows1251::Decode(address);
+        if (followRedirects) {
+            dc.setURLmode(true);
+            dc.setURL(Windows1251::Decode(address));
+        }
+    }
+
     void OnDownOK(const QByteArray &data)
     {
-        if (Program().DownloadStage == 2) {
-            events << u"OK:redirect "_s + Windows1251::Decode(data);
-            stagesAtRedirect << Program().DownloadStage;
-            if (followRedirects) {
-                Program().DownloadStage = 3;
-                dc.setURLmode(true);
-                dc.setURL(Windows1251::Decode(data));
-            }
-            return;
-        }
         body = data;
         events << (data.size() <= 64 ? u"OK:"_s + QString::fromLatin1(data)
                                      : QStringLiteral("OK:<%1 bytes>").arg(data.size()));

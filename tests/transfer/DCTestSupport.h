@@ -1,7 +1,7 @@
 #pragma once
 
+#include "ConnectionSettings.h"
 #include "DCRecorder.h"
-#include "ProgramValues.h"
 #include "ScriptedServer.h"
 #include "TransferTexts.h"
 
@@ -11,36 +11,25 @@
 
 using namespace Qt::StringLiterals;
 
-// What the DC tests share: proxy settings in one go, addresses on the scripted server, and the
-// beginnings of the event lines every transfer writes.
+// What the DC tests share: proxy settings, addresses on the scripted server, and the beginnings of the
+// event lines every transfer writes.
 namespace DCTest {
 
 inline constexpr int kWait = 20000;
 inline const QByteArray kOkAnswer = "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok";
 
-struct Settings {
-    QString useProxy = QStringLiteral("0");
-    QString proxyName;
-    QString proxyPort;
-    QString proxyAuth = QStringLiteral("0");
-    QString proxyLogin;
-    QString proxyPass;
-};
-
-inline void Apply(const Settings &settings)
+// A proxy listening on this machine's loopback, with Basic authorisation when proxyAuth.
+inline ConnectionSettings LoopbackProxy(quint16 port, bool proxyAuth = false, const QString &login = {},
+                                        const QString &password = {})
 {
-    Program().UseProxy = settings.useProxy;
-    Program().ProxyName = settings.proxyName;
-    Program().ProxyPort = settings.proxyPort;
-    Program().ProxyAuth = settings.proxyAuth;
-    Program().ProxyLogin = settings.proxyLogin;
-    Program().ProxyPass = settings.proxyPass;
-}
-
-// A proxy listening on this machine's loopback, with Basic authorisation as proxyAuth says.
-inline void UseLoopbackProxy(quint16 port, const QString &proxyAuth, const QString &login, const QString &password)
-{
-    Apply({QStringLiteral("1"), QStringLiteral("127.0.0.1"), QString::number(port), proxyAuth, login, password});
+    ConnectionSettings settings;
+    settings.UseProxy = true;
+    settings.ProxyName = QStringLiteral("127.0.0.1");
+    settings.ProxyPort = port;
+    settings.ProxyAuth = proxyAuth;
+    settings.ProxyLogin = login;
+    settings.ProxyPass = password;
+    return settings;
 }
 
 inline QString Url(const ScriptedServer &server, const QString &path)

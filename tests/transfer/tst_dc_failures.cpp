@@ -13,7 +13,6 @@ class TestDCFailures : public QObject {
     Q_OBJECT
 
 private slots:
-    void init();
     void answersThatEndInError_data();
     void answersThatEndInError();
     void proxyLogin_data();
@@ -23,18 +22,13 @@ private slots:
     void oversizedAnswers();
     void unusableAddressesAndSettings_data();
     void unusableAddressesAndSettings();
-    void emptyUseProxyConnectsDirectly();
+    void withoutSettingsConnectsDirectly();
     void addressWithPortConnectsThere();
     void stopWhileIdle();
     void stopDuringTransferAndLateClose();
     void settingURLWhileOpenDropsTheOldTransfer();
     void urlModeAloneStartsNothing();
 };
-
-void TestDCFailures::init()
-{
-    ResetProgramValues();
-}
 
 void TestDCFailures::answersThatEndInError_data()
 {
@@ -104,15 +98,8 @@ void TestDCFailures::proxyLogin()
     ScriptedServer proxy;
     QVERIFY(proxy.Listen());
     proxy.AddScript({S::Send(answer), S::Close()});
-    Settings settings;
-    settings.useProxy = u"1"_s;
-    settings.proxyName = u"127.0.0.1"_s;
-    settings.proxyPort = QString::number(proxy.Port());
-    settings.proxyAuth = proxyAuth;
-    settings.proxyLogin = u"user"_s;
-    settings.proxyPass = u"wrong"_s;
-    Apply(settings);
     DC dc;
+    dc.setConnectionSettings(LoopbackProxy(proxy.Port(), proxyAuth == u"1", u"user"_s, u"wrong"_s));
     DCRecorder recorder(dc);
     dc.setURLmode(true);
     dc.setURL(u"http://video.example/v.flv"_s);
@@ -175,51 +162,34 @@ void TestDCFailures::oversizedAnswers()
 void TestDCFailures::unusableAddressesAndSettings_data()
 {
     QTest::addColumn<QString>("url");
-    QTest::addColumn<QString>("useProxy");
-    QTest::addColumn<QString>("proxyName");
-    QTest::addColumn<QString>("proxyPort");
+    QTest::addColumn<QString>("fault");  // of the connection settings
     QTest::addColumn<QString>("error");
     const QString good = u"http://video.example/v.flv"_s;
-    QTest::newRow("ftp") << u"ftp://host/v.flv"_s << u"0"_s << u""_s << u""_s
+    QTest::newRow("ftp") << u"ftp://host/v.flv"_s << QString()
                          << TransferTexts::UnsupportedAddress(u"ftp://host/v.flv"_s);
-    QTest::newRow("ftps") << u"ftps://host/v.flv"_s << u"0"_s << u""_s << u""_s
+    QTest::newRow("ftps") << u"ftps://host/v.flv"_s << QString()
                           << TransferTexts::UnsupportedAddress(u"ftps://host/v.flv"_s);
-    QTest::newRow("https bad port") << u"https://host:99999/v"_s << u"0"_s << u""_s << u""_s
+    QTest::newRow("https bad port") << u"https://host:99999/v"_s << QString()
                                     << u"Неверный адрес: https://host:99999/v"_s;
-    QTest::newRow("no scheme") << u"www.host.ru/v"_s << u"0"_s << u""_s << u""_s << u"Неверный адрес: www.host.ru/v"_s;
-    QTest::newRow("bad port") << u"http://host:0/v"_s << u"0"_s << u""_s << u""_s
-                              << u"Неверный адрес: http://host:0/v"_s;
-    QTest::newRow("bare path with no server yet")
-        << u"/v.flv"_s << u"0"_s << u""_s << u""_s << u"Неверный адрес: /v.flv"_s;
+    QTest::newRow("no scheme") << u"www.host.ru/v"_s << QString() << u"Неверный адрес: www.host.ru/v"_s;
+    QTest::newRow("bad port") << u"http://host:0/v"_s << QString() << u"Неверный адрес: http://host:0/v"_s;
+    QTest::newRow("bare path with no server yet") << u"/v.flv"_s << QString() << u"Неверный адрес: /v.flv"_s;
     QTest::newRow("line break in the address")
-        << u"http://host/v\r\nX-Evil: 1"_s << u"0"_s << u""_s << u""_s << TransferTexts::ForbiddenCharacters();
-    QTest::newRow("nul in the address") << u"http://host/v"_s + QChar(0) << u"0"_s << u""_s << u""_s
+        << u"http://host/v\r\nX-Evil: 1"_s << QString() << TransferTexts::ForbiddenCharacters();
+    QTest::newRow("nul in the address") << u"http://host/v"_s + QChar(0) << QString()
                                         << TransferTexts::ForbiddenCharacters();
-    QTest::newRow("UseProxy 2") << good << u"2"_s << u"p"_s << u"8080"_s
-                                << u"Неверная настройка прокси-сервера (UseProxy = \"2\")"_s;
-    QTest::newRow("empty proxy port") << good << u"1"_s << u"p"_s << u""_s
-                                      << u"Неверный порт прокси-сервера: \"\" (нужно число от 1 до 65535)"_s;
-    QTest::newRow("proxy port not a number")
-        << good << u"1"_s << u"p"_s << u"80a"_s << TransferTexts::InvalidProxyPort(u"80a"_s);
-    QTest::newRow("proxy port 0") << good << u"1"_s << u"p"_s << u"0"_s << TransferTexts::InvalidProxyPort(u"0"_s);
-    QTest::newRow("proxy port 65536") << good << u"1"_s << u"p"_s << u"65536"_s
-                                      << TransferTexts::InvalidProxyPort(u"65536"_s);
-    QTest::newRow("no proxy name") << good << u"1"_s << u""_s << u"8080"_s << u"Не указан адрес прокси-сервера"_s;
+    QTest::newRow("settings that cannot be used") << good << u"Настройки не годятся"_s << u"Настройки не годятся"_s;
 }
 
 void TestDCFailures::unusableAddressesAndSettings()
 {
     QFETCH(QString, url);
-    QFETCH(QString, useProxy);
-    QFETCH(QString, proxyName);
-    QFETCH(QString, proxyPort);
+    QFETCH(QString, fault);
     QFETCH(QString, error);
-    Settings settings;
-    settings.useProxy = useProxy;
-    settings.proxyName = proxyName;
-    settings.proxyPort = proxyPort;
-    Apply(settings);
+    ConnectionSettings settings = LoopbackProxy(8080);
+    settings.Fault = fault;
     DC dc;
+    dc.setConnectionSettings(settings);
     DCRecorder recorder(dc);
     dc.setURLmode(true);
     dc.setURL(url);
@@ -228,12 +198,12 @@ void TestDCFailures::unusableAddressesAndSettings()
     QCOMPARE(dc.URL(), url);
 }
 
-void TestDCFailures::emptyUseProxyConnectsDirectly()
+void TestDCFailures::withoutSettingsConnectsDirectly()
 {
     ScriptedServer server;
     QVERIFY(server.Listen());
     server.AddScript({S::Send(kOkAnswer), S::Close()});
-    Program().UseProxy = QString();  // no settings file yet
+    // No settings given: the servers are reached directly.
     DC dc;
     DCRecorder recorder(dc);
     dc.setURLmode(true);

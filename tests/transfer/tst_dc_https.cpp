@@ -2,7 +2,6 @@
 #include "DCRecorder.h"
 #include "DCTestSupport.h"
 #include "NginxTls.h"
-#include "ProgramValues.h"
 #include "RealPeers.h"
 #include "Requests.h"
 #include "TransferTexts.h"
@@ -46,6 +45,8 @@ private slots:
     void certificateIsCheckedForTheServerNotTheProxy();
 
 private:
+    // What the transfers of a test are given; direct unless the test says otherwise.
+    ConnectionSettings connection;
     QString Url(Site site, const QString &path) const;
     void UseTinyproxy(const QString &proxyAuth, const QString &password);
     QStringList Sequence(const QString &serverName) const;
@@ -69,8 +70,7 @@ void TestDCHttps::initTestCase()
 
 void TestDCHttps::init()
 {
-    ResetProgramValues();
-    Program().UseProxy = u"0"_s;
+    connection = {};
 }
 
 QString TestDCHttps::Url(Site site, const QString &path) const
@@ -80,7 +80,7 @@ QString TestDCHttps::Url(Site site, const QString &path) const
 
 void TestDCHttps::UseTinyproxy(const QString &proxyAuth, const QString &password)
 {
-    DCTest::UseLoopbackProxy(proxy.Port(), proxyAuth, kLogin, password);
+    connection = DCTest::LoopbackProxy(proxy.Port(), proxyAuth == u"1", kLogin, password);
 }
 
 // The events of a whole download, with the arrivals left out: the same as over plain HTTP.
@@ -113,6 +113,7 @@ QStringList WithoutArrivals(const QStringList &events)
 void TestDCHttps::download()
 {
     DC dc;
+    dc.setConnectionSettingsProvider([this] { return connection; });
     dc.setExtraCaCertificates(web.Authority());
     DCRecorder recorder(dc);
     dc.setURLmode(true);
@@ -148,6 +149,7 @@ void TestDCHttps::redirects()
     QFETCH(QString, location);
     QFETCH(Site, finalSite);
     DC dc;
+    dc.setConnectionSettingsProvider([this] { return connection; });
     dc.setExtraCaCertificates(web.Authority());
     DCRecorder recorder(dc, true);
     dc.setURLmode(true);
@@ -165,6 +167,7 @@ void TestDCHttps::redirects()
 void TestDCHttps::redirectLimitHolds()
 {
     DC dc;
+    dc.setConnectionSettingsProvider([this] { return connection; });
     dc.setExtraCaCertificates(web.Authority());
     DCRecorder recorder(dc, true);
     dc.setURLmode(true);
@@ -190,6 +193,7 @@ void TestDCHttps::certificateRefused()
     QFETCH(bool, trustTestAuthority);
     QFETCH(QString, reason);
     DC dc;
+    dc.setConnectionSettingsProvider([this] { return connection; });
     if (trustTestAuthority)
         dc.setExtraCaCertificates(web.Authority());
     DCRecorder recorder(dc);
@@ -206,6 +210,7 @@ void TestDCHttps::certificateRefused()
 void TestDCHttps::handshakeWithAPlainServerFails()
 {
     DC dc;
+    dc.setConnectionSettingsProvider([this] { return connection; });
     dc.setExtraCaCertificates(web.Authority());
     DCRecorder recorder(dc);
     dc.setURLmode(true);
@@ -230,6 +235,7 @@ void TestDCHttps::resolutionRequest()
     if (viaProxy)
         UseTinyproxy(u"1"_s, kPassword);
     DC dc;
+    dc.setConnectionSettingsProvider([this] { return connection; });
     dc.setExtraCaCertificates(web.Authority());
     DCRecorder recorder(dc);
     dc.setPageAddressProvider([] { return u"http://video.example/watch?v=1"_s; });
@@ -266,6 +272,7 @@ void TestDCHttps::throughTinyproxy()
     QFETCH(QString, outcome);
     UseTinyproxy(proxyAuth, password);
     DC dc;
+    dc.setConnectionSettingsProvider([this] { return connection; });
     dc.setExtraCaCertificates(web.Authority());
     DCRecorder recorder(dc);
     dc.setURLmode(true);
@@ -288,6 +295,7 @@ void TestDCHttps::redirectToHttpsThroughTinyproxy()
 {
     UseTinyproxy(u"1"_s, kPassword);
     DC dc;
+    dc.setConnectionSettingsProvider([this] { return connection; });
     dc.setExtraCaCertificates(web.Authority());
     DCRecorder recorder(dc, true);
     dc.setURLmode(true);
@@ -304,8 +312,9 @@ void TestDCHttps::redirectToHttpsThroughTinyproxy()
 void TestDCHttps::certificateIsCheckedForTheServerNotTheProxy()
 {
     UseTinyproxy(u"1"_s, kPassword);
-    Program().ProxyName = u"localhost"_s;
+    connection.ProxyName = u"localhost"_s;
     DC dc;
+    dc.setConnectionSettingsProvider([this] { return connection; });
     dc.setExtraCaCertificates(web.Authority());
     DCRecorder recorder(dc);
     dc.setURLmode(true);

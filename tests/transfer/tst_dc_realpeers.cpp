@@ -1,7 +1,6 @@
 #include "DC.h"
 #include "DCRecorder.h"
 #include "DCTestSupport.h"
-#include "ProgramValues.h"
 #include "RealPeers.h"
 #include "ScriptedServer.h"
 #include "TransferTexts.h"
@@ -34,6 +33,8 @@ private slots:
     void resolutionThroughTinyproxy();
 
 private:
+    // What the transfers of a test are given; direct unless the test says otherwise.
+    ConnectionSettings connection;
     void UseTinyproxy(const QString &proxyAuth, const QString &password);
     QString VideoUrl() const;
 
@@ -54,8 +55,7 @@ void TestDCRealPeers::initTestCase()
 
 void TestDCRealPeers::init()
 {
-    ResetProgramValues();
-    Program().UseProxy = u"0"_s;
+    connection = {};
 }
 
 QString TestDCRealPeers::VideoUrl() const
@@ -65,12 +65,13 @@ QString TestDCRealPeers::VideoUrl() const
 
 void TestDCRealPeers::UseTinyproxy(const QString &proxyAuth, const QString &password)
 {
-    DCTest::UseLoopbackProxy(proxy.Port(), proxyAuth, kLogin, password);
+    connection = DCTest::LoopbackProxy(proxy.Port(), proxyAuth == u"1", kLogin, password);
 }
 
 void TestDCRealPeers::directDownloadFromPython()
 {
     DC dc;
+    dc.setConnectionSettingsProvider([this] { return connection; });
     DCRecorder recorder(dc);
     dc.setURLmode(true);
     dc.setURL(VideoUrl());
@@ -88,6 +89,7 @@ void TestDCRealPeers::directDownloadFromPython()
 void TestDCRealPeers::missingFileFromPython()
 {
     DC dc;
+    dc.setConnectionSettingsProvider([this] { return connection; });
     DCRecorder recorder(dc);
     dc.setURLmode(true);
     dc.setURL(QStringLiteral("http://127.0.0.1:%1/no-such.flv").arg(web.Port()));
@@ -114,6 +116,7 @@ void TestDCRealPeers::downloadThroughTinyproxy()
     QFETCH(QString, outcome);
     UseTinyproxy(proxyAuth, password);
     DC dc;
+    dc.setConnectionSettingsProvider([this] { return connection; });
     DCRecorder recorder(dc);
     dc.setURLmode(true);
     dc.setURL(VideoUrl());
@@ -137,6 +140,7 @@ void TestDCRealPeers::resolutionThroughTinyproxy()
         {ScriptedServer::Send("HTTP/1.0 200 OK\r\n\r\n<a href=\"http://v/1.flv\">"), ScriptedServer::Close()});
     UseTinyproxy(u"1"_s, kPassword);
     DC dc;
+    dc.setConnectionSettingsProvider([this] { return connection; });
     DCRecorder recorder(dc);
     dc.setPageAddressProvider([] { return u"http://видео.рф/watch?v=1"_s; });
     dc.setURLmode(false);

@@ -34,24 +34,19 @@ private slots:
     void refusedSecureConnection();
 
 private:
+    // What the transfers of a test are given; direct unless the test says otherwise.
+    ConnectionSettings connection;
     void UseProxy(const ScriptedServer &proxy, const QString &proxyAuth);
 };
 
 void TestDCTunnel::init()
 {
-    ResetProgramValues();
+    connection = {};
 }
 
 void TestDCTunnel::UseProxy(const ScriptedServer &proxy, const QString &proxyAuth)
 {
-    Settings settings;
-    settings.useProxy = u"1"_s;
-    settings.proxyName = u"127.0.0.1"_s;
-    settings.proxyPort = QString::number(proxy.Port());
-    settings.proxyAuth = proxyAuth;
-    settings.proxyLogin = u"user"_s;
-    settings.proxyPass = u"pass"_s;
-    Apply(settings);
+    connection = LoopbackProxy(proxy.Port(), proxyAuth == u"1", u"user"_s, u"pass"_s);
 }
 
 void TestDCTunnel::tunnelRequestThenHandshakeInside_data()
@@ -80,6 +75,7 @@ void TestDCTunnel::tunnelRequestThenHandshakeInside()
                      S::Send("Proxy-agent: scripted\r\n\r\n"), S::Hold(), S::Close()});
     UseProxy(proxy, proxyAuth);
     DC dc;
+    dc.setConnectionSettingsProvider([this] { return connection; });
     DCRecorder recorder(dc);
     dc.setURLmode(downloadMode);
     dc.setURL(kSecureUrl);
@@ -133,6 +129,7 @@ void TestDCTunnel::tunnelAnswers()
     proxy.AddScript(script);
     UseProxy(proxy, proxyAuth);
     DC dc;
+    dc.setConnectionSettingsProvider([this] { return connection; });
     DCRecorder recorder(dc);
     dc.setURLmode(true);
     dc.setURL(kSecureUrl);
@@ -149,6 +146,7 @@ void TestDCTunnel::stopWhileTheTunnelIsAskedFor()
     proxy.AddScript({S::Hold(), S::Send("HTTP/1.0 200 Connection established\r\n\r\n"), S::Close()});
     UseProxy(proxy, u"0"_s);
     DC dc;
+    dc.setConnectionSettingsProvider([this] { return connection; });
     DCRecorder recorder(dc);
     dc.setURLmode(true);
     dc.setURL(kSecureUrl);
@@ -162,7 +160,7 @@ void TestDCTunnel::stopWhileTheTunnelIsAskedFor()
     ScriptedServer next;
     QVERIFY(next.Listen());
     next.AddScript({S::Send(kOkAnswer), S::Close()});
-    Program().UseProxy = u"0"_s;
+    connection = {};
     recorder.events.clear();
     dc.setURL(Url(next, u"/next"_s));
     QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
@@ -177,6 +175,7 @@ void TestDCTunnel::stopDuringTheHandshake()
     QVERIFY(server.Listen());
     server.AddScript({S::Send(kOkAnswer), S::Close()});
     DC dc;
+    dc.setConnectionSettingsProvider([this] { return connection; });
     DCRecorder recorder(dc);
     dc.setURLmode(true);
     dc.setURL(u"https://"_s + server.HostAndPort() + u"/v.flv"_s);
@@ -205,6 +204,7 @@ void TestDCTunnel::serverClosesDuringTheHandshake()
     server.SetAnswerBeforeRequest(true);
     server.AddScript({S::Close()});
     DC dc;
+    dc.setConnectionSettingsProvider([this] { return connection; });
     DCRecorder recorder(dc);
     dc.setURLmode(true);
     dc.setURL(u"https://"_s + server.HostAndPort() + u"/v.flv"_s);
@@ -216,6 +216,7 @@ void TestDCTunnel::refusedSecureConnection()
 {
     const QString server = u"127.0.0.1:"_s + QString::number(FreeLoopbackPort());
     DC dc;
+    dc.setConnectionSettingsProvider([this] { return connection; });
     DCRecorder recorder(dc);
     dc.setURLmode(true);
     dc.setURL(u"https://"_s + server + u"/v.flv"_s);

@@ -1,6 +1,5 @@
 #include "OptionsFixture.h"
 
-#include "ProgramValues.h"
 #include "XpB.h"
 
 #include <QFile>
@@ -8,12 +7,11 @@
 
 void OptionsFixture::SetUp()
 {
-    ResetProgramValues();
-    Program().AppVersion = QStringLiteral("1.7");
+    settings = Settings();
+    dialogs.Clear();
     dir = std::make_unique<QTemporaryDir>();
     path = dir->filePath(QStringLiteral("options.ini"));
     ini.FileName(path);
-    messages.clear();
 }
 
 void OptionsFixture::TearDown()
@@ -21,17 +19,12 @@ void OptionsFixture::TearDown()
     delete dialog;
     dialog = nullptr;
     dir.reset();
-    ResetProgramValues();
 }
 
 Options *OptionsFixture::Open()
 {
     delete dialog;
-    dialog = new Options(ini);
-    dialog->SetShowMessage([this](QWidget *owner, const QString &text, const QString &title, QMessageBox::Icon icon) {
-        QCOMPARE(owner, dialog);
-        messages << Message{text, title, icon};
-    });
+    dialog = new Options(settings, ini, dialogs);
     dialog->show();
     return dialog;
 }
@@ -57,10 +50,13 @@ QByteArray OptionsFixture::ReadFile() const
     return file.readAll();
 }
 
-QStringList EditedValues()
+QStringList EditedValues(const Settings &settings)
 {
-    const ProgramValues &v = Program();
-    return {v.UseProxy, v.ProxyName, v.ProxyPort, v.ProxyAuth, v.ProxyLogin, v.ProxyPass, v.CheckUpgrade};
+    const ConnectionSettings &n = settings.Network;
+    const auto flag = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
+    return {flag(n.UseProxy),           n.ProxyName,  n.ProxyPort == 0 ? QString() : QString::number(n.ProxyPort),
+            flag(n.ProxyAuth),          n.ProxyLogin, n.ProxyPass,
+            flag(settings.CheckUpgrade)};
 }
 
 QStringList KeysOf(const QByteArray &content)

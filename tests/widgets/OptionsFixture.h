@@ -2,31 +2,25 @@
 
 #include "INI.h"
 #include "Options.h"
+#include "Parametr.h"
+#include "ScriptedDialogs.h"
 
 #include <QByteArray>
-#include <QList>
-#include <QMessageBox>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include <memory>
 
-// What the Options tests share: a fresh settings folder and settings values for each test, the dialog under
-// test with its messages recorded instead of shown, and ways to reach its controls.
+// What the Options tests share: a fresh settings folder for each test, the settings the dialog is opened with,
+// the dialog under test with its messages answered by a script, and ways to reach its controls.
 class OptionsFixture {
 public:
-    struct Message {
-        QString text;
-        QString title;
-        QMessageBox::Icon icon;
-    };
-
-    // Fresh values (version "1.7") and an options.ini path in an empty folder; the file does not exist.
+    // Settings of a fresh start and an options.ini path in an empty folder; the file does not exist.
     void SetUp();
     void TearDown();
 
-    // A new dialog, shown, its messages going to messages.
+    // A new dialog over settings, shown.
     Options *Open();
     // The dialog's control of that name; the test stops when there is none.
     template <typename T> T *Child(const QString &name) const
@@ -44,12 +38,14 @@ public:
     std::unique_ptr<QTemporaryDir> dir;
     QString path;
     INI ini;
+    Settings settings;
+    ScriptedDialogs dialogs;
     Options *dialog = nullptr;
-    QList<Message> messages;
 };
 
-// The seven settings values the dialog edits, in the order of the dialog; SavePath is not among them.
-QStringList EditedValues();
+// The seven values the dialog edits, as texts in the order of the dialog (SavePath is not among them): the
+// flags "0" or "1", the port as its number or "".
+QStringList EditedValues(const Settings &settings);
 
 // The sections and keys of a settings file in the order the file holds them, "Section/Key" each.
 QStringList KeysOf(const QByteArray &content);

@@ -4,28 +4,16 @@
 #include "GradientBG.h"
 #include "LineShape.h"
 #include "LogoPicture.h"
-#include "ProgramValues.h"
+#include "ScriptedDialogs.h"
+#include "Version.h"
 #include "XpB.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
-#include <QUrl>
 
 namespace {
-
-// Takes the addresses QDesktopServices hands to the browser for "http".
-class Browser : public QObject {
-    Q_OBJECT
-
-public slots:
-    void Open(const QUrl &url) { opened << url; }
-
-public:
-    QList<QUrl> opened;
-};
 
 const QString WebSite = QStringLiteral("www.quillon.test:8080");
 const QString ProgramPage = QStringLiteral("quillon.test");
@@ -42,14 +30,12 @@ private slots:
     void windowAndTexts_data();
     void windowAndTexts();
     void fixedSizeAndBackground();
-    void versionLabel_data();
     void versionLabel();
     void dotsBlinkTogether();
     void timerDrivesTheDots();
     void linksOpenTheirAddresses_data();
     void linksOpenTheirAddresses();
     void aPressThatLeavesTheLinkOpensNothing();
-    void defaultOpenerIsTheDesktopBrowser();
     void okCloses();
     void aLinkKeepsTheWindowModal();
 
@@ -57,16 +43,13 @@ private:
     template <typename T> T *Child(const QString &name);
 
     About *about = nullptr;
-    QStringList opened;
+    ScriptedDialogs dialogs;
 };
 
 void TestAbout::init()
 {
-    ResetProgramValues();
-    Program().AppVersion = QStringLiteral("1.7");
-    opened.clear();
-    about = new About(WebSite, ProgramPage);
-    about->SetOpenAddress([this](const QString &address) { opened << address; });
+    dialogs.Clear();
+    about = new About(WebSite, ProgramPage, dialogs);
     about->show();
 }
 
@@ -74,7 +57,6 @@ void TestAbout::cleanup()
 {
     delete about;
     about = nullptr;
-    ResetProgramValues();
 }
 
 template <typename T> T *TestAbout::Child(const QString &name)
@@ -113,7 +95,7 @@ void TestAbout::windowAndTexts_data()
     QTest::newRow("Label9") << "Label9"
                             << "http://quillon.test" << link << false << QRect(34, 204, 140, 13);
     QTest::newRow("Label7") << "Label7"
-                            << "Версия 1.7" << black << false << QRect(124, 64, 55, 13);
+                            << "Версия " + AppVersion() << black << false << QRect(124, 64, 55, 13);
 }
 
 void TestAbout::windowAndTexts()
@@ -167,21 +149,10 @@ void TestAbout::fixedSizeAndBackground()
     QCOMPARE(shot.pixelColor(26, 34).rgb(), QColor(Qt::black).rgb());
 }
 
-void TestAbout::versionLabel_data()
-{
-    QTest::addColumn<QString>("version");
-    QTest::newRow("1.7") << "1.7";
-    QTest::newRow("a long one") << "10.25.3-beta";
-}
-
 void TestAbout::versionLabel()
 {
-    QFETCH(QString, version);
-    Program().AppVersion = version;
-    About window(WebSite, ProgramPage);
-    auto *label = window.findChild<QLabel *>(QStringLiteral("Label7"));
-    QVERIFY(label);
-    QCOMPARE(label->text(), QStringLiteral("Версия ") + version);
+    auto *label = Child<QLabel>(QStringLiteral("Label7"));
+    QCOMPARE(label->text(), QStringLiteral("Версия ") + AppVersion());
     QVERIFY(label->width() >= label->sizeHint().width());
 }
 
@@ -199,7 +170,7 @@ void TestAbout::dotsBlinkTogether()
     QVERIFY(a1->isVisible());
 
     // Also before the window is shown: it blinks from its creation.
-    About hidden(WebSite, ProgramPage);
+    About hidden(WebSite, ProgramPage, dialogs);
     hidden.ATimer_Timer();
     QVERIFY(!hidden.A(0)->isVisibleTo(&hidden));
     QVERIFY(!hidden.A(1)->isVisibleTo(&hidden));
@@ -241,17 +212,17 @@ void TestAbout::linksOpenTheirAddresses()
 
     auto *link = Child<ClickLabel>(name);
     QTest::mouseClick(link, Qt::LeftButton);
-    QCOMPARE(opened, QStringList{address});
+    QCOMPARE(dialogs.OpenedAddresses(), QStringList{address});
     // The window stays open.
     QVERIFY(about->isVisible());
     QTest::mouseClick(link, Qt::LeftButton);
-    QCOMPARE(opened, QStringList({address, address}));
+    QCOMPARE(dialogs.OpenedAddresses(), QStringList({address, address}));
     // The right button opens nothing.
     QTest::mouseClick(link, Qt::RightButton);
-    QCOMPARE(opened.size(), 2);
+    QCOMPARE(dialogs.OpenedAddresses().size(), 2);
     // Nor do the headings.
     QTest::mouseClick(Child<QLabel>(QStringLiteral("Label5")), Qt::LeftButton);
-    QCOMPARE(opened.size(), 2);
+    QCOMPARE(dialogs.OpenedAddresses().size(), 2);
 }
 
 void TestAbout::aPressThatLeavesTheLinkOpensNothing()
@@ -259,19 +230,7 @@ void TestAbout::aPressThatLeavesTheLinkOpensNothing()
     auto *link = Child<ClickLabel>(QStringLiteral("Label4"));
     QTest::mousePress(link, Qt::LeftButton);
     QTest::mouseRelease(link, Qt::LeftButton, {}, QPoint(link->width() + 20, link->height() + 20));
-    QVERIFY(opened.isEmpty());
-}
-
-void TestAbout::defaultOpenerIsTheDesktopBrowser()
-{
-    Browser browser;
-    QDesktopServices::setUrlHandler(QStringLiteral("http"), &browser, "Open");
-    About window(WebSite, ProgramPage);
-    window.show();
-    QTest::mouseClick(window.findChild<ClickLabel *>(QStringLiteral("Label4")), Qt::LeftButton);
-    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-    QCOMPARE(browser.opened,
-             QList<QUrl>{QUrl(QStringLiteral("http://www.quillon.test:8080/forum/viewforum.php?f=10"))});
+    QVERIFY(dialogs.OpenedAddresses().isEmpty());
 }
 
 void TestAbout::okCloses()
@@ -281,14 +240,13 @@ void TestAbout::okCloses()
     QTest::keyClick(ok, Qt::Key_Space);
     QVERIFY(!about->isVisible());
     QCOMPARE(about->result(), int(QDialog::Accepted));
-    QVERIFY(opened.isEmpty());
+    QVERIFY(dialogs.OpenedAddresses().isEmpty());
 }
 
 void TestAbout::aLinkKeepsTheWindowModal()
 {
-    About window(WebSite, ProgramPage);
-    QStringList openedHere;
-    window.SetOpenAddress([&openedHere](const QString &address) { openedHere << address; });
+    ScriptedDialogs openedHere;
+    About window(WebSite, ProgramPage, openedHere);
     bool modalBefore = false;
     bool modalAfter = false;
     QTimer::singleShot(0, &window, [&] {
@@ -304,7 +262,7 @@ void TestAbout::aLinkKeepsTheWindowModal()
     QCOMPARE(window.exec(), int(QDialog::Accepted));
     QVERIFY(modalBefore);
     QVERIFY(modalAfter);
-    QCOMPARE(openedHere, QStringList{QStringLiteral("http://quillon.test")});
+    QCOMPARE(openedHere.OpenedAddresses(), QStringList{QStringLiteral("http://quillon.test")});
 }
 
 QTEST_MAIN(TestAbout)

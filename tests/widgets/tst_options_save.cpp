@@ -1,7 +1,7 @@
 #include "CPassword.h"
 #include "OptionsFixture.h"
 #include "Parametr.h"
-#include "ProgramValues.h"
+#include "Version.h"
 #include "XpB.h"
 
 #include <QApplication>
@@ -12,7 +12,7 @@
 #include <QTest>
 #include <QTimer>
 
-// What OK and Cancel do to the settings values and to options.ini, and what a failed save tells.
+// What OK and Cancel do to the settings and to options.ini, and what a failed save tells.
 class TestOptionsSave : public QObject, public OptionsFixture {
     Q_OBJECT
 
@@ -27,14 +27,13 @@ private slots:
     void cancelLeavesFileAndValues();
     void failedSaveTellsAndStaysOpen_data();
     void failedSaveTellsAndStaysOpen();
-    void failedSaveThroughAMessageBox();
     void passwordThatCannotBeKept();
     void openedModally();
 };
 
 void TestOptionsSave::okWritesExactlyTheKeys()
 {
-    Program().SavePath = QStringLiteral("/home/user/Видео/");
+    settings.SavePath = QStringLiteral("/home/user/Видео/");
     Open();
     QTest::mouseClick(Child<QCheckBox>(QStringLiteral("Check1")), Qt::LeftButton);
     QTest::mouseClick(Child<QCheckBox>(QStringLiteral("Check2")), Qt::LeftButton);
@@ -48,7 +47,7 @@ void TestOptionsSave::okWritesExactlyTheKeys()
 
     QCOMPARE(dialog->result(), int(QDialog::Accepted));
     QVERIFY(!dialog->isVisible());
-    QVERIFY(messages.isEmpty());
+    QVERIFY(dialogs.Messages().isEmpty());
 
     const QByteArray content = ReadFile();
     QCOMPARE(KeysOf(content),
@@ -65,23 +64,21 @@ void TestOptionsSave::okWritesExactlyTheKeys()
     QVERIFY(!content.contains("s3cret"));
     QCOMPARE(ProgramPassword().Decrypt(ini.RINI("Network", "ProxyPass")), QStringLiteral("s3cret"));
 
-    QCOMPARE(EditedValues(), QStringList({"1", "proxy.lan", "3128", "1", "Пётр", "s3cret", "1"}));
-    QCOMPARE(Program().SavePath, QStringLiteral("/home/user/Видео/"));
+    QCOMPARE(EditedValues(dialog->Committed()), QStringList({"1", "proxy.lan", "3128", "1", "Пётр", "s3cret", "1"}));
+    QCOMPARE(dialog->Committed().SavePath, QStringLiteral("/home/user/Видео/"));
 
     // What was saved is what the next start loads.
-    ResetProgramValues();
-    LoadSettings(ini);
-    QCOMPARE(EditedValues(), QStringList({"1", "proxy.lan", "3128", "1", "Пётр", "s3cret", "1"}));
+    QCOMPARE(LoadSettings(ini), dialog->Committed());
 }
 
 void TestOptionsSave::okWithProxyOffKeepsTheFields()
 {
-    Program().UseProxy = QStringLiteral("1");
-    Program().ProxyName = QStringLiteral("proxy.lan");
-    Program().ProxyPort = QStringLiteral("8080");
-    Program().ProxyAuth = QStringLiteral("1");
-    Program().ProxyLogin = QStringLiteral("user");
-    Program().ProxyPass = QStringLiteral("pw");
+    settings.Network.UseProxy = true;
+    settings.Network.ProxyName = QStringLiteral("proxy.lan");
+    settings.Network.ProxyPort = 8080;
+    settings.Network.ProxyAuth = true;
+    settings.Network.ProxyLogin = QStringLiteral("user");
+    settings.Network.ProxyPass = QStringLiteral("pw");
     Open();
     QTest::mouseClick(Child<QCheckBox>(QStringLiteral("Check1")), Qt::LeftButton);
     PressButton(QStringLiteral("XpB1"));
@@ -94,21 +91,21 @@ void TestOptionsSave::okWithProxyOffKeepsTheFields()
     QCOMPARE(ini.RINI("Network", "ProxyLogin"), QByteArray("user"));
     QCOMPARE(ProgramPassword().Decrypt(ini.RINI("Network", "ProxyPass")), QStringLiteral("pw"));
     QCOMPARE(ini.RINI("Version", "CheckUpgrade"), QByteArray("0"));
-    QCOMPARE(Program().UseProxy, QStringLiteral("0"));
+    QVERIFY(!dialog->Committed().Network.UseProxy);
 }
 
 void TestOptionsSave::okWithEmptyPassword()
 {
-    Program().ProxyPass = QStringLiteral("old");
-    Program().UseProxy = QStringLiteral("1");
-    Program().ProxyAuth = QStringLiteral("1");
+    settings.Network.ProxyPass = QStringLiteral("old");
+    settings.Network.UseProxy = true;
+    settings.Network.ProxyAuth = true;
     Open();
     Child<QLineEdit>(QStringLiteral("Text4"))->clear();
     PressButton(QStringLiteral("XpB1"));
     QCOMPARE(dialog->result(), int(QDialog::Accepted));
     QVERIFY(ReadFile().contains("ProxyPass="));
     QCOMPARE(ini.RINI("Network", "ProxyPass"), QByteArray());
-    QCOMPARE(Program().ProxyPass, QString());
+    QCOMPARE(dialog->Committed().Network.ProxyPass, QString());
 }
 
 void TestOptionsSave::cancelLeavesFileAndValues_data()
@@ -125,8 +122,7 @@ void TestOptionsSave::cancelLeavesFileAndValues()
 
     const QByteArray before = "; mine\n[Network]\nUseProxy=1\nProxyName=a.b\n[Save]\nSavePath=/v/\n";
     QVERIFY(WriteFile(before));
-    LoadSettings(ini);
-    const QStringList valuesBefore = EditedValues();
+    settings = LoadSettings(ini);
     Open();
     QTest::mouseClick(Child<QCheckBox>(QStringLiteral("Check1")), Qt::LeftButton);
     QTest::mouseClick(Child<QCheckBox>(QStringLiteral("Check3")), Qt::LeftButton);
@@ -142,8 +138,8 @@ void TestOptionsSave::cancelLeavesFileAndValues()
     QVERIFY(!dialog->isVisible());
     QCOMPARE(dialog->result(), int(QDialog::Rejected));
     QCOMPARE(ReadFile(), before);
-    QCOMPARE(EditedValues(), valuesBefore);
-    QVERIFY(messages.isEmpty());
+    QCOMPARE(dialog->Committed(), settings);
+    QVERIFY(dialogs.Messages().isEmpty());
 }
 
 void TestOptionsSave::failedSaveTellsAndStaysOpen_data()
@@ -163,11 +159,9 @@ void TestOptionsSave::failedSaveTellsAndStaysOpen()
         QVERIFY(blocker.open(QIODevice::WriteOnly));
     }
     ini.FileName(folder + QStringLiteral("/options.ini"));
-    Program().UseProxy = QStringLiteral("0");
-    Program().ProxyName = QStringLiteral("old.host");
-    Program().ProxyPass = QStringLiteral("oldpw");
-    const QStringList valuesBefore = EditedValues();
-
+    settings.Network.UseProxy = false;
+    settings.Network.ProxyName = QStringLiteral("old.host");
+    settings.Network.ProxyPass = QStringLiteral("oldpw");
     Open();
     QTest::mouseClick(Child<QCheckBox>(QStringLiteral("Check1")), Qt::LeftButton);
     QTest::mouseClick(Child<QCheckBox>(QStringLiteral("Check2")), Qt::LeftButton);
@@ -175,9 +169,10 @@ void TestOptionsSave::failedSaveTellsAndStaysOpen()
     Child<QLineEdit>(QStringLiteral("Text4"))->setText(QStringLiteral("Tajna-77"));
     PressButton(QStringLiteral("XpB1"));
 
-    QCOMPARE(messages.size(), 1);
-    const Message &message = messages.first();
-    QCOMPARE(message.title, QStringLiteral("Quillon 1.7"));
+    QCOMPARE(dialogs.Messages().size(), 1);
+    const ScriptedDialogs::Asked message = dialogs.Messages().first();
+    QCOMPARE(message.owner, dialog);
+    QCOMPARE(message.title, QStringLiteral("Quillon ") + AppVersion());
     QCOMPARE(message.icon, QMessageBox::Warning);
     QVERIFY2(message.text.startsWith(QStringLiteral("Не удалось сохранить настройки в файл options.ini.")),
              qPrintable(message.text));
@@ -187,66 +182,41 @@ void TestOptionsSave::failedSaveTellsAndStaysOpen()
     QVERIFY(!message.title.contains(QStringLiteral("Tajna-77")));
 
     QVERIFY(dialog->isVisible());
-    QCOMPARE(EditedValues(), valuesBefore);
+    QCOMPARE(dialog->Committed(), settings);
     QCOMPARE(Child<QLineEdit>(QStringLiteral("Text1"))->text(), QStringLiteral("new.host"));
     QVERIFY(!QFile::exists(folder + QStringLiteral("/options.ini")));
 
     // The user may still give up.
     PressButton(QStringLiteral("XpB2"));
     QVERIFY(!dialog->isVisible());
-    QCOMPARE(EditedValues(), valuesBefore);
-}
-
-void TestOptionsSave::failedSaveThroughAMessageBox()
-{
-    ini.FileName(dir->filePath(QStringLiteral("missing/options.ini")));
-    dialog = new Options(ini);
-    dialog->show();
-
-    QString text;
-    QString title;
-    QWidget *parent = nullptr;
-    // Answers the message box from inside its own event loop.
-    QTimer::singleShot(0, this, [&] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        QVERIFY(box);
-        text = box->text();
-        title = box->windowTitle();
-        parent = box->parentWidget();
-        box->button(QMessageBox::Ok)->click();
-    });
-    PressButton(QStringLiteral("XpB1"));
-
-    QVERIFY(text.startsWith(QStringLiteral("Не удалось сохранить настройки")));
-    QCOMPARE(title, QStringLiteral("Quillon 1.7"));
-    QCOMPARE(parent, dialog);
-    QVERIFY(dialog->isVisible());
+    QCOMPARE(dialog->result(), int(QDialog::Rejected));
+    QCOMPARE(dialog->Committed(), settings);
 }
 
 void TestOptionsSave::passwordThatCannotBeKept()
 {
     // No key of the scrambler can hold a character outside Windows-1251.
     const QString password = QStringLiteral("ключ密码");
-    Program().UseProxy = QStringLiteral("1");
-    Program().ProxyAuth = QStringLiteral("1");
+    settings.Network.UseProxy = true;
+    settings.Network.ProxyAuth = true;
     Open();
     Child<QLineEdit>(QStringLiteral("Text4"))->setText(password);
     PressButton(QStringLiteral("XpB1"));
 
-    QCOMPARE(messages.size(), 1);
-    QCOMPARE(messages.first().title, QStringLiteral("Quillon 1.7"));
-    QVERIFY(messages.first().text.startsWith(CPassword::kCreateErrorHeading));
-    QVERIFY(!messages.first().text.contains(password));
+    QCOMPARE(dialogs.Messages().size(), 1);
+    QCOMPARE(dialogs.Messages().first().title, QStringLiteral("Quillon ") + AppVersion());
+    QVERIFY(dialogs.Messages().first().text.startsWith(CPassword::kCreateErrorHeading));
+    QVERIFY(!dialogs.Messages().first().text.contains(password));
     // The other keys are written and the dialog closes; the password stays for this run only.
     QCOMPARE(dialog->result(), int(QDialog::Accepted));
     QCOMPARE(ini.RINI("Network", "UseProxy"), QByteArray("1"));
     QCOMPARE(ProgramPassword().Decrypt(ini.RINI("Network", "ProxyPass")), QString());
-    QCOMPARE(Program().ProxyPass, password);
+    QCOMPARE(dialog->Committed().Network.ProxyPass, password);
 }
 
 void TestOptionsSave::openedModally()
 {
-    Options modalDialog(ini);
+    Options modalDialog(settings, ini, dialogs);
     bool modal = false;
     QTimer::singleShot(0, &modalDialog, [&] {
         modal = QApplication::activeModalWidget() == &modalDialog;
@@ -259,7 +229,7 @@ void TestOptionsSave::openedModally()
     });
     QCOMPARE(modalDialog.exec(), int(QDialog::Accepted));
     QVERIFY(modal);
-    QCOMPARE(Program().ProxyPort, QStringLiteral("8080"));
+    QCOMPARE(modalDialog.Committed().Network.ProxyPort, quint16(8080));
     QCOMPARE(ini.RINI("Network", "ProxyPort"), QByteArray("8080"));
 }
 

@@ -136,7 +136,7 @@ void TestXpB::propertyBagKeepsOnlyWhatDiffers()
     button.ReadProperties(bag);
     QCOMPARE(button.Caption(), QStringLiteral("&Открыть"));
     QCOMPARE(button.AccessKey(), QChar(u'о'));
-    QCOMPARE(button.ButtonStyle(), 1);
+    QCOMPARE(button.ButtonStyle(), XpBLook::Style::Flat);
     QVERIFY(!button.EnabledCtrl());
     QVERIFY(!button.isEnabled());
     QVERIFY(button.UseMaskColor());
@@ -158,12 +158,12 @@ void TestXpB::missingKeysTakeTheirDefaults()
 {
     XpB button(QStringLiteral("Quit"));
     button.setCaption(QStringLiteral("&Выход"));
-    button.setButtonStyle(3);
+    button.setButtonStyle(XpBLook::Style::Gradient);
     button.setEnabledCtrl(false);
     button.ReadProperties({});
     QCOMPARE(button.Caption(), QStringLiteral("Quit"));
     QCOMPARE(button.AccessKey(), QChar());
-    QCOMPARE(button.ButtonStyle(), 2);
+    QCOMPARE(button.ButtonStyle(), XpBLook::Style::FlatByDefault);
     QVERIFY(button.isEnabled());
 }
 
@@ -326,7 +326,7 @@ void TestXpB::disabledButtonTakesNoInput()
 
 void TestXpB::redrawShowsTheState()
 {
-    a->setButtonStyle(1);
+    a->setButtonStyle(XpBLook::Style::Flat);
     const QColor light = a->palette().color(QPalette::Light);
     const QColor face = a->palette().color(QPalette::Button);
     QCOMPARE(a->grab().toImage().pixelColor(0, 0), face);

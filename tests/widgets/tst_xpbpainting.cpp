@@ -37,7 +37,7 @@ XpBFace MakeFace(int W, int H, int style)
     XpBFace face;
     face.W = W;
     face.H = H;
-    face.ButtonStyle = style;
+    face.ButtonStyle = XpBLook::Style(style);
     face.Caption.clear();
     face.Palette = TestPalette();
     return face;

@@ -4,7 +4,7 @@
 #include "About.h"
 #include "INI.h"
 #include "Options.h"
-#include "ProgramValues.h"
+#include "ScriptedDialogs.h"
 
 #include <QApplication>
 #include <QDir>
@@ -38,31 +38,32 @@ int main(int argc, char *argv[])
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(folder);
-    Program().AppVersion = QStringLiteral("1.7");
 
     INI ini;
+    ScriptedDialogs dialogs;
+    Settings settings;
     {
-        Options first(ini);
+        Options first(settings, ini, dialogs);
         Save(first, folder, QStringLiteral("options-first-run"));
     }
-    Program().UseProxy = QStringLiteral("1");
-    Program().ProxyName = QStringLiteral("proxy.example.lan");
-    Program().ProxyPort = QStringLiteral("3128");
-    Program().ProxyAuth = QStringLiteral("1");
-    Program().ProxyLogin = QStringLiteral("Пётр");
-    Program().ProxyPass = QStringLiteral("secret");
-    Program().CheckUpgrade = QStringLiteral("1");
+    settings.Network.UseProxy = true;
+    settings.Network.ProxyName = QStringLiteral("proxy.example.lan");
+    settings.Network.ProxyPort = 3128;
+    settings.Network.ProxyAuth = true;
+    settings.Network.ProxyLogin = QStringLiteral("Пётр");
+    settings.Network.ProxyPass = QStringLiteral("secret");
+    settings.CheckUpgrade = true;
     {
-        Options filled(ini);
+        Options filled(settings, ini, dialogs);
         Save(filled, folder, QStringLiteral("options-filled"));
     }
-    Program().ProxyAuth = QStringLiteral("0");
+    settings.Network.ProxyAuth = false;
     {
-        Options noLogin(ini);
+        Options noLogin(settings, ini, dialogs);
         Save(noLogin, folder, QStringLiteral("options-proxy-only"));
     }
     {
-        About about(QStringLiteral("www.quillon.example"), QStringLiteral("quillon.example"));
+        About about(QStringLiteral("www.quillon.example"), QStringLiteral("quillon.example"), dialogs);
         Save(about, folder, QStringLiteral("about"));
         about.ATimer_Timer();
         Save(about, folder, QStringLiteral("about-dots-hidden"));

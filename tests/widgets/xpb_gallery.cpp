@@ -39,7 +39,7 @@ XpBFace MakeFace(int style, const State &state, int W, int H, const QString &cap
     XpBFace face;
     face.W = W;
     face.H = H;
-    face.ButtonStyle = style;
+    face.ButtonStyle = XpBLook::Style(style);
     face.IsDown = state.down;
     face.IsOver = state.over;
     face.HasFocus = state.focus;

@@ -1,4 +1,4 @@
-#include "Interaction.h"
+#include "QtInteraction.h"
 
 #include "OpenFile.h"
 

@@ -6,8 +6,9 @@
 
 class QWidget;
 
-// Every modal step the main window takes with the user or the desktop goes through this one seam: the
-// program hands Main the Qt implementation, the tests a scripted one that records what was asked.
+// Every modal step the program's windows take with the user or the desktop goes through this one seam: the
+// program hands its windows the Qt implementation (QtInteraction), the tests a scripted one that records what
+// was asked.
 class Interaction {
 public:
     virtual ~Interaction() = default;
@@ -23,14 +24,4 @@ public:
 
     // Opens a web address in the user's browser; nobody looks at whether it worked.
     virtual void OpenAddress(const QString &address) = 0;
-};
-
-// The real dialogs, message boxes and browser.
-class QtInteraction final : public Interaction {
-public:
-    QString ShowFileDialog(QWidget *owner, qint16 mode, const QString &filter, const QString &folder,
-                           const QString &title, quint32 flags, const QString &fileName) override;
-    QMessageBox::StandardButton ShowMessage(QWidget *owner, const QString &text, const QString &title,
-                                            QMessageBox::StandardButtons buttons, QMessageBox::Icon icon) override;
-    void OpenAddress(const QString &address) override;
 };

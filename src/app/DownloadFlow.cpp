@@ -1,0 +1,157 @@
+#include "DownloadFlow.h"
+
+#include "DefaultVideoName.h"
+#include "Interaction.h"
+#include "ResolutionAnswer.h"
+#include "SaveFlow.h"
+#include "UpdateCheck.h"
+#include "Version.h"
+#include "Windows1251.h"
+
+#include <QDir>
+
+DownloadFlow::DownloadFlow(const QString &programFolder, Interaction &dialogs, QObject *parent)
+    : QObject(parent)
+    , programFolder(programFolder)
+    , dialogs(dialogs)
+{
+    dc.setConnectionSettingsProvider([this] { return settings.Network; });
+    connect(&dc, &DC::DownOK, this, &DownloadFlow::DC_DownOK);
+    connect(&dc, &DC::Redirected, this, &DownloadFlow::DC_Redirected);
+    connect(&dc, &DC::DownError, this, &DownloadFlow::DC_DownError);
+    connect(&dc, &DC::Msg, this, &DownloadFlow::Msg);
+    connect(&dc, &DC::ServerLine, this, &DownloadFlow::ServerLine);
+    connect(&dc, &DC::FLVsize, this, &DownloadFlow::FLVsize);
+    connect(&dc, &DC::PercentOfLoad, this, &DownloadFlow::PercentOfLoad);
+}
+
+void DownloadFlow::Load()
+{
+    QDir().mkpath(DefaultSaveFolder(programFolder));
+    ini.FileName(programFolder + QStringLiteral("/options.ini"));
+    settings = LoadSettings(ini);
+    hosts = ReadHosts(ini);
+}
+
+void DownloadFlow::setDialogOwner(QWidget *owner)
+{
+    dialogOwner = owner;
+}
+
+void DownloadFlow::setPageAddressProvider(std::function<QString()> provider)
+{
+    dc.setPageAddressProvider(std::move(provider));
+}
+
+void DownloadFlow::Download()
+{
+    // Read afresh: the Options dialog or another run of the program may have changed them.
+    const QString lastCheck = DecodeUtf8OrWindows1251(ini.RINI("Version", "LastCheck"));
+    const QString checkUpgrade = DecodeUtf8OrWindows1251(ini.RINI("Version", "CheckUpgrade"));
+    if (UpdateCheck::IsDue(lastCheck, checkUpgrade, ShortDateText()))
+        StartUpdateCheck();
+    else
+        StartResolution();
+}
+
+void DownloadFlow::StartUpdateCheck()
+{
+    Fetch(DownloadStage::UpdateCheck, true, UpdateAddress(hosts));
+}
+
+void DownloadFlow::StartResolution()
+{
+    Fetch(DownloadStage::Resolution, false, ResolverAddress(hosts));
+}
+
+void DownloadFlow::Fetch(DownloadStage next, bool downloadMode, const QString &address)
+{
+    stage = next;
+    dc.setURLmode(downloadMode);
+    dc.setURL(address);
+}
+
+void DownloadFlow::Stop()
+{
+    dc.Stopped();
+    emit Ended();
+}
+
+void DownloadFlow::OfferNewVersion(const QString &remote)
+{
+    const QMessageBox::StandardButton answer =
+        dialogs.ShowMessage(dialogOwner, UpdateCheck::OfferText(AppVersion(), remote), UpdateCheck::OfferTitle(),
+                            QMessageBox::Yes | QMessageBox::No, QMessageBox::Question);
+    if (answer == QMessageBox::Yes) {
+        Stop();
+        dialogs.OpenAddress(WebSiteAddress(hosts));
+        return;
+    }
+    StartResolution();
+}
+
+void DownloadFlow::DC_DownOK(const QByteArray &LData)
+{
+    // The control's own buffer: hold a share of it, since starting the next exchange empties the control.
+    const QByteArray answer = LData;
+    switch (stage) {
+    case DownloadStage::UpdateCheck:
+        return UpdateAnswered(answer);
+    case DownloadStage::Resolution:
+        return ResolutionAnswered(answer);
+    case DownloadStage::Redirect:
+        return Fetch(DownloadStage::VideoDownload, true, Windows1251::Decode(answer));
+    case DownloadStage::VideoDownload:
+        emit ServerLine(QString());
+        return SaveVideo(DefaultVideoName(), answer);
+    }
+}
+
+void DownloadFlow::DC_Redirected(const QByteArray &address)
+{
+    // A redirect met in any exchange, the update check and the resolution included, leads to the video.
+    stage = DownloadStage::Redirect;
+    DC_DownOK(address);
+}
+
+void DownloadFlow::UpdateAnswered(const QByteArray &answer)
+{
+    const UpdateCheck::Verdict verdict = UpdateCheck::Judge(answer, AppVersion());
+    if (verdict.VersionLike)
+        ini.WInI("Version", "LastCheck", ShortDateText().toUtf8());
+    if (verdict.Offer)
+        OfferNewVersion(verdict.Remote);
+    else
+        StartResolution();
+}
+
+void DownloadFlow::ResolutionAnswered(const QByteArray &answer)
+{
+    const std::optional<QString> link = ResolutionAnswer::VideoLinkOf(answer);
+    if (!link) {
+        emit Ended();
+        emit ServerLine(QStringLiteral("Ошибка! Не удалось найти видеопоток"));
+        return;
+    }
+    videoLink = *link;
+    Fetch(DownloadStage::VideoDownload, true, videoLink);
+}
+
+void DownloadFlow::SaveVideo(const QString &name, const QByteArray &video)
+{
+    const SavedVideo saved =
+        ::SaveVideo(SaveContext{dialogs, dialogOwner, ini, settings.SavePath, programFolder}, name, video);
+    if (saved.Saved)
+        emit VideoSaved(saved.Path);
+    emit Ended();
+    emit Msg(saved.Saved ? QStringLiteral("Файл сохранен") : QStringLiteral("Файл не сохранен"));
+}
+
+void DownloadFlow::DC_DownError(const QString &text)
+{
+    // A failed update check says nothing: the download goes on, and the check is due again next time.
+    if (stage == DownloadStage::UpdateCheck)
+        return StartResolution();
+    emit Msg(text);
+    emit Ended();
+}

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "DC.h"
+#include "Hosts.h"
+#include "INI.h"
+#include "Parametr.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class Interaction;
+class QWidget;
+
+// Which exchange the transfer control runs for a download, by the numbers the program has always used.
+enum class DownloadStage : qint16 {
+    UpdateCheck = 0,
+    Resolution = 1,
+    // Only while a redirect is being handled; the new address is then fetched as a video download.
+    Redirect = 2,
+    VideoDownload = 3,
+};
+
+// One download from the page address to the saved file, without any window: the daily update check, the
+// resolution of the page address by the link-resolution service, the download of the video and its save. It
+// owns the transfer control, the settings and their file; the main window shows what it reports, hands it the
+// user's clicks and lends it its dialogs.
+class DownloadFlow : public QObject {
+    Q_OBJECT
+
+public:
+    // programFolder: the folder of the executable, without a trailing "/". dialogs answers every question the
+    // flow asks (owned by the window given to setDialogOwner) and must outlive the flow.
+    DownloadFlow(const QString &programFolder, Interaction &dialogs, QObject *parent = nullptr);
+
+    // The start-up steps that never keep the program from opening: the download folder is made if it is
+    // missing, the settings file named and read, the servers' hosts taken from it.
+    void Load();
+    void setDialogOwner(QWidget *owner);
+    // The page address to resolve, read when the connection to the service is made.
+    void setPageAddressProvider(std::function<QString()> provider);
+
+    // Runs the download once the window has turned busy: the update check first when it is due.
+    void Download();
+    void StartResolution();
+    // Aborts the open exchange and ends the run.
+    void Stop();
+
+    DownloadStage Stage() const { return stage; }
+    // The video address the last resolution found; "" before the first one.
+    QString VideoLink() const { return videoLink; }
+    const Settings &CurrentSettings() const { return settings; }
+    // Settings the Options dialog has saved; they take effect at the next transfer.
+    void AdoptSettings(const Settings &saved) { settings = saved; }
+    INI &Store() { return ini; }
+    const Hosts &ServerHosts() const { return hosts; }
+    DC &Transfer() { return dc; }
+
+signals:
+    // What the window shows: the status line, the server line, the declared size and the percentage. The
+    // transfer control's own reports come through unchanged, the flow's texts on the same lines.
+    void Msg(const QString &text);
+    void ServerLine(const QString &text);
+    void FLVsize(qint64 Size);
+    void PercentOfLoad(int Perc);
+    // The run has ended; the window turns idle.
+    void Ended();
+    // The video has been written to path.
+    void VideoSaved(const QString &path);
+
+private:
+    void StartUpdateCheck();
+    void Fetch(DownloadStage next, bool downloadMode, const QString &address);
+    void OfferNewVersion(const QString &remote);
+    void SaveVideo(const QString &name, const QByteArray &video);
+
+    void DC_DownOK(const QByteArray &LData);
+    void DC_Redirected(const QByteArray &address);
+    void DC_DownError(const QString &text);
+    void UpdateAnswered(const QByteArray &answer);
+    void ResolutionAnswered(const QByteArray &answer);
+
+    QString programFolder;
+    Interaction &dialogs;
+    QWidget *dialogOwner = nullptr;
+    INI ini;
+    Settings settings;
+    Hosts hosts;
+    DC dc;
+    DownloadStage stage = DownloadStage::UpdateCheck;
+    QString videoLink;
+};
