@@ -5,7 +5,8 @@
 
 pipeline  two kept connections pipeline "GET /" for 20 s and never read an answer
 trailer   a chunked POST whose trailer line never ends: up to 300 MB in 20 s
-parses    sixteen 256 KiB pages of deeply nested markup and twelve 4 MB ones at once, then a tiny page
+parses    sixteen 256 KiB pages of deeply nested markup and twelve 4 MB ones at once from one client, then a
+          tiny page from another
 
 Each attack runs against a fresh service; the figure is its VmHWM (peak resident set) at the end. Every loop is
 bounded in time and talks to loopback only.
@@ -150,10 +151,10 @@ def parses(program):
     base = f"http://127.0.0.1:{pages.server_address[1]}/"
     service = Service(program)
 
-    def resolve(page, results, index):
+    def resolve(page, results, index, source="127.0.0.1"):
         body = b"url=" + (base + page).encode()
         try:
-            with socket.create_connection(("127.0.0.1", service.port), timeout=60) as client:
+            with socket.create_connection(("127.0.0.1", service.port), timeout=60, source_address=(source, 0)) as client:
                 client.sendall(b"POST /xurl/ HTTP/1.0\r\nContent-Length: %d\r\n\r\n" % len(body) + body)
                 answer = b""
                 while True:
@@ -174,7 +175,7 @@ def parses(program):
     time.sleep(3)
     tiny = [b""]
     tiny_started = time.time()
-    resolve("tiny.html", tiny, 0)
+    resolve("tiny.html", tiny, 0, "127.0.0.2")  # another client
     tiny_seconds = time.time() - tiny_started
     for worker in workers:
         worker.join(90)

@@ -66,10 +66,10 @@ bool StartsWith(const Q_IPV6ADDR &bytes, std::initializer_list<quint8> prefix)
 
 // A local NAT64 prefix may be anything from /48 to /96 inside 64:ff9b:1::/48, and each length puts the IPv4
 // address elsewhere (skipping bits 64 to 71). We cannot know the network's choice, so the address is public
-// only if every place holds a public one.
+// only if every place holds a public one (the most used lengths are looked at first).
 AddressKind ClassifyLocalNat64(const Q_IPV6ADDR &bytes)
 {
-    const std::array<std::array<int, 4>, 4> places {{{6, 7, 9, 10}, {7, 9, 10, 11}, {9, 10, 11, 12}, {12, 13, 14, 15}}};
+    const std::array<std::array<int, 4>, 4> places{{{12, 13, 14, 15}, {9, 10, 11, 12}, {7, 9, 10, 11}, {6, 7, 9, 10}}};
     for (const auto &place : places) {
         const quint32 address = (quint32(bytes[place[0]]) << 24) | (quint32(bytes[place[1]]) << 16)
             | (quint32(bytes[place[2]]) << 8) | quint32(bytes[place[3]]);

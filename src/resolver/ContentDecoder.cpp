@@ -3,7 +3,7 @@
 #include <zlib.h>
 
 struct ContentDecoder::Stream {
-    z_stream zlib {};
+    z_stream zlib{};
     bool identity = false;
     bool deflate = false;  // "deflate": zlib's wrapping as the standard says, or bare as some servers send it
     bool started = false;

@@ -49,7 +49,7 @@ HttpConnection::~HttpConnection()
 
 QHostAddress HttpConnection::PeerOf(int descriptor)
 {
-    sockaddr_storage address {};
+    sockaddr_storage address{};
     socklen_t length = sizeof address;
     if (::getpeername(descriptor, reinterpret_cast<sockaddr *>(&address), &length) != 0)
         return QHostAddress();
@@ -222,7 +222,7 @@ void HttpConnection::CheckPeerGone()
 {
     int error = 0;
     socklen_t length = sizeof error;
-    tcp_info info {};
+    tcp_info info{};
     socklen_t infoLength = sizeof info;
     const bool reset = (::getsockopt(descriptor, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error != 0)
         || (::getsockopt(descriptor, IPPROTO_TCP, TCP_INFO, &info, &infoLength) == 0 && info.tcpi_state == TCP_CLOSE);

@@ -46,7 +46,7 @@ void NameLookup::Start(const QString &host)
         return;
     }
     InitializeLibrary();
-    ares_options options {};
+    ares_options options{};
     options.sock_state_cb = &NameLookup::OnSocketState;
     options.sock_state_cb_data = this;
     options.timeout = kQueryTimeoutMilliseconds;
@@ -60,7 +60,7 @@ void NameLookup::Start(const QString &host)
     }
     if (!nameServers.isEmpty())
         ares_set_servers_ports_csv(channel, nameServers.toLatin1().constData());
-    ares_addrinfo_hints hints {};
+    ares_addrinfo_hints hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     ares_getaddrinfo(channel, host.toUtf8().constData(), nullptr, &hints, &NameLookup::OnAnswer, this);
@@ -107,7 +107,7 @@ void NameLookup::ScheduleTimeout()
 {
     if (!channel || finished)
         return;
-    timeval wait {};
+    timeval wait{};
     if (ares_timeout(channel, nullptr, &wait))
         timeout.start(int(wait.tv_sec * 1000 + wait.tv_usec / 1000) + 1);
     else

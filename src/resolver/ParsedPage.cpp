@@ -12,7 +12,7 @@ struct ParsedPage::Blocks {
         Link *previous;
         Link *next;
     };
-    Link head {&head, &head};
+    Link head{&head, &head};
 
     ~Blocks()
     {
@@ -30,8 +30,8 @@ struct ParsedPage::Blocks {
 
 namespace {
 
-std::atomic<qint64> processLimit {0};
-std::atomic<qint64> processHeld {0};
+std::atomic<qint64> processLimit{0};
+std::atomic<qint64> processHeld{0};
 
 GumboOptions ParseOptions(ParsedPage::Blocks *blocks)
 {

@@ -124,7 +124,7 @@ Outcome ParseOptions(const QStringList &arguments)
         qint64 highest;
         const char *unit;
         std::function<void(qint64)> store;
-    } counts[] {
+    } counts[]{
         {headerTimeout, 1, 3600, "a number of seconds", [&](qint64 v) { options.headerTimeoutSeconds = int(v); }},
         {parsers, 1, 64, "a number", [&](qint64 v) { options.parsers = int(v); }},
         {parseMemory, 16, 65536, "a number of MiB", [&](qint64 v) { options.parseMemoryMiB = v; }},
@@ -136,11 +136,11 @@ Outcome ParseOptions(const QStringList &arguments)
             continue;
         const auto value = ReadNumber(parser.value(count.option), count.lowest, count.highest);
         if (!value)
-            return BadOption {QStringLiteral("--%1 wants %2 from %3 to %4, not '%5'.")
-                                  .arg(count.option.names().constFirst(), QLatin1String(count.unit))
-                                  .arg(count.lowest)
-                                  .arg(count.highest)
-                                  .arg(parser.value(count.option))};
+            return BadOption{QStringLiteral("--%1 wants %2 from %3 to %4, not '%5'.")
+                                 .arg(count.option.names().constFirst(), QLatin1String(count.unit))
+                                 .arg(count.lowest)
+                                 .arg(count.highest)
+                                 .arg(parser.value(count.option))};
         count.store(*value);
     }
     options.allowPrivate = parser.isSet(allowPrivate);
