@@ -25,14 +25,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     QString address = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
     // The HTML parser changes control characters in attribute values; a page cannot name them anyway.
-    address.removeIf([](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F || c.isSurrogate(); });
+    address.removeIf(
+        [](QChar c) { return c.category() == QChar::Other_Control || c.isSurrogate() || c.isNonCharacter(); });
     const QUrl pageUrl(QStringLiteral("http://example.com/dir/page.html"));
     const QByteArray page = "<!DOCTYPE html><html><body><video src=\"" + AnswerPages::EscapeHtml(address).toUtf8()
         + "\"></video></body></html>";
 
     const QUrl named = pageUrl.resolved(QUrl(address.trimmed()));
     const QString scheme = named.scheme().toLower();
-    const bool offered = named.isValid() && !named.host().isEmpty()
+    const bool offered = !address.trimmed().isEmpty() && named.isValid() && !named.host().isEmpty()
         && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
 
     const QByteArray answer = Resolution::ComposeAnswerForPage(page, "text/html; charset=utf-8", pageUrl);

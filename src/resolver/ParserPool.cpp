@@ -108,7 +108,7 @@ int ParserPool::RunningFor(const QHostAddress &client) const
 
 ParseJob *ParserPool::NextJobFor() const
 {
-    const int share = std::max(int(workers.size()) - 1, 1);
+    const int share = settings.shareByClient ? std::max(int(workers.size()) - 1, 1) : int(workers.size());
     for (ParseJob *job : waiting)
         if (RunningFor(job->client) < share)
             return job;

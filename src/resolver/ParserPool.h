@@ -48,6 +48,7 @@ public:
         int processes = 2;
         qint64 memoryLimit = 512 * 1024 * 1024;
         int queueLimit = 8;  // pages waiting for a process
+        bool shareByClient = true;  // false: one client may have every process
     };
 
     explicit ParserPool(const Settings &settings, QObject *parent = nullptr);

@@ -37,6 +37,8 @@ ParserPool::Settings ParserSettings(const ResolverOptions &options)
     settings.processes = options.parsers;
     settings.memoryLimit = options.parseMemoryMiB * 1024 * 1024;
     settings.queueLimit = 4 * options.parsers;
+    // An address allowed as many resolutions as everyone together stands for many clients (a reverse proxy).
+    settings.shareByClient = options.resolutionsPerAddress < ResolverService::kMaxResolutions;
     return settings;
 }
 
