@@ -14,4 +14,10 @@ else
   build_dir=build
   bash scripts/build.sh "$build_dir"
 fi
+# The fuzz targets are compiled (not run) so that they keep building: clang, only what they need.
+if [ "$build_dir" = build ]; then
+  cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_FUZZ=ON \
+    -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang
+  cmake --build build-fuzz --target quillon_fuzz_targets --parallel "$(nproc)"
+fi
 ctest --test-dir "$build_dir" --output-on-failure --parallel 2

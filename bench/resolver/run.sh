@@ -79,7 +79,8 @@ nginx_pid=$!
 wait_for_port "$nginx_port"
 
 resolver_port=$(free_port)
-"$program" --port "$resolver_port" > "$work/logs/resolver.log" 2>&1 &
+# wrk stands for many users from one address: it gets everyone's shares.
+"$program" --port "$resolver_port" --connections-per-address 400 --resolutions-per-address 64 > "$work/logs/resolver.log" 2>&1 &
 resolver_pid=$!
 wait_for_port "$resolver_port"
 

@@ -1,5 +1,7 @@
 #include "AddressPolicy.h"
 
+#include <QNetworkInterface>
+
 #include <array>
 
 namespace AddressPolicy {
@@ -62,6 +64,22 @@ bool StartsWith(const Q_IPV6ADDR &bytes, std::initializer_list<quint8> prefix)
     return true;
 }
 
+// A local NAT64 prefix may be anything from /48 to /96 inside 64:ff9b:1::/48, and each length puts the IPv4
+// address elsewhere (skipping bits 64 to 71). We cannot know the network's choice, so the address is public
+// only if every place holds a public one (the most used lengths are looked at first).
+AddressKind ClassifyLocalNat64(const Q_IPV6ADDR &bytes)
+{
+    const std::array<std::array<int, 4>, 4> places{{{12, 13, 14, 15}, {9, 10, 11, 12}, {7, 9, 10, 11}, {6, 7, 9, 10}}};
+    for (const auto &place : places) {
+        const quint32 address = (quint32(bytes[place[0]]) << 24) | (quint32(bytes[place[1]]) << 16)
+            | (quint32(bytes[place[2]]) << 8) | quint32(bytes[place[3]]);
+        const AddressKind kind = ClassifyIPv4(address);
+        if (kind != AddressKind::Public)
+            return kind;
+    }
+    return AddressKind::Public;
+}
+
 AddressKind ClassifyIPv6(const Q_IPV6ADDR &bytes)
 {
     bool allZero = true;
@@ -74,8 +92,12 @@ AddressKind ClassifyIPv6(const Q_IPV6ADDR &bytes)
     // Addresses that carry an IPv4 address inside reach that address: judge the address they carry.
     if (StartsWith(bytes, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF}))  // ::ffff:a.b.c.d
         return ClassifyIPv4(IPv4At(bytes, 12));
+    if (StartsWith(bytes, {0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0, 0}))  // IPv4-translated ::ffff:0:a.b.c.d
+        return ClassifyIPv4(IPv4At(bytes, 12));
     if (StartsWith(bytes, {0, 0x64, 0xFF, 0x9B, 0, 0, 0, 0, 0, 0, 0, 0}))  // NAT64 64:ff9b::/96
         return ClassifyIPv4(IPv4At(bytes, 12));
+    if (StartsWith(bytes, {0, 0x64, 0xFF, 0x9B, 0, 1}))  // local NAT64 64:ff9b:1::/48
+        return ClassifyLocalNat64(bytes);
     if (StartsWith(bytes, {0x20, 0x02}))  // 6to4 2002::/16
         return ClassifyIPv4(IPv4At(bytes, 2));
     if (StartsWith(bytes, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}))  // deprecated ::a.b.c.d
@@ -133,6 +155,23 @@ QString DescribeKind(AddressKind kind)
 bool IsPublic(const QHostAddress &address)
 {
     return ClassifyAddress(address) == AddressKind::Public;
+}
+
+bool IsOwnAddress(const QHostAddress &address, const QList<QHostAddress> &ownAddresses)
+{
+    bool isIPv4 = false;
+    const quint32 ipv4 = address.toIPv4Address(&isIPv4);
+    const QHostAddress plain = isIPv4 ? QHostAddress(ipv4) : address;
+    for (const QHostAddress &own : ownAddresses)
+        if (plain.isEqual(own, QHostAddress::TolerantConversion))
+            return true;
+    return false;
+}
+
+bool MayConnectTo(const QHostAddress &address)
+{
+    // Asked afresh each time: interfaces come and go.
+    return IsPublic(address) && !IsOwnAddress(address, QNetworkInterface::allAddresses());
 }
 
 }  // namespace AddressPolicy

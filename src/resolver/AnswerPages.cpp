@@ -45,9 +45,16 @@ QString EscapeHtml(const QString &text)
 QByteArray ComposeFoundPage(const QList<QUrl> &videos)
 {
     QString content = QStringLiteral("<p>Нажмите, чтобы скачать видео:</p>\n<ol>\n");
+    QList<QByteArray> offered;
     for (const QUrl &video : videos) {
+        // A login in the address ("http://user:pw@host/") is no address the program takes, and not ours to
+        // hand on: the video is offered at its plain address.
         // The encoded form is plain ASCII with the host in its ACE form, which any downloader can send as is.
-        const QString address = EscapeHtml(QString::fromLatin1(video.toEncoded()));
+        const QByteArray encoded = video.adjusted(QUrl::RemoveUserInfo).toEncoded();
+        if (offered.contains(encoded))
+            continue;
+        offered.append(encoded);
+        const QString address = EscapeHtml(QString::fromLatin1(encoded));
         content += QStringLiteral("<li><a href=\"") + address + QStringLiteral("\">") + address
             + QStringLiteral("</a></li>\n");
     }

@@ -2,174 +2,297 @@
 
 #include "AnswerPages.h"
 
-#include <boost/beast/core/string.hpp>
-#include <boost/beast/http/parser.hpp>
-#include <boost/beast/http/string_body.hpp>
-
-#include <QTcpSocket>
-
-namespace http = boost::beast::http;
-
-struct HttpConnection::Parser {
-    http::request_parser<http::string_body> parser;
-};
+#include <cerrno>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
-// What Qt may buffer from the socket while we are not reading; past it TCP itself holds the client back.
-constexpr qint64 kSocketReadBuffer = 128 * 1024;
+constexpr qsizetype kReadPiece = 64 * 1024;
+constexpr int kProbeMilliseconds = 200;
 
 }  // namespace
 
-HttpConnection::HttpConnection(QTcpSocket *socket, const HttpLimits &limits, RequestHandler handler, QObject *parent)
+HttpConnection::HttpConnection(int descriptor, const HttpLimits &limits, RequestHandler handler, QObject *parent)
     : QObject(parent)
-    , socket(socket)
+    , descriptor(descriptor)
+    , peer(PeerOf(descriptor))
     , limits(limits)
     , handler(std::move(handler))
+    , reader(limits)
+    , readable(descriptor, QSocketNotifier::Read)
+    , writable(descriptor, QSocketNotifier::Write)
 {
-    socket->setParent(this);
-    socket->setReadBufferSize(kSocketReadBuffer);
-    clientTimer.setSingleShot(true);
-    clientTimer.setInterval(limits.clientTimeoutMilliseconds);
-    connect(&clientTimer, &QTimer::timeout, this, &HttpConnection::OnClientTimeout);
-    connect(socket, &QTcpSocket::readyRead, this, &HttpConnection::ReadRequests);
-    connect(socket, &QTcpSocket::disconnected, this, &QObject::deleteLater);
+    ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) | O_NONBLOCK);
+    writable.setEnabled(false);
+    connect(&readable, &QSocketNotifier::activated, this, &HttpConnection::OnReadable);
+    connect(&writable, &QSocketNotifier::activated, this, &HttpConnection::OnWritable);
+    headerTimer.setSingleShot(true);
+    requestTimer.setSingleShot(true);
+    connect(&headerTimer, &QTimer::timeout, this, &HttpConnection::OnRequestTimeout);
+    connect(&requestTimer, &QTimer::timeout, this, &HttpConnection::OnRequestTimeout);
+    probeTimer.setInterval(kProbeMilliseconds);
+    connect(&probeTimer, &QTimer::timeout, this, &HttpConnection::CheckPeerGone);
     StartRequest();
-    // Bytes may have arrived before we were connected to readyRead.
-    ReadRequests();
 }
 
-HttpConnection::~HttpConnection() = default;
+HttpConnection::~HttpConnection()
+{
+    readable.setEnabled(false);
+    writable.setEnabled(false);
+    if (descriptor >= 0)
+        ::close(descriptor);
+}
+
+QHostAddress HttpConnection::PeerOf(int descriptor)
+{
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    if (::getpeername(descriptor, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+        return QHostAddress();
+    const QHostAddress peer(reinterpret_cast<const sockaddr *>(&address));
+    bool isIPv4 = false;
+    const quint32 ipv4 = peer.toIPv4Address(&isIPv4);
+    return isIPv4 ? QHostAddress(ipv4) : peer;
+}
 
 void HttpConnection::StartRequest()
 {
-    parser = std::make_unique<Parser>();
-    parser->parser.header_limit(std::uint32_t(limits.headerLimit));
-    parser->parser.body_limit(std::uint64_t(limits.bodyLimit));
-    parser->parser.eager(true);
     awaitingAnswer = false;
-    continueSent = false;
-    clientTimer.start();
+    headerTimer.start(limits.headerTimeoutMilliseconds);
+    requestTimer.start(limits.clientTimeoutMilliseconds);
+    readable.setEnabled(!peerClosed);
 }
 
-void HttpConnection::ReadRequests()
+bool HttpConnection::AnswersPileUp() const
 {
-    if (awaitingAnswer || closing)
-        return;
-    unparsed.append(socket->readAll());
-    // Clients may send a line break after a body (the program does), and a server ignores empty lines
-    // before a request line.
-    while (!parser->parser.got_some() && (unparsed.startsWith('\r') || unparsed.startsWith('\n')))
-        unparsed.remove(0, 1);
-    if (unparsed.isEmpty())
-        return;
+    return unsent.size() > limits.unsentLimit;
+}
 
-    boost::system::error_code error;
-    while (!parser->parser.is_done() && !unparsed.isEmpty()) {
-        const std::size_t used =
-            parser->parser.put(boost::asio::const_buffer(unparsed.constData(), std::size_t(unparsed.size())), error);
-        unparsed.remove(0, qsizetype(used));
-        if (error == http::error::need_more) {
-            error = {};
-            break;
-        }
-        if (error)
-            break;
-        if (used == 0)
-            break;
-    }
-    if (error == http::error::body_limit) {
-        RejectRequest(413, QStringLiteral("Запрос слишком велик: тело запроса больше %1 байт.").arg(limits.bodyLimit));
+void HttpConnection::OnReadable()
+{
+    if (aborted)
+        return;
+    // Bytes past a request we are still answering wait in the reader, up to a bound; beyond it they wait in
+    // the kernel, which holds the client back. We still read up to there to notice a client that leaves.
+    if (!closing && reader.BufferedBytes() >= limits.headerLimit) {
+        readable.setEnabled(false);
         return;
     }
-    if (error == http::error::header_limit) {
-        RejectRequest(431, QStringLiteral("Заголовок запроса слишком велик."));
+    char piece[kReadPiece];
+    const ssize_t received = ::recv(descriptor, piece, sizeof piece, 0);
+    if (received < 0) {
+        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            Abort();
         return;
     }
-    if (error) {
-        RejectRequest(400, QStringLiteral("Запрос не понят: %1.").arg(QString::fromStdString(error.message())));
+    if (received == 0) {
+        peerClosed = true;
+        readable.setEnabled(false);
+        if (closing)
+            Abort();  // everything was sent and the client has closed too
+        else if (!awaitingAnswer)
+            ProcessRequests();
+        else
+            StartProbing();
         return;
     }
-    if (!parser->parser.is_done()) {
-        // curl and others wait for this before sending a body over 1 KiB.
-        if (parser->parser.is_header_done() && !continueSent
-            && boost::beast::iequals(parser->parser.get()[http::field::expect], "100-continue")) {
-            continueSent = true;
-            socket->write("HTTP/1.1 100 Continue\r\n\r\n");
-        }
-        return;
-    }
+    if (closing)
+        return;  // what a client sends after its last answer is read only so that closing loses no answer
+    reader.Feed(QByteArrayView(piece, received));
+    if (!awaitingAnswer)
+        ProcessRequests();
+}
 
-    clientTimer.stop();
+void HttpConnection::ProcessRequests()
+{
+    if (awaitingAnswer || closing || aborted)
+        return;
+    if (AnswersPileUp()) {
+        // Resumed when the client takes its answers; the request timers run meanwhile.
+        readable.setEnabled(false);
+        return;
+    }
+    const HttpRequestReader::State state = reader.Parse();
+    if (reader.HeaderDone())
+        headerTimer.stop();
+    // curl and others wait for this before sending a body over 1 KiB.
+    if (reader.TakeContinueWish() && state == HttpRequestReader::State::NeedMore)
+        Send("HTTP/1.1 100 Continue\r\n\r\n");
+    switch (state) {
+    case HttpRequestReader::State::NeedMore:
+        if (!peerClosed)
+            readable.setEnabled(true);
+        else if (reader.RequestBegun())
+            RejectRequest(400, QStringLiteral("Запрос оборвался: клиент закрыл соединение, не дослав его."));
+        else
+            CloseAfterAnswer();
+        return;
+    case HttpRequestReader::State::Rejected:
+        RejectRequest(reader.RejectStatus(), reader.RejectReason());
+        return;
+    case HttpRequestReader::State::Complete:
+        break;
+    }
+    headerTimer.stop();
+    requestTimer.stop();
     awaitingAnswer = true;
-    const auto &message = parser->parser.get();
-    keepAlive = message.keep_alive();
-    answerHasNoBody = message.method() == http::verb::head;
-    HttpRequest request;
-    request.method = QByteArray(message.method_string().data(), qsizetype(message.method_string().size()));
-    request.target = QByteArray(message.target().data(), qsizetype(message.target().size()));
-    request.version = message.version();
-    request.body = QByteArray(message.body().data(), qsizetype(message.body().size()));
+    const HttpRequest request = reader.TakeRequest();
+    keepAlive = request.keepAlive && !peerClosed;
+    answerHasNoBody = request.method == "HEAD";
+    if (peerClosed)
+        StartProbing();
     handler(this, request);
 }
 
 void HttpConnection::Answer(const HttpResponse &response)
 {
-    if (closing || socket->state() != QAbstractSocket::ConnectedState)
+    if (!awaitingAnswer || closing || aborted)
         return;
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + ReasonPhrase(response.status) + "\r\n";
+    // A client that closed its side has had its status line already; what went wrong is in the page.
+    QByteArray head = statusLineSent
+        ? QByteArray()
+        : "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + ReasonPhrase(response.status) + "\r\n";
     head += "Server: quillon-resolver\r\n";
     if (!response.contentType.isEmpty())
         head += "Content-Type: " + response.contentType + "\r\n";
     if (!response.allow.isEmpty())
         head += "Allow: " + response.allow + "\r\n";
+    if (response.retryAfterSeconds > 0)
+        head += "Retry-After: " + QByteArray::number(response.retryAfterSeconds) + "\r\n";
     head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
     head += keepAlive ? "Connection: keep-alive\r\n" : "Connection: close\r\n";
     head += "\r\n";
-    socket->write(head);
-    if (!answerHasNoBody)
-        socket->write(response.body);
-    if (!keepAlive) {
-        CloseConnection();
+    Send(answerHasNoBody ? head : head + response.body);
+    if (!keepAlive || peerClosed) {
+        CloseAfterAnswer();
         return;
     }
     StartRequest();
     // Later, not here: a client that sends many requests at once would otherwise have us recurse through
     // all of them.
-    QMetaObject::invokeMethod(this, &HttpConnection::ReadRequests, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &HttpConnection::ProcessRequests, Qt::QueuedConnection);
 }
 
 void HttpConnection::RejectRequest(int status, const QString &reason)
 {
     // After a broken or oversized request the rest of the stream cannot be trusted to start a new request.
-    keepAlive = false;
     awaitingAnswer = true;
-    clientTimer.stop();
-    Answer({status, "text/html; charset=utf-8", AnswerPages::ComposeFailurePage(reason), {}});
+    keepAlive = false;
+    answerHasNoBody = false;
+    headerTimer.stop();
+    requestTimer.stop();
+    Answer({status, "text/html; charset=utf-8", AnswerPages::ComposeFailurePage(reason), {}, 0});
 }
 
-void HttpConnection::OnClientTimeout()
+void HttpConnection::OnRequestTimeout()
 {
-    if (closing) {
-        // The client does not take its answer; it gets no more of our time.
-        socket->abort();
-        deleteLater();
+    if (closing || AnswersPileUp()) {
+        // The client does not take its answers; it gets no more of our time.
+        Abort();
         return;
     }
-    const bool requestBegun = !unparsed.isEmpty() || parser->parser.got_some();
-    if (requestBegun)
-        RejectRequest(408,
-                      QStringLiteral("Запрос не пришёл целиком за %1 с.").arg(limits.clientTimeoutMilliseconds / 1000));
-    else
-        CloseConnection();
+    if (awaitingAnswer)
+        return;
+    if (!reader.RequestBegun()) {
+        CloseAfterAnswer();
+        return;
+    }
+    const bool headerLate = !reader.HeaderDone() && !headerTimer.isActive();
+    RejectRequest(408,
+                  headerLate ? QStringLiteral("Заголовок запроса не пришёл целиком за %1 с.")
+                                   .arg(limits.headerTimeoutMilliseconds / 1000.0)
+                             : QStringLiteral("Запрос не пришёл целиком за %1 с.")
+                                   .arg(limits.clientTimeoutMilliseconds / 1000.0));
 }
 
-void HttpConnection::CloseConnection()
+void HttpConnection::StartProbing()
+{
+    if (statusLineSent || closing || aborted)
+        return;
+    statusLineSent = true;
+    Send("HTTP/1.1 200 OK\r\n");
+    probeTimer.start();
+}
+
+void HttpConnection::CheckPeerGone()
+{
+    int error = 0;
+    socklen_t length = sizeof error;
+    tcp_info info{};
+    socklen_t infoLength = sizeof info;
+    const bool reset = (::getsockopt(descriptor, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error != 0)
+        || (::getsockopt(descriptor, IPPROTO_TCP, TCP_INFO, &info, &infoLength) == 0 && info.tcpi_state == TCP_CLOSE);
+    if (reset)
+        Abort();
+}
+
+void HttpConnection::Send(const QByteArray &bytes)
+{
+    unsent += bytes;
+    OnWritable();
+}
+
+void HttpConnection::OnWritable()
+{
+    if (aborted)
+        return;
+    const bool piledUp = AnswersPileUp();
+    qsizetype sent = 0;
+    while (sent < unsent.size()) {
+        const ssize_t written =
+            ::send(descriptor, unsent.constData() + sent, size_t(unsent.size() - sent), MSG_NOSIGNAL);
+        if (written >= 0) {
+            sent += written;
+        } else if (errno == EINTR) {
+            continue;
+        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            break;
+        } else {
+            Abort();
+            return;
+        }
+    }
+    unsent.remove(0, sent);
+    writable.setEnabled(!unsent.isEmpty());
+    if (unsent.isEmpty() && closing) {
+        // Our side is done; the client reads the rest and closes, or the closing timer ends it.
+        ::shutdown(descriptor, SHUT_WR);
+        if (peerClosed)
+            Abort();
+        else
+            readable.setEnabled(true);
+        return;
+    }
+    if (piledUp && !AnswersPileUp())
+        QMetaObject::invokeMethod(this, &HttpConnection::ProcessRequests, Qt::QueuedConnection);
+}
+
+void HttpConnection::CloseAfterAnswer()
 {
     closing = true;
-    clientTimer.start();
-    // Sends what is still buffered, then closes; disconnected() then deletes us.
-    socket->disconnectFromHost();
+    probeTimer.stop();
+    headerTimer.stop();
+    requestTimer.start(limits.clientTimeoutMilliseconds);
+    OnWritable();
+}
+
+void HttpConnection::Abort()
+{
+    if (aborted)
+        return;
+    aborted = true;
+    readable.setEnabled(false);
+    writable.setEnabled(false);
+    headerTimer.stop();
+    requestTimer.stop();
+    probeTimer.stop();
+    ::close(descriptor);
+    descriptor = -1;
+    deleteLater();
 }
 
 QByteArray HttpConnection::ReasonPhrase(int status)

@@ -1,37 +1,30 @@
 #pragma once
 
+#include "HttpRequestReader.h"
+
 #include <QByteArray>
+#include <QHostAddress>
 #include <QObject>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <functional>
-#include <memory>
-
-class QTcpSocket;
-
-struct HttpRequest {
-    QByteArray method;
-    QByteArray target;  // as on the request line: "/xurl/", or "http://host/xurl/" when sent through a proxy
-    unsigned version = 11;  // 10 for HTTP/1.0, 11 for HTTP/1.1
-    QByteArray body;
-};
 
 struct HttpResponse {
     int status = 200;
     QByteArray contentType;
     QByteArray body;
     QByteArray allow;  // for 405: the methods the address takes
+    int retryAfterSeconds = 0;  // for 503
 };
 
-struct HttpLimits {
-    qint64 bodyLimit = 64 * 1024;
-    qint64 headerLimit = 16 * 1024;
-    int clientTimeoutMilliseconds = 30000;
-};
-
-// One client connection: reads requests with a real HTTP/1.x parser (Boost.Beast's), hands each whole
-// request to the service, and writes the answer whenever the service has it; the answer may come much later,
-// after a page was fetched. One request at a time per connection; the next is read after the answer.
+// One client connection on its own descriptor: reads requests (HttpRequestReader), hands each whole request
+// to the service, and writes the answer whenever the service has it; the answer may come much later, after a
+// page was fetched. One request at a time per connection; the next is read after the answer, and only while
+// the client takes its answers. A client that closes its side after a whole request is still answered (Qt's
+// sockets would close both sides at once, which is why this one works on the descriptor itself); since a
+// client that left altogether closes the same way, such a client is sent the answer's status line at once:
+// a client that is gone answers that with a reset, and its resolution is dropped.
 // HTTP/1.0 requests, and any that ask for it, have the connection closed after the answer, which is how the
 // program learns that the answer is complete. Deletes itself when the connection ends.
 class HttpConnection : public QObject {
@@ -40,30 +33,47 @@ class HttpConnection : public QObject {
 public:
     using RequestHandler = std::function<void(HttpConnection *connection, const HttpRequest &request)>;
 
-    HttpConnection(QTcpSocket *socket, const HttpLimits &limits, RequestHandler handler, QObject *parent = nullptr);
+    // Takes over the connected descriptor.
+    HttpConnection(int descriptor, const HttpLimits &limits, RequestHandler handler, QObject *parent = nullptr);
     ~HttpConnection() override;
 
     void Answer(const HttpResponse &response);
+    QHostAddress PeerAddress() const { return peer; }
 
     static QByteArray ReasonPhrase(int status);
+    // The peer of a connected descriptor; an IPv4 client of an IPv6 socket as its IPv4 address.
+    static QHostAddress PeerOf(int descriptor);
 
 private:
-    void ReadRequests();
+    void OnReadable();
+    void OnWritable();
+    void ProcessRequests();
     void StartRequest();
     void RejectRequest(int status, const QString &reason);
-    void OnClientTimeout();
-    void CloseConnection();
+    void OnRequestTimeout();
+    void Send(const QByteArray &bytes);
+    void CloseAfterAnswer();
+    void Abort();
+    void StartProbing();
+    void CheckPeerGone();
+    bool AnswersPileUp() const;
 
-    struct Parser;
-    QTcpSocket *socket;
+    int descriptor;
+    QHostAddress peer;
     HttpLimits limits;
     RequestHandler handler;
-    std::unique_ptr<Parser> parser;
-    QByteArray unparsed;
-    QTimer clientTimer;
+    HttpRequestReader reader;
+    QSocketNotifier readable;
+    QSocketNotifier writable;
+    QByteArray unsent;
+    QTimer headerTimer;
+    QTimer requestTimer;
+    QTimer probeTimer;
     bool awaitingAnswer = false;
     bool keepAlive = false;
     bool answerHasNoBody = false;
-    bool continueSent = false;
-    bool closing = false;
+    bool peerClosed = false;  // the client sent all it will send; it may still read
+    bool closing = false;  // answered for the last time: sending what is left, then closing
+    bool aborted = false;
+    bool statusLineSent = false;  // "200 OK", sent early to a client that closed its side
 };

@@ -1,8 +1,9 @@
 #include "PageFetch.h"
 
 #include "AddressPolicy.h"
+#include "ContentDecoder.h"
+#include "NameLookup.h"
 
-#include <QHostInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -67,8 +68,6 @@ PageFetch::PageFetch(QNetworkAccessManager *network, const FetchLimits &fetchLim
 
 PageFetch::~PageFetch()
 {
-    if (lookupId >= 0)
-        QHostInfo::abortHostLookup(lookupId);
     DropReply();
 }
 
@@ -85,30 +84,31 @@ void PageFetch::LookUpHost(const QUrl &address)
         Finish(FetchResult::Outcome::BadAddress, url.toString());
         return;
     }
-    lookupId = QHostInfo::lookupHost(url.host(), this, &PageFetch::OnHostLookedUp);
+    delete lookup;
+    lookup = new NameLookup(limits.nameServers, this);
+    connect(lookup, &NameLookup::Finished, this, &PageFetch::OnHostLookedUp);
+    lookup->Start(url.host());
 }
 
-void PageFetch::OnHostLookedUp(const QHostInfo &info)
+void PageFetch::OnHostLookedUp(const QList<QHostAddress> &found)
 {
-    lookupId = -1;
+    lookup->deleteLater();
+    lookup = nullptr;
     if (finished)
         return;
-    if (info.error() != QHostInfo::NoError || info.addresses().isEmpty()) {
+    if (found.isEmpty()) {
         Finish(FetchResult::Outcome::HostNotFound, url.host());
         return;
     }
     addresses.clear();
-    for (const QHostAddress &address : info.addresses())
-        if (!limits.refuseInternalAddresses || AddressPolicy::IsPublic(address))
+    for (const QHostAddress &address : found)
+        if (!limits.refuseInternalAddresses || AddressPolicy::MayConnectTo(address))
             addresses.append(address);
-    if (!addresses.isEmpty()) {
-        RequestPage();
+    if (addresses.isEmpty()) {
+        Finish(FetchResult::Outcome::RefusedAddress);
         return;
     }
-    const QHostAddress refused = info.addresses().constFirst();
-    Finish(FetchResult::Outcome::RefusedAddress,
-           refused.toString() + QStringLiteral(", ")
-               + AddressPolicy::DescribeKind(AddressPolicy::ClassifyAddress(refused)));
+    RequestPage();
 }
 
 void PageFetch::RequestPage()
@@ -135,6 +135,7 @@ void PageFetch::RequestPage()
     request.setRawHeader("Connection", "close");
 
     body.clear();
+    decoder.reset();
     reply = network->get(request);
     connect(reply, &QNetworkReply::metaDataChanged, this, &PageFetch::OnMetaDataChanged);
     connect(reply, &QNetworkReply::readyRead, this, &PageFetch::OnReadyRead);
@@ -161,16 +162,35 @@ void PageFetch::OnMetaDataChanged()
         Finish(FetchResult::Outcome::Video);
         return;
     }
+    if (!EnsureDecoder())
+        return;
+    // The limit is on the page, not on its compressed form: only a plain page is judged by its length.
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-    if (length.isValid() && length.toLongLong() > limits.pageLimit)
+    if (length.isValid() && length.toLongLong() > limits.pageLimit && reply->rawHeader("Content-Encoding").isEmpty())
         Finish(FetchResult::Outcome::TooLarge, QString::number(limits.pageLimit));
+}
+
+bool PageFetch::EnsureDecoder()
+{
+    if (decoder)
+        return true;
+    std::optional<ContentDecoder> coding = ContentDecoder::ForEncoding(reply->rawHeader("Content-Encoding"));
+    if (!coding) {
+        Finish(FetchResult::Outcome::BadEncoding, QString::fromLatin1(reply->rawHeader("Content-Encoding")));
+        return false;
+    }
+    decoder = std::make_unique<ContentDecoder>(std::move(*coding));
+    return true;
 }
 
 void PageFetch::OnReadyRead()
 {
-    if (finished)
+    if (finished || !EnsureDecoder())
         return;
-    body.append(reply->read(limits.pageLimit + 1 - body.size()));
+    if (!decoder->Decode(reply->readAll(), body, limits.pageLimit)) {
+        Finish(FetchResult::Outcome::BadEncoding);
+        return;
+    }
     if (body.startsWith("FLV")) {
         Finish(FetchResult::Outcome::Video);
         return;
@@ -214,6 +234,12 @@ void PageFetch::OnReplyFinished()
         Finish(FetchResult::Outcome::HttpError, QString::number(status));
         return;
     }
+    if (!EnsureDecoder())
+        return;
+    if (!decoder->Ended()) {
+        Finish(FetchResult::Outcome::BadEncoding);
+        return;
+    }
     Finish(FetchResult::Outcome::Page);
 }
 
@@ -233,6 +259,8 @@ void PageFetch::Finish(FetchResult::Outcome outcome, const QString &detail)
         return;
     finished = true;
     deadline.stop();
+    delete lookup;
+    lookup = nullptr;
     FetchResult result;
     result.outcome = outcome;
     result.url = url;

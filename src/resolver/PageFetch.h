@@ -7,7 +7,10 @@
 #include <QTimer>
 #include <QUrl>
 
-class QHostInfo;
+#include <memory>
+
+class ContentDecoder;
+class NameLookup;
 class QNetworkAccessManager;
 class QNetworkReply;
 
@@ -16,6 +19,7 @@ struct FetchLimits {
     int timeoutMilliseconds = 20000;
     int maxRedirects = 20;
     bool refuseInternalAddresses = false;
+    QString nameServers;  // empty: the system's (NameLookup)
 };
 
 struct FetchResult {
@@ -24,13 +28,14 @@ struct FetchResult {
         Video,  // the address itself is a video: url is the link
         BadAddress,  // not an http or https address
         HostNotFound,
-        RefusedAddress,  // detail: the internal address the host resolved to
+        RefusedAddress,  // the host leads to an internal address (which one is not told)
         ConnectionFailed,  // detail: what the network said
         TlsFailed,
         HttpError,  // detail: the status code and its text
         TooManyRedirects,
         TooLarge,
         TimedOut,
+        BadEncoding,  // detail: the Content-Encoding we cannot undo, or empty for a broken body
     };
     Outcome outcome = Outcome::BadAddress;
     QUrl url;  // the address the outcome belongs to, after redirects
@@ -41,7 +46,8 @@ struct FetchResult {
 
 // Fetches one page, following redirects by itself so that each hop's host is looked up once, judged by the
 // address policy, and then connected to at exactly the address that was judged: a name that resolves to a
-// public address for the check and to an internal one for the connection gains nothing. Notices a video
+// public address for the check and to an internal one for the connection gains nothing; nor does a page on
+// one of this machine's own addresses. Undoes gzip and deflate that servers send unasked. Notices a video
 // from its content type or its first bytes "FLV" and stops there instead of loading it. Finished() comes once.
 class PageFetch : public QObject {
     Q_OBJECT
@@ -57,10 +63,11 @@ signals:
 
 private:
     void LookUpHost(const QUrl &url);
-    void OnHostLookedUp(const QHostInfo &info);
+    void OnHostLookedUp(const QList<QHostAddress> &found);
     void RequestPage();
     void OnMetaDataChanged();
     void OnReadyRead();
+    bool EnsureDecoder();
     void OnReplyFinished();
     void FollowRedirect(const QUrl &target);
     void Finish(FetchResult::Outcome outcome, const QString &detail = QString());
@@ -71,9 +78,10 @@ private:
     QTimer deadline;
     QUrl url;
     int redirects = 0;
-    int lookupId = -1;
+    NameLookup *lookup = nullptr;  // a child of ours while it runs
     QList<QHostAddress> addresses;  // the judged addresses of this hop, tried in turn
     QPointer<QNetworkReply> reply;
     QByteArray body;
+    std::unique_ptr<ContentDecoder> decoder;  // for the reply's Content-Encoding
     bool finished = false;
 };

@@ -1,14 +1,46 @@
 #include "ParsedPage.h"
 
+#include <atomic>
+#include <cstdlib>
+#include <malloc.h>
 #include <vector>
+
+// Each block carries its links in front of what gumbo gets; 16 bytes keep gumbo's memory as aligned as
+// malloc's.
+struct ParsedPage::Blocks {
+    struct alignas(16) Link {
+        Link *previous;
+        Link *next;
+    };
+    Link head{&head, &head};
+
+    ~Blocks()
+    {
+        for (Link *link = head.next; link != &head;) {
+            Link *next = link->next;
+            Release(link);
+            link = next;
+        }
+    }
+
+    static void *Allocate(void *userdata, size_t size);
+    static void Deallocate(void *userdata, void *pointer);
+    static void Release(Link *link);
+};
 
 namespace {
 
-GumboOptions ParseOptions()
+std::atomic<qint64> processLimit{0};
+std::atomic<qint64> processHeld{0};
+
+GumboOptions ParseOptions(ParsedPage::Blocks *blocks)
 {
     GumboOptions options = kGumboDefaultOptions;
     // Parse errors are of no use here and cost memory on broken pages.
     options.max_errors = 0;
+    options.allocator = &ParsedPage::Blocks::Allocate;
+    options.deallocator = &ParsedPage::Blocks::Deallocate;
+    options.userdata = blocks;
     return options;
 }
 
@@ -18,6 +50,44 @@ bool IsElement(const GumboNode *node)
 }
 
 }  // namespace
+
+void *ParsedPage::Blocks::Allocate(void *userdata, size_t size)
+{
+    auto *link = static_cast<Link *>(std::malloc(sizeof(Link) + size));
+    if (!link)
+        std::abort();  // gumbo cannot go on without its memory
+    const qint64 held = processHeld += qint64(malloc_usable_size(link));
+    const qint64 limit = processLimit.load(std::memory_order_relaxed);
+    if (limit > 0 && held > limit)
+        std::_Exit(kMemoryExceededExit);
+    Link &head = static_cast<Blocks *>(userdata)->head;
+    link->previous = &head;
+    link->next = head.next;
+    head.next->previous = link;
+    head.next = link;
+    return link + 1;
+}
+
+void ParsedPage::Blocks::Deallocate(void *, void *pointer)
+{
+    if (!pointer)
+        return;
+    Link *link = static_cast<Link *>(pointer) - 1;
+    link->previous->next = link->next;
+    link->next->previous = link->previous;
+    Release(link);
+}
+
+void ParsedPage::Blocks::Release(Link *link)
+{
+    processHeld -= qint64(malloc_usable_size(link));
+    std::free(link);
+}
+
+void ParsedPage::LimitProcessMemory(qint64 bytes)
+{
+    processLimit = bytes;
+}
 
 bool ParsedPage::Element::HasAttribute(const char *name) const
 {
@@ -54,17 +124,14 @@ QByteArray ParsedPage::Element::Text() const
     return text;
 }
 
-ParsedPage::ParsedPage(QByteArrayView utf8Html) : text(utf8Html.toByteArray())
+ParsedPage::ParsedPage(QByteArrayView utf8Html) : text(utf8Html.toByteArray()), blocks(std::make_unique<Blocks>())
 {
-    const GumboOptions options = ParseOptions();
+    const GumboOptions options = ParseOptions(blocks.get());
     output = gumbo_parse_with_options(&options, text.constData(), size_t(text.size()));
 }
 
-ParsedPage::~ParsedPage()
-{
-    const GumboOptions options = ParseOptions();
-    gumbo_destroy_output(&options, output);
-}
+// The blocks go with their list, the tree among them.
+ParsedPage::~ParsedPage() = default;
 
 void ParsedPage::VisitElements(const std::function<void(const Element &)> &visit) const
 {

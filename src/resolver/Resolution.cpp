@@ -4,9 +4,7 @@
 #include "CandidateFinder.h"
 #include "PageText.h"
 
-#include <QFutureWatcher>
-#include <QProcess>
-#include <QtConcurrent/QtConcurrentRun>
+#include "ParserPool.h"
 
 QByteArray Resolution::ComposeAnswerForPage(const QByteArray &body, const QByteArray &contentType, const QUrl &url)
 {
@@ -17,23 +15,25 @@ QByteArray Resolution::ComposeAnswerForPage(const QByteArray &body, const QByteA
     return AnswerPages::ComposeFoundPage(videos);
 }
 
-Resolution::Resolution(QNetworkAccessManager *network, QThreadPool *parsers, const QString &parserProgram,
+Resolution::Resolution(QNetworkAccessManager *network, ParserPool *parsers, const QHostAddress &client,
                        const FetchLimits &limits, QObject *parent)
     : QObject(parent)
     , parsers(parsers)
-    , parserProgram(parserProgram)
+    , client(client)
     , timeoutMilliseconds(limits.timeoutMilliseconds)
     , fetch(network, limits)
 {
     connect(&fetch, &PageFetch::Finished, this, &Resolution::OnFetched);
     parseDeadline.setSingleShot(true);
-    // The HTML5 tree builder is slow on pages that nest elements tens of thousands deep; the client still
-    // gets its answer in time, and the parse's late result is dropped.
+    // The client still gets its answer in time; the parse is stopped.
     connect(&parseDeadline, &QTimer::timeout, this, [this] {
         AnswerOnce(AnswerPages::ComposeFailurePage(
             QStringLiteral("Страница не разобрана за %1 с.").arg(timeoutMilliseconds / 1000)));
     });
 }
+
+// A parse still running goes with its job, a child of ours.
+Resolution::~Resolution() = default;
 
 void Resolution::AnswerOnce(const QByteArray &page)
 {
@@ -41,6 +41,8 @@ void Resolution::AnswerOnce(const QByteArray &page)
         return;
     answered = true;
     parseDeadline.stop();
+    if (parse)
+        parse->deleteLater();
     emit Answered(page);
 }
 
@@ -58,46 +60,20 @@ void Resolution::OnFetched(const FetchResult &result)
         AnswerOnce(AnswerPages::ComposeFoundPage({result.url}));
         return;
     case FetchResult::Outcome::Page:
+        parse = parsers->Submit(client, result.body, result.contentType, result.url, this);
+        if (!parse) {
+            answered = true;
+            emit Busy();
+            return;
+        }
+        connect(parse, &ParseJob::Parsed, this, &Resolution::AnswerOnce);
+        connect(parse, &ParseJob::Failed, this,
+                [this](const QString &reason) { AnswerOnce(AnswerPages::ComposeFailurePage(reason)); });
         parseDeadline.start(std::max<qint64>(timeoutMilliseconds - clock.elapsed(), 1000));
-        if (parserProgram.isEmpty() || result.body.size() <= kThreadParseLimit)
-            ParseOnPool(result);
-        else
-            ParseInChildProcess(result);
         return;
     default:
         AnswerOnce(AnswerPages::ComposeFailurePage(DescribeFailure(result)));
     }
-}
-
-void Resolution::ParseOnPool(const FetchResult &result)
-{
-    auto *watcher = new QFutureWatcher<QByteArray>(this);
-    connect(watcher, &QFutureWatcher<QByteArray>::finished, this, [this, watcher] { AnswerOnce(watcher->result()); });
-    watcher->setFuture(QtConcurrent::run(parsers, ComposeAnswerForPage, result.body, result.contentType, result.url));
-}
-
-void Resolution::ParseInChildProcess(const FetchResult &result)
-{
-    // A child of ours: when the deadline answers first, or the client leaves, QProcess kills it.
-    auto *parser = new QProcess(this);
-    parser->setProcessChannelMode(QProcess::SeparateChannels);
-    parser->setStandardErrorFile(QProcess::nullDevice());
-    connect(parser, &QProcess::finished, this, [this, parser](int exitCode, QProcess::ExitStatus status) {
-        if (status == QProcess::NormalExit && exitCode == 0)
-            AnswerOnce(parser->readAllStandardOutput());
-        else
-            AnswerOnce(AnswerPages::ComposeFailurePage(QStringLiteral("Страницу не удалось разобрать.")));
-    });
-    connect(parser, &QProcess::errorOccurred, this, [this, parser](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
-            AnswerOnce(AnswerPages::ComposeFailurePage(
-                QStringLiteral("Страницу не удалось разобрать: %1.").arg(parser->errorString())));
-    });
-    parser->start(parserProgram,
-                  {QStringLiteral("--parse-page"), QString::fromLatin1(result.url.toEncoded()),
-                   QString::fromLatin1(result.contentType)});
-    parser->write(result.body);
-    parser->closeWriteChannel();
 }
 
 QString Resolution::DescribeFailure(const FetchResult &result)
@@ -112,9 +88,10 @@ QString Resolution::DescribeFailure(const FetchResult &result)
     case FetchResult::Outcome::HostNotFound:
         return QStringLiteral("Сервер %1 не найден.").arg(host);
     case FetchResult::Outcome::RefusedAddress:
-        return QStringLiteral("Адрес %1 ведёт во внутреннюю сеть (%2); эта служба открыта для всех и такие адреса "
+        // Which internal address a name leads to is the business of the network it belongs to.
+        return QStringLiteral("Адрес %1 ведёт во внутреннюю сеть; эта служба открыта для всех и такие адреса "
                               "не загружает.")
-            .arg(host, result.detail);
+            .arg(host);
     case FetchResult::Outcome::ConnectionFailed:
         return QStringLiteral("Не удалось загрузить страницу с сервера %1: %2.").arg(host, result.detail);
     case FetchResult::Outcome::TlsFailed:
@@ -126,6 +103,10 @@ QString Resolution::DescribeFailure(const FetchResult &result)
         return QStringLiteral("Слишком много перенаправлений (больше %1).").arg(result.detail);
     case FetchResult::Outcome::TooLarge:
         return QStringLiteral("Страница больше допустимых %1 байт.").arg(result.detail);
+    case FetchResult::Outcome::BadEncoding:
+        if (result.detail.isEmpty())
+            return QStringLiteral("Сервер %1 прислал повреждённую сжатую страницу.").arg(host);
+        return QStringLiteral("Сервер %1 прислал страницу, сжатую неизвестным способом (%2).").arg(host, result.detail);
     case FetchResult::Outcome::TimedOut:
         return QStringLiteral("Страница не загрузилась за %1 с.").arg(result.detail);
     }

@@ -4,6 +4,8 @@
 
 #include <QCommandLineParser>
 
+#include <functional>
+
 namespace ResolverOptionsParser {
 
 namespace {
@@ -22,8 +24,17 @@ const QString kHelpText =
                    "  --page-limit BYTES       largest page fetched, 1024-1073741824 (default 4194304)\n"
                    "  --timeout SECONDS        time limit for one page: fetching it, redirects included, and\n"
                    "                           parsing it, 1-600 (default 20)\n"
-                   "  --client-timeout SECONDS time a client has to send its request (and an idle kept\n"
-                   "                           connection stays open), 1-3600 (default 30)\n"
+                   "  --client-timeout SECONDS time a client has to send its whole request, 1-3600 (default 30)\n"
+                   "  --header-timeout SECONDS time a client has to send a request header (and an idle kept\n"
+                   "                           connection stays open), 1-3600 (default 10)\n"
+                   "  --parsers N              pages parsed at once, each in a process of its own, 1-64\n"
+                   "                           (default 2)\n"
+                   "  --parse-memory MIB       memory one page's parse may take, 16-65536 (default 512)\n"
+                   "  --connections-per-address N\n"
+                   "                           connections one client address may hold, 1-400 (default 32)\n"
+                   "  --resolutions-per-address N\n"
+                   "                           resolutions one client address may have under way, 1-64\n"
+                   "                           (default 8)\n"
                    "  --allow-private          fetch pages on internal addresses even when listening on others\n"
                    "  --help                   show this text\n");
 
@@ -48,9 +59,17 @@ Outcome ParseOptions(const QStringList &arguments)
     const QCommandLineOption pageLimit(QStringLiteral("page-limit"), QString(), QStringLiteral("bytes"));
     const QCommandLineOption timeout(QStringLiteral("timeout"), QString(), QStringLiteral("seconds"));
     const QCommandLineOption clientTimeout(QStringLiteral("client-timeout"), QString(), QStringLiteral("seconds"));
+    const QCommandLineOption headerTimeout(QStringLiteral("header-timeout"), QString(), QStringLiteral("seconds"));
+    const QCommandLineOption parsers(QStringLiteral("parsers"), QString(), QStringLiteral("n"));
+    const QCommandLineOption parseMemory(QStringLiteral("parse-memory"), QString(), QStringLiteral("mib"));
+    const QCommandLineOption connectionsPerAddress(QStringLiteral("connections-per-address"), QString(),
+                                                   QStringLiteral("n"));
+    const QCommandLineOption resolutionsPerAddress(QStringLiteral("resolutions-per-address"), QString(),
+                                                   QStringLiteral("n"));
     const QCommandLineOption allowPrivate(QStringLiteral("allow-private"));
     const QCommandLineOption help(QStringLiteral("help"));
-    parser.addOptions({listen, port, version, pageLimit, timeout, clientTimeout, allowPrivate, help});
+    parser.addOptions({listen, port, version, pageLimit, timeout, clientTimeout, headerTimeout, parsers, parseMemory,
+                       connectionsPerAddress, resolutionsPerAddress, allowPrivate, help});
 
     if (!parser.parse(arguments))
         return BadOption{parser.errorText()};
@@ -100,6 +119,31 @@ Outcome ParseOptions(const QStringList &arguments)
             return BadOption{QStringLiteral("--client-timeout wants a number of seconds from 1 to 3600, not '%1'.")
                                  .arg(parser.value(clientTimeout))};
         options.clientTimeoutSeconds = int(*value);
+    }
+    const struct {
+        const QCommandLineOption &option;
+        qint64 lowest;
+        qint64 highest;
+        const char *unit;
+        std::function<void(qint64)> store;
+    } counts[]{
+        {headerTimeout, 1, 3600, "a number of seconds", [&](qint64 v) { options.headerTimeoutSeconds = int(v); }},
+        {parsers, 1, 64, "a number", [&](qint64 v) { options.parsers = int(v); }},
+        {parseMemory, 16, 65536, "a number of MiB", [&](qint64 v) { options.parseMemoryMiB = v; }},
+        {connectionsPerAddress, 1, 400, "a number", [&](qint64 v) { options.connectionsPerAddress = int(v); }},
+        {resolutionsPerAddress, 1, 64, "a number", [&](qint64 v) { options.resolutionsPerAddress = int(v); }},
+    };
+    for (const auto &count : counts) {
+        if (!parser.isSet(count.option))
+            continue;
+        const auto value = ReadNumber(parser.value(count.option), count.lowest, count.highest);
+        if (!value)
+            return BadOption{QStringLiteral("--%1 wants %2 from %3 to %4, not '%5'.")
+                                 .arg(count.option.names().constFirst(), QLatin1String(count.unit))
+                                 .arg(count.lowest)
+                                 .arg(count.highest)
+                                 .arg(parser.value(count.option))};
+        count.store(*value);
     }
     options.allowPrivate = parser.isSet(allowPrivate);
     return options;

@@ -15,10 +15,16 @@ struct ResolverOptions {
     qint64 pageLimit = 4 * 1024 * 1024;
     int fetchTimeoutSeconds = 20;
     int clientTimeoutSeconds = 30;
+    int headerTimeoutSeconds = 10;
+    int parsers = 2;
+    qint64 parseMemoryMiB = 512;
+    int connectionsPerAddress = 32;
+    int resolutionsPerAddress = 8;
     bool allowPrivate = false;
-    // Not an option: the program that parses big pages in a child process (the service's own executable,
-    // run with --parse-page). Empty: every page is parsed on a thread.
+    // Not options: the program that parses pages in its child processes (the service's own executable, run
+    // with --parse-pages), and name servers to ask instead of the system's ("address:port,...", for tests).
     QString parserProgram;
+    QString nameServers;
 
     // Listening on loopback serves one user, whose own network pages may well be; listening anywhere else
     // serves strangers, who must not reach the machine's own network through us.

@@ -5,25 +5,41 @@
 #include "Resolution.h"
 
 #include <QNetworkProxy>
-#include <QTcpSocket>
-#include <QThread>
 #include <QUrl>
+
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
 constexpr QByteArrayView kHtml = "text/html; charset=utf-8";
-
-// A parser thread's stack: gumbo frees its tree recursively, one frame per level of nesting, and a page
-// parsed on the pool (up to 256 KiB) may nest some fifty thousand levels deep.
-constexpr uint kParserStackSize = 64 * 1024 * 1024;
-
-// Each connection may hold a second descriptor for its fetch; past this many, new clients wait in the
-// listen queue instead of running the process out of descriptors (where accept() would fail in a busy loop).
-constexpr int kMaxOpenConnections = 400;
+constexpr int kBusyRetrySeconds = 5;
 
 HttpResponse HtmlResponse(int status, const QByteArray &page)
 {
-    return {status, kHtml.toByteArray(), page, {}};
+    return {status, kHtml.toByteArray(), page, {}, 0};
+}
+
+HttpResponse BusyResponse()
+{
+    return {503,
+            kHtml.toByteArray(),
+            AnswerPages::ComposeFailurePage(
+                QStringLiteral("Служба сейчас занята: повторите запрос через несколько секунд.")),
+            {},
+            kBusyRetrySeconds};
+}
+
+ParserPool::Settings ParserSettings(const ResolverOptions &options)
+{
+    ParserPool::Settings settings;
+    settings.program = options.parserProgram;
+    settings.processes = options.parsers;
+    settings.memoryLimit = options.parseMemoryMiB * 1024 * 1024;
+    settings.queueLimit = 4 * options.parsers;
+    // An address allowed as many resolutions as everyone together stands for many clients (a reverse proxy).
+    settings.shareByClient = options.resolutionsPerAddress < ResolverService::kMaxResolutions;
+    return settings;
 }
 
 }  // namespace
@@ -36,18 +52,25 @@ ResolverService::ResolverService(const ResolverOptions &options, QObject *parent
 ResolverService::ResolverService(const ResolverOptions &options, bool refuseInternalAddresses, QObject *parent)
     : QObject(parent)
     , options(options)
+    , parsers(ParserSettings(options))
 {
     fetchLimits.pageLimit = options.pageLimit;
     fetchLimits.timeoutMilliseconds = options.fetchTimeoutSeconds * 1000;
     fetchLimits.refuseInternalAddresses = refuseInternalAddresses;
+    fetchLimits.nameServers = options.nameServers;
     httpLimits.clientTimeoutMilliseconds = options.clientTimeoutSeconds * 1000;
+    httpLimits.headerTimeoutMilliseconds = options.headerTimeoutSeconds * 1000;
     // Pages are fetched straight from their servers: a proxy from the environment would connect by name
     // and undo the address check.
     for (QNetworkAccessManager &network : networks)
         network.setProxy(QNetworkProxy::NoProxy);
-    parsers.setStackSize(kParserStackSize);
-    parsers.setMaxThreadCount(std::max(QThread::idealThreadCount(), 1));
-    connect(&server, &QTcpServer::newConnection, this, &ResolverService::OnNewConnection);
+    connect(&server, &ConnectionListener::Accepted, this, &ResolverService::OnAccepted);
+}
+
+ResolverService::~ResolverService()
+{
+    // The connections, and the resolutions they hold, count themselves out of our tallies as they go.
+    qDeleteAll(findChildren<HttpConnection *>(Qt::FindDirectChildrenOnly));
 }
 
 bool ResolverService::Listen(QString *error)
@@ -71,29 +94,37 @@ QString ResolverService::PathOfTarget(const QByteArray &target)
     return QUrl::fromEncoded(target).path(QUrl::FullyEncoded);
 }
 
-void ResolverService::OnNewConnection()
+void ResolverService::OnAccepted(int descriptor)
 {
-    while (openConnections < kMaxOpenConnections && server.hasPendingConnections()) {
-        auto *connection = new HttpConnection(
-            server.nextPendingConnection(), httpLimits,
-            [this](HttpConnection *connection, const HttpRequest &request) { HandleRequest(connection, request); },
-            this);
-        ++openConnections;
-        connect(connection, &QObject::destroyed, this, &ResolverService::OnConnectionClosed);
+    const QHostAddress peer = HttpConnection::PeerOf(descriptor);
+    if (openConnections >= kMaxOpenConnections || connectionsOf.value(peer) >= options.connectionsPerAddress) {
+        // Said once, without reading the request: this client already holds its share.
+        static const QByteArray busy = "HTTP/1.1 503 Service Unavailable\r\nRetry-After: "
+            + QByteArray::number(kBusyRetrySeconds) + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+        (void)::send(descriptor, busy.constData(), size_t(busy.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+        ::close(descriptor);
+        return;
     }
+    auto *connection = new HttpConnection(
+        descriptor, httpLimits,
+        [this](HttpConnection *connection, const HttpRequest &request) { HandleRequest(connection, request); }, this);
+    ++openConnections;
+    ++connectionsOf[peer];
+    connect(connection, &QObject::destroyed, this, [this, peer] { OnConnectionClosed(peer); });
     if (openConnections >= kMaxOpenConnections && !acceptingPaused) {
         acceptingPaused = true;
         server.pauseAccepting();
     }
 }
 
-void ResolverService::OnConnectionClosed()
+void ResolverService::OnConnectionClosed(const QHostAddress &peer)
 {
     --openConnections;
+    if (--connectionsOf[peer] <= 0)
+        connectionsOf.remove(peer);
     if (acceptingPaused && openConnections < kMaxOpenConnections) {
         acceptingPaused = false;
         server.resumeAccepting();
-        OnNewConnection();
     }
 }
 
@@ -107,20 +138,20 @@ void ResolverService::HandleRequest(HttpConnection *connection, const HttpReques
         else
             connection->Answer({405, kHtml.toByteArray(),
                                 AnswerPages::ComposeFailurePage(QStringLiteral("Адрес /xurl/ принимает только POST.")),
-                                "POST"});
+                                "POST", 0});
         return;
     }
     if (path == QLatin1String("/version.info") || path == QLatin1String("/")) {
         if (!isRead) {
             connection->Answer({405, kHtml.toByteArray(),
                                 AnswerPages::ComposeFailurePage(QStringLiteral("Этот адрес принимает только GET.")),
-                                "GET, HEAD"});
+                                "GET, HEAD", 0});
             return;
         }
         if (path == QLatin1String("/"))
             connection->Answer(HtmlResponse(200, AnswerPages::ComposeIndexPage(options.currentVersion)));
         else  // the program compares the whole body with its own version: nothing around the number
-            connection->Answer({200, "text/plain; charset=utf-8", options.currentVersion.toUtf8(), {}});
+            connection->Answer({200, "text/plain; charset=utf-8", options.currentVersion.toUtf8(), {}, 0});
         return;
     }
     connection->Answer(HtmlResponse(404, AnswerPages::ComposeFailurePage(QStringLiteral("Здесь ничего нет."))));
@@ -137,12 +168,28 @@ void ResolverService::ResolveAddress(HttpConnection *connection, const HttpReque
                          AnswerPages::ComposeFailurePage(QStringLiteral("В запросе нет адреса страницы (поле url)."))));
         return;
     }
-    // A child of the connection: a client that goes away takes its fetch with it.
+    const QHostAddress client = connection->PeerAddress();
+    if (resolutionsUnderWay >= kMaxResolutions || resolutionsOf.value(client) >= options.resolutionsPerAddress) {
+        connection->Answer(BusyResponse());
+        return;
+    }
+    // A child of the connection: a client that goes away takes its fetch and its parse with it.
     QNetworkAccessManager *network = &networks[nextNetwork];
     nextNetwork = (nextNetwork + 1) % networks.size();
-    auto *resolution = new Resolution(network, &parsers, options.parserProgram, fetchLimits, connection);
+    auto *resolution = new Resolution(network, &parsers, client, fetchLimits, connection);
+    ++resolutionsUnderWay;
+    ++resolutionsOf[client];
+    connect(resolution, &QObject::destroyed, this, [this, client] {
+        --resolutionsUnderWay;
+        if (--resolutionsOf[client] <= 0)
+            resolutionsOf.remove(client);
+    });
     connect(resolution, &Resolution::Answered, connection, [connection, resolution](const QByteArray &page) {
         connection->Answer(HtmlResponse(200, page));
+        resolution->deleteLater();
+    });
+    connect(resolution, &Resolution::Busy, connection, [connection, resolution] {
+        connection->Answer(BusyResponse());
         resolution->deleteLater();
     });
     resolution->Start(*address);

@@ -2,17 +2,32 @@
 
 #include "HttpConnection.h"
 #include "PageFetch.h"
+#include "ParserPool.h"
 #include "ResolverOptions.h"
 
+#include <QHash>
 #include <QNetworkAccessManager>
 #include <QObject>
 #include <QTcpServer>
-#include <QThreadPool>
 
 #include <array>
 
+// Hands each accepted connection over as its bare descriptor (HttpConnection works on that itself).
+class ConnectionListener : public QTcpServer {
+    Q_OBJECT
+
+signals:
+    void Accepted(int descriptor);
+
+protected:
+    void incomingConnection(qintptr descriptor) override { emit Accepted(int(descriptor)); }
+};
+
 // The service: listens, reads requests and answers POST /xurl/ (the program's resolution request, also in the
 // absolute form a proxy is sent), GET /version.info (the program's update check) and GET /.
+// Everything one client can make it hold is bounded, and each address gets a share: of the connections, of
+// the resolutions under way, and of the parser processes (ParserPool). A client over its share, or any when
+// everything is taken, is told at once that the service is busy.
 class ResolverService : public QObject {
     Q_OBJECT
 
@@ -21,6 +36,7 @@ public:
     // can force it to see a shared service refuse a page without listening beyond loopback.
     explicit ResolverService(const ResolverOptions &options, QObject *parent = nullptr);
     ResolverService(const ResolverOptions &options, bool refuseInternalAddresses, QObject *parent = nullptr);
+    ~ResolverService() override;
 
     // False with a message when the address cannot be listened on.
     bool Listen(QString *error);
@@ -29,22 +45,30 @@ public:
     // The path a request line names, whether in origin form ("/xurl/") or absolute form ("http://h/xurl/").
     static QString PathOfTarget(const QByteArray &target);
 
+    // Resolutions under way at once, from all clients together.
+    static constexpr int kMaxResolutions = 64;
+    // Connections at once: each may hold a second descriptor for its fetch; past this many, new clients wait
+    // in the listen queue instead of running the process out of descriptors.
+    static constexpr int kMaxOpenConnections = 400;
+
 private:
-    void OnNewConnection();
+    void OnAccepted(int descriptor);
+    void OnConnectionClosed(const QHostAddress &peer);
     void HandleRequest(HttpConnection *connection, const HttpRequest &request);
     void ResolveAddress(HttpConnection *connection, const HttpRequest &request);
 
-    void OnConnectionClosed();
-
     ResolverOptions options;
     int openConnections = 0;
+    QHash<QHostAddress, int> connectionsOf;
+    int resolutionsUnderWay = 0;
+    QHash<QHostAddress, int> resolutionsOf;
     bool acceptingPaused = false;
     FetchLimits fetchLimits;
     HttpLimits httpLimits;
-    QTcpServer server;
+    ConnectionListener server;
     // Qt opens at most six connections to one server per manager; many users of one video site would queue
     // behind each other, so fetches take turns over several managers.
     std::array<QNetworkAccessManager, 8> networks;
     std::size_t nextNetwork = 0;
-    QThreadPool parsers;
+    ParserPool parsers;
 };

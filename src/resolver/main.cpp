@@ -1,33 +1,17 @@
-#include "Resolution.h"
+#include "ParserPool.h"
 #include "ResolverOptions.h"
 #include "ResolverService.h"
 
 #include <QCoreApplication>
-#include <QFile>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-
-namespace {
-
-// The child the service starts for a big page: page on standard input, answer page on standard output.
-int ParsePage(const char *address, const char *contentType)
-{
-    QFile input;
-    QFile output;
-    if (!input.open(stdin, QIODevice::ReadOnly) || !output.open(stdout, QIODevice::WriteOnly))
-        return 1;
-    const QByteArray page = input.readAll();
-    const QByteArray answer = Resolution::ComposeAnswerForPage(page, contentType, QUrl::fromEncoded(address));
-    return output.write(answer) == answer.size() && output.flush() ? 0 : 1;
-}
-
-}  // namespace
 
 int main(int argc, char *argv[])
 {
-    if (argc == 4 && std::strcmp(argv[1], "--parse-page") == 0)
-        return ParsePage(argv[2], argv[3]);
+    if (argc == 3 && std::strcmp(argv[1], "--parse-pages") == 0)
+        return ParserPool::RunParserProcess(std::strtoll(argv[2], nullptr, 10));
     QCoreApplication application(argc, argv);
     const auto outcome = ResolverOptionsParser::ParseOptions(QCoreApplication::arguments());
     if (const auto *help = std::get_if<ResolverOptionsParser::ShowHelp>(&outcome)) {

@@ -18,6 +18,8 @@ std::unique_ptr<ResolverService> StartLocalService(ResolverOptions options, bool
 {
     options.listenAddress = QHostAddress(QHostAddress::LocalHost);
     options.port = 0;
+    if (options.parserProgram.isEmpty())
+        options.parserProgram = QStringLiteral(RESOLVER_PROGRAM);
     auto service = std::make_unique<ResolverService>(options, refuseInternal);
     QString error;
     if (!service->Listen(&error))

@@ -10,6 +10,7 @@ class TestAddressPolicy : public QObject {
 private slots:
     void classifiesAddresses_data();
     void classifiesAddresses();
+    void knowsItsOwnAddresses();
 };
 
 void TestAddressPolicy::classifiesAddresses_data()
@@ -45,6 +46,13 @@ void TestAddressPolicy::classifiesAddresses_data()
     QTest::newRow("v4-mapped public") << "::ffff:93.184.216.34" << AddressKind::Public;
     QTest::newRow("NAT64 of private") << "64:ff9b::192.168.0.1" << AddressKind::Private;
     QTest::newRow("6to4 of loopback") << "2002:7f00:1::1" << AddressKind::Loopback;
+    QTest::newRow("NAT64 of public") << "64:ff9b::93.184.216.34" << AddressKind::Public;
+    QTest::newRow("IPv4-translated loopback") << "::ffff:0:127.0.0.1" << AddressKind::Loopback;
+    QTest::newRow("IPv4-translated private") << "::ffff:0:10.1.2.3" << AddressKind::Private;
+    QTest::newRow("local NAT64 /96 of private") << "64:ff9b:1::192.168.0.1" << AddressKind::Private;
+    // Public where the other prefix lengths would put the address.
+    QTest::newRow("local NAT64 /64 of private") << "64:ff9b:1:0:a:102:35d:b8d8" << AddressKind::Private;
+    QTest::newRow("local NAT64 /48 of loopback") << "64:ff9b:1:7f05:6:101:5db8:d822" << AddressKind::Loopback;
 }
 
 void TestAddressPolicy::classifiesAddresses()
@@ -55,6 +63,15 @@ void TestAddressPolicy::classifiesAddresses()
     QVERIFY(!parsed.isNull());
     QCOMPARE(AddressPolicy::ClassifyAddress(parsed), kind);
     QCOMPARE(AddressPolicy::IsPublic(parsed), kind == AddressKind::Public);
+}
+
+void TestAddressPolicy::knowsItsOwnAddresses()
+{
+    const QList<QHostAddress> own{QHostAddress("203.0.113.7"), QHostAddress("2001:db8::7")};
+    QVERIFY(AddressPolicy::IsOwnAddress(QHostAddress("203.0.113.7"), own));
+    QVERIFY(AddressPolicy::IsOwnAddress(QHostAddress("::ffff:203.0.113.7"), own));
+    QVERIFY(AddressPolicy::IsOwnAddress(QHostAddress("2001:db8::7"), own));
+    QVERIFY(!AddressPolicy::IsOwnAddress(QHostAddress("203.0.113.8"), own));
 }
 
 QTEST_GUILESS_MAIN(TestAddressPolicy)

@@ -103,6 +103,8 @@ void TestAnswerPages::programReadsTheFirstLink_data()
     QTest::newRow("cyrillic path and host")
         << QUrl("https://видео.рф/ролик.flv") << "https://xn--b1aedk6a.xn--p1ai/%D1%80%D0%BE%D0%BB%D0%B8%D0%BA.flv";
     QTest::newRow("https") << QUrl("https://h/v.mp4") << "https://h/v.mp4";
+    // The program takes no address with a login in it, and the login is not ours to pass on.
+    QTest::newRow("user-info dropped") << QUrl("http://user:pw@h:8080/v.flv") << "http://h:8080/v.flv";
 }
 
 void TestAnswerPages::programReadsTheFirstLink()

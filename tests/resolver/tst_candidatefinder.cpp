@@ -100,6 +100,11 @@ void TestCandidateFinder::findsCandidates_data()
                                    << QStringList{"http://site.example/v.mp4", "http://site.example/watch/x.flv"};
     QTest::newRow("no video") << QByteArray("<html><body><p>Nothing here</p></body></html>") << QStringList{};
     QTest::newRow("empty page") << QByteArray() << QStringList{};
+    // Four megabytes of nesting: the tree is freed without a frame per level (gumbo's own freeing overflows
+    // the stack here).
+    QTest::newRow("half a million nested objects") << QByteArray("<object>").repeated(512 * 1024)
+            + R"(<video src="/deep.mp4"></video>)" << QStringList{"http://site.example/deep.mp4"};
+    QTest::newRow("nested svg") << QByteArray("<svg>").repeated(800 * 1024) << QStringList{};
     QTest::newRow("sources in fixed order") << QByteArray(
         R"(<a href="/l.mp4">l</a><script type="application/ld+json">[{"@type":["VideoObject"],"contentUrl":"/j.mp4"}]</script>)"
         R"(<embed flashvars="file=/f.mp4"><video src="/v.mp4"></video><meta property="og:video" content="/o.mp4">)")

@@ -147,6 +147,14 @@ void TestResolverProtocol::rejectsBadRequests_data()
     QTest::newRow("header too large") << "GET / HTTP/1.0\r\nX: " + QByteArray(20000, 'a') + "\r\n\r\n"
                                       << QByteArray("HTTP/1.1 431 Request Header Fields Too Large\r\n");
     QTest::newRow("not http") << QByteArray("HELLO THERE\r\n\r\n") << QByteArray("HTTP/1.1 400 Bad Request\r\n");
+    // Read otherwise by a server in front of us, the body would be a second request: it is never answered.
+    QTest::newRow("transfer coding other than chunked")
+        << QByteArray("POST /xurl/ HTTP/1.1\r\nHost: h\r\nTransfer-Encoding: chunked, identity\r\n\r\n"
+                      "GET /version.info HTTP/1.1\r\nHost: h\r\n\r\n")
+        << QByteArray("HTTP/1.1 400 Bad Request\r\n");
+    QTest::newRow("trailer that never ends")
+        << "POST /xurl/ HTTP/1.1\r\nHost: h\r\nTransfer-Encoding: chunked\r\n\r\n0\r\nX: " + QByteArray(40000, 'a')
+        << QByteArray("HTTP/1.1 413 Payload Too Large\r\n");
     QTest::newRow("unknown address") << QByteArray("GET /admin HTTP/1.0\r\n\r\n")
                                      << QByteArray("HTTP/1.1 404 Not Found\r\n");
     QTest::newRow("resolution by GET") << QByteArray("GET /xurl/ HTTP/1.0\r\n\r\n")
@@ -162,6 +170,7 @@ void TestResolverProtocol::rejectsBadRequests()
     const QByteArray answer = ExchangeRaw(service->ServerPort(), request);
     QVERIFY2(answer.startsWith(statusLine), answer.left(200).constData());
     QVERIFY(answer.contains("Connection: close\r\n"));
+    QCOMPARE(answer.count("HTTP/1.1 "), 1);
 }
 
 QTEST_GUILESS_MAIN(TestResolverProtocol)

@@ -1,0 +1,35 @@
+// The program's cut of the resolution answer on any bytes: the link it takes is found where the answer says
+// it is, and character references decode to what they name.
+
+#include "ResolutionAnswer.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+
+void Check(bool condition)
+{
+    if (!condition)
+        __builtin_trap();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArrayView answer(reinterpret_cast<const char *>(data), qsizetype(size));
+    const std::optional<QString> link = ResolutionAnswer::VideoLinkOf(answer);
+    if (link) {
+        Check(answer.indexOf(ResolutionAnswer::Marker()) >= 0);
+        Check(answer.indexOf("href=\"http") >= 0);
+        Check(link->startsWith(QLatin1String("http")));
+    }
+    // Decoding what has nothing to decode changes nothing; a decoded text is never longer than its source.
+    const QString text = QString::fromUtf8(answer);
+    const QString decoded = ResolutionAnswer::DecodeCharacterReferences(text);
+    Check(decoded.size() <= text.size());
+    if (!text.contains(QLatin1Char('&')))
+        Check(decoded == text);
+    return 0;
+}
