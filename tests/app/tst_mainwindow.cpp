@@ -208,10 +208,15 @@ template <typename Inside> void WhenModalOpens(QWidget &owner, Inside inside)
 void TestMainWindow::aboutLeavesNeutral()
 {
     QString opened;
-    WhenModalOpens(*window, [&](QWidget &modal) { opened = modal.objectName(); });
+    bool neutral = false;
+    // Looked at while the window is open: once it closes, the pointer may well be over the button again.
+    WhenModalOpens(*window, [&](QWidget &modal) {
+        opened = modal.objectName();
+        neutral = Control<PictureBox>(*window, "Box1")->Picture() == Control<PictureBox>(*window, "bg0")->Picture();
+    });
     Click(*window, "aButton");
     QCOMPARE(opened, QStringLiteral("About"));
-    QCOMPARE(Control<PictureBox>(*window, "Box1")->Picture(), Control<PictureBox>(*window, "bg0")->Picture());
+    QVERIFY(neutral);
 }
 
 void TestMainWindow::aboutOpensTheHostsPages()
