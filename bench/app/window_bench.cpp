@@ -2,8 +2,8 @@
 // same run: download throughput and how often the progress labels and bar were painted while data arrived.
 //   quillon_window_bench [--mib N] [--runs N] [--dir FOLDER]
 #include "DC.h"
-#include "LoopbackNginx.h"
 #include "Main.h"
+#include "Nginx.h"
 #include "PaintClock.h"
 #include "PictureBox.h"
 #include "ResolutionAnswer.h"
@@ -188,8 +188,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "cannot write %s\n", qPrintable(source));
         return 1;
     }
-    LoopbackNginx nginx;
-    if (!nginx.Start(work.path())) {
+    Nginx nginx;
+    if (!nginx.ServeFolder(work.path())) {
         std::fprintf(stderr, "%s\n", qPrintable(nginx.Error()));
         return 1;
     }

@@ -83,7 +83,7 @@ struct DCRun {
 };
 
 // One download as the program does it: setURL, then DownOK with the body in memory; then, when asked,
-// the body written to a file as the save flow writes it (without its sync).
+// the body written to a file in one write, without a sync (the save flow writes 1 MiB pieces and syncs).
 DCRun RunDC(const Setup &setup, const QList<QSslCertificate> &authority, const QString &saveAs)
 {
     DCRun run;

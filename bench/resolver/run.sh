@@ -3,44 +3,24 @@
 # resolver on 127.0.0.1, which fetches a page from a local nginx each time. Prints requests per second, p99
 # latency, failures and the resolver's resident memory before and after.
 #   run.sh [RESOLVER_PROGRAM] [SECONDS] [CONNECTIONS]
+# QUILLON_PEER names the peer launcher (default build/tests/support/quillon_peer).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 program=${1:-build/src/resolver/quillon-resolver}
 seconds=${2:-30}
 connections=${3:-64}
 
+source bench/peers.sh
+peer_launcher=${QUILLON_PEER:-build/tests/support/quillon_peer}
 work=$(mktemp -d)
-nginx_pid=""
-resolver_pid=""
-cleanup() {
-  [ -n "$resolver_pid" ] && kill "$resolver_pid" 2>/dev/null || true
-  [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-free_port() {
-  python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
-}
-
-wait_for_port() {
-  for _ in $(seq 1 100); do
-    if python3 -c "import socket,sys; socket.create_connection(('127.0.0.1', $1), 1)" 2>/dev/null; then
-      return 0
-    fi
-    sleep 0.1
-  done
-  echo "run.sh: nothing listens on port $1" >&2
-  return 1
-}
+trap 'stop_peers; rm -rf "$work"' EXIT
 
 resident_kib() {
   awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"
 }
 
 # A page of the size and shape of a real video page: 60 KB of markup, Open Graph, a player, links.
-mkdir -p "$work/www" "$work/logs"
+mkdir -p "$work/www"
 python3 - "$work/www/watch.html" <<'PY'
 import sys
 parts = ['<!DOCTYPE html><html><head><meta charset="utf-8"><title>A film</title>',
@@ -55,36 +35,11 @@ parts.append('</body></html>')
 open(sys.argv[1], 'w').write(''.join(parts))
 PY
 
-nginx_port=$(free_port)
-cat > "$work/nginx.conf" <<CONF
-daemon off;
-master_process off;
-worker_processes 1;
-error_log $work/logs/error.log;
-pid $work/nginx.pid;
-events { worker_connections 1024; }
-http {
-  access_log off;
-  client_body_temp_path $work/body;
-  proxy_temp_path $work/proxy;
-  fastcgi_temp_path $work/fastcgi;
-  uwsgi_temp_path $work/uwsgi;
-  scgi_temp_path $work/scgi;
-  types { text/html html; }
-  server { listen 127.0.0.1:$nginx_port; root $work/www; }
-}
-CONF
-/usr/sbin/nginx -p "$work" -c "$work/nginx.conf" -e "$work/logs/error.log" &
-nginx_pid=$!
-wait_for_port "$nginx_port"
-
-resolver_port=$(free_port)
+start_peer web nginx "$work/www"
 # wrk stands for many users from one address: it gets everyone's shares.
-"$program" --port "$resolver_port" --connections-per-address 400 --resolutions-per-address 64 > "$work/logs/resolver.log" 2>&1 &
-resolver_pid=$!
-wait_for_port "$resolver_port"
+start_peer resolver run "$program" --port '{port}' --connections-per-address 400 --resolutions-per-address 64
 
-page="http://127.0.0.1:$nginx_port/watch.html"
+page="http://127.0.0.1:$web_port/watch.html"
 # The program's own encoding: letters and digits as they are, everything else as %XX.
 export PAGE_URL_ENCODED=$(python3 -c 'import sys; print("".join(c if c.isascii() and c.isalnum() else "%%%02X" % ord(c) for c in sys.argv[1]))' "$page")
 

@@ -3,15 +3,10 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QTcpServer>
-
-#include <cstdio>
 
 // quillon_transfer_bench --url URL --source FILE --target-dir DIR [--runs N] [--reference CLIENT]...
 //                        [--write-piece BYTES]
 //   compares DC with curl; run.sh beside this file sets up the server and the files.
-// quillon_transfer_bench --free-port
-//   prints a loopback port nothing listens on, for the server.
 // quillon_transfer_bench --child CLIENT --url URL --target-dir DIR [--save atomic|plain|none] [--write-piece BYTES]
 //   one timed download in a fresh process (the parent starts these itself).
 int main(int argc, char *argv[])
@@ -40,17 +35,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption writePiece(QStringLiteral("write-piece"),
                                         QStringLiteral("Bytes per write() when saving the body; 0: one write."),
                                         QStringLiteral("bytes"), QStringLiteral("1048576"));
-    const QCommandLineOption freePort(QStringLiteral("free-port"), QStringLiteral("Print a free loopback port."));
-    parser.addOptions({url, source, targetDir, runs, subject, reference, child, save, writePiece, freePort});
+    parser.addOptions({url, source, targetDir, runs, subject, reference, child, save, writePiece});
     parser.process(application);
 
-    if (parser.isSet(freePort)) {
-        QTcpServer probe;
-        if (!probe.listen(QHostAddress::LocalHost))
-            return 1;
-        std::printf("%u\n", unsigned(probe.serverPort()));
-        return 0;
-    }
     if (!parser.isSet(url) || !parser.isSet(targetDir))
         parser.showHelp(2);
     if (parser.isSet(child)) {

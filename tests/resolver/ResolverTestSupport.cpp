@@ -7,9 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QTcpServer>
 #include <QTcpSocket>
-#include <QThread>
 #include <QTimer>
 
 namespace ResolverTestSupport {
@@ -29,25 +27,12 @@ std::unique_ptr<ResolverService> StartLocalService(ResolverOptions options, bool
 
 quint16 FindFreePort()
 {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
+    return FreeLoopbackPort();
 }
 
-NginxServer::NginxServer()
-{
-    process.setProcessChannelMode(QProcess::MergedChannels);
-}
+NginxServer::NginxServer() = default;
 
-NginxServer::~NginxServer()
-{
-    if (process.state() != QProcess::NotRunning) {
-        process.terminate();
-        if (!process.waitForFinished(10000))
-            process.kill();
-        process.waitForFinished(10000);
-    }
-}
+NginxServer::~NginxServer() = default;
 
 void NginxServer::WritePage(const QString &path, const QByteArray &content)
 {
@@ -60,34 +45,17 @@ void NginxServer::WritePage(const QString &path, const QByteArray &content)
 
 void NginxServer::EnableTls(const QString &certificateFile, const QString &keyFile)
 {
-    tlsPort = FindFreePort();
-    tlsServer =
-        QStringLiteral("server { listen 127.0.0.1:%1 ssl; root %2/www; ssl_certificate %3; ssl_certificate_key %4; }")
-            .arg(tlsPort)
-            .arg(folder.path(), certificateFile, keyFile);
+    tlsCertificate = certificateFile;
+    tlsKey = keyFile;
 }
 
 bool NginxServer::Start(QString *error)
 {
-    port = FindFreePort();
     const QString root = folder.path();
-    const QString config = QStringLiteral(R"(
-daemon off;
-master_process off;
-worker_processes 1;
-error_log %1/error.log;
-pid %1/nginx.pid;
-events { worker_connections 512; }
-http {
-  access_log off;
-  client_body_temp_path %1/body;
-  proxy_temp_path %1/proxy;
-  fastcgi_temp_path %1/fastcgi;
-  uwsgi_temp_path %1/uwsgi;
-  scgi_temp_path %1/scgi;
-  types { text/html html; video/x-flv flv; video/mp4 mp4; video/webm webm; application/octet-stream bin; }
-  default_type application/octet-stream;
-  server {
+    QDir().mkpath(root + QStringLiteral("/www"));
+    const bool tls = !tlsCertificate.isEmpty();
+    const bool started = nginx.Start(tls ? 2 : 1, [&](const QList<quint16> &ports) {
+        QString servers = QStringLiteral(R"(  server {
     listen 127.0.0.1:%2;
     root %1/www;
     location = /moved { return 302 /pages/og.html; }
@@ -95,37 +63,22 @@ http {
     location = /loop { return 302 /loop; }
     location /cp1251/ { types { } default_type "text/html; charset=windows-1251"; }
   }
-  %3
-}
 )")
-                               .arg(root)
-                               .arg(port)
-                               .arg(tlsServer);
-    QFile file(root + QStringLiteral("/nginx.conf"));
-    if (!file.open(QIODevice::WriteOnly) || file.write(config.toUtf8()) < 0) {
-        *error = QStringLiteral("cannot write nginx.conf");
+                              .arg(root)
+                              .arg(ports.first());
+        if (tls)
+            servers += QStringLiteral("  server { listen 127.0.0.1:%1 ssl; root %2/www; ssl_certificate %3; "
+                                      "ssl_certificate_key %4; }\n")
+                           .arg(QString::number(ports.last()), root, tlsCertificate, tlsKey);
+        return servers;
+    });
+    if (!started) {
+        *error = nginx.Error();
         return false;
     }
-    file.close();
-    QDir().mkpath(root + QStringLiteral("/www"));
-    process.start(QStringLiteral("/usr/sbin/nginx"),
-                  {QStringLiteral("-p"), root, QStringLiteral("-c"), root + QStringLiteral("/nginx.conf"),
-                   QStringLiteral("-e"), root + QStringLiteral("/error.log")});
-    if (!process.waitForStarted(10000)) {
-        *error = QStringLiteral("nginx did not start: ") + process.errorString();
-        return false;
-    }
-    for (int attempt = 0; attempt < 200; ++attempt) {
-        QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, port);
-        if (probe.waitForConnected(1000))
-            return true;
-        if (process.state() == QProcess::NotRunning)
-            break;
-        QThread::msleep(50);
-    }
-    *error = QStringLiteral("nginx does not accept connections: ") + QString::fromLocal8Bit(process.readAll());
-    return false;
+    port = nginx.Port(0);
+    tlsPort = tls ? nginx.Port(1) : 0;
+    return true;
 }
 
 bool MakeLocalhostCertificate(const QString &folder, QString *certificateFile, QString *keyFile)

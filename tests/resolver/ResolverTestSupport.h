@@ -1,9 +1,9 @@
 #pragma once
 
+#include "Nginx.h"
 #include "ResolverService.h"
 
 #include <QByteArray>
-#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -20,7 +20,7 @@ std::unique_ptr<ResolverService> StartLocalService(ResolverOptions options = {},
 // A port on 127.0.0.1 that nothing listens on (it was free a moment ago).
 quint16 FindFreePort();
 
-// nginx in the foreground, one process, with its own configuration and pages in a temporary folder.
+// nginx (see Nginx) serving pages written into a temporary folder.
 class NginxServer {
 public:
     NginxServer();
@@ -30,6 +30,7 @@ public:
     void WritePage(const QString &path, const QByteArray &content);
     // Also serves the same pages over TLS with this certificate; call before Start.
     void EnableTls(const QString &certificateFile, const QString &keyFile);
+    // After Start.
     quint16 TlsPort() const { return tlsPort; }
     // Starts nginx and waits until it accepts connections; false with nginx's complaint in *error.
     bool Start(QString *error);
@@ -38,10 +39,11 @@ public:
 
 private:
     QTemporaryDir folder;
-    QProcess process;
+    Nginx nginx;
     quint16 port = 0;
     quint16 tlsPort = 0;
-    QString tlsServer;
+    QString tlsCertificate;
+    QString tlsKey;
 };
 
 // A self-signed certificate for the name "localhost" (and no address), made with openssl in folder.

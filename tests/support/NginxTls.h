@@ -1,16 +1,15 @@
 #pragma once
 
+#include "Nginx.h"
 #include "TestCertificates.h"
 
 #include <QList>
-#include <QProcess>
 #include <QSslCertificate>
 #include <QString>
 #include <QTemporaryDir>
 
-// nginx in the foreground on free 127.0.0.1 ports, serving one folder over plain HTTP and over TLS with
-// certificates of a test authority (TestCertificates), its configuration, pid and temporary files in a
-// folder of its own. Stopped when the object goes.
+// nginx (see Nginx) serving one folder over plain HTTP and over TLS with certificates of a test authority
+// (TestCertificates). Stopped when the object goes.
 //
 // Besides the files, the sites answer with redirects:
 //   Plain:  /to-secure/NAME  -> https://127.0.0.1:<Secure>/NAME
@@ -28,9 +27,8 @@ public:
         NameOnly,  // TLS with a certificate for the name "localhost", not for the address 127.0.0.1
     };
 
-    ~NginxTls();
     bool Start(const QString &documentRoot);
-    void Stop();
+    void Stop() { nginx.Stop(); }
     quint16 Port(Site site) const;
     // "127.0.0.1:port", as a server name in an address.
     QString HostAndPort(Site site) const;
@@ -38,12 +36,10 @@ public:
     QString Error() const { return error; }
 
 private:
-    bool StartOnce(const QString &documentRoot);
-    bool WriteConfig(const QString &documentRoot);
+    QString Servers(const QString &root, const QList<quint16> &ports) const;
 
-    QTemporaryDir folder;
+    QTemporaryDir certificateFolder;
     TestCertificates certificates;
-    QProcess process;
-    QList<quint16> ports;
+    Nginx nginx;
     QString error;
 };

@@ -1,43 +1,37 @@
 #pragma once
 
+#include "PeerProcess.h"
+
 #include <QList>
-#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 
-// Real HTTP peers for the tests, started on free loopback ports and stopped when the object goes.
+// Real HTTP peers for the tests, started on free loopback ports and stopped when the object goes (see
+// PeerProcess; nginx is Nginx).
 
 // Python's http.server, an HTTP/1.0 server, serving one folder.
 class PythonHttpServer {
 public:
-    ~PythonHttpServer();
     bool Start(const QString &folder);
     quint16 Port() const { return port; }
-    QString Error() const { return error; }
+    QString Error() const { return peer.Error(); }
 
 private:
-    QProcess process;
+    PeerProcess peer{QStringLiteral("python3 http.server")};
     quint16 port = 0;
-    QString error;
 };
 
 // tinyproxy in the foreground with Basic authorisation, its configuration in a temporary folder. With
 // connectPorts, a CONNECT tunnel may go to those ports only; without, tinyproxy allows it to any port.
 class Tinyproxy {
 public:
-    ~Tinyproxy();
     bool Start(const QString &login, const QString &password, const QList<quint16> &connectPorts = {});
-    quint16 Port() const { return port; }
-    QString Error() const { return error; }
+    quint16 Port() const { return peer.Ports().value(0); }
+    QString Error() const { return peer.Error(); }
 
 private:
-    bool StartOnce(const QString &login, const QString &password, const QList<quint16> &connectPorts);
+    bool WriteConfig(quint16 port, const QString &login, const QString &password, const QList<quint16> &connectPorts);
 
     QTemporaryDir folder;
-    QProcess process;
-    quint16 port = 0;
-    QString error;
+    PeerProcess peer{QStringLiteral("tinyproxy")};
 };
-
-// A loopback port nobody listens on at the moment of asking.
-quint16 FreeLoopbackPort();
