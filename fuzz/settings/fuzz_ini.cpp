@@ -9,7 +9,8 @@
 
 // The INI reader on any file content with any section and key. The input is cut into a section, a key and a
 // value (lengths taken from its first three bytes) and the file content (the rest). Besides surviving, a value
-// written into the content must read back as the store promises.
+// written into the content must read back as the store promises, and a file's byte-order mark must stay.
+// Seeds are in seeds/, words of the format in fuzz_ini.dict.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 3)
@@ -38,6 +39,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     const std::optional<QByteArray> written = WriteIniValue(content, section, key, value);
     if (written) {
+        for (const QByteArrayView mark : {QByteArrayView("\xef\xbb\xbf"), QByteArrayView("\xff\xfe")}) {
+            if (content.startsWith(mark) && !written->startsWith(mark))
+                std::abort();
+        }
         const QByteArray readBack = ReadIniValue(*written, section, key);
         if (readBack != NormalizeValue(value))
             std::abort();

@@ -17,7 +17,7 @@ struct IniEntry {
 // The settings store: single values of one INI file. It keeps no copy of the file; every read goes to the
 // file and every write replaces the file at once, so a value written is seen by the next read. Values are
 // bytes, taken and given back as they are; what they mean (UTF-8 text, a scrambled password) is the
-// caller's business.
+// caller's business. The file is read as the Windows INI functions read it (see IniText.h).
 //
 // Reads never fail: an absent file, section or key reads as "". Writes tell whether the file now holds the
 // value, and WriteError() says why not.

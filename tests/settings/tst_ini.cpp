@@ -1,4 +1,5 @@
 #include "INI.h"
+#include "Windows1251.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,6 +23,8 @@ private slots:
     void withoutFileNameReadsEmptyAndWritesFail();
     void writesAndReadsBack_data();
     void writesAndReadsBack();
+    void followsWindowsRules_data();
+    void followsWindowsRules();
     void emptyValueLeavesTheKey();
     void typedReads_data();
     void typedReads();
@@ -155,6 +158,112 @@ void TestIni::writesAndReadsBack()
     QCOMPARE(FileContent(), after);
     QCOMPARE(ini.RINI("Network", "Proxyport"), QByteArray("8080"));
     QCOMPARE(FolderEntries(), QStringList{QStringLiteral("options.ini")});
+}
+
+namespace {
+
+QByteArray Utf16Le(const QString &text)
+{
+    QByteArray bytes("\xff\xfe");
+    for (QChar unit : text)
+        bytes.append(char(unit.unicode() & 0xFF)).append(char(unit.unicode() >> 8));
+    return bytes;
+}
+
+void AddRead(const char *name, const QByteArray &before, const QByteArray &section, const QByteArray &key,
+             const QByteArray &read)
+{
+    QTest::newRow(name) << before << section << key << false << QByteArray() << before << read;
+}
+
+void AddWrite(const char *name, const QByteArray &before, const QByteArray &section, const QByteArray &key,
+              const QByteArray &value, const QByteArray &after)
+{
+    QTest::newRow(name) << before << section << key << true << value << after << value;
+}
+
+}  // namespace
+
+// Files as Windows' own INI functions read and write them: edited by hand, on other systems, or by the
+// Windows program this one replaces.
+void TestIni::followsWindowsRules_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("section");
+    QTest::addColumn<QByteArray>("key");
+    QTest::addColumn<bool>("write");
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<QByteArray>("read");
+
+    // Blanks around names.
+    AddRead("blanks in header and around key", "  [ Network ]  \n  UseProxy  =1\n", "Network", "UseProxy", "1");
+    AddRead("tab in header", "[\tOptions ]\r\nk=v\r\n", "Options", "k", "v");
+    AddRead("names asked with blanks", "[s]\nk=v\n", " s ", "\tk ", "v");
+    AddWrite("names written with blanks update the key", "[ s ]\nk=old\n", " s ", " k ", "v", "[ s ]\nk=v\n");
+    AddWrite("names written with blanks into a new file", "", " s ", " k\t", "v", "[s]\nk=v\n");
+
+    // Line ends.
+    AddRead("cr alone", "[S]\rk=v\rj=w\r", "S", "j", "w");
+    AddRead("cr, lf and crlf mixed", "[S]\na=1\rb=2\r\nc=3\n", "S", "b", "2");
+    AddRead("bare cr ends the value", "[S]\nk=a\rb\n", "S", "k", "a");
+    AddWrite("new key in a cr file", "[S]\rk=v\r", "S", "n", "x", "[S]\rk=v\rn=x\r");
+    AddWrite("value ended by a bare cr replaced", "[S]\nk=a\rb\n", "S", "k", "c", "[S]\nk=c\rb\n");
+
+    // Byte-order marks.
+    AddRead("utf-8 mark", "\xef\xbb\xbf[Network]\r\nUseProxy=1\r\n", "Network", "UseProxy", "1");
+    AddWrite("utf-8 mark kept", "\xef\xbb\xbf[Network]\r\nUseProxy=1\r\n", "Network", "UseProxy", "0",
+             "\xef\xbb\xbf[Network]\r\nUseProxy=0\r\n");
+    AddRead("utf-16le", Utf16Le(QStringLiteral("[Network]\r\nProxyName = proxy.lan\r\n")), "network", "ProxyName",
+            "proxy.lan");
+    AddRead("utf-16le in windows-1251", Utf16Le(QStringLiteral("[Save]\r\nSavePath=/home/u/Видео/\r\n")), "Save",
+            "SavePath", Windows1251::Encode(QStringLiteral("/home/u/Видео/")).value());
+    AddRead("utf-16le beyond windows-1251 in utf-8", Utf16Le(QStringLiteral("[Save]\r\nSavePath=/home/u/日本/\r\n")),
+            "Save", "SavePath", QStringLiteral("/home/u/日本/").toUtf8());
+    AddWrite("utf-16le stays utf-16le", Utf16Le(QStringLiteral("[Network]\r\nUseProxy=0\r\n")), "Network", "UseProxy",
+             "1", Utf16Le(QStringLiteral("[Network]\r\nUseProxy=1\r\n")));
+    const QByteArray scrambled = "\xe9\x98\xff\x22\x1a";
+    AddWrite("utf-16le keeps any bytes", Utf16Le(QStringLiteral("[Network]\r\n")), "Network", "ProxyPass", scrambled,
+             Utf16Le(QStringLiteral("[Network]\r\nProxyPass=") + Windows1251::Decode(scrambled)
+                     + QStringLiteral("\r\n")));
+    AddWrite("utf-16le mark alone", Utf16Le({}), "Network", "UseProxy", "1",
+             Utf16Le(QStringLiteral("[Network]\nUseProxy=1\n")));
+
+    // Control bytes.
+    AddRead("ctrl-z around the value", "[S]\nk=\x1a v \x1a\x1a\n", "S", "k", "v");
+    AddRead("ctrl-z ending the file", "[S]\r\nk=v\x1a", "S", "k", "v");
+    AddRead("ctrl-z ending a password, as the program writes it",
+            "[Network]\r\nProxyPass=\xe9\xf0\x1a\r\nProxyAuth=1\r\n", "Network", "ProxyPass", "\xe9\xf0\x1a");
+    AddWrite("ctrl-z ending a value in the last line gets its line end", "[Network]\nProxyPass=old", "Network",
+             "ProxyPass", "\xe9\xf0\x1a", "[Network]\nProxyPass=\xe9\xf0\x1a\n");
+    AddRead("nul ends the value", QByteArray("[S]\nk=ab\0cd\n", 12), "S", "k", "ab");
+    AddRead("blanks before a nul", QByteArray("[S]\nk= ab \0cd\n", 14), "S", "k", "ab");
+
+    // Key lines without "=".
+    AddRead("key without equals is empty, first one wins", "[S]\nk\nk=v\n", "S", "k", "");
+    AddWrite("key without equals replaced", "[S]\n  k  \r\nk=v\r\n", "S", "K", "x", "[S]\nk=x\r\nk=v\r\n");
+
+    // "]" in section names.
+    AddRead("section name up to the last bracket", "[a]b]\nk=v\n", "a]b", "k", "v");
+    AddWrite("section name with a bracket", "", "a]b", "k", "v", "[a]b]\nk=v\n");
+}
+
+void TestIni::followsWindowsRules()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, section);
+    QFETCH(QByteArray, key);
+    QFETCH(bool, write);
+    QFETCH(QByteArray, value);
+    QFETCH(QByteArray, after);
+    QFETCH(QByteArray, read);
+    QVERIFY(!WriteFile(before).isEmpty());
+    INI ini;
+    ini.FileName(path);
+    if (write)
+        QVERIFY2(ini.WInI(section, key, value), qPrintable(ini.WriteError()));
+    QCOMPARE(FileContent(), after);
+    QCOMPARE(ini.RINI(section, key), read);
 }
 
 void TestIni::emptyValueLeavesTheKey()
