@@ -211,8 +211,15 @@ void DC::DataArrival()
                 return;
         }
     }
-    if (const std::optional<int> percent = reader->Percent())
+    if (const std::optional<int> percent = reader->Percent()) {
         emit PercentOfLoad(*percent);
+        if (current != generation)
+            return;
+    }
+    // A server that answers in HTTP/1.1 may keep the connection open after the answer, our request
+    // notwithstanding: an answer whole by its own framing needs no close.
+    if (reader->Complete())
+        EndOfAnswer();
 }
 
 void DC::Close()
@@ -223,6 +230,11 @@ void DC::Close()
         return EndBeforeExchange();
     // Whatever arrived together with the close is part of the answer.
     reader->ReadFrom(*WS);
+    EndOfAnswer();
+}
+
+void DC::EndOfAnswer()
+{
     DetachSocket();
     if (StopFlag)
         return;

@@ -100,6 +100,7 @@ private:
     void Connect();
     void DataArrival();
     void Close();
+    void EndOfAnswer();
     void Error(QAbstractSocket::SocketError error);
     void FollowRedirect(const Outcome &outcome);
     void Fail(const QString &text);

@@ -106,6 +106,17 @@ QString OutcomeError(const Outcome &outcome)
         return QStringLiteral("Соединение прервано: получено %1 из %2 байт")
             .arg(outcome.bodyBytes)
             .arg(outcome.declaredLength);
+    case Kind::ChunksCut:
+        return QStringLiteral("Соединение прервано до конца ответа, переданного по частям (получено %1 байт)")
+            .arg(outcome.bodyBytes);
+    case Kind::BadLength:
+        return QStringLiteral("Ответ сервера не распознан: неверная длина (Content-Length: ")
+            + Printable(outcome.headerValue) + u')';
+    case Kind::UnknownCoding:
+        return QStringLiteral("Ответ сервера передан в кодировке, которую программа не понимает (Transfer-Encoding: ")
+            + Printable(outcome.headerValue) + u')';
+    case Kind::BrokenChunks:
+        return QStringLiteral("Ответ сервера не распознан: нарушена разбивка на части (Transfer-Encoding: chunked)");
     case Kind::NotHttp:
         return QStringLiteral("Ответ сервера не распознан: это не ответ HTTP");
     case Kind::Empty:

@@ -56,6 +56,14 @@ void TestTransferTexts::outcomeTexts_data()
     QTest::newRow("proxy refused") << int(Kind::ProxyRefused) << QByteArray()
                                    << u"Ошибка авторизации на прокси-сервере"_s;
     QTest::newRow("empty") << int(Kind::Empty) << QByteArray() << u"Сервер закрыл соединение, ничего не ответив"_s;
+    QTest::newRow("bad length names it") << int(Kind::BadLength) << QByteArray("1,029")
+                                         << u"Ответ сервера не распознан: неверная длина (Content-Length: 1,029)"_s;
+    QTest::newRow("unknown coding names it")
+        << int(Kind::UnknownCoding) << QByteArray("gzip, chunked")
+        << u"Ответ сервера передан в кодировке, которую программа не понимает (Transfer-Encoding: gzip, chunked)"_s;
+    QTest::newRow("broken chunks")
+        << int(Kind::BrokenChunks) << QByteArray()
+        << u"Ответ сервера не распознан: нарушена разбивка на части (Transfer-Encoding: chunked)"_s;
 }
 
 void TestTransferTexts::outcomeTexts()
@@ -65,7 +73,9 @@ void TestTransferTexts::outcomeTexts()
     QFETCH(QString, text);
     Outcome outcome;
     outcome.kind = Kind(kind);
+    // The column holds the status line, or the header value the text names.
     outcome.statusLine = statusLine;
+    outcome.headerValue = statusLine;
     QCOMPARE(TransferTexts::OutcomeError(outcome), text);
 }
 
