@@ -150,11 +150,18 @@ void DC::OpenConnection(const QString &host, quint16 port)
     connect(WS, &QTcpSocket::readyRead, this, &DC::DataArrival);
     connect(WS, &QTcpSocket::disconnected, this, &DC::Close);
     connect(WS, &QTcpSocket::errorOccurred, this, &DC::Error);
+    connect(WS, &QTcpSocket::connected, this, &DC::WatchConnection);
     if (secure)
         return StartSecureConnection(host, port);
     phase = Phase::Exchange;
     connect(WS, &QTcpSocket::connected, this, &DC::Connect);
     WS->connectToHost(host, port);
+}
+
+void DC::WatchConnection()
+{
+    if (WS)
+        closeWatch.Watch(WS->socketDescriptor());
 }
 
 void DC::Connect()
@@ -230,6 +237,8 @@ void DC::Close()
         return EndBeforeExchange();
     // Whatever arrived together with the close is part of the answer.
     reader->ReadFrom(*WS);
+    if (closeWatch.WasReset())
+        reader->ConnectionReset();
     EndOfAnswer();
 }
 
@@ -309,6 +318,7 @@ void DC::DetachSocket()
     WS = nullptr;
     disconnect(socket, nullptr, this, nullptr);
     socket->abort();
+    closeWatch.Release();
     socket->deleteLater();
 }
 

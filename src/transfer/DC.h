@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CloseWatch.h"
 #include "ConnectionSettings.h"
 #include "ResponseReader.h"
 #include "UrlHelpers.h"
@@ -97,6 +98,7 @@ private:
     void EndBeforeExchange();
     std::optional<QString> SecureErrorText(QAbstractSocket::SocketError error) const;
 
+    void WatchConnection();
     void Connect();
     void DataArrival();
     void Close();
@@ -124,6 +126,7 @@ private:
     QByteArray tunnelAnswer;
     QList<QSslCertificate> extraCaCertificates;
     QTcpSocket *WS = nullptr;
+    CloseWatch closeWatch;
     std::optional<ResponseReader> reader;
     bool lengthReported = false;
     qint64 maxBodyBytes;

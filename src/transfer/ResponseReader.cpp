@@ -297,6 +297,8 @@ Outcome ResponseReader::Classify(const ProxyContext &proxy) const
         outcome.kind = chunks->Ended() ? Outcome::Kind::Success : Outcome::Kind::ChunksCut;
     else if (ContentLength >= 0 && LData.size() < ContentLength)
         outcome.kind = Outcome::Kind::BodyCut;
+    else if (ContentLength < 0 && reset)
+        outcome.kind = Outcome::Kind::Reset;
     else
         outcome.kind = Outcome::Kind::Success;
     return outcome;

@@ -22,6 +22,7 @@ struct Outcome {
         HeaderCut,  // the connection ended before the header did
         BodyCut,  // shorter than its declared length
         ChunksCut,  // the connection ended before the last chunk
+        Reset,  // a body without declared length, ended by the server's reset instead of its close
         NotHttp,
         Empty,
         HeaderTooLarge,
@@ -76,6 +77,9 @@ public:
     };
     Outcome Classify(const ProxyContext &proxy) const;
 
+    // The server reset the connection: a body that only its close could end may be cut.
+    void ConnectionReset() { reset = true; }
+
     QByteArray TakeBody() { return std::move(LData); }
 
 private:
@@ -97,6 +101,7 @@ private:
     std::optional<ChunkedBody> chunks;
     qint64 receivedBytes = 0;
     bool headerEnded = false;
+    bool reset = false;
     Outcome::Kind fault = Outcome::Kind::Empty;  // Empty: no fault
     QByteArray faultValue;
 };

@@ -109,6 +109,9 @@ QString OutcomeError(const Outcome &outcome)
     case Kind::ChunksCut:
         return QStringLiteral("Соединение прервано до конца ответа, переданного по частям (получено %1 байт)")
             .arg(outcome.bodyBytes);
+    case Kind::Reset:
+        return QStringLiteral("Соединение сброшено сервером: получено %1 байт, ответ может быть неполным")
+            .arg(outcome.bodyBytes);
     case Kind::BadLength:
         return QStringLiteral("Ответ сервера не распознан: неверная длина (Content-Length: ")
             + Printable(outcome.headerValue) + u')';
