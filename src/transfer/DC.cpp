@@ -16,6 +16,10 @@ constexpr qint64 kSocketBufferBytes = 1024 * 1024;
 
 DC::DC(QObject *parent) : QObject(parent), maxBodyBytes(ResponseReader::DefaultMaxBodyBytes())
 {
+    connectTimer.setSingleShot(true);
+    silenceTimer.setSingleShot(true);
+    connect(&connectTimer, &QTimer::timeout, this, &DC::ConnectTimedOut);
+    connect(&silenceTimer, &QTimer::timeout, this, &DC::SilenceTimedOut);
 }
 
 DC::~DC()
@@ -80,6 +84,11 @@ void DC::setConnectionSettingsProvider(std::function<ConnectionSettings()> provi
 void DC::setMaxBodyBytes(qint64 bytes)
 {
     maxBodyBytes = bytes;
+}
+
+void DC::setTimeLimits(const TimeLimits &limits)
+{
+    timeLimits = limits;
 }
 
 void DC::setExtraCaCertificates(const QList<QSslCertificate> &certificates)
@@ -151,6 +160,7 @@ void DC::OpenConnection(const QString &host, quint16 port)
     connect(WS, &QTcpSocket::disconnected, this, &DC::Close);
     connect(WS, &QTcpSocket::errorOccurred, this, &DC::Error);
     connect(WS, &QTcpSocket::connected, this, &DC::WatchConnection);
+    connectTimer.start(timeLimits.connect);
     if (secure)
         return StartSecureConnection(host, port);
     phase = Phase::Exchange;
@@ -160,14 +170,38 @@ void DC::OpenConnection(const QString &host, quint16 port)
 
 void DC::WatchConnection()
 {
-    if (WS)
-        closeWatch.Watch(WS->socketDescriptor());
+    if (!WS)
+        return;
+    closeWatch.Watch(WS->socketDescriptor());
+    connectTimer.stop();
+    silenceTimer.start(timeLimits.silence);
+}
+
+void DC::ConnectTimedOut()
+{
+    if (!WS)
+        return;
+    const int seconds = TransferTexts::Seconds(timeLimits.connect);
+    if (viaProxy)
+        Fail(TransferTexts::ProxyConnectTimedOut(connection.ProxyName.trimmed(), connection.ProxyPort, seconds));
+    else
+        Fail(TransferTexts::ConnectTimedOut(serverName, seconds));
+}
+
+void DC::SilenceTimedOut()
+{
+    if (!WS || !reader)
+        return;
+    Fail(TransferTexts::SilenceTimedOut(serverName, TransferTexts::Seconds(timeLimits.silence),
+                                        reader->ReceivedBytes()));
 }
 
 void DC::Connect()
 {
     const quint64 current = generation;
     phase = Phase::Exchange;
+    // A secure connection gets here once its handshake is done: the server has been heard from.
+    silenceTimer.start(timeLimits.silence);
     RequestInput input;
     input.downloadMode = URLmode;
     // Inside a tunnel the request goes to the server itself, as on a direct connection.
@@ -200,6 +234,7 @@ void DC::DataArrival()
 {
     if (!WS || !reader)
         return;
+    silenceTimer.start(timeLimits.silence);
     if (phase == Phase::Tunnel)
         return TunnelArrival();
     const quint64 current = generation;
@@ -312,6 +347,8 @@ void DC::Fail(const QString &text)
 
 void DC::DetachSocket()
 {
+    connectTimer.stop();
+    silenceTimer.stop();
     if (!WS)
         return;
     QTcpSocket *socket = WS;

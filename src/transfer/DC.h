@@ -11,7 +11,9 @@
 #include <QObject>
 #include <QSslCertificate>
 #include <QString>
+#include <QTimer>
 
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -65,6 +67,15 @@ public:
     // The largest body the control will gather; by default what memory can hold.
     void setMaxBodyBytes(qint64 bytes);
 
+    // How long a server may keep the control waiting: to be connected (the name looked up, the connection
+    // made), and for the next bytes while the exchange is open. Either running out ends the transfer with
+    // DownError.
+    struct TimeLimits {
+        std::chrono::milliseconds connect{30000};
+        std::chrono::milliseconds silence{60000};
+    };
+    void setTimeLimits(const TimeLimits &limits);
+
     // For tests only: authorities of a test's own to trust, so a test server's certificate is checked like
     // any other (while some are given, the system's authorities may go unconsulted). The program never
     // calls it: it trusts the system's store alone.
@@ -99,6 +110,8 @@ private:
     std::optional<QString> SecureErrorText(QAbstractSocket::SocketError error) const;
 
     void WatchConnection();
+    void ConnectTimedOut();
+    void SilenceTimedOut();
     void Connect();
     void DataArrival();
     void Close();
@@ -127,6 +140,11 @@ private:
     QList<QSslCertificate> extraCaCertificates;
     QTcpSocket *WS = nullptr;
     CloseWatch closeWatch;
+    TimeLimits timeLimits;
+    // Runs from the start of the connection until it stands.
+    QTimer connectTimer;
+    // Runs while the connection stands, restarted by every sign of life from the other side.
+    QTimer silenceTimer;
     std::optional<ResponseReader> reader;
     bool lengthReported = false;
     qint64 maxBodyBytes;

@@ -83,6 +83,29 @@ QString ConnectionError(int number)
     return QStringLiteral("Ошибка подключения #") + QString::number(number);
 }
 
+int Seconds(std::chrono::milliseconds limit)
+{
+    return static_cast<int>((limit.count() + 999) / 1000);
+}
+
+QString ConnectTimedOut(const QString &serverName, int seconds)
+{
+    return QStringLiteral("Не удалось подключиться к серверу %1 за %2 с: он не отвечает")
+        .arg(serverName, QString::number(seconds));
+}
+
+QString ProxyConnectTimedOut(const QString &proxyName, quint16 proxyPort, int seconds)
+{
+    return QStringLiteral("Не удалось подключиться к прокси-серверу %1:%2 за %3 с: он не отвечает")
+        .arg(proxyName, QString::number(proxyPort), QString::number(seconds));
+}
+
+QString SilenceTimedOut(const QString &serverName, int seconds, qint64 receivedBytes)
+{
+    return QStringLiteral("Данные не приходят больше %1 с: загрузка с %2 прервана (получено %3 байт)")
+        .arg(QString::number(seconds), serverName, QString::number(receivedBytes));
+}
+
 QString OutcomeError(const Outcome &outcome)
 {
     using Kind = Outcome::Kind;

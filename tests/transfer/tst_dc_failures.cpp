@@ -1,6 +1,7 @@
 #include "DC.h"
 #include "DCTestSupport.h"
 #include "RealPeers.h"
+#include "StalledListener.h"
 
 #include <QTest>
 
@@ -18,6 +19,10 @@ private slots:
     void proxyLogin_data();
     void proxyLogin();
     void refusedConnection();
+    void connectTimeLimit_data();
+    void connectTimeLimit();
+    void silenceTimeLimit_data();
+    void silenceTimeLimit();
     void oversizedAnswers_data();
     void oversizedAnswers();
     void unusableAddressesAndSettings_data();
@@ -126,6 +131,69 @@ void TestDCFailures::refusedConnection()
     QStringList expected = Start(QStringLiteral("127.0.0.1:%1").arg(port));
     expected << u"Error:Ошибка подключения #10061"_s;
     QCOMPARE(recorder.events, expected);
+}
+
+namespace {
+
+// Short enough for a test, long enough for any loopback server that does answer.
+DC::TimeLimits ShortTimeLimits()
+{
+    return DC::TimeLimits{std::chrono::milliseconds(300), std::chrono::milliseconds(300)};
+}
+
+}  // namespace
+
+void TestDCFailures::connectTimeLimit_data()
+{
+    QTest::addColumn<bool>("viaProxy");
+    QTest::newRow("server") << false;
+    QTest::newRow("proxy") << true;
+}
+
+void TestDCFailures::connectTimeLimit()
+{
+    QFETCH(bool, viaProxy);
+    StalledListener stalled;
+    QVERIFY(stalled.Ready());
+    DC dc;
+    dc.setTimeLimits(ShortTimeLimits());
+    if (viaProxy)
+        dc.setConnectionSettings(LoopbackProxy(stalled.Port()));
+    DCRecorder recorder(dc);
+    dc.setURLmode(true);
+    const QString server = viaProxy ? u"video.example"_s : QStringLiteral("127.0.0.1:%1").arg(stalled.Port());
+    dc.setURL(u"http://"_s + server + u"/v.flv"_s);
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
+    QStringList expected = Start(server);
+    expected << u"Error:"_s
+            + (viaProxy ? TransferTexts::ProxyConnectTimedOut(u"127.0.0.1"_s, stalled.Port(), 1)
+                        : TransferTexts::ConnectTimedOut(server, 1));
+    QCOMPARE(recorder.events, expected);
+}
+
+void TestDCFailures::silenceTimeLimit_data()
+{
+    QTest::addColumn<QByteArray>("sent");  // before the server falls silent
+    QTest::newRow("before the answer") << QByteArray();
+    QTest::newRow("inside the body") << QByteArray("HTTP/1.0 200 OK\r\n\r\n0123456789");
+}
+
+void TestDCFailures::silenceTimeLimit()
+{
+    QFETCH(QByteArray, sent);
+    ScriptedServer server;
+    QVERIFY(server.Listen());
+    server.AddScript({S::Send(sent), S::Hold(), S::Close()});
+    DC dc;
+    dc.setTimeLimits(ShortTimeLimits());
+    DCRecorder recorder(dc);
+    dc.setURLmode(true);
+    dc.setURL(Url(server, u"/v.flv"_s));
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
+    QCOMPARE(recorder.events.last(),
+             u"Error:"_s + TransferTexts::SilenceTimedOut(server.HostAndPort(), 1, sent.size()));
+    QVERIFY(!recorder.events.contains(u"Msg:Завершено"_s));
+    server.Release();
 }
 
 void TestDCFailures::oversizedAnswers_data()

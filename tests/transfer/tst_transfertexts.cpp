@@ -14,6 +14,7 @@ private slots:
     void outcomeTexts_data();
     void outcomeTexts();
     void statusTexts();
+    void timeLimitTexts();
     void certificateTexts_data();
     void certificateTexts();
     void tunnelTexts();
@@ -89,6 +90,18 @@ void TestTransferTexts::statusTexts()
     QCOMPARE(TransferTexts::Finished(), u"Завершено"_s);
     QCOMPARE(TransferTexts::StoppedByUser(), u"Загрузка остановлена"_s);
     QCOMPARE(TransferTexts::ServerLine(u"host"_s), u"Сервер: host"_s);
+}
+
+void TestTransferTexts::timeLimitTexts()
+{
+    QCOMPARE(TransferTexts::Seconds(std::chrono::milliseconds(30000)), 30);
+    QCOMPARE(TransferTexts::Seconds(std::chrono::milliseconds(300)), 1);
+    QCOMPARE(TransferTexts::ConnectTimedOut(u"host:81"_s, 30),
+             u"Не удалось подключиться к серверу host:81 за 30 с: он не отвечает"_s);
+    QCOMPARE(TransferTexts::ProxyConnectTimedOut(u"proxy"_s, 3128, 30),
+             u"Не удалось подключиться к прокси-серверу proxy:3128 за 30 с: он не отвечает"_s);
+    QCOMPARE(TransferTexts::SilenceTimedOut(u"h%1"_s, 60, 1024),
+             u"Данные не приходят больше 60 с: загрузка с h%1 прервана (получено 1024 байт)"_s);
 }
 
 void TestTransferTexts::certificateTexts_data()
