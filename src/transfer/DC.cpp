@@ -86,6 +86,16 @@ void DC::setMaxBodyBytes(qint64 bytes)
     maxBodyBytes = bytes;
 }
 
+void DC::setMaxUndeclaredBodyBytes(qint64 bytes)
+{
+    maxUndeclaredBodyBytes = bytes;
+}
+
+qint64 DC::HeldBytes() const
+{
+    return reader ? reader->HeldBytes() : 0;
+}
+
 void DC::setTimeLimits(const TimeLimits &limits)
 {
     timeLimits = limits;
@@ -100,7 +110,7 @@ void DC::StartTransfer()
 {
     const quint64 current = ++generation;
     StopFlag = false;
-    reader.emplace(maxBodyBytes);
+    reader.emplace(maxBodyBytes, maxUndeclaredBodyBytes);
     lengthReported = false;
     emit PercentOfLoad(0);
     if (current != generation)
@@ -289,15 +299,16 @@ void DC::EndOfAnswer()
         return;
 
     const Outcome outcome = reader->Classify(ProxyContextNow());
+    // Whatever the outcome, the control keeps nothing of the answer: a success's body goes to its client.
+    const QByteArray LData = outcome.kind == Outcome::Kind::Success ? reader->TakeBody() : QByteArray();
+    reader.reset();
     switch (outcome.kind) {
     case Outcome::Kind::Redirect:
         return FollowRedirect(outcome);
-    case Outcome::Kind::Success: {
+    case Outcome::Kind::Success:
         EndRedirectChain();
-        const QByteArray LData = reader->TakeBody();
         emit DownOK(LData);
         return;
-    }
     default:
         return Fail(TransferTexts::OutcomeError(outcome));
     }
@@ -332,6 +343,8 @@ void DC::Stopped()
     ++generation;
     StopFlag = true;
     DetachSocket();
+    // A stopped answer is of no use to anyone: its memory goes at once, not at the next transfer.
+    reader.reset();
     EndRedirectChain();
     emit Msg(TransferTexts::StoppedByUser());
     emit PercentOfLoad(0);
@@ -341,6 +354,7 @@ void DC::Stopped()
 void DC::Fail(const QString &text)
 {
     DetachSocket();
+    reader.reset();
     EndRedirectChain();
     emit DownError(text);
 }

@@ -66,6 +66,12 @@ public:
 
     // The largest body the control will gather; by default what memory can hold.
     void setMaxBodyBytes(qint64 bytes);
+    // The largest body without a declared length (one that only the close or its last chunk ends), which
+    // grows in memory as it arrives; negative: the same as any body. Taken when a transfer starts.
+    void setMaxUndeclaredBodyBytes(qint64 bytes);
+    // The memory the answer of the current transfer takes in the control; nothing once it has been handed
+    // over, stopped or failed.
+    qint64 HeldBytes() const;
 
     // How long a server may keep the control waiting: to be connected (the name looked up, the connection
     // made), and for the next bytes while the exchange is open. Either running out ends the transfer with
@@ -148,6 +154,7 @@ private:
     std::optional<ResponseReader> reader;
     bool lengthReported = false;
     qint64 maxBodyBytes;
+    qint64 maxUndeclaredBodyBytes = -1;
     std::function<QString()> pageAddressProvider;
     std::function<ConnectionSettings()> connectionSettingsProvider;
     // Taken from the provider when the transfer starts, so one transfer never mixes two settings.

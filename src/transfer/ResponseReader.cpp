@@ -34,7 +34,9 @@ qint64 ResponseReader::DefaultMaxBodyBytes()
     return limit;
 }
 
-ResponseReader::ResponseReader(qint64 maxBodyBytes) : maxBodyBytes(maxBodyBytes)
+ResponseReader::ResponseReader(qint64 maxBodyBytes, qint64 maxUndeclaredBytes)
+    : maxBodyBytes(maxBodyBytes)
+    , maxUndeclaredBytes(maxUndeclaredBytes < 0 ? maxBodyBytes : std::min(maxBodyBytes, maxUndeclaredBytes))
 {
 }
 
@@ -171,12 +173,12 @@ void ResponseReader::EndHeader()
         return;
     ContentLength = declared.bytes;
     if (ContentLength > maxBodyBytes)
-        return Fail(Outcome::Kind::BodyTooLarge);
+        return TooLarge(maxBodyBytes);
     // Once, to the final size: growing step by step would copy a video several times over.
     try {
         LData.reserve(ContentLength);
     } catch (const std::bad_alloc &) {
-        Fail(Outcome::Kind::BodyTooLarge);
+        TooLarge(-1);
     }
 }
 
@@ -210,8 +212,8 @@ qint64 ResponseReader::RoomForBody(qint64 offered)
 {
     if (ContentLength >= 0)
         return std::min(offered, ContentLength - LData.size());
-    if (offered > maxBodyBytes - LData.size()) {
-        Fail(Outcome::Kind::BodyTooLarge);
+    if (offered > maxUndeclaredBytes - LData.size()) {
+        TooLarge(maxUndeclaredBytes);
         return 0;
     }
     return offered;
@@ -223,7 +225,7 @@ bool ResponseReader::Grow(qsizetype newSize)
         LData.resize(newSize);
         return true;
     } catch (const std::bad_alloc &) {
-        Fail(Outcome::Kind::BodyTooLarge);
+        TooLarge(-1);
         return false;
     }
 }
@@ -232,6 +234,13 @@ void ResponseReader::Fail(Outcome::Kind kind, const QByteArray &value)
 {
     fault = kind;
     faultValue = value;
+}
+
+void ResponseReader::TooLarge(qint64 limit)
+{
+    Fail(Outcome::Kind::BodyTooLarge);
+    // What memory can hold is no limit of ours: the user is told so.
+    limitPassed = limit >= DefaultMaxBodyBytes() ? -1 : limit;
 }
 
 Outcome ResponseReader::Classify(const ProxyContext &proxy) const
@@ -243,6 +252,7 @@ Outcome ResponseReader::Classify(const ProxyContext &proxy) const
     if (Failed()) {
         outcome.kind = fault;
         outcome.headerValue = faultValue;
+        outcome.bodyLimit = limitPassed;
         return outcome;
     }
     if (receivedBytes == 0) {

@@ -38,6 +38,7 @@ struct Outcome {
     qint64 receivedBytes = 0;
     qint64 bodyBytes = 0;
     qint64 declaredLength = -1;
+    qint64 bodyLimit = -1;  // of a body too large: the limit it passed, or -1 when memory was the limit
 };
 
 // Gathers one answer as it arrives in pieces of any size: the header apart until its empty line (interim
@@ -53,7 +54,9 @@ public:
     // What a body may take: what QByteArray can hold and the machine's memory, whichever is less.
     static qint64 DefaultMaxBodyBytes();
 
-    explicit ResponseReader(qint64 maxBodyBytes = DefaultMaxBodyBytes());
+    // maxBodyBytes bounds every body; maxUndeclaredBytes, when not negative, bounds a body without a declared
+    // length (ended by the close or by its last chunk) further.
+    explicit ResponseReader(qint64 maxBodyBytes = DefaultMaxBodyBytes(), qint64 maxUndeclaredBytes = -1);
 
     void Feed(QByteArrayView piece);
     // Takes all the device has ready; once the header has ended the body is read straight into place.
@@ -66,6 +69,8 @@ public:
     bool Complete() const;
     qint64 ReceivedBytes() const { return receivedBytes; }
     qint64 BodyBytes() const { return LData.size(); }
+    // The memory the answer takes here, reserved room included.
+    qint64 HeldBytes() const { return LData.capacity() + header.capacity(); }
     // Only from a complete header with one valid "Content-Length"; nothing before the header has ended.
     std::optional<qint64> DeclaredLength() const;
     // Share of the declared body received, 0 to 100; nothing while no positive length is declared.
@@ -91,8 +96,10 @@ private:
     qint64 RoomForBody(qint64 offered);
     bool Grow(qsizetype newSize);
     void Fail(Outcome::Kind kind, const QByteArray &value = {});
+    void TooLarge(qint64 limit);
 
     qint64 maxBodyBytes;
+    qint64 maxUndeclaredBytes;
     QByteArray header;  // status line and header lines up to and including the empty line
     qsizetype headerScan = 0;  // where the search for the header's end goes on
     qsizetype interimBytes = 0;  // header bytes of the interim answers let go
@@ -104,4 +111,5 @@ private:
     bool reset = false;
     Outcome::Kind fault = Outcome::Kind::Empty;  // Empty: no fault
     QByteArray faultValue;
+    qint64 limitPassed = -1;
 };

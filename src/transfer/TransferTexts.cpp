@@ -83,6 +83,16 @@ QString ConnectionError(int number)
     return QStringLiteral("Ошибка подключения #") + QString::number(number);
 }
 
+QString SizeText(qint64 bytes)
+{
+    constexpr qint64 kKiB = 1024;
+    if (bytes > 0 && bytes % (kKiB * kKiB) == 0)
+        return QString::number(bytes / (kKiB * kKiB)) + QStringLiteral(" МБ");
+    if (bytes > 0 && bytes % kKiB == 0)
+        return QString::number(bytes / kKiB) + QStringLiteral(" КБ");
+    return QString::number(bytes) + QStringLiteral(" байт");
+}
+
 int Seconds(std::chrono::milliseconds limit)
 {
     return static_cast<int>((limit.count() + 999) / 1000);
@@ -151,7 +161,13 @@ QString OutcomeError(const Outcome &outcome)
         return QStringLiteral("Заголовок ответа сервера слишком велик (более %1 КБ)")
             .arg(ResponseReader::kMaxHeaderBytes / 1024);
     case Kind::BodyTooLarge:
-        return QStringLiteral("Ответ сервера слишком велик: он не поместится в памяти");
+        if (outcome.bodyLimit < 0)
+            return QStringLiteral("Ответ сервера слишком велик: он не поместится в памяти");
+        if (outcome.declaredLength < 0)
+            return QStringLiteral("Ответ сервера без указанной длины слишком велик (более ")
+                + SizeText(outcome.bodyLimit) + u')';
+        return QStringLiteral("Ответ сервера слишком велик (") + SizeText(outcome.declaredLength)
+            + QStringLiteral(", допустимо не более ") + SizeText(outcome.bodyLimit) + u')';
     }
     return {};
 }

@@ -20,6 +20,8 @@ QString StoppedByUser();
 QString ServerLine(const QString &serverName);
 
 QString ConnectionError(int number);
+// A size as the user reads it: "16 МБ", "64 КБ", or bytes when it is neither.
+QString SizeText(qint64 bytes);
 // The time limits of a transfer, in whole seconds (a part of a second counts as one).
 int Seconds(std::chrono::milliseconds limit);
 QString ConnectTimedOut(const QString &serverName, int seconds);

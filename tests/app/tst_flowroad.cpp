@@ -49,6 +49,7 @@ private slots:
     void unwritableThenDiscarded();
     void answerWithoutVideo_data();
     void answerWithoutVideo();
+    void oversizedResolutionAnswer();
     void resolverUnreachable();
     void videoMissing();
 
@@ -244,6 +245,22 @@ void TestFlowRoad::answerWithoutVideo()
     QCOMPARE(road->Flow().Stage(), DownloadStage::Resolution);
     QVERIFY(road->dialogs.History().isEmpty());
     QVERIFY(road->SavedVideo().isEmpty());
+}
+
+void TestFlowRoad::oversizedResolutionAnswer()
+{
+    road->WriteOptions();
+    road->OpenFlow();
+    // A page of links is a few kilobytes; an answer that never ends must not fill the memory.
+    QByteArray answer = "HTTP/1.0 200 OK\r\n\r\n" + RoadFixture::AnswerWithLink(road->VideoAddress());
+    answer += QByteArray(16 * 1024 * 1024, ' ');
+    road->ResolverAnswers(answer);
+
+    road->Download();
+    QVERIFY(road->WaitIdle());
+
+    QCOMPARE(road->Label1(), QStringLiteral("Ответ сервера без указанной длины слишком велик (более 16 МБ)"));
+    QVERIFY(road->dialogs.History().isEmpty());
 }
 
 void TestFlowRoad::resolverUnreachable()

@@ -31,6 +31,8 @@ private slots:
     void addressWithPortConnectsThere();
     void stopWhileIdle();
     void stopDuringTransferAndLateClose();
+    void stopAndErrorsLetTheAnswerGo_data();
+    void stopAndErrorsLetTheAnswerGo();
     void settingURLWhileOpenDropsTheOldTransfer();
     void urlModeAloneStartsNothing();
 };
@@ -204,11 +206,15 @@ void TestDCFailures::oversizedAnswers_data()
     QTest::newRow("header above 64 KiB") << "HTTP/1.0 200 OK\r\nX-Filler: " + QByteArray(70000, 'f') + "\r\n\r\nbody"
                                          << qint64(1 << 20)
                                          << u"Заголовок ответа сервера слишком велик (более 64 КБ)"_s;
-    QTest::newRow("declared length beyond what may be held")
-        << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 5000000000000\r\n\r\nbody") << qint64(1 << 20)
+    QTest::newRow("declared length beyond memory")
+        << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 500000000000000\r\n\r\nbody") << qint64(-1)
         << u"Ответ сервера слишком велик: он не поместится в памяти"_s;
-    QTest::newRow("undeclared body grows beyond what may be held") << "HTTP/1.0 200 OK\r\n\r\n"
-            + QByteArray(3000, 'b') << qint64(2000) << u"Ответ сервера слишком велик: он не поместится в памяти"_s;
+    QTest::newRow("declared length beyond the limit")
+        << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 5242880\r\n\r\nbody") << qint64(1 << 20)
+        << u"Ответ сервера слишком велик (5 МБ, допустимо не более 1 МБ)"_s;
+    QTest::newRow("undeclared body grows beyond the limit")
+        << "HTTP/1.0 200 OK\r\n\r\n" + QByteArray(3000, 'b') << qint64(2000)
+        << u"Ответ сервера без указанной длины слишком велик (более 2000 байт)"_s;
 }
 
 void TestDCFailures::oversizedAnswers()
@@ -221,7 +227,8 @@ void TestDCFailures::oversizedAnswers()
     // The connection stays open: the control must give up by itself, not wait for the close.
     server.AddScript({S::Send(answer), S::Hold(), S::Close()});
     DC dc;
-    dc.setMaxBodyBytes(maxBody);
+    if (maxBody >= 0)
+        dc.setMaxBodyBytes(maxBody);
     DCRecorder recorder(dc);
     dc.setURLmode(true);
     dc.setURL(Url(server, u"/big"_s));
@@ -340,6 +347,42 @@ void TestDCFailures::stopDuringTransferAndLateClose()
     QCOMPARE(recorder.events.filter(u"OK:"_s), QStringList({u"OK:ok"_s}));
     QCOMPARE(recorder.events.count(u"Msg:Завершено"_s), 1);
     QCOMPARE(recorder.events.filter(u"Error:"_s), QStringList());
+}
+
+void TestDCFailures::stopAndErrorsLetTheAnswerGo_data()
+{
+    QTest::addColumn<bool>("stop");  // otherwise the server falls silent past the time limit
+    QTest::addColumn<bool>("declared");
+    QTest::newRow("stop, declared length") << true << true;
+    QTest::newRow("stop, no length") << true << false;
+    QTest::newRow("error, declared length") << false << true;
+    QTest::newRow("error, no length") << false << false;
+}
+
+void TestDCFailures::stopAndErrorsLetTheAnswerGo()
+{
+    QFETCH(bool, stop);
+    QFETCH(bool, declared);
+    const QByteArray part(512 * 1024, 'v');
+    const QByteArray header =
+        declared ? "HTTP/1.0 200 OK\r\nContent-Length: 4194304\r\n\r\n" : "HTTP/1.0 200 OK\r\n\r\n";
+    ScriptedServer server;
+    QVERIFY(server.Listen());
+    server.AddScript({S::Send(header + part), S::Hold(), S::Close()});
+    DC dc;
+    dc.setTimeLimits(DC::TimeLimits{std::chrono::milliseconds(30000),
+                                    stop ? std::chrono::milliseconds(60000) : std::chrono::milliseconds(300)});
+    DCRecorder recorder(dc);
+    dc.setURLmode(true);
+    dc.setURL(Url(server, u"/v.flv"_s));
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.events.contains(Receiving(header.size() + part.size())), kWait);
+    QVERIFY(dc.HeldBytes() >= part.size());
+    if (stop)
+        dc.Stopped();
+    else
+        QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
+    QCOMPARE(dc.HeldBytes(), 0);
+    server.Release();
 }
 
 void TestDCFailures::settingURLWhileOpenDropsTheOldTransfer()

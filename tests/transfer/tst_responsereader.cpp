@@ -396,39 +396,52 @@ void TestResponseReader::limits_data()
 {
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<qint64>("maxBody");
+    QTest::addColumn<qint64>("maxUndeclared");  // -1: as maxBody
     QTest::addColumn<Kind>("kind");
     const QByteArray longLine = "X-Long: " + QByteArray(70000, 'a') + "\r\n";
     QTest::newRow("header above 64 KiB") << "HTTP/1.0 200 OK\r\n" + longLine + "\r\nbody" << qint64(1 << 20)
-                                         << Kind::HeaderTooLarge;
+                                         << qint64(-1) << Kind::HeaderTooLarge;
     QTest::newRow("header without end") << "HTTP/1.0 200 OK\r\n" + QByteArray(70000, 'a') << qint64(1 << 20)
-                                        << Kind::HeaderTooLarge;
-    QTest::newRow("header just under 64 KiB")
-        << "HTTP/1.0 200 OK\r\nX: " + QByteArray(65536 - 24, 'a') + "\r\n\r\nbody" << qint64(1 << 20) << Kind::Success;
-    QTest::newRow("declared above the limit")
-        << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 1001\r\n\r\n") << qint64(1000) << Kind::BodyTooLarge;
+                                        << qint64(-1) << Kind::HeaderTooLarge;
+    QTest::newRow("header just under 64 KiB") << "HTTP/1.0 200 OK\r\nX: " + QByteArray(65536 - 24, 'a') + "\r\n\r\nbody"
+                                              << qint64(1 << 20) << qint64(-1) << Kind::Success;
+    QTest::newRow("declared above the limit") << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 1001\r\n\r\n")
+                                              << qint64(1000) << qint64(-1) << Kind::BodyTooLarge;
     QTest::newRow("declared beyond 64 bits")
         << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 999999999999999999999999\r\n\r\n")
-        << ResponseReader::DefaultMaxBodyBytes() << Kind::BodyTooLarge;
+        << ResponseReader::DefaultMaxBodyBytes() << qint64(-1) << Kind::BodyTooLarge;
     QTest::newRow("declared beyond memory")
         << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 4611686018427387904\r\n\r\n")
-        << ResponseReader::DefaultMaxBodyBytes() << Kind::BodyTooLarge;
+        << ResponseReader::DefaultMaxBodyBytes() << qint64(-1) << Kind::BodyTooLarge;
     QTest::newRow("undeclared grows past the limit")
-        << "HTTP/1.0 200 OK\r\n\r\n" + QByteArray(1001, 'b') << qint64(1000) << Kind::BodyTooLarge;
+        << "HTTP/1.0 200 OK\r\n\r\n" + QByteArray(1001, 'b') << qint64(1000) << qint64(-1) << Kind::BodyTooLarge;
     QTest::newRow("undeclared up to the limit")
-        << "HTTP/1.0 200 OK\r\n\r\n" + QByteArray(1000, 'b') << qint64(1000) << Kind::Success;
+        << "HTTP/1.0 200 OK\r\n\r\n" + QByteArray(1000, 'b') << qint64(1000) << qint64(-1) << Kind::Success;
+    // A body without a length grows in memory as it comes: it may be held to less than a declared one.
+    QTest::newRow("undeclared past its own limit")
+        << "HTTP/1.0 200 OK\r\n\r\n" + QByteArray(1001, 'b') << qint64(1 << 20) << qint64(1000) << Kind::BodyTooLarge;
+    QTest::newRow("chunked past the undeclared limit")
+        << "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3e9\r\n" + QByteArray(1001, 'b') + "\r\n0\r\n\r\n"
+        << qint64(1 << 20) << qint64(1000) << Kind::BodyTooLarge;
+    QTest::newRow("declared beyond the undeclared limit")
+        << "HTTP/1.0 200 OK\r\nContent-Length: 2000\r\n\r\n" + QByteArray(2000, 'b') << qint64(1 << 20) << qint64(1000)
+        << Kind::Success;
 }
 
 void TestResponseReader::limits()
 {
     QFETCH(QByteArray, answer);
     QFETCH(qint64, maxBody);
+    QFETCH(qint64, maxUndeclared);
     QFETCH(Kind, kind);
-    ResponseReader reader(maxBody);
+    ResponseReader reader(maxBody, maxUndeclared);
     for (qsizetype at = 0; at < answer.size(); at += 4096)
         reader.Feed(QByteArrayView(answer).sliced(at, std::min<qsizetype>(4096, answer.size() - at)));
     QCOMPARE(reader.Failed(), kind == Kind::HeaderTooLarge || kind == Kind::BodyTooLarge);
     QCOMPARE(reader.Classify(Proxy(false, false)).kind, kind);
     QVERIFY(reader.BodyBytes() <= maxBody);
+    if (maxUndeclared >= 0 && !reader.DeclaredLength())
+        QVERIFY(reader.BodyBytes() <= maxUndeclared);
 }
 
 void TestResponseReader::readsFromADevice()
