@@ -385,5 +385,6 @@ ResponseReader::ProxyContext DC::ProxyContextNow() const
     ResponseReader::ProxyContext context;
     context.viaProxy = viaProxy && !secure;
     context.authConfigured = context.viaProxy && connection.ProxyAuth;
+    context.tunnelled = viaProxy && secure;
     return context;
 }

@@ -274,7 +274,13 @@ Outcome ResponseReader::Classify(const ProxyContext &proxy) const
     }
     const bool loginRefused = proxy.viaProxy && proxy.authConfigured;
     if (status->code == 407) {
-        outcome.kind = loginRefused ? Outcome::Kind::ProxyRefused : Outcome::Kind::ProxyWantsLogin;
+        // Through a tunnel the proxy has already let us pass: a 407 then is the far side's own error.
+        if (proxy.tunnelled)
+            outcome.kind = Outcome::Kind::ServerError;
+        else if (!proxy.viaProxy)
+            outcome.kind = Outcome::Kind::ProxyLoginWithoutProxy;
+        else
+            outcome.kind = loginRefused ? Outcome::Kind::ProxyRefused : Outcome::Kind::ProxyWantsLogin;
         return outcome;
     }
     // Some proxies (tinyproxy among them) answer a wrong password with their own 401. A web server's 401

@@ -18,6 +18,7 @@ struct Outcome {
         RedirectWithoutLocation,
         ProxyRefused,  // the proxy turned down the login and password we sent
         ProxyWantsLogin,  // the proxy asks for a login and none is configured
+        ProxyLoginWithoutProxy,  // a proxy's demand for a login on a connection that uses no proxy
         ServerError,  // any other status
         HeaderCut,  // the connection ended before the header did
         BodyCut,  // shorter than its declared length
@@ -77,8 +78,9 @@ public:
     std::optional<int> Percent() const;
 
     struct ProxyContext {
-        bool viaProxy = false;
+        bool viaProxy = false;  // the request went to the proxy, which answers or passes the server's answer on
         bool authConfigured = false;  // the proxy is used and its login is sent
+        bool tunnelled = false;  // the answer came from beyond the proxy, through the tunnel it opened
     };
     Outcome Classify(const ProxyContext &proxy) const;
 

@@ -130,6 +130,9 @@ QString OutcomeError(const Outcome &outcome)
         return ProxyLoginRefused();
     case Kind::ProxyWantsLogin:
         return ProxyWantsLogin();
+    case Kind::ProxyLoginWithoutProxy:
+        return QStringLiteral(
+            "Сервер требует авторизации на прокси-сервере, хотя соединение с ним идёт напрямую, без прокси-сервера");
     case Kind::ServerError:
         return QStringLiteral("Ошибка сервера: ") + Printable(outcome.statusLine);
     case Kind::HeaderCut:

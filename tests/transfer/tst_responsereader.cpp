@@ -23,11 +23,12 @@ QList<QByteArray> Cut(const QByteArray &answer, const QList<int> &cuts)
     return pieces;
 }
 
-ResponseReader::ProxyContext Proxy(bool viaProxy, bool auth)
+ResponseReader::ProxyContext Proxy(bool viaProxy, bool auth, bool tunnelled = false)
 {
     ResponseReader::ProxyContext context;
     context.viaProxy = viaProxy;
     context.authConfigured = auth;
+    context.tunnelled = tunnelled;
     return context;
 }
 
@@ -321,6 +322,7 @@ void TestResponseReader::proxyAnswers_data()
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<bool>("viaProxy");
     QTest::addColumn<bool>("auth");
+    QTest::addColumn<bool>("tunnelled");
     QTest::addColumn<Kind>("kind");
     const QByteArray required = "HTTP/1.0 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic\r\n\r\n";
     const QByteArray unauthorized = "HTTP/1.0 407 Unauthorized\r\n\r\n";
@@ -330,15 +332,19 @@ void TestResponseReader::proxyAnswers_data()
     const QByteArray challengeWrong = "HTTP/1.0 401 Unauthorized\r\nVia: 1.0 p\r\nProxy-Authenticate: Basic\r\n\r\n";
     const QByteArray serverWrong = "HTTP/1.0 401 Unauthorized\r\nVia: 1.0 proxy (tinyproxy/1.11.1)\r\n"
                                    "WWW-Authenticate: Basic realm=\"s\"\r\n\r\n";
-    QTest::newRow("407 with login configured") << unauthorized << true << true << Kind::ProxyRefused;
-    QTest::newRow("407 other phrase, login configured") << required << true << true << Kind::ProxyRefused;
-    QTest::newRow("407 without login") << required << true << false << Kind::ProxyWantsLogin;
-    QTest::newRow("407 direct") << unauthorized << false << false << Kind::ProxyWantsLogin;
-    QTest::newRow("proxy's 401 for a wrong password") << tinyproxyWrong << true << true << Kind::ProxyRefused;
-    QTest::newRow("401 with the proxy's challenge") << challengeWrong << true << true << Kind::ProxyRefused;
-    QTest::newRow("proxy's 401 without login configured") << tinyproxyWrong << true << false << Kind::ServerError;
-    QTest::newRow("web server's 401 through the proxy") << serverWrong << true << true << Kind::ServerError;
-    QTest::newRow("401 direct") << tinyproxyWrong << false << false << Kind::ServerError;
+    QTest::newRow("407 with login configured") << unauthorized << true << true << false << Kind::ProxyRefused;
+    QTest::newRow("407 other phrase, login configured") << required << true << true << false << Kind::ProxyRefused;
+    QTest::newRow("407 without login") << required << true << false << false << Kind::ProxyWantsLogin;
+    // No proxy was asked: the settings cannot be where the answer is to be mended.
+    QTest::newRow("407 direct") << unauthorized << false << false << false << Kind::ProxyLoginWithoutProxy;
+    // The proxy has opened the tunnel, the login configured or not: the 407 is from beyond it.
+    QTest::newRow("407 through the tunnel") << required << false << false << true << Kind::ServerError;
+    QTest::newRow("proxy's 401 for a wrong password") << tinyproxyWrong << true << true << false << Kind::ProxyRefused;
+    QTest::newRow("401 with the proxy's challenge") << challengeWrong << true << true << false << Kind::ProxyRefused;
+    QTest::newRow("proxy's 401 without login configured")
+        << tinyproxyWrong << true << false << false << Kind::ServerError;
+    QTest::newRow("web server's 401 through the proxy") << serverWrong << true << true << false << Kind::ServerError;
+    QTest::newRow("401 direct") << tinyproxyWrong << false << false << false << Kind::ServerError;
 }
 
 void TestResponseReader::proxyAnswers()
@@ -346,10 +352,11 @@ void TestResponseReader::proxyAnswers()
     QFETCH(QByteArray, answer);
     QFETCH(bool, viaProxy);
     QFETCH(bool, auth);
+    QFETCH(bool, tunnelled);
     QFETCH(Kind, kind);
     ResponseReader reader(1 << 20);
     reader.Feed(answer);
-    QCOMPARE(reader.Classify(Proxy(viaProxy, auth)).kind, kind);
+    QCOMPARE(reader.Classify(Proxy(viaProxy, auth, tunnelled)).kind, kind);
 }
 
 void TestResponseReader::progress_data()

@@ -56,6 +56,12 @@ void TestTransferTexts::outcomeTexts_data()
                                          << u"Ошибка сервера: HTTP/1.1 404 Нет"_s;
     QTest::newRow("proxy refused") << int(Kind::ProxyRefused) << QByteArray()
                                    << u"Ошибка авторизации на прокси-сервере"_s;
+    QTest::newRow("proxy wants a login") << int(Kind::ProxyWantsLogin) << QByteArray()
+                                         << u"Прокси-сервер требует авторизации: включите её в настройках и укажите "
+                                            u"логин и пароль"_s;
+    QTest::newRow("proxy login, but no proxy")
+        << int(Kind::ProxyLoginWithoutProxy) << QByteArray()
+        << u"Сервер требует авторизации на прокси-сервере, хотя соединение с ним идёт напрямую, без прокси-сервера"_s;
     QTest::newRow("empty") << int(Kind::Empty) << QByteArray() << u"Сервер закрыл соединение, ничего не ответив"_s;
     QTest::newRow("bad length names it") << int(Kind::BadLength) << QByteArray("1,029")
                                          << u"Ответ сервера не распознан: неверная длина (Content-Length: 1,029)"_s;
