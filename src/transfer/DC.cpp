@@ -101,6 +101,11 @@ void DC::setTimeLimits(const TimeLimits &limits)
     timeLimits = limits;
 }
 
+void DC::setLoopbackThroughProxy(bool enabled)
+{
+    loopbackThroughProxy = enabled;
+}
+
 void DC::setExtraCaCertificates(const QList<QSslCertificate> &certificates)
 {
     extraCaCertificates = certificates;
@@ -141,7 +146,8 @@ void DC::StartTransfer()
     connection = connectionSettingsProvider ? connectionSettingsProvider() : ConnectionSettings();
     if (!connection.Fault.isEmpty())
         return Fail(connection.Fault);
-    viaProxy = connection.UseProxy;
+    // The resolution service beside the program is on loopback, where no proxy can follow.
+    viaProxy = connection.UseProxy && (loopbackThroughProxy || !IsLoopbackHost(server->host));
     if (viaProxy)
         OpenConnection(connection.ProxyName.trimmed(), connection.ProxyPort);
     else

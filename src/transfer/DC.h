@@ -82,6 +82,11 @@ public:
     };
     void setTimeLimits(const TimeLimits &limits);
 
+    // For tests only: servers on this machine's loopback stand in for remote ones and are reached through the
+    // proxy like them. The program never calls it: a proxy cannot reach the user's own machine, so loopback
+    // is always reached directly.
+    void setLoopbackThroughProxy(bool enabled);
+
     // For tests only: authorities of a test's own to trust, so a test server's certificate is checked like
     // any other (while some are given, the system's authorities may go unconsulted). The program never
     // calls it: it trusts the system's store alone.
@@ -136,6 +141,7 @@ private:
     bool URLmode = false;
     bool StopFlag = false;
     bool viaProxy = false;
+    bool loopbackThroughProxy = false;
     // The scheme of ServerName: an address with a scheme sets it, a bare path keeps the previous one.
     bool secure = false;
     Phase phase = Phase::Exchange;

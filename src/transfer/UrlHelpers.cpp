@@ -2,6 +2,7 @@
 
 #include "WireText.h"
 
+#include <QHostAddress>
 #include <QUrl>
 
 namespace {
@@ -166,6 +167,23 @@ std::optional<HostPort> SplitHostPort(QStringView serverName, quint16 defaultPor
             result.wireServerName += ':' + port.toLatin1();
     }
     return result;
+}
+
+bool IsLoopbackHost(QStringView host)
+{
+    QStringView name = host;
+    if (name.endsWith(u'.'))
+        name.chop(1);
+    if (name.compare(u"localhost", Qt::CaseInsensitive) == 0 || name.endsWith(u".localhost", Qt::CaseInsensitive))
+        return true;
+    QHostAddress address;
+    if (!address.setAddress(host.toString()))
+        return false;
+    bool isMapped = false;
+    const quint32 mapped = address.toIPv4Address(&isMapped);
+    if (isMapped)
+        return (mapped >> 24) == 127;
+    return address.isLoopback();
 }
 
 QByteArray TunnelAuthority(const HostPort &server)

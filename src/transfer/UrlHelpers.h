@@ -37,6 +37,10 @@ struct HostPort {
 // name, the port is defaultPort.
 std::optional<HostPort> SplitHostPort(QStringView serverName, quint16 defaultPort = kHttpPort);
 
+// A host on this machine's loopback: "localhost" and names under it, 127.0.0.0/8, ::1 (also written as an
+// IPv4-mapped address). host is written without brackets, as HostPort keeps it.
+bool IsLoopbackHost(QStringView host);
+
 // "host:port" with the port always written, as a CONNECT request names its target.
 QByteArray TunnelAuthority(const HostPort &server);
 

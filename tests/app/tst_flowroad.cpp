@@ -76,6 +76,7 @@ void TestFlowRoad::throughProxyWithLogin()
     // The settings as the Options dialog would save them, the password scrambled.
     SaveProxySettings(*road, proxy.Port(), QStringLiteral("quillon-pass"));
     road->OpenFlow();
+    road->Flow().Transfer().setLoopbackThroughProxy(true);
     QCOMPARE(road->Flow().CurrentSettings().Network.ProxyPass, QStringLiteral("quillon-pass"));
     const QString target = road->program.filePath(QStringLiteral("DownloadVideo/proxied.flv"));
     road->ResolverAnswers(RoadFixture::HttpOk(RoadFixture::AnswerWithLink(road->VideoAddress())));
@@ -94,6 +95,7 @@ void TestFlowRoad::proxyRefusesLogin()
     QVERIFY2(proxy.Start(QStringLiteral("quillon"), QStringLiteral("quillon-pass")), qPrintable(proxy.Error()));
     SaveProxySettings(*road, proxy.Port(), QStringLiteral("wrong-pass"));
     road->OpenFlow();
+    road->Flow().Transfer().setLoopbackThroughProxy(true);
 
     road->Download();
     QVERIFY(road->WaitIdle());

@@ -117,6 +117,7 @@ void TestDC::requestBytes()
 
     DC dc;
     dc.setConnectionSettings(settings);
+    dc.setLoopbackThroughProxy(true);
     DCRecorder recorder(dc);
     dc.setPageAddressProvider([] { return u"http://v/w x"_s; });
     dc.setURLmode(downloadMode);

@@ -28,6 +28,8 @@ private slots:
     void unusableAddressesAndSettings_data();
     void unusableAddressesAndSettings();
     void withoutSettingsConnectsDirectly();
+    void loopbackIsReachedDirectlyDespiteTheProxy_data();
+    void loopbackIsReachedDirectlyDespiteTheProxy();
     void addressWithPortConnectsThere();
     void stopWhileIdle();
     void stopDuringTransferAndLateClose();
@@ -290,6 +292,41 @@ void TestDCFailures::withoutSettingsConnectsDirectly()
     QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
     QCOMPARE(recorder.events.last(), u"OK:ok"_s);
     QVERIFY(server.Requests().value(0).startsWith("GET /v HTTP/1.0\r\n"));
+}
+
+void TestDCFailures::loopbackIsReachedDirectlyDespiteTheProxy_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<bool>("downloadMode");
+    QTest::newRow("127.0.0.1, download") << u"127.0.0.1"_s << true;
+    QTest::newRow("localhost, resolution") << u"localhost"_s << false;
+}
+
+void TestDCFailures::loopbackIsReachedDirectlyDespiteTheProxy()
+{
+    QFETCH(QString, host);
+    QFETCH(bool, downloadMode);
+    ScriptedServer proxy;
+    QVERIFY(proxy.Listen());
+    ScriptedServer server;
+    QVERIFY(server.Listen());
+    server.AddScript({S::Send(kOkAnswer), S::Close()});
+    DC dc;
+    dc.setConnectionSettings(LoopbackProxy(proxy.Port(), true, u"user"_s, u"pass"_s));
+    DCRecorder recorder(dc);
+    dc.setURLmode(downloadMode);
+    const QString serverName = host + u':' + QString::number(server.Port());
+    dc.setURL(u"http://"_s + serverName + u"/v"_s);
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
+    QCOMPARE(recorder.events.last(), u"OK:ok"_s);
+    QCOMPARE(proxy.Connections(), 0);
+    // The direct forms: the path alone, "Connection: Close", and the proxy's login kept to the proxy.
+    const QByteArray request = server.Requests().value(0);
+    QVERIFY2(request.startsWith(downloadMode ? "GET /v HTTP/1.0\r\n" : "POST /xurl/ HTTP/1.0\r\n"),
+             request.constData());
+    QVERIFY(request.contains("\r\nHost: " + serverName.toLatin1() + "\r\n"));
+    QVERIFY(request.contains("\r\nConnection: Close\r\n"));
+    QVERIFY(!request.contains("Proxy-"));
 }
 
 void TestDCFailures::addressWithPortConnectsThere()

@@ -17,6 +17,8 @@ private slots:
     void tunnelAuthority();
     void splitHostPort_data();
     void splitHostPort();
+    void loopbackHost_data();
+    void loopbackHost();
     void requestTarget_data();
     void requestTarget();
     void urlEncode_data();
@@ -157,6 +159,34 @@ void TestUrlHelpers::tunnelAuthority()
     const std::optional<HostPort> server = SplitHostPort(serverName, kHttpsPort);
     QVERIFY(server);
     QCOMPARE(TunnelAuthority(*server), authority);
+}
+
+void TestUrlHelpers::loopbackHost_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<bool>("loopback");
+    QTest::newRow("localhost") << "localhost" << true;
+    QTest::newRow("localhost, capitals and the root dot") << "LocalHost." << true;
+    QTest::newRow("a name under localhost") << "svc.localhost" << true;
+    QTest::newRow("127.0.0.1") << "127.0.0.1" << true;
+    QTest::newRow("all of 127/8") << "127.200.3.4" << true;
+    QTest::newRow("::1") << "::1" << true;
+    QTest::newRow("::1 written out") << "0:0:0:0:0:0:0:1" << true;
+    QTest::newRow("ipv4-mapped") << "::ffff:127.0.0.1" << true;
+    QTest::newRow("a name that only begins so") << "localhost.example" << false;
+    QTest::newRow("a name ending so without a dot") << "mylocalhost" << false;
+    QTest::newRow("128.0.0.1") << "128.0.0.1" << false;
+    QTest::newRow("a private address") << "192.168.1.2" << false;
+    QTest::newRow("the unspecified address") << "0.0.0.0" << false;
+    QTest::newRow("ipv4-mapped elsewhere") << "::ffff:10.0.0.1" << false;
+    QTest::newRow("a name") << "video.example" << false;
+}
+
+void TestUrlHelpers::loopbackHost()
+{
+    QFETCH(QString, host);
+    QFETCH(bool, loopback);
+    QCOMPARE(IsLoopbackHost(host), loopback);
 }
 
 void TestUrlHelpers::splitHostPort_data()
