@@ -48,6 +48,12 @@ QByteArray TunnelAuthority(const HostPort &server);
 // every byte outside visible ASCII percent-encoded so no blank or control byte reaches the request line.
 QByteArray EncodeRequestTarget(QStringView pageName);
 
+// A page address in the ASCII form browsers send: the host in its ASCII (punycode) form, every other character
+// outside ASCII as the percent-encoded bytes of its UTF-8 form, blanks around it dropped. An address that is
+// ASCII already comes back unchanged, byte for byte. Without a scheme the address begins with its host, as the
+// resolution service reads it.
+QString ToAsciiAddress(QStringView address);
+
 // The form encoding of the resolution body: letters and digits stay, a blank is "+", everything else is
 // "%" and two upper-case hex digits of its Windows-1251 code, or of each of its UTF-8 bytes when the code
 // page cannot hold it.

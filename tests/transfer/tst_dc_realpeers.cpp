@@ -155,8 +155,8 @@ void TestDCRealPeers::resolutionThroughTinyproxy()
     // What the service receives is the form submission, whichever way it came.
     const QByteArray received = resolver.Requests().value(0);
     QVERIFY2(received.startsWith("POST /xurl/ HTTP/1.0\r\n"), received.constData());
-    QVERIFY(received.contains("\r\nContent-Length: 57\r\n"));
-    QVERIFY(received.contains("\r\n\r\nurl=http%3A%2F%2F%E2%E8%E4%E5%EE%2E%F0%F4%2Fwatch%3Fv%3D1"));
+    QVERIFY(received.contains("\r\nContent-Length: 64\r\n"));
+    QVERIFY(received.contains("\r\n\r\nurl=http%3A%2F%2Fxn%2D%2Db1aedk6a%2Exn%2D%2Dp1ai%2Fwatch%3Fv%3D1"));
 }
 
 QTEST_GUILESS_MAIN(TestDCRealPeers)
