@@ -10,6 +10,16 @@
 
 #include <QDir>
 
+namespace {
+
+// The update server's version and the service's page of links are a few kilobytes: more is no answer of
+// theirs, and must not fill the memory.
+constexpr qint64 kMaxAnswerBytes = 16 * 1024 * 1024;
+// A video without a declared length grows in memory as it arrives, so it is held to this much.
+constexpr qint64 kMaxUndeclaredVideoBytes = qint64(1024) * 1024 * 1024;
+
+}  // namespace
+
 DownloadFlow::DownloadFlow(const QString &programFolder, Interaction &dialogs, QObject *parent)
     : QObject(parent)
     , programFolder(programFolder)
@@ -67,6 +77,9 @@ void DownloadFlow::StartResolution()
 void DownloadFlow::Fetch(DownloadStage next, bool downloadMode, const QString &address)
 {
     stage = next;
+    const bool video = next == DownloadStage::VideoDownload;
+    dc.setMaxBodyBytes(video ? ResponseReader::DefaultMaxBodyBytes() : kMaxAnswerBytes);
+    dc.setMaxUndeclaredBodyBytes(video ? kMaxUndeclaredVideoBytes : kMaxAnswerBytes);
     dc.setURLmode(downloadMode);
     dc.setURL(address);
 }

@@ -30,7 +30,13 @@ void Main::URLtext_Change()
 void Main::XpB1_Click()
 {
     // Addresses copied from a browser or a message often carry a line break or blanks around them.
-    URLtext->setText(QGuiApplication::clipboard()->text().trimmed());
+    const QString pasted = QGuiApplication::clipboard()->text().trimmed();
+    // The same address pasted again, to try it once more, changes no text but is a change all the same:
+    // what the last run left on the labels must go.
+    if (pasted == URLtext->text())
+        URLtext_Change();
+    else
+        URLtext->setText(pasted);
 }
 
 void Main::DownButton_Click()

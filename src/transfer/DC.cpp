@@ -16,6 +16,10 @@ constexpr qint64 kSocketBufferBytes = 1024 * 1024;
 
 DC::DC(QObject *parent) : QObject(parent), maxBodyBytes(ResponseReader::DefaultMaxBodyBytes())
 {
+    connectTimer.setSingleShot(true);
+    silenceTimer.setSingleShot(true);
+    connect(&connectTimer, &QTimer::timeout, this, &DC::ConnectTimedOut);
+    connect(&silenceTimer, &QTimer::timeout, this, &DC::SilenceTimedOut);
 }
 
 DC::~DC()
@@ -82,6 +86,26 @@ void DC::setMaxBodyBytes(qint64 bytes)
     maxBodyBytes = bytes;
 }
 
+void DC::setMaxUndeclaredBodyBytes(qint64 bytes)
+{
+    maxUndeclaredBodyBytes = bytes;
+}
+
+qint64 DC::HeldBytes() const
+{
+    return reader ? reader->HeldBytes() : 0;
+}
+
+void DC::setTimeLimits(const TimeLimits &limits)
+{
+    timeLimits = limits;
+}
+
+void DC::setLoopbackThroughProxy(bool enabled)
+{
+    loopbackThroughProxy = enabled;
+}
+
 void DC::setExtraCaCertificates(const QList<QSslCertificate> &certificates)
 {
     extraCaCertificates = certificates;
@@ -91,7 +115,7 @@ void DC::StartTransfer()
 {
     const quint64 current = ++generation;
     StopFlag = false;
-    reader.emplace(maxBodyBytes);
+    reader.emplace(maxBodyBytes, maxUndeclaredBodyBytes);
     lengthReported = false;
     emit PercentOfLoad(0);
     if (current != generation)
@@ -122,7 +146,8 @@ void DC::StartTransfer()
     connection = connectionSettingsProvider ? connectionSettingsProvider() : ConnectionSettings();
     if (!connection.Fault.isEmpty())
         return Fail(connection.Fault);
-    viaProxy = connection.UseProxy;
+    // The resolution service beside the program is on loopback, where no proxy can follow.
+    viaProxy = connection.UseProxy && (loopbackThroughProxy || !IsLoopbackHost(server->host));
     if (viaProxy)
         OpenConnection(connection.ProxyName.trimmed(), connection.ProxyPort);
     else
@@ -150,6 +175,8 @@ void DC::OpenConnection(const QString &host, quint16 port)
     connect(WS, &QTcpSocket::readyRead, this, &DC::DataArrival);
     connect(WS, &QTcpSocket::disconnected, this, &DC::Close);
     connect(WS, &QTcpSocket::errorOccurred, this, &DC::Error);
+    connect(WS, &QTcpSocket::connected, this, &DC::WatchConnection);
+    connectTimer.start(timeLimits.connect);
     if (secure)
         return StartSecureConnection(host, port);
     phase = Phase::Exchange;
@@ -157,10 +184,40 @@ void DC::OpenConnection(const QString &host, quint16 port)
     WS->connectToHost(host, port);
 }
 
+void DC::WatchConnection()
+{
+    if (!WS)
+        return;
+    closeWatch.Watch(WS->socketDescriptor());
+    connectTimer.stop();
+    silenceTimer.start(timeLimits.silence);
+}
+
+void DC::ConnectTimedOut()
+{
+    if (!WS)
+        return;
+    const int seconds = TransferTexts::Seconds(timeLimits.connect);
+    if (viaProxy)
+        Fail(TransferTexts::ProxyConnectTimedOut(connection.ProxyName.trimmed(), connection.ProxyPort, seconds));
+    else
+        Fail(TransferTexts::ConnectTimedOut(serverName, seconds));
+}
+
+void DC::SilenceTimedOut()
+{
+    if (!WS || !reader)
+        return;
+    Fail(TransferTexts::SilenceTimedOut(serverName, TransferTexts::Seconds(timeLimits.silence),
+                                        reader->ReceivedBytes()));
+}
+
 void DC::Connect()
 {
     const quint64 current = generation;
     phase = Phase::Exchange;
+    // A secure connection gets here once its handshake is done: the server has been heard from.
+    silenceTimer.start(timeLimits.silence);
     RequestInput input;
     input.downloadMode = URLmode;
     // Inside a tunnel the request goes to the server itself, as on a direct connection.
@@ -193,6 +250,7 @@ void DC::DataArrival()
 {
     if (!WS || !reader)
         return;
+    silenceTimer.start(timeLimits.silence);
     if (phase == Phase::Tunnel)
         return TunnelArrival();
     const quint64 current = generation;
@@ -211,8 +269,15 @@ void DC::DataArrival()
                 return;
         }
     }
-    if (const std::optional<int> percent = reader->Percent())
+    if (const std::optional<int> percent = reader->Percent()) {
         emit PercentOfLoad(*percent);
+        if (current != generation)
+            return;
+    }
+    // A server that answers in HTTP/1.1 may keep the connection open after the answer, our request
+    // notwithstanding: an answer whole by its own framing needs no close.
+    if (reader->Complete())
+        EndOfAnswer();
 }
 
 void DC::Close()
@@ -223,6 +288,13 @@ void DC::Close()
         return EndBeforeExchange();
     // Whatever arrived together with the close is part of the answer.
     reader->ReadFrom(*WS);
+    if (closeWatch.WasReset())
+        reader->ConnectionReset();
+    EndOfAnswer();
+}
+
+void DC::EndOfAnswer()
+{
     DetachSocket();
     if (StopFlag)
         return;
@@ -233,15 +305,16 @@ void DC::Close()
         return;
 
     const Outcome outcome = reader->Classify(ProxyContextNow());
+    // Whatever the outcome, the control keeps nothing of the answer: a success's body goes to its client.
+    const QByteArray LData = outcome.kind == Outcome::Kind::Success ? reader->TakeBody() : QByteArray();
+    reader.reset();
     switch (outcome.kind) {
     case Outcome::Kind::Redirect:
         return FollowRedirect(outcome);
-    case Outcome::Kind::Success: {
+    case Outcome::Kind::Success:
         EndRedirectChain();
-        const QByteArray LData = reader->TakeBody();
         emit DownOK(LData);
         return;
-    }
     default:
         return Fail(TransferTexts::OutcomeError(outcome));
     }
@@ -276,6 +349,8 @@ void DC::Stopped()
     ++generation;
     StopFlag = true;
     DetachSocket();
+    // A stopped answer is of no use to anyone: its memory goes at once, not at the next transfer.
+    reader.reset();
     EndRedirectChain();
     emit Msg(TransferTexts::StoppedByUser());
     emit PercentOfLoad(0);
@@ -285,18 +360,22 @@ void DC::Stopped()
 void DC::Fail(const QString &text)
 {
     DetachSocket();
+    reader.reset();
     EndRedirectChain();
     emit DownError(text);
 }
 
 void DC::DetachSocket()
 {
+    connectTimer.stop();
+    silenceTimer.stop();
     if (!WS)
         return;
     QTcpSocket *socket = WS;
     WS = nullptr;
     disconnect(socket, nullptr, this, nullptr);
     socket->abort();
+    closeWatch.Release();
     socket->deleteLater();
 }
 
@@ -312,5 +391,6 @@ ResponseReader::ProxyContext DC::ProxyContextNow() const
     ResponseReader::ProxyContext context;
     context.viaProxy = viaProxy && !secure;
     context.authConfigured = context.viaProxy && connection.ProxyAuth;
+    context.tunnelled = viaProxy && secure;
     return context;
 }

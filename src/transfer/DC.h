@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CloseWatch.h"
 #include "ConnectionSettings.h"
 #include "ResponseReader.h"
 #include "UrlHelpers.h"
@@ -10,7 +11,9 @@
 #include <QObject>
 #include <QSslCertificate>
 #include <QString>
+#include <QTimer>
 
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -63,6 +66,26 @@ public:
 
     // The largest body the control will gather; by default what memory can hold.
     void setMaxBodyBytes(qint64 bytes);
+    // The largest body without a declared length (one that only the close or its last chunk ends), which
+    // grows in memory as it arrives; negative: the same as any body. Taken when a transfer starts.
+    void setMaxUndeclaredBodyBytes(qint64 bytes);
+    // The memory the answer of the current transfer takes in the control; nothing once it has been handed
+    // over, stopped or failed.
+    qint64 HeldBytes() const;
+
+    // How long a server may keep the control waiting: to be connected (the name looked up, the connection
+    // made), and for the next bytes while the exchange is open. Either running out ends the transfer with
+    // DownError.
+    struct TimeLimits {
+        std::chrono::milliseconds connect{30000};
+        std::chrono::milliseconds silence{60000};
+    };
+    void setTimeLimits(const TimeLimits &limits);
+
+    // For tests only: servers on this machine's loopback stand in for remote ones and are reached through the
+    // proxy like them. The program never calls it: a proxy cannot reach the user's own machine, so loopback
+    // is always reached directly.
+    void setLoopbackThroughProxy(bool enabled);
 
     // For tests only: authorities of a test's own to trust, so a test server's certificate is checked like
     // any other (while some are given, the system's authorities may go unconsulted). The program never
@@ -97,9 +120,13 @@ private:
     void EndBeforeExchange();
     std::optional<QString> SecureErrorText(QAbstractSocket::SocketError error) const;
 
+    void WatchConnection();
+    void ConnectTimedOut();
+    void SilenceTimedOut();
     void Connect();
     void DataArrival();
     void Close();
+    void EndOfAnswer();
     void Error(QAbstractSocket::SocketError error);
     void FollowRedirect(const Outcome &outcome);
     void Fail(const QString &text);
@@ -114,6 +141,7 @@ private:
     bool URLmode = false;
     bool StopFlag = false;
     bool viaProxy = false;
+    bool loopbackThroughProxy = false;
     // The scheme of ServerName: an address with a scheme sets it, a bare path keeps the previous one.
     bool secure = false;
     Phase phase = Phase::Exchange;
@@ -123,9 +151,16 @@ private:
     QByteArray tunnelAnswer;
     QList<QSslCertificate> extraCaCertificates;
     QTcpSocket *WS = nullptr;
+    CloseWatch closeWatch;
+    TimeLimits timeLimits;
+    // Runs from the start of the connection until it stands.
+    QTimer connectTimer;
+    // Runs while the connection stands, restarted by every sign of life from the other side.
+    QTimer silenceTimer;
     std::optional<ResponseReader> reader;
     bool lengthReported = false;
     qint64 maxBodyBytes;
+    qint64 maxUndeclaredBodyBytes = -1;
     std::function<QString()> pageAddressProvider;
     std::function<ConnectionSettings()> connectionSettingsProvider;
     // Taken from the provider when the transfer starts, so one transfer never mixes two settings.

@@ -1,5 +1,8 @@
 #include "HttpHeader.h"
 
+#include <QList>
+
+#include <functional>
 #include <limits>
 
 namespace {
@@ -41,6 +44,52 @@ QByteArrayView TrimBlanks(QByteArrayView text)
     return text.sliced(begin, end - begin);
 }
 
+// The line from start to the line feed at lineFeed, without its line end.
+QByteArrayView LineBefore(QByteArrayView text, qsizetype start, qsizetype lineFeed)
+{
+    qsizetype end = lineFeed;
+    if (end > start && text[end - 1] == '\r')
+        --end;
+    return text.sliced(start, end - start);
+}
+
+// Calls visit with the name and the trimmed value of every header line until the empty line; stops early
+// when visit returns false.
+void ForEachHeaderLine(QByteArrayView headerBlock,
+                       const std::function<bool(QByteArrayView name, QByteArrayView value)> &visit)
+{
+    qsizetype lineStart = headerBlock.indexOf('\n');
+    if (lineStart < 0)
+        return;
+    ++lineStart;
+    while (lineStart < headerBlock.size()) {
+        qsizetype lineFeed = headerBlock.indexOf('\n', lineStart);
+        if (lineFeed < 0)
+            lineFeed = headerBlock.size();
+        const QByteArrayView line = LineBefore(headerBlock, lineStart, lineFeed);
+        if (line.isEmpty())
+            return;  // the empty line ends the header: the body is no place to look
+        const qsizetype colon = line.indexOf(':');
+        if (colon > 0 && !visit(line.first(colon), TrimBlanks(line.sliced(colon + 1))))
+            return;
+        lineStart = lineFeed + 1;
+    }
+}
+
+QList<QByteArrayView> SplitList(QByteArrayView value)
+{
+    QList<QByteArrayView> members;
+    qsizetype start = 0;
+    while (start <= value.size()) {
+        qsizetype comma = value.indexOf(',', start);
+        if (comma < 0)
+            comma = value.size();
+        members.append(TrimBlanks(value.sliced(start, comma - start)));
+        start = comma + 1;
+    }
+    return members;
+}
+
 }  // namespace
 
 std::optional<StatusLine> ParseStatusLine(QByteArrayView line)
@@ -62,40 +111,108 @@ std::optional<StatusLine> ParseStatusLine(QByteArrayView line)
     return status;
 }
 
+std::optional<QByteArrayView> FirstLine(QByteArrayView text)
+{
+    const qsizetype lineFeed = text.indexOf('\n');
+    if (lineFeed < 0)
+        return std::nullopt;
+    return LineBefore(text, 0, lineFeed);
+}
+
+std::optional<qsizetype> FindHeaderEnd(QByteArrayView text, qsizetype &lineStart)
+{
+    while (true) {
+        const qsizetype lineFeed = text.indexOf('\n', lineStart);
+        if (lineFeed < 0)
+            return std::nullopt;
+        const bool empty = LineBefore(text, lineStart, lineFeed).isEmpty();
+        lineStart = lineFeed + 1;
+        if (empty)
+            return lineStart;
+    }
+}
+
 std::optional<QByteArrayView> FindHeader(QByteArrayView headerBlock, QByteArrayView name)
 {
-    qsizetype lineStart = headerBlock.indexOf("\r\n");
-    if (lineStart < 0)
-        return std::nullopt;
-    lineStart += 2;
-    while (lineStart < headerBlock.size()) {
-        qsizetype lineEnd = headerBlock.indexOf("\r\n", lineStart);
-        if (lineEnd < 0)
-            lineEnd = headerBlock.size();
-        const QByteArrayView line = headerBlock.sliced(lineStart, lineEnd - lineStart);
-        if (line.isEmpty())
-            break;  // the empty line ends the header: the body is no place to look
-        const qsizetype colon = line.indexOf(':');
-        if (colon > 0 && SameName(line.first(colon), name))
-            return TrimBlanks(line.sliced(colon + 1));
-        lineStart = lineEnd + 2;
-    }
-    return std::nullopt;
+    std::optional<QByteArrayView> found;
+    ForEachHeaderLine(headerBlock, [&](QByteArrayView lineName, QByteArrayView value) {
+        if (!SameName(lineName, name))
+            return true;
+        found = value;
+        return false;
+    });
+    return found;
+}
+
+std::optional<QByteArray> JoinedHeader(QByteArrayView headerBlock, QByteArrayView name)
+{
+    std::optional<QByteArray> joined;
+    ForEachHeaderLine(headerBlock, [&](QByteArrayView lineName, QByteArrayView value) {
+        if (SameName(lineName, name)) {
+            if (joined)
+                joined->append(", ");
+            else
+                joined.emplace();
+            joined->append(value);
+        }
+        return true;
+    });
+    return joined;
 }
 
 std::optional<qint64> ParseContentLength(QByteArrayView value)
 {
-    if (value.isEmpty() || !IsDigit(value[0]))
+    if (value.isEmpty())
         return std::nullopt;
     constexpr qint64 kLargest = std::numeric_limits<qint64>::max();
     qint64 length = 0;
     for (char c : value) {
         if (!IsDigit(c))
-            break;
+            return std::nullopt;
         const int digit = c - '0';
-        if (length > (kLargest - digit) / 10)
-            return kLargest;
-        length = length * 10 + digit;
+        length = length > (kLargest - digit) / 10 ? kLargest : length * 10 + digit;
     }
     return length;
+}
+
+DeclaredLength ReadContentLength(QByteArrayView headerBlock)
+{
+    DeclaredLength declared;
+    const std::optional<QByteArray> values = JoinedHeader(headerBlock, "Content-Length");
+    if (!values)
+        return declared;
+    declared.values = *values;
+    declared.kind = DeclaredLength::Kind::Invalid;
+    std::optional<qint64> agreed;
+    for (QByteArrayView member : SplitList(*values)) {
+        const std::optional<qint64> length = ParseContentLength(member);
+        // "1,029" is a list of two different lengths, and a cut file is worse than none.
+        if (!length || (agreed && *agreed != *length))
+            return declared;
+        agreed = length;
+    }
+    declared.kind = DeclaredLength::Kind::Valid;
+    declared.bytes = *agreed;
+    return declared;
+}
+
+TransferCoding ReadTransferCoding(QByteArrayView headerBlock)
+{
+    TransferCoding coding;
+    const std::optional<QByteArray> value = JoinedHeader(headerBlock, "Transfer-Encoding");
+    if (!value)
+        return coding;
+    coding.value = *value;
+    QList<QByteArrayView> codings;
+    for (QByteArrayView member : SplitList(*value)) {
+        if (!member.isEmpty() && !SameName(member, "identity"))
+            codings.append(member);
+    }
+    if (codings.isEmpty())
+        coding.kind = TransferCoding::Kind::Identity;
+    else if (codings.size() == 1 && SameName(codings.first(), "chunked"))
+        coding.kind = TransferCoding::Kind::Chunked;
+    else
+        coding.kind = TransferCoding::Kind::Unknown;
+    return coding;
 }

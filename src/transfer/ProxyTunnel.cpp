@@ -6,9 +6,8 @@
 TunnelAnswer ReadTunnelAnswer(QByteArrayView received, bool authConfigured)
 {
     TunnelAnswer answer;
-    const qsizetype lineEnd = received.indexOf("\r\n");
-    if (lineEnd >= 0) {
-        answer.statusLine = received.first(lineEnd).toByteArray();
+    if (const std::optional<QByteArrayView> line = FirstLine(received)) {
+        answer.statusLine = line->toByteArray();
         if (!ParseStatusLine(answer.statusLine)) {
             answer.kind = TunnelAnswer::Kind::NotHttp;
             return answer;
@@ -18,13 +17,14 @@ TunnelAnswer ReadTunnelAnswer(QByteArrayView received, bool authConfigured)
         answer.kind = TunnelAnswer::Kind::NotHttp;
         return answer;
     }
-    const qsizetype end = received.indexOf("\r\n\r\n");
-    if (end < 0 || end + 4 > ResponseReader::kMaxHeaderBytes) {
-        answer.kind = (end >= 0 || received.size() > ResponseReader::kMaxHeaderBytes) ? TunnelAnswer::Kind::TooLarge
-                                                                                      : TunnelAnswer::Kind::Incomplete;
+    qsizetype lineStart = 0;
+    const std::optional<qsizetype> end = FindHeaderEnd(received, lineStart);
+    if (!end || *end > ResponseReader::kMaxHeaderBytes) {
+        answer.kind = (end || received.size() > ResponseReader::kMaxHeaderBytes) ? TunnelAnswer::Kind::TooLarge
+                                                                                 : TunnelAnswer::Kind::Incomplete;
         return answer;
     }
-    answer.headerSize = end + 4;
+    answer.headerSize = *end;
     const int code = ParseStatusLine(answer.statusLine)->code;
     if (code == 200)
         answer.kind = TunnelAnswer::Kind::Open;

@@ -64,7 +64,9 @@ QByteArray ComposePost(const RequestInput &input)
 
 QByteArray ResolutionBody(const QString &pageAddress)
 {
-    return "url=" + URLEncode(pageAddress).toLatin1();
+    // In its ASCII form the address has one reading only: the service cannot mistake Windows-1251 codes for
+    // UTF-8 or the other way round.
+    return "url=" + URLEncode(ToAsciiAddress(pageAddress)).toLatin1();
 }
 
 QByteArray ProxyAuthorizationLine(const QString &login, const QString &pass)

@@ -23,7 +23,7 @@ QByteArray ComposeRequest(const RequestInput &input);
 QByteArray ComposeTunnelRequest(const QByteArray &authority, bool proxyAuth, const QString &proxyLogin,
                                 const QString &proxyPass);
 
-// "url=" and the encoded page address.
+// "url=" and the page address, in its ASCII form (ToAsciiAddress), form-encoded.
 QByteArray ResolutionBody(const QString &pageAddress);
 
 // "Proxy-Authorization: Basic ..." with its CRLF.

@@ -10,11 +10,15 @@
 
 namespace {
 
-const QByteArrayView kHeaderEnd = "\r\n\r\n";
-
 bool IsRedirect(int code)
 {
     return code == 301 || code == 302 || code == 303 || code == 307 || code == 308;
+}
+
+std::optional<StatusLine> StatusOf(QByteArrayView header)
+{
+    const std::optional<QByteArrayView> line = FirstLine(header);
+    return line ? ParseStatusLine(*line) : std::nullopt;
 }
 
 }  // namespace
@@ -30,8 +34,19 @@ qint64 ResponseReader::DefaultMaxBodyBytes()
     return limit;
 }
 
-ResponseReader::ResponseReader(qint64 maxBodyBytes) : maxBodyBytes(maxBodyBytes)
+ResponseReader::ResponseReader(qint64 maxBodyBytes, qint64 maxUndeclaredBytes)
+    : maxBodyBytes(maxBodyBytes)
+    , maxUndeclaredBytes(maxUndeclaredBytes < 0 ? maxBodyBytes : std::min(maxBodyBytes, maxUndeclaredBytes))
 {
+}
+
+bool ResponseReader::Complete() const
+{
+    if (!headerEnded || Failed())
+        return false;
+    if (chunks)
+        return chunks->Ended();
+    return ContentLength >= 0 && LData.size() >= ContentLength;
 }
 
 std::optional<qint64> ResponseReader::DeclaredLength() const
@@ -57,31 +72,47 @@ void ResponseReader::Feed(QByteArrayView piece)
     if (Failed())
         return;
     receivedBytes += piece.size();
-    if (!headerEnded) {
-        // Only the new bytes and the three before them can complete the empty line.
-        const qsizetype searchFrom = std::max<qsizetype>(0, header.size() - 3);
-        const qsizetype take = std::min<qsizetype>(piece.size(), kMaxHeaderBytes + 4 - header.size());
+    if (!headerEnded)
+        FeedHeader(piece);
+    if (headerEnded && !Failed())
+        AcceptBody(piece);
+}
+
+// Takes header bytes off the front of piece; once the final header has ended, what it left in piece and
+// whatever came after the empty line is body.
+void ResponseReader::FeedHeader(QByteArrayView &piece)
+{
+    while (!headerEnded) {
+        const qsizetype room = std::max<qsizetype>(0, kMaxHeaderBytes - interimBytes - header.size());
+        const qsizetype take = std::min(piece.size(), room);
         header.append(piece.first(take));
-        const qsizetype end = header.indexOf(kHeaderEnd, searchFrom);
-        if (end < 0) {
-            if (header.size() > kMaxHeaderBytes)
-                fault = Outcome::Kind::HeaderTooLarge;
-            return;
-        }
-        const qsizetype headerSize = end + kHeaderEnd.size();
-        if (headerSize > kMaxHeaderBytes) {
-            fault = Outcome::Kind::HeaderTooLarge;
-            return;
-        }
-        const QByteArray rest = header.sliced(headerSize);
-        header.truncate(headerSize);
-        EndHeader(headerSize);
-        if (Failed())
-            return;
-        AcceptBody(rest);
         piece = piece.sliced(take);
+        const std::optional<qsizetype> end = FindHeaderEnd(header, headerScan);
+        if (!end) {
+            if (!piece.isEmpty())
+                Fail(Outcome::Kind::HeaderTooLarge);
+            return;
+        }
+        const QByteArray rest = header.sliced(*end);
+        header.truncate(*end);
+        if (IsInterim()) {
+            // "100 Continue" and the like come before the answer itself.
+            interimBytes += header.size();
+            header = rest;
+            headerScan = 0;
+            continue;
+        }
+        EndHeader();
+        if (!Failed())
+            AcceptBody(rest);
     }
-    AcceptBody(piece);
+}
+
+bool ResponseReader::IsInterim() const
+{
+    const std::optional<StatusLine> status = StatusOf(header);
+    // 101 switches protocols, which was never asked for: it is an answer, not a preface to one.
+    return status && status->code >= 100 && status->code < 200 && status->code != 101;
 }
 
 void ResponseReader::ReadFrom(QIODevice &device)
@@ -90,8 +121,8 @@ void ResponseReader::ReadFrom(QIODevice &device)
         const qint64 available = device.bytesAvailable();
         if (available <= 0)
             return;
-        if (!headerEnded) {
-            Feed(device.read(std::min<qint64>(available, kMaxHeaderBytes)));
+        if (!headerEnded || chunks) {
+            Feed(device.read(std::min<qint64>(available, headerEnded ? available : kMaxHeaderBytes)));
             continue;
         }
         const qint64 room = RoomForBody(available);
@@ -116,26 +147,63 @@ void ResponseReader::ReadFrom(QIODevice &device)
     }
 }
 
-void ResponseReader::EndHeader(qsizetype headerSize)
+void ResponseReader::EndHeader()
 {
     headerEnded = true;
-    const QByteArrayView block = QByteArrayView(header).first(headerSize);
-    if (const std::optional<QByteArrayView> value = FindHeader(block, "Content-Length")) {
-        if (const std::optional<qint64> length = ParseContentLength(*value))
-            ContentLength = *length;
-    }
-    if (ContentLength < 0)
+    // Only a success hands its body over: the framing of any other answer may be as odd as it likes.
+    const std::optional<StatusLine> status = StatusOf(header);
+    const bool bodyUsed = status && status->code == 200;
+    const TransferCoding coding = ReadTransferCoding(header);
+    switch (coding.kind) {
+    case TransferCoding::Kind::Chunked:
+        // A chunked body carries its own end; a Content-Length beside it means nothing.
+        chunks.emplace();
         return;
-    if (ContentLength > maxBodyBytes) {
-        fault = Outcome::Kind::BodyTooLarge;
+    case TransferCoding::Kind::Unknown:
+        if (bodyUsed)
+            Fail(Outcome::Kind::UnknownCoding, coding.value);
         return;
+    case TransferCoding::Kind::Identity:
+        break;
     }
+    const ::DeclaredLength declared = ReadContentLength(header);
+    if (declared.kind == ::DeclaredLength::Kind::Invalid && bodyUsed)
+        return Fail(Outcome::Kind::BadLength, declared.values);
+    if (declared.kind != ::DeclaredLength::Kind::Valid)
+        return;
+    ContentLength = declared.bytes;
+    if (ContentLength > maxBodyBytes)
+        return TooLarge(maxBodyBytes);
     // Once, to the final size: growing step by step would copy a video several times over.
     try {
         LData.reserve(ContentLength);
     } catch (const std::bad_alloc &) {
-        fault = Outcome::Kind::BodyTooLarge;
+        TooLarge(-1);
     }
+}
+
+void ResponseReader::AcceptBody(QByteArrayView bytes)
+{
+    if (bytes.isEmpty())
+        return;
+    if (!chunks)
+        return StoreBody(bytes);
+    chunks->Feed(bytes, [this](QByteArrayView data) {
+        if (!Failed())
+            StoreBody(data);
+    });
+    if (chunks->Broken() && !Failed())
+        Fail(Outcome::Kind::BrokenChunks);
+}
+
+void ResponseReader::StoreBody(QByteArrayView bytes)
+{
+    const qint64 room = RoomForBody(bytes.size());
+    if (Failed() || room <= 0)
+        return;
+    const qsizetype before = LData.size();
+    if (Grow(before + room))
+        std::copy_n(bytes.data(), room, LData.data() + before);
 }
 
 // How many of the offered body bytes to keep. Beyond a declared length the bytes are not part of
@@ -144,8 +212,8 @@ qint64 ResponseReader::RoomForBody(qint64 offered)
 {
     if (ContentLength >= 0)
         return std::min(offered, ContentLength - LData.size());
-    if (offered > maxBodyBytes - LData.size()) {
-        fault = Outcome::Kind::BodyTooLarge;
+    if (offered > maxUndeclaredBytes - LData.size()) {
+        TooLarge(maxUndeclaredBytes);
         return 0;
     }
     return offered;
@@ -157,21 +225,22 @@ bool ResponseReader::Grow(qsizetype newSize)
         LData.resize(newSize);
         return true;
     } catch (const std::bad_alloc &) {
-        fault = Outcome::Kind::BodyTooLarge;
+        TooLarge(-1);
         return false;
     }
 }
 
-void ResponseReader::AcceptBody(QByteArrayView bytes)
+void ResponseReader::Fail(Outcome::Kind kind, const QByteArray &value)
 {
-    if (bytes.isEmpty())
-        return;
-    const qint64 room = RoomForBody(bytes.size());
-    if (Failed() || room <= 0)
-        return;
-    const qsizetype before = LData.size();
-    if (Grow(before + room))
-        std::copy_n(bytes.data(), room, LData.data() + before);
+    fault = kind;
+    faultValue = value;
+}
+
+void ResponseReader::TooLarge(qint64 limit)
+{
+    Fail(Outcome::Kind::BodyTooLarge);
+    // What memory can hold is no limit of ours: the user is told so.
+    limitPassed = limit >= DefaultMaxBodyBytes() ? -1 : limit;
 }
 
 Outcome ResponseReader::Classify(const ProxyContext &proxy) const
@@ -182,20 +251,22 @@ Outcome ResponseReader::Classify(const ProxyContext &proxy) const
     outcome.declaredLength = ContentLength;
     if (Failed()) {
         outcome.kind = fault;
+        outcome.headerValue = faultValue;
+        outcome.bodyLimit = limitPassed;
         return outcome;
     }
     if (receivedBytes == 0) {
         outcome.kind = Outcome::Kind::Empty;
         return outcome;
     }
-    const qsizetype lineEnd = header.indexOf("\r\n");
-    if (lineEnd < 0) {
+    const std::optional<QByteArrayView> line = FirstLine(header);
+    if (!line) {
         // Cut inside the status line: still a header cut if what came looks like the start of one.
         const QByteArrayView start = QByteArrayView(header).first(std::min<qsizetype>(header.size(), 5));
         outcome.kind = QByteArrayView("HTTP/").startsWith(start) ? Outcome::Kind::HeaderCut : Outcome::Kind::NotHttp;
         return outcome;
     }
-    outcome.statusLine = header.first(lineEnd);
+    outcome.statusLine = line->toByteArray();
     const std::optional<StatusLine> status = ParseStatusLine(outcome.statusLine);
     if (!status) {
         outcome.kind = Outcome::Kind::NotHttp;
@@ -203,7 +274,13 @@ Outcome ResponseReader::Classify(const ProxyContext &proxy) const
     }
     const bool loginRefused = proxy.viaProxy && proxy.authConfigured;
     if (status->code == 407) {
-        outcome.kind = loginRefused ? Outcome::Kind::ProxyRefused : Outcome::Kind::ProxyWantsLogin;
+        // Through a tunnel the proxy has already let us pass: a 407 then is the far side's own error.
+        if (proxy.tunnelled)
+            outcome.kind = Outcome::Kind::ServerError;
+        else if (!proxy.viaProxy)
+            outcome.kind = Outcome::Kind::ProxyLoginWithoutProxy;
+        else
+            outcome.kind = loginRefused ? Outcome::Kind::ProxyRefused : Outcome::Kind::ProxyWantsLogin;
         return outcome;
     }
     // Some proxies (tinyproxy among them) answer a wrong password with their own 401. A web server's 401
@@ -232,7 +309,13 @@ Outcome ResponseReader::Classify(const ProxyContext &proxy) const
         }
         return outcome;
     }
-    outcome.kind =
-        (ContentLength >= 0 && LData.size() < ContentLength) ? Outcome::Kind::BodyCut : Outcome::Kind::Success;
+    if (chunks)
+        outcome.kind = chunks->Ended() ? Outcome::Kind::Success : Outcome::Kind::ChunksCut;
+    else if (ContentLength >= 0 && LData.size() < ContentLength)
+        outcome.kind = Outcome::Kind::BodyCut;
+    else if (ContentLength < 0 && reset)
+        outcome.kind = Outcome::Kind::Reset;
+    else
+        outcome.kind = Outcome::Kind::Success;
     return outcome;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChunkedBody.h"
 #include "HttpHeader.h"
 
 #include <QByteArray>
@@ -17,68 +18,100 @@ struct Outcome {
         RedirectWithoutLocation,
         ProxyRefused,  // the proxy turned down the login and password we sent
         ProxyWantsLogin,  // the proxy asks for a login and none is configured
+        ProxyLoginWithoutProxy,  // a proxy's demand for a login on a connection that uses no proxy
         ServerError,  // any other status
         HeaderCut,  // the connection ended before the header did
         BodyCut,  // shorter than its declared length
+        ChunksCut,  // the connection ended before the last chunk
+        Reset,  // a body without declared length, ended by the server's reset instead of its close
         NotHttp,
         Empty,
         HeaderTooLarge,
         BodyTooLarge,
+        BadLength,  // a Content-Length that is not one plain number; headerValue holds it
+        UnknownCoding,  // a Transfer-Encoding other than chunked; headerValue holds it
+        BrokenChunks,  // the chunked framing does not hold
     };
     Kind kind = Kind::Empty;
     QByteArray statusLine;  // as received, for the error text
     QByteArray location;  // the raw Location value of a redirect
+    QByteArray headerValue;  // the header value at fault
     qint64 receivedBytes = 0;
     qint64 bodyBytes = 0;
     qint64 declaredLength = -1;
+    qint64 bodyLimit = -1;  // of a body too large: the limit it passed, or -1 when memory was the limit
 };
 
-// Gathers one answer as it arrives in pieces of any size: the header apart until its empty line, then
-// the body in a buffer of its own, reserved once the declared length is known, so that the body can be
-// handed over as it is and no arrival ever walks the bytes received before.
+// Gathers one answer as it arrives in pieces of any size: the header apart until its empty line (interim
+// 1xx answers before it are let go), then the body in a buffer of its own, reserved once the declared length
+// is known, so that the body can be handed over as it is and no arrival ever walks the bytes received
+// before. A chunked body is stored without its framing.
 class ResponseReader {
 public:
-    // Common servers and clients cap the header too; a longer one is not a real answer.
+    // Common servers and clients cap the header too; a longer one is not a real answer. Interim answers
+    // count into it.
     static constexpr qsizetype kMaxHeaderBytes = 64 * 1024;
 
     // What a body may take: what QByteArray can hold and the machine's memory, whichever is less.
     static qint64 DefaultMaxBodyBytes();
 
-    explicit ResponseReader(qint64 maxBodyBytes = DefaultMaxBodyBytes());
+    // maxBodyBytes bounds every body; maxUndeclaredBytes, when not negative, bounds a body without a declared
+    // length (ended by the close or by its last chunk) further.
+    explicit ResponseReader(qint64 maxBodyBytes = DefaultMaxBodyBytes(), qint64 maxUndeclaredBytes = -1);
 
     void Feed(QByteArrayView piece);
     // Takes all the device has ready; once the header has ended the body is read straight into place.
     void ReadFrom(QIODevice &device);
 
-    // True once the answer cannot be held (header or body too large): reading stops there.
+    // True once the answer cannot be read on (too large, or framed wrongly): reading stops there.
     bool Failed() const { return fault != Outcome::Kind::Empty; }
     bool HeaderEnded() const { return headerEnded; }
+    // The answer is whole by its own framing: its declared length or its last chunk has arrived.
+    bool Complete() const;
     qint64 ReceivedBytes() const { return receivedBytes; }
     qint64 BodyBytes() const { return LData.size(); }
-    // Only from a complete header line "Content-Length"; nothing before the header has ended.
+    // The memory the answer takes here, reserved room included.
+    qint64 HeldBytes() const { return LData.capacity() + header.capacity(); }
+    // Only from a complete header with one valid "Content-Length"; nothing before the header has ended.
     std::optional<qint64> DeclaredLength() const;
     // Share of the declared body received, 0 to 100; nothing while no positive length is declared.
     std::optional<int> Percent() const;
 
     struct ProxyContext {
-        bool viaProxy = false;
+        bool viaProxy = false;  // the request went to the proxy, which answers or passes the server's answer on
         bool authConfigured = false;  // the proxy is used and its login is sent
+        bool tunnelled = false;  // the answer came from beyond the proxy, through the tunnel it opened
     };
     Outcome Classify(const ProxyContext &proxy) const;
+
+    // The server reset the connection: a body that only its close could end may be cut.
+    void ConnectionReset() { reset = true; }
 
     QByteArray TakeBody() { return std::move(LData); }
 
 private:
-    void EndHeader(qsizetype headerSize);
+    void FeedHeader(QByteArrayView &piece);
+    bool IsInterim() const;
+    void EndHeader();
     void AcceptBody(QByteArrayView bytes);
+    void StoreBody(QByteArrayView bytes);
     qint64 RoomForBody(qint64 offered);
     bool Grow(qsizetype newSize);
+    void Fail(Outcome::Kind kind, const QByteArray &value = {});
+    void TooLarge(qint64 limit);
 
     qint64 maxBodyBytes;
+    qint64 maxUndeclaredBytes;
     QByteArray header;  // status line and header lines up to and including the empty line
+    qsizetype headerScan = 0;  // where the search for the header's end goes on
+    qsizetype interimBytes = 0;  // header bytes of the interim answers let go
     QByteArray LData;  // the body alone
     qint64 ContentLength = -1;
+    std::optional<ChunkedBody> chunks;
     qint64 receivedBytes = 0;
     bool headerEnded = false;
+    bool reset = false;
     Outcome::Kind fault = Outcome::Kind::Empty;  // Empty: no fault
+    QByteArray faultValue;
+    qint64 limitPassed = -1;
 };

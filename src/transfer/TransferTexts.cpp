@@ -83,6 +83,39 @@ QString ConnectionError(int number)
     return QStringLiteral("Ошибка подключения #") + QString::number(number);
 }
 
+QString SizeText(qint64 bytes)
+{
+    constexpr qint64 kKiB = 1024;
+    if (bytes > 0 && bytes % (kKiB * kKiB) == 0)
+        return QString::number(bytes / (kKiB * kKiB)) + QStringLiteral(" МБ");
+    if (bytes > 0 && bytes % kKiB == 0)
+        return QString::number(bytes / kKiB) + QStringLiteral(" КБ");
+    return QString::number(bytes) + QStringLiteral(" байт");
+}
+
+int Seconds(std::chrono::milliseconds limit)
+{
+    return static_cast<int>((limit.count() + 999) / 1000);
+}
+
+QString ConnectTimedOut(const QString &serverName, int seconds)
+{
+    return QStringLiteral("Не удалось подключиться к серверу %1 за %2 с: он не отвечает")
+        .arg(serverName, QString::number(seconds));
+}
+
+QString ProxyConnectTimedOut(const QString &proxyName, quint16 proxyPort, int seconds)
+{
+    return QStringLiteral("Не удалось подключиться к прокси-серверу %1:%2 за %3 с: он не отвечает")
+        .arg(proxyName, QString::number(proxyPort), QString::number(seconds));
+}
+
+QString SilenceTimedOut(const QString &serverName, int seconds, qint64 receivedBytes)
+{
+    return QStringLiteral("Данные не приходят больше %1 с: загрузка с %2 прервана (получено %3 байт)")
+        .arg(QString::number(seconds), serverName, QString::number(receivedBytes));
+}
+
 QString OutcomeError(const Outcome &outcome)
 {
     using Kind = Outcome::Kind;
@@ -97,6 +130,9 @@ QString OutcomeError(const Outcome &outcome)
         return ProxyLoginRefused();
     case Kind::ProxyWantsLogin:
         return ProxyWantsLogin();
+    case Kind::ProxyLoginWithoutProxy:
+        return QStringLiteral(
+            "Сервер требует авторизации на прокси-сервере, хотя соединение с ним идёт напрямую, без прокси-сервера");
     case Kind::ServerError:
         return QStringLiteral("Ошибка сервера: ") + Printable(outcome.statusLine);
     case Kind::HeaderCut:
@@ -106,6 +142,20 @@ QString OutcomeError(const Outcome &outcome)
         return QStringLiteral("Соединение прервано: получено %1 из %2 байт")
             .arg(outcome.bodyBytes)
             .arg(outcome.declaredLength);
+    case Kind::ChunksCut:
+        return QStringLiteral("Соединение прервано до конца ответа, переданного по частям (получено %1 байт)")
+            .arg(outcome.bodyBytes);
+    case Kind::Reset:
+        return QStringLiteral("Соединение сброшено сервером: получено %1 байт, ответ может быть неполным")
+            .arg(outcome.bodyBytes);
+    case Kind::BadLength:
+        return QStringLiteral("Ответ сервера не распознан: неверная длина (Content-Length: ")
+            + Printable(outcome.headerValue) + u')';
+    case Kind::UnknownCoding:
+        return QStringLiteral("Ответ сервера передан в кодировке, которую программа не понимает (Transfer-Encoding: ")
+            + Printable(outcome.headerValue) + u')';
+    case Kind::BrokenChunks:
+        return QStringLiteral("Ответ сервера не распознан: нарушена разбивка на части (Transfer-Encoding: chunked)");
     case Kind::NotHttp:
         return QStringLiteral("Ответ сервера не распознан: это не ответ HTTP");
     case Kind::Empty:
@@ -114,7 +164,13 @@ QString OutcomeError(const Outcome &outcome)
         return QStringLiteral("Заголовок ответа сервера слишком велик (более %1 КБ)")
             .arg(ResponseReader::kMaxHeaderBytes / 1024);
     case Kind::BodyTooLarge:
-        return QStringLiteral("Ответ сервера слишком велик: он не поместится в памяти");
+        if (outcome.bodyLimit < 0)
+            return QStringLiteral("Ответ сервера слишком велик: он не поместится в памяти");
+        if (outcome.declaredLength < 0)
+            return QStringLiteral("Ответ сервера без указанной длины слишком велик (более ")
+                + SizeText(outcome.bodyLimit) + u')';
+        return QStringLiteral("Ответ сервера слишком велик (") + SizeText(outcome.declaredLength)
+            + QStringLiteral(", допустимо не более ") + SizeText(outcome.bodyLimit) + u')';
     }
     return {};
 }

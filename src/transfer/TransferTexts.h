@@ -7,6 +7,8 @@
 #include <QSslError>
 #include <QString>
 
+#include <chrono>
+
 // The user-facing texts of the transfer control, in one place so the window and the tests see the same.
 namespace TransferTexts {
 
@@ -18,6 +20,13 @@ QString StoppedByUser();
 QString ServerLine(const QString &serverName);
 
 QString ConnectionError(int number);
+// A size as the user reads it: "16 МБ", "64 КБ", or bytes when it is neither.
+QString SizeText(qint64 bytes);
+// The time limits of a transfer, in whole seconds (a part of a second counts as one).
+int Seconds(std::chrono::milliseconds limit);
+QString ConnectTimedOut(const QString &serverName, int seconds);
+QString ProxyConnectTimedOut(const QString &proxyName, quint16 proxyPort, int seconds);
+QString SilenceTimedOut(const QString &serverName, int seconds, qint64 receivedBytes);
 // Nothing for a success or a redirect.
 QString OutcomeError(const Outcome &outcome);
 QString TooManyRedirects(int limit);

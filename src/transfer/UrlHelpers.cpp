@@ -2,6 +2,7 @@
 
 #include "WireText.h"
 
+#include <QHostAddress>
 #include <QUrl>
 
 namespace {
@@ -59,6 +60,48 @@ std::optional<quint16> ParsePort(QStringView digits)
     if (value < 1 || value > 65535)
         return std::nullopt;
     return static_cast<quint16>(value);
+}
+
+bool IsAscii(QStringView text)
+{
+    for (QChar c : text) {
+        if (c.unicode() >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+// ASCII characters stay; every other character becomes the percent-encoded bytes of its UTF-8 form.
+QString PercentEncodeBeyondAscii(QStringView text)
+{
+    if (IsAscii(text))
+        return text.toString();
+    QByteArray encoded;
+    for (char c : text.toUtf8()) {
+        if (static_cast<uchar>(c) < 0x80)
+            encoded.append(c);
+        else
+            AppendPercent(encoded, static_cast<uchar>(c));
+    }
+    return QString::fromLatin1(encoded);
+}
+
+// "host" or "host:port", the host written in ASCII as a name lookup wants it.
+QString AsciiHostAndPort(QStringView hostAndPort)
+{
+    if (IsAscii(hostAndPort))
+        return hostAndPort.toString();
+    // An IPv6 literal is ASCII, so a colon here can only start the port.
+    const qsizetype colon = hostAndPort.indexOf(u':');
+    const QStringView host = colon < 0 ? hostAndPort : hostAndPort.left(colon);
+    const QStringView port = colon < 0 ? QStringView() : hostAndPort.mid(colon);
+    QString ascii = host.toString();
+    if (!IsAscii(host)) {
+        const QByteArray ace = QUrl::toAce(ascii);
+        // A name that cannot be a host name still reaches the service whole, for it to refuse.
+        ascii = ace.isEmpty() ? PercentEncodeBeyondAscii(host) : QString::fromLatin1(ace);
+    }
+    return ascii + PercentEncodeBeyondAscii(port);
 }
 
 }  // namespace
@@ -168,6 +211,23 @@ std::optional<HostPort> SplitHostPort(QStringView serverName, quint16 defaultPor
     return result;
 }
 
+bool IsLoopbackHost(QStringView host)
+{
+    QStringView name = host;
+    if (name.endsWith(u'.'))
+        name.chop(1);
+    if (name.compare(u"localhost", Qt::CaseInsensitive) == 0 || name.endsWith(u".localhost", Qt::CaseInsensitive))
+        return true;
+    QHostAddress address;
+    if (!address.setAddress(host.toString()))
+        return false;
+    bool isMapped = false;
+    const quint32 mapped = address.toIPv4Address(&isMapped);
+    if (isMapped)
+        return (mapped >> 24) == 127;
+    return address.isLoopback();
+}
+
 QByteArray TunnelAuthority(const HostPort &server)
 {
     // SplitHostPort has already made the host ASCII; an IPv6 literal gets its brackets back.
@@ -190,6 +250,27 @@ QByteArray EncodeRequestTarget(QStringView pageName)
             AppendPercent(target, byte);
     }
     return target;
+}
+
+QString ToAsciiAddress(QStringView address)
+{
+    if (IsAscii(address))
+        return address.toString();
+    const QStringView text = address.trimmed();
+    // The authority follows "scheme://", or begins the address when it has no scheme.
+    qsizetype start = 0;
+    const qsizetype schemeEnd = text.indexOf(u"://");
+    if (schemeEnd > 0 && StartsWithScheme(text.left(schemeEnd + 1)))
+        start = schemeEnd + 3;
+    qsizetype end = start;
+    while (end < text.size() && text[end] != u'/' && text[end] != u'?' && text[end] != u'#')
+        ++end;
+    const QStringView authority = text.mid(start, end - start);
+    const qsizetype at = authority.lastIndexOf(u'@');
+    const QStringView userInfo = at < 0 ? QStringView() : authority.left(at + 1);
+    const QStringView hostAndPort = at < 0 ? authority : authority.mid(at + 1);
+    return text.left(start).toString() + PercentEncodeBeyondAscii(userInfo) + AsciiHostAndPort(hostAndPort)
+        + PercentEncodeBeyondAscii(text.mid(end));
 }
 
 QString URLEncode(QStringView text)

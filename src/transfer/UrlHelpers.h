@@ -37,12 +37,22 @@ struct HostPort {
 // name, the port is defaultPort.
 std::optional<HostPort> SplitHostPort(QStringView serverName, quint16 defaultPort = kHttpPort);
 
+// A host on this machine's loopback: "localhost" and names under it, 127.0.0.0/8, ::1 (also written as an
+// IPv4-mapped address). host is written without brackets, as HostPort keeps it.
+bool IsLoopbackHost(QStringView host);
+
 // "host:port" with the port always written, as a CONNECT request names its target.
 QByteArray TunnelAuthority(const HostPort &server);
 
 // The path as a request target: query kept, fragment dropped (it is the browser's, never sent), and
 // every byte outside visible ASCII percent-encoded so no blank or control byte reaches the request line.
 QByteArray EncodeRequestTarget(QStringView pageName);
+
+// A page address in the ASCII form browsers send: the host in its ASCII (punycode) form, every other character
+// outside ASCII as the percent-encoded bytes of its UTF-8 form, blanks around it dropped. An address that is
+// ASCII already comes back unchanged, byte for byte. Without a scheme the address begins with its host, as the
+// resolution service reads it.
+QString ToAsciiAddress(QStringView address);
 
 // The form encoding of the resolution body: letters and digits stay, a blank is "+", everything else is
 // "%" and two upper-case hex digits of its Windows-1251 code, or of each of its UTF-8 bytes when the code

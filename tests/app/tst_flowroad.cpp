@@ -49,6 +49,7 @@ private slots:
     void unwritableThenDiscarded();
     void answerWithoutVideo_data();
     void answerWithoutVideo();
+    void oversizedResolutionAnswer();
     void resolverUnreachable();
     void videoMissing();
 
@@ -75,6 +76,7 @@ void TestFlowRoad::throughProxyWithLogin()
     // The settings as the Options dialog would save them, the password scrambled.
     SaveProxySettings(*road, proxy.Port(), QStringLiteral("quillon-pass"));
     road->OpenFlow();
+    road->Flow().Transfer().setLoopbackThroughProxy(true);
     QCOMPARE(road->Flow().CurrentSettings().Network.ProxyPass, QStringLiteral("quillon-pass"));
     const QString target = road->program.filePath(QStringLiteral("DownloadVideo/proxied.flv"));
     road->ResolverAnswers(RoadFixture::HttpOk(RoadFixture::AnswerWithLink(road->VideoAddress())));
@@ -93,6 +95,7 @@ void TestFlowRoad::proxyRefusesLogin()
     QVERIFY2(proxy.Start(QStringLiteral("quillon"), QStringLiteral("quillon-pass")), qPrintable(proxy.Error()));
     SaveProxySettings(*road, proxy.Port(), QStringLiteral("wrong-pass"));
     road->OpenFlow();
+    road->Flow().Transfer().setLoopbackThroughProxy(true);
 
     road->Download();
     QVERIFY(road->WaitIdle());
@@ -244,6 +247,22 @@ void TestFlowRoad::answerWithoutVideo()
     QCOMPARE(road->Flow().Stage(), DownloadStage::Resolution);
     QVERIFY(road->dialogs.History().isEmpty());
     QVERIFY(road->SavedVideo().isEmpty());
+}
+
+void TestFlowRoad::oversizedResolutionAnswer()
+{
+    road->WriteOptions();
+    road->OpenFlow();
+    // A page of links is a few kilobytes; an answer that never ends must not fill the memory.
+    QByteArray answer = "HTTP/1.0 200 OK\r\n\r\n" + RoadFixture::AnswerWithLink(road->VideoAddress());
+    answer += QByteArray(16 * 1024 * 1024, ' ');
+    road->ResolverAnswers(answer);
+
+    road->Download();
+    QVERIFY(road->WaitIdle());
+
+    QCOMPARE(road->Label1(), QStringLiteral("Ответ сервера без указанной длины слишком велик (более 16 МБ)"));
+    QVERIFY(road->dialogs.History().isEmpty());
 }
 
 void TestFlowRoad::resolverUnreachable()

@@ -92,10 +92,10 @@ void TestMainRoad::wholeRoad()
     const QString savePath = road->window->Flow().CurrentSettings().SavePath;
     QCOMPARE(savePath, road->program.path() + QStringLiteral("/DownloadVideo/"));
     QCOMPARE(QString::fromUtf8(road->window->Flow().Store().RINI("Save", "SavePath")), savePath);
-    // The page address went to the service as a form, in the wire's code page.
+    // The page address went to the service as a form, in its ASCII form.
     const QByteArray request = road->resolver.Requests().value(0);
     QVERIFY2(request.startsWith("POST /xurl/ HTTP/1.0\r\n"), request.constData());
-    QVERIFY2(request.contains("\r\n\r\nurl=http%3A%2F%2Fvideos%2Eexample%2Fwatch%3Fv%3Da+b%26c%3D%E4"),
+    QVERIFY2(request.contains("\r\n\r\nurl=http%3A%2F%2Fvideos%2Eexample%2Fwatch%3Fv%3Da+b%26c%3D%25D0%25B4"),
              request.constData());
     // The save dialog proposed the download folder and a date-and-time name.
     const ScriptedDialogs::Asked asked = road->dialogs.FileDialogs().value(0);

@@ -335,33 +335,43 @@ void TestMainWindow::busyThenIdle()
 
 void TestMainWindow::paste_data()
 {
+    QTest::addColumn<QString>("before");
     QTest::addColumn<QString>("clipboard");
     QTest::addColumn<QString>("address");
     QTest::addColumn<bool>("downButton");
-    QTest::newRow("long address") << "http://video.example/watch?v=1"
+    const QString typed = QStringLiteral("something typed before, long enough");
+    QTest::newRow("long address") << typed << "http://video.example/watch?v=1"
                                   << "http://video.example/watch?v=1" << true;
     // Mended: what surrounds the address is not part of it.
-    QTest::newRow("line break and blanks") << "  http://video.example/watch?v=1\r\n"
+    QTest::newRow("line break and blanks") << typed << "  http://video.example/watch?v=1\r\n"
                                            << "http://video.example/watch?v=1" << true;
-    QTest::newRow("short") << "http://a.example/"
+    QTest::newRow("short") << typed << "http://a.example/"
                            << "http://a.example/" << false;
-    QTest::newRow("blanks make no length") << "http://a.example/12       "
+    QTest::newRow("blanks make no length") << typed << "http://a.example/12       "
                                            << "http://a.example/12" << false;
-    QTest::newRow("empty") << ""
+    QTest::newRow("empty") << typed << ""
                            << "" << false;
+    // Mended: pasting the address already there, to try it again, is a change like any other.
+    QTest::newRow("the same address again") << "http://video.example/watch?v=1"
+                                            << "http://video.example/watch?v=1\n"
+                                            << "http://video.example/watch?v=1" << true;
 }
 
 void TestMainWindow::paste()
 {
+    QFETCH(QString, before);
     QFETCH(QString, clipboard);
     QFETCH(QString, address);
     QFETCH(bool, downButton);
     Click(*window, "ZagButton");
-    Control<QLineEdit>(*window, "URLtext")->setText(QStringLiteral("something typed before, long enough"));
+    Control<QLineEdit>(*window, "URLtext")->setText(before);
+    // What the last run left on the server line.
+    Control<QLabel>(*window, "Label4")->setText(QStringLiteral("Ошибка! Не удалось найти видеопоток"));
     QGuiApplication::clipboard()->setText(clipboard);
     Click(*window, "XpB1");
     QCOMPARE(Control<QLineEdit>(*window, "URLtext")->text(), address);
     QCOMPARE(Seen(*window, "DownButton"), downButton);
+    QCOMPARE(LabelText(*window, "Label4"), QString());
 }
 
 void TestMainWindow::displayOfSizeAndProgress_data()

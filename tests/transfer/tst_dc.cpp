@@ -16,6 +16,8 @@ private slots:
     void requestBytes();
     void pageAddressIsReadWhenConnected();
     void successSequence();
+    void answerWholeByItsFramingNeedsNoClose_data();
+    void answerWholeByItsFramingNeedsNoClose();
     void resolutionHasNoServerLine();
     void redirectChainOfEveryForm();
     void twentyRedirectsInRowAreFollowed();
@@ -115,6 +117,7 @@ void TestDC::requestBytes()
 
     DC dc;
     dc.setConnectionSettings(settings);
+    dc.setLoopbackThroughProxy(true);
     DCRecorder recorder(dc);
     dc.setPageAddressProvider([] { return u"http://v/w x"_s; });
     dc.setURLmode(downloadMode);
@@ -171,6 +174,36 @@ void TestDC::successSequence()
     QCOMPARE(dc.ServerName(), host);
     QCOMPARE(dc.PageName(), u"/v.flv"_s);
     QCOMPARE(dc.URL(), Url(server, u"/v.flv"_s));
+}
+
+void TestDC::answerWholeByItsFramingNeedsNoClose_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QString>("result");
+    QTest::newRow("chunked") << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                                           "4\r\nFLV1\r\n3\r\nabc\r\n0\r\n\r\n")
+                             << u"OK:FLV1abc"_s;
+    QTest::newRow("declared length") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 7\r\n\r\nFLV1abc")
+                                     << u"OK:FLV1abc"_s;
+    QTest::newRow("redirect") << QByteArray("HTTP/1.1 302 Found\r\nLocation: /v\r\nContent-Length: 0\r\n\r\n")
+                              << u"OK:redirect /v"_s;
+}
+
+void TestDC::answerWholeByItsFramingNeedsNoClose()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(QString, result);
+    ScriptedServer server;
+    QVERIFY(server.Listen());
+    // An HTTP/1.1 server that keeps the connection open for the next request.
+    server.AddScript({S::Send(answer), S::Hold(), S::Close()});
+    DC dc;
+    DCRecorder recorder(dc);
+    dc.setURLmode(true);
+    dc.setURL(Url(server, u"/v.flv"_s));
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.events.contains(result), kWait);
+    QCOMPARE(recorder.events.mid(recorder.events.size() - 2), QStringList({u"Msg:Завершено"_s, result}));
+    server.Release();
 }
 
 void TestDC::resolutionHasNoServerLine()

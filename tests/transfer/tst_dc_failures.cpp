@@ -1,6 +1,7 @@
 #include "DC.h"
 #include "DCTestSupport.h"
 #include "RealPeers.h"
+#include "StalledListener.h"
 
 #include <QTest>
 
@@ -18,14 +19,22 @@ private slots:
     void proxyLogin_data();
     void proxyLogin();
     void refusedConnection();
+    void connectTimeLimit_data();
+    void connectTimeLimit();
+    void silenceTimeLimit_data();
+    void silenceTimeLimit();
     void oversizedAnswers_data();
     void oversizedAnswers();
     void unusableAddressesAndSettings_data();
     void unusableAddressesAndSettings();
     void withoutSettingsConnectsDirectly();
+    void loopbackIsReachedDirectlyDespiteTheProxy_data();
+    void loopbackIsReachedDirectlyDespiteTheProxy();
     void addressWithPortConnectsThere();
     void stopWhileIdle();
     void stopDuringTransferAndLateClose();
+    void stopAndErrorsLetTheAnswerGo_data();
+    void stopAndErrorsLetTheAnswerGo();
     void settingURLWhileOpenDropsTheOldTransfer();
     void urlModeAloneStartsNothing();
 };
@@ -55,6 +64,10 @@ void TestDCFailures::answersThatEndInError_data()
     QTest::newRow("body cut by reset") << Script{S::Send("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n0123456789"),
                                                  S::Pause(20), S::Reset()}
                                        << u"Соединение прервано: получено 10 из 100 байт"_s;
+    // Only the socket can tell this reset from the close that ends every answer without a length.
+    QTest::newRow("body without length cut by reset")
+        << Script{S::Send("HTTP/1.0 200 OK\r\n\r\n0123456789"), S::Pause(20), S::Reset()}
+        << u"Соединение сброшено сервером: получено 10 байт, ответ может быть неполным"_s;
 }
 
 void TestDCFailures::answersThatEndInError()
@@ -124,6 +137,69 @@ void TestDCFailures::refusedConnection()
     QCOMPARE(recorder.events, expected);
 }
 
+namespace {
+
+// Short enough for a test, long enough for any loopback server that does answer.
+DC::TimeLimits ShortTimeLimits()
+{
+    return DC::TimeLimits{std::chrono::milliseconds(300), std::chrono::milliseconds(300)};
+}
+
+}  // namespace
+
+void TestDCFailures::connectTimeLimit_data()
+{
+    QTest::addColumn<bool>("viaProxy");
+    QTest::newRow("server") << false;
+    QTest::newRow("proxy") << true;
+}
+
+void TestDCFailures::connectTimeLimit()
+{
+    QFETCH(bool, viaProxy);
+    StalledListener stalled;
+    QVERIFY(stalled.Ready());
+    DC dc;
+    dc.setTimeLimits(ShortTimeLimits());
+    if (viaProxy)
+        dc.setConnectionSettings(LoopbackProxy(stalled.Port()));
+    DCRecorder recorder(dc);
+    dc.setURLmode(true);
+    const QString server = viaProxy ? u"video.example"_s : QStringLiteral("127.0.0.1:%1").arg(stalled.Port());
+    dc.setURL(u"http://"_s + server + u"/v.flv"_s);
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
+    QStringList expected = Start(server);
+    expected << u"Error:"_s
+            + (viaProxy ? TransferTexts::ProxyConnectTimedOut(u"127.0.0.1"_s, stalled.Port(), 1)
+                        : TransferTexts::ConnectTimedOut(server, 1));
+    QCOMPARE(recorder.events, expected);
+}
+
+void TestDCFailures::silenceTimeLimit_data()
+{
+    QTest::addColumn<QByteArray>("sent");  // before the server falls silent
+    QTest::newRow("before the answer") << QByteArray();
+    QTest::newRow("inside the body") << QByteArray("HTTP/1.0 200 OK\r\n\r\n0123456789");
+}
+
+void TestDCFailures::silenceTimeLimit()
+{
+    QFETCH(QByteArray, sent);
+    ScriptedServer server;
+    QVERIFY(server.Listen());
+    server.AddScript({S::Send(sent), S::Hold(), S::Close()});
+    DC dc;
+    dc.setTimeLimits(ShortTimeLimits());
+    DCRecorder recorder(dc);
+    dc.setURLmode(true);
+    dc.setURL(Url(server, u"/v.flv"_s));
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
+    QCOMPARE(recorder.events.last(),
+             u"Error:"_s + TransferTexts::SilenceTimedOut(server.HostAndPort(), 1, sent.size()));
+    QVERIFY(!recorder.events.contains(u"Msg:Завершено"_s));
+    server.Release();
+}
+
 void TestDCFailures::oversizedAnswers_data()
 {
     QTest::addColumn<QByteArray>("answer");
@@ -132,11 +208,15 @@ void TestDCFailures::oversizedAnswers_data()
     QTest::newRow("header above 64 KiB") << "HTTP/1.0 200 OK\r\nX-Filler: " + QByteArray(70000, 'f') + "\r\n\r\nbody"
                                          << qint64(1 << 20)
                                          << u"Заголовок ответа сервера слишком велик (более 64 КБ)"_s;
-    QTest::newRow("declared length beyond what may be held")
-        << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 5000000000000\r\n\r\nbody") << qint64(1 << 20)
+    QTest::newRow("declared length beyond memory")
+        << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 500000000000000\r\n\r\nbody") << qint64(-1)
         << u"Ответ сервера слишком велик: он не поместится в памяти"_s;
-    QTest::newRow("undeclared body grows beyond what may be held") << "HTTP/1.0 200 OK\r\n\r\n"
-            + QByteArray(3000, 'b') << qint64(2000) << u"Ответ сервера слишком велик: он не поместится в памяти"_s;
+    QTest::newRow("declared length beyond the limit")
+        << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 5242880\r\n\r\nbody") << qint64(1 << 20)
+        << u"Ответ сервера слишком велик (5 МБ, допустимо не более 1 МБ)"_s;
+    QTest::newRow("undeclared body grows beyond the limit")
+        << "HTTP/1.0 200 OK\r\n\r\n" + QByteArray(3000, 'b') << qint64(2000)
+        << u"Ответ сервера без указанной длины слишком велик (более 2000 байт)"_s;
 }
 
 void TestDCFailures::oversizedAnswers()
@@ -149,7 +229,8 @@ void TestDCFailures::oversizedAnswers()
     // The connection stays open: the control must give up by itself, not wait for the close.
     server.AddScript({S::Send(answer), S::Hold(), S::Close()});
     DC dc;
-    dc.setMaxBodyBytes(maxBody);
+    if (maxBody >= 0)
+        dc.setMaxBodyBytes(maxBody);
     DCRecorder recorder(dc);
     dc.setURLmode(true);
     dc.setURL(Url(server, u"/big"_s));
@@ -213,6 +294,41 @@ void TestDCFailures::withoutSettingsConnectsDirectly()
     QVERIFY(server.Requests().value(0).startsWith("GET /v HTTP/1.0\r\n"));
 }
 
+void TestDCFailures::loopbackIsReachedDirectlyDespiteTheProxy_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<bool>("downloadMode");
+    QTest::newRow("127.0.0.1, download") << u"127.0.0.1"_s << true;
+    QTest::newRow("localhost, resolution") << u"localhost"_s << false;
+}
+
+void TestDCFailures::loopbackIsReachedDirectlyDespiteTheProxy()
+{
+    QFETCH(QString, host);
+    QFETCH(bool, downloadMode);
+    ScriptedServer proxy;
+    QVERIFY(proxy.Listen());
+    ScriptedServer server;
+    QVERIFY(server.Listen());
+    server.AddScript({S::Send(kOkAnswer), S::Close()});
+    DC dc;
+    dc.setConnectionSettings(LoopbackProxy(proxy.Port(), true, u"user"_s, u"pass"_s));
+    DCRecorder recorder(dc);
+    dc.setURLmode(downloadMode);
+    const QString serverName = host + u':' + QString::number(server.Port());
+    dc.setURL(u"http://"_s + serverName + u"/v"_s);
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
+    QCOMPARE(recorder.events.last(), u"OK:ok"_s);
+    QCOMPARE(proxy.Connections(), 0);
+    // The direct forms: the path alone, "Connection: Close", and the proxy's login kept to the proxy.
+    const QByteArray request = server.Requests().value(0);
+    QVERIFY2(request.startsWith(downloadMode ? "GET /v HTTP/1.0\r\n" : "POST /xurl/ HTTP/1.0\r\n"),
+             request.constData());
+    QVERIFY(request.contains("\r\nHost: " + serverName.toLatin1() + "\r\n"));
+    QVERIFY(request.contains("\r\nConnection: Close\r\n"));
+    QVERIFY(!request.contains("Proxy-"));
+}
+
 void TestDCFailures::addressWithPortConnectsThere()
 {
     // The port is the address's own; "Host" and ServerName keep "host:port".
@@ -268,6 +384,42 @@ void TestDCFailures::stopDuringTransferAndLateClose()
     QCOMPARE(recorder.events.filter(u"OK:"_s), QStringList({u"OK:ok"_s}));
     QCOMPARE(recorder.events.count(u"Msg:Завершено"_s), 1);
     QCOMPARE(recorder.events.filter(u"Error:"_s), QStringList());
+}
+
+void TestDCFailures::stopAndErrorsLetTheAnswerGo_data()
+{
+    QTest::addColumn<bool>("stop");  // otherwise the server falls silent past the time limit
+    QTest::addColumn<bool>("declared");
+    QTest::newRow("stop, declared length") << true << true;
+    QTest::newRow("stop, no length") << true << false;
+    QTest::newRow("error, declared length") << false << true;
+    QTest::newRow("error, no length") << false << false;
+}
+
+void TestDCFailures::stopAndErrorsLetTheAnswerGo()
+{
+    QFETCH(bool, stop);
+    QFETCH(bool, declared);
+    const QByteArray part(512 * 1024, 'v');
+    const QByteArray header =
+        declared ? "HTTP/1.0 200 OK\r\nContent-Length: 4194304\r\n\r\n" : "HTTP/1.0 200 OK\r\n\r\n";
+    ScriptedServer server;
+    QVERIFY(server.Listen());
+    server.AddScript({S::Send(header + part), S::Hold(), S::Close()});
+    DC dc;
+    dc.setTimeLimits(DC::TimeLimits{std::chrono::milliseconds(30000),
+                                    stop ? std::chrono::milliseconds(60000) : std::chrono::milliseconds(300)});
+    DCRecorder recorder(dc);
+    dc.setURLmode(true);
+    dc.setURL(Url(server, u"/v.flv"_s));
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.events.contains(Receiving(header.size() + part.size())), kWait);
+    QVERIFY(dc.HeldBytes() >= part.size());
+    if (stop)
+        dc.Stopped();
+    else
+        QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
+    QCOMPARE(dc.HeldBytes(), 0);
+    server.Release();
 }
 
 void TestDCFailures::settingURLWhileOpenDropsTheOldTransfer()

@@ -45,7 +45,8 @@ private slots:
     void certificateIsCheckedForTheServerNotTheProxy();
 
 private:
-    // What the transfers of a test are given; direct unless the test says otherwise.
+    // What the transfers of a test are given; direct unless the test says otherwise. The servers on loopback
+    // stand in for remote ones: the control is told to reach them through the proxy all the same.
     ConnectionSettings connection;
     QString Url(Site site, const QString &path) const;
     void UseTinyproxy(const QString &proxyAuth, const QString &password);
@@ -114,6 +115,7 @@ void TestDCHttps::download()
 {
     DC dc;
     dc.setConnectionSettingsProvider([this] { return connection; });
+    dc.setLoopbackThroughProxy(true);
     dc.setExtraCaCertificates(web.Authority());
     DCRecorder recorder(dc);
     dc.setURLmode(true);
@@ -150,6 +152,7 @@ void TestDCHttps::redirects()
     QFETCH(Site, finalSite);
     DC dc;
     dc.setConnectionSettingsProvider([this] { return connection; });
+    dc.setLoopbackThroughProxy(true);
     dc.setExtraCaCertificates(web.Authority());
     DCRecorder recorder(dc, true);
     dc.setURLmode(true);
@@ -168,6 +171,7 @@ void TestDCHttps::redirectLimitHolds()
 {
     DC dc;
     dc.setConnectionSettingsProvider([this] { return connection; });
+    dc.setLoopbackThroughProxy(true);
     dc.setExtraCaCertificates(web.Authority());
     DCRecorder recorder(dc, true);
     dc.setURLmode(true);
@@ -194,6 +198,7 @@ void TestDCHttps::certificateRefused()
     QFETCH(QString, reason);
     DC dc;
     dc.setConnectionSettingsProvider([this] { return connection; });
+    dc.setLoopbackThroughProxy(true);
     if (trustTestAuthority)
         dc.setExtraCaCertificates(web.Authority());
     DCRecorder recorder(dc);
@@ -211,6 +216,7 @@ void TestDCHttps::handshakeWithAPlainServerFails()
 {
     DC dc;
     dc.setConnectionSettingsProvider([this] { return connection; });
+    dc.setLoopbackThroughProxy(true);
     dc.setExtraCaCertificates(web.Authority());
     DCRecorder recorder(dc);
     dc.setURLmode(true);
@@ -236,6 +242,7 @@ void TestDCHttps::resolutionRequest()
         UseTinyproxy(u"1"_s, kPassword);
     DC dc;
     dc.setConnectionSettingsProvider([this] { return connection; });
+    dc.setLoopbackThroughProxy(true);
     dc.setExtraCaCertificates(web.Authority());
     DCRecorder recorder(dc);
     dc.setPageAddressProvider([] { return u"http://video.example/watch?v=1"_s; });
@@ -273,6 +280,7 @@ void TestDCHttps::throughTinyproxy()
     UseTinyproxy(proxyAuth, password);
     DC dc;
     dc.setConnectionSettingsProvider([this] { return connection; });
+    dc.setLoopbackThroughProxy(true);
     dc.setExtraCaCertificates(web.Authority());
     DCRecorder recorder(dc);
     dc.setURLmode(true);
@@ -296,6 +304,7 @@ void TestDCHttps::redirectToHttpsThroughTinyproxy()
     UseTinyproxy(u"1"_s, kPassword);
     DC dc;
     dc.setConnectionSettingsProvider([this] { return connection; });
+    dc.setLoopbackThroughProxy(true);
     dc.setExtraCaCertificates(web.Authority());
     DCRecorder recorder(dc, true);
     dc.setURLmode(true);
@@ -315,6 +324,7 @@ void TestDCHttps::certificateIsCheckedForTheServerNotTheProxy()
     connection.ProxyName = u"localhost"_s;
     DC dc;
     dc.setConnectionSettingsProvider([this] { return connection; });
+    dc.setLoopbackThroughProxy(true);
     dc.setExtraCaCertificates(web.Authority());
     DCRecorder recorder(dc);
     dc.setURLmode(true);

@@ -132,17 +132,17 @@ void TestRequests::forms_data()
                       "\r\n"
                       "url=a+b\r\n");
     QTest::newRow("resolution through the proxy")
-        << Resolution(true, "А")
+        << Resolution(true, "http://r/А")
         << QByteArray("POST http://resolver/xurl/ HTTP/1.0\r\n"
                       "Content-Type: application/x-www-form-urlencoded; charset=UTF-8\r\n"
                       "User-Agent: Opera/9.00 (Windows NT 5.1; ru)\r\n"
                       "Host: resolver\r\n"
                       "Accept: */*\r\n"
-                      "Content-Length: 7\r\n"
+                      "Content-Length: 31\r\n"
                       "Content-Transfer-Encoding: binary\r\n"
                       "Proxy-Connection: Close\r\n"
                       "\r\n"
-                      "url=%C0\r\n");
+                      "url=http%3A%2F%2Fr%2F%25D0%2590\r\n");
     QTest::newRow("resolution through the proxy with its login")
         << WithAuth(Resolution(true, "x"), "user", "secret")
         << QByteArray("POST http://resolver/xurl/ HTTP/1.0\r\n"
@@ -192,7 +192,10 @@ void TestRequests::lengthCountsTheBodyAlone_data()
     QTest::addColumn<QByteArray>("body");
     QTest::newRow("blanks become plus") << "a b c" << QByteArray("url=a+b+c");
     QTest::newRow("punctuation triples") << "a.b" << QByteArray("url=a%2Eb");
-    QTest::newRow("cyrillic") << "Привет" << QByteArray("url=%CF%F0%E8%E2%E5%F2");
+    // In its ASCII form first, as a browser would send it: UTF-8, percent-encoded, then form-encoded.
+    QTest::newRow("cyrillic")
+        << "http://example.com/Привет"
+        << QByteArray("url=http%3A%2F%2Fexample%2Ecom%2F%25D0%259F%25D1%2580%25D0%25B8%25D0%25B2%25D0%25B5%25D1%2582");
 }
 
 void TestRequests::lengthCountsTheBodyAlone()

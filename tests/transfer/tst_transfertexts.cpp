@@ -14,6 +14,7 @@ private slots:
     void outcomeTexts_data();
     void outcomeTexts();
     void statusTexts();
+    void timeLimitTexts();
     void certificateTexts_data();
     void certificateTexts();
     void tunnelTexts();
@@ -55,7 +56,21 @@ void TestTransferTexts::outcomeTexts_data()
                                          << u"Ошибка сервера: HTTP/1.1 404 Нет"_s;
     QTest::newRow("proxy refused") << int(Kind::ProxyRefused) << QByteArray()
                                    << u"Ошибка авторизации на прокси-сервере"_s;
+    QTest::newRow("proxy wants a login") << int(Kind::ProxyWantsLogin) << QByteArray()
+                                         << u"Прокси-сервер требует авторизации: включите её в настройках и укажите "
+                                            u"логин и пароль"_s;
+    QTest::newRow("proxy login, but no proxy")
+        << int(Kind::ProxyLoginWithoutProxy) << QByteArray()
+        << u"Сервер требует авторизации на прокси-сервере, хотя соединение с ним идёт напрямую, без прокси-сервера"_s;
     QTest::newRow("empty") << int(Kind::Empty) << QByteArray() << u"Сервер закрыл соединение, ничего не ответив"_s;
+    QTest::newRow("bad length names it") << int(Kind::BadLength) << QByteArray("1,029")
+                                         << u"Ответ сервера не распознан: неверная длина (Content-Length: 1,029)"_s;
+    QTest::newRow("unknown coding names it")
+        << int(Kind::UnknownCoding) << QByteArray("gzip, chunked")
+        << u"Ответ сервера передан в кодировке, которую программа не понимает (Transfer-Encoding: gzip, chunked)"_s;
+    QTest::newRow("broken chunks")
+        << int(Kind::BrokenChunks) << QByteArray()
+        << u"Ответ сервера не распознан: нарушена разбивка на части (Transfer-Encoding: chunked)"_s;
 }
 
 void TestTransferTexts::outcomeTexts()
@@ -65,7 +80,9 @@ void TestTransferTexts::outcomeTexts()
     QFETCH(QString, text);
     Outcome outcome;
     outcome.kind = Kind(kind);
+    // The column holds the status line, or the header value the text names.
     outcome.statusLine = statusLine;
+    outcome.headerValue = statusLine;
     QCOMPARE(TransferTexts::OutcomeError(outcome), text);
 }
 
@@ -79,6 +96,18 @@ void TestTransferTexts::statusTexts()
     QCOMPARE(TransferTexts::Finished(), u"Завершено"_s);
     QCOMPARE(TransferTexts::StoppedByUser(), u"Загрузка остановлена"_s);
     QCOMPARE(TransferTexts::ServerLine(u"host"_s), u"Сервер: host"_s);
+}
+
+void TestTransferTexts::timeLimitTexts()
+{
+    QCOMPARE(TransferTexts::Seconds(std::chrono::milliseconds(30000)), 30);
+    QCOMPARE(TransferTexts::Seconds(std::chrono::milliseconds(300)), 1);
+    QCOMPARE(TransferTexts::ConnectTimedOut(u"host:81"_s, 30),
+             u"Не удалось подключиться к серверу host:81 за 30 с: он не отвечает"_s);
+    QCOMPARE(TransferTexts::ProxyConnectTimedOut(u"proxy"_s, 3128, 30),
+             u"Не удалось подключиться к прокси-серверу proxy:3128 за 30 с: он не отвечает"_s);
+    QCOMPARE(TransferTexts::SilenceTimedOut(u"h%1"_s, 60, 1024),
+             u"Данные не приходят больше 60 с: загрузка с h%1 прервана (получено 1024 байт)"_s);
 }
 
 void TestTransferTexts::certificateTexts_data()

@@ -43,6 +43,8 @@ void TestTunnelResponse::answers_data()
                          << Kind::Refused << QByteArray("HTTP/1.0 403 Access violation");
     QTest::newRow("other 2xx is no tunnel") << QByteArray("HTTP/1.0 204 No Content\r\n\r\n") << false << Kind::Refused
                                             << QByteArray("HTTP/1.0 204 No Content");
+    QTest::newRow("open, line feeds alone") << QByteArray("HTTP/1.0 200 Connection established\nVia: x\n\n") << false
+                                            << Kind::Open << QByteArray("HTTP/1.0 200 Connection established");
     QTest::newRow("not http at once") << QByteArray("SSH-2.0") << false << Kind::NotHttp << QByteArray();
     QTest::newRow("bad status line") << QByteArray("HTTP/1.0 2x0 OK\r\n\r\n") << false << Kind::NotHttp
                                      << QByteArray("HTTP/1.0 2x0 OK");
@@ -66,6 +68,8 @@ void TestTunnelResponse::headerSizeLeavesWhatFollows()
     const TunnelAnswer answer = ReadTunnelAnswer(header + "\x16\x03\x03", false);
     QCOMPARE(answer.kind, Kind::Open);
     QCOMPARE(answer.headerSize, header.size());
+    const QByteArray lineFeeds = "HTTP/1.0 200 Connection established\n\n";
+    QCOMPARE(ReadTunnelAnswer(lineFeeds + "\x16\x03\x03", false).headerSize, lineFeeds.size());
 }
 
 void TestTunnelResponse::headerTooLarge()
