@@ -86,6 +86,12 @@ void TestFlvPlayer::decodesAndDraws()
     QTRY_VERIFY_WITH_TIMEOUT(player->Position() > 1.0, Patience);
     QVERIFY(qAbs(player->Duration() - 4) < 0.5);
     QVERIFY(!player->IsShowingMessage());
+    // Opaque also where it is drawn into a picture with alpha, as some desktops' windows and grabs are.
+    QImage clear(player->size(), QImage::Format_ARGB32_Premultiplied);
+    clear.fill(Qt::transparent);
+    player->render(&clear);
+    QCOMPARE(qAlpha(clear.pixel(clear.rect().center())), 255);
+    QCOMPARE(qAlpha(clear.pixel(5, 5)), 255);
 }
 
 void TestFlvPlayer::waitsOnFirstFrameWithoutAutoStart()
