@@ -6,6 +6,7 @@
 #include "SaveFlow.h"
 #include "UpdateCheck.h"
 #include "Version.h"
+#include "VideoContainer.h"
 #include "Windows1251.h"
 
 #include <QDir>
@@ -116,7 +117,9 @@ void DownloadFlow::DC_DownOK(const QByteArray &LData)
         return Fetch(DownloadStage::VideoDownload, true, Windows1251::Decode(answer));
     case DownloadStage::VideoDownload:
         emit ServerLine(QString());
-        return SaveVideo(DefaultVideoName(), answer);
+        // Named after what it is: pages serve MP4 and WebM at least as often as FLV.
+        return SaveVideo(DefaultVideoName(QDateTime::currentDateTime(), QLocale(), ExtensionOf(ContainerOf(answer))),
+                         answer);
     }
 }
 

@@ -45,7 +45,7 @@ public:
     DownloadFlow &Flow() { return flow; }
 
 protected:
-    // Drops onto the blank player picture: the window, not the picture, decides what they do.
+    // Drops onto the blank player picture, and clicks on it: the window, not the picture, decides what they do.
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 signals:
@@ -71,6 +71,8 @@ private:
     void BlankPlayer_OLEDragDrop(const QList<QUrl> &dropped);
     void PlayerOpenFileButton_Click();
     void PlayVideo(const QString &path);
+    // Where the open dialog starts: the folder of the last video saved or opened.
+    QString OpenDialogFolder() const;
     // Both messages of the player are the same kind of box: information, OK, "Внимание".
     void PlayerMessage(const QString &text);
 
@@ -86,6 +88,8 @@ private:
     Interaction &dialogs;
     DownloadFlow flow;
     QElapsedTimer lastRepaint;
+    // The folder of the last video saved, opened or dropped in this run; "" before the first.
+    QString lastVideoFolder;
 
     PictureBox *BG = nullptr;
     QWidget *S = nullptr;
