@@ -44,6 +44,15 @@ void DownloadFlow::Load()
     hosts = ReadHosts(ini);
 }
 
+void DownloadFlow::RememberPlayerWindow(const PlayerWindow &player)
+{
+    if (player == settings.Player)
+        return;
+    settings.Player = player;
+    // A size that cannot be written is not worth a word: the window opens at its first size next time.
+    SavePlayerWindow(ini, player);
+}
+
 void DownloadFlow::setDialogOwner(QWidget *owner)
 {
     dialogOwner = owner;

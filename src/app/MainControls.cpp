@@ -156,6 +156,7 @@ void Main::CreatePlayerControls()
     BlankPlayer = new PictureBox(QStringLiteral("BlankPlayer"), this);
     BlankPlayer->setGeometry(kPanel);
     BlankPlayer->setPicture(Artwork::EmptyPlayer());
+    BlankPlayer->setKeepAspect(true);
     // A click on the picture opens a video, as the open-file button does.
     BlankPlayer->setCursor(Qt::PointingHandCursor);
     BlankPlayer->hide();

@@ -40,6 +40,8 @@ private slots:
     void openDialogStartsWhereTheLastVideoWas();
     void clickOnBlankPictureOpens();
     void openedVideoHasTheKeyboard();
+    void playerGrowsWithTheWindow();
+    void maximisedPlayerIsRemembered();
     void openedFileLeavesThePlayButtonsVideo();
     void droppedFileIsWhatThePlayButtonPlays();
     void clearAfterPlaying();
@@ -405,6 +407,73 @@ void TestMainPlayer::openedVideoHasTheKeyboard()
     QTest::keyClick(window->windowHandle(), Qt::Key_Left);
     QTRY_VERIFY_WITH_TIMEOUT(Swf()->Position() < 0.05, Patience);
     QCOMPARE(dialogs.FileDialogs().size(), 1);
+}
+
+void TestMainPlayer::playerGrowsWithTheWindow()
+{
+    dialogs.AnswerFileDialog(mp4);
+    Click(*window, "PlayerOpenFileButton");
+    CheckMoving();
+    Screenshot(*window, QStringLiteral("player-default"));
+
+    // Within the offscreen screen of 800 x 600, so that it is kept as it is.
+    window->resize(700, 500);
+    const QRect area(4, 4, 694, 471);
+    QCOMPARE(Swf()->geometry(), area);
+    QCOMPARE(Control(*window, "BlankPlayer")->geometry(), area);
+    QCOMPARE(Control(*window, "S")->geometry(), area.adjusted(-1, -1, 1, 1));
+    QCOMPARE(Control(*window, "PlayerBackButton")->pos(), QPoint(4, 479));
+    QCOMPARE(Control(*window, "PlayerOpenFileButton")->pos(), QPoint(28, 479));
+    QCOMPARE(Control(*window, "PlayerClear")->pos(), QPoint(52, 479));
+    QCOMPARE(Control(*window, "Label2")->geometry(), QRect(582, 483, 116, 13));
+    QCOMPARE(Swf()->findChild<QWidget *>(QStringLiteral("PlayerControls"))->width(), 694);
+    CheckMoving();
+    Screenshot(*window, QStringLiteral("player-larger"));
+    Click(*window, "PlayerClear");
+    Screenshot(*window, QStringLiteral("player-larger-empty"));
+
+    // The menu and the download panel keep their size; the player's is kept for the next time.
+    Click(*window, "PlayerBackButton");
+    QCOMPARE(window->size(), QSize(326, 269));
+    QCOMPARE(window->minimumSize(), window->maximumSize());
+    QCOMPARE(Control(*window, "Box1")->geometry(), QRect(4, 4, 320, 240));
+    INI ini;
+    ini.FileName(Options());
+    QCOMPARE(ini.RINI("Player", "Width"), QByteArray("700"));
+    QCOMPARE(ini.RINI("Player", "Height"), QByteArray("500"));
+    QCOMPARE(ini.RINI("Player", "Maximized"), QByteArray("0"));
+    Click(*window, "ZagButton");
+    QCOMPARE(window->size(), QSize(326, 269));
+    QCOMPARE(window->minimumSize(), window->maximumSize());
+
+    Restart();
+    QCOMPARE(window->size(), QSize(700, 500));
+    QCOMPARE(Swf()->geometry(), area);
+    // Never smaller than the designed size.
+    window->resize(100, 100);
+    QCOMPARE(window->size(), QSize(326, 269));
+}
+
+void TestMainPlayer::maximisedPlayerIsRemembered()
+{
+    window->resize(500, 400);
+    window->showMaximized();
+    QTRY_VERIFY(window->width() > 500);
+    QCOMPARE(Swf()->width(), window->width() - 6);
+    // Leaving with the window closed keeps it too.
+    window->close();
+    INI ini;
+    ini.FileName(Options());
+    QCOMPARE(ini.RINI("Player", "Width"), QByteArray("500"));
+    QCOMPARE(ini.RINI("Player", "Maximized"), QByteArray("1"));
+
+    Restart();
+    QTRY_VERIFY(window->isMaximized());
+    Click(*window, "PlayerBackButton");
+    QVERIFY(!window->isMaximized());
+    QCOMPARE(window->size(), QSize(326, 269));
+    Click(*window, "ProButton");
+    QTRY_VERIFY(window->isMaximized());
 }
 
 void TestMainPlayer::openedFileLeavesThePlayButtonsVideo()
