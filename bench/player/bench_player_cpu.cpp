@@ -11,7 +11,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -74,8 +76,9 @@ bool MeasureAlone(const QString &clip, QSize area, double &cost)
         "player alone", cost);
 }
 
-// The main window in player mode, its player given the clip; maximised, or at its first size.
-bool MeasureInWindow(const QString &clip, bool maximised, double &cost)
+// The main window in player mode, its player given the clip; maximised, or at its first size. area: the
+// player's size.
+bool MeasureInWindow(const QString &clip, bool maximised, double &cost, QSize &area)
 {
     QTemporaryDir program;
     ScriptedDialogs dialogs;
@@ -96,7 +99,37 @@ bool MeasureInWindow(const QString &clip, bool maximised, double &cost)
         dialogs.AnswerFileDialog(clip);
         emit window.findChild<XpB *>(QStringLiteral("PlayerOpenFileButton"))->Click();
     };
+    area = player->size();
     return Measure(*player, open, maximised ? "window maximised" : "window", cost);
+}
+
+// The peer: ffplay on the same display, the same clip in a window of the same size, its sound left out. Its
+// whole run counts, start-up included, over the clip's length.
+bool MeasurePeer(const QString &clip, QSize area, double &cost)
+{
+    const QString ffplay = QStandardPaths::findExecutable(QStringLiteral("ffplay"));
+    const QString time = QStandardPaths::findExecutable(QStringLiteral("time"));
+    if (ffplay.isEmpty() || time.isEmpty() || QGuiApplication::platformName() != QLatin1String("xcb")) {
+        std::printf("  ffplay            %4dx%-4d  not measured (needs ffplay, time and an X display)\n", area.width(),
+                    area.height());
+        return false;
+    }
+    QProcess run;
+    run.start(time,
+              {QStringLiteral("-f"), QStringLiteral("%U %S"), ffplay, QStringLiteral("-hide_banner"),
+               QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-autoexit"), QStringLiteral("-an"),
+               QStringLiteral("-x"), QString::number(area.width()), QStringLiteral("-y"),
+               QString::number(area.height()), clip});
+    if (!run.waitForFinished((ClipSeconds + 60) * 1000) || run.exitCode() != 0)
+        return false;
+    const QStringList times = QString::fromLatin1(run.readAllStandardError()).trimmed().split(QLatin1Char('\n'));
+    const QStringList userSystem = times.last().split(QLatin1Char(' '));
+    const double cpu = userSystem.value(0).toDouble() + userSystem.value(1).toDouble();
+    cost = cpu / ClipSeconds;
+    std::printf("  %-16s %4dx%-4d  %5d s of video, whole run  CPU %5.2f s  = %.3f CPU s per video s (%.0f %% of a "
+                "core)\n",
+                "ffplay", area.width(), area.height(), ClipSeconds, cpu, cost, cost * 100);
+    return true;
 }
 }  // namespace
 
@@ -122,8 +155,12 @@ int main(int argc, char *argv[])
     }
     for (bool maximised : {false, true}) {
         double cost = 0;
-        if (!MeasureInWindow(clip, maximised, cost))
+        double peer = 0;
+        QSize area;
+        if (!MeasureInWindow(clip, maximised, cost, area))
             return 2;
+        if (MeasurePeer(clip, area, peer))
+            std::printf("  window / ffplay at %dx%d: %.2f\n", area.width(), area.height(), cost / peer);
     }
     std::printf("  budget at 320x240: at most %.2f CPU s per video s: %s\n", Budget, withinBudget ? "met" : "NOT met");
     std::printf("  after: %s\n", qPrintable(BenchKit::DisplayAndLoad()));
