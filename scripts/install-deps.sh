@@ -8,6 +8,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libmpv-dev libgumbo-dev libboost-dev libc-ares-dev zlib1g-dev
   # running on a desktop or a virtual one
   libqt6svg6 qt6-qpa-plugins fonts-dejavu-core xvfb xauth
+  # Qt's own words in the dialogs (Cancel, Yes, No) in Russian
+  qt6-translations-l10n
   # tests: media fixtures and real network peers
   ffmpeg python3 tinyproxy nginx-light openssl curl ca-certificates
   # benchmarks and fuzzing

@@ -68,10 +68,10 @@ QString TimeFormatWithSeconds(const QLocale &locale)
     return format;
 }
 
-QString DefaultVideoName(const QDateTime &now, const QLocale &locale)
+QString DefaultVideoName(const QDateTime &now, const QLocale &locale, const QString &extension)
 {
     QString name = ShortDateText(now.date(), locale) + QLatin1Char('(')
-        + locale.toString(now.time(), TimeFormatWithSeconds(locale)) + QStringLiteral(").flv");
+        + locale.toString(now.time(), TimeFormatWithSeconds(locale)) + QStringLiteral(").") + extension;
     name.replace(QLatin1Char(':'), QLatin1Char('-'));
     name.replace(QLatin1Char(','), QLatin1Char('.'));
     name.replace(QLatin1Char('\\'), QLatin1Char('.'));

@@ -6,6 +6,7 @@
 #include "SaveFlow.h"
 #include "UpdateCheck.h"
 #include "Version.h"
+#include "VideoContainer.h"
 #include "Windows1251.h"
 
 #include <QDir>
@@ -41,6 +42,15 @@ void DownloadFlow::Load()
     ini.FileName(programFolder + QStringLiteral("/options.ini"));
     settings = LoadSettings(ini);
     hosts = ReadHosts(ini);
+}
+
+void DownloadFlow::RememberPlayerWindow(const PlayerWindow &player)
+{
+    if (player == settings.Player)
+        return;
+    settings.Player = player;
+    // A size that cannot be written is not worth a word: the window opens at its first size next time.
+    SavePlayerWindow(ini, player);
 }
 
 void DownloadFlow::setDialogOwner(QWidget *owner)
@@ -116,7 +126,9 @@ void DownloadFlow::DC_DownOK(const QByteArray &LData)
         return Fetch(DownloadStage::VideoDownload, true, Windows1251::Decode(answer));
     case DownloadStage::VideoDownload:
         emit ServerLine(QString());
-        return SaveVideo(DefaultVideoName(), answer);
+        // Named after what it is: pages serve MP4 and WebM at least as often as FLV.
+        return SaveVideo(DefaultVideoName(QDateTime::currentDateTime(), QLocale(), ExtensionOf(ContainerOf(answer))),
+                         answer);
     }
 }
 

@@ -54,6 +54,8 @@ public:
     const Settings &CurrentSettings() const { return settings; }
     // Settings the Options dialog has saved; they take effect at the next transfer.
     void AdoptSettings(const Settings &saved) { settings = saved; }
+    // The player's window as the user left it, kept in the settings file for the next time.
+    void RememberPlayerWindow(const PlayerWindow &player);
     INI &Store() { return ini; }
     const Hosts &ServerHosts() const { return hosts; }
     DC &Transfer() { return dc; }

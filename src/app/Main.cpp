@@ -104,6 +104,7 @@ void Main::ShowMenuMode()
     Label1->show();
     BlankPlayer->hide();
     Label2->hide();
+    RestoreDesignedWindow();
 }
 
 void Main::ShowDownloadMode()
@@ -119,6 +120,7 @@ void Main::ShowDownloadMode()
     Label2->hide();
     XpB3->hide();
     DownBox->setPicture(Artwork::DownloadBackground());
+    RestoreDesignedWindow();
 }
 
 void Main::ShowPlayerMode()
@@ -133,6 +135,7 @@ void Main::ShowPlayerMode()
     Label1->hide();
     BlankPlayer->hide();
     Label2->show();
+    FitWindowToPlayer();
 }
 
 void Main::HighlightMenuItem(qint16 item)

@@ -17,8 +17,10 @@ class QListWidget;
 class QUrl;
 class XpB;
 
-// The program's only main window: the start menu, the download panel and the player in one fixed area. The
-// download itself is run by its DownloadFlow; the window hands it the user's clicks and shows what it reports.
+// The program's only main window: the start menu, the download panel and the player in one area. The menu and
+// the download panel keep the window at its designed size; in player mode it can be resized and maximised and
+// the player fills it. The download itself is run by its DownloadFlow; the window hands it the user's clicks
+// and shows what it reports.
 class Main : public QWidget {
     Q_OBJECT
 
@@ -45,8 +47,10 @@ public:
     DownloadFlow &Flow() { return flow; }
 
 protected:
-    // Drops onto the blank player picture: the window, not the picture, decides what they do.
+    // Drops onto the blank player picture, and clicks on it: the window, not the picture, decides what they do.
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 signals:
     // The quit button was pressed: the window has closed and the program is to end.
@@ -71,6 +75,8 @@ private:
     void BlankPlayer_OLEDragDrop(const QList<QUrl> &dropped);
     void PlayerOpenFileButton_Click();
     void PlayVideo(const QString &path);
+    // Where the open dialog starts: the folder of the last video saved or opened.
+    QString OpenDialogFolder() const;
     // Both messages of the player are the same kind of box: information, OK, "Внимание".
     void PlayerMessage(const QString &text);
 
@@ -82,10 +88,21 @@ private:
     // Shows a label's new text now, but at most every few milliseconds while data streams in.
     void RepaintSoon(QWidget *label);
 
+    // The window's size in each mode: the player's own, remembered size, and the designed size elsewhere.
+    void FitWindowToPlayer();
+    void RestoreDesignedWindow();
+    void RememberPlayerWindow();
+    // Lays the player, its frame and its strip of buttons out over the window as it is now.
+    void PlacePlayerArea();
+
     QString programFolder;
     Interaction &dialogs;
     DownloadFlow flow;
     QElapsedTimer lastRepaint;
+    // True while the window has the player's size and may be resized.
+    bool playerSized = false;
+    // The folder of the last video saved, opened or dropped in this run; "" before the first.
+    QString lastVideoFolder;
 
     PictureBox *BG = nullptr;
     QWidget *S = nullptr;

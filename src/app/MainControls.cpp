@@ -156,8 +156,11 @@ void Main::CreatePlayerControls()
     BlankPlayer = new PictureBox(QStringLiteral("BlankPlayer"), this);
     BlankPlayer->setGeometry(kPanel);
     BlankPlayer->setPicture(Artwork::EmptyPlayer());
+    BlankPlayer->setKeepAspect(true);
+    // A click on the picture opens a video, as the open-file button does.
+    BlankPlayer->setCursor(Qt::PointingHandCursor);
     BlankPlayer->hide();
-    // The picture is the only drop target of the window; what a drop does is decided in eventFilter.
+    // The picture is the only drop target of the window; what a drop or a click does is decided in eventFilter.
     BlankPlayer->setAcceptDrops(true);
     BlankPlayer->installEventFilter(this);
 

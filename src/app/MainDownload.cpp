@@ -6,6 +6,7 @@
 #include "XpB.h"
 
 #include <QClipboard>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -58,6 +59,7 @@ void Main::StopButton_Click()
 void Main::Flow_VideoSaved(const QString &path)
 {
     LastVideoFile = path;
+    lastVideoFolder = QFileInfo(path).absolutePath();
     XpB3->show();
 }
 

@@ -1,11 +1,13 @@
-// The ways a video reaches the player: a drop onto the blank picture, the open-file button and the play
-// button of the download panel; and the clear button that empties the player again.
-#include "FlvFile.h"
+// The ways a video reaches the player: a drop onto the blank picture, the open-file button or a click on the
+// blank picture, and the play button of the download panel; and the clear button that empties the player
+// again. Any video the player plays is taken, whatever its name: it is judged by its first bytes.
 #include "FlvPlayer.h"
 #include "Interaction.h"
 #include "Main.h"
 #include "MovieAddress.h"
 #include "PictureBox.h"
+#include "VideoContainer.h"
+#include "VideoFilters.h"
 #include "XpB.h"
 
 #include <QDragEnterEvent>
@@ -13,6 +15,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QUrl>
 
 bool Main::eventFilter(QObject *watched, QEvent *event)
@@ -33,6 +36,13 @@ bool Main::eventFilter(QObject *watched, QEvent *event)
         // would hold it up, so the drop is looked at once the event loop is free again.
         QMetaObject::invokeMethod(
             this, [this, dropped] { BlankPlayer_OLEDragDrop(dropped); }, Qt::QueuedConnection);
+        return true;
+    }
+    case QEvent::MouseButtonRelease: {
+        const auto *click = static_cast<QMouseEvent *>(event);
+        if (click->button() != Qt::LeftButton || !BlankPlayer->rect().contains(click->position().toPoint()))
+            return false;
+        PlayerOpenFileButton_Click();
         return true;
     }
     default:
@@ -58,7 +68,7 @@ void Main::BlankPlayer_OLEDragDrop(const QList<QUrl> &dropped)
         PlayerMessage(QStringLiteral("Вы перетащили не файл!"));
         return;
     }
-    if (!IsFlvFile(LastVideoFile)) {
+    if (!IsVideoFile(LastVideoFile)) {
         PlayerMessage(QStringLiteral("Это не FLV-видео файл!"));
         return;
     }
@@ -68,10 +78,20 @@ void Main::BlankPlayer_OLEDragDrop(const QList<QUrl> &dropped)
 
 QString Main::AskVideoFile()
 {
-    const QString path = dialogs.ShowFileDialog(this, 1, QStringLiteral("*.flv") + QChar(0) + QStringLiteral("*.flv"),
-                                                programFolder, QStringLiteral("Открыть видеофайл"), 0, QString());
+    const QString path = dialogs.ShowFileDialog(this, 1, VideoFilters::OpenFilter(), OpenDialogFolder(),
+                                                QStringLiteral("Открыть видеофайл"), 0, QString());
     // The dialog accepts a typed name of a file that is not there.
     return QFileInfo(path).isFile() ? path : QString();
+}
+
+QString Main::OpenDialogFolder() const
+{
+    // The save folder is where the last video of an earlier run went.
+    for (const QString &folder : {lastVideoFolder, flow.CurrentSettings().SavePath}) {
+        if (!folder.isEmpty() && QFileInfo(folder).isDir())
+            return folder;
+    }
+    return programFolder;
 }
 
 void Main::PlayerOpenFileButton_Click()
@@ -79,7 +99,7 @@ void Main::PlayerOpenFileButton_Click()
     const QString path = AskVideoFile();
     if (path.isEmpty())
         return;
-    if (!IsFlvFile(path)) {
+    if (!IsVideoFile(path)) {
         PlayerMessage(QStringLiteral("Это не FLV-видео файл!"));
         return;
     }
@@ -98,6 +118,9 @@ void Main::XpB3_Click()
 void Main::PlayVideo(const QString &path)
 {
     swf->SetMovie(PlayerMovieAddress(programFolder, path));
+    lastVideoFolder = QFileInfo(path).absolutePath();
+    // Space and the arrows go to the video at once, not to the button that opened it.
+    swf->setFocus(Qt::OtherFocusReason);
 }
 
 void Main::PlayerMessage(const QString &text)

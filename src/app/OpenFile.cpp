@@ -43,6 +43,8 @@ QString ShowFileDialog(QWidget *owner, qint16 mode, const QString &filter, const
     QFileDialog dialog(owner, title, folder);
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    // The patterns of every video kind would not fit the box of types; each filter's description names it.
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(mode == 1 ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
     const QStringList filters = NameFilters(filter);

@@ -17,6 +17,32 @@ void PictureBox::setPicture(const QString &path)
     update();
 }
 
+void PictureBox::setKeepAspect(bool keep)
+{
+    keepAspect = keep;
+    cache = QPixmap();
+    update();
+}
+
+namespace {
+
+// The picture's view widened or heightened about its middle to the proportions of the box.
+QRectF ViewInProportion(const QRectF &view, QSizeF box)
+{
+    if (view.isEmpty() || box.isEmpty())
+        return view;
+    QSizeF shown = view.size();
+    if (box.width() * view.height() > view.width() * box.height())
+        shown.setWidth(view.height() * box.width() / box.height());
+    else
+        shown.setHeight(view.width() * box.height() / box.width());
+    QRectF result(QPointF(), shown);
+    result.moveCenter(view.center());
+    return result;
+}
+
+}  // namespace
+
 void PictureBox::paintEvent(QPaintEvent *)
 {
     if (picture.isEmpty())
@@ -27,7 +53,10 @@ void PictureBox::paintEvent(QPaintEvent *)
         cache = QPixmap(pixels);
         cache.fill(Qt::transparent);
         QPainter painter(&cache);
-        QSvgRenderer(picture).render(&painter, QRectF(QPointF(0, 0), QSizeF(pixels)));
+        QSvgRenderer renderer(picture);
+        if (keepAspect)
+            renderer.setViewBox(ViewInProportion(renderer.viewBoxF(), QSizeF(size())));
+        renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(pixels)));
         painter.end();
         cache.setDevicePixelRatio(ratio);
     }

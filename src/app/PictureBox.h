@@ -5,7 +5,7 @@
 #include <QWidget>
 
 // A picture box of the main window: it shows one picture (an SVG of the program's artwork) stretched to its
-// size, drawn afresh for the screen's pixel ratio so it stays sharp at any scale.
+// size, or kept in its proportions, drawn afresh for the screen's pixel ratio so it stays sharp at any scale.
 class PictureBox : public QWidget {
     Q_OBJECT
     Q_PROPERTY(QString Picture READ Picture WRITE setPicture)
@@ -16,12 +16,16 @@ public:
     // The picture's resource path; "" shows nothing.
     QString Picture() const { return picture; }
     void setPicture(const QString &path);
+    // Kept in proportion, the picture's middle fills the box and its own drawing beyond its edges fills the
+    // rest, so a box of another shape than the picture shows it undistorted.
+    void setKeepAspect(bool keep);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
     QString picture;
+    bool keepAspect = false;
     // The picture as last drawn: labels over the box repaint often and must not redraw the SVG each time.
     QPixmap cache;
 };

@@ -2,7 +2,11 @@
 
 #include "OpenFile.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QUrl>
 
 QString QtInteraction::ShowFileDialog(QWidget *owner, qint16 mode, const QString &filter, const QString &folder,
@@ -29,4 +33,16 @@ QMessageBox::StandardButton QtInteraction::ShowMessage(QWidget *owner, const QSt
 void QtInteraction::OpenAddress(const QString &address)
 {
     QDesktopServices::openUrl(QUrl(address));
+}
+
+bool UseRussianQtTexts()
+{
+    // Lives as long as the program: the application keeps only a pointer to it.
+    static QTranslator qtTexts;
+    if (!qtTexts.isEmpty())
+        return true;
+    if (!qtTexts.load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"), QStringLiteral("_"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    return QCoreApplication::installTranslator(&qtTexts);
 }

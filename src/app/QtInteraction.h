@@ -11,3 +11,8 @@ public:
                                             QMessageBox::StandardButtons buttons, QMessageBox::Icon icon) override;
     void OpenAddress(const QString &address) override;
 };
+
+// Qt's own words in these dialogs (the file dialog's "Look in:", "Cancel", the boxes' "Yes" and "No") in
+// Russian, as every other word of the program, whatever the desktop's language. Call it once the application
+// object exists; false when the Qt translations are not installed, and the words stay English.
+bool UseRussianQtTexts();

@@ -3,9 +3,13 @@
 #include "FileReplacement.h"
 #include "INI.h"
 #include "Interaction.h"
+#include "VideoContainer.h"
+#include "VideoFilters.h"
 
 #include <QDir>
 #include <QFileInfo>
+
+#include <algorithm>
 
 namespace SaveTexts {
 QString DialogTitle()
@@ -55,6 +59,30 @@ QString FolderOf(const QString &path)
     return path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
+// Whether a file name ends with an extension: a point and a short run of letters and digits, at least one a
+// letter. The point in "06.12.2026(10-31-07)" does not begin one.
+bool HasExtension(const QString &path)
+{
+    const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    const qsizetype point = name.lastIndexOf(QLatin1Char('.'));
+    if (point <= 0)
+        return false;
+    const QStringView extension = QStringView(name).mid(point + 1);
+    const auto isAsciiLetterOrDigit = [](QChar c) { return c.isDigit() || (c.isLetter() && c.unicode() < 128); };
+    return !extension.isEmpty() && extension.size() <= 5
+        && std::all_of(extension.begin(), extension.end(), isAsciiLetterOrDigit)
+        && std::any_of(extension.begin(), extension.end(), [](QChar c) { return c.isLetter(); });
+}
+
+// A name typed without an extension gets the video's own, so the file shows under its kind and plays by its
+// name in other programs too.
+QString WithExtension(const QString &path, const QString &extension)
+{
+    if (HasExtension(path))
+        return path;
+    return path.endsWith(QLatin1Char('.')) ? path + extension : path + QLatin1Char('.') + extension;
+}
+
 bool Write(const SaveContext &context, const QString &path, const QByteArray &video)
 {
     QString reason;
@@ -81,12 +109,14 @@ SavedVideo SaveVideo(const SaveContext &context, const QString &name, const QByt
         QDir().mkpath(savePath);
     }
     const QString suggested = savePath + name;
+    const VideoContainer container = ContainerOf(video);
 
     QString written;
     while (written.isEmpty()) {
-        const QString chosen = context.dialogs.ShowFileDialog(context.owner, 2, QStringLiteral("*.flv"), savePath,
-                                                              SaveTexts::DialogTitle(), 0, suggested);
+        QString chosen = context.dialogs.ShowFileDialog(context.owner, 2, VideoFilters::SaveFilter(container), savePath,
+                                                        SaveTexts::DialogTitle(), 0, suggested);
         if (!chosen.isEmpty()) {
+            chosen = WithExtension(chosen, ExtensionOf(container));
             if (QFileInfo::exists(chosen)
                 && context.dialogs.ShowMessage(context.owner, SaveTexts::ReplaceText(), SaveTexts::ReplaceTitle(),
                                                QMessageBox::Yes | QMessageBox::No, QMessageBox::Question)

@@ -25,8 +25,9 @@ struct SavedVideo {
     QString Path;
 };
 
-// Asks where the video goes (proposing SavePath + name), asks before replacing a file, writes the bytes
-// and remembers the folder in SavePath and the settings file. A cancelled dialog saves under the proposed
+// Asks where the video goes (proposing SavePath + name, offering the video's own kind first), asks before
+// replacing a file, writes the bytes and remembers the folder in SavePath and the settings file. A name typed
+// without an extension gets the one of the video's kind. A cancelled dialog saves under the proposed
 // name and says so. A write that fails is reported with the system's reason and the dialog opens again,
 // until the video is on disk or the user agrees to lose it.
 SavedVideo SaveVideo(const SaveContext &context, const QString &name, const QByteArray &video);

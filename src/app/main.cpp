@@ -8,6 +8,7 @@ int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
     PrepareProcessForVideo();
+    UseRussianQtTexts();
     QtInteraction dialogs;
     Main window(QCoreApplication::applicationDirPath(), dialogs);
     QObject::connect(&window, &Main::ProgramEnd, &application, &QCoreApplication::quit, Qt::QueuedConnection);

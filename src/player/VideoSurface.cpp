@@ -17,6 +17,18 @@ qsizetype AlignedStride(int width)
     const qsizetype bytes = qsizetype(width) * 4;
     return (bytes + Alignment - 1) / Alignment * Alignment;
 }
+
+// mpv writes the fourth byte of "bgr0" as 0, but Qt takes an RGB32 pixel's top byte for its alpha wherever it
+// copies one into a picture that has alpha (a grab of the window, the window itself on some desktops): the
+// video would come out transparent there. One pass over the frame makes every pixel opaque.
+void MakeOpaque(uchar *pixels, QSize size, qsizetype stride)
+{
+    for (int y = 0; y < size.height(); ++y) {
+        auto *line = reinterpret_cast<quint32 *>(pixels + y * stride);
+        for (int x = 0; x < size.width(); ++x)
+            line[x] |= 0xff000000u;
+    }
+}
 }  // namespace
 
 VideoSurface::VideoSurface(QWidget *parent) : QWidget(parent)
@@ -85,7 +97,8 @@ void VideoSurface::RedrawFrame()
     const QSize deviceSize(qRound(width() * ratio), qRound(height() * ratio));
     if (!MakeBuffer(deviceSize))
         return;
-    session->RenderFrame(frame.bits(), frame.size(), frame.bytesPerLine());
+    session->RenderFrame(pixels.get(), frame.size(), frame.bytesPerLine());
+    MakeOpaque(pixels.get(), frame.size(), frame.bytesPerLine());
     frame.setDevicePixelRatio(ratio);
     frameDrawn = true;
     // Painted now rather than at the next update pass: Qt merges updates that fall into one pass, and a

@@ -34,6 +34,24 @@ quint16 ReadPort(const QString &text)
     return ok && port >= 1 && port <= 65535 ? quint16(port) : 0;
 }
 
+// A side of the player's window: a whole number of pixels, 0 when the text is none.
+int ReadSide(const QString &text)
+{
+    bool ok = false;
+    const int pixels = text.trimmed().toInt(&ok, 10);
+    return ok && pixels > 0 && pixels <= 100000 ? pixels : 0;
+}
+
+PlayerWindow ReadPlayerWindow(const INI &ini)
+{
+    PlayerWindow player;
+    const QSize size(ReadSide(ReadText(ini, "Player", "Width")), ReadSide(ReadText(ini, "Player", "Height")));
+    if (!size.isEmpty())
+        player.Size = size;
+    player.Maximized = ReadFlag(ReadText(ini, "Player", "Maximized"));
+    return player;
+}
+
 QString NetworkFault(const NetworkTexts &texts, const ConnectionSettings &network)
 {
     // No settings file yet means no proxy.
@@ -106,6 +124,7 @@ Settings LoadSettings(const INI &ini)
     settings.Network = ParseNetwork(texts);
     settings.CheckUpgrade = ReadFlag(ReadText(ini, "Version", "CheckUpgrade"));
     settings.SavePath = ReadText(ini, "Save", "SavePath");
+    settings.Player = ReadPlayerWindow(ini);
     return settings;
 }
 
@@ -132,6 +151,16 @@ SaveOutcome SaveSettings(INI &ini, const Settings &settings)
     if (!outcome.Written)
         outcome.WriteError = ini.WriteError();
     return outcome;
+}
+
+bool SavePlayerWindow(INI &ini, const PlayerWindow &player)
+{
+    const auto side = [](int pixels) { return pixels > 0 ? QByteArray::number(pixels) : QByteArray(); };
+    return ini.WriteEntries({
+        Entry("Player", "Width", side(player.Size.width())),
+        Entry("Player", "Height", side(player.Size.height())),
+        Entry("Player", "Maximized", FlagText(player.Maximized)),
+    });
 }
 
 namespace SettingsTexts {

@@ -3,10 +3,21 @@
 #include "ConnectionSettings.h"
 
 #include <QByteArray>
+#include <QSize>
 #include <QString>
 
 class CPassword;
 class INI;
+
+// The player's window as the user last left it: its size when not maximised, and whether it was maximised.
+// Section Player, keys Width, Height and Maximized.
+struct PlayerWindow {
+    // Empty until the player has been used, or when the file holds no usable size.
+    QSize Size;
+    bool Maximized = false;
+
+    friend bool operator==(const PlayerWindow &, const PlayerWindow &) = default;
+};
 
 // The program's settings, read from options.ini once at start-up into the values the program uses, and written
 // back by the Options dialog. Texts are kept in the file as UTF-8 (files of earlier versions may hold
@@ -18,6 +29,7 @@ struct Settings {
     bool CheckUpgrade = false;
     // The folder the save dialog proposes, ending with "/"; "" until a video has been saved.
     QString SavePath;
+    PlayerWindow Player;
 
     friend bool operator==(const Settings &, const Settings &) = default;
 };
@@ -59,6 +71,10 @@ struct SaveOutcome {
 // Writes every value to the file in one replacement: the flags as "0" or "1", the port as its number ("" for
 // none), the password scrambled with a newly drawn key.
 SaveOutcome SaveSettings(INI &ini, const Settings &settings);
+
+// Writes the player's window to the file in one replacement; every other key stays as it is. False when the
+// file could not be written (the store's WriteError says why).
+bool SavePlayerWindow(INI &ini, const PlayerWindow &player);
 
 // The one scrambler of the program, made on first use.
 CPassword &ProgramPassword();

@@ -18,25 +18,35 @@ void TestDefaultVideoName::name_data()
 {
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QDateTime>("when");
+    QTest::addColumn<QString>("extension");
     QTest::addColumn<QString>("expected");
 
     const QDate day(2026, 12, 6);
-    QTest::newRow("ru morning") << "ru_RU" << QDateTime(day, QTime(10, 31, 7)) << "06.12.2026(10-31-07).flv";
-    QTest::newRow("ru leading zeros") << "ru_RU" << QDateTime(day, QTime(9, 5, 0)) << "06.12.2026(09-05-00).flv";
-    QTest::newRow("ru evening") << "ru_RU" << QDateTime(QDate(2027, 1, 2), QTime(23, 59, 59))
+    QTest::newRow("ru morning") << "ru_RU" << QDateTime(day, QTime(10, 31, 7)) << "flv"
+                                << "06.12.2026(10-31-07).flv";
+    QTest::newRow("ru leading zeros") << "ru_RU" << QDateTime(day, QTime(9, 5, 0)) << "flv"
+                                      << "06.12.2026(09-05-00).flv";
+    QTest::newRow("ru evening") << "ru_RU" << QDateTime(QDate(2027, 1, 2), QTime(23, 59, 59)) << "flv"
                                 << "02.01.2027(23-59-59).flv";
-    QTest::newRow("en slashes become points")
-        << "en_US" << QDateTime(day, QTime(10, 31, 7)) << "12.6.26(10-31-07 AM).flv";
-    QTest::newRow("en afternoon") << "en_US" << QDateTime(day, QTime(21, 5, 0)) << "12.6.26(9-05-00 PM).flv";
-    QTest::newRow("en GB") << "en_GB" << QDateTime(day, QTime(9, 5, 0)) << "06.12.2026(09-05-00).flv";
+    QTest::newRow("en slashes become points") << "en_US" << QDateTime(day, QTime(10, 31, 7)) << "flv"
+                                              << "12.6.26(10-31-07 AM).flv";
+    QTest::newRow("en afternoon") << "en_US" << QDateTime(day, QTime(21, 5, 0)) << "flv"
+                                  << "12.6.26(9-05-00 PM).flv";
+    QTest::newRow("en GB") << "en_GB" << QDateTime(day, QTime(9, 5, 0)) << "flv"
+                           << "06.12.2026(09-05-00).flv";
+    QTest::newRow("ru, MP4") << "ru_RU" << QDateTime(day, QTime(10, 31, 7)) << "mp4"
+                             << "06.12.2026(10-31-07).mp4";
+    QTest::newRow("en, WebM") << "en_US" << QDateTime(day, QTime(21, 5, 0)) << "webm"
+                              << "12.6.26(9-05-00 PM).webm";
 }
 
 void TestDefaultVideoName::name()
 {
     QFETCH(QString, locale);
     QFETCH(QDateTime, when);
+    QFETCH(QString, extension);
     QFETCH(QString, expected);
-    QCOMPARE(DefaultVideoName(when, QLocale(locale)), expected);
+    QCOMPARE(DefaultVideoName(when, QLocale(locale), extension), expected);
 }
 
 void TestDefaultVideoName::usesDefaultLocale()

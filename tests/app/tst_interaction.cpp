@@ -35,6 +35,7 @@ private slots:
     void messageBox();
     void otherFileDialogModesShowNothing();
     void addressesOpenInTheDesktopBrowser();
+    void qtOwnWordsAreRussian();
 
 private:
     void WhenShown(std::function<void(QMessageBox *)> act);
@@ -126,6 +127,24 @@ void TestInteraction::addressesOpenInTheDesktopBrowser()
     QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
     QCOMPARE(browser.opened,
              QList<QUrl>{QUrl(QStringLiteral("http://www.quillon.test:8080/forum/viewforum.php?f=10"))});
+}
+
+void TestInteraction::qtOwnWordsAreRussian()
+{
+    QVERIFY(UseRussianQtTexts());
+    QWidget owner;
+    owner.show();
+    QStringList words;
+    WhenShown([&](QMessageBox *box) {
+        for (QAbstractButton *button : box->buttons())
+            words << button->text();
+        box->button(QMessageBox::No)->click();
+    });
+    QtInteraction().ShowMessage(&owner, QStringLiteral("Заменить?"), QStringLiteral("Предупреждение"),
+                                QMessageBox::Yes | QMessageBox::No, QMessageBox::Question);
+    words.sort();
+    QCOMPARE(words, (QStringList{QStringLiteral("&Да"), QStringLiteral("&Нет")}));
+    QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("Перейти к:"));
 }
 
 QTEST_MAIN(TestInteraction)

@@ -1,9 +1,13 @@
 #include "FlvMaker.h"
 #include "FlvPlayer.h"
+#include "INI.h"
+#include "OpenFile.h"
+#include "PlayerHarness.h"
 #include "ProcessSetup.h"
 #include "ScriptedDialogs.h"
 #include "WindowProbe.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
@@ -14,8 +18,11 @@
 
 #include <memory>
 
-// The player side of the main window: what a drop onto the blank picture, the open-file button, the play
-// button and the clear button do to the player's movie, LastVideoFile and the messages.
+using PlayerHarness::Patience;
+
+// The player side of the main window: what a drop onto the blank picture, the open-file button (or a click on
+// the blank picture), the play button and the clear button do to the player's movie, LastVideoFile and the
+// messages; where the open dialog starts; the player's window size and the keyboard.
 class TestMainPlayer : public QObject {
     Q_OBJECT
 
@@ -28,6 +35,13 @@ private slots:
     void drop();
     void openFileButton_data();
     void openFileButton();
+    void playsEachKindEachWay_data();
+    void playsEachKindEachWay();
+    void openDialogStartsWhereTheLastVideoWas();
+    void clickOnBlankPictureOpens();
+    void openedVideoHasTheKeyboard();
+    void playerGrowsWithTheWindow();
+    void maximisedPlayerIsRemembered();
     void openedFileLeavesThePlayButtonsVideo();
     void droppedFileIsWhatThePlayButtonPlays();
     void clearAfterPlaying();
@@ -46,9 +60,15 @@ private:
     // Drags the data over the blank picture and drops it, as the desktop does; true when every step was taken.
     bool DropOnBlankPlayer(QMimeData &data);
     void CheckMessage(const QString &text);
+    // A new window over the same program folder, as after a restart, in player mode.
+    void Restart();
+    // Frames are drawn and the picture changes.
+    void CheckMoving();
+    QString Options() const { return program->filePath(QStringLiteral("options.ini")); }
 
     QTemporaryDir media;
     QString realFlv;
+    QString mp4;
     std::unique_ptr<QTemporaryDir> program;
     ScriptedDialogs dialogs;
     std::unique_ptr<Main> window;
@@ -69,6 +89,12 @@ void TestMainPlayer::initTestCase()
     QVERIFY(!FlvMaker::WriteFile(media.path(), QStringLiteral("clip.avi"), header).isEmpty());
     QVERIFY(
         !FlvMaker::WriteFile(media.path(), QStringLiteral("movie.avi"), QByteArray("RIFF\0\0\0\0AVI ", 12)).isEmpty());
+    QVERIFY(!FlvMaker::WriteFile(media.path(), QStringLiteral("notes.flv"), "Это не видео\n").isEmpty());
+    // Named without their kinds: the content decides.
+    mp4 = FlvMaker::MakeMedia(media.path(), QStringLiteral("mp4 clip"), FlvMaker::Format::Mp4, 3);
+    QVERIFY(!mp4.isEmpty());
+    QVERIFY(!FlvMaker::MakeMedia(media.path(), QStringLiteral("webm clip"), FlvMaker::Format::WebM, 3).isEmpty());
+    QVERIFY(!FlvMaker::MakeMedia(media.path(), QStringLiteral("mkv clip"), FlvMaker::Format::Matroska, 3).isEmpty());
     QVERIFY(QDir(media.path()).mkdir(QStringLiteral("folder.flv")));
     realFlv = FlvMaker::MakeFlv(media.path(), QStringLiteral("real.flv"), {FlvMaker::Codecs::SorensonMp3, 1});
     QVERIFY(!realFlv.isEmpty());
@@ -171,7 +197,9 @@ void TestMainPlayer::drop_data()
     QTest::newRow("two bytes") << QStringList{"short.flv"} << QString() << notFlv << "short.flv" << QString();
     QTest::newRow("empty file") << QStringList{"empty.flv"} << QString() << notFlv << "empty.flv" << QString();
     QTest::newRow("flv in lower case") << QStringList{"lower.flv"} << QString() << notFlv << "lower.flv" << QString();
-    QTest::newRow("real avi") << QStringList{"movie.avi"} << QString() << notFlv << "movie.avi" << QString();
+    QTest::newRow("AVI by its content") << QStringList{"movie.avi"} << QString() << QString() << "movie.avi"
+                                        << "movie.avi";
+    QTest::newRow("text") << QStringList{"notes.flv"} << QString() << notFlv << "notes.flv" << QString();
 }
 
 void TestMainPlayer::drop()
@@ -216,7 +244,8 @@ void TestMainPlayer::openFileButton_data()
     QTest::newRow("folder") << QStringLiteral("folder.flv") << QString() << false;
     QTest::newRow("flv in lower case") << QStringLiteral("lower.flv") << notFlv << false;
     QTest::newRow("two bytes") << QStringLiteral("short.flv") << notFlv << false;
-    QTest::newRow("real avi") << QStringLiteral("movie.avi") << notFlv << false;
+    QTest::newRow("text") << QStringLiteral("notes.flv") << notFlv << false;
+    QTest::newRow("AVI by its content") << QStringLiteral("movie.avi") << QString() << true;
     QTest::newRow("avi name, FLV inside") << QStringLiteral("clip.avi") << QString() << true;
     QTest::newRow("blanks, & and #") << QStringLiteral("a b&c#ё.flv") << QString() << true;
     QTest::newRow("real video") << QStringLiteral("real.flv") << QString() << true;
@@ -238,7 +267,13 @@ void TestMainPlayer::openFileButton()
     QCOMPARE(asked.size(), 1);
     QCOMPARE(asked[0].owner, window.get());
     QCOMPARE(asked[0].mode, qint16(1));
-    QCOMPARE(asked[0].filter, QStringLiteral("*.flv") + QChar(0) + QStringLiteral("*.flv"));
+    // Every video, then every file.
+    const QStringList filters = OpenFile::NameFilters(asked[0].filter);
+    QCOMPARE(filters.size(), 2);
+    for (const char *pattern : {"*.flv", "*.mp4", "*.webm", "*.mkv", "*.ts", "*.avi", "*.mov"})
+        QVERIFY2(filters[0].startsWith(QStringLiteral("Все видеофайлы (")) && filters[0].contains(pattern), pattern);
+    QCOMPARE(filters[1], QStringLiteral("Все файлы (*)"));
+    // Nothing saved or opened yet.
     QCOMPARE(asked[0].folder, program->path());
     QCOMPARE(asked[0].title, QStringLiteral("Открыть видеофайл"));
     QCOMPARE(asked[0].flags, 0u);
@@ -249,6 +284,196 @@ void TestMainPlayer::openFileButton()
     QVERIFY(Seen(*window, "swf"));
     QVERIFY(Seen(*window, "PlayerOpenFileButton"));
     QCOMPARE(window->LastVideoFile, saved);
+}
+
+void TestMainPlayer::Restart()
+{
+    window.reset();
+    window = std::make_unique<Main>(program->path(), dialogs);
+    Swf()->SetAudioOutput(QStringLiteral("null"));
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QCOMPARE(window->size(), QSize(326, 269));
+    Click(*window, "ProButton");
+}
+
+void TestMainPlayer::CheckMoving()
+{
+    FlvPlayer &player = *Swf();
+    QTRY_VERIFY_WITH_TIMEOUT(player.HasPicture() && PlayerHarness::ColourCount(PlayerHarness::Picture(player)) > 30,
+                             Patience);
+    const QImage first = PlayerHarness::Picture(player);
+    QTRY_VERIFY_WITH_TIMEOUT(PlayerHarness::Picture(player) != first, Patience);
+    QVERIFY(!player.IsShowingMessage());
+}
+
+void TestMainPlayer::playsEachKindEachWay_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<QString>("name");
+    for (const char *way : {"drop", "open", "play after save"}) {
+        for (const char *name : {"mp4 clip", "webm clip", "mkv clip"})
+            QTest::addRow("%s, %s", name, way) << QString::fromLatin1(way) << QString::fromLatin1(name);
+    }
+}
+
+void TestMainPlayer::playsEachKindEachWay()
+{
+    QFETCH(QString, way);
+    QFETCH(QString, name);
+    const QString path = Media(name);
+    if (way == u"drop") {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(path)});
+        QVERIFY(DropOnBlankPlayer(data));
+    } else if (way == u"open") {
+        dialogs.AnswerFileDialog(path);
+        Click(*window, "PlayerOpenFileButton");
+    } else {
+        Click(*window, "PlayerBackButton");
+        Click(*window, "ZagButton");
+        emit window->Flow().VideoSaved(path);
+        Click(*window, "XpB3");
+    }
+    QCOMPARE(Swf()->Movie(), Playing(path));
+    QVERIFY(!Seen(*window, "BlankPlayer"));
+    CheckMoving();
+}
+
+void TestMainPlayer::openDialogStartsWhereTheLastVideoWas()
+{
+    QTemporaryDir saves;
+    const auto folderAsked = [&] {
+        dialogs.AnswerFileDialog(QString());
+        Click(*window, "PlayerOpenFileButton");
+        return dialogs.FileDialogs().last().folder;
+    };
+    QCOMPARE(folderAsked(), program->path());
+
+    // Opened.
+    dialogs.AnswerFileDialog(realFlv);
+    Click(*window, "PlayerOpenFileButton");
+    QCOMPARE(folderAsked(), media.path());
+
+    // Saved by a download.
+    const QString saved = FlvMaker::WriteFile(saves.path(), QStringLiteral("saved.flv"), "FLV\x01");
+    emit window->Flow().VideoSaved(saved);
+    QCOMPARE(folderAsked(), saves.path());
+
+    // Dropped.
+    Click(*window, "PlayerClear");
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(Media(QStringLiteral("one.flv")))});
+    QVERIFY(DropOnBlankPlayer(data));
+    QCOMPARE(folderAsked(), media.path());
+
+    // After a restart, the folder the last download was saved to; one that has gone since counts for nothing.
+    INI ini;
+    ini.FileName(Options());
+    QVERIFY(ini.WInI("Save", "SavePath", (saves.path() + QLatin1Char('/')).toUtf8()));
+    Restart();
+    QCOMPARE(folderAsked(), saves.path() + QLatin1Char('/'));
+    QVERIFY(ini.WInI("Save", "SavePath", (saves.path() + QStringLiteral("/gone/")).toUtf8()));
+    Restart();
+    QCOMPARE(folderAsked(), program->path());
+}
+
+void TestMainPlayer::clickOnBlankPictureOpens()
+{
+    QWidget *blank = Control(*window, "BlankPlayer");
+    // Only a left click opens; what the right button does is left to the desktop.
+    QTest::mouseClick(blank, Qt::RightButton, Qt::NoModifier, blank->rect().center());
+    QVERIFY(dialogs.FileDialogs().isEmpty());
+    dialogs.AnswerFileDialog(mp4);
+    QTest::mouseClick(blank, Qt::LeftButton, Qt::NoModifier, blank->rect().center());
+    QCOMPARE(dialogs.FileDialogs().size(), 1);
+    QCOMPARE(dialogs.FileDialogs()[0].title, QStringLiteral("Открыть видеофайл"));
+    QCOMPARE(Swf()->Movie(), Playing(mp4));
+    QVERIFY(!Seen(*window, "BlankPlayer"));
+    QCOMPARE(window->LastVideoFile, saved);
+}
+
+void TestMainPlayer::openedVideoHasTheKeyboard()
+{
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    dialogs.AnswerFileDialog(mp4);
+    Click(*window, "PlayerOpenFileButton");
+    QTRY_VERIFY_WITH_TIMEOUT(Swf()->HasPicture() && Swf()->Position() > 0.2, Patience);
+    QCOMPARE(QApplication::focusWidget(), Swf());
+    // Keys typed into the window, as the user types them: Space pauses, the arrows seek.
+    QTest::keyClick(window->windowHandle(), Qt::Key_Space);
+    QTRY_VERIFY_WITH_TIMEOUT(Swf()->IsPaused(), Patience);
+    QTest::keyClick(window->windowHandle(), Qt::Key_Left);
+    QTRY_VERIFY_WITH_TIMEOUT(Swf()->Position() < 0.05, Patience);
+    QCOMPARE(dialogs.FileDialogs().size(), 1);
+}
+
+void TestMainPlayer::playerGrowsWithTheWindow()
+{
+    dialogs.AnswerFileDialog(mp4);
+    Click(*window, "PlayerOpenFileButton");
+    CheckMoving();
+    Screenshot(*window, QStringLiteral("player-default"));
+
+    // Within the offscreen screen of 800 x 600, so that it is kept as it is.
+    window->resize(700, 500);
+    const QRect area(4, 4, 694, 471);
+    QCOMPARE(Swf()->geometry(), area);
+    QCOMPARE(Control(*window, "BlankPlayer")->geometry(), area);
+    QCOMPARE(Control(*window, "S")->geometry(), area.adjusted(-1, -1, 1, 1));
+    QCOMPARE(Control(*window, "PlayerBackButton")->pos(), QPoint(4, 479));
+    QCOMPARE(Control(*window, "PlayerOpenFileButton")->pos(), QPoint(28, 479));
+    QCOMPARE(Control(*window, "PlayerClear")->pos(), QPoint(52, 479));
+    QCOMPARE(Control(*window, "Label2")->geometry(), QRect(582, 483, 116, 13));
+    QCOMPARE(Swf()->findChild<QWidget *>(QStringLiteral("PlayerControls"))->width(), 694);
+    CheckMoving();
+    Screenshot(*window, QStringLiteral("player-larger"));
+    Click(*window, "PlayerClear");
+    Screenshot(*window, QStringLiteral("player-larger-empty"));
+
+    // The menu and the download panel keep their size; the player's is kept for the next time.
+    Click(*window, "PlayerBackButton");
+    QCOMPARE(window->size(), QSize(326, 269));
+    QCOMPARE(window->minimumSize(), window->maximumSize());
+    QCOMPARE(Control(*window, "Box1")->geometry(), QRect(4, 4, 320, 240));
+    INI ini;
+    ini.FileName(Options());
+    QCOMPARE(ini.RINI("Player", "Width"), QByteArray("700"));
+    QCOMPARE(ini.RINI("Player", "Height"), QByteArray("500"));
+    QCOMPARE(ini.RINI("Player", "Maximized"), QByteArray("0"));
+    Click(*window, "ZagButton");
+    QCOMPARE(window->size(), QSize(326, 269));
+    QCOMPARE(window->minimumSize(), window->maximumSize());
+
+    Restart();
+    QCOMPARE(window->size(), QSize(700, 500));
+    QCOMPARE(Swf()->geometry(), area);
+    // Never smaller than the designed size.
+    window->resize(100, 100);
+    QCOMPARE(window->size(), QSize(326, 269));
+}
+
+void TestMainPlayer::maximisedPlayerIsRemembered()
+{
+    window->resize(500, 400);
+    window->showMaximized();
+    QTRY_VERIFY(window->width() > 500);
+    QCOMPARE(Swf()->width(), window->width() - 6);
+    // Leaving with the window closed keeps it too.
+    window->close();
+    INI ini;
+    ini.FileName(Options());
+    QCOMPARE(ini.RINI("Player", "Width"), QByteArray("500"));
+    QCOMPARE(ini.RINI("Player", "Maximized"), QByteArray("1"));
+
+    Restart();
+    QTRY_VERIFY(window->isMaximized());
+    Click(*window, "PlayerBackButton");
+    QVERIFY(!window->isMaximized());
+    QCOMPARE(window->size(), QSize(326, 269));
+    Click(*window, "ProButton");
+    QTRY_VERIFY(window->isMaximized());
 }
 
 void TestMainPlayer::openedFileLeavesThePlayButtonsVideo()

@@ -1,6 +1,7 @@
 #include "OpenFile.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -140,15 +141,20 @@ void TestOpenFile::openDialogAcceptsMissingFile()
     QTemporaryDir folder;
     QFileDialog::AcceptMode acceptMode = QFileDialog::AcceptSave;
     QStringList filters;
+    QString shownFilter;
     WhenShown([&](QFileDialog *dialog) {
         acceptMode = dialog->acceptMode();
         filters = dialog->nameFilters();
+        if (auto *types = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo")))
+            shownFilter = types->currentText();
         Type(dialog, QStringLiteral("missing.flv"));
     });
     const QString chosen = OpenFile::ShowFileDialog(nullptr, 1, QStringLiteral("*.flv|*.flv"), folder.path(),
                                                     QStringLiteral("Открыть видеофайл"), 0, QString());
     QCOMPARE(acceptMode, QFileDialog::AcceptOpen);
     QCOMPARE(filters, QStringList{QStringLiteral("*.flv (*.flv)")});
+    // The patterns of every video kind would not fit the box; the description says enough.
+    QCOMPARE(shownFilter, QStringLiteral("*.flv"));
     QCOMPARE(chosen, folder.filePath(QStringLiteral("missing.flv")));
 }
 

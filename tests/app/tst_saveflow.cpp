@@ -28,9 +28,10 @@ void WriteBytes(const QString &path, const QByteArray &bytes)
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
-QByteArray Video(int size)
+// A video of the given kind by its first bytes: FLV, or MP4's file type box, or bytes of no kind.
+QByteArray Video(int size, QByteArray head = QByteArray("FLV\x01\x05", 5))
 {
-    QByteArray bytes("FLV\x01\x05", 5);
+    QByteArray bytes = head;
     for (int i = bytes.size(); i < size; ++i)
         bytes.append(static_cast<char>((i * 7919) % 256));
     return bytes;
@@ -51,6 +52,9 @@ private slots:
     void init();
     void firstSaveInDefaultFolder();
     void otherFolderBecomesProposal();
+    void typedNameGetsTheVideosExtension_data();
+    void typedNameGetsTheVideosExtension();
+    void typedNameAsksBeforeReplacingUnderItsExtension();
     void replaceNoReopensYesReplaces();
     void cancelWritesDefaultNameAndTells();
     void cancelReplacesWithoutQuestion();
@@ -103,7 +107,10 @@ void TestSaveFlow::firstSaveInDefaultFolder()
     const ScriptedDialogs::Asked asked = dialogs.FileDialogs().first();
     QCOMPARE(asked.owner, &owner);
     QCOMPARE(asked.mode, qint16(2));
-    QCOMPARE(asked.filter, QStringLiteral("*.flv"));
+    // The video's own kind first, then every video, then every file.
+    QVERIFY2(asked.filter.startsWith(QStringLiteral("Видео FLV|*.flv|Все видеофайлы|*.flv;")),
+             qPrintable(asked.filter));
+    QVERIFY2(asked.filter.endsWith(QStringLiteral(";*.nut|Все файлы|*")), qPrintable(asked.filter));
     QCOMPARE(asked.folder, folder);
     QCOMPARE(asked.title, QStringLiteral("Сохранение видеофайла"));
     QCOMPARE(asked.flags, quint32(0));
@@ -127,9 +134,82 @@ void TestSaveFlow::otherFolderBecomesProposal()
     QCOMPARE(asked.size(), 2);
     QCOMPARE(asked[1].folder, otherFolder);
     QCOMPARE(asked[1].fileName, otherFolder + QStringLiteral("two.flv"));
-    // The name typed without an extension is kept as typed.
-    QCOMPARE(ReadAll(otherFolder + QStringLiteral("b")), Video(20));
+    QCOMPARE(ReadAll(otherFolder + QStringLiteral("b.flv")), Video(20));
     QCOMPARE(QString::fromUtf8(ini.RINI("Save", "SavePath")), otherFolder);
+}
+
+void TestSaveFlow::typedNameGetsTheVideosExtension_data()
+{
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QString>("filter");
+    const QByteArray mp4("\0\0\0\x18"
+                         "ftypisom\0\0\x02\0isomiso2",
+                         24);
+    const QByteArray webm("\x1a\x45\xdf\xa3\x87\x42\x82\x84webm", 12);
+    const QByteArray text("Just text, no video");
+    QTest::newRow("MP4, no extension") << mp4 << "clip"
+                                       << "clip.mp4"
+                                       << "Видео MP4|*.mp4|";
+    QTest::newRow("MP4, its own extension") << mp4 << "clip.mp4"
+                                            << "clip.mp4"
+                                            << "Видео MP4|*.mp4|";
+    QTest::newRow("MP4, another extension is the user's") << mp4 << "clip.MOV"
+                                                          << "clip.MOV"
+                                                          << "Видео MP4|*.mp4|";
+    QTest::newRow("MP4, ending in a point") << mp4 << "clip."
+                                            << "clip.mp4"
+                                            << "Видео MP4|*.mp4|";
+    QTest::newRow("MP4, the suggestion without its extension") << mp4 << "06.12.2026(10-31-07)"
+                                                               << "06.12.2026(10-31-07).mp4"
+                                                               << "Видео MP4|*.mp4|";
+    QTest::newRow("MP4, numbers after a point") << mp4 << "take.2"
+                                                << "take.2.mp4"
+                                                << "Видео MP4|*.mp4|";
+    QTest::newRow("MP4, a point in the folder only") << mp4 << "v.d/clip"
+                                                     << "v.d/clip.mp4"
+                                                     << "Видео MP4|*.mp4|";
+    QTest::newRow("WebM") << webm << "clip"
+                          << "clip.webm"
+                          << "Видео WebM|*.webm|";
+    QTest::newRow("no kind known: FLV as before") << text << "clip"
+                                                  << "clip.flv"
+                                                  << "Видео FLV|*.flv|";
+}
+
+void TestSaveFlow::typedNameGetsTheVideosExtension()
+{
+    QFETCH(QByteArray, head);
+    QFETCH(QString, typed);
+    QFETCH(QString, written);
+    QFETCH(QString, filter);
+    const QString folder = program.path() + QStringLiteral("/DownloadVideo/");
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("v.d")));
+    const QByteArray video = Video(300, head);
+    dialogs.AnswerFileDialog(folder + typed);
+
+    const SavedVideo saved = SaveVideo(Context(), QStringLiteral("suggested"), video);
+
+    QCOMPARE(saved.Path, folder + written);
+    QCOMPARE(ReadAll(folder + written), video);
+    QVERIFY2(dialogs.FileDialogs()[0].filter.startsWith(filter), qPrintable(dialogs.FileDialogs()[0].filter));
+    QCOMPARE(dialogs.History().size(), 1);
+}
+
+void TestSaveFlow::typedNameAsksBeforeReplacingUnderItsExtension()
+{
+    const QString folder = program.path() + QStringLiteral("/DownloadVideo/");
+    WriteBytes(folder + QStringLiteral("clip.flv"), "older");
+    dialogs.AnswerFileDialog(folder + QStringLiteral("clip"));
+    dialogs.AnswerMessage(QMessageBox::No);
+    dialogs.AnswerFileDialog(folder + QStringLiteral("other"));
+
+    QCOMPARE(SaveVideo(Context(), QStringLiteral("s.flv"), Video(40)).Path, folder + QStringLiteral("other.flv"));
+
+    QCOMPARE(dialogs.Messages().value(0).text, QStringLiteral("Файл с таким именем уже существует. Заменить?"));
+    QCOMPARE(ReadAll(folder + QStringLiteral("clip.flv")), QByteArray("older"));
+    QVERIFY(!QFile::exists(folder + QStringLiteral("clip")));
 }
 
 void TestSaveFlow::replaceNoReopensYesReplaces()

@@ -23,6 +23,8 @@ private slots:
     void waitsOnFirstFrameWithoutAutoStart();
     void pausesAndResumes();
     void seeksByKeys();
+    void keepsProportionsWhenResized_data();
+    void keepsProportionsWhenResized();
     void bareAddressStopsAndShowsEmptyPlayer();
     void playsAgainAfterBareAddress();
     void brokenFilesShowMessage_data();
@@ -86,6 +88,12 @@ void TestFlvPlayer::decodesAndDraws()
     QTRY_VERIFY_WITH_TIMEOUT(player->Position() > 1.0, Patience);
     QVERIFY(qAbs(player->Duration() - 4) < 0.5);
     QVERIFY(!player->IsShowingMessage());
+    // Opaque also where it is drawn into a picture with alpha, as some desktops' windows and grabs are.
+    QImage clear(player->size(), QImage::Format_ARGB32_Premultiplied);
+    clear.fill(Qt::transparent);
+    player->render(&clear);
+    QCOMPARE(qAlpha(clear.pixel(clear.rect().center())), 255);
+    QCOMPARE(qAlpha(clear.pixel(5, 5)), 255);
 }
 
 void TestFlvPlayer::waitsOnFirstFrameWithoutAutoStart()
@@ -129,6 +137,40 @@ void TestFlvPlayer::seeksByKeys()
     QTest::keyClick(player.get(), Qt::Key_Left);
     QTRY_VERIFY_WITH_TIMEOUT(qAbs(player->Position() - 5) < 0.2, Patience);
     QVERIFY(player->IsPaused());
+}
+
+void TestFlvPlayer::keepsProportionsWhenResized_data()
+{
+    QTest::addColumn<QSize>("area");
+    // Where the 4:3 picture leaves bars, as shares of the area: left and right, or above and below.
+    QTest::addColumn<QRectF>("bar");
+    QTest::addColumn<QRectF>("middle");
+    QTest::newRow("wide") << QSize(800, 300) << QRectF(0.02, 0.1, 0.2, 0.8) << QRectF(0.3, 0.1, 0.4, 0.8);
+    QTest::newRow("tall") << QSize(300, 600) << QRectF(0.1, 0.02, 0.8, 0.25) << QRectF(0.1, 0.35, 0.8, 0.3);
+    QTest::newRow("large 16:9") << QSize(1280, 720) << QRectF(0.01, 0.1, 0.1, 0.8) << QRectF(0.2, 0.1, 0.6, 0.8);
+}
+
+void TestFlvPlayer::keepsProportionsWhenResized()
+{
+    QFETCH(QSize, area);
+    QFETCH(QRectF, bar);
+    QFETCH(QRectF, middle);
+    auto player = MakePlayer();
+    player->SetMovie(AddressFor(h264, false));
+    QTRY_VERIFY_WITH_TIMEOUT(player->HasPicture() && ColourCount(Picture(*player)) > 30, Patience);
+    player->resize(area);
+    const auto part = [&](const QRectF &share) {
+        const QImage picture = Picture(*player);
+        return picture.copy(QRectF(share.x() * picture.width(), share.y() * picture.height(),
+                                   share.width() * picture.width(), share.height() * picture.height())
+                                .toRect());
+    };
+    // The paused picture is drawn afresh at the new size: black bars beside it, the whole picture between.
+    QTRY_VERIFY_WITH_TIMEOUT(ColourCount(part(middle)) > 20, Patience);
+    QCOMPARE(Picture(*player).size(), area * player->devicePixelRatio());
+    const QImage side = part(bar);
+    QCOMPARE(ColourCount(side), 1);
+    QCOMPARE(side.pixel(0, 0), qRgb(0, 0, 0));
 }
 
 void TestFlvPlayer::bareAddressStopsAndShowsEmptyPlayer()

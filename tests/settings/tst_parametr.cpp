@@ -13,6 +13,8 @@
 
 using namespace Qt::StringLiterals;
 
+Q_DECLARE_METATYPE(PlayerWindow)
+
 // LoadSettings and SaveSettings through a real options.ini in a temporary folder.
 class TestParametr : public QObject {
     Q_OBJECT
@@ -39,6 +41,9 @@ private slots:
     void networkTexts();
     void flags_data();
     void flags();
+    void playerWindowLoads_data();
+    void playerWindowLoads();
+    void playerWindowIsWrittenAlone();
 
 private:
     QByteArray FileContent() const;
@@ -356,6 +361,51 @@ void TestParametr::flags()
     QFETCH(QString, text);
     QFETCH(bool, on);
     QCOMPARE(ReadFlag(text), on);
+}
+
+void TestParametr::playerWindowLoads_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<bool>("maximized");
+    QTest::newRow("none yet") << QByteArray("[Save]\nSavePath=/v/\n") << QSize() << false;
+    QTest::newRow("kept") << QByteArray("[Player]\nWidth=800\nHeight=600\nMaximized=1\n") << QSize(800, 600) << true;
+    QTest::newRow("blanks around") << QByteArray("[player]\nwidth = 1024 \nHEIGHT=\" 700\"\nMaximized=0\n")
+                                   << QSize(1024, 700) << false;
+    QTest::newRow("a side missing") << QByteArray("[Player]\nWidth=800\nMaximized=1\n") << QSize() << true;
+    QTest::newRow("not a number") << QByteArray("[Player]\nWidth=wide\nHeight=600\n") << QSize() << false;
+    QTest::newRow("zero") << QByteArray("[Player]\nWidth=0\nHeight=600\n") << QSize() << false;
+    QTest::newRow("negative") << QByteArray("[Player]\nWidth=800\nHeight=-600\n") << QSize() << false;
+    QTest::newRow("absurd") << QByteArray("[Player]\nWidth=800\nHeight=99999999999\n") << QSize() << false;
+    QTest::newRow("fraction") << QByteArray("[Player]\nWidth=800.5\nHeight=600\n") << QSize() << false;
+}
+
+void TestParametr::playerWindowLoads()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QSize, size);
+    QFETCH(bool, maximized);
+    WriteFile(file);
+    QCOMPARE(LoadSettings(ini).Player, (PlayerWindow{size, maximized}));
+}
+
+void TestParametr::playerWindowIsWrittenAlone()
+{
+    const QByteArray others = "; Quillon settings\r\n[Network]\r\nUseProxy=0\r\n[Mine]\r\nx=\x01\x02\r\n\r\n"
+                              "[Save]\r\nSavePath=/data/videos/\r\n";
+    WriteFile(others);
+    QVERIFY(SavePlayerWindow(ini, PlayerWindow{QSize(900, 640), true}));
+    QCOMPARE(FileContent(), others + "[Player]\r\nWidth=900\r\nHeight=640\r\nMaximized=1\r\n");
+    QCOMPARE(LoadSettings(ini).Player, (PlayerWindow{QSize(900, 640), true}));
+
+    QVERIFY(SavePlayerWindow(ini, PlayerWindow{QSize(700, 500), false}));
+    QCOMPARE(FileContent(), others + "[Player]\r\nWidth=700\r\nHeight=500\r\nMaximized=0\r\n");
+
+    // The Options dialog's save leaves the player's window as it is.
+    Settings settings = LoadSettings(ini);
+    settings.Player = PlayerWindow{QSize(111, 222), true};
+    QVERIFY(SaveSettings(ini, settings).Written);
+    QCOMPARE(LoadSettings(ini).Player, (PlayerWindow{QSize(700, 500), false}));
 }
 
 QTEST_GUILESS_MAIN(TestParametr)

@@ -7,12 +7,13 @@
 
 namespace FlvMaker {
 
-QString MakeFlv(const QString &folder, const QString &name, const Recipe &recipe)
+namespace {
+
+QStringList Sources(double seconds, QSize size, int frameRate, int sampleRate)
 {
-    const QString path = QDir(folder).filePath(name);
-    const QString seconds = QString::number(recipe.seconds, 'f', 3);
-    const QString size = QStringLiteral("%1x%2").arg(recipe.size.width()).arg(recipe.size.height());
-    QStringList arguments = {
+    const QString length = QString::number(seconds, 'f', 3);
+    const QString pixels = QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
+    return {
         QStringLiteral("-hide_banner"),
         QStringLiteral("-loglevel"),
         QStringLiteral("error"),
@@ -20,34 +21,111 @@ QString MakeFlv(const QString &folder, const QString &name, const Recipe &recipe
         QStringLiteral("-f"),
         QStringLiteral("lavfi"),
         QStringLiteral("-i"),
-        QStringLiteral("testsrc=size=%1:rate=%2:duration=%3").arg(size).arg(recipe.frameRate).arg(seconds),
+        QStringLiteral("testsrc=size=%1:rate=%2:duration=%3").arg(pixels).arg(frameRate).arg(length),
         QStringLiteral("-f"),
         QStringLiteral("lavfi"),
         QStringLiteral("-i"),
-        QStringLiteral("sine=frequency=440:sample_rate=44100:duration=%1").arg(seconds),
+        QStringLiteral("sine=frequency=440:sample_rate=%1:duration=%2").arg(sampleRate).arg(length),
     };
-    if (recipe.codecs == Codecs::SorensonMp3) {
-        arguments << QStringLiteral("-c:v") << QStringLiteral("flv1") << QStringLiteral("-q:v") << QStringLiteral("6")
-                  << QStringLiteral("-c:a") << QStringLiteral("libmp3lame") << QStringLiteral("-b:a")
-                  << QStringLiteral("64k");
-    } else {
-        arguments << QStringLiteral("-c:v") << QStringLiteral("libx264") << QStringLiteral("-preset")
-                  << QStringLiteral("veryfast") << QStringLiteral("-pix_fmt") << QStringLiteral("yuv420p")
-                  << QStringLiteral("-g") << QString::number(recipe.frameRate * 2) << QStringLiteral("-c:a")
-                  << QStringLiteral("aac") << QStringLiteral("-b:a") << QStringLiteral("64k");
-    }
-    arguments << QStringLiteral("-ar") << QStringLiteral("44100") << QStringLiteral("-shortest") << QStringLiteral("-f")
-              << QStringLiteral("flv") << path;
+}
 
+QStringList H264Aac(int frameRate)
+{
+    return {QStringLiteral("-c:v"),     QStringLiteral("libx264"),      QStringLiteral("-preset"),
+            QStringLiteral("veryfast"), QStringLiteral("-pix_fmt"),     QStringLiteral("yuv420p"),
+            QStringLiteral("-g"),       QString::number(frameRate * 2), QStringLiteral("-c:a"),
+            QStringLiteral("aac"),      QStringLiteral("-b:a"),         QStringLiteral("64k")};
+}
+
+QStringList VideoAudio(const char *video, const char *audio)
+{
+    QStringList codecs = {QStringLiteral("-c:v"), QString::fromLatin1(video)};
+    if (audio)
+        codecs << QStringLiteral("-c:a") << QString::fromLatin1(audio);
+    else
+        codecs << QStringLiteral("-an");
+    return codecs;
+}
+
+// What each format is made with: codecs, then the muxer.
+QStringList FormatArguments(Format format)
+{
+    const QStringList h264 = H264Aac(25);
+    switch (format) {
+    case Format::Mp4:
+        return h264 + QStringList{QStringLiteral("-f"), QStringLiteral("mp4")};
+    case Format::QuickTime:
+        return h264 + QStringList{QStringLiteral("-f"), QStringLiteral("mov")};
+    case Format::WebM:
+        return VideoAudio("libvpx", "libopus") + QStringList{QStringLiteral("-deadline"), QStringLiteral("realtime"),
+                                                             QStringLiteral("-cpu-used"), QStringLiteral("8"),
+                                                             QStringLiteral("-b:v"),      QStringLiteral("300k"),
+                                                             QStringLiteral("-f"),        QStringLiteral("webm")};
+    case Format::Matroska:
+        return h264 + QStringList{QStringLiteral("-f"), QStringLiteral("matroska")};
+    case Format::MpegTs:
+        return h264 + QStringList{QStringLiteral("-f"), QStringLiteral("mpegts")};
+    case Format::M2ts:
+        return h264
+            + QStringList{QStringLiteral("-f"), QStringLiteral("mpegts"), QStringLiteral("-mpegts_m2ts_mode"),
+                          QStringLiteral("1")};
+    case Format::MpegPs:
+        return VideoAudio("mpeg1video", "mp2") + QStringList{QStringLiteral("-f"), QStringLiteral("mpeg")};
+    case Format::Avi:
+        return VideoAudio("mpeg4", "libmp3lame") + QStringList{QStringLiteral("-f"), QStringLiteral("avi")};
+    case Format::Asf:
+        return VideoAudio("wmv2", "wmav2") + QStringList{QStringLiteral("-f"), QStringLiteral("asf")};
+    case Format::OggTheora:
+        return VideoAudio("libtheora", "libvorbis") + QStringList{QStringLiteral("-f"), QStringLiteral("ogg")};
+    case Format::RealMedia:
+        return VideoAudio("rv10", nullptr) + QStringList{QStringLiteral("-f"), QStringLiteral("rm")};
+    case Format::Mxf:
+        return VideoAudio("mpeg2video", "pcm_s16le") + QStringList{QStringLiteral("-f"), QStringLiteral("mxf")};
+    case Format::Nut:
+        return VideoAudio("mpeg4", "libmp3lame") + QStringList{QStringLiteral("-f"), QStringLiteral("nut")};
+    case Format::OggVorbis:
+        return QStringList{QStringLiteral("-vn"), QStringLiteral("-c:a"), QStringLiteral("libvorbis"),
+                           QStringLiteral("-f"), QStringLiteral("ogg")};
+    }
+    return {};
+}
+
+QString RunFfmpeg(const QStringList &arguments, const QString &path)
+{
     QProcess ffmpeg;
     ffmpeg.setProcessChannelMode(QProcess::MergedChannels);
-    ffmpeg.start(QStringLiteral("ffmpeg"), arguments);
+    ffmpeg.start(QStringLiteral("ffmpeg"), arguments + QStringList{path});
     // Generous: the sanitizer build and a busy machine both slow ffmpeg down.
     if (!ffmpeg.waitForFinished(300000) || ffmpeg.exitStatus() != QProcess::NormalExit || ffmpeg.exitCode() != 0) {
         qWarning().noquote() << "ffmpeg could not make" << path << ":" << ffmpeg.readAll();
         return {};
     }
     return path;
+}
+
+}  // namespace
+
+QString MakeFlv(const QString &folder, const QString &name, const Recipe &recipe)
+{
+    QStringList arguments = Sources(recipe.seconds, recipe.size, recipe.frameRate, 44100);
+    if (recipe.codecs == Codecs::SorensonMp3) {
+        arguments << QStringLiteral("-c:v") << QStringLiteral("flv1") << QStringLiteral("-q:v") << QStringLiteral("6")
+                  << QStringLiteral("-c:a") << QStringLiteral("libmp3lame") << QStringLiteral("-b:a")
+                  << QStringLiteral("64k");
+    } else {
+        arguments << H264Aac(recipe.frameRate);
+    }
+    arguments << QStringLiteral("-ar") << QStringLiteral("44100") << QStringLiteral("-shortest") << QStringLiteral("-f")
+              << QStringLiteral("flv");
+    return RunFfmpeg(arguments, QDir(folder).filePath(name));
+}
+
+QString MakeMedia(const QString &folder, const QString &name, Format format, double seconds, QSize size)
+{
+    // 48 kHz suits every muxer here (MXF takes nothing else).
+    return RunFfmpeg(Sources(seconds, size, 25, 48000) + FormatArguments(format)
+                         + QStringList{QStringLiteral("-shortest")},
+                     QDir(folder).filePath(name));
 }
 
 QString WriteFile(const QString &folder, const QString &name, const QByteArray &bytes)

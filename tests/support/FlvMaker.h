@@ -24,6 +24,29 @@ struct Recipe {
 // words go to the test log). The file is always written as FLV, whatever its name says.
 QString MakeFlv(const QString &folder, const QString &name, const Recipe &recipe = {});
 
+// Other kinds of media file, each with the codecs files of its kind usually carry.
+enum class Format {
+    Mp4,  // H.264 + AAC
+    QuickTime,  // H.264 + AAC in a .mov
+    WebM,  // VP8 + Opus
+    Matroska,  // H.264 + AAC
+    MpegTs,  // H.264 + AAC in 188-byte packets
+    M2ts,  // the same in 192-byte packets
+    MpegPs,  // MPEG-1 video + MP2
+    Avi,  // MPEG-4 part 2 + MP3
+    Asf,  // WMV2 + WMA2
+    OggTheora,  // Theora + Vorbis
+    RealMedia,  // RealVideo 1, no sound
+    Mxf,  // MPEG-2 video + PCM
+    Nut,  // MPEG-4 part 2 + MP3
+    OggVorbis,  // sound alone
+};
+
+// Makes folder/name in the given format with the test pattern and the tone, and returns its full path, or ""
+// when ffmpeg failed.
+QString MakeMedia(const QString &folder, const QString &name, Format format, double seconds = 1,
+                  QSize size = {320, 240});
+
 // Writes folder/name with exactly these bytes and returns its full path, or "" on failure.
 QString WriteFile(const QString &folder, const QString &name, const QByteArray &bytes);
 

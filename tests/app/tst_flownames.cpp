@@ -1,0 +1,91 @@
+#include "FlvMaker.h"
+#include "RoadFixture.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTest>
+
+// The downloaded video is named after what it is: the suggested name keeps its date and time and takes the
+// extension of the video's kind, and the save dialog offers that kind first.
+class TestFlowNames : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void namedByContent_data();
+    void namedByContent();
+
+private:
+    std::unique_ptr<RoadFixture> road;
+};
+
+void TestFlowNames::init()
+{
+    road = std::make_unique<RoadFixture>();
+    QVERIFY2(road->Start(), qPrintable(road->Error()));
+}
+
+void TestFlowNames::cleanup()
+{
+    QCOMPARE(road->dialogs.Unexpected(), 0);
+    road.reset();
+}
+
+void TestFlowNames::namedByContent_data()
+{
+    // format: what the video server serves; an empty one is the fixture's own FLV.
+    QTest::addColumn<int>("format");
+    QTest::addColumn<QString>("extension");
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("FLV") << -1 << "flv"
+                         << "Видео FLV";
+    QTest::newRow("MP4") << int(FlvMaker::Format::Mp4) << "mp4"
+                         << "Видео MP4";
+    QTest::newRow("WebM") << int(FlvMaker::Format::WebM) << "webm"
+                          << "Видео WebM";
+    QTest::newRow("Matroska") << int(FlvMaker::Format::Matroska) << "mkv"
+                              << "Видео Matroska";
+    QTest::newRow("MPEG-TS") << int(FlvMaker::Format::MpegTs) << "ts"
+                             << "Видео MPEG-TS";
+    QTest::newRow("no video known") << -2 << "flv"
+                                    << "Видео FLV";
+}
+
+void TestFlowNames::namedByContent()
+{
+    QFETCH(int, format);
+    QFETCH(QString, extension);
+    QFETCH(QString, kind);
+    // Served under a name that says nothing of the kind, as services do.
+    QString served = QStringLiteral("video.flv");
+    if (format >= 0) {
+        served = QStringLiteral("get");
+        QVERIFY(!FlvMaker::MakeMedia(road->site.path(), served, FlvMaker::Format(format), 0.5).isEmpty());
+    } else if (format == -2) {
+        served = QStringLiteral("page");
+        QVERIFY(!FlvMaker::WriteFile(road->site.path(), served, "<html>not a video</html>").isEmpty());
+    }
+    road->WriteOptions();
+    road->OpenFlow();
+    road->ResolverAnswers(RoadFixture::HttpOk(RoadFixture::AnswerWithLink(road->VideoAddress(served))));
+    road->dialogs.AnswerFileDialog(QString());
+    road->dialogs.AnswerMessage(QMessageBox::Ok);
+
+    road->Download();
+    QVERIFY(road->WaitIdle());
+
+    const ScriptedDialogs::Asked asked = road->dialogs.FileDialogs().value(0);
+    const QRegularExpression name(QStringLiteral(R"(/DownloadVideo/[^/]+\([^/]+\)\.)") + extension + u'$');
+    QVERIFY2(name.match(asked.fileName).hasMatch(), qPrintable(asked.fileName));
+    QVERIFY2(asked.filter.startsWith(kind + QStringLiteral("|*.") + extension + u'|'), qPrintable(asked.filter));
+    QFile source(road->site.filePath(served));
+    QVERIFY(source.open(QIODevice::ReadOnly));
+    QCOMPARE(road->SavedVideo(), asked.fileName);
+    QFile saved(asked.fileName);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), source.readAll());
+}
+
+QTEST_MAIN(TestFlowNames)
+#include "tst_flownames.moc"
