@@ -94,6 +94,9 @@ void TestCandidateFinder::findsCandidates_data()
                                              << QStringList{};
     QTest::newRow("entities decoded") << QByteArray(R"(<video src="/v.mp4?a=1&amp;b=2"></video>)")
                                       << QStringList{"http://site.example/v.mp4?a=1&b=2"};
+    // A browser fetches a U+FEFF at the start of a value as %EF%BB%BF: it is no byte order mark there.
+    QTest::newRow("U+FEFF starting a value is kept") << QByteArray("<video src=\"\xEF\xBB\xBFv.mp4\"></video>")
+                                                     << QStringList{"http://site.example/watch/%EF%BB%BFv.mp4"};
     QTest::newRow("blanks around trimmed")
         << QByteArray("<video src=\"  \n/v.mp4 \"></video>") << QStringList{"http://site.example/v.mp4"};
     QTest::newRow("broken markup") << QByteArray(R"(<div><p><video src=/v.mp4><table><a href=x.flv>)")
@@ -130,6 +133,8 @@ void TestCandidateFinder::readsFlashVariables_data()
     QTest::newRow("names case-insensitive") << "FILE=a&Video=b" << QStringList{"a", "b"} << QStringList{"", ""};
     QTest::newRow("percent-decoded once")
         << "file=http%3A%2F%2Fh%2Fa%2520b.flv" << QStringList{"http://h/a%20b.flv"} << QStringList{""};
+    QTest::newRow("U+FEFF starting a value is kept")
+        << "file=%EF%BB%BFa.flv" << QStringList{"%EF%BB%BFa.flv"} << QStringList{""};
     QTest::newRow("other names ignored") << "image=a.jpg&autostart=1" << QStringList{} << QStringList{};
     QTest::newRow("empty value ignored") << "file=&video" << QStringList{} << QStringList{};
 }
