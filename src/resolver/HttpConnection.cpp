@@ -152,11 +152,7 @@ void HttpConnection::Answer(const HttpResponse &response)
 {
     if (!awaitingAnswer || closing || aborted)
         return;
-    // A client that closed its side has had its status line already; what went wrong is in the page.
-    QByteArray head = statusLineSent
-        ? QByteArray()
-        : "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + ReasonPhrase(response.status) + "\r\n";
-    head += "Server: quillon-resolver\r\n";
+    QByteArray head = StatusLine(response.status) + "Server: quillon-resolver\r\n";
     if (!response.contentType.isEmpty())
         head += "Content-Type: " + response.contentType + "\r\n";
     if (!response.allow.isEmpty())
@@ -175,6 +171,69 @@ void HttpConnection::Answer(const HttpResponse &response)
     // Later, not here: a client that sends many requests at once would otherwise have us recurse through
     // all of them.
     QMetaObject::invokeMethod(this, &HttpConnection::ProcessRequests, Qt::QueuedConnection);
+}
+
+QByteArray HttpConnection::StatusLine(int status) const
+{
+    // A client that closed its side has had its status line already; what went wrong is in the page.
+    if (statusLineSent)
+        return QByteArray();
+    return "HTTP/1.1 " + QByteArray::number(status) + ' ' + ReasonPhrase(status) + "\r\n";
+}
+
+void HttpConnection::StartStream(int status, const QByteArray &contentType)
+{
+    if (!awaitingAnswer || closing || aborted || streaming)
+        return;
+    const QByteArray head = StatusLine(status) + "Server: quillon-resolver\r\nContent-Type: " + contentType
+        + "\r\nConnection: close\r\n\r\n";
+    streaming = true;
+    keepAlive = false;
+    // From here on only the body goes out; a client that closes its side is noticed when a piece fails.
+    statusLineSent = true;
+    probeTimer.stop();
+    Send(head);
+    if (answerHasNoBody)
+        EndStream();
+}
+
+void HttpConnection::SendPiece(const QByteArray &piece)
+{
+    if (streaming && !closing && !aborted)
+        Send(piece);
+}
+
+void HttpConnection::EndStream()
+{
+    if (streaming && !closing && !aborted)
+        CloseAfterAnswer();
+}
+
+void HttpConnection::AbortStream()
+{
+    if (aborted)
+        return;
+    // Closing with a zero linger time sends a reset instead of the orderly end of the body.
+    const linger reset{1, 0};
+    ::setsockopt(descriptor, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    Abort();
+}
+
+QString HttpConnection::LocalAuthority() const
+{
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    if (::getsockname(descriptor, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+        return QString();
+    const QHostAddress local(reinterpret_cast<const sockaddr *>(&address));
+    bool isIPv4 = false;
+    const quint32 ipv4 = local.toIPv4Address(&isIPv4);
+    const QString host =
+        isIPv4 ? QHostAddress(ipv4).toString() : QLatin1Char('[') + local.toString() + QLatin1Char(']');
+    const quint16 port = address.ss_family == AF_INET6
+        ? ntohs(reinterpret_cast<const sockaddr_in6 *>(&address)->sin6_port)
+        : ntohs(reinterpret_cast<const sockaddr_in *>(&address)->sin_port);
+    return host + QLatin1Char(':') + QString::number(port);
 }
 
 void HttpConnection::RejectRequest(int status, const QString &reason)
@@ -233,10 +292,17 @@ void HttpConnection::CheckPeerGone()
 void HttpConnection::Send(const QByteArray &bytes)
 {
     unsent += bytes;
-    OnWritable();
+    Flush();
 }
 
 void HttpConnection::OnWritable()
+{
+    Flush();
+    if (streaming && !closing && !aborted)
+        emit Drained();
+}
+
+void HttpConnection::Flush()
 {
     if (aborted)
         return;

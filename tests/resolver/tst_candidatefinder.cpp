@@ -1,4 +1,5 @@
 #include "CandidateFinder.h"
+#include "FoundVideos.h"
 #include "PageText.h"
 
 #include <QTest>
@@ -15,6 +16,8 @@ private slots:
     void readsJsonLd();
     void convertsPagesToUtf8_data();
     void convertsPagesToUtf8();
+    void tellsStreamsFromFiles_data();
+    void tellsStreamsFromFiles();
 };
 
 namespace {
@@ -208,6 +211,41 @@ void TestCandidateFinder::convertsPagesToUtf8()
     QFETCH(QByteArray, contentType);
     QFETCH(QString, text);
     QCOMPARE(QString::fromUtf8(PageText::ConvertPageToUtf8(body, contentType)), text);
+}
+
+void TestCandidateFinder::tellsStreamsFromFiles_data()
+{
+    QTest::addColumn<QByteArray>("html");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("streams");
+    QTest::newRow("hls and dash by their names")
+        << QByteArray(R"(<video><source src="/a.m3u8"><source src="/b.MPD"></video><a href="/c.mp4">c</a>)")
+        << QStringList{"http://site.example/c.mp4"}
+        << QStringList{"http://site.example/a.m3u8", "http://site.example/b.MPD"};
+    QTest::newRow("by their declared types") << QByteArray(
+        R"(<video><source src="/live?id=1" type="application/x-mpegURL"><source src="/d" type="application/dash+xml"></video>)")
+                                             << QStringList{}
+                                             << QStringList{"http://site.example/live?id=1", "http://site.example/d"};
+    QTest::newRow("files only") << QByteArray(R"(<video src="/v.flv"></video>)")
+                                << QStringList{"http://site.example/v.flv"} << QStringList{};
+}
+
+void TestCandidateFinder::tellsStreamsFromFiles()
+{
+    QFETCH(QByteArray, html);
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, streams);
+    const FoundVideos found = FoundVideosReader::FindVideos(html, "text/html", kPage);
+    QStringList foundFiles, foundStreams;
+    for (const QUrl &file : found.files)
+        foundFiles.append(file.toString(QUrl::FullyEncoded));
+    for (const QUrl &stream : found.streams)
+        foundStreams.append(stream.toString(QUrl::FullyEncoded));
+    QCOMPARE(foundFiles, files);
+    QCOMPARE(foundStreams, streams);
+    // What a parser process hands back is read back the same.
+    QCOMPARE(FoundVideosReader::DecodeVideos(FoundVideosReader::EncodeVideos(found)), std::optional(found));
+    QVERIFY(!FoundVideosReader::DecodeVideos("X http://a/\n"));
 }
 
 QTEST_GUILESS_MAIN(TestCandidateFinder)
