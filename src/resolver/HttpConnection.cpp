@@ -3,16 +3,42 @@
 #include "AnswerPages.h"
 
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr qsizetype kReadPiece = 64 * 1024;
+constexpr size_t kSpliceLimit = 1024 * 1024;
 constexpr int kProbeMilliseconds = 200;
+
+// splice() has no MSG_NOSIGNAL: a client that is gone would end the whole process with SIGPIPE. The signal is
+// held back for this call only, and taken if it came.
+ssize_t SpliceWithoutSignal(int pipe, int socket)
+{
+    sigset_t pipeSignal, previous;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    sigset_t pending;
+    sigpending(&pending);
+    const bool alreadyPending = sigismember(&pending, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
+    const ssize_t moved = ::splice(pipe, nullptr, socket, nullptr, kSpliceLimit, SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
+    const int error = errno;
+    if (moved < 0 && error == EPIPE && !alreadyPending) {
+        const timespec now{0, 0};
+        sigtimedwait(&pipeSignal, nullptr, &now);
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    errno = error;
+    return moved;
+}
 
 }  // namespace
 
@@ -197,10 +223,48 @@ void HttpConnection::StartStream(int status, const QByteArray &contentType)
         EndStream();
 }
 
-void HttpConnection::SendPiece(const QByteArray &piece)
+void HttpConnection::SendPiece(QByteArrayView piece)
 {
-    if (streaming && !closing && !aborted)
-        Send(piece);
+    if (!streaming || closing || aborted)
+        return;
+    // Straight from the caller's buffer while nothing waits before it: a stream is mostly pieces like this.
+    if (unsent.isEmpty()) {
+        const qsizetype sent = SendNow(piece);
+        if (sent < 0) {
+            Abort();
+            return;
+        }
+        piece = piece.sliced(sent);
+    }
+    if (!piece.isEmpty()) {
+        unsent.append(piece);
+        writable.setEnabled(true);
+    }
+}
+
+HttpConnection::Splice HttpConnection::SpliceFrom(int pipe)
+{
+    if (!streaming || closing || aborted)
+        return Splice::Failed;
+    if (!unsent.isEmpty())
+        return Splice::SocketFull;
+    for (;;) {
+        const ssize_t moved = SpliceWithoutSignal(pipe, descriptor);
+        if (moved >= 0)
+            return Splice(moved);
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN) {
+            Abort();
+            return Splice::Failed;
+        }
+        // Either side may be what waits: the socket, if it takes nothing now.
+        pollfd socket{descriptor, POLLOUT, 0};
+        if (::poll(&socket, 1, 0) == 1 && (socket.revents & POLLOUT))
+            return Splice::PipeEmpty;
+        writable.setEnabled(true);
+        return Splice::SocketFull;
+    }
 }
 
 void HttpConnection::EndStream()
@@ -295,6 +359,21 @@ void HttpConnection::Send(const QByteArray &bytes)
     Flush();
 }
 
+qsizetype HttpConnection::SendNow(QByteArrayView bytes)
+{
+    qsizetype sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t written = ::send(descriptor, bytes.data() + sent, size_t(bytes.size() - sent), MSG_NOSIGNAL);
+        if (written >= 0)
+            sent += written;
+        else if (errno == EAGAIN || errno == EWOULDBLOCK)
+            break;
+        else if (errno != EINTR)
+            return -1;
+    }
+    return sent;
+}
+
 void HttpConnection::OnWritable()
 {
     Flush();
@@ -307,20 +386,10 @@ void HttpConnection::Flush()
     if (aborted)
         return;
     const bool piledUp = AnswersPileUp();
-    qsizetype sent = 0;
-    while (sent < unsent.size()) {
-        const ssize_t written =
-            ::send(descriptor, unsent.constData() + sent, size_t(unsent.size() - sent), MSG_NOSIGNAL);
-        if (written >= 0) {
-            sent += written;
-        } else if (errno == EINTR) {
-            continue;
-        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            break;
-        } else {
-            Abort();
-            return;
-        }
+    const qsizetype sent = SendNow(unsent);
+    if (sent < 0) {
+        Abort();
+        return;
     }
     unsent.remove(0, sent);
     writable.setEnabled(!unsent.isEmpty());

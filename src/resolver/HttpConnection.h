@@ -46,7 +46,16 @@ public:
     // ends the body, as HTTP/1.0 clients expect), then the body in pieces. Drained() says when the client has
     // taken what was sent, so that the next piece can come.
     void StartStream(int status, const QByteArray &contentType);
-    void SendPiece(const QByteArray &piece);
+    void SendPiece(QByteArrayView piece);
+    // Moves what a pipe holds into the socket without copying it through us, once nothing else waits to be
+    // sent: a positive value is the bytes moved. SocketFull: Drained() comes when there is room again.
+    enum class Splice : qint64 {
+        PipeEnded = 0,
+        PipeEmpty = -1,
+        SocketFull = -2,
+        Failed = -3,  // the connection is gone
+    };
+    Splice SpliceFrom(int pipe);
     qsizetype UnsentBytes() const { return unsent.size(); }
     // The whole body was sent: the connection closes after it.
     void EndStream();
@@ -64,6 +73,8 @@ private:
     void OnReadable();
     void OnWritable();
     void Flush();
+    // What the socket takes of bytes now, or -1 when the connection failed.
+    qsizetype SendNow(QByteArrayView bytes);
     QByteArray StatusLine(int status) const;
     void ProcessRequests();
     void StartRequest();

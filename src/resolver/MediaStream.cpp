@@ -11,7 +11,8 @@
 
 namespace {
 
-constexpr qsizetype kPiece = 256 * 1024;
+// ffmpeg writes 32 KiB at a time; a pipe that holds a MiB lets it go on while we send, and wake us less often.
+constexpr int kPipeSize = 1024 * 1024;
 // What may wait for the client at once; ffmpeg waits on its pipe meanwhile.
 constexpr qsizetype kClientBuffer = 1024 * 1024;
 constexpr qsizetype kErrorOutputLimit = 4096;
@@ -89,6 +90,7 @@ void MediaStream::Run(RemuxCommand::Container chosen)
         return;
     }
     ::fcntl(pipe[0], F_SETFL, O_NONBLOCK);
+    ::fcntl(pipe[0], F_SETPIPE_SZ, kPipeSize);  // where the system allows less, the pipe stays as it is
     ChildProcess::PrepareChild(process, pipe[1]);
     if (!settings.proxy.isEmpty()) {
         QProcessEnvironment environment = process.processEnvironment();
@@ -105,28 +107,58 @@ void MediaStream::Run(RemuxCommand::Container chosen)
 
 void MediaStream::ReadOutput()
 {
-    QByteArray piece(kPiece, Qt::Uninitialized);
-    while (!outputEnded && connection->UnsentBytes() < kClientBuffer) {
-        const ssize_t received = ::read(outputDescriptor, piece.data(), size_t(piece.size()));
-        if (received < 0 && errno == EINTR)
-            continue;
-        if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+    while (!outputEnded) {
+        const qint64 moved = sent > 0 && connection->UnsentBytes() == 0 ? SpliceOutput() : CopyOutput();
+        if (moved < 0)
             return;
-        if (received <= 0) {
+        if (moved == 0) {
             outputEnded = true;
             output->setEnabled(false);
             Finish();
             return;
         }
-        // The header goes with the first bytes: until then a failure can still be told in a page.
-        if (sent == 0)
-            connection->StartStream(200, RemuxCommand::ContentTypeOf(container));
-        connection->SendPiece(piece.first(received));
-        sent += received;
+        sent += moved;
         silence.start(settings.timeoutSeconds * 1000);
     }
-    if (!outputEnded)
+}
+
+qint64 MediaStream::SpliceOutput()
+{
+    // The file goes from ffmpeg's pipe into the client's socket without passing through us.
+    switch (const HttpConnection::Splice result = connection->SpliceFrom(outputDescriptor)) {
+    case HttpConnection::Splice::PipeEmpty:
+        return -1;
+    case HttpConnection::Splice::SocketFull:
         output->setEnabled(false);  // until the client has taken what waits (Drained)
+        return -1;
+    case HttpConnection::Splice::PipeEnded:
+        return 0;
+    default:
+        return qint64(result);
+    }
+}
+
+qint64 MediaStream::CopyOutput()
+{
+    if (connection->UnsentBytes() >= kClientBuffer) {
+        output->setEnabled(false);
+        return -1;
+    }
+    if (piece.isEmpty())
+        piece.resize(kPipeSize);
+    ssize_t received;
+    do
+        received = ::read(outputDescriptor, piece.data(), size_t(piece.size()));
+    while (received < 0 && errno == EINTR);
+    if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        return -1;
+    if (received <= 0)
+        return 0;
+    // The header goes with the first bytes: until then a failure can still be told in a page.
+    if (sent == 0)
+        connection->StartStream(200, RemuxCommand::ContentTypeOf(container));
+    connection->SendPiece(QByteArrayView(piece).first(received));
+    return received;
 }
 
 void MediaStream::ReadErrorOutput()

@@ -44,6 +44,9 @@ public:
 private:
     void Run(RemuxCommand::Container container);
     void ReadOutput();
+    // Each: the bytes passed on, 0 at the end of ffmpeg's output, -1 when it has to wait.
+    qint64 SpliceOutput();
+    qint64 CopyOutput();
     void ReadErrorOutput();
     void OnProcessEnded(int exitCode, QProcess::ExitStatus status);
     void Finish();
@@ -60,6 +63,7 @@ private:
     int outputDescriptor = -1;
     QSocketNotifier *output = nullptr;
     QTimer silence;
+    QByteArray piece;  // what was read from ffmpeg last
     QByteArray errorOutput;
     qint64 sent = 0;
     bool outputEnded = false;

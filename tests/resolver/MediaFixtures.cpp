@@ -23,13 +23,13 @@ bool RunFfmpeg(const QString &folder, const QStringList &arguments, QString *err
     return false;
 }
 
-QStringList TestSources(int seconds)
+// ffmpeg's test sources: a picture and a tone, seconds long.
+QStringList TestSources(int seconds, const QString &picture = QStringLiteral("testsrc=size=320x240:rate=25"))
 {
-    return {"-f", "lavfi",
-            "-i", "testsrc=size=320x240:rate=25",
-            "-f", "lavfi",
-            "-i", "sine=frequency=440:sample_rate=44100",
-            "-t", QString::number(seconds)};
+    return QStringLiteral("-f lavfi -i %1 -f lavfi -i sine=frequency=440:sample_rate=44100 -t %2")
+        .arg(picture)
+        .arg(seconds)
+        .split(QLatin1Char(' '));
 }
 
 bool WriteFile(const QString &path, const QByteArray &bytes)
@@ -45,41 +45,14 @@ bool MakeHls(const QString &folder, int seconds, QString *error)
 {
     const QString hls = folder + QStringLiteral("/hls");
     QDir().mkpath(hls);
+    const QStringList variants =
+        QStringLiteral("-filter_complex [0:v]split=2[big][s];[s]scale=160:120[small];[1:a]asplit=2[a1][a2] "
+                       "-map [big] -map [a1] -map [small] -map [a2] -c:v libx264 -preset ultrafast -g 25 -c:a aac "
+                       "-b:a 64k -f hls -hls_time 2 -hls_playlist_type vod -master_pl_name master.m3u8 "
+                       "-hls_segment_filename v%v-%03d.ts")
+            .split(QLatin1Char(' '));
     return RunFfmpeg(hls,
-                     TestSources(seconds)
-                         + QStringList{"-filter_complex",
-                                       "[0:v]split=2[big][s];[s]scale=160:120[small];[1:a]asplit=2[a1][a2]",
-                                       "-map",
-                                       "[big]",
-                                       "-map",
-                                       "[a1]",
-                                       "-map",
-                                       "[small]",
-                                       "-map",
-                                       "[a2]",
-                                       "-c:v",
-                                       "libx264",
-                                       "-preset",
-                                       "ultrafast",
-                                       "-g",
-                                       "25",
-                                       "-c:a",
-                                       "aac",
-                                       "-b:a",
-                                       "64k",
-                                       "-f",
-                                       "hls",
-                                       "-hls_time",
-                                       "2",
-                                       "-hls_playlist_type",
-                                       "vod",
-                                       "-master_pl_name",
-                                       "master.m3u8",
-                                       "-var_stream_map",
-                                       "v:0,a:0 v:1,a:1",
-                                       "-hls_segment_filename",
-                                       "v%v-%03d.ts",
-                                       "v%v.m3u8"},
+                     TestSources(seconds) + variants + QStringList{"-var_stream_map", "v:0,a:0 v:1,a:1", "v%v.m3u8"},
                      error);
 }
 
@@ -87,29 +60,14 @@ bool MakeDash(const QString &folder, int seconds, QString *error)
 {
     const QString dash = folder + QStringLiteral("/dash");
     QDir().mkpath(dash);
+    // Noise makes a picture that does not compress: megabytes, more than sockets hold on their way.
+    const QStringList separate =
+        QStringLiteral("-map 0:v -map 1:a -c:v libx264 -preset ultrafast -b:v 6M -g 25 -c:a aac "
+                       "-b:a 64k -f dash -seg_duration 2 -adaptation_sets")
+            .split(QLatin1Char(' '));
     return RunFfmpeg(dash,
-                     TestSources(seconds)
-                         + QStringList{"-map",
-                                       "0:v",
-                                       "-map",
-                                       "1:a",
-                                       "-c:v",
-                                       "libx264",
-                                       "-preset",
-                                       "ultrafast",
-                                       "-g",
-                                       "25",
-                                       "-c:a",
-                                       "aac",
-                                       "-b:a",
-                                       "64k",
-                                       "-f",
-                                       "dash",
-                                       "-seg_duration",
-                                       "2",
-                                       "-adaptation_sets",
-                                       "id=0,streams=v id=1,streams=a",
-                                       "manifest.mpd"},
+                     TestSources(seconds, QStringLiteral("testsrc=size=320x240:rate=25,noise=alls=60:allf=t"))
+                         + separate + QStringList{"id=0,streams=v id=1,streams=a", "manifest.mpd"},
                      error);
 }
 

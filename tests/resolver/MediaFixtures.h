@@ -13,7 +13,7 @@ namespace MediaFixtures {
 // MPEG-TS segments of 2 s. False with ffmpeg's complaint in *error.
 bool MakeHls(const QString &folder, int seconds, QString *error);
 
-// folder/dash/manifest.mpd: DASH with picture and sound in separate adaptation sets.
+// folder/dash/manifest.mpd: DASH with picture and sound in separate adaptation sets, about 6 Mbit/s.
 bool MakeDash(const QString &folder, int seconds, QString *error);
 
 struct Probe {

@@ -187,10 +187,14 @@ QByteArray ExchangeRaw(quint16 port, const QByteArray &request)
     return closed || socket.state() == QAbstractSocket::UnconnectedState ? answer : QByteArray();
 }
 
-RawExchange ExchangeTellingReset(quint16 port, const QByteArray &request)
+RawExchange ExchangeTellingReset(quint16 port, const QByteArray &request, int pauseMilliseconds)
 {
     RawExchange exchange;
     const int descriptor = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (pauseMilliseconds > 0) {
+        const int small = 4096;
+        ::setsockopt(descriptor, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
@@ -205,9 +209,13 @@ RawExchange ExchangeTellingReset(quint16 port, const QByteArray &request)
     QSocketNotifier readable(descriptor, QSocketNotifier::Read);
     QObject::connect(&readable, &QSocketNotifier::activated, &loop, [&] {
         char piece[65536];
-        const ssize_t received = ::recv(descriptor, piece, sizeof piece, 0);
+        const ssize_t received = ::recv(descriptor, piece, pauseMilliseconds > 0 ? 8192 : sizeof piece, 0);
         if (received > 0) {
             exchange.answer.append(piece, received);
+            if (pauseMilliseconds > 0) {
+                readable.setEnabled(false);
+                QTimer::singleShot(pauseMilliseconds, &readable, [&] { readable.setEnabled(true); });
+            }
         } else if (received == 0 || (errno != EAGAIN && errno != EINTR)) {
             exchange.reset = received < 0 && errno == ECONNRESET;
             loop.quit();

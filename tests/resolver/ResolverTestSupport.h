@@ -70,12 +70,13 @@ QByteArray ComposeResolutionRequest(const QByteArray &encodedAddress, const QByt
 // meanwhile, so a service in this process keeps working). Empty after 30 s without a close.
 QByteArray ExchangeRaw(quint16 port, const QByteArray &request);
 
-// The same on a socket of its own, telling a reset from an orderly close (Qt reports both alike).
+// The same on a socket of its own, telling a reset from an orderly close (Qt reports both alike). With a
+// pause, a slow client: a small receive buffer, and that pause after each piece it takes.
 struct RawExchange {
     QByteArray answer;
     bool reset = false;
 };
-RawExchange ExchangeTellingReset(quint16 port, const QByteArray &request);
+RawExchange ExchangeTellingReset(quint16 port, const QByteArray &request, int pauseMilliseconds = 0);
 
 // The answer's body (after the first empty line).
 QByteArray BodyOf(const QByteArray &answer);

@@ -114,6 +114,14 @@ void TestResolverYtDlp::deliversDashAsOneFile()
     QCOMPARE(probe.streams, (QStringList{"video", "audio"}));
     QCOMPARE(probe.format, QStringLiteral("flv"));
     QVERIFY2(qAbs(probe.duration - kSeconds) <= 0.5, qPrintable(QString::number(probe.duration)));
+
+    // A client that takes its bytes slowly holds ffmpeg back, and gets the same file.
+    const RawExchange slow =
+        ExchangeTellingReset(service->ServerPort(),
+                             "GET " + QUrl(link).path(QUrl::FullyEncoded).toLatin1() + " HTTP/1.0\r\n\r\n", 2);
+    QVERIFY(!slow.reset);
+    QCOMPARE(BodyOf(slow.answer).size(), BodyOf(answer).size());
+    QVERIFY(BodyOf(slow.answer) == BodyOf(answer));
 }
 
 void TestResolverYtDlp::resetsStreamThatLacksAPiece()
