@@ -4,18 +4,19 @@
     engines.py RESOLVER_PROGRAM [--rounds N] [--seconds S] [--parts resolution,remux,memory]
 
 Makes an HLS video with ffmpeg (a master playlist of a 1280x720 and a 640x360 variant, H.264 + AAC, S seconds,
-60 by default, about 46 MB in the larger variant) and three pages, serves them with a local nginx, starts the service (--workers 4) and waits until
-its yt-dlp is ready. Then:
+60 by default, about 46 MB in the larger variant) and three pages, serves them with a local nginx (through the
+tests' launcher: QUILLON_PEER, or else build/tests/support/quillon_peer of this repository), starts
+the service (--workers 4) and waits until its yt-dlp is ready. Then:
 
 resolution  the program's resolution request, one at a time, for a page the built-in engine answers (og:video),
             a page that only streams (<video><source> of the master playlist: the built-in engine finds the
             stream, yt-dlp chooses the variant) and a page whose player is set up in a script (yt-dlp alone
             finds it); beside them `yt-dlp -J` on the same two pages. N rounds (5), every other round in the
-            opposite order. Ratio: the service with yt-dlp warm / yt-dlp -J alone (the issue asks for at most 0.5).
+            opposite order. Ratio: the service with yt-dlp warm / yt-dlp -J alone (target: at most 0.5).
 remux       the stream page's /media/ link downloaded into a file, by this script itself (so that no client
             program's start-up counts) and by `curl -o FILE`, against `ffmpeg -i VARIANT -c copy FILE.flv` on
             the variant the service chose; N rounds, every other round in the opposite order. Ratio: ffmpeg's
-            seconds / the service's (the issue asks for at least 0.9), and the outputs' sizes.
+            seconds / the service's (target: at least 0.9), and the outputs' sizes.
 memory      resident memory (RSS) and proportional share (PSS: shared pages of the forked yt-dlp children counted
             once) of the service and all its children, idle, then with every worker busy: four yt-dlp children
             waiting on a page server that never answers, and four ffmpeg streams to clients that read slowly.
@@ -83,23 +84,14 @@ def make_site(folder, seconds):
 
 
 def start_nginx(folder):
-    port = free_port()
-    with open(os.path.join(folder, "nginx.conf"), "w") as f:
-        f.write(f"""daemon off; master_process off; worker_processes 1;
-error_log {folder}/error.log; pid {folder}/nginx.pid;
-events {{ worker_connections 1024; }}
-http {{
-  access_log off; sendfile on;
-  client_body_temp_path {folder}/body; proxy_temp_path {folder}/proxy; fastcgi_temp_path {folder}/fastcgi;
-  uwsgi_temp_path {folder}/uwsgi; scgi_temp_path {folder}/scgi;
-  types {{ text/html html; application/vnd.apple.mpegurl m3u8; video/mp2t ts; video/x-flv flv; }}
-  server {{ listen 127.0.0.1:{port}; root {folder}/www; }}
-}}
-""")
-    process = subprocess.Popen(["nginx", "-p", folder, "-c", os.path.join(folder, "nginx.conf"),
-                                "-e", os.path.join(folder, "error.log")])
-    wait_for_port(port)
-    return process, port
+    """nginx serving folder/www through the tests' launcher, as every benchmark's web server (see bench/README)."""
+    top = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+    launcher = os.environ.get("QUILLON_PEER", os.path.join(top, "build", "tests", "support", "quillon_peer"))
+    process = subprocess.Popen([launcher, "nginx", os.path.join(folder, "www")], stdout=subprocess.PIPE, text=True)
+    announcement = process.stdout.readline().split()
+    if len(announcement) != 2:
+        sys.exit(f"engines.py: nginx did not start through {launcher}")
+    return process, int(announcement[0])
 
 
 def start_service(program, extra=()):
@@ -167,7 +159,7 @@ def bench_resolution(service_port, site, rounds):
     for page in ("stream page", "script player page"):
         service = statistics.median(times[f"service, {page} (yt-dlp warm)"])
         alone = statistics.median(times[f"yt-dlp -J, {page}"])
-        print(f"  ratio service / yt-dlp -J, {page}: {service / alone:.2f} (at most 0.5 asked)")
+        print(f"  ratio service / yt-dlp -J, {page}: {service / alone:.2f} (target: at most 0.5)")
 
 
 def download(link, path):
@@ -211,7 +203,7 @@ def bench_remux(service_port, site, folder, rounds):
         f"{name} {sizes[name] / statistics.median(times[name]) / 1e6:.0f} MB/s" for name in times))
     for name in ("reader", "curl"):
         ratio = statistics.median(times["ffmpeg"]) / statistics.median(times[name])
-        print(f"  ratio ffmpeg seconds / service seconds ({name}): {ratio:.2f} (at least 0.9 asked)")
+        print(f"  ratio ffmpeg seconds / service seconds ({name}): {ratio:.2f} (target: at least 0.9)")
 
 
 def tree(pid):
@@ -315,8 +307,8 @@ def main():
     parser.add_argument("--parts", default="resolution,remux,memory")
     arguments = parser.parse_args()
     parts = arguments.parts.split(",")
-    for tool in ("nginx", "ffmpeg", "yt-dlp", "curl"):
-        if not shutil.which(tool) and not os.path.exists("/usr/sbin/" + tool):
+    for tool in ("ffmpeg", "yt-dlp", "curl"):
+        if not shutil.which(tool):
             sys.exit(f"engines.py: {tool} is needed")
     folder = tempfile.mkdtemp(prefix="quillon-engines-")
     nginx = service = None
