@@ -80,16 +80,18 @@ void TestMediaToken::composesRemuxArguments_data()
     const QString input = "-protocol_whitelist http,https,tls,tcp,crypto,httpproxy -rw_timeout 7000000";
     QTest::newRow("one playlist, ffmpeg's own choice, flv")
         << StreamPlan{{{QUrl("http://h/v.m3u8"), {}, -1}}, true} << int(RemuxCommand::Container::Flv)
-        << head + " " + input + " -i http://h/v.m3u8 -c copy -f flv -flvflags no_duration_filesize pipe:1";
+        << head + " " + input
+            + " -i http://h/v.m3u8 -c copy -flush_packets 0 -f flv -flvflags no_duration_filesize pipe:1";
     QTest::newRow("picture and sound from two playlists")
         << StreamPlan{{{QUrl("http://h/v.m3u8"), {}, -1}, {QUrl("http://h/a.m3u8"), {}, -1}}, true}
         << int(RemuxCommand::Container::Flv)
         << head + " " + input + " -i http://h/v.m3u8 " + input
-            + " -i http://h/a.m3u8 -map 0:v:0 -map 1:a:0 -c copy -f flv -flvflags no_duration_filesize pipe:1";
+            + " -i http://h/a.m3u8 -map 0:v:0 -map 1:a:0 -c copy -flush_packets 0 -f flv -flvflags "
+              "no_duration_filesize pipe:1";
     QTest::newRow("dash streams by number, headers, matroska")
         << TwoInputs() << int(RemuxCommand::Container::Matroska)
         << head + " " + input + " -headers Referer: https://site.example/\r\n -i https://cdn.example/v.mpd " + input
-            + " -i https://cdn.example/v.mpd?x=%20y -map 0:0 -map 1:3 -c copy -f matroska pipe:1";
+            + " -i https://cdn.example/v.mpd?x=%20y -map 0:0 -map 1:3 -c copy -flush_packets 0 -f matroska pipe:1";
 }
 
 void TestMediaToken::composesRemuxArguments()
