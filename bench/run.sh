@@ -6,5 +6,6 @@ bash transfer/run.sh
 bash https/run.sh
 bash player/run.sh
 bash resolver/run.sh
+python3 resolver/engines.py ../build/src/resolver/quillon-resolver
 bash app/run.sh
 bash app/startup.sh

@@ -12,6 +12,8 @@ packages=(
   qt6-translations-l10n
   # tests: media fixtures and real network peers
   ffmpeg python3 tinyproxy nginx-light openssl curl ca-certificates
+  # the link-resolution service's second engine (it also runs ffmpeg, above)
+  yt-dlp
   # benchmarks and fuzzing
   wrk clang libclang-rt-14-dev time
 )

@@ -1,10 +1,12 @@
 // The whole road of a link: a page names a video address (any text, written into the page escaped as HTML
 // wants), the service finds it and composes its answer, the program cuts the link out of the answer and
 // splits it into server and path. What comes out must be the address the page named, resolved against the
-// page's own address, at the server and path it names.
+// page's own address, at the server and path it names. An HLS playlist or DASH manifest is no file: the
+// service's built-in engine never offers one as a link.
 
 #include "AnswerPages.h"
-#include "Resolution.h"
+#include "Candidate.h"
+#include "FoundVideos.h"
 #include "ResolutionAnswer.h"
 #include "UrlHelpers.h"
 
@@ -34,9 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QUrl named = pageUrl.resolved(QUrl(address.trimmed()));
     const QString scheme = named.scheme().toLower();
     const bool offered = !address.trimmed().isEmpty() && named.isValid() && !named.host().isEmpty()
-        && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+        && (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
+        && !CandidateOrder::IsStreamManifest({named, CandidateSource::VideoElement, {}});
 
-    const QByteArray answer = Resolution::ComposeAnswerForPage(page, "text/html; charset=utf-8", pageUrl);
+    const FoundVideos found = FoundVideosReader::FindVideos(page, "text/html; charset=utf-8", pageUrl);
+    const QByteArray answer = found.files.isEmpty() ? AnswerPages::ComposeFailurePage(QStringLiteral("none"))
+                                                    : AnswerPages::ComposeFoundPage(found.files);
     const std::optional<QString> link = ResolutionAnswer::VideoLinkOf(answer);
     Check(link.has_value() == offered);
     if (!link)

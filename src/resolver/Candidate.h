@@ -38,4 +38,7 @@ QList<QUrl> OrderCandidates(const QList<Candidate> &candidates);
 // True for a path whose file name ends in an extension of a video container.
 bool HasVideoExtension(const QString &path);
 
+// True for an HLS playlist or a DASH manifest: a stream in pieces, no file the program could download.
+bool IsStreamManifest(const Candidate &candidate);
+
 }  // namespace CandidateOrder

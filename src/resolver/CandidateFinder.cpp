@@ -151,7 +151,8 @@ QList<Candidate> ReadFlashVariables(QStringView variables)
         const QString name = pair.first(equals).trimmed().toString().toLower();
         if (name != QLatin1String("file") && name != QLatin1String("flv") && name != QLatin1String("video"))
             continue;
-        const QString value = QUrl::fromPercentEncoding(pair.sliced(equals + 1).toUtf8()).trimmed();
+        const QString value =
+            ParsedPage::DecodeUtf8(QByteArray::fromPercentEncoding(pair.sliced(equals + 1).toUtf8())).trimmed();
         if (value.isEmpty())
             continue;
         Candidate candidate;

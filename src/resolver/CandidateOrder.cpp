@@ -28,6 +28,16 @@ bool HasVideoExtension(const QString &path)
                        [&](const QString &extension) { return path.endsWith(extension, Qt::CaseInsensitive); });
 }
 
+bool IsStreamManifest(const Candidate &candidate)
+{
+    static const QStringList types{QStringLiteral("application/x-mpegurl"),
+                                   QStringLiteral("application/vnd.apple.mpegurl"), QStringLiteral("audio/mpegurl"),
+                                   QStringLiteral("audio/x-mpegurl"), QStringLiteral("application/dash+xml")};
+    const QString path = candidate.url.path();
+    return path.endsWith(QLatin1String(".m3u8"), Qt::CaseInsensitive)
+        || path.endsWith(QLatin1String(".mpd"), Qt::CaseInsensitive) || types.contains(candidate.declaredType);
+}
+
 CandidateClass ClassifyCandidate(const Candidate &candidate)
 {
     const QString path = candidate.url.path();

@@ -3,16 +3,42 @@
 #include "AnswerPages.h"
 
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr qsizetype kReadPiece = 64 * 1024;
+constexpr size_t kSpliceLimit = 1024 * 1024;
 constexpr int kProbeMilliseconds = 200;
+
+// splice() has no MSG_NOSIGNAL: a client that is gone would end the whole process with SIGPIPE. The signal is
+// held back for this call only, and taken if it came.
+ssize_t SpliceWithoutSignal(int pipe, int socket)
+{
+    sigset_t pipeSignal, previous;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    sigset_t pending;
+    sigpending(&pending);
+    const bool alreadyPending = sigismember(&pending, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
+    const ssize_t moved = ::splice(pipe, nullptr, socket, nullptr, kSpliceLimit, SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
+    const int error = errno;
+    if (moved < 0 && error == EPIPE && !alreadyPending) {
+        const timespec now{0, 0};
+        sigtimedwait(&pipeSignal, nullptr, &now);
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    errno = error;
+    return moved;
+}
 
 }  // namespace
 
@@ -152,11 +178,7 @@ void HttpConnection::Answer(const HttpResponse &response)
 {
     if (!awaitingAnswer || closing || aborted)
         return;
-    // A client that closed its side has had its status line already; what went wrong is in the page.
-    QByteArray head = statusLineSent
-        ? QByteArray()
-        : "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + ReasonPhrase(response.status) + "\r\n";
-    head += "Server: quillon-resolver\r\n";
+    QByteArray head = StatusLine(response.status) + "Server: quillon-resolver\r\n";
     if (!response.contentType.isEmpty())
         head += "Content-Type: " + response.contentType + "\r\n";
     if (!response.allow.isEmpty())
@@ -175,6 +197,107 @@ void HttpConnection::Answer(const HttpResponse &response)
     // Later, not here: a client that sends many requests at once would otherwise have us recurse through
     // all of them.
     QMetaObject::invokeMethod(this, &HttpConnection::ProcessRequests, Qt::QueuedConnection);
+}
+
+QByteArray HttpConnection::StatusLine(int status) const
+{
+    // A client that closed its side has had its status line already; what went wrong is in the page.
+    if (statusLineSent)
+        return QByteArray();
+    return "HTTP/1.1 " + QByteArray::number(status) + ' ' + ReasonPhrase(status) + "\r\n";
+}
+
+void HttpConnection::StartStream(int status, const QByteArray &contentType)
+{
+    if (!awaitingAnswer || closing || aborted || streaming)
+        return;
+    const QByteArray head = StatusLine(status) + "Server: quillon-resolver\r\nContent-Type: " + contentType
+        + "\r\nConnection: close\r\n\r\n";
+    streaming = true;
+    keepAlive = false;
+    // From here on only the body goes out; a client that closes its side is noticed when a piece fails.
+    statusLineSent = true;
+    probeTimer.stop();
+    Send(head);
+    if (answerHasNoBody)
+        EndStream();
+}
+
+void HttpConnection::SendPiece(QByteArrayView piece)
+{
+    if (!streaming || closing || aborted)
+        return;
+    // Straight from the caller's buffer while nothing waits before it: a stream is mostly pieces like this.
+    if (unsent.isEmpty()) {
+        const qsizetype sent = SendNow(piece);
+        if (sent < 0) {
+            Abort();
+            return;
+        }
+        piece = piece.sliced(sent);
+    }
+    if (!piece.isEmpty()) {
+        unsent.append(piece);
+        writable.setEnabled(true);
+    }
+}
+
+HttpConnection::Splice HttpConnection::SpliceFrom(int pipe)
+{
+    if (!streaming || closing || aborted)
+        return Splice::Failed;
+    if (!unsent.isEmpty())
+        return Splice::SocketFull;
+    for (;;) {
+        const ssize_t moved = SpliceWithoutSignal(pipe, descriptor);
+        if (moved >= 0)
+            return Splice(moved);
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN) {
+            Abort();
+            return Splice::Failed;
+        }
+        // Either side may be what waits: the socket, if it takes nothing now.
+        pollfd socket{descriptor, POLLOUT, 0};
+        if (::poll(&socket, 1, 0) == 1 && (socket.revents & POLLOUT))
+            return Splice::PipeEmpty;
+        writable.setEnabled(true);
+        return Splice::SocketFull;
+    }
+}
+
+void HttpConnection::EndStream()
+{
+    if (streaming && !closing && !aborted)
+        CloseAfterAnswer();
+}
+
+void HttpConnection::AbortStream()
+{
+    if (aborted)
+        return;
+    // Closing with a zero linger time sends a reset instead of the orderly end of the body.
+    const linger reset{1, 0};
+    ::setsockopt(descriptor, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    Abort();
+}
+
+QString HttpConnection::LocalAuthority() const
+{
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    if (::getsockname(descriptor, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+        return QString();
+    const QHostAddress local(reinterpret_cast<const sockaddr *>(&address));
+    bool isIPv4 = false;
+    const quint32 ipv4 = local.toIPv4Address(&isIPv4);
+    const QString host =
+        isIPv4 ? QHostAddress(ipv4).toString() : QLatin1Char('[') + local.toString() + QLatin1Char(']');
+    const quint16 port = address.ss_family == AF_INET6
+        ? ntohs(reinterpret_cast<const sockaddr_in6 *>(&address)->sin6_port)
+        : ntohs(reinterpret_cast<const sockaddr_in *>(&address)->sin_port);
+    return host + QLatin1Char(':') + QString::number(port);
 }
 
 void HttpConnection::RejectRequest(int status, const QString &reason)
@@ -233,28 +356,40 @@ void HttpConnection::CheckPeerGone()
 void HttpConnection::Send(const QByteArray &bytes)
 {
     unsent += bytes;
-    OnWritable();
+    Flush();
+}
+
+qsizetype HttpConnection::SendNow(QByteArrayView bytes)
+{
+    qsizetype sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t written = ::send(descriptor, bytes.data() + sent, size_t(bytes.size() - sent), MSG_NOSIGNAL);
+        if (written >= 0)
+            sent += written;
+        else if (errno == EAGAIN || errno == EWOULDBLOCK)
+            break;
+        else if (errno != EINTR)
+            return -1;
+    }
+    return sent;
 }
 
 void HttpConnection::OnWritable()
 {
+    Flush();
+    if (streaming && !closing && !aborted)
+        emit Drained();
+}
+
+void HttpConnection::Flush()
+{
     if (aborted)
         return;
     const bool piledUp = AnswersPileUp();
-    qsizetype sent = 0;
-    while (sent < unsent.size()) {
-        const ssize_t written =
-            ::send(descriptor, unsent.constData() + sent, size_t(unsent.size() - sent), MSG_NOSIGNAL);
-        if (written >= 0) {
-            sent += written;
-        } else if (errno == EINTR) {
-            continue;
-        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            break;
-        } else {
-            Abort();
-            return;
-        }
+    const qsizetype sent = SendNow(unsent);
+    if (sent < 0) {
+        Abort();
+        return;
     }
     unsent.remove(0, sent);
     writable.setEnabled(!unsent.isEmpty());

@@ -39,14 +39,43 @@ public:
 
     void Answer(const HttpResponse &response);
     QHostAddress PeerAddress() const { return peer; }
+    // The address and port the client reached us at.
+    QString LocalAuthority() const;
+
+    // An answer whose length is not known in advance: the header now, without Content-Length (the close
+    // ends the body, as HTTP/1.0 clients expect), then the body in pieces. Drained() says when the client has
+    // taken what was sent, so that the next piece can come.
+    void StartStream(int status, const QByteArray &contentType);
+    void SendPiece(QByteArrayView piece);
+    // Moves what a pipe holds into the socket without copying it through us, once nothing else waits to be
+    // sent: a positive value is the bytes moved. SocketFull: Drained() comes when there is room again.
+    enum class Splice : qint64 {
+        PipeEnded = 0,
+        PipeEmpty = -1,
+        SocketFull = -2,
+        Failed = -3,  // the connection is gone
+    };
+    Splice SpliceFrom(int pipe);
+    qsizetype UnsentBytes() const { return unsent.size(); }
+    // The whole body was sent: the connection closes after it.
+    void EndStream();
+    // The body broke off: the connection is reset, so that the client cannot take what it got for all.
+    void AbortStream();
 
     static QByteArray ReasonPhrase(int status);
     // The peer of a connected descriptor; an IPv4 client of an IPv6 socket as its IPv4 address.
     static QHostAddress PeerOf(int descriptor);
 
+signals:
+    void Drained();
+
 private:
     void OnReadable();
     void OnWritable();
+    void Flush();
+    // What the socket takes of bytes now, or -1 when the connection failed.
+    qsizetype SendNow(QByteArrayView bytes);
+    QByteArray StatusLine(int status) const;
     void ProcessRequests();
     void StartRequest();
     void RejectRequest(int status, const QString &reason);
@@ -76,4 +105,5 @@ private:
     bool closing = false;  // answered for the last time: sending what is left, then closing
     bool aborted = false;
     bool statusLineSent = false;  // "200 OK", sent early to a client that closed its side
+    bool streaming = false;
 };

@@ -128,6 +128,8 @@ HttpRequest HttpRequestReader::TakeRequest()
         const auto &message = parser->parser.get();
         request.method = QByteArray(message.method_string().data(), qsizetype(message.method_string().size()));
         request.target = QByteArray(message.target().data(), qsizetype(message.target().size()));
+        const auto host = message[http::field::host];
+        request.host = QByteArray(host.data(), qsizetype(host.size())).trimmed();
         request.version = message.version();
         request.body = QByteArray(message.body().data(), qsizetype(message.body().size()));
         request.keepAlive = message.keep_alive();

@@ -9,6 +9,7 @@
 struct HttpRequest {
     QByteArray method;
     QByteArray target;  // as on the request line: "/xurl/", or "http://host/xurl/" when sent through a proxy
+    QByteArray host;  // the Host header
     unsigned version = 11;  // 10 for HTTP/1.0, 11 for HTTP/1.1
     QByteArray body;
     bool keepAlive = false;  // the client wants the connection kept for another request

@@ -1,5 +1,7 @@
 #include "ParsedPage.h"
 
+#include <QStringDecoder>
+
 #include <atomic>
 #include <cstdlib>
 #include <malloc.h>
@@ -84,6 +86,12 @@ void ParsedPage::Blocks::Release(Link *link)
     std::free(link);
 }
 
+QString ParsedPage::DecodeUtf8(QByteArrayView utf8)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(utf8);
+}
+
 void ParsedPage::LimitProcessMemory(qint64 bytes)
 {
     processLimit = bytes;
@@ -97,7 +105,7 @@ bool ParsedPage::Element::HasAttribute(const char *name) const
 QString ParsedPage::Element::Attribute(const char *name) const
 {
     const GumboAttribute *attribute = gumbo_get_attribute(&node->v.element.attributes, name);
-    return attribute ? QString::fromUtf8(attribute->value) : QString();
+    return attribute ? DecodeUtf8(attribute->value) : QString();
 }
 
 QList<ParsedPage::Element> ParsedPage::Element::ChildElements(GumboTag tag) const

@@ -42,6 +42,10 @@ public:
     static void LimitProcessMemory(qint64 bytes);
     static constexpr int kMemoryExceededExit = 3;
 
+    // Text from inside a page (an attribute's value, a percent-decoded variable) as UTF-8 is read there: a
+    // U+FEFF at its start is one of its characters, which QString::fromUtf8 would drop as a byte order mark.
+    static QString DecodeUtf8(QByteArrayView utf8);
+
     // Every element in document order. Walks with its own stack: a hostile page may nest very deeply.
     void VisitElements(const std::function<void(const Element &)> &visit) const;
 

@@ -1,7 +1,7 @@
 #include "ParserPool.h"
 
+#include "FoundVideos.h"
 #include "ParsedPage.h"
-#include "Resolution.h"
 
 #include <QProcess>
 #include <QtEndian>
@@ -221,7 +221,9 @@ int ParserPool::RunParserProcess(qint64 memoryLimit)
         if (!body)
             return 0;
         QByteArray frame;
-        AppendPiece(frame, Resolution::ComposeAnswerForPage(*body, *contentType, QUrl::fromEncoded(*url)));
+        AppendPiece(frame,
+                    FoundVideosReader::EncodeVideos(
+                        FoundVideosReader::FindVideos(*body, *contentType, QUrl::fromEncoded(*url))));
         if (std::fwrite(frame.constData(), 1, size_t(frame.size()), stdout) != size_t(frame.size())
             || std::fflush(stdout) != 0)
             return 1;

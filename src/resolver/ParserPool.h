@@ -22,7 +22,7 @@ public:
     ~ParseJob() override;
 
 signals:
-    void Parsed(const QByteArray &answerPage);
+    void Parsed(const QByteArray &foundVideos);  // FoundVideosReader::EncodeVideos
     void Failed(const QString &reason);
 
 private:
@@ -58,8 +58,8 @@ public:
     ParseJob *Submit(const QHostAddress &client, const QByteArray &body, const QByteArray &contentType, const QUrl &url,
                      QObject *owner);
 
-    // Reads pages from standard input and writes their answer pages to standard output until the input ends:
-    // what the program runs as a parser process.
+    // Reads pages from standard input and writes what it finds on them (FoundVideosReader::EncodeVideos) to
+    // standard output until the input ends: what the program runs as a parser process.
     static int RunParserProcess(qint64 memoryLimit);
 
     int RunningProcesses() const;

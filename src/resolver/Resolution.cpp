@@ -1,79 +1,239 @@
 #include "Resolution.h"
 
 #include "AnswerPages.h"
-#include "CandidateFinder.h"
-#include "PageText.h"
-
+#include "FetchProxy.h"
+#include "FoundVideos.h"
+#include "MediaToken.h"
 #include "ParserPool.h"
+#include "WorkerSlots.h"
+#include "YtDlpBridge.h"
 
-QByteArray Resolution::ComposeAnswerForPage(const QByteArray &body, const QByteArray &contentType, const QUrl &url)
+namespace {
+
+QString RefusalText(const QString &host)
 {
-    const QByteArray html = PageText::ConvertPageToUtf8(body, contentType);
-    const QList<QUrl> videos = CandidateOrder::OrderCandidates(CandidateFinder::FindCandidates(html, url));
-    if (videos.isEmpty())
-        return AnswerPages::ComposeFailurePage(QStringLiteral("На странице нет ссылок на видео."));
-    return AnswerPages::ComposeFoundPage(videos);
+    // Which internal address a name leads to is the business of the network it belongs to.
+    return QStringLiteral("Адрес %1 ведёт во внутреннюю сеть; эта служба открыта для всех и такие адреса "
+                          "не загружает.")
+        .arg(host);
 }
 
-Resolution::Resolution(QNetworkAccessManager *network, ParserPool *parsers, const QHostAddress &client,
-                       const FetchLimits &limits, QObject *parent)
-    : QObject(parent)
-    , parsers(parsers)
-    , client(client)
-    , timeoutMilliseconds(limits.timeoutMilliseconds)
-    , fetch(network, limits)
+// A failed fetch after which no other engine would do better: the same address rule and the same names hold
+// for yt-dlp's fetches.
+bool EndsTheSearch(FetchResult::Outcome outcome)
 {
-    connect(&fetch, &PageFetch::Finished, this, &Resolution::OnFetched);
-    parseDeadline.setSingleShot(true);
-    // The client still gets its answer in time; the parse is stopped.
-    connect(&parseDeadline, &QTimer::timeout, this, [this] {
-        AnswerOnce(AnswerPages::ComposeFailurePage(
-            QStringLiteral("Страница не разобрана за %1 с.").arg(timeoutMilliseconds / 1000)));
+    return outcome == FetchResult::Outcome::BadAddress || outcome == FetchResult::Outcome::RefusedAddress
+        || outcome == FetchResult::Outcome::HostNotFound;
+}
+
+}  // namespace
+
+Resolution::Resolution(const ResolutionContext *context, QNetworkAccessManager *network, const QHostAddress &client,
+                       const QString &mediaBase, QObject *parent)
+    : QObject(parent)
+    , context(context)
+    , network(network)
+    , client(client)
+    , mediaBase(mediaBase)
+{
+    deadline.setSingleShot(true);
+    connect(&deadline, &QTimer::timeout, this, [this] {
+        const int seconds = this->context->limits.timeoutMilliseconds / 1000;
+        if (parse) {  // the client still gets its answer in time; the parse is stopped
+            EndEngine(QStringLiteral("Страница не разобрана за %1 с.").arg(seconds));
+        } else if (ticket && !ticket->IsGranted()) {
+            GiveUpBusy();
+        } else {
+            EndEngine(QStringLiteral("yt-dlp не ответил за %1 с.").arg(seconds));
+        }
     });
 }
 
-// A parse still running goes with its job, a child of ours.
+// A fetch, parse or yt-dlp job still running goes with its object, a child of ours.
 Resolution::~Resolution() = default;
+
+void Resolution::Start(const QString &address)
+{
+    clock.start();
+    // People paste addresses without a scheme; the web is what they mean.
+    url = QUrl::fromUserInput(address);
+    const bool ytDlpUsable = context->ytDlp && context->ytDlp->CurrentState() != YtDlpBridge::State::Unusable;
+    for (const Engine engine : context->engines)
+        if (engine == Engine::Builtin || ytDlpUsable)
+            pending.append(engine);
+    if (pending.isEmpty())
+        pending.append(Engine::Builtin);
+    if (pending.size() < 2 || pending.first() != Engine::Builtin) {
+        RunNext();
+        return;
+    }
+    context->ytDlp->AskClaim(url, this, [this](const QString &extractor) {
+        if (!extractor.isEmpty())
+            pending = {Engine::YtDlp, Engine::Builtin};
+        RunNext();
+    });
+}
+
+void Resolution::RunNext()
+{
+    if (answered)
+        return;
+    if (pending.isEmpty()) {
+        if (!streamsOnPage.isEmpty() && context->canRemux) {
+            // Nobody knew better: ffmpeg takes the page's own stream as it is, with its own choice of picture.
+            AnswerStream({{{streamsOnPage.first(), {}, -1}}, true});
+            return;
+        }
+        if (!streamsOnPage.isEmpty())
+            reasons.append(QStringLiteral("Видео передаётся потоком, а ffmpeg на сервере не установлен."));
+        AnswerOnce(AnswerPages::ComposeFailurePage(reasons.join(QLatin1Char(' '))));
+        return;
+    }
+    if (pending.takeFirst() == Engine::Builtin)
+        RunBuiltin();
+    else
+        RunYtDlp();
+}
+
+void Resolution::DropWork()
+{
+    deadline.stop();
+    // Not deleted at once: either may be in the middle of telling us its result.
+    if (parse) {
+        parse->disconnect(this);
+        parse->deleteLater();
+        parse = nullptr;
+    }
+    if (job) {
+        job->disconnect(this);
+        job->deleteLater();
+        job = nullptr;
+    }
+    delete ticket;
+    ticket = nullptr;
+}
+
+void Resolution::EndEngine(const QString &reason)
+{
+    DropWork();
+    if (!reason.isEmpty() && !reasons.contains(reason))
+        reasons.append(reason);
+    RunNext();
+}
+
+void Resolution::RunBuiltin()
+{
+    fetch = new PageFetch(network, context->limits, this);
+    connect(fetch, &PageFetch::Finished, this, &Resolution::OnFetched);
+    fetch->Start(url);
+}
+
+void Resolution::OnFetched(const FetchResult &result)
+{
+    fetch->deleteLater();
+    fetch = nullptr;
+    switch (result.outcome) {
+    case FetchResult::Outcome::Video:
+        AnswerOnce(AnswerPages::ComposeFoundPage({result.url}));
+        return;
+    case FetchResult::Outcome::Page:
+        parse = context->parsers->Submit(client, result.body, result.contentType, result.url, this);
+        if (!parse) {
+            GiveUpBusy();
+            return;
+        }
+        connect(parse, &ParseJob::Parsed, this, &Resolution::OnParsed);
+        connect(parse, &ParseJob::Failed, this, &Resolution::EndEngine);
+        deadline.start(std::max<qint64>(context->limits.timeoutMilliseconds - clock.elapsed(), 1000));
+        return;
+    default:
+        if (EndsTheSearch(result.outcome))
+            pending.clear();
+        EndEngine(DescribeFailure(result));
+    }
+}
+
+void Resolution::OnParsed(const QByteArray &found)
+{
+    const std::optional<FoundVideos> videos = FoundVideosReader::DecodeVideos(found);
+    if (videos && !videos->files.isEmpty()) {
+        AnswerOnce(AnswerPages::ComposeFoundPage(videos->files));
+        return;
+    }
+    if (videos)
+        streamsOnPage = videos->streams;
+    EndEngine(streamsOnPage.isEmpty() ? QStringLiteral("На странице нет ссылок на видео.") : QString());
+}
+
+void Resolution::RunYtDlp()
+{
+    ticket = context->workers->Request(client, this);
+    if (!ticket) {
+        GiveUpBusy();
+        return;
+    }
+    // The worker place is waited for within the same time limit.
+    deadline.start(context->limits.timeoutMilliseconds);
+    connect(ticket, &WorkerTicket::Granted, this, [this] {
+        job = context->ytDlp->Extract(url, this);
+        connect(job, &YtDlpJob::Extracted, this, &Resolution::OnExtracted);
+        connect(job, &YtDlpJob::Failed, this, &Resolution::OnYtDlpFailed);
+    });
+}
+
+void Resolution::OnExtracted(const QJsonObject &info)
+{
+    const std::optional<MediaInfo> media = MediaFormats::ReadMediaInfo(info);
+    if (!media) {
+        EndEngine(QStringLiteral("yt-dlp не нашёл на странице видео."));
+        return;
+    }
+    if (media->isLive) {
+        EndEngine(QStringLiteral("Это прямая трансляция: её нельзя сохранить файлом."));
+        return;
+    }
+    const Delivery delivery = MediaFormats::ChooseDelivery(*media, context->maxHeight);
+    if (!delivery.files.isEmpty())
+        AnswerOnce(AnswerPages::ComposeFoundPage(delivery.files));
+    else if (delivery.stream && context->canRemux)
+        AnswerStream(*delivery.stream);
+    else
+        EndEngine(delivery.stream ? QStringLiteral("Видео передаётся потоком, а ffmpeg на сервере не установлен.")
+                                  : QStringLiteral("yt-dlp не нашёл видео, которое можно сохранить файлом."));
+}
+
+void Resolution::OnYtDlpFailed(const QString &error)
+{
+    if (error.contains(QLatin1String(FetchProxy::kRefusalReason.data()))) {
+        pending.clear();
+        EndEngine(RefusalText(url.host()));
+        return;
+    }
+    EndEngine(QStringLiteral("yt-dlp не нашёл видео: %1.").arg(error));
+}
+
+void Resolution::AnswerStream(const StreamPlan &plan)
+{
+    const QByteArray token = MediaToken::ComposeToken(plan, context->tokenKey, QDateTime::currentDateTimeUtc());
+    AnswerOnce(AnswerPages::ComposeFoundPage({QUrl::fromEncoded(mediaBase.toLatin1() + "/media/" + token)}));
+}
+
+void Resolution::GiveUpBusy()
+{
+    if (answered)
+        return;
+    answered = true;
+    DropWork();
+    emit Busy();
+}
 
 void Resolution::AnswerOnce(const QByteArray &page)
 {
     if (answered)
         return;
     answered = true;
-    parseDeadline.stop();
-    if (parse)
-        parse->deleteLater();
+    DropWork();
     emit Answered(page);
-}
-
-void Resolution::Start(const QString &address)
-{
-    clock.start();
-    // People paste addresses without a scheme; the web is what they mean.
-    fetch.Start(QUrl::fromUserInput(address));
-}
-
-void Resolution::OnFetched(const FetchResult &result)
-{
-    switch (result.outcome) {
-    case FetchResult::Outcome::Video:
-        AnswerOnce(AnswerPages::ComposeFoundPage({result.url}));
-        return;
-    case FetchResult::Outcome::Page:
-        parse = parsers->Submit(client, result.body, result.contentType, result.url, this);
-        if (!parse) {
-            answered = true;
-            emit Busy();
-            return;
-        }
-        connect(parse, &ParseJob::Parsed, this, &Resolution::AnswerOnce);
-        connect(parse, &ParseJob::Failed, this,
-                [this](const QString &reason) { AnswerOnce(AnswerPages::ComposeFailurePage(reason)); });
-        parseDeadline.start(std::max<qint64>(timeoutMilliseconds - clock.elapsed(), 1000));
-        return;
-    default:
-        AnswerOnce(AnswerPages::ComposeFailurePage(DescribeFailure(result)));
-    }
 }
 
 QString Resolution::DescribeFailure(const FetchResult &result)
@@ -88,10 +248,7 @@ QString Resolution::DescribeFailure(const FetchResult &result)
     case FetchResult::Outcome::HostNotFound:
         return QStringLiteral("Сервер %1 не найден.").arg(host);
     case FetchResult::Outcome::RefusedAddress:
-        // Which internal address a name leads to is the business of the network it belongs to.
-        return QStringLiteral("Адрес %1 ведёт во внутреннюю сеть; эта служба открыта для всех и такие адреса "
-                              "не загружает.")
-            .arg(host);
+        return RefusalText(host);
     case FetchResult::Outcome::ConnectionFailed:
         return QStringLiteral("Не удалось загрузить страницу с сервера %1: %2.").arg(host, result.detail);
     case FetchResult::Outcome::TlsFailed:

@@ -1,8 +1,10 @@
 #include "ResolverOptions.h"
 
 #include "Version.h"
+#include "YtDlpProgram.h"
 
 #include <QCommandLineParser>
+#include <QStandardPaths>
 
 #include <functional>
 
@@ -36,7 +38,41 @@ const QString kHelpText =
                    "                           resolutions one client address may have under way, 1-64\n"
                    "                           (default 8)\n"
                    "  --allow-private          fetch pages on internal addresses even when listening on others\n"
-                   "  --help                   show this text\n");
+                   "  --engines LIST           how the video is looked for, in this order, comma-separated:\n"
+                   "                           builtin (the service's own reading of the page) and yt-dlp\n"
+                   "                           (default builtin,yt-dlp); a page that one of yt-dlp's site\n"
+                   "                           extractors claims goes to yt-dlp first\n"
+                   "  --yt-dlp PATH            the yt-dlp program, a Python one (default: yt-dlp on PATH,\n"
+                   "                           %2)\n"
+                   "  --max-height N           tallest picture chosen among yt-dlp's formats, 144-4320\n"
+                   "                           (default 1080)\n"
+                   "  --workers N              yt-dlp and ffmpeg processes at once, 1-64 (default 4)\n"
+                   "  --secret TEXT            key that signs the service's /media/ links, so that any instance\n"
+                   "                           given the same key serves them (default: drawn at start)\n"
+                   "  --help                   show this text\n"
+                   "\n"
+                   "Videos that are only streamed (HLS, DASH) are remuxed into one file by ffmpeg (%3).\n");
+
+QString DescribeFound(const QString &name, const QString &path, const QString &without)
+{
+    return path.isEmpty() ? QStringLiteral("not found: %1").arg(without)
+                          : QStringLiteral("%1 found at %2").arg(name, path);
+}
+
+std::optional<QList<Engine>> ReadEngines(const QString &text)
+{
+    QList<Engine> engines;
+    for (const QString &name : text.split(QLatin1Char(','))) {
+        const QString trimmed = name.trimmed().toLower();
+        const std::optional<Engine> engine = trimmed == QLatin1String("builtin") ? std::optional(Engine::Builtin)
+            : trimmed == QLatin1String("yt-dlp")                                 ? std::optional(Engine::YtDlp)
+                                                                                 : std::nullopt;
+        if (!engine || engines.contains(*engine))
+            return std::nullopt;
+        engines.append(*engine);
+    }
+    return engines;
+}
 
 std::optional<qint64> ReadNumber(const QString &text, qint64 lowest, qint64 highest)
 {
@@ -67,14 +103,25 @@ Outcome ParseOptions(const QStringList &arguments)
     const QCommandLineOption resolutionsPerAddress(QStringLiteral("resolutions-per-address"), QString(),
                                                    QStringLiteral("n"));
     const QCommandLineOption allowPrivate(QStringLiteral("allow-private"));
+    const QCommandLineOption engines(QStringLiteral("engines"), QString(), QStringLiteral("list"));
+    const QCommandLineOption ytDlp(QStringLiteral("yt-dlp"), QString(), QStringLiteral("path"));
+    const QCommandLineOption maxHeight(QStringLiteral("max-height"), QString(), QStringLiteral("n"));
+    const QCommandLineOption workers(QStringLiteral("workers"), QString(), QStringLiteral("n"));
+    const QCommandLineOption secret(QStringLiteral("secret"), QString(), QStringLiteral("text"));
     const QCommandLineOption help(QStringLiteral("help"));
     parser.addOptions({listen, port, version, pageLimit, timeout, clientTimeout, headerTimeout, parsers, parseMemory,
-                       connectionsPerAddress, resolutionsPerAddress, allowPrivate, help});
+                       connectionsPerAddress, resolutionsPerAddress, allowPrivate, engines, ytDlp, maxHeight, workers,
+                       secret, help});
 
     if (!parser.parse(arguments))
         return BadOption{parser.errorText()};
     if (parser.isSet(help))
-        return ShowHelp{kHelpText.arg(AppVersion())};
+        return ShowHelp{kHelpText.arg(AppVersion(),
+                                      DescribeFound(QStringLiteral("yt-dlp"), YtDlpProgram::FindOnPath(),
+                                                    QStringLiteral("the built-in engine works alone")),
+                                      DescribeFound(QStringLiteral("ffmpeg"),
+                                                    QStandardPaths::findExecutable(QStringLiteral("ffmpeg")),
+                                                    QStringLiteral("such videos are not found")))};
     if (!parser.positionalArguments().isEmpty())
         return BadOption{QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first())};
 
@@ -132,6 +179,8 @@ Outcome ParseOptions(const QStringList &arguments)
         {parseMemory, 16, 65536, "a number of MiB", [&](qint64 v) { options.parseMemoryMiB = v; }},
         {connectionsPerAddress, 1, 400, "a number", [&](qint64 v) { options.connectionsPerAddress = int(v); }},
         {resolutionsPerAddress, 1, 64, "a number", [&](qint64 v) { options.resolutionsPerAddress = int(v); }},
+        {maxHeight, 144, 4320, "a number", [&](qint64 v) { options.maxHeight = int(v); }},
+        {workers, 1, 64, "a number", [&](qint64 v) { options.workers = int(v); }},
     };
     for (const auto &count : counts) {
         if (!parser.isSet(count.option))
@@ -146,6 +195,25 @@ Outcome ParseOptions(const QStringList &arguments)
         count.store(*value);
     }
     options.allowPrivate = parser.isSet(allowPrivate);
+    if (parser.isSet(engines)) {
+        const std::optional<QList<Engine>> list = ReadEngines(parser.value(engines));
+        if (!list)
+            return BadOption{QStringLiteral("--engines wants builtin and yt-dlp, each once, separated by commas, "
+                                            "not '%1'.")
+                                 .arg(parser.value(engines))};
+        options.engines = *list;
+    }
+    if (parser.isSet(ytDlp)) {
+        options.ytDlpPath = parser.value(ytDlp);
+        const auto launch = YtDlpProgram::Inspect(options.ytDlpPath);
+        if (const QString *problem = std::get_if<QString>(&launch))
+            return BadOption{QStringLiteral("--yt-dlp: %1.").arg(*problem)};
+    }
+    if (parser.isSet(secret)) {
+        options.secret = parser.value(secret).toUtf8();
+        if (options.secret.isEmpty())
+            return BadOption{QStringLiteral("--secret wants a non-empty text.")};
+    }
     return options;
 }
 

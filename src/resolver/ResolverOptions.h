@@ -3,10 +3,17 @@
 #include "Version.h"
 
 #include <QHostAddress>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <variant>
+
+// The ways of finding a page's video: our own parse of the page, and yt-dlp.
+enum class Engine {
+    Builtin,
+    YtDlp,
+};
 
 struct ResolverOptions {
     QHostAddress listenAddress = QHostAddress(QHostAddress::LocalHost);
@@ -21,10 +28,17 @@ struct ResolverOptions {
     int connectionsPerAddress = 32;
     int resolutionsPerAddress = 8;
     bool allowPrivate = false;
+    QList<Engine> engines{Engine::Builtin, Engine::YtDlp};
+    QString ytDlpPath;  // --yt-dlp; empty: "yt-dlp" on PATH
+    int maxHeight = 1080;
+    int workers = 4;
+    QByteArray secret;  // --secret; empty: a key drawn at start, good for this instance only
     // Not options: the program that parses pages in its child processes (the service's own executable, run
-    // with --parse-pages), and name servers to ask instead of the system's ("address:port,...", for tests).
+    // with --parse-pages), name servers to ask instead of the system's ("address:port,...", for tests), and
+    // the ffmpeg that remuxes streams.
     QString parserProgram;
     QString nameServers;
+    QString ffmpegProgram;  // empty: "ffmpeg" on PATH
 
     // Listening on loopback serves one user, whose own network pages may well be; listening anywhere else
     // serves strangers, who must not reach the machine's own network through us.

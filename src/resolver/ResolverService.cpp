@@ -1,10 +1,15 @@
 #include "ResolverService.h"
 
+#include "AddressPolicy.h"
 #include "AnswerPages.h"
 #include "FormAddress.h"
+#include "MediaStream.h"
+#include "MediaToken.h"
 #include "Resolution.h"
 
+#include <QFileInfo>
 #include <QNetworkProxy>
+#include <QStandardPaths>
 #include <QUrl>
 
 #include <sys/socket.h>
@@ -42,6 +47,22 @@ ParserPool::Settings ParserSettings(const ResolverOptions &options)
     return settings;
 }
 
+WorkerSlots::Settings WorkerSettings(const ResolverOptions &options)
+{
+    WorkerSlots::Settings settings;
+    settings.places = options.workers;
+    settings.queueLimit = 4 * options.workers;
+    settings.shareByClient = options.resolutionsPerAddress < ResolverService::kMaxResolutions;
+    return settings;
+}
+
+QString FindFfmpeg(const QString &given)
+{
+    if (given.isEmpty())
+        return QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
+    return QFileInfo(given).isExecutable() ? given : QString();
+}
+
 }  // namespace
 
 ResolverService::ResolverService(const ResolverOptions &options, QObject *parent)
@@ -53,6 +74,8 @@ ResolverService::ResolverService(const ResolverOptions &options, bool refuseInte
     : QObject(parent)
     , options(options)
     , parsers(ParserSettings(options))
+    , workers(WorkerSettings(options))
+    , ffmpeg(FindFfmpeg(options.ffmpegProgram))
 {
     fetchLimits.pageLimit = options.pageLimit;
     fetchLimits.timeoutMilliseconds = options.fetchTimeoutSeconds * 1000;
@@ -65,6 +88,57 @@ ResolverService::ResolverService(const ResolverOptions &options, bool refuseInte
     for (QNetworkAccessManager &network : networks)
         network.setProxy(QNetworkProxy::NoProxy);
     connect(&server, &ConnectionListener::Accepted, this, &ResolverService::OnAccepted);
+    context.parsers = &parsers;
+    context.workers = &workers;
+    context.limits = fetchLimits;
+    context.engines = options.engines;
+    context.maxHeight = options.maxHeight;
+    context.tokenKey = options.secret.isEmpty() ? MediaToken::DrawKey() : options.secret;
+    context.canRemux = !ffmpeg.isEmpty();
+    if (refuseInternalAddresses) {
+        FetchProxy::Settings settings;
+        settings.password = MediaToken::DrawKey().toHex();
+        settings.mayConnect = &AddressPolicy::MayConnectTo;
+        settings.nameServers = options.nameServers;
+        settings.timeoutMilliseconds = fetchLimits.timeoutMilliseconds;
+        settings.maxConnections = 16 * options.workers;
+        proxy = std::make_unique<FetchProxy>(settings);
+    }
+    if (options.engines.contains(Engine::YtDlp))
+        PrepareYtDlp();
+}
+
+void ResolverService::PrepareYtDlp()
+{
+    const QString path = options.ytDlpPath.isEmpty() ? YtDlpProgram::FindOnPath() : options.ytDlpPath;
+    if (path.isEmpty()) {
+        ytDlpProblem = QStringLiteral("yt-dlp not found on PATH");
+        return;
+    }
+    const auto inspected = YtDlpProgram::Inspect(path);
+    if (const QString *problem = std::get_if<QString>(&inspected))
+        ytDlpProblem = *problem;
+    else
+        ytDlpLaunch = std::get<YtDlpLaunch>(inspected);
+}
+
+QString ResolverService::DescribeEngines() const
+{
+    QStringList names;
+    for (const Engine engine : options.engines) {
+        if (engine == Engine::Builtin)
+            names.append(QStringLiteral("builtin"));
+        else if (ytDlp)
+            names.append(QStringLiteral("yt-dlp (%1)").arg(ytDlpLaunch->path));
+    }
+    if (names.isEmpty())
+        names.append(QStringLiteral("builtin"));
+    QString text = QStringLiteral("engines: ") + names.join(QStringLiteral(", "));
+    if (!ytDlpProblem.isEmpty())
+        text += QStringLiteral("; no yt-dlp: ") + ytDlpProblem;
+    if (ffmpeg.isEmpty())
+        text += QStringLiteral("; no ffmpeg: videos that are only streamed are not found");
+    return text;
 }
 
 ResolverService::~ResolverService()
@@ -75,11 +149,22 @@ ResolverService::~ResolverService()
 
 bool ResolverService::Listen(QString *error)
 {
-    if (server.listen(options.listenAddress, options.port))
-        return true;
-    if (error)
-        *error = server.errorString();
-    return false;
+    if (!server.listen(options.listenAddress, options.port) || (proxy && !proxy->Listen(error))) {
+        if (error && !server.isListening())
+            *error = server.errorString();
+        return false;
+    }
+    if (ytDlpLaunch && !ytDlp) {
+        YtDlpBridge::Settings settings;
+        settings.launch = *ytDlpLaunch;
+        settings.proxy = proxy ? proxy->Address(QStringLiteral("yt-dlp")) : QString();
+        settings.timeoutSeconds = options.fetchTimeoutSeconds;
+        settings.memoryLimit = options.parseMemoryMiB * 1024 * 1024;
+        ytDlp = std::make_unique<YtDlpBridge>(settings);
+        context.ytDlp = ytDlp.get();
+        ytDlp->Start();
+    }
+    return true;
 }
 
 quint16 ResolverService::ServerPort() const
@@ -141,6 +226,15 @@ void ResolverService::HandleRequest(HttpConnection *connection, const HttpReques
                                 "POST", 0});
         return;
     }
+    if (path.startsWith(QLatin1String("/media/"))) {
+        if (isRead)
+            ServeMedia(connection, request, path);
+        else
+            connection->Answer({405, kHtml.toByteArray(),
+                                AnswerPages::ComposeFailurePage(QStringLiteral("Этот адрес принимает только GET.")),
+                                "GET, HEAD", 0});
+        return;
+    }
     if (path == QLatin1String("/version.info") || path == QLatin1String("/")) {
         if (!isRead) {
             connection->Answer({405, kHtml.toByteArray(),
@@ -176,7 +270,7 @@ void ResolverService::ResolveAddress(HttpConnection *connection, const HttpReque
     // A child of the connection: a client that goes away takes its fetch and its parse with it.
     QNetworkAccessManager *network = &networks[nextNetwork];
     nextNetwork = (nextNetwork + 1) % networks.size();
-    auto *resolution = new Resolution(network, &parsers, client, fetchLimits, connection);
+    auto *resolution = new Resolution(&context, network, client, MediaBaseFor(connection, request), connection);
     ++resolutionsUnderWay;
     ++resolutionsOf[client];
     connect(resolution, &QObject::destroyed, this, [this, client] {
@@ -193,4 +287,60 @@ void ResolverService::ResolveAddress(HttpConnection *connection, const HttpReque
         resolution->deleteLater();
     });
     resolution->Start(*address);
+}
+
+QString ResolverService::MediaBaseFor(const HttpConnection *connection, const HttpRequest &request)
+{
+    // The client names the service as it reached it (behind a load balancer, that one's name); the /media/
+    // link has to reach it the same way.
+    QByteArray authority = request.host;
+    if (!request.target.startsWith('/'))
+        authority = QUrl::fromEncoded(request.target).authority(QUrl::FullyEncoded).toLatin1();
+    const QUrl base = QUrl::fromEncoded("http://" + authority, QUrl::StrictMode);
+    if (!authority.isEmpty() && base.isValid() && !base.host().isEmpty() && base.userInfo().isEmpty()
+        && base.path().isEmpty())
+        return QStringLiteral("http://") + QString::fromLatin1(base.authority(QUrl::FullyEncoded).toLatin1());
+    return QStringLiteral("http://") + connection->LocalAuthority();
+}
+
+void ResolverService::ServeMedia(HttpConnection *connection, const HttpRequest &request, const QString &path)
+{
+    const MediaToken::Reading reading =
+        MediaToken::ReadToken(path.mid(7).toLatin1(), context.tokenKey, QDateTime::currentDateTimeUtc());
+    if (reading.problem != MediaToken::Problem::None) {
+        const bool expired = reading.problem == MediaToken::Problem::Expired;
+        connection->Answer(HtmlResponse(expired ? 410 : 404,
+                                        AnswerPages::ComposeFailurePage(
+                                            expired ? QStringLiteral("Ссылка на видео устарела: найдите видео заново.")
+                                                    : QStringLiteral("Такой ссылки на видео служба не давала."))));
+        return;
+    }
+    if (!context.canRemux) {
+        connection->Answer(
+            HtmlResponse(503, AnswerPages::ComposeFailurePage(QStringLiteral("ffmpeg на сервере не установлен."))));
+        return;
+    }
+    if (request.method == "HEAD") {
+        connection->StartStream(200,
+                                RemuxCommand::ContentTypeOf(reading.plan.flvFits ? RemuxCommand::Container::Flv
+                                                                                 : RemuxCommand::Container::Matroska));
+        return;
+    }
+    MediaStream::Settings settings;
+    settings.ffmpeg = ffmpeg;
+    settings.timeoutSeconds = options.fetchTimeoutSeconds;
+    // Each stream fetches under a name of its own, so that it can tell its own refusals.
+    const QByteArray user = "stream-" + QByteArray::number(++streamsStarted);
+    FetchProxy *fetchProxy = proxy.get();
+    if (fetchProxy) {
+        settings.proxy = fetchProxy->Address(QString::fromLatin1(user));
+        settings.proxyRefused = [fetchProxy, user] { return fetchProxy->RefusalsOf(user) > 0; };
+    }
+    auto *stream = new MediaStream(connection, reading.plan, &workers, settings);
+    if (fetchProxy)
+        connect(stream, &QObject::destroyed, fetchProxy, [fetchProxy, user] { fetchProxy->Forget(user); });
+    if (!stream->Start()) {
+        delete stream;
+        connection->Answer(BusyResponse());
+    }
 }

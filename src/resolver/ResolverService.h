@@ -1,9 +1,13 @@
 #pragma once
 
+#include "FetchProxy.h"
 #include "HttpConnection.h"
 #include "PageFetch.h"
 #include "ParserPool.h"
+#include "Resolution.h"
 #include "ResolverOptions.h"
+#include "WorkerSlots.h"
+#include "YtDlpBridge.h"
 
 #include <QHash>
 #include <QNetworkAccessManager>
@@ -11,6 +15,7 @@
 #include <QTcpServer>
 
 #include <array>
+#include <memory>
 
 // Hands each accepted connection over as its bare descriptor (HttpConnection works on that itself).
 class ConnectionListener : public QTcpServer {
@@ -24,10 +29,13 @@ protected:
 };
 
 // The service: listens, reads requests and answers POST /xurl/ (the program's resolution request, also in the
-// absolute form a proxy is sent), GET /version.info (the program's update check) and GET /.
+// absolute form a proxy is sent), GET /media/<token> (a streamed video remuxed into one file, MediaStream),
+// GET /version.info (the program's update check) and GET /.
 // Everything one client can make it hold is bounded, and each address gets a share: of the connections, of
-// the resolutions under way, and of the parser processes (ParserPool). A client over its share, or any when
-// everything is taken, is told at once that the service is busy.
+// the resolutions under way, of the parser processes (ParserPool) and of the yt-dlp and ffmpeg processes
+// (WorkerSlots). A client over its share, or any when everything is taken, is told at once that the service
+// is busy. When the service refuses internal addresses, yt-dlp and ffmpeg fetch through a FetchProxy that
+// judges their addresses by the same rule as the service's own fetches.
 class ResolverService : public QObject {
     Q_OBJECT
 
@@ -38,9 +46,15 @@ public:
     ResolverService(const ResolverOptions &options, bool refuseInternalAddresses, QObject *parent = nullptr);
     ~ResolverService() override;
 
-    // False with a message when the address cannot be listened on.
+    // False with a message when the address cannot be listened on. Starts yt-dlp's bridge too.
     bool Listen(QString *error);
     quint16 ServerPort() const;
+
+    // The engines as the start-up line names them, with what is missing.
+    QString DescribeEngines() const;
+    // Nothing when yt-dlp is not used.
+    YtDlpBridge *YtDlp() const { return ytDlp.get(); }
+    const WorkerSlots &Workers() const { return workers; }
 
     // The path a request line names, whether in origin form ("/xurl/") or absolute form ("http://h/xurl/").
     static QString PathOfTarget(const QByteArray &target);
@@ -56,6 +70,9 @@ private:
     void OnConnectionClosed(const QHostAddress &peer);
     void HandleRequest(HttpConnection *connection, const HttpRequest &request);
     void ResolveAddress(HttpConnection *connection, const HttpRequest &request);
+    void ServeMedia(HttpConnection *connection, const HttpRequest &request, const QString &path);
+    static QString MediaBaseFor(const HttpConnection *connection, const HttpRequest &request);
+    void PrepareYtDlp();
 
     ResolverOptions options;
     int openConnections = 0;
@@ -71,4 +88,12 @@ private:
     std::array<QNetworkAccessManager, 8> networks;
     std::size_t nextNetwork = 0;
     ParserPool parsers;
+    WorkerSlots workers;
+    std::unique_ptr<FetchProxy> proxy;
+    std::optional<YtDlpLaunch> ytDlpLaunch;
+    QString ytDlpProblem;  // why there is none, when yt-dlp is among the engines
+    std::unique_ptr<YtDlpBridge> ytDlp;
+    QString ffmpeg;
+    ResolutionContext context;
+    int streamsStarted = 0;
 };

@@ -31,9 +31,21 @@ int main(int argc, char *argv[])
                      qPrintable(options.listenAddress.toString()), unsigned(options.port), qPrintable(error));
         return 1;
     }
-    std::fprintf(stdout, "quillon-resolver: listening on %s port %u%s\n", qPrintable(options.listenAddress.toString()),
-                 unsigned(service.ServerPort()),
-                 options.RefusesInternalAddresses() ? ", refusing pages on internal addresses" : "");
+    std::fprintf(stdout, "quillon-resolver: listening on %s port %u%s; %s\n",
+                 qPrintable(options.listenAddress.toString()), unsigned(service.ServerPort()),
+                 options.RefusesInternalAddresses() ? ", refusing pages on internal addresses" : "",
+                 qPrintable(service.DescribeEngines()));
     std::fflush(stdout);
+    if (YtDlpBridge *ytDlp = service.YtDlp()) {
+        QObject::connect(ytDlp, &YtDlpBridge::Ready, [ytDlp] {
+            std::fprintf(stdout, "quillon-resolver: yt-dlp %s ready\n", qPrintable(ytDlp->Version()));
+            std::fflush(stdout);
+        });
+        QObject::connect(ytDlp, &YtDlpBridge::BecameUnusable, [ytDlp] {
+            std::fprintf(stdout, "quillon-resolver: yt-dlp cannot be used (%s); the built-in engine works alone\n",
+                         qPrintable(ytDlp->Problem()));
+            std::fflush(stdout);
+        });
+    }
     return application.exec();
 }

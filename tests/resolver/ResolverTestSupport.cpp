@@ -7,8 +7,16 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSocketNotifier>
 #include <QTcpSocket>
 #include <QTimer>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace ResolverTestSupport {
 
@@ -43,6 +51,11 @@ void NginxServer::WritePage(const QString &path, const QByteArray &content)
         out.write(content);
 }
 
+QString NginxServer::FilePath(const QString &path) const
+{
+    return folder.filePath(QStringLiteral("www/") + path);
+}
+
 void NginxServer::EnableTls(const QString &certificateFile, const QString &keyFile)
 {
     tlsCertificate = certificateFile;
@@ -70,7 +83,7 @@ bool NginxServer::Start(QString *error)
             servers += QStringLiteral("  server { listen 127.0.0.1:%1 ssl; root %2/www; ssl_certificate %3; "
                                       "ssl_certificate_key %4; }\n")
                            .arg(QString::number(ports.last()), root, tlsCertificate, tlsKey);
-        return servers;
+        return servers + extraConfig;
     });
     if (!started) {
         *error = nginx.Error();
@@ -172,6 +185,46 @@ QByteArray ExchangeRaw(quint16 port, const QByteArray &request)
     loop.exec();
     answer += socket.readAll();
     return closed || socket.state() == QAbstractSocket::UnconnectedState ? answer : QByteArray();
+}
+
+RawExchange ExchangeTellingReset(quint16 port, const QByteArray &request, int pauseMilliseconds)
+{
+    RawExchange exchange;
+    const int descriptor = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (pauseMilliseconds > 0) {
+        const int small = 4096;
+        ::setsockopt(descriptor, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    }
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(descriptor, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
+        || ::send(descriptor, request.constData(), size_t(request.size()), MSG_NOSIGNAL) != request.size()) {
+        ::close(descriptor);
+        return exchange;
+    }
+    ::fcntl(descriptor, F_SETFL, O_NONBLOCK);
+    QEventLoop loop;
+    QSocketNotifier readable(descriptor, QSocketNotifier::Read);
+    QObject::connect(&readable, &QSocketNotifier::activated, &loop, [&] {
+        char piece[65536];
+        const ssize_t received = ::recv(descriptor, piece, pauseMilliseconds > 0 ? 8192 : sizeof piece, 0);
+        if (received > 0) {
+            exchange.answer.append(piece, received);
+            if (pauseMilliseconds > 0) {
+                readable.setEnabled(false);
+                QTimer::singleShot(pauseMilliseconds, &readable, [&] { readable.setEnabled(true); });
+            }
+        } else if (received == 0 || (errno != EAGAIN && errno != EINTR)) {
+            exchange.reset = received < 0 && errno == ECONNRESET;
+            loop.quit();
+        }
+    });
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    loop.exec();
+    ::close(descriptor);
+    return exchange;
 }
 
 QByteArray BodyOf(const QByteArray &answer)

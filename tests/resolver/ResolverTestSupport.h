@@ -28,6 +28,11 @@ public:
 
     // Writes a file under the served folder (folders are made as needed).
     void WritePage(const QString &path, const QByteArray &content);
+    // Where a served path lies on disk, and where nginx keeps its own files (logs).
+    QString FilePath(const QString &path) const;
+    QString OwnFilePath(const QString &name) const { return folder.filePath(name); }
+    // More configuration inside http { } (upstreams, servers); call before Start.
+    void AddHttpConfig(const QString &config) { extraConfig += config; }
     // Also serves the same pages over TLS with this certificate; call before Start.
     void EnableTls(const QString &certificateFile, const QString &keyFile);
     // After Start.
@@ -44,6 +49,7 @@ private:
     quint16 tlsPort = 0;
     QString tlsCertificate;
     QString tlsKey;
+    QString extraConfig;
 };
 
 // A self-signed certificate for the name "localhost" (and no address), made with openssl in folder.
@@ -63,6 +69,14 @@ QByteArray ComposeResolutionRequest(const QByteArray &encodedAddress, const QByt
 // Sends bytes to 127.0.0.1:port and returns everything the server sent until it closed (the event loop runs
 // meanwhile, so a service in this process keeps working). Empty after 30 s without a close.
 QByteArray ExchangeRaw(quint16 port, const QByteArray &request);
+
+// The same on a socket of its own, telling a reset from an orderly close (Qt reports both alike). With a
+// pause, a slow client: a small receive buffer, and that pause after each piece it takes.
+struct RawExchange {
+    QByteArray answer;
+    bool reset = false;
+};
+RawExchange ExchangeTellingReset(quint16 port, const QByteArray &request, int pauseMilliseconds = 0);
 
 // The answer's body (after the first empty line).
 QByteArray BodyOf(const QByteArray &answer);

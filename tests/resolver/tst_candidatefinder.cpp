@@ -1,4 +1,5 @@
 #include "CandidateFinder.h"
+#include "FoundVideos.h"
 #include "PageText.h"
 
 #include <QTest>
@@ -15,6 +16,8 @@ private slots:
     void readsJsonLd();
     void convertsPagesToUtf8_data();
     void convertsPagesToUtf8();
+    void tellsStreamsFromFiles_data();
+    void tellsStreamsFromFiles();
 };
 
 namespace {
@@ -94,6 +97,9 @@ void TestCandidateFinder::findsCandidates_data()
                                              << QStringList{};
     QTest::newRow("entities decoded") << QByteArray(R"(<video src="/v.mp4?a=1&amp;b=2"></video>)")
                                       << QStringList{"http://site.example/v.mp4?a=1&b=2"};
+    // A browser fetches a U+FEFF at the start of a value as %EF%BB%BF: it is no byte order mark there.
+    QTest::newRow("U+FEFF starting a value is kept") << QByteArray("<video src=\"\xEF\xBB\xBFv.mp4\"></video>")
+                                                     << QStringList{"http://site.example/watch/%EF%BB%BFv.mp4"};
     QTest::newRow("blanks around trimmed")
         << QByteArray("<video src=\"  \n/v.mp4 \"></video>") << QStringList{"http://site.example/v.mp4"};
     QTest::newRow("broken markup") << QByteArray(R"(<div><p><video src=/v.mp4><table><a href=x.flv>)")
@@ -130,6 +136,8 @@ void TestCandidateFinder::readsFlashVariables_data()
     QTest::newRow("names case-insensitive") << "FILE=a&Video=b" << QStringList{"a", "b"} << QStringList{"", ""};
     QTest::newRow("percent-decoded once")
         << "file=http%3A%2F%2Fh%2Fa%2520b.flv" << QStringList{"http://h/a%20b.flv"} << QStringList{""};
+    QTest::newRow("U+FEFF starting a value is kept")
+        << "file=%EF%BB%BFa.flv" << QStringList{"%EF%BB%BFa.flv"} << QStringList{""};
     QTest::newRow("other names ignored") << "image=a.jpg&autostart=1" << QStringList{} << QStringList{};
     QTest::newRow("empty value ignored") << "file=&video" << QStringList{} << QStringList{};
 }
@@ -203,6 +211,41 @@ void TestCandidateFinder::convertsPagesToUtf8()
     QFETCH(QByteArray, contentType);
     QFETCH(QString, text);
     QCOMPARE(QString::fromUtf8(PageText::ConvertPageToUtf8(body, contentType)), text);
+}
+
+void TestCandidateFinder::tellsStreamsFromFiles_data()
+{
+    QTest::addColumn<QByteArray>("html");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("streams");
+    QTest::newRow("hls and dash by their names")
+        << QByteArray(R"(<video><source src="/a.m3u8"><source src="/b.MPD"></video><a href="/c.mp4">c</a>)")
+        << QStringList{"http://site.example/c.mp4"}
+        << QStringList{"http://site.example/a.m3u8", "http://site.example/b.MPD"};
+    QTest::newRow("by their declared types") << QByteArray(
+        R"(<video><source src="/live?id=1" type="application/x-mpegURL"><source src="/d" type="application/dash+xml"></video>)")
+                                             << QStringList{}
+                                             << QStringList{"http://site.example/live?id=1", "http://site.example/d"};
+    QTest::newRow("files only") << QByteArray(R"(<video src="/v.flv"></video>)")
+                                << QStringList{"http://site.example/v.flv"} << QStringList{};
+}
+
+void TestCandidateFinder::tellsStreamsFromFiles()
+{
+    QFETCH(QByteArray, html);
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, streams);
+    const FoundVideos found = FoundVideosReader::FindVideos(html, "text/html", kPage);
+    QStringList foundFiles, foundStreams;
+    for (const QUrl &file : found.files)
+        foundFiles.append(file.toString(QUrl::FullyEncoded));
+    for (const QUrl &stream : found.streams)
+        foundStreams.append(stream.toString(QUrl::FullyEncoded));
+    QCOMPARE(foundFiles, files);
+    QCOMPARE(foundStreams, streams);
+    // What a parser process hands back is read back the same.
+    QCOMPARE(FoundVideosReader::DecodeVideos(FoundVideosReader::EncodeVideos(found)), std::optional(found));
+    QVERIFY(!FoundVideosReader::DecodeVideos("X http://a/\n"));
 }
 
 QTEST_GUILESS_MAIN(TestCandidateFinder)

@@ -1,9 +1,11 @@
 #include "Main.h"
+#include "MediaFixtures.h"
 #include "RealPeers.h"
 #include "ResolverTestSupport.h"
 #include "ScriptedDialogs.h"
 #include "XpB.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,12 +16,14 @@
 #include <memory>
 
 // The whole road with nothing scripted but the user: the real window asks the real service, which fetches a
-// page from a real web server, and the video it names is downloaded and saved.
+// page from a real web server, and the video it names is downloaded and saved; a video the page only streams
+// is remuxed by the service into one file, which the window saves like any other.
 class TestResolverEndToEnd : public QObject {
     Q_OBJECT
 
 private slots:
     void pageToSavedVideo();
+    void hlsPageToSavedVideo();
 };
 
 namespace {
@@ -37,19 +41,66 @@ QByteArray ReadFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// The service says it listens once it does, and when yt-dlp is ready.
+bool WaitForLine(QProcess &service, const QByteArray &start, int timeoutMilliseconds)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < timeoutMilliseconds) {
+        while (service.canReadLine())
+            if (service.readLine().startsWith(start))
+                return true;
+        if (!service.waitForReadyRead(1000) && service.state() == QProcess::NotRunning)
+            return false;
+    }
+    return false;
+}
+
+// The service program, ended when the test is, whichever way it ends.
+struct ServiceProcess : QProcess {
+    ~ServiceProcess() override
+    {
+        terminate();
+        waitForFinished(10000);
+    }
+};
+
 bool StartService(QProcess &service, quint16 port)
 {
     service.start(QStringLiteral(RESOLVER_PROGRAM),
                   {QStringLiteral("--listen"), QStringLiteral("127.0.0.1"), QStringLiteral("--port"),
                    QString::number(port)});
-    if (!service.waitForStarted(10000))
-        return false;
-    // The program says it listens once it does.
-    while (!service.canReadLine()) {
-        if (!service.waitForReadyRead(10000))
-            return false;
-    }
-    return service.readLine().startsWith("quillon-resolver: listening on");
+    return service.waitForStarted(10000) && WaitForLine(service, "quillon-resolver: listening on", 10000);
+}
+
+// The user's road: the download panel, the page's address, the download button, until the panel is idle
+// again; the save dialog answers target, in the program's download folder.
+void DownloadThroughWindow(const QTemporaryDir &program, const QByteArray &serviceHost, const QString &page,
+                           const QString &target)
+{
+    // The service answers the daily version check too: the same version, so the download goes on.
+    WriteFile(program.filePath(QStringLiteral("options.ini")),
+              "[Network]\r\nUseProxy=0\r\n[Version]\r\nCheckUpgrade=1\r\n[Hosts]\r\nResolver=" + serviceHost
+                  + "\r\nUpdate=" + serviceHost + "\r\n");
+    ScriptedDialogs dialogs;
+    dialogs.AnswerFileDialog(target);
+    Main window(program.path(), dialogs);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    XpB *downloadPanel = window.findChild<XpB *>(QStringLiteral("ZagButton"));
+    QTest::mouseClick(downloadPanel, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
+    window.findChild<QLineEdit *>(QStringLiteral("URLtext"))->setText(page);
+    XpB *down = window.findChild<XpB *>(QStringLiteral("DownButton"));
+    QVERIFY(down->isVisible());
+    QTest::mouseClick(down, Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
+    QVERIFY(!down->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(down->isVisible(), 120000);
+
+    QCOMPARE(window.findChild<QLabel *>(QStringLiteral("Label1"))->text(), QStringLiteral("Файл сохранен"));
+    QCOMPARE(window.LastVideoFile, target);
+    QCOMPARE(dialogs.Unexpected(), 0);
+    QCOMPARE(dialogs.Unused(), 0);
 }
 
 }  // namespace
@@ -68,40 +119,42 @@ void TestResolverEndToEnd::pageToSavedVideo()
     PythonHttpServer web;
     QVERIFY2(web.Start(site.path()), qPrintable(web.Error()));
 
-    QProcess service;
+    ServiceProcess service;
     const quint16 servicePort = ResolverTestSupport::FindFreePort();
     QVERIFY(StartService(service, servicePort));
-    const QByteArray serviceHost = "127.0.0.1:" + QByteArray::number(servicePort);
-
-    // The service answers the daily version check too: the same version, so the download goes on.
     QTemporaryDir program;
-    WriteFile(program.filePath(QStringLiteral("options.ini")),
-              "[Network]\r\nUseProxy=0\r\n[Version]\r\nCheckUpgrade=1\r\n[Hosts]\r\nResolver=" + serviceHost
-                  + "\r\nUpdate=" + serviceHost + "\r\n");
-    ScriptedDialogs dialogs;
     const QString target = program.filePath(QStringLiteral("DownloadVideo/clip.flv"));
-    dialogs.AnswerFileDialog(target);
-    Main window(program.path(), dialogs);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-
-    XpB *downloadPanel = window.findChild<XpB *>(QStringLiteral("ZagButton"));
-    QTest::mouseClick(downloadPanel, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
-    const QString page = QStringLiteral("http://127.0.0.1:%1/watch.html").arg(web.Port());
-    window.findChild<QLineEdit *>(QStringLiteral("URLtext"))->setText(page);
-    XpB *down = window.findChild<XpB *>(QStringLiteral("DownButton"));
-    QVERIFY(down->isVisible());
-    QTest::mouseClick(down, Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
-    QVERIFY(!down->isVisible());
-    QTRY_VERIFY_WITH_TIMEOUT(down->isVisible(), 60000);
-
-    QCOMPARE(window.findChild<QLabel *>(QStringLiteral("Label1"))->text(), QStringLiteral("Файл сохранен"));
+    DownloadThroughWindow(program, "127.0.0.1:" + QByteArray::number(servicePort),
+                          QStringLiteral("http://127.0.0.1:%1/watch.html").arg(web.Port()), target);
+    if (QTest::currentTestFailed())
+        return;
     QCOMPARE(ReadFile(target), video);
-    QCOMPARE(window.LastVideoFile, target);
-    QCOMPARE(dialogs.Unexpected(), 0);
-    QCOMPARE(dialogs.Unused(), 0);
-    service.terminate();
-    service.waitForFinished(10000);
+}
+
+void TestResolverEndToEnd::hlsPageToSavedVideo()
+{
+    constexpr int kSeconds = 6;
+    ResolverTestSupport::NginxServer site;
+    QString error;
+    QVERIFY2(MediaFixtures::MakeHls(site.FilePath(QString()), kSeconds, &error), qPrintable(error));
+    site.WritePage(QStringLiteral("watch.html"),
+                   "<!DOCTYPE html><html><head><title>A stream</title></head><body><video controls>"
+                   "<source src=\"hls/master.m3u8\" type=\"application/x-mpegURL\"></video></body></html>");
+    QVERIFY2(site.Start(&error), qPrintable(error));
+
+    ServiceProcess service;
+    const quint16 servicePort = ResolverTestSupport::FindFreePort();
+    QVERIFY(StartService(service, servicePort));
+    QVERIFY(WaitForLine(service, "quillon-resolver: yt-dlp", 180000));
+    QTemporaryDir program;
+    const QString target = program.filePath(QStringLiteral("DownloadVideo/stream.flv"));
+    DownloadThroughWindow(program, "127.0.0.1:" + QByteArray::number(servicePort),
+                          site.Address(QStringLiteral("watch.html")), target);
+    if (QTest::currentTestFailed())
+        return;
+    const MediaFixtures::Probe probe = MediaFixtures::ProbeFile(target);
+    QCOMPARE(probe.streams, (QStringList{"video", "audio"}));
+    QVERIFY2(qAbs(probe.duration - kSeconds) <= 0.5, qPrintable(QString::number(probe.duration)));
 }
 
 QTEST_MAIN(TestResolverEndToEnd)

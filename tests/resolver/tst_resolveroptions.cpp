@@ -38,6 +38,10 @@ void TestResolverOptions::defaults()
     QCOMPARE(options.pageLimit, qint64(4 * 1024 * 1024));
     QCOMPARE(options.fetchTimeoutSeconds, 20);
     QVERIFY(!options.RefusesInternalAddresses());
+    QCOMPARE(options.engines, (QList<Engine>{Engine::Builtin, Engine::YtDlp}));
+    QCOMPARE(options.maxHeight, 1080);
+    QCOMPARE(options.workers, 4);
+    QVERIFY(options.secret.isEmpty());
 }
 
 void TestResolverOptions::readsOptions()
@@ -54,6 +58,16 @@ void TestResolverOptions::readsOptions()
     QCOMPARE(options.clientTimeoutSeconds, 7);
     QVERIFY(options.allowPrivate);
     QVERIFY(std::holds_alternative<ShowHelp>(Parse({"--help"})));
+
+    const Outcome engines = Parse({"--engines", "yt-dlp, builtin", "--yt-dlp", "/usr/bin/yt-dlp", "--max-height", "720",
+                                   "--workers", "9", "--secret", "shared key"});
+    QVERIFY(std::holds_alternative<ResolverOptions>(engines));
+    const auto &withEngines = std::get<ResolverOptions>(engines);
+    QCOMPARE(withEngines.engines, (QList<Engine>{Engine::YtDlp, Engine::Builtin}));
+    QCOMPARE(withEngines.ytDlpPath, QStringLiteral("/usr/bin/yt-dlp"));
+    QCOMPARE(withEngines.maxHeight, 720);
+    QCOMPARE(withEngines.workers, 9);
+    QCOMPARE(withEngines.secret, QByteArray("shared key"));
 }
 
 void TestResolverOptions::refusesBadOptions_data()
@@ -76,6 +90,22 @@ void TestResolverOptions::refusesBadOptions_data()
     QTest::newRow("empty version") << QStringList{"--current-version", ""}
                                    << "--current-version wants a non-empty text.";
     QTest::newRow("stray argument") << QStringList{"8397"} << "Unexpected argument '8397'.";
+    QTest::newRow("unknown engine") << QStringList{"--engines", "builtin,youtube-dl"}
+                                    << "--engines wants builtin and yt-dlp, each once, separated by commas, not "
+                                       "'builtin,youtube-dl'.";
+    QTest::newRow("engine twice") << QStringList{"--engines", "yt-dlp,yt-dlp"}
+                                  << "--engines wants builtin and yt-dlp, each once, separated by commas, not "
+                                     "'yt-dlp,yt-dlp'.";
+    QTest::newRow("no yt-dlp there") << QStringList{"--yt-dlp", "/nonexistent/yt-dlp"}
+                                     << "--yt-dlp: /nonexistent/yt-dlp does not exist.";
+    QTest::newRow("not a python yt-dlp") << QStringList{"--yt-dlp", "/bin/ls"}
+                                         << "--yt-dlp: /bin/ls is a compiled program (yt-dlp's stand-alone build); "
+                                            "the service needs the Python one: Debian's package, pip's, or the "
+                                            "zipapp of yt-dlp's releases.";
+    QTest::newRow("tiny height") << QStringList{"--max-height", "100"}
+                                 << "--max-height wants a number from 144 to 4320, not '100'.";
+    QTest::newRow("no workers") << QStringList{"--workers", "0"} << "--workers wants a number from 1 to 64, not '0'.";
+    QTest::newRow("empty secret") << QStringList{"--secret", ""} << "--secret wants a non-empty text.";
 }
 
 void TestResolverOptions::refusesBadOptions()

@@ -1,6 +1,7 @@
 #include "ResolverTestSupport.h"
 
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTest>
 
@@ -12,6 +13,8 @@ class TestResolverProgram : public QObject {
 
 private slots:
     void showsHelp();
+    void saysWhichEnginesItHas_data();
+    void saysWhichEnginesItHas();
     void refusesBadOptions_data();
     void refusesBadOptions();
     void saysWhenThePortIsTaken();
@@ -20,6 +23,8 @@ private slots:
 
 private:
     bool StartProgram(QProcess &process, const QStringList &arguments);
+
+    QByteArray lastLine;  // the start-up line of the last program started
 };
 
 bool TestResolverProgram::StartProgram(QProcess &process, const QStringList &arguments)
@@ -32,7 +37,8 @@ bool TestResolverProgram::StartProgram(QProcess &process, const QStringList &arg
         if (!process.waitForReadyRead(10000))
             return false;
     }
-    return process.readLine().startsWith("quillon-resolver: listening on");
+    lastLine = process.readLine();
+    return lastLine.startsWith("quillon-resolver: listening on");
 }
 
 void TestResolverProgram::showsHelp()
@@ -46,6 +52,38 @@ void TestResolverProgram::showsHelp()
          {"--listen", "--port", "--current-version", "--page-limit", "--timeout", "--allow-private"})
         QVERIFY2(help.contains(option), option);
     QVERIFY(help.contains("default 8397"));
+}
+
+void TestResolverProgram::saysWhichEnginesItHas_data()
+{
+    QTest::addColumn<QString>("path");  // of the program's environment
+    QTest::addColumn<QByteArray>("startLine");
+    QTest::addColumn<QByteArray>("help");
+    const QByteArray found = "yt-dlp (" + QStandardPaths::findExecutable("yt-dlp").toLocal8Bit() + ")";
+    QTest::newRow("yt-dlp and ffmpeg on PATH") << qEnvironmentVariable("PATH") << "; engines: builtin, " + found + "\n"
+                                               << QByteArray("yt-dlp found at");
+    QTest::newRow("neither") << QStringLiteral("/nonexistent")
+                             << QByteArray("; engines: builtin; no yt-dlp: yt-dlp not found on PATH; no ffmpeg: "
+                                           "videos that are only streamed are not found\n")
+                             << QByteArray("not found: the built-in engine works alone");
+}
+
+void TestResolverProgram::saysWhichEnginesItHas()
+{
+    QFETCH(QString, path);
+    QFETCH(QByteArray, startLine);
+    QFETCH(QByteArray, help);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("PATH"), path);
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(RESOLVER_PROGRAM), {QStringLiteral("--help")});
+    QVERIFY(process.waitForFinished(10000));
+    QVERIFY(process.readAllStandardOutput().contains(help));
+    QVERIFY(StartProgram(process, {QStringLiteral("--port"), QString::number(FindFreePort())}));
+    QVERIFY2(lastLine.endsWith(startLine), lastLine.constData());
+    process.terminate();
+    QVERIFY(process.waitForFinished(10000));
 }
 
 void TestResolverProgram::refusesBadOptions_data()

@@ -71,7 +71,8 @@ bool Nginx::WriteConfig(const QString &servers)
                        "    fastcgi_temp_path %1/fastcgi;\n"
                        "    uwsgi_temp_path %1/uwsgi;\n"
                        "    scgi_temp_path %1/scgi;\n"
-                       "    types { text/html html; video/x-flv flv; video/mp4 mp4; video/webm webm; }\n"
+                       "    types { text/html html; video/x-flv flv; video/mp4 mp4; video/webm webm; video/mp2t ts;\n"
+                       "            application/vnd.apple.mpegurl m3u8; application/dash+xml mpd; }\n"
                        "    default_type application/octet-stream;\n")
             .arg(folder.path())
         + servers + QStringLiteral("}\n");
