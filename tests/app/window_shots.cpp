@@ -166,6 +166,7 @@ void ShootQtDialogs(const QString &programFolder)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    UseRussianQtTexts();
     if (argc < 2) {
         QTextStream(stderr) << "usage: window_shots FOLDER\n";
         return 2;
