@@ -1,5 +1,6 @@
 // The controls of the main window, placed as the window is designed (pixels at 100 %).
 #include "Artwork.h"
+#include "ElidedLabel.h"
 #include "FlvPlayer.h"
 #include "Main.h"
 #include "PictureBox.h"
@@ -27,10 +28,10 @@ void Blend(XpB *button, QColor face)
     button->setPalette(palette);
 }
 
+// The window's labels show texts of any length: what does not fit is cut with "…" and shown whole in a tooltip.
 QLabel *MakeLabel(const QString &name, QWidget *parent, const QRect &place, const QString &text = QString())
 {
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(name);
+    auto *label = new ElidedLabel(name, text, parent);
     label->setGeometry(place);
     return label;
 }
@@ -181,7 +182,7 @@ void Main::CreatePlayerControls()
     connect(PlayerOpenFileButton, &XpB::Click, this, &Main::PlayerOpenFileButton_Click);
     connect(PlayerClear, &XpB::Click, this, &Main::ProButton_Click);
 
-    Label1 = MakeLabel(QStringLiteral("Label1"), this, QRect(0, 252, 329, 17), QStringLiteral("Готов"));
+    Label1 = MakeLabel(QStringLiteral("Label1"), this, QRect(0, 252, 326, 17), QStringLiteral("Готов"));
     Label1->setIndent(6);
     Label2 = MakeLabel(QStringLiteral("Label2"), this, QRect(208, 252, 116, 13), QStringLiteral("Режим проигрывателя"));
     Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
