@@ -105,6 +105,7 @@ void Main::CreateDownloadPanel()
     // Only the blank player picture takes drops; an address is pasted, with XpB1 or the keyboard.
     URLtext->setAcceptDrops(false);
     connect(URLtext, &QLineEdit::textChanged, this, &Main::URLtext_Change);
+    connect(URLtext, &QLineEdit::returnPressed, this, &Main::URLtext_Enter);
 
     XpB1 = MakeButton(QStringLiteral("XpB1"), DownBox, QRect(288, 28, 24, 24));
     XpB1->setButtonStyle(XpBLook::Style::Flat);

@@ -33,6 +33,10 @@ private slots:
     void playButtonHiddenOnEnteringDownload();
     void playButtonPlaysLastVideo();
     void addressLength();
+    void enterInTheAddressField_data();
+    void enterInTheAddressField();
+    void escapeGoesBackWhenIdle_data();
+    void escapeGoesBackWhenIdle();
     void busyThenIdle();
     void paste_data();
     void paste();
@@ -299,6 +303,47 @@ void TestMainWindow::addressLength()
     QVERIFY(!Seen(*window, "StopButton"));
     QTest::keyClick(address, Qt::Key_Backspace);
     QVERIFY(!Seen(*window, "DownButton"));
+}
+
+void TestMainWindow::enterInTheAddressField_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("starts");
+    QTest::newRow("too short for the download button") << "http://a.example/12" << false;
+    QTest::newRow("download button shown") << "http://a.example/123" << true;
+}
+
+void TestMainWindow::enterInTheAddressField()
+{
+    QFETCH(QString, address);
+    QFETCH(bool, starts);
+    Click(*window, "ZagButton");
+    auto *field = Control<QLineEdit>(*window, "URLtext");
+    field->setFocus();
+    field->setText(address);
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(Seen(*window, "StopButton"), starts);
+    QCOMPARE(field->isEnabled(), !starts);
+}
+
+void TestMainWindow::escapeGoesBackWhenIdle_data()
+{
+    QTest::addColumn<bool>("busy");
+    QTest::newRow("idle") << false;
+    QTest::newRow("busy") << true;
+}
+
+void TestMainWindow::escapeGoesBackWhenIdle()
+{
+    QFETCH(bool, busy);
+    Click(*window, "ZagButton");
+    if (busy)
+        window->SetBusyState();
+    QWidget *focused = Control(*window, busy ? "StopButton" : "XpB2");
+    focused->setFocus();
+    QTest::keyClick(focused, Qt::Key_Escape);
+    QCOMPARE(Seen(*window, "Box1"), !busy);
+    QCOMPARE(Seen(*window, "DownBox"), busy);
 }
 
 void TestMainWindow::busyThenIdle()

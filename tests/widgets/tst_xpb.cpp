@@ -55,6 +55,7 @@ private slots:
     void otherButtonsPressWithoutPressedLook();
     void releaseOverNeighbourClicksNeither();
     void movingBackInWhilePressedPressesAgain();
+    void spaceClicksWhereverThePointerIs_data();
     void spaceClicksWhereverThePointerIs();
     void spaceReleaseWithoutPressDoesNotClick();
     void accessKeyWithAlt();
@@ -248,14 +249,27 @@ void TestXpB::movingBackInWhilePressedPressesAgain()
     QCOMPARE(log->Take(), (QStringList{"A.MouseIn", "A.MouseMove 1", "A.Click", "A.MouseUp 1 0 20 20"}));
 }
 
+void TestXpB::spaceClicksWhereverThePointerIs_data()
+{
+    QTest::addColumn<Qt::Key>("key");
+    QTest::addColumn<int>("code");
+    QTest::newRow("Space") << Qt::Key_Space << 32;
+    QTest::newRow("Enter") << Qt::Key_Return << 13;
+    QTest::newRow("Enter of the keypad") << Qt::Key_Enter << 13;
+}
+
 void TestXpB::spaceClicksWhereverThePointerIs()
 {
+    QFETCH(Qt::Key, key);
+    QFETCH(int, code);
     a->setFocus();
-    QTest::keyPress(a, Qt::Key_Space);
+    QTest::keyPress(a, key);
     QVERIFY(a->Face().IsDown);
-    QTest::keyRelease(a, Qt::Key_Space);
+    QTest::keyRelease(a, key);
     QVERIFY(!a->Face().IsDown);
-    QCOMPARE(log->Take(), (QStringList{"A.KeyDown 32 0", "A.Click", "A.MouseUp 1 0 0 0", "A.KeyUp 32 0"}));
+    QCOMPARE(log->Take(),
+             (QStringList{QStringLiteral("A.KeyDown %1 0").arg(code), "A.Click", "A.MouseUp 1 0 0 0",
+                          QStringLiteral("A.KeyUp %1 0").arg(code)}));
 }
 
 void TestXpB::spaceReleaseWithoutPressDoesNotClick()
