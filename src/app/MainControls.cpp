@@ -58,6 +58,7 @@ void Main::CreateMenuPanel()
 
     Box1 = new PictureBox(QStringLiteral("Box1"), this);
     Box1->setGeometry(kPanel);
+    Box1->setAccessibleName(QStringLiteral("Меню"));
     ZagButton = MakeButton(QStringLiteral("ZagButton"), Box1, QRect(8, 8, 69, 57));
     ProButton = MakeButton(QStringLiteral("ProButton"), Box1, QRect(8, 68, 69, 57));
     aButton = MakeButton(QStringLiteral("aButton"), Box1, QRect(8, 132, 37, 37));
@@ -97,11 +98,14 @@ void Main::CreateDownloadPanel()
     DownBox = new PictureBox(QStringLiteral("DownBox"), this);
     DownBox->setGeometry(kPanel);
     DownBox->setPicture(Artwork::DownloadBackground());
+    DownBox->setAccessibleName(QStringLiteral("Загрузка видео"));
 
     URLtext = new QLineEdit(DownBox);
     URLtext->setObjectName(QStringLiteral("URLtext"));
     URLtext->setGeometry(8, 28, 276, 24);
     URLtext->setToolTip(QStringLiteral("URL страницы с видеоматериалом"));
+    // The field's caption is part of the panel's picture, so a screen reader is told it here.
+    URLtext->setAccessibleName(QStringLiteral("Адрес страницы с видео"));
     // Only the blank player picture takes drops; an address is pasted, with XpB1 or the keyboard.
     URLtext->setAcceptDrops(false);
     connect(URLtext, &QLineEdit::textChanged, this, &Main::URLtext_Change);
@@ -143,6 +147,7 @@ void Main::CreateDownloadPanel()
     PercLabel = MakeLabel(QStringLiteral("PercLabel"), DownBox, QRect(250, 124, 55, 16));
     PercLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Picture1 = new ProgressFrame(QStringLiteral("Picture1"), DownBox);
+    Picture1->setAccessibleName(QStringLiteral("Ход загрузки"));
     Picture1->setGeometry(8, 142, 297, 12);
     Picture1->hide();
     ImagPr = new ProgressBar(QStringLiteral("ImagPr"), Picture1);
@@ -154,6 +159,7 @@ void Main::CreatePlayerControls()
 {
     swf = new FlvPlayer(this);
     swf->setObjectName(QStringLiteral("swf"));
+    swf->setAccessibleName(QStringLiteral("Проигрыватель"));
     swf->setGeometry(kPanel);
     BlankPlayer = new PictureBox(QStringLiteral("BlankPlayer"), this);
     BlankPlayer->setGeometry(kPanel);
@@ -161,6 +167,7 @@ void Main::CreatePlayerControls()
     BlankPlayer->setKeepAspect(true);
     // A click on the picture opens a video, as the open-file button does.
     BlankPlayer->setCursor(Qt::PointingHandCursor);
+    BlankPlayer->setAccessibleName(QStringLiteral("Перетащите сюда видеофайл или щёлкните здесь, чтобы открыть его"));
     BlankPlayer->hide();
     // The picture is the only drop target of the window; what a drop or a click does is decided in eventFilter.
     BlankPlayer->setAcceptDrops(true);

@@ -1,9 +1,11 @@
 #include "XpB.h"
 
+#include "PartsAccessible.h"
 #include "XpBInput.h"
 #include "XpBLayout.h"
 #include "XpBPainter.h"
 
+#include <QAccessible>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QKeySequence>
@@ -20,6 +22,7 @@ constexpr int MinimumSide = 10;
 
 XpB::XpB(const QString &name, QWidget *parent) : QWidget(parent)
 {
+    InstallAccessibleParts();
     setObjectName(name);
     face.Caption = name;
     setFocusPolicy(Qt::StrongFocus);
@@ -39,6 +42,8 @@ void XpB::setCaption(const QString &caption)
     face.Caption = caption;
     SetAccessKey();
     Refresh();
+    QAccessibleEvent renamed(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&renamed);
 }
 
 void XpB::setButtonStyle(XpBLook::Style style)

@@ -2,6 +2,10 @@
 #define QTEST_QPA_MOUSE_HANDLING
 
 #include "XpB.h"
+#include "XpBAccessible.h"
+
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 
 #include <QTest>
 
@@ -63,6 +67,8 @@ private slots:
     void focusComesAndGoes();
     void disabledButtonTakesNoInput();
     void redrawShowsTheState();
+    void readOutAsAButton_data();
+    void readOutAsAButton();
 
 private:
     QWidget *window = nullptr;
@@ -351,6 +357,48 @@ void TestXpB::redrawShowsTheState()
     QTest::mouseMove(window, QPoint(95, 55));
     QCOMPARE(a->grab().toImage().pixelColor(0, 0), face);
     QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, QPoint(95, 55));
+}
+
+void TestXpB::readOutAsAButton_data()
+{
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("tooltip");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("caption with its access key") << "&Save"
+                                                 << ""
+                                                 << "Save";
+    QTest::newRow("doubled ampersand") << "Tom && &Jerry"
+                                       << ""
+                                       << "Tom & Jerry";
+    QTest::newRow("leading blank") << " Назад"
+                                   << "Назад в меню"
+                                   << "Назад";
+    QTest::newRow("picture only") << ""
+                                  << "Вставить адрес из буфера обмена"
+                                  << "Вставить адрес из буфера обмена";
+}
+
+void TestXpB::readOutAsAButton()
+{
+    QFETCH(QString, caption);
+    QFETCH(QString, tooltip);
+    QFETCH(QString, name);
+    a->setCaption(caption);
+    a->setToolTip(tooltip);
+    QAccessibleInterface *reader = QAccessible::queryAccessibleInterface(a);
+    QVERIFY(reader);
+    QCOMPARE(reader->role(), QAccessible::Button);
+    QCOMPARE(reader->text(QAccessible::Name), name);
+    QVERIFY(reader->state().focusable);
+    QAccessibleActionInterface *actions = reader->actionInterface();
+    QVERIFY(actions);
+    QVERIFY(actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
+    log->Take();
+    actions->doAction(QAccessibleActionInterface::pressAction());
+    QCOMPARE(log->Take(), QStringList{"A.Click"});
+    a->setEnabledCtrl(false);
+    actions->doAction(QAccessibleActionInterface::pressAction());
+    QCOMPARE(log->Take(), QStringList());
 }
 
 QTEST_MAIN(TestXpB)
