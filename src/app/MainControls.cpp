@@ -125,7 +125,9 @@ void Main::CreateDownloadPanel()
     XpB3 = MakeButton(QStringLiteral("XpB3"), DownBox, QRect(8, 160, 185, 41));
     XpB3->setCaption(QStringLiteral("Воспроизвести"));
     XpB3->setPicture(Artwork::ButtonPicture(QStringLiteral("play32"), QSize(32, 32)));
-    XpB2 = MakeButton(QStringLiteral("XpB2"), DownBox, QRect(8, 208, 69, 25));
+    // A little wider than the window was drawn with, so that the caption does not touch the button's edge in
+    // the fonts of a Linux desktop.
+    XpB2 = MakeButton(QStringLiteral("XpB2"), DownBox, QRect(8, 208, 77, 25));
     XpB2->setCaption(QStringLiteral(" Назад"));
     XpB2->setPicture(Artwork::ButtonPicture(QStringLiteral("back16"), QSize(16, 16)));
     XpB4 = MakeButton(QStringLiteral("XpB4"), DownBox, QRect(200, 208, 112, 25));

@@ -37,6 +37,7 @@ private slots:
     void enterInTheAddressField();
     void escapeGoesBackWhenIdle_data();
     void escapeGoesBackWhenIdle();
+    void captionsStayInsideTheirButtons();
     void busyThenIdle();
     void paste_data();
     void paste();
@@ -344,6 +345,21 @@ void TestMainWindow::escapeGoesBackWhenIdle()
     QTest::keyClick(focused, Qt::Key_Escape);
     QCOMPARE(Seen(*window, "Box1"), !busy);
     QCOMPARE(Seen(*window, "DownBox"), busy);
+}
+
+void TestMainWindow::captionsStayInsideTheirButtons()
+{
+    Click(*window, "ZagButton");
+    Control<QLineEdit>(*window, "URLtext")->setText(QStringLiteral("http://video.example/watch?v=42"));
+    Control(*window, "XpB3")->show();
+    window->grab();
+    for (const char *name : {"DownButton", "XpB3", "XpB2", "XpB4"}) {
+        const XpBFace &face = Control<XpB>(*window, name)->Face();
+        // The caption and the picture keep off the frame by the margin the button keeps inside it.
+        const QRect inside(4, 4, face.W - 8, face.H - 8);
+        QVERIFY2(inside.contains(face.CaptionRect), name);
+        QVERIFY2(face.Picture.isNone() || inside.contains(face.PictureRect), name);
+    }
 }
 
 void TestMainWindow::busyThenIdle()

@@ -44,9 +44,18 @@ void Save(QWidget &window, const QString &name)
     shot.save(QDir(folder).filePath(QStringLiteral("%1@%2.png").arg(name).arg(scale)));
 }
 
+// Focus shows only in the active window.
+void Activate(QWidget &window)
+{
+    window.activateWindow();
+    if (!QTest::qWaitForWindowActive(&window))
+        qWarning("%s never became active", qPrintable(window.objectName()));
+}
+
 void SaveShown(QWidget &window, const QString &name)
 {
     window.show();
+    Activate(window);
     Settle();
     Save(window, name);
     window.hide();
@@ -74,6 +83,11 @@ void ShootMain(const QString &programFolder, ScriptedDialogs &dialogs)
 {
     Main window(programFolder, dialogs);
     window.show();
+    Activate(window);
+    const int scale = qRound(window.devicePixelRatioF() * 100);
+    window.windowIcon()
+        .pixmap(QSize(48, 48), window.devicePixelRatioF())
+        .save(QDir(folder).filePath(QStringLiteral("window-icon@%1.png").arg(scale)));
     Save(window, QStringLiteral("main-menu"));
     for (const char *button : {"ProButton", "aButton"}) {
         QTest::mouseMove(Find<QWidget>(window, button));
@@ -86,6 +100,8 @@ void ShootMain(const QString &programFolder, ScriptedDialogs &dialogs)
     Save(window, QStringLiteral("download-idle"));
     Find<XpB>(window, "XpB4")->setFocus();
     Save(window, QStringLiteral("download-focus"));
+    Find<XpB>(window, "XpB1")->setFocus();
+    Save(window, QStringLiteral("download-focus-paste"));
 
     window.SetBusyState();
     emit window.Flow().Msg(QStringLiteral("Загрузка данных:  1234567 Bytes"));
