@@ -100,6 +100,8 @@ Options::Options(const Settings &settings, INI &ini, Interaction &interaction, Q
     CreateControls();
     CreateFrames();
     DescribeControls();
+    for (QCheckBox *check : {Check1, Check2, Check3})
+        check->installEventFilter(this);
 
     setTabOrder(Check1, Text1);
     setTabOrder(Text1, Text2);
@@ -198,6 +200,18 @@ void Options::DescribeControls()
             name.chop(1);
         control->setAccessibleName(name);
     }
+}
+
+bool Options::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+        const std::pair<QObject *, ClickLabel *> captions[] = {{Check1, Label1}, {Check2, Label4}, {Check3, Label7}};
+        for (const auto &[check, caption] : captions) {
+            if (watched == check)
+                caption->setFocusShown(event->type() == QEvent::FocusIn);
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void Options::ToggleFromCaption(QCheckBox *check)

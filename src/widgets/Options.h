@@ -39,6 +39,8 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    // A check box's focus is shown on its caption.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void CreateControls();

@@ -1,3 +1,4 @@
+#include "ClickLabel.h"
 #include "GradientBG.h"
 #include "LineShape.h"
 #include "OptionsFixture.h"
@@ -343,10 +344,13 @@ void TestOptions::tabOrder()
     QApplication::setActiveWindow(dialog);
     QVERIFY(QTest::qWaitForWindowActive(dialog));
     QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Check1"));
+    // A box without text of its own shows its focus on its caption.
+    QVERIFY(Child<ClickLabel>(QStringLiteral("Label1"))->FocusShown());
 
     QStringList order;
     for (int i = 0; i < 9; ++i) {
         order << QApplication::focusWidget()->objectName();
+        QCOMPARE(Child<ClickLabel>(QStringLiteral("Label7"))->FocusShown(), order.last() == u"Check3");
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
     QCOMPARE(order, QStringList({"Check1", "Text1", "Text2", "Check2", "Text3", "Text4", "XpB1", "XpB2", "Check3"}));
