@@ -162,6 +162,9 @@ void Main::CreatePlayerControls()
     swf = new FlvPlayer(this);
     swf->setObjectName(QStringLiteral("swf"));
     swf->setAccessibleName(QStringLiteral("Проигрыватель"));
+    // The strip over the video is for the mouse; the keyboard has the same controls.
+    swf->setAccessibleDescription(QStringLiteral("Пробел — пауза, стрелки влево и вправо — перемотка, вверх и вниз — "
+                                                 "громкость, M — звук, F — во весь экран"));
     swf->setGeometry(kPanel);
     BlankPlayer = new PictureBox(QStringLiteral("BlankPlayer"), this);
     BlankPlayer->setGeometry(kPanel);

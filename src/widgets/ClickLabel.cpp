@@ -1,5 +1,6 @@
 #include "ClickLabel.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionFocusRect>
@@ -43,4 +44,32 @@ void ClickLabel::paintEvent(QPaintEvent *event)
     focus.rect = QRect(contentsRect().left(), contentsRect().top(), textWidth + 2, contentsRect().height());
     QPainter painter(this);
     style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+}
+
+void ClickLabel::OpenToKeyboard()
+{
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void ClickLabel::keyPressEvent(QKeyEvent *event)
+{
+    const int key = event->key();
+    if (focusPolicy() != Qt::NoFocus && !event->isAutoRepeat()
+        && (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)) {
+        emit Click();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void ClickLabel::focusInEvent(QFocusEvent *event)
+{
+    setFocusShown(true);
+    QLabel::focusInEvent(event);
+}
+
+void ClickLabel::focusOutEvent(QFocusEvent *event)
+{
+    setFocusShown(false);
+    QLabel::focusOutEvent(event);
 }

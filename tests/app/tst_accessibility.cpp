@@ -111,7 +111,9 @@ void TestAccessibility::windowsAsAScreenReaderSaysThem_data()
         << QStringList{"check box|Использовать HTTP-прокси",       "text|Адрес",     "text|Порт",
                        "check box|Авторизация на прокси",          "text|Логин",     "password text|Пароль",
                        "check box|Проверять наличие новой версии", "push button|OK", "push button|Отмена"};
-    QTest::newRow("About") << "about" << QStringList{"image|Логотип Quillon", "push button|OK"};
+    QTest::newRow("About") << "about"
+                           << QStringList{"image|Логотип Quillon", "push button|OK", "link|Форум",
+                                          "link|http://www.quillon.example"};
 }
 
 void TestAccessibility::windowsAsAScreenReaderSaysThem()
