@@ -80,6 +80,7 @@ private:
     void PlayVideo(const QString &path);
     // Where the open dialog starts: the folder of the last video saved or opened.
     QString OpenDialogFolder() const;
+    void ShowPlayerFocus(bool focused);
     // Both messages of the player are the same kind of box: information, OK, "Внимание".
     void PlayerMessage(const QString &text);
 

@@ -162,6 +162,7 @@ void Main::CreatePlayerControls()
     swf = new FlvPlayer(this);
     swf->setObjectName(QStringLiteral("swf"));
     swf->setAccessibleName(QStringLiteral("Проигрыватель"));
+    swf->installEventFilter(this);
     // The strip over the video is for the mouse; the keyboard has the same controls.
     swf->setAccessibleDescription(QStringLiteral("Пробел — пауза, стрелки влево и вправо — перемотка, вверх и вниз — "
                                                  "громкость, M — звук, F — во весь экран"));

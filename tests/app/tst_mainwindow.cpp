@@ -38,6 +38,7 @@ private slots:
     void escapeGoesBackWhenIdle_data();
     void escapeGoesBackWhenIdle();
     void captionsStayInsideTheirButtons();
+    void playerFrameShowsTheFocus();
     void busyThenIdle();
     void paste_data();
     void paste();
@@ -360,6 +361,20 @@ void TestMainWindow::captionsStayInsideTheirButtons()
         QVERIFY2(inside.contains(face.CaptionRect), name);
         QVERIFY2(face.Picture.isNone() || inside.contains(face.PictureRect), name);
     }
+}
+
+void TestMainWindow::playerFrameShowsTheFocus()
+{
+    QApplication::setActiveWindow(window.get());
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    window->ShowPlayerMode();
+    const auto frameColour = [this] { return window->grab().toImage().pixelColor(3, 120); };
+    Control(*window, "PlayerClear")->setFocus();
+    QCOMPARE(frameColour(), QColor(0x8f, 0xa6, 0xbf));
+    Control(*window, "swf")->setFocus();
+    QCOMPARE(frameColour(), QColor(0x2d, 0x6c, 0xb5));
+    Control(*window, "PlayerClear")->setFocus();
+    QCOMPARE(frameColour(), QColor(0x8f, 0xa6, 0xbf));
 }
 
 void TestMainWindow::busyThenIdle()
