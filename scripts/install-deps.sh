@@ -10,6 +10,8 @@ packages=(
   libqt6svg6 qt6-qpa-plugins fonts-dejavu-core xvfb xauth
   # Qt's own words in the dialogs (Cancel, Yes, No) in Russian
   qt6-translations-l10n
+  # tests: the window read as a screen reader reads it, over the accessibility bus of a session bus
+  at-spi2-core python3-pyatspi dbus
   # tests: media fixtures and real network peers
   ffmpeg python3 tinyproxy nginx-light openssl curl ca-certificates
   # the link-resolution service's second engine (it also runs ffmpeg, above)

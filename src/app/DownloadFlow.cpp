@@ -156,6 +156,10 @@ void DownloadFlow::ResolutionAnswered(const QByteArray &answer)
     if (!link) {
         emit Ended();
         emit ServerLine(QStringLiteral("Ошибка! Не удалось найти видеопоток"));
+        // The service says why it found nothing (no video on the page, no such host, ...): that is what
+        // the user needs to do something about it.
+        if (const QString reason = ResolutionAnswer::ReasonOf(answer); !reason.isEmpty())
+            emit Msg(reason);
         return;
     }
     videoLink = *link;

@@ -28,7 +28,7 @@ Main::Main(const QString &programFolder, Interaction &dialogs, QWidget *parent)
     BG->setPicture(Artwork::WindowBackground());
     S = new QWidget(this);
     S->setObjectName(QStringLiteral("S"));
-    S->setStyleSheet(QStringLiteral("#S { border: 1px solid #8fa6bf; }"));
+    ShowPlayerFocus(false);
     CreateMenuPanel();
     CreateDownloadPanel();
     CreatePlayerControls();

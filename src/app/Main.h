@@ -51,6 +51,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    // Escape in the idle download panel goes back to the menu, as its "Назад" button does.
+    void keyPressEvent(QKeyEvent *event) override;
 
 signals:
     // The quit button was pressed: the window has closed and the program is to end.
@@ -64,6 +66,7 @@ private:
     XpB *MakeButton(const QString &name, QWidget *parent, const QRect &place);
 
     void URLtext_Change();
+    void URLtext_Enter();
     void XpB1_Click();
     void DownButton_Click();
     void StopButton_Click();
@@ -77,6 +80,7 @@ private:
     void PlayVideo(const QString &path);
     // Where the open dialog starts: the folder of the last video saved or opened.
     QString OpenDialogFolder() const;
+    void ShowPlayerFocus(bool focused);
     // Both messages of the player are the same kind of box: information, OK, "Внимание".
     void PlayerMessage(const QString &text);
 

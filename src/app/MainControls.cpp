@@ -1,5 +1,6 @@
 // The controls of the main window, placed as the window is designed (pixels at 100 %).
 #include "Artwork.h"
+#include "ElidedLabel.h"
 #include "FlvPlayer.h"
 #include "Main.h"
 #include "PictureBox.h"
@@ -27,10 +28,10 @@ void Blend(XpB *button, QColor face)
     button->setPalette(palette);
 }
 
+// The window's labels show texts of any length: what does not fit is cut with "…" and shown whole in a tooltip.
 QLabel *MakeLabel(const QString &name, QWidget *parent, const QRect &place, const QString &text = QString())
 {
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(name);
+    auto *label = new ElidedLabel(name, text, parent);
     label->setGeometry(place);
     return label;
 }
@@ -57,6 +58,7 @@ void Main::CreateMenuPanel()
 
     Box1 = new PictureBox(QStringLiteral("Box1"), this);
     Box1->setGeometry(kPanel);
+    Box1->setAccessibleName(QStringLiteral("Меню"));
     ZagButton = MakeButton(QStringLiteral("ZagButton"), Box1, QRect(8, 8, 69, 57));
     ProButton = MakeButton(QStringLiteral("ProButton"), Box1, QRect(8, 68, 69, 57));
     aButton = MakeButton(QStringLiteral("aButton"), Box1, QRect(8, 132, 37, 37));
@@ -96,14 +98,18 @@ void Main::CreateDownloadPanel()
     DownBox = new PictureBox(QStringLiteral("DownBox"), this);
     DownBox->setGeometry(kPanel);
     DownBox->setPicture(Artwork::DownloadBackground());
+    DownBox->setAccessibleName(QStringLiteral("Загрузка видео"));
 
     URLtext = new QLineEdit(DownBox);
     URLtext->setObjectName(QStringLiteral("URLtext"));
     URLtext->setGeometry(8, 28, 276, 24);
     URLtext->setToolTip(QStringLiteral("URL страницы с видеоматериалом"));
+    // The field's caption is part of the panel's picture, so a screen reader is told it here.
+    URLtext->setAccessibleName(QStringLiteral("Адрес страницы с видео"));
     // Only the blank player picture takes drops; an address is pasted, with XpB1 or the keyboard.
     URLtext->setAcceptDrops(false);
     connect(URLtext, &QLineEdit::textChanged, this, &Main::URLtext_Change);
+    connect(URLtext, &QLineEdit::returnPressed, this, &Main::URLtext_Enter);
 
     XpB1 = MakeButton(QStringLiteral("XpB1"), DownBox, QRect(288, 28, 24, 24));
     XpB1->setButtonStyle(XpBLook::Style::Flat);
@@ -119,7 +125,9 @@ void Main::CreateDownloadPanel()
     XpB3 = MakeButton(QStringLiteral("XpB3"), DownBox, QRect(8, 160, 185, 41));
     XpB3->setCaption(QStringLiteral("Воспроизвести"));
     XpB3->setPicture(Artwork::ButtonPicture(QStringLiteral("play32"), QSize(32, 32)));
-    XpB2 = MakeButton(QStringLiteral("XpB2"), DownBox, QRect(8, 208, 69, 25));
+    // A little wider than the window was drawn with, so that the caption does not touch the button's edge in
+    // the fonts of a Linux desktop.
+    XpB2 = MakeButton(QStringLiteral("XpB2"), DownBox, QRect(8, 208, 77, 25));
     XpB2->setCaption(QStringLiteral(" Назад"));
     XpB2->setPicture(Artwork::ButtonPicture(QStringLiteral("back16"), QSize(16, 16)));
     XpB4 = MakeButton(QStringLiteral("XpB4"), DownBox, QRect(200, 208, 112, 25));
@@ -141,6 +149,7 @@ void Main::CreateDownloadPanel()
     PercLabel = MakeLabel(QStringLiteral("PercLabel"), DownBox, QRect(250, 124, 55, 16));
     PercLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Picture1 = new ProgressFrame(QStringLiteral("Picture1"), DownBox);
+    Picture1->setAccessibleName(QStringLiteral("Ход загрузки"));
     Picture1->setGeometry(8, 142, 297, 12);
     Picture1->hide();
     ImagPr = new ProgressBar(QStringLiteral("ImagPr"), Picture1);
@@ -152,6 +161,11 @@ void Main::CreatePlayerControls()
 {
     swf = new FlvPlayer(this);
     swf->setObjectName(QStringLiteral("swf"));
+    swf->setAccessibleName(QStringLiteral("Проигрыватель"));
+    swf->installEventFilter(this);
+    // The strip over the video is for the mouse; the keyboard has the same controls.
+    swf->setAccessibleDescription(QStringLiteral("Пробел — пауза, стрелки влево и вправо — перемотка, вверх и вниз — "
+                                                 "громкость, M — звук, F — во весь экран"));
     swf->setGeometry(kPanel);
     BlankPlayer = new PictureBox(QStringLiteral("BlankPlayer"), this);
     BlankPlayer->setGeometry(kPanel);
@@ -159,6 +173,7 @@ void Main::CreatePlayerControls()
     BlankPlayer->setKeepAspect(true);
     // A click on the picture opens a video, as the open-file button does.
     BlankPlayer->setCursor(Qt::PointingHandCursor);
+    BlankPlayer->setAccessibleName(QStringLiteral("Перетащите сюда видеофайл или щёлкните здесь, чтобы открыть его"));
     BlankPlayer->hide();
     // The picture is the only drop target of the window; what a drop or a click does is decided in eventFilter.
     BlankPlayer->setAcceptDrops(true);
@@ -181,7 +196,7 @@ void Main::CreatePlayerControls()
     connect(PlayerOpenFileButton, &XpB::Click, this, &Main::PlayerOpenFileButton_Click);
     connect(PlayerClear, &XpB::Click, this, &Main::ProButton_Click);
 
-    Label1 = MakeLabel(QStringLiteral("Label1"), this, QRect(0, 252, 329, 17), QStringLiteral("Готов"));
+    Label1 = MakeLabel(QStringLiteral("Label1"), this, QRect(0, 252, 326, 17), QStringLiteral("Готов"));
     Label1->setIndent(6);
     Label2 = MakeLabel(QStringLiteral("Label2"), this, QRect(208, 252, 116, 13), QStringLiteral("Режим проигрывателя"));
     Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);

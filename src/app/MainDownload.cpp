@@ -8,6 +8,7 @@
 #include <QClipboard>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -26,6 +27,23 @@ void Main::URLtext_Change()
     DownButton->setVisible(URLtext->text().size() >= kMinimumAddressLength);
     Label4->clear();
     Label4->show();
+}
+
+void Main::URLtext_Enter()
+{
+    // Enter does what the download button would, and only where the button is offered.
+    if (!DownButton->isHidden() && DownButton->isEnabled())
+        DownButton_Click();
+}
+
+void Main::keyPressEvent(QKeyEvent *event)
+{
+    const bool idleDownloadPanel = !DownBox->isHidden() && StopButton->isHidden();
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && idleDownloadPanel) {
+        ShowMenuMode();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void Main::XpB1_Click()

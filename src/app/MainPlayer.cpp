@@ -20,6 +20,8 @@
 
 bool Main::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == swf && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
+        ShowPlayerFocus(event->type() == QEvent::FocusIn);
     if (watched != BlankPlayer)
         return QWidget::eventFilter(watched, event);
     switch (event->type()) {
@@ -48,6 +50,13 @@ bool Main::eventFilter(QObject *watched, QEvent *event)
     default:
         return QWidget::eventFilter(watched, event);
     }
+}
+
+void Main::ShowPlayerFocus(bool focused)
+{
+    // The player takes the keyboard (pause, seek, volume); its frame tells when it has it.
+    S->setStyleSheet(focused ? QStringLiteral("#S { border: 1px solid #2d6cb5; }")
+                             : QStringLiteral("#S { border: 1px solid #8fa6bf; }"));
 }
 
 void Main::BlankPlayer_OLEDragDrop(const QList<QUrl> &dropped)

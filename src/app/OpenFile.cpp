@@ -40,8 +40,8 @@ QString ShowFileDialog(QWidget *owner, qint16 mode, const QString &filter, const
     // Flags of the old common dialog have no meaning here; the program passes 0 everywhere.
     Q_UNUSED(flags);
 
+    // The desktop's own dialog where its platform theme or portal offers one, Qt's own otherwise.
     QFileDialog dialog(owner, title, folder);
-    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     // The patterns of every video kind would not fit the box of types; each filter's description names it.
     dialog.setOption(QFileDialog::HideNameFilterDetails, true);

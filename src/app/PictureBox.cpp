@@ -1,10 +1,47 @@
 #include "PictureBox.h"
 
+#include <QAccessibleWidget>
 #include <QPainter>
 #include <QSvgRenderer>
 
+namespace {
+
+// A box that holds controls is a panel named by what it is for; one that only shows its picture is a
+// graphic read by its description, or, without one, a background that is not read at all.
+class PictureBoxAccessible : public QAccessibleWidget {
+public:
+    explicit PictureBoxAccessible(QWidget *box) : QAccessibleWidget(box) { }
+
+    QAccessible::Role role() const override { return HoldsControls() ? QAccessible::Pane : QAccessible::Graphic; }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        if (!HoldsControls() && widget()->accessibleName().isEmpty())
+            state.invisible = true;
+        return state;
+    }
+
+private:
+    bool HoldsControls() const { return !widget()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly).isEmpty(); }
+};
+
+QAccessibleInterface *PictureBoxFactory(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("PictureBox") && object && object->isWidgetType())
+        return new PictureBoxAccessible(static_cast<QWidget *>(object));
+    return nullptr;
+}
+
+}  // namespace
+
 PictureBox::PictureBox(const QString &name, QWidget *parent) : QWidget(parent)
 {
+    static const bool readable = [] {
+        QAccessible::installFactory(&PictureBoxFactory);
+        return true;
+    }();
+    Q_UNUSED(readable);
     setObjectName(name);
 }
 

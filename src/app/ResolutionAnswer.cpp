@@ -2,6 +2,8 @@
 
 #include "Windows1251.h"
 
+#include <QRegularExpression>
+
 namespace ResolutionAnswer {
 
 namespace {
@@ -12,6 +14,9 @@ constexpr char kLinkPattern[] = "href=\"http";
 // "href=" and the quote before the address.
 constexpr qsizetype kLinkSkip = 6;
 constexpr qsizetype kLongestReference = 10;
+// A reason is a sentence or two; a whole web page answered by mistake is not read further.
+constexpr qsizetype kReasonBytes = 64 * 1024;
+constexpr qsizetype kReasonChars = 300;
 
 std::optional<char32_t> NamedCharacter(QStringView name)
 {
@@ -70,6 +75,24 @@ QString DecodeCharacterReferences(const QString &text)
         ++i;
     }
     return result;
+}
+
+QString ReasonOf(QByteArrayView answer)
+{
+    static const QRegularExpression hidden(QStringLiteral("<(head|script|style)\\b.*?</\\1\\s*>|<!--.*?-->"),
+                                           QRegularExpression::CaseInsensitiveOption
+                                               | QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
+    // An answer that says it found a video gives no reason, even when its link cannot be read.
+    if (answer.contains(Marker()))
+        return {};
+    QString text = DecodeUtf8OrWindows1251(answer.first(std::min(answer.size(), kReasonBytes)));
+    text.replace(hidden, QStringLiteral(" "));
+    text.replace(tag, QStringLiteral(" "));
+    text = DecodeCharacterReferences(text).simplified();
+    if (text.size() > kReasonChars)
+        text = text.left(kReasonChars - 1).trimmed() + u'…';
+    return text;
 }
 
 std::optional<QString> VideoLinkOf(QByteArrayView answer)

@@ -17,6 +17,11 @@ QByteArrayView Marker();
 // ends: the service found no video then.
 std::optional<QString> VideoLinkOf(QByteArrayView answer);
 
+// What an answer without a video says, as the user can read it: the text of its page without the page's
+// head, scripts, styles and markup, blanks run together, at most a few hundred characters ("…" where it is
+// cut). "" when the answer says nothing, or holds the marker.
+QString ReasonOf(QByteArrayView answer);
+
 // "&amp;", "&lt;", "&gt;", "&quot;", "&apos;", "&#NN;" and "&#xHH;" as the characters they stand for;
 // anything else (an unknown name, a number no character has) stays as written.
 QString DecodeCharacterReferences(const QString &text);

@@ -1,14 +1,18 @@
 #include "Main.h"
+#include "Artwork.h"
 #include "ProcessSetup.h"
 #include "QtInteraction.h"
 
 #include <QApplication>
+#include <QIcon>
 
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
     PrepareProcessForVideo();
     UseRussianQtTexts();
+    // Every window of the program, dialogs included, shows the program's icon.
+    QApplication::setWindowIcon(QIcon(Artwork::WindowIcon()));
     QtInteraction dialogs;
     Main window(QCoreApplication::applicationDirPath(), dialogs);
     QObject::connect(&window, &Main::ProgramEnd, &application, &QCoreApplication::quit, Qt::QueuedConnection);

@@ -28,6 +28,8 @@ FlvPlayer::FlvPlayer(QWidget *parent)
     surface->setObjectName(QStringLiteral("VideoSurface"));
     controls->setObjectName(QStringLiteral("PlayerControls"));
     replay->setObjectName(QStringLiteral("ReplayButton"));
+    surface->setAccessibleName(QStringLiteral("Видео"));
+    controls->setAccessibleName(QStringLiteral("Управление воспроизведением"));
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
     surface->setMouseTracking(true);

@@ -12,6 +12,7 @@ namespace {
 constexpr int Height = 30;
 constexpr qreal Gap = 6;
 constexpr qreal VolumeWidth = 52;
+constexpr qreal KnobRadius = 5;
 const QColor StripShade(0, 0, 0, 150);
 const QColor Light(0xf2, 0xf3, 0xf5);
 const QColor Track(255, 255, 255, 70);
@@ -82,7 +83,8 @@ QRectF PlayerControls::Area(Part part) const
 {
     const qreal h = height();
     const QRectF playPause(0, 0, h, h);
-    const QRectF volumeBar(width() - Gap - VolumeWidth, 0, VolumeWidth, h);
+    // The knob stands out of its bar by its radius; at full volume it must still be whole.
+    const QRectF volumeBar(width() - Gap - KnobRadius - VolumeWidth, 0, VolumeWidth, h);
     const QRectF mute(volumeBar.left() - h, 0, h, h);
     const qreal textWidth = fontMetrics().horizontalAdvance(TimeText()) + Gap;
     const QRectF seek(playPause.right() + Gap, 0, std::max(0.0, mute.left() - textWidth - 2 * Gap - playPause.right()),
@@ -232,5 +234,5 @@ void PlayerControls::PaintBar(QPainter &painter, QRectF area, double share)
     painter.drawRoundedRect(QRectF(track.topLeft(), QSizeF(track.width() * share, thickness)), thickness / 2,
                             thickness / 2);
     painter.setBrush(Light);
-    painter.drawEllipse(QPointF(track.left() + track.width() * share, track.center().y()), 5, 5);
+    painter.drawEllipse(QPointF(track.left() + track.width() * share, track.center().y()), KnobRadius, KnobRadius);
 }

@@ -7,6 +7,9 @@ ReplayButton::ReplayButton(QWidget *parent) : QAbstractButton(parent)
 {
     setFocusPolicy(Qt::NoFocus);
     setCursor(Qt::PointingHandCursor);
+    // The button draws only its round arrow; these are its words.
+    setToolTip(QStringLiteral("Смотреть снова"));
+    setAccessibleName(toolTip());
 }
 
 QSize ReplayButton::sizeHint() const

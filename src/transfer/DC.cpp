@@ -329,7 +329,9 @@ void DC::Error(QAbstractSocket::SocketError error)
         return;
     if (const std::optional<QString> text = SecureErrorText(error))
         return Fail(*text);
-    Fail(TransferTexts::ConnectionError(WinsockErrorNumber(error)));
+    const QString peer =
+        viaProxy ? connection.ProxyName.trimmed() + u':' + QString::number(connection.ProxyPort) : serverName;
+    Fail(TransferTexts::ConnectionFailed(WinsockErrorNumber(error), peer, viaProxy));
 }
 
 void DC::FollowRedirect(const Outcome &outcome)

@@ -116,6 +116,35 @@ QString SilenceTimedOut(const QString &serverName, int seconds, qint64 receivedB
         .arg(QString::number(seconds), serverName, QString::number(receivedBytes));
 }
 
+QString ConnectionFailed(int number, const QString &peer, bool proxy)
+{
+    const QString who = (proxy ? QStringLiteral("прокси-сервер ") : QStringLiteral("сервер ")) + peer;
+    QString why;
+    switch (number) {
+    case 10061:
+        why = who + QStringLiteral(" не принимает подключения (не запущен или порт закрыт)");
+        break;
+    case 11001:
+        why = who + QStringLiteral(" не найден: проверьте имя сервера и подключение к сети");
+        break;
+    case 10060:
+        why = who + QStringLiteral(" не отвечает");
+        break;
+    case 10065:
+        why = who + QStringLiteral(" недоступен: нет пути к нему в сети");
+        break;
+    case 10054:
+        why = who + QStringLiteral(" сбросил соединение");
+        break;
+    default:
+        why = (proxy ? QStringLiteral("сбой сети при подключении к прокси-серверу ")
+                     : QStringLiteral("сбой сети при подключении к серверу "))
+            + peer;
+        break;
+    }
+    return ConnectionError(number) + QStringLiteral(": ") + why;
+}
+
 QString OutcomeError(const Outcome &outcome)
 {
     using Kind = Outcome::Kind;

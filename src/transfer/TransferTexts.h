@@ -27,6 +27,9 @@ int Seconds(std::chrono::milliseconds limit);
 QString ConnectTimedOut(const QString &serverName, int seconds);
 QString ProxyConnectTimedOut(const QString &proxyName, quint16 proxyPort, int seconds);
 QString SilenceTimedOut(const QString &serverName, int seconds, qint64 receivedBytes);
+// ConnectionError followed by what the number means for the user, naming whom the program tried to reach:
+// peer is the server's "host[:port]", or the proxy's when proxy is true.
+QString ConnectionFailed(int number, const QString &peer, bool proxy);
 // Nothing for a success or a redirect.
 QString OutcomeError(const Outcome &outcome);
 QString TooManyRedirects(int limit);

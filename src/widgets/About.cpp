@@ -48,6 +48,7 @@ ClickLabel *MakeLink(const QString &name, const QString &text, const QRect &box,
     auto *label = new ClickLabel(name, text, parent);
     Colour(label, LinkColor);
     label->setCursor(Qt::PointingHandCursor);
+    label->OpenToKeyboard();
     MakeLabel(label, name, box);
     return label;
 }

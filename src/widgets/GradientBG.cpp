@@ -1,5 +1,7 @@
 #include "GradientBG.h"
 
+#include "PartsAccessible.h"
+
 #include <QEvent>
 #include <QLinearGradient>
 #include <QPainter>
@@ -9,6 +11,7 @@ GradientBG::GradientBG(const QColor &top, const QColor &bottom, QWidget *window)
     , top(top)
     , bottom(bottom)
 {
+    InstallAccessibleParts();
     setObjectName(QStringLiteral("BG"));
     // A picture: clicks go to the window, and every pixel is painted here.
     setAttribute(Qt::WA_TransparentForMouseEvents);

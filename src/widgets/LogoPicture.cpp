@@ -1,5 +1,7 @@
 #include "LogoPicture.h"
 
+#include "PartsAccessible.h"
+
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -62,7 +64,9 @@ void DrawName(QPainter &painter, const QRect &area)
 
 LogoPicture::LogoPicture(const QString &name, QPoint at, QWidget *parent) : QWidget(parent)
 {
+    InstallAccessibleParts();
     setObjectName(name);
+    setAccessibleName(QStringLiteral("Логотип Quillon"));
     setGeometry(QRect(at, LogoSize));
 }
 

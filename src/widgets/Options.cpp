@@ -1,18 +1,20 @@
 #include "Options.h"
 
+#include "ClickLabel.h"
 #include "GradientBG.h"
 #include "INI.h"
 #include "Interaction.h"
 #include "LineShape.h"
 #include "StarEchoStyle.h"
-#include "Twips.h"
 #include "Version.h"
 #include "WindowLayout.h"
 #include "XpB.h"
 
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpressionValidator>
 
 namespace {
 
@@ -21,6 +23,7 @@ const QString kSaveFailed = QStringLiteral("Не удалось сохранит
 const QString kSaveFailedTail = QStringLiteral("\n\nНастройки не изменены.");
 
 const QColor TextBoxBack(231, 231, 231);
+const QSize kClientSize(263, 219);
 
 QString ProgramTitle()
 {
@@ -31,6 +34,13 @@ QLabel *MakeLabel(const QString &name, const QString &text, const QRect &box, QW
 {
     auto *label = new QLabel(text, parent);
     label->setObjectName(name);
+    PlaceLabel(label, box, false);
+    return label;
+}
+
+ClickLabel *MakeCaption(const QString &name, const QString &text, const QRect &box, QWidget *parent)
+{
+    auto *label = new ClickLabel(name, text, parent);
     PlaceLabel(label, box, false);
     return label;
 }
@@ -85,42 +95,13 @@ Options::Options(const Settings &settings, INI &ini, Interaction &interaction, Q
     setObjectName(QStringLiteral("Options"));
     setWindowTitle(QStringLiteral("Настройки"));
     setFont(WindowFont());
-    MakeFixedWindow(this, QSize(Px(3645), Px(2685)));
+    MakeFixedWindow(this, kClientSize);
     new GradientBG(BackgroundTop, BackgroundBottom, this);
-
-    Check1 = MakeCheckBox(QStringLiteral("Check1"), TwipRect(180, 240, 195, 195), this);
-    Label1 = MakeLabel(QStringLiteral("Label1"), QStringLiteral("Использовать HTTP-прокси"),
-                       TwipRect(420, 240, 2160, 195), this);
-    Label2 = MakeLabel(QStringLiteral("Label2"), QStringLiteral("Адрес:"), TwipRect(360, 600, 510, 195), this);
-    Text1 = MakeTextBox(QStringLiteral("Text1"), TwipRect(900, 540, 1395, 285), this);
-    Label3 = MakeLabel(QStringLiteral("Label3"), QStringLiteral("Порт:"), TwipRect(2460, 600, 420, 195), this);
-    Text2 = MakeTextBox(QStringLiteral("Text2"), TwipRect(2940, 540, 495, 285), this);
-    Check2 = MakeCheckBox(QStringLiteral("Check2"), TwipRect(360, 900, 195, 195), this);
-    Label4 = MakeLabel(QStringLiteral("Label4"), QStringLiteral("Авторизация на прокси"), TwipRect(600, 900, 1800, 195),
-                       this);
-    Label5 = MakeLabel(QStringLiteral("Label5"), QStringLiteral("Логин:"), TwipRect(480, 1320, 510, 195), this);
-    Text3 = MakeTextBox(QStringLiteral("Text3"), TwipRect(1020, 1260, 735, 285), this);
-    Label6 = MakeLabel(QStringLiteral("Label6"), QStringLiteral("Пароль:"), TwipRect(1920, 1320, 615, 195), this);
-    Text4 = MakeTextBox(QStringLiteral("Text4"), TwipRect(2580, 1260, 735, 285), this);
-    Text4->setEchoMode(QLineEdit::Password);
-    auto *starEcho = new StarEchoStyle;
-    starEcho->setParent(this);
-    Text4->setStyle(starEcho);
-    XpB1 = MakeButton(QStringLiteral("XpB1"), QStringLiteral("OK"), TwipRect(1020, 2280, 1215, 315), this);
-    XpB2 = MakeButton(QStringLiteral("XpB2"), QStringLiteral("Отмена"), TwipRect(2340, 2280, 1215, 315), this);
-    Check3 = MakeCheckBox(QStringLiteral("Check3"), TwipRect(360, 1920, 195, 195), this);
-    Label7 = MakeLabel(QStringLiteral("Label7"), QStringLiteral("Проверять наличие новой версии"),
-                       TwipRect(600, 1920, 2565, 195), this);
-
-    // The proxy group, and inside it the authorisation group; each top edge starts right of its caption.
-    Line1 = new LineShape(QStringLiteral("Line1"), TwipPoint(240, 360), TwipPoint(240, 1800), this);
-    Line3 = new LineShape(QStringLiteral("Line3"), TwipPoint(2640, 360), TwipPoint(3540, 360), this);
-    Line7 = new LineShape(QStringLiteral("Line7"), TwipPoint(3540, 360), TwipPoint(3540, 1800), this);
-    Line8 = new LineShape(QStringLiteral("Line8"), TwipPoint(3540, 1800), TwipPoint(240, 1800), this);
-    Line2 = new LineShape(QStringLiteral("Line2"), TwipPoint(420, 1020), TwipPoint(420, 1680), this);
-    Line4 = new LineShape(QStringLiteral("Line4"), TwipPoint(2460, 1020), TwipPoint(3420, 1020), this);
-    Line5 = new LineShape(QStringLiteral("Line5"), TwipPoint(3420, 1020), TwipPoint(3420, 1680), this);
-    Line6 = new LineShape(QStringLiteral("Line6"), TwipPoint(3420, 1680), TwipPoint(420, 1680), this);
+    CreateControls();
+    CreateFrames();
+    DescribeControls();
+    for (QCheckBox *check : {Check1, Check2, Check3})
+        check->installEventFilter(this);
 
     setTabOrder(Check1, Text1);
     setTabOrder(Text1, Text2);
@@ -135,9 +116,121 @@ Options::Options(const Settings &settings, INI &ini, Interaction &interaction, Q
     connect(Check2, &QCheckBox::toggled, this, &Options::Check2_Click);
     connect(XpB1, &XpB::Click, this, &Options::XpB1_Click);
     connect(XpB2, &XpB::Click, this, &Options::XpB2_Click);
+    // A check box's caption is part of it: a click on it toggles the box, as in any dialog.
+    connect(Label1, &ClickLabel::Click, Check1, [this] { ToggleFromCaption(Check1); });
+    connect(Label4, &ClickLabel::Click, Check2, [this] { ToggleFromCaption(Check2); });
+    connect(Label7, &ClickLabel::Click, Check3, [this] { ToggleFromCaption(Check3); });
 
     Form_Load();
     Check1->setFocus();
+}
+
+void Options::CreateControls()
+{
+    // Pixels at 100 %: the fields are wide enough for what they usually hold in the window's font (a host
+    // name, five digits of a port, some sixteen letters of a login or password), so the login and the
+    // password have a row each.
+    Check1 = MakeCheckBox(QStringLiteral("Check1"), QRect(12, 12, 13, 13), this);
+    Label1 =
+        MakeCaption(QStringLiteral("Label1"), QStringLiteral("Использовать HTTP-прокси"), QRect(30, 12, 146, 13), this);
+    Label2 = MakeLabel(QStringLiteral("Label2"), QStringLiteral("Адрес:"), QRect(26, 40, 36, 13), this);
+    Text1 = MakeTextBox(QStringLiteral("Text1"), QRect(64, 36, 98, 20), this);
+    Label3 = MakeLabel(QStringLiteral("Label3"), QStringLiteral("Порт:"), QRect(168, 40, 30, 13), this);
+    Text2 = MakeTextBox(QStringLiteral("Text2"), QRect(202, 36, 42, 20), this);
+    // Digits only; whether the number is a port at all is checked on OK.
+    Text2->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), Text2));
+    Text2->setMaxLength(5);
+    Check2 = MakeCheckBox(QStringLiteral("Check2"), QRect(26, 66, 13, 13), this);
+    Label4 =
+        MakeCaption(QStringLiteral("Label4"), QStringLiteral("Авторизация на прокси"), QRect(44, 66, 124, 13), this);
+    Label5 = MakeLabel(QStringLiteral("Label5"), QStringLiteral("Логин:"), QRect(42, 92, 40, 13), this);
+    Text3 = MakeTextBox(QStringLiteral("Text3"), QRect(90, 88, 122, 20), this);
+    Label6 = MakeLabel(QStringLiteral("Label6"), QStringLiteral("Пароль:"), QRect(42, 118, 46, 13), this);
+    Text4 = MakeTextBox(QStringLiteral("Text4"), QRect(90, 114, 122, 20), this);
+    Text4->setEchoMode(QLineEdit::Password);
+    auto *starEcho = new StarEchoStyle;
+    starEcho->setParent(this);
+    Text4->setStyle(starEcho);
+    Check3 = MakeCheckBox(QStringLiteral("Check3"), QRect(26, 164, 13, 13), this);
+    Label7 = MakeCaption(QStringLiteral("Label7"), QStringLiteral("Проверять наличие новой версии"),
+                         QRect(44, 164, 180, 13), this);
+    XpB1 = MakeButton(QStringLiteral("XpB1"), QStringLiteral("OK"), QRect(88, 188, 81, 21), this);
+    XpB2 = MakeButton(QStringLiteral("XpB2"), QStringLiteral("Отмена"), QRect(174, 188, 81, 21), this);
+}
+
+void Options::CreateFrames()
+{
+    // The proxy group, and inside it the authorisation group. A group's left edge comes out from under its
+    // check box and its top edge starts right of its caption, so no line crosses either.
+    const int proxyTop = Check1->geometry().center().y();
+    const int proxyLeft = Check1->geometry().center().x();
+    const int proxyRight = 250;
+    const int proxyBottom = 152;
+    Line1 = new LineShape(QStringLiteral("Line1"), QPoint(proxyLeft, Check1->geometry().bottom() + 3),
+                          QPoint(proxyLeft, proxyBottom), this);
+    Line3 = new LineShape(QStringLiteral("Line3"), QPoint(Label1->geometry().right() + 4, proxyTop),
+                          QPoint(proxyRight, proxyTop), this);
+    Line7 = new LineShape(QStringLiteral("Line7"), QPoint(proxyRight, proxyTop), QPoint(proxyRight, proxyBottom), this);
+    Line8 =
+        new LineShape(QStringLiteral("Line8"), QPoint(proxyRight, proxyBottom), QPoint(proxyLeft, proxyBottom), this);
+
+    const int loginTop = Check2->geometry().center().y();
+    const int loginLeft = Check2->geometry().center().x();
+    const int loginRight = 240;
+    const int loginBottom = 144;
+    Line2 = new LineShape(QStringLiteral("Line2"), QPoint(loginLeft, Check2->geometry().bottom() + 3),
+                          QPoint(loginLeft, loginBottom), this);
+    Line4 = new LineShape(QStringLiteral("Line4"), QPoint(Label4->geometry().right() + 4, loginTop),
+                          QPoint(loginRight, loginTop), this);
+    Line5 = new LineShape(QStringLiteral("Line5"), QPoint(loginRight, loginTop), QPoint(loginRight, loginBottom), this);
+    Line6 =
+        new LineShape(QStringLiteral("Line6"), QPoint(loginRight, loginBottom), QPoint(loginLeft, loginBottom), this);
+}
+
+void Options::DescribeControls()
+{
+    // What a screen reader says of the boxes and fields: their captions, without the colons.
+    const std::pair<QWidget *, QLabel *> described[] = {{Check1, Label1}, {Check2, Label4}, {Check3, Label7},
+                                                        {Text1, Label2},  {Text2, Label3},  {Text3, Label5},
+                                                        {Text4, Label6}};
+    for (const auto &[control, caption] : described) {
+        caption->setBuddy(control);
+        QString name = caption->text();
+        if (name.endsWith(u':'))
+            name.chop(1);
+        control->setAccessibleName(name);
+    }
+}
+
+bool Options::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+        const std::pair<QObject *, ClickLabel *> captions[] = {{Check1, Label1}, {Check2, Label4}, {Check3, Label7}};
+        for (const auto &[check, caption] : captions) {
+            if (watched == check)
+                caption->setFocusShown(event->type() == QEvent::FocusIn);
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void Options::ToggleFromCaption(QCheckBox *check)
+{
+    if (!check->isEnabled())
+        return;
+    check->setFocus(Qt::MouseFocusReason);
+    check->toggle();
+}
+
+void Options::keyPressEvent(QKeyEvent *event)
+{
+    // Enter is OK wherever the focus is, except on a button, which takes Enter for itself.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+        XpB1_Click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 QColor Options::EnabledColor()
@@ -193,8 +286,26 @@ void Options::ColourGroup(const QList<QLabel *> &labels, const QList<LineShape *
         line->setBorderColor(color);
 }
 
+bool Options::PortAccepted()
+{
+    // A port that is no port would be saved and fail only at the next download through the proxy.
+    const QString port = Text2->text().trimmed();
+    bool number = false;
+    const int value = port.toInt(&number, 10);
+    const bool valid = number && value >= 1 && value <= 65535;
+    if (valid || (port.isEmpty() && !Check1->isChecked()))
+        return true;
+    interaction.ShowMessage(this, SettingsTexts::InvalidProxyPort(port), ProgramTitle(), QMessageBox::Ok,
+                            QMessageBox::Warning);
+    Text2->setFocus(Qt::OtherFocusReason);
+    Text2->selectAll();
+    return false;
+}
+
 void Options::XpB1_Click()
 {
+    if (!PortAccepted())
+        return;
     Settings edited = committed;
     edited.Network = ParseNetwork(
         NetworkTexts{FlagOf(Check1), Text1->text(), Text2->text(), FlagOf(Check2), Text3->text(), Text4->text()});

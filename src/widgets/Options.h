@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QString>
 
+class ClickLabel;
 class INI;
 class Interaction;
 class LineShape;
@@ -14,8 +15,9 @@ class QLineEdit;
 class XpB;
 
 // The settings dialog "Настройки": the proxy, its login and the update check. Each opening is a fresh
-// dialog that edits a copy of the settings the program uses; OK saves the edited settings to the settings file
-// and, once they are there, closes with them committed; Cancel and the close box leave everything as it was.
+// dialog that edits a copy of the settings the program uses; OK (also Enter) saves the edited settings to the
+// settings file and, once they are there, closes with them committed; a port that is no port is refused first.
+// Cancel, Escape and the close box leave everything as it was.
 //
 // The main window opens it modally and takes the committed settings when it was accepted:
 //     Options dialog(settings, ini, interaction, this);
@@ -35,7 +37,18 @@ public:
     static QColor EnabledColor();
     static QColor DisabledColor();
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    // A check box's focus is shown on its caption.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    void CreateControls();
+    void CreateFrames();
+    void DescribeControls();
+    void ToggleFromCaption(QCheckBox *check);
+    // The port is empty (without a proxy) or a number from 1 to 65535; otherwise the user is told.
+    bool PortAccepted();
     void Form_Load();
     void Check1_Click();
     void Check2_Click();
@@ -51,13 +64,13 @@ private:
     QCheckBox *Check1;
     QCheckBox *Check2;
     QCheckBox *Check3;
-    QLabel *Label1;
+    ClickLabel *Label1;
     QLabel *Label2;
     QLabel *Label3;
-    QLabel *Label4;
+    ClickLabel *Label4;
     QLabel *Label5;
     QLabel *Label6;
-    QLabel *Label7;
+    ClickLabel *Label7;
     QLineEdit *Text1;
     QLineEdit *Text2;
     QLineEdit *Text3;

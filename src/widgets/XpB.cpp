@@ -1,9 +1,11 @@
 #include "XpB.h"
 
+#include "PartsAccessible.h"
 #include "XpBInput.h"
 #include "XpBLayout.h"
 #include "XpBPainter.h"
 
+#include <QAccessible>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QKeySequence>
@@ -20,6 +22,7 @@ constexpr int MinimumSide = 10;
 
 XpB::XpB(const QString &name, QWidget *parent) : QWidget(parent)
 {
+    InstallAccessibleParts();
     setObjectName(name);
     face.Caption = name;
     setFocusPolicy(Qt::StrongFocus);
@@ -39,6 +42,8 @@ void XpB::setCaption(const QString &caption)
     face.Caption = caption;
     SetAccessKey();
     Refresh();
+    QAccessibleEvent renamed(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&renamed);
 }
 
 void XpB::setButtonStyle(XpBLook::Style style)
@@ -235,11 +240,21 @@ void XpB::Release(qint16 button, qint16 shift, QPointF at, bool clickHere)
         emit MouseUp(button, shift, float(at.x()), float(at.y()));
 }
 
+namespace {
+
+// Space presses a focused button, and so does Enter, as users of other programs expect.
+bool PressesTheButton(qint16 keyCode)
+{
+    return keyCode == 32 || keyCode == 13;
+}
+
+}  // namespace
+
 void XpB::keyPressEvent(QKeyEvent *event)
 {
     const qint16 keyCode = VirtualKeyCode(event->key());
     const qint16 shift = ShiftState(event->modifiers());
-    if (keyCode == 32 && !face.IsDown) {
+    if (PressesTheButton(keyCode) && !face.IsDown) {
         face.IsDown = true;
         face.IsOver = true;
         Refresh();
@@ -254,8 +269,8 @@ void XpB::keyPressEvent(QKeyEvent *event)
         && event->text().size() == 1 && event->text().at(0).toLower() == accessKey;
     if (pressedAccessKey)
         emit Click();
-    // Other keys go on to the window, which may have a use for Enter or Escape.
-    if (keyCode != 32 && !pressedAccessKey)
+    // Other keys go on to the window, which may have a use for Escape.
+    if (!PressesTheButton(keyCode) && !pressedAccessKey)
         event->ignore();
 }
 
@@ -266,8 +281,8 @@ void XpB::keyReleaseEvent(QKeyEvent *event)
     const qint16 keyCode = VirtualKeyCode(event->key());
     const qint16 shift = ShiftState(event->modifiers());
     const QPointer<XpB> self(this);
-    if (keyCode == 32) {
-        // A Space release clicks a button that Space pressed, wherever the pointer happens to be.
+    if (PressesTheButton(keyCode)) {
+        // A Space or Enter release clicks a button that the key pressed, wherever the pointer happens to be.
         const bool wasDown = face.IsDown;
         face.IsDown = false;
         face.IsOver = false;

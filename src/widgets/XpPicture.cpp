@@ -73,7 +73,9 @@ QImage DisabledInk(const QImage &visible)
     for (int y = 0; y < ink.height(); ++y) {
         auto *line = reinterpret_cast<QRgb *>(ink.scanLine(y));
         for (int x = 0; x < ink.width(); ++x) {
-            const bool shows = qAlpha(line[x]) >= 128 && (line[x] & RGB_MASK) != RGB_MASK;
+            // Light parts (paper, highlights) stay out of the shape, so a picture keeps its outline and
+            // markings instead of turning into one grey blob.
+            const bool shows = qAlpha(line[x]) >= 128 && qGray(line[x]) < 192;
             line[x] = shows ? 0xFF000000u : 0u;
         }
     }

@@ -33,6 +33,12 @@ private slots:
     void playButtonHiddenOnEnteringDownload();
     void playButtonPlaysLastVideo();
     void addressLength();
+    void enterInTheAddressField_data();
+    void enterInTheAddressField();
+    void escapeGoesBackWhenIdle_data();
+    void escapeGoesBackWhenIdle();
+    void captionsStayInsideTheirButtons();
+    void playerFrameShowsTheFocus();
     void busyThenIdle();
     void paste_data();
     void paste();
@@ -299,6 +305,76 @@ void TestMainWindow::addressLength()
     QVERIFY(!Seen(*window, "StopButton"));
     QTest::keyClick(address, Qt::Key_Backspace);
     QVERIFY(!Seen(*window, "DownButton"));
+}
+
+void TestMainWindow::enterInTheAddressField_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("starts");
+    QTest::newRow("too short for the download button") << "http://a.example/12" << false;
+    QTest::newRow("download button shown") << "http://a.example/123" << true;
+}
+
+void TestMainWindow::enterInTheAddressField()
+{
+    QFETCH(QString, address);
+    QFETCH(bool, starts);
+    Click(*window, "ZagButton");
+    auto *field = Control<QLineEdit>(*window, "URLtext");
+    field->setFocus();
+    field->setText(address);
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(Seen(*window, "StopButton"), starts);
+    QCOMPARE(field->isEnabled(), !starts);
+}
+
+void TestMainWindow::escapeGoesBackWhenIdle_data()
+{
+    QTest::addColumn<bool>("busy");
+    QTest::newRow("idle") << false;
+    QTest::newRow("busy") << true;
+}
+
+void TestMainWindow::escapeGoesBackWhenIdle()
+{
+    QFETCH(bool, busy);
+    Click(*window, "ZagButton");
+    if (busy)
+        window->SetBusyState();
+    QWidget *focused = Control(*window, busy ? "StopButton" : "XpB2");
+    focused->setFocus();
+    QTest::keyClick(focused, Qt::Key_Escape);
+    QCOMPARE(Seen(*window, "Box1"), !busy);
+    QCOMPARE(Seen(*window, "DownBox"), busy);
+}
+
+void TestMainWindow::captionsStayInsideTheirButtons()
+{
+    Click(*window, "ZagButton");
+    Control<QLineEdit>(*window, "URLtext")->setText(QStringLiteral("http://video.example/watch?v=42"));
+    Control(*window, "XpB3")->show();
+    window->grab();
+    for (const char *name : {"DownButton", "XpB3", "XpB2", "XpB4"}) {
+        const XpBFace &face = Control<XpB>(*window, name)->Face();
+        // The caption and the picture keep off the frame by the margin the button keeps inside it.
+        const QRect inside(4, 4, face.W - 8, face.H - 8);
+        QVERIFY2(inside.contains(face.CaptionRect), name);
+        QVERIFY2(face.Picture.isNone() || inside.contains(face.PictureRect), name);
+    }
+}
+
+void TestMainWindow::playerFrameShowsTheFocus()
+{
+    QApplication::setActiveWindow(window.get());
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    window->ShowPlayerMode();
+    const auto frameColour = [this] { return window->grab().toImage().pixelColor(3, 120); };
+    Control(*window, "PlayerClear")->setFocus();
+    QCOMPARE(frameColour(), QColor(0x8f, 0xa6, 0xbf));
+    Control(*window, "swf")->setFocus();
+    QCOMPARE(frameColour(), QColor(0x2d, 0x6c, 0xb5));
+    Control(*window, "PlayerClear")->setFocus();
+    QCOMPARE(frameColour(), QColor(0x8f, 0xa6, 0xbf));
 }
 
 void TestMainWindow::busyThenIdle()

@@ -20,6 +20,8 @@ private slots:
     void link();
     void references_data();
     void references();
+    void reason_data();
+    void reason();
 };
 
 void TestResolutionAnswer::markerBytes()
@@ -108,6 +110,35 @@ void TestResolutionAnswer::references()
     QFETCH(QString, text);
     QFETCH(QString, expected);
     QCOMPARE(ResolutionAnswer::DecodeCharacterReferences(text), expected);
+}
+
+void TestResolutionAnswer::reason_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("the service's page")
+        << QStringLiteral("<!DOCTYPE html>\n<html lang=\"ru\">\n<head>\n<meta charset=\"utf-8\">\n<title>Видео не "
+                          "найдено</title>\n</head>\n<body>\n<p>Видео не найдено.</p>\n<p>Сервер x.test не "
+                          "найден.</p>\n</body>\n</html>\n")
+               .toUtf8()
+        << "Видео не найдено. Сервер x.test не найден.";
+    QTest::newRow("plain text") << QByteArray("  no video here \r\n") << "no video here";
+    QTest::newRow("Windows-1251") << QByteArray("\xcd\xe5\xf2 \xe2\xe8\xe4\xe5\xee") << "Нет видео";
+    QTest::newRow("scripts, styles and comments")
+        << QByteArray("<script>var a = '<p>';</script><STYLE>p{}</STYLE><!-- <p>x</p> --><b>Why</b> <i>&lt;not&gt;</i>")
+        << "Why <not>";
+    QTest::newRow("nothing to read") << QByteArray("<html><head><title>t</title></head><body> </body></html>") << "";
+    QTest::newRow("marker") << Marker() + " no link"
+                            << "";
+    QTest::newRow("empty") << QByteArray() << "";
+    QTest::newRow("long") << QByteArray(1000, 'a') << QString(299, u'a') + u'…';
+}
+
+void TestResolutionAnswer::reason()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(QString, reason);
+    QCOMPARE(ResolutionAnswer::ReasonOf(answer), reason);
 }
 
 QTEST_GUILESS_MAIN(TestResolutionAnswer)

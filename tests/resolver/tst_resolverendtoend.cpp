@@ -24,6 +24,8 @@ class TestResolverEndToEnd : public QObject {
 private slots:
     void pageToSavedVideo();
     void hlsPageToSavedVideo();
+    void answersWithoutVideoSayWhy_data();
+    void answersWithoutVideoSayWhy();
 };
 
 namespace {
@@ -103,6 +105,30 @@ void DownloadThroughWindow(const QTemporaryDir &program, const QByteArray &servi
     QCOMPARE(dialogs.Unused(), 0);
 }
 
+// Opens the download panel, types the page address and presses the download button; true once the run has
+// ended and the panel is idle again.
+bool DownloadPage(Main &window, const QString &page)
+{
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        return false;
+    QTest::mouseClick(window.findChild<XpB *>(QStringLiteral("ZagButton")), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(10, 10));
+    window.findChild<QLineEdit *>(QStringLiteral("URLtext"))->setText(page);
+    XpB *down = window.findChild<XpB *>(QStringLiteral("DownButton"));
+    if (!down->isVisible())
+        return false;
+    QTest::mouseClick(down, Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
+    if (down->isVisible())
+        return false;
+    return QTest::qWaitFor([down] { return down->isVisible(); }, 60000);
+}
+
+QString LabelText(Main &window, const char *name)
+{
+    return window.findChild<QLabel *>(QLatin1String(name))->text();
+}
+
 }  // namespace
 
 void TestResolverEndToEnd::pageToSavedVideo()
@@ -155,6 +181,50 @@ void TestResolverEndToEnd::hlsPageToSavedVideo()
     const MediaFixtures::Probe probe = MediaFixtures::ProbeFile(target);
     QCOMPARE(probe.streams, (QStringList{"video", "audio"}));
     QVERIFY2(qAbs(probe.duration - kSeconds) <= 0.5, qPrintable(QString::number(probe.duration)));
+}
+
+void TestResolverEndToEnd::answersWithoutVideoSayWhy_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("page without video") << "/plain.html"
+                                        << "Видео не найдено. На странице нет ссылок на видео.";
+    QTest::newRow("unknown host") << "http://no-such-host.invalid/watch"
+                                  << "Видео не найдено. Сервер no-such-host.invalid не найден.";
+    QTest::newRow("refused connection")
+        << QStringLiteral("http://127.0.0.1:%1/watch").arg(ResolverTestSupport::FindFreePort())
+        << "Видео не найдено. Не удалось загрузить страницу с сервера 127.0.0.1: "
+           "соединение отклонено.";
+    QTest::newRow("ftp page") << "ftp://127.0.0.1/watch"
+                              << "Видео не найдено. Адрес страницы не понят: нужен адрес, который начинается с "
+                                 "http:// или https://.";
+}
+
+void TestResolverEndToEnd::answersWithoutVideoSayWhy()
+{
+    QFETCH(QString, page);
+    QFETCH(QString, reason);
+    QTemporaryDir site;
+    WriteFile(site.filePath(QStringLiteral("plain.html")), "<html><body><p>Just words</p></body></html>");
+    PythonHttpServer web;
+    QVERIFY2(web.Start(site.path()), qPrintable(web.Error()));
+    if (page.startsWith(QLatin1Char('/')))
+        page = QStringLiteral("http://127.0.0.1:%1").arg(web.Port()) + page;
+    ServiceProcess service;
+    const quint16 servicePort = ResolverTestSupport::FindFreePort();
+    QVERIFY(StartService(service, servicePort));
+    QTemporaryDir program;
+    WriteFile(program.filePath(QStringLiteral("options.ini")),
+              "[Hosts]\r\nResolver=127.0.0.1:" + QByteArray::number(servicePort) + "\r\n");
+    ScriptedDialogs dialogs;
+    Main window(program.path(), dialogs);
+
+    QVERIFY(DownloadPage(window, page));
+
+    QCOMPARE(LabelText(window, "Label4"), QStringLiteral("Ошибка! Не удалось найти видеопоток"));
+    // The service may add what its second engine found; its first reason comes first.
+    QVERIFY2(LabelText(window, "Label1").startsWith(reason), qPrintable(LabelText(window, "Label1")));
+    QCOMPARE(dialogs.Unexpected(), 0);
 }
 
 QTEST_MAIN(TestResolverEndToEnd)

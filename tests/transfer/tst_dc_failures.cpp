@@ -18,6 +18,7 @@ private slots:
     void answersThatEndInError();
     void proxyLogin_data();
     void proxyLogin();
+    void refusedConnection_data();
     void refusedConnection();
     void connectTimeLimit_data();
     void connectTimeLimit();
@@ -123,17 +124,29 @@ void TestDCFailures::proxyLogin()
     QCOMPARE(recorder.events, expected);
 }
 
+void TestDCFailures::refusedConnection_data()
+{
+    QTest::addColumn<bool>("proxy");
+    QTest::newRow("server") << false;
+    QTest::newRow("proxy") << true;
+}
+
 void TestDCFailures::refusedConnection()
 {
+    QFETCH(bool, proxy);
     const quint16 port = FreeLoopbackPort();
     QVERIFY(port != 0);
     DC dc;
+    if (proxy)
+        dc.setConnectionSettings(LoopbackProxy(port));
     DCRecorder recorder(dc);
     dc.setURLmode(true);
-    dc.setURL(QStringLiteral("http://127.0.0.1:%1/v.flv").arg(port));
+    const QString server = proxy ? u"video.example"_s : QStringLiteral("127.0.0.1:%1").arg(port);
+    dc.setURL(u"http://"_s + server + u"/v.flv"_s);
     QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
-    QStringList expected = Start(QStringLiteral("127.0.0.1:%1").arg(port));
-    expected << u"Error:Ошибка подключения #10061"_s;
+    // The error names whom the program could not reach.
+    QStringList expected = Start(server);
+    expected << u"Error:"_s + TransferTexts::ConnectionFailed(10061, QStringLiteral("127.0.0.1:%1").arg(port), proxy);
     QCOMPARE(recorder.events, expected);
 }
 

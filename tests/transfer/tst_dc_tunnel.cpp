@@ -221,7 +221,7 @@ void TestDCTunnel::refusedSecureConnection()
     dc.setURLmode(true);
     dc.setURL(u"https://"_s + server + u"/v.flv"_s);
     QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);
-    QCOMPARE(recorder.events, Start(server) << u"Error:Ошибка подключения #10061"_s);
+    QCOMPARE(recorder.events, Start(server) << u"Error:"_s + TransferTexts::ConnectionFailed(10061, server, false));
 }
 
 QTEST_GUILESS_MAIN(TestDCTunnel)

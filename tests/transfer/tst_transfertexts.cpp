@@ -11,6 +11,8 @@ class TestTransferTexts : public QObject {
 private slots:
     void winsockNumbers_data();
     void winsockNumbers();
+    void connectionFailed_data();
+    void connectionFailed();
     void outcomeTexts_data();
     void outcomeTexts();
     void statusTexts();
@@ -39,6 +41,38 @@ void TestTransferTexts::winsockNumbers()
     QFETCH(int, number);
     QCOMPARE(WinsockErrorNumber(error), number);
     QCOMPARE(TransferTexts::ConnectionError(number), u"Ошибка подключения #"_s + QString::number(number));
+}
+
+void TestTransferTexts::connectionFailed_data()
+{
+    QTest::addColumn<int>("number");
+    QTest::addColumn<bool>("proxy");
+    QTest::addColumn<QString>("text");
+    const QString prefix = u"Ошибка подключения #"_s;
+    QTest::newRow("refused") << 10061 << false
+                             << prefix
+            + u"10061: сервер h.test:8397 не принимает подключения (не запущен или порт закрыт)"_s;
+    QTest::newRow("proxy refused") << 10061 << true
+                                   << prefix
+            + u"10061: прокси-сервер h.test:8397 не принимает подключения (не запущен или порт закрыт)"_s;
+    QTest::newRow("host not found") << 11001 << false
+                                    << prefix
+            + u"11001: сервер h.test:8397 не найден: проверьте имя сервера и подключение к сети"_s;
+    QTest::newRow("timed out") << 10060 << false << prefix + u"10060: сервер h.test:8397 не отвечает"_s;
+    QTest::newRow("unreachable") << 10065 << true
+                                 << prefix + u"10065: прокси-сервер h.test:8397 недоступен: нет пути к нему в сети"_s;
+    QTest::newRow("reset") << 10054 << false << prefix + u"10054: сервер h.test:8397 сбросил соединение"_s;
+    QTest::newRow("other") << 10003 << false << prefix + u"10003: сбой сети при подключении к серверу h.test:8397"_s;
+    QTest::newRow("other, proxy") << 10003 << true
+                                  << prefix + u"10003: сбой сети при подключении к прокси-серверу h.test:8397"_s;
+}
+
+void TestTransferTexts::connectionFailed()
+{
+    QFETCH(int, number);
+    QFETCH(bool, proxy);
+    QFETCH(QString, text);
+    QCOMPARE(TransferTexts::ConnectionFailed(number, u"h.test:8397"_s, proxy), text);
 }
 
 void TestTransferTexts::outcomeTexts_data()

@@ -35,6 +35,8 @@ private slots:
     void timerDrivesTheDots();
     void linksOpenTheirAddresses_data();
     void linksOpenTheirAddresses();
+    void linksAreReachedWithTheKeyboard_data();
+    void linksAreReachedWithTheKeyboard();
     void aPressThatLeavesTheLinkOpensNothing();
     void okCloses();
     void aLinkKeepsTheWindowModal();
@@ -223,6 +225,30 @@ void TestAbout::linksOpenTheirAddresses()
     // Nor do the headings.
     QTest::mouseClick(Child<QLabel>(QStringLiteral("Label5")), Qt::LeftButton);
     QCOMPARE(dialogs.OpenedAddresses().size(), 2);
+}
+
+void TestAbout::linksAreReachedWithTheKeyboard_data()
+{
+    QTest::addColumn<Qt::Key>("key");
+    QTest::newRow("Enter") << Qt::Key_Return;
+    QTest::newRow("Space") << Qt::Key_Space;
+}
+
+void TestAbout::linksAreReachedWithTheKeyboard()
+{
+    QFETCH(Qt::Key, key);
+    QApplication::setActiveWindow(about);
+    QVERIFY(QTest::qWaitForWindowActive(about));
+    QCOMPARE(QApplication::focusWidget(), Child<XpB>(QStringLiteral("ok")));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    auto *forum = Child<ClickLabel>(QStringLiteral("Label4"));
+    QCOMPARE(QApplication::focusWidget(), forum);
+    QVERIFY(forum->FocusShown());
+    QTest::keyClick(forum, key);
+    QCOMPARE(dialogs.OpenedAddresses(), QStringList{About::ForumAddress(WebSite)});
+    QTest::keyClick(forum, Qt::Key_Tab);
+    QVERIFY(!forum->FocusShown());
+    QCOMPARE(QApplication::focusWidget(), Child<ClickLabel>(QStringLiteral("Label6")));
 }
 
 void TestAbout::aPressThatLeavesTheLinkOpensNothing()

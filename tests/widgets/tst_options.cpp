@@ -1,3 +1,4 @@
+#include "ClickLabel.h"
 #include "GradientBG.h"
 #include "LineShape.h"
 #include "OptionsFixture.h"
@@ -38,7 +39,10 @@ private slots:
     void groupsFollowTheBoxes_data();
     void groupsFollowTheBoxes();
     void clickingTheBoxesSwitchesTheGroups();
-    void clickingACaptionDoesNothing();
+    void clickingACaptionToggles();
+    void fieldsShowTheirUsualContent_data();
+    void fieldsShowTheirUsualContent();
+    void noFrameLineCrossesACaptionOrABox();
     void flagsShow_data();
     void flagsShow();
     void fieldsShowTheValues();
@@ -56,30 +60,22 @@ void TestOptions::windowAndControls_data()
     const auto row = [](const char *name, const char *kind, const QString &text, QRect box) {
         QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(kind) << text << box;
     };
-    row("Check1", "QCheckBox", QString(), QRect(12, 16, 13, 13));
-    row("Label1", "QLabel", QStringLiteral("Использовать HTTP-прокси"), QRect(28, 16, 144, 13));
-    row("Label2", "QLabel", QStringLiteral("Адрес:"), QRect(24, 40, 34, 13));
-    row("Text1", "QLineEdit", QString(), QRect(60, 36, 93, 19));
-    row("Label3", "QLabel", QStringLiteral("Порт:"), QRect(164, 40, 28, 13));
-    row("Text2", "QLineEdit", QString(), QRect(196, 36, 33, 19));
-    row("Check2", "QCheckBox", QString(), QRect(24, 60, 13, 13));
-    row("Label4", "QLabel", QStringLiteral("Авторизация на прокси"), QRect(40, 60, 120, 13));
-    row("Label5", "QLabel", QStringLiteral("Логин:"), QRect(32, 88, 34, 13));
-    row("Text3", "QLineEdit", QString(), QRect(68, 84, 49, 19));
-    row("Label6", "QLabel", QStringLiteral("Пароль:"), QRect(128, 88, 41, 13));
-    row("Text4", "QLineEdit", QString(), QRect(172, 84, 49, 19));
-    row("XpB1", "XpB", QStringLiteral("OK"), QRect(68, 152, 81, 21));
-    row("XpB2", "XpB", QStringLiteral("Отмена"), QRect(156, 152, 81, 21));
-    row("Check3", "QCheckBox", QString(), QRect(24, 128, 13, 13));
-    row("Label7", "QLabel", QStringLiteral("Проверять наличие новой версии"), QRect(40, 128, 171, 13));
-    row("Line1", "LineShape", QString(), QRect(16, 24, 1, 97));
-    row("Line3", "LineShape", QString(), QRect(176, 24, 61, 1));
-    row("Line7", "LineShape", QString(), QRect(236, 24, 1, 97));
-    row("Line8", "LineShape", QString(), QRect(16, 120, 221, 1));
-    row("Line2", "LineShape", QString(), QRect(28, 68, 1, 45));
-    row("Line4", "LineShape", QString(), QRect(164, 68, 65, 1));
-    row("Line5", "LineShape", QString(), QRect(228, 68, 1, 45));
-    row("Line6", "LineShape", QString(), QRect(28, 112, 201, 1));
+    row("Check1", "QCheckBox", QString(), QRect(12, 12, 13, 13));
+    row("Label1", "ClickLabel", QStringLiteral("Использовать HTTP-прокси"), QRect(30, 12, 146, 13));
+    row("Label2", "QLabel", QStringLiteral("Адрес:"), QRect(26, 40, 36, 13));
+    row("Text1", "QLineEdit", QString(), QRect(64, 36, 98, 20));
+    row("Label3", "QLabel", QStringLiteral("Порт:"), QRect(168, 40, 30, 13));
+    row("Text2", "QLineEdit", QString(), QRect(202, 36, 42, 20));
+    row("Check2", "QCheckBox", QString(), QRect(26, 66, 13, 13));
+    row("Label4", "ClickLabel", QStringLiteral("Авторизация на прокси"), QRect(44, 66, 124, 13));
+    row("Label5", "QLabel", QStringLiteral("Логин:"), QRect(42, 92, 40, 13));
+    row("Text3", "QLineEdit", QString(), QRect(90, 88, 122, 20));
+    row("Label6", "QLabel", QStringLiteral("Пароль:"), QRect(42, 118, 46, 13));
+    row("Text4", "QLineEdit", QString(), QRect(90, 114, 122, 20));
+    row("Check3", "QCheckBox", QString(), QRect(26, 164, 13, 13));
+    row("Label7", "ClickLabel", QStringLiteral("Проверять наличие новой версии"), QRect(44, 164, 180, 13));
+    row("XpB1", "XpB", QStringLiteral("OK"), QRect(88, 188, 81, 21));
+    row("XpB2", "XpB", QStringLiteral("Отмена"), QRect(174, 188, 81, 21));
 }
 
 void TestOptions::windowAndControls()
@@ -113,7 +109,7 @@ void TestOptions::windowAndControls()
 void TestOptions::backgroundCoversTheWindow()
 {
     Open();
-    QCOMPARE(dialog->size(), QSize(243, 179));
+    QCOMPARE(dialog->size(), QSize(263, 219));
     QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
     QVERIFY(!(dialog->windowFlags() & Qt::WindowMinMaxButtonsHint));
     auto *background = Child<GradientBG>(QStringLiteral("BG"));
@@ -243,13 +239,67 @@ void TestOptions::clickingTheBoxesSwitchesTheGroups()
     QVERIFY(text4->isEnabled());
 }
 
-void TestOptions::clickingACaptionDoesNothing()
+void TestOptions::clickingACaptionToggles()
 {
     Open();
+    QTest::mouseClick(Child<QLabel>(QStringLiteral("Label4")), Qt::LeftButton);
+    QVERIFY2(!Child<QCheckBox>(QStringLiteral("Check2"))->isChecked(), "a disabled box stays as it is");
     for (const char *name : {"Label1", "Label4", "Label7"})
         QTest::mouseClick(Child<QLabel>(QLatin1String(name)), Qt::LeftButton);
     for (const char *name : {"Check1", "Check2", "Check3"})
-        QVERIFY(!Child<QCheckBox>(QLatin1String(name))->isChecked());
+        QVERIFY2(Child<QCheckBox>(QLatin1String(name))->isChecked(), name);
+    QVERIFY(Child<QLineEdit>(QStringLiteral("Text4"))->isEnabled());
+    QTest::mouseClick(Child<QLabel>(QStringLiteral("Label1")), Qt::LeftButton);
+    QVERIFY(!Child<QCheckBox>(QStringLiteral("Check1"))->isChecked());
+    QCOMPARE(dialog->focusWidget(), Child<QCheckBox>(QStringLiteral("Check1")));
+}
+
+void TestOptions::fieldsShowTheirUsualContent_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("address") << "Text1"
+                             << "proxy.example.lan";
+    QTest::newRow("port") << "Text2"
+                          << "65535";
+    QTest::newRow("login") << "Text3"
+                           << "Щукин-Мещеряков";
+    QTest::newRow("password") << "Text4"
+                              << "WWWWWWWWWWWWWWWW";
+}
+
+void TestOptions::fieldsShowTheirUsualContent()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    settings.Network.UseProxy = true;
+    settings.Network.ProxyAuth = true;
+    Open();
+    auto *field = Child<QLineEdit>(name);
+    field->setText(text);
+    // Seen whole, the text does not scroll: its end lies as far from its start as its width.
+    const auto cursor = [field] { return field->inputMethodQuery(Qt::ImCursorRectangle).toRect(); };
+    field->setCursorPosition(0);
+    const int start = cursor().center().x();
+    field->end(false);
+    const int end = cursor().center().x();
+    QCOMPARE(end - start, field->fontMetrics().horizontalAdvance(field->displayText()));
+    QVERIFY(cursor().right() < field->width());
+}
+
+void TestOptions::noFrameLineCrossesACaptionOrABox()
+{
+    Open();
+    const QList<LineShape *> lines = dialog->findChildren<LineShape *>();
+    QCOMPARE(lines.size(), 8);
+    for (QWidget *control : dialog->findChildren<QWidget *>()) {
+        if (!qobject_cast<QLabel *>(control) && !qobject_cast<QCheckBox *>(control)
+            && !qobject_cast<QLineEdit *>(control))
+            continue;
+        for (LineShape *line : lines)
+            QVERIFY2(!line->geometry().intersects(control->geometry()),
+                     qPrintable(line->objectName() + QStringLiteral(" crosses ") + control->objectName()));
+    }
 }
 
 void TestOptions::flagsShow_data()
@@ -294,10 +344,13 @@ void TestOptions::tabOrder()
     QApplication::setActiveWindow(dialog);
     QVERIFY(QTest::qWaitForWindowActive(dialog));
     QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Check1"));
+    // A box without text of its own shows its focus on its caption.
+    QVERIFY(Child<ClickLabel>(QStringLiteral("Label1"))->FocusShown());
 
     QStringList order;
     for (int i = 0; i < 9; ++i) {
         order << QApplication::focusWidget()->objectName();
+        QCOMPARE(Child<ClickLabel>(QStringLiteral("Label7"))->FocusShown(), order.last() == u"Check3");
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
     QCOMPARE(order, QStringList({"Check1", "Text1", "Text2", "Check2", "Text3", "Text4", "XpB1", "XpB2", "Check3"}));

@@ -28,6 +28,10 @@ private slots:
     void failedSaveTellsAndStaysOpen_data();
     void failedSaveTellsAndStaysOpen();
     void passwordThatCannotBeKept();
+    void portRule_data();
+    void portRule();
+    void enterIsOk_data();
+    void enterIsOk();
     void openedModally();
 };
 
@@ -98,6 +102,7 @@ void TestOptionsSave::okWithEmptyPassword()
 {
     settings.Network.ProxyPass = QStringLiteral("old");
     settings.Network.UseProxy = true;
+    settings.Network.ProxyPort = 3128;
     settings.Network.ProxyAuth = true;
     Open();
     Child<QLineEdit>(QStringLiteral("Text4"))->clear();
@@ -161,6 +166,7 @@ void TestOptionsSave::failedSaveTellsAndStaysOpen()
     ini.FileName(folder + QStringLiteral("/options.ini"));
     settings.Network.UseProxy = false;
     settings.Network.ProxyName = QStringLiteral("old.host");
+    settings.Network.ProxyPort = 3128;
     settings.Network.ProxyPass = QStringLiteral("oldpw");
     Open();
     QTest::mouseClick(Child<QCheckBox>(QStringLiteral("Check1")), Qt::LeftButton);
@@ -198,6 +204,7 @@ void TestOptionsSave::passwordThatCannotBeKept()
     // No key of the scrambler can hold a character outside Windows-1251.
     const QString password = QStringLiteral("ключ密码");
     settings.Network.UseProxy = true;
+    settings.Network.ProxyPort = 3128;
     settings.Network.ProxyAuth = true;
     Open();
     Child<QLineEdit>(QStringLiteral("Text4"))->setText(password);
@@ -212,6 +219,86 @@ void TestOptionsSave::passwordThatCannotBeKept()
     QCOMPARE(ini.RINI("Network", "UseProxy"), QByteArray("1"));
     QCOMPARE(ProgramPassword().Decrypt(ini.RINI("Network", "ProxyPass")), QString());
     QCOMPARE(dialog->Committed().Network.ProxyPass, password);
+}
+
+void TestOptionsSave::portRule_data()
+{
+    QTest::addColumn<bool>("proxy");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("a port") << true << "8080"
+                            << "8080" << true;
+    QTest::newRow("the highest port") << true << "65535"
+                                      << "65535" << true;
+    QTest::newRow("letters are not taken") << true << "99a8b0"
+                                           << "9980" << true;
+    QTest::newRow("no more than five digits") << true << "3128000"
+                                              << "31280" << true;
+    QTest::newRow("above the highest") << true << "99999abc"
+                                       << "99999" << false;
+    QTest::newRow("zero") << true << "0"
+                          << "0" << false;
+    QTest::newRow("empty, with the proxy") << true << ""
+                                           << "" << false;
+    QTest::newRow("empty, without the proxy") << false << ""
+                                              << "" << true;
+    QTest::newRow("zero, without the proxy") << false << "0"
+                                             << "0" << false;
+}
+
+void TestOptionsSave::portRule()
+{
+    QFETCH(bool, proxy);
+    QFETCH(QString, typed);
+    QFETCH(QString, port);
+    QFETCH(bool, accepted);
+    settings.Network.UseProxy = proxy;
+    settings.Network.ProxyName = QStringLiteral("proxy.lan");
+    Open();
+    auto *field = Child<QLineEdit>(QStringLiteral("Text2"));
+    field->setEnabled(true);
+    QTest::keyClicks(field, typed);
+    QCOMPARE(field->text(), port);
+    PressButton(QStringLiteral("XpB1"));
+
+    QCOMPARE(dialog->isVisible(), !accepted);
+    QCOMPARE(QFile::exists(path), accepted);
+    if (accepted) {
+        QCOMPARE(ini.RINI("Network", "ProxyPort"), port.toLatin1());
+        return;
+    }
+    QCOMPARE(dialogs.Messages().size(), 1);
+    QCOMPARE(dialogs.Messages().first().icon, QMessageBox::Warning);
+    QCOMPARE(dialogs.Messages().first().text, SettingsTexts::InvalidProxyPort(port));
+    QCOMPARE(dialogs.Messages().first().owner, dialog);
+    // Back to the field, to mend it.
+    QCOMPARE(dialog->focusWidget(), field);
+    QCOMPARE(dialog->Committed(), settings);
+}
+
+void TestOptionsSave::enterIsOk_data()
+{
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<int>("result");
+    QTest::newRow("in a field") << "Text1" << int(QDialog::Accepted);
+    QTest::newRow("on a check box") << "Check3" << int(QDialog::Accepted);
+    QTest::newRow("on OK") << "XpB1" << int(QDialog::Accepted);
+    QTest::newRow("on Cancel, which takes it") << "XpB2" << int(QDialog::Rejected);
+}
+
+void TestOptionsSave::enterIsOk()
+{
+    QFETCH(QString, focus);
+    QFETCH(int, result);
+    Open();
+    QWidget *focused = Child<QWidget>(focus);
+    focused->setEnabled(true);
+    focused->setFocus();
+    QTest::keyClick(focused, Qt::Key_Return);
+    QVERIFY(!dialog->isVisible());
+    QCOMPARE(dialog->result(), result);
+    QCOMPARE(QFile::exists(path), result == int(QDialog::Accepted));
 }
 
 void TestOptionsSave::openedModally()

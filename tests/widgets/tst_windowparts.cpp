@@ -1,5 +1,6 @@
 #include "ClickLabel.h"
 #include "DotShape.h"
+#include "ElidedLabel.h"
 #include "GradientBG.h"
 #include "LineShape.h"
 #include "StarEchoStyle.h"
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 
 class TestWindowParts : public QObject {
     Q_OBJECT
@@ -29,6 +31,8 @@ private slots:
     void labelPlacing_data();
     void labelPlacing();
     void fixedWindow();
+    void longTextsAreCutWithATooltip_data();
+    void longTextsAreCutWithATooltip();
 };
 
 void TestWindowParts::twips_data()
@@ -234,6 +238,41 @@ void TestWindowParts::fixedWindow()
     QVERIFY(!(window.windowFlags() & Qt::WindowMaximizeButtonHint));
     QVERIFY(window.windowFlags() & Qt::WindowCloseButtonHint);
     QCOMPARE(WindowFont().pixelSize(), 11);
+}
+
+void TestWindowParts::longTextsAreCutWithATooltip_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("cut");
+    QTest::newRow("fits") << "Готов" << false;
+    QTest::newRow("too long") << "Ошибка подключения #10061: сервер localhost:8397 не принимает подключения" << true;
+}
+
+void TestWindowParts::longTextsAreCutWithATooltip()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, cut);
+    QWidget window;
+    window.resize(200, 40);
+    auto *label = new ElidedLabel(QStringLiteral("Label1"), text, &window);
+    label->setGeometry(0, 10, 200, 17);
+    label->setIndent(6);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    QCOMPARE(label->text(), text);
+    QCOMPARE(label->ShownText() != text, cut);
+    if (cut) {
+        QVERIFY(label->ShownText().endsWith(u'…'));
+        QVERIFY(text.startsWith(label->ShownText().chopped(1)));
+        QVERIFY(label->fontMetrics().horizontalAdvance(label->ShownText()) <= label->width() - 6);
+    }
+    QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), label->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(label, &help);
+    QCOMPARE(QToolTip::isVisible(), cut);
+    if (cut)
+        QCOMPARE(QToolTip::text(), text);
+    QToolTip::hideText();
 }
 
 QTEST_MAIN(TestWindowParts)

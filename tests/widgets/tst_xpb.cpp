@@ -2,6 +2,10 @@
 #define QTEST_QPA_MOUSE_HANDLING
 
 #include "XpB.h"
+#include "XpBAccessible.h"
+
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 
 #include <QTest>
 
@@ -55,6 +59,7 @@ private slots:
     void otherButtonsPressWithoutPressedLook();
     void releaseOverNeighbourClicksNeither();
     void movingBackInWhilePressedPressesAgain();
+    void spaceClicksWhereverThePointerIs_data();
     void spaceClicksWhereverThePointerIs();
     void spaceReleaseWithoutPressDoesNotClick();
     void accessKeyWithAlt();
@@ -62,6 +67,8 @@ private slots:
     void focusComesAndGoes();
     void disabledButtonTakesNoInput();
     void redrawShowsTheState();
+    void readOutAsAButton_data();
+    void readOutAsAButton();
 
 private:
     QWidget *window = nullptr;
@@ -248,14 +255,27 @@ void TestXpB::movingBackInWhilePressedPressesAgain()
     QCOMPARE(log->Take(), (QStringList{"A.MouseIn", "A.MouseMove 1", "A.Click", "A.MouseUp 1 0 20 20"}));
 }
 
+void TestXpB::spaceClicksWhereverThePointerIs_data()
+{
+    QTest::addColumn<Qt::Key>("key");
+    QTest::addColumn<int>("code");
+    QTest::newRow("Space") << Qt::Key_Space << 32;
+    QTest::newRow("Enter") << Qt::Key_Return << 13;
+    QTest::newRow("Enter of the keypad") << Qt::Key_Enter << 13;
+}
+
 void TestXpB::spaceClicksWhereverThePointerIs()
 {
+    QFETCH(Qt::Key, key);
+    QFETCH(int, code);
     a->setFocus();
-    QTest::keyPress(a, Qt::Key_Space);
+    QTest::keyPress(a, key);
     QVERIFY(a->Face().IsDown);
-    QTest::keyRelease(a, Qt::Key_Space);
+    QTest::keyRelease(a, key);
     QVERIFY(!a->Face().IsDown);
-    QCOMPARE(log->Take(), (QStringList{"A.KeyDown 32 0", "A.Click", "A.MouseUp 1 0 0 0", "A.KeyUp 32 0"}));
+    QCOMPARE(log->Take(),
+             (QStringList{QStringLiteral("A.KeyDown %1 0").arg(code), "A.Click", "A.MouseUp 1 0 0 0",
+                          QStringLiteral("A.KeyUp %1 0").arg(code)}));
 }
 
 void TestXpB::spaceReleaseWithoutPressDoesNotClick()
@@ -337,6 +357,48 @@ void TestXpB::redrawShowsTheState()
     QTest::mouseMove(window, QPoint(95, 55));
     QCOMPARE(a->grab().toImage().pixelColor(0, 0), face);
     QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, QPoint(95, 55));
+}
+
+void TestXpB::readOutAsAButton_data()
+{
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("tooltip");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("caption with its access key") << "&Save"
+                                                 << ""
+                                                 << "Save";
+    QTest::newRow("doubled ampersand") << "Tom && &Jerry"
+                                       << ""
+                                       << "Tom & Jerry";
+    QTest::newRow("leading blank") << " Назад"
+                                   << "Назад в меню"
+                                   << "Назад";
+    QTest::newRow("picture only") << ""
+                                  << "Вставить адрес из буфера обмена"
+                                  << "Вставить адрес из буфера обмена";
+}
+
+void TestXpB::readOutAsAButton()
+{
+    QFETCH(QString, caption);
+    QFETCH(QString, tooltip);
+    QFETCH(QString, name);
+    a->setCaption(caption);
+    a->setToolTip(tooltip);
+    QAccessibleInterface *reader = QAccessible::queryAccessibleInterface(a);
+    QVERIFY(reader);
+    QCOMPARE(reader->role(), QAccessible::Button);
+    QCOMPARE(reader->text(QAccessible::Name), name);
+    QVERIFY(reader->state().focusable);
+    QAccessibleActionInterface *actions = reader->actionInterface();
+    QVERIFY(actions);
+    QVERIFY(actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
+    log->Take();
+    actions->doAction(QAccessibleActionInterface::pressAction());
+    QCOMPARE(log->Take(), QStringList{"A.Click"});
+    a->setEnabledCtrl(false);
+    actions->doAction(QAccessibleActionInterface::pressAction());
+    QCOMPARE(log->Take(), QStringList());
 }
 
 QTEST_MAIN(TestXpB)

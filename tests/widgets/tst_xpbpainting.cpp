@@ -96,6 +96,7 @@ private slots:
     void pressedPictureMovesByOnePixel();
     void iconIsStretchedWithItsOwnTransparency();
     void disabledPictureIsEmbossed();
+    void disabledPictureLeavesLightPartsOut();
     void disabledCaptionIsEmbossed();
     void crispAtDoubleResolution();
 };
@@ -419,6 +420,24 @@ void TestXpBPainting::disabledPictureIsEmbossed()
     QCOMPARE(At(image, 14, 6), Face);
     QCOMPARE(At(image, 5, 5), Face);
     QCOMPARE(At(image, 3, 3), Face);
+}
+
+void TestXpBPainting::disabledPictureLeavesLightPartsOut()
+{
+    // A sheet of paper with a dark outline, as the paste picture draws it.
+    QImage sheet = TestBitmap();
+    QPainter painter(&sheet);
+    painter.fillRect(QRect(4, 4, 8, 8), QColor(40, 50, 60));
+    painter.fillRect(QRect(5, 5, 6, 6), QColor(244, 247, 251));
+    painter.end();
+    XpBFace face = MakeFace(21, 20, 2);
+    face.Picture = XpPicture::FromBitmap(sheet);
+    face.PictureWidth = 16;
+    face.PictureHeight = 16;
+    face.Enabled = false;
+    const QImage image = Render(face);
+    QCOMPARE(At(image, 6, 6), Shadow);  // the outline
+    QCOMPARE(At(image, 9, 9), Face);  // the paper
 }
 
 void TestXpBPainting::disabledCaptionIsEmbossed()

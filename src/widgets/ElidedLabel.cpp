@@ -1,0 +1,47 @@
+#include "ElidedLabel.h"
+
+#include <QHelpEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QToolTip>
+
+ElidedLabel::ElidedLabel(const QString &name, const QString &text, QWidget *parent) : QLabel(text, parent)
+{
+    setObjectName(name);
+    setTextFormat(Qt::PlainText);
+}
+
+QRect ElidedLabel::TextArea() const
+{
+    QRect area = contentsRect();
+    const int margin = std::max(indent(), 0);
+    if (alignment() & Qt::AlignRight)
+        area.setRight(area.right() - margin);
+    else if (!(alignment() & Qt::AlignHCenter))
+        area.setLeft(area.left() + margin);
+    return area;
+}
+
+QString ElidedLabel::ShownText() const
+{
+    return fontMetrics().elidedText(text(), Qt::ElideRight, TextArea().width());
+}
+
+bool ElidedLabel::event(QEvent *event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QLabel::event(event);
+    // A tooltip set on the label itself goes first; otherwise the whole text, when it does not fit.
+    if (toolTip().isEmpty() && ShownText() != text()) {
+        QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), text(), this);
+        return true;
+    }
+    return QLabel::event(event);
+}
+
+void ElidedLabel::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    const Qt::Alignment aligned = QStyle::visualAlignment(layoutDirection(), alignment());
+    style()->drawItemText(&painter, TextArea(), int(aligned), palette(), isEnabled(), ShownText(), foregroundRole());
+}
