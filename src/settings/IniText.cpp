@@ -125,6 +125,12 @@ QByteArray ReadIniValue(QByteArrayView content, QByteArrayView Section, QByteArr
     return BytesOf(FindIniValue(file.text, UnitsOf(Section, file.wide), UnitsOf(KeyName, file.wide)), file.wide);
 }
 
+bool HasIniKey(QByteArrayView content, QByteArrayView Section, QByteArrayView KeyName)
+{
+    const IniContent file = DecodeContent(content);
+    return FindIniEntry(file.text, UnitsOf(Section, file.wide), UnitsOf(KeyName, file.wide)).has_value();
+}
+
 std::optional<QByteArray> WriteIniValue(QByteArrayView content, QByteArrayView Section, QByteArrayView KeyName,
                                         QByteArrayView KeyValue)
 {

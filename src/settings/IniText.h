@@ -39,6 +39,9 @@ bool IsValueKept(QByteArrayView value);
 // functions give it, otherwise in UTF-8; names asked of such a file are taken as Windows-1251.
 QByteArray ReadIniValue(QByteArrayView content, QByteArrayView Section, QByteArrayView KeyName);
 
+// True when the first section called Section holds KeyName, with a value or without.
+bool HasIniKey(QByteArrayView content, QByteArrayView Section, QByteArrayView KeyName);
+
 // The content with KeyName of Section set to KeyValue: an existing key gets the value in its own line, a new
 // key goes after the last entry of its section, a new section goes to the end, each written as "key=value"
 // and "[section]" without blanks. Lines that are not the key's are kept byte for byte. A UTF-16LE file
