@@ -23,7 +23,7 @@ constexpr qint64 kMaxUndeclaredVideoBytes = qint64(1024) * 1024 * 1024;
 
 DownloadFlow::DownloadFlow(const QString &programFolder, Interaction &dialogs, QObject *parent)
     : QObject(parent)
-    , programFolder(programFolder)
+    , folders(ProgramFolders(programFolder))
     , dialogs(dialogs)
 {
     dc.setConnectionSettingsProvider([this] { return settings.Network; });
@@ -38,8 +38,11 @@ DownloadFlow::DownloadFlow(const QString &programFolder, Interaction &dialogs, Q
 
 void DownloadFlow::Load()
 {
-    QDir().mkpath(DefaultSaveFolder(programFolder));
-    ini.FileName(programFolder + QStringLiteral("/options.ini"));
+    // In the user's folders nothing is made before it is needed.
+    if (folders.BesideProgram)
+        QDir().mkpath(folders.DownloadFolder);
+    ini.FileName(folders.SettingsFile);
+    ini.MakeFolderOnWrite(!folders.BesideProgram);
     settings = LoadSettings(ini);
     hosts = ReadHosts(ini);
 }
@@ -169,7 +172,7 @@ void DownloadFlow::ResolutionAnswered(const QByteArray &answer)
 void DownloadFlow::SaveVideo(const QString &name, const QByteArray &video)
 {
     const SavedVideo saved =
-        ::SaveVideo(SaveContext{dialogs, dialogOwner, ini, settings.SavePath, programFolder}, name, video);
+        ::SaveVideo(SaveContext{dialogs, dialogOwner, ini, settings.SavePath, folders.DownloadFolder}, name, video);
     if (saved.Saved)
         emit VideoSaved(saved.Path);
     emit Ended();

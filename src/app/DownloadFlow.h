@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DC.h"
+#include "Folders.h"
 #include "Hosts.h"
 #include "INI.h"
 #include "Parametr.h"
@@ -31,12 +32,13 @@ class DownloadFlow : public QObject {
     Q_OBJECT
 
 public:
-    // programFolder: the folder of the executable, without a trailing "/". dialogs answers every question the
-    // flow asks (owned by the window given to setDialogOwner) and must outlive the flow.
+    // programFolder: the folder of the executable, without a trailing "/"; the settings file and the default
+    // download folder are where ProgramFolders puts them. dialogs answers every question the flow asks (owned
+    // by the window given to setDialogOwner) and must outlive the flow.
     DownloadFlow(const QString &programFolder, Interaction &dialogs, QObject *parent = nullptr);
 
-    // The start-up steps that never keep the program from opening: the download folder is made if it is
-    // missing, the settings file named and read, the servers' hosts taken from it.
+    // The start-up steps that never keep the program from opening: the download folder beside the program is
+    // made if it is missing, the settings file named and read, the servers' hosts taken from it.
     void Load();
     void setDialogOwner(QWidget *owner);
     // The page address to resolve, read when the connection to the service is made.
@@ -58,6 +60,7 @@ public:
     void RememberPlayerWindow(const PlayerWindow &player);
     INI &Store() { return ini; }
     const Hosts &ServerHosts() const { return hosts; }
+    const Folders &Places() const { return folders; }
     DC &Transfer() { return dc; }
 
 signals:
@@ -84,7 +87,7 @@ private:
     void UpdateAnswered(const QByteArray &answer);
     void ResolutionAnswered(const QByteArray &answer);
 
-    QString programFolder;
+    Folders folders;
     Interaction &dialogs;
     QWidget *dialogOwner = nullptr;
     INI ini;
