@@ -25,6 +25,7 @@ DownloadFlow::DownloadFlow(const QString &programFolder, Interaction &dialogs, Q
     : QObject(parent)
     , folders(ProgramFolders(programFolder))
     , dialogs(dialogs)
+    , service(programFolder)
 {
     dc.setConnectionSettingsProvider([this] { return settings.Network; });
     connect(&dc, &DC::DownOK, this, &DownloadFlow::DC_DownOK);
@@ -34,6 +35,8 @@ DownloadFlow::DownloadFlow(const QString &programFolder, Interaction &dialogs, Q
     connect(&dc, &DC::ServerLine, this, &DownloadFlow::ServerLine);
     connect(&dc, &DC::FLVsize, this, &DownloadFlow::FLVsize);
     connect(&dc, &DC::PercentOfLoad, this, &DownloadFlow::PercentOfLoad);
+    connect(&service, &ResolverOnDemand::Starting, this,
+            [this] { emit Msg(QStringLiteral("Запуск службы поиска видео")); });
 }
 
 void DownloadFlow::Load()
@@ -68,6 +71,11 @@ void DownloadFlow::setPageAddressProvider(std::function<QString()> provider)
 
 void DownloadFlow::Download()
 {
+    service.Prepare(hosts.Resolver, [this] { StartDownload(); });
+}
+
+void DownloadFlow::StartDownload()
+{
     // Read afresh: the Options dialog or another run of the program may have changed them.
     const QString lastCheck = DecodeUtf8OrWindows1251(ini.RINI("Version", "LastCheck"));
     const QString checkUpgrade = DecodeUtf8OrWindows1251(ini.RINI("Version", "CheckUpgrade"));
@@ -99,6 +107,7 @@ void DownloadFlow::Fetch(DownloadStage next, bool downloadMode, const QString &a
 
 void DownloadFlow::Stop()
 {
+    service.Cancel();
     dc.Stopped();
     emit Ended();
 }

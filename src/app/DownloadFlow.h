@@ -5,6 +5,7 @@
 #include "Hosts.h"
 #include "INI.h"
 #include "Parametr.h"
+#include "ResolverOnDemand.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -44,7 +45,8 @@ public:
     // The page address to resolve, read when the connection to the service is made.
     void setPageAddressProvider(std::function<QString()> provider);
 
-    // Runs the download once the window has turned busy: the update check first when it is due.
+    // Runs the download once the window has turned busy: the program's own service is started when it is
+    // needed and missing, then the update check runs first when it is due.
     void Download();
     void StartResolution();
     // Aborts the open exchange and ends the run.
@@ -76,6 +78,7 @@ signals:
     void VideoSaved(const QString &path);
 
 private:
+    void StartDownload();
     void StartUpdateCheck();
     void Fetch(DownloadStage next, bool downloadMode, const QString &address);
     void OfferNewVersion(const QString &remote);
@@ -94,6 +97,7 @@ private:
     Settings settings;
     Hosts hosts;
     DC dc;
+    ResolverOnDemand service;
     DownloadStage stage = DownloadStage::UpdateCheck;
     QString videoLink;
 };
