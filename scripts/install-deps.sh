@@ -16,6 +16,8 @@ packages=(
   ffmpeg python3 tinyproxy nginx-light openssl curl ca-certificates
   # the link-resolution service's second engine (it also runs ffmpeg, above)
   yt-dlp
+  # the Debian package: made (dpkg-shlibdeps, file), checked, and run unpacked as another user on a virtual display
+  dpkg-dev file lintian appstream desktop-file-utils iproute2 util-linux xdotool dbus-daemon
   # benchmarks and fuzzing
   wrk clang libclang-rt-14-dev time
 )

@@ -20,4 +20,23 @@ if [ "$build_dir" = build ]; then
     -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang
   cmake --build build-fuzz --target quillon_fuzz_targets --parallel "$(nproc)"
 fi
+# The Debian package: made here, checked by lintian while the tests run (tst_package runs it unpacked).
+lintian_pid=
+if [ "$build_dir" = build ]; then
+  (cd build && cpack -G DEB > cpack.log) || { cat build/cpack.log; exit 1; }
+  package=$(ls -t build/quillon_*.deb | head -n 1)
+  desktop-file-validate packaging/example.quillon.Quillon.desktop
+  appstreamcli validate --no-net --pedantic build/packaging/example.quillon.Quillon.metainfo.xml
+  lintian --fail-on error "$package" > build/lintian.log 2>&1 &
+  lintian_pid=$!
+fi
 ctest --test-dir "$build_dir" --output-on-failure --parallel 2
+if [ -n "$lintian_pid" ]; then
+  lintian_status=0
+  wait "$lintian_pid" || lintian_status=$?
+  cat build/lintian.log
+  if [ "$lintian_status" -ne 0 ]; then
+    echo "test.sh: lintian reports errors on $package" >&2
+    exit 1
+  fi
+fi

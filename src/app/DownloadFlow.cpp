@@ -23,8 +23,9 @@ constexpr qint64 kMaxUndeclaredVideoBytes = qint64(1024) * 1024 * 1024;
 
 DownloadFlow::DownloadFlow(const QString &programFolder, Interaction &dialogs, QObject *parent)
     : QObject(parent)
-    , programFolder(programFolder)
+    , folders(ProgramFolders(programFolder))
     , dialogs(dialogs)
+    , service(programFolder)
 {
     dc.setConnectionSettingsProvider([this] { return settings.Network; });
     connect(&dc, &DC::DownOK, this, &DownloadFlow::DC_DownOK);
@@ -34,12 +35,17 @@ DownloadFlow::DownloadFlow(const QString &programFolder, Interaction &dialogs, Q
     connect(&dc, &DC::ServerLine, this, &DownloadFlow::ServerLine);
     connect(&dc, &DC::FLVsize, this, &DownloadFlow::FLVsize);
     connect(&dc, &DC::PercentOfLoad, this, &DownloadFlow::PercentOfLoad);
+    connect(&service, &ResolverOnDemand::Starting, this,
+            [this] { emit Msg(QStringLiteral("Запуск службы поиска видео")); });
 }
 
 void DownloadFlow::Load()
 {
-    QDir().mkpath(DefaultSaveFolder(programFolder));
-    ini.FileName(programFolder + QStringLiteral("/options.ini"));
+    // In the user's folders nothing is made before it is needed.
+    if (folders.BesideProgram)
+        QDir().mkpath(folders.DownloadFolder);
+    ini.FileName(folders.SettingsFile);
+    ini.MakeFolderOnWrite(!folders.BesideProgram);
     settings = LoadSettings(ini);
     hosts = ReadHosts(ini);
 }
@@ -64,6 +70,11 @@ void DownloadFlow::setPageAddressProvider(std::function<QString()> provider)
 }
 
 void DownloadFlow::Download()
+{
+    service.Prepare(hosts.Resolver, [this] { StartDownload(); });
+}
+
+void DownloadFlow::StartDownload()
 {
     // Read afresh: the Options dialog or another run of the program may have changed them.
     const QString lastCheck = DecodeUtf8OrWindows1251(ini.RINI("Version", "LastCheck"));
@@ -96,6 +107,7 @@ void DownloadFlow::Fetch(DownloadStage next, bool downloadMode, const QString &a
 
 void DownloadFlow::Stop()
 {
+    service.Cancel();
     dc.Stopped();
     emit Ended();
 }
@@ -169,7 +181,7 @@ void DownloadFlow::ResolutionAnswered(const QByteArray &answer)
 void DownloadFlow::SaveVideo(const QString &name, const QByteArray &video)
 {
     const SavedVideo saved =
-        ::SaveVideo(SaveContext{dialogs, dialogOwner, ini, settings.SavePath, programFolder}, name, video);
+        ::SaveVideo(SaveContext{dialogs, dialogOwner, ini, settings.SavePath, folders.DownloadFolder}, name, video);
     if (saved.Saved)
         emit VideoSaved(saved.Path);
     emit Ended();

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "DC.h"
+#include "Folders.h"
 #include "Hosts.h"
 #include "INI.h"
 #include "Parametr.h"
+#include "ResolverOnDemand.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -31,18 +33,20 @@ class DownloadFlow : public QObject {
     Q_OBJECT
 
 public:
-    // programFolder: the folder of the executable, without a trailing "/". dialogs answers every question the
-    // flow asks (owned by the window given to setDialogOwner) and must outlive the flow.
+    // programFolder: the folder of the executable, without a trailing "/"; the settings file and the default
+    // download folder are where ProgramFolders puts them. dialogs answers every question the flow asks (owned
+    // by the window given to setDialogOwner) and must outlive the flow.
     DownloadFlow(const QString &programFolder, Interaction &dialogs, QObject *parent = nullptr);
 
-    // The start-up steps that never keep the program from opening: the download folder is made if it is
-    // missing, the settings file named and read, the servers' hosts taken from it.
+    // The start-up steps that never keep the program from opening: the download folder beside the program is
+    // made if it is missing, the settings file named and read, the servers' hosts taken from it.
     void Load();
     void setDialogOwner(QWidget *owner);
     // The page address to resolve, read when the connection to the service is made.
     void setPageAddressProvider(std::function<QString()> provider);
 
-    // Runs the download once the window has turned busy: the update check first when it is due.
+    // Runs the download once the window has turned busy: the program's own service is started when it is
+    // needed and missing, then the update check runs first when it is due.
     void Download();
     void StartResolution();
     // Aborts the open exchange and ends the run.
@@ -58,6 +62,7 @@ public:
     void RememberPlayerWindow(const PlayerWindow &player);
     INI &Store() { return ini; }
     const Hosts &ServerHosts() const { return hosts; }
+    const Folders &Places() const { return folders; }
     DC &Transfer() { return dc; }
 
 signals:
@@ -73,6 +78,7 @@ signals:
     void VideoSaved(const QString &path);
 
 private:
+    void StartDownload();
     void StartUpdateCheck();
     void Fetch(DownloadStage next, bool downloadMode, const QString &address);
     void OfferNewVersion(const QString &remote);
@@ -84,13 +90,14 @@ private:
     void UpdateAnswered(const QByteArray &answer);
     void ResolutionAnswered(const QByteArray &answer);
 
-    QString programFolder;
+    Folders folders;
     Interaction &dialogs;
     QWidget *dialogOwner = nullptr;
     INI ini;
     Settings settings;
     Hosts hosts;
     DC dc;
+    ResolverOnDemand service;
     DownloadStage stage = DownloadStage::UpdateCheck;
     QString videoLink;
 };

@@ -161,6 +161,7 @@ void Main::aButton_Click()
 {
     ClearMenuHighlight(4);
     About about(flow.ServerHosts().WebSite, flow.ServerHosts().ProgramPage, dialogs, this);
+    about.ShowSettingsFile(flow.Store().FileName());
     about.exec();
 }
 

@@ -105,7 +105,7 @@ SavedVideo SaveVideo(const SaveContext &context, const QString &name, const QByt
     QString &savePath = context.SavePath;
     // A remembered folder that has gone (a removed stick, a deleted folder) would make every save fail.
     if (savePath.isEmpty() || !QFileInfo(savePath).isDir()) {
-        savePath = DefaultSaveFolder(context.programFolder);
+        savePath = context.defaultFolder;
         QDir().mkpath(savePath);
     }
     const QString suggested = savePath + name;

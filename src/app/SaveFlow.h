@@ -15,8 +15,8 @@ struct SaveContext {
     INI &ini;
     // The folder the dialog proposes, ending with "/"; the save sets it to the folder written to.
     QString &SavePath;
-    // The folder of the executable, without a trailing "/".
-    QString programFolder;
+    // The default download folder, ending with "/": proposed while SavePath names no folder, and made then.
+    QString defaultFolder;
 };
 
 struct SavedVideo {
@@ -32,7 +32,8 @@ struct SavedVideo {
 // until the video is on disk or the user agrees to lose it.
 SavedVideo SaveVideo(const SaveContext &context, const QString &name, const QByteArray &video);
 
-// program folder + "/DownloadVideo/": where videos go until the user chooses another folder.
+// program folder + "/DownloadVideo/": where videos go until the user chooses another folder, when the program
+// keeps its files beside itself (see Folders).
 QString DefaultSaveFolder(const QString &programFolder);
 
 // The texts of the save flow's dialogs.

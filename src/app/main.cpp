@@ -9,6 +9,8 @@
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
+    // The desktop entry the package installs: desktops find the window's icon and name through it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.quillon.Quillon"));
     PrepareProcessForVideo();
     UseRussianQtTexts();
     // Every window of the program, dialogs included, shows the program's icon.

@@ -167,6 +167,15 @@ bool ResolverService::Listen(QString *error)
     return true;
 }
 
+bool ResolverService::ListenOn(qintptr descriptor, QString *error)
+{
+    if (server.setSocketDescriptor(descriptor))
+        return true;
+    if (error)
+        *error = server.errorString();
+    return false;
+}
+
 quint16 ResolverService::ServerPort() const
 {
     return server.serverPort();

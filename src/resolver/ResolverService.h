@@ -48,6 +48,8 @@ public:
 
     // False with a message when the address cannot be listened on. Starts yt-dlp's bridge too.
     bool Listen(QString *error);
+    // Listens on a socket that listens already, handed over by whoever started the service (systemd).
+    bool ListenOn(qintptr descriptor, QString *error);
     quint16 ServerPort() const;
 
     // The engines as the start-up line names them, with what is missing.

@@ -3,10 +3,53 @@
 #include "ResolverService.h"
 
 #include <QCoreApplication>
+#include <QHostAddress>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <netinet/in.h>
+#include <optional>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// The listening socket systemd hands over when it started the service for a connection (socket activation):
+// the first descriptor after standard error, announced in LISTEN_PID and LISTEN_FDS.
+std::optional<int> HandedOverSocket()
+{
+    constexpr int kFirstHandedOver = 3;
+    const bool forUs = qEnvironmentVariableIntValue("LISTEN_PID") == int(::getpid());
+    const bool handed = forUs && qEnvironmentVariableIntValue("LISTEN_FDS") >= 1;
+    // The parser processes are not to take them for theirs.
+    qunsetenv("LISTEN_PID");
+    qunsetenv("LISTEN_FDS");
+    qunsetenv("LISTEN_FDNAMES");
+    if (!handed)
+        return std::nullopt;
+    return kFirstHandedOver;
+}
+
+// The address and port the socket listens on; whether pages on internal addresses are refused follows them.
+void TakeSocketAddress(int descriptor, ResolverOptions &options)
+{
+    sockaddr_storage address{};
+    socklen_t length = sizeof(address);
+    if (::getsockname(descriptor, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+        return;
+    QHostAddress host;
+    quint16 port = 0;
+    host.setAddress(reinterpret_cast<const sockaddr *>(&address));
+    if (address.ss_family == AF_INET)
+        port = ntohs(reinterpret_cast<const sockaddr_in *>(&address)->sin_port);
+    else if (address.ss_family == AF_INET6)
+        port = ntohs(reinterpret_cast<const sockaddr_in6 *>(&address)->sin6_port);
+    options.listenAddress = host;
+    options.port = port;
+}
+
+}  // namespace
 
 int main(int argc, char *argv[])
 {
@@ -24,9 +67,12 @@ int main(int argc, char *argv[])
     }
     ResolverOptions options = std::get<ResolverOptions>(outcome);
     options.parserProgram = QCoreApplication::applicationFilePath();
+    const std::optional<int> handedOver = HandedOverSocket();
+    if (handedOver)
+        TakeSocketAddress(*handedOver, options);
     ResolverService service(options);
     QString error;
-    if (!service.Listen(&error)) {
+    if (!(handedOver ? service.ListenOn(*handedOver, &error) : service.Listen(&error))) {
         std::fprintf(stderr, "quillon-resolver: cannot listen on %s port %u: %s\n",
                      qPrintable(options.listenAddress.toString()), unsigned(options.port), qPrintable(error));
         return 1;

@@ -3,6 +3,8 @@
 #include "IniFile.h"
 #include "IniText.h"
 
+#include <QFileInfo>
+
 QString INI::FileName() const
 {
     return fileName;
@@ -11,6 +13,11 @@ QString INI::FileName() const
 void INI::FileName(const QString &FName)
 {
     fileName = FName;
+}
+
+void INI::MakeFolderOnWrite(bool make)
+{
+    makeFolder = make;
 }
 
 QByteArray INI::RINI(QByteArrayView Section, QByteArrayView KeyName) const
@@ -49,10 +56,19 @@ bool INI::WriteEntries(const QList<IniEntry> &entries)
         writeError = QStringLiteral("Не указано имя файла настроек");
         return false;
     }
+    if (makeFolder && !MakeOwnerFolder(QFileInfo(fileName).absolutePath(), &writeError))
+        return false;
+    const SettingsFileLock lock(fileName);
+    if (!lock.Acquired()) {
+        writeError = QStringLiteral("Файл занят другой копией Quillon");
+        return false;
+    }
     std::optional<QByteArray> content = ReadFileForRewrite(fileName, &writeError);
     if (!content)
         return false;
     for (const IniEntry &entry : entries) {
+        if (entry.OnlyWhenAbsent && HasIniKey(*content, entry.Section, entry.KeyName))
+            continue;
         content = WriteIniValue(*content, entry.Section, entry.KeyName, entry.KeyValue);
         if (!content) {
             writeError =

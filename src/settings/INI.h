@@ -12,10 +12,14 @@ struct IniEntry {
     QByteArray Section;
     QByteArray KeyName;
     QByteArray KeyValue;
+    // Written only when the file does not hold the key yet: a value the writer has not changed, which
+    // another program may have changed in the file meanwhile.
+    bool OnlyWhenAbsent = false;
 };
 
 // The settings store: single values of one INI file. It keeps no copy of the file; every read goes to the
-// file and every write replaces the file at once, so a value written is seen by the next read. Values are
+// file and every write replaces the file at once, so a value written is seen by the next read. A write re-reads
+// the file under a lock and changes only its own values, so that other programs' changes stay. Values are
 // bytes, taken and given back as they are; what they mean (UTF-8 text, a scrambled password) is the
 // caller's business. The file is read as the Windows INI functions read it (see IniText.h).
 //
@@ -26,6 +30,9 @@ public:
     // Full path of the file; set once before the first access. Empty: reads give "" and writes fail.
     QString FileName() const;
     void FileName(const QString &FName);
+    // On, a write first makes the file's folder when it is missing (see MakeOwnerFolder); off, as at first, a
+    // missing folder fails the write.
+    void MakeFolderOnWrite(bool make);
 
     QByteArray RINI(QByteArrayView Section, QByteArrayView KeyName) const;
     bool WInI(QByteArrayView Section, QByteArrayView KeyName, QByteArrayView KeyValue);
@@ -49,5 +56,6 @@ public:
 
 private:
     QString fileName;
+    bool makeFolder = false;
     QString writeError;
 };

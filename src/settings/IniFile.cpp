@@ -2,10 +2,17 @@
 
 #include "FileReplacement.h"
 
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -15,7 +22,55 @@ void SetError(QString *error, const QString &text)
         *error = text;
 }
 
+// Long enough for any other copy of the program to re-read and replace the file, short enough that a
+// program stuck while holding the lock does not hold this one's window for long.
+constexpr int kLockWaitMilliseconds = 5000;
+// A write holds the lock for a few milliseconds.
+constexpr int kLockPollMilliseconds = 2;
+
 }  // namespace
+
+bool MakeOwnerFolder(const QString &folder, QString *error)
+{
+    const QString absolute = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    if (QFileInfo(absolute).isDir())
+        return true;
+    const qsizetype parentEnd = absolute.lastIndexOf(QLatin1Char('/'));
+    if (parentEnd > 0 && !MakeOwnerFolder(absolute.first(parentEnd), error))
+        return false;
+    if (::mkdir(QFile::encodeName(absolute).constData(), S_IRWXU) == 0 || errno == EEXIST)
+        return true;
+    SetError(error, QStringLiteral("%1: %2").arg(absolute, qt_error_string(errno)));
+    return false;
+}
+
+SettingsFileLock::SettingsFileLock(const QString &path)
+{
+    descriptor =
+        ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0)
+        return;
+    QDeadlineTimer deadline(kLockWaitMilliseconds);
+    while (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+        const int reason = errno;
+        if (reason == EINTR)
+            continue;
+        if (reason != EWOULDBLOCK || deadline.hasExpired()) {
+            acquired = reason != EWOULDBLOCK;
+            ::close(descriptor);
+            descriptor = -1;
+            return;
+        }
+        QThread::msleep(kLockPollMilliseconds);
+    }
+}
+
+SettingsFileLock::~SettingsFileLock()
+{
+    // Closing the descriptor releases the lock.
+    if (descriptor >= 0)
+        ::close(descriptor);
+}
 
 QByteArray ReadFileContent(const QString &path)
 {

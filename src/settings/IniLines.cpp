@@ -186,7 +186,7 @@ QStringView NormalizeStoredValue(QStringView stored, bool beforeLineEnd)
     return value;
 }
 
-QStringView FindIniValue(QStringView text, QStringView Section, QStringView KeyName)
+std::optional<QStringView> FindIniEntry(QStringView text, QStringView Section, QStringView KeyName)
 {
     const QStringView section = Trimmed(Section);
     const QStringView key = Trimmed(KeyName);
@@ -198,13 +198,18 @@ QStringView FindIniValue(QStringView text, QStringView Section, QStringView KeyN
         if (parsed.kind == LineKind::Section) {
             // Only the first section of a name counts, for reading and for writing alike.
             if (inSection)
-                return {};
+                return std::nullopt;
             inSection = SameName(parsed.name, section);
         } else if (inSection && parsed.kind == LineKind::Key && SameName(parsed.name, key)) {
             return NormalizeStoredValue(parsed.value, line.HasLineEnd());
         }
     }
-    return {};
+    return std::nullopt;
+}
+
+QStringView FindIniValue(QStringView text, QStringView Section, QStringView KeyName)
+{
+    return FindIniEntry(text, Section, KeyName).value_or(QStringView());
 }
 
 std::optional<QString> PlaceIniValue(QStringView text, QStringView Section, QStringView KeyName, QStringView KeyValue)

@@ -14,8 +14,11 @@
 // whether a line end follows the stored text directly.
 QStringView NormalizeStoredValue(QStringView stored, bool beforeLineEnd);
 
-// The value of KeyName in the first section called Section, as NormalizeStoredValue gives it; "" when the
+// The value of KeyName in the first section called Section, as NormalizeStoredValue gives it; nothing when the
 // section or the key is absent.
+std::optional<QStringView> FindIniEntry(QStringView text, QStringView Section, QStringView KeyName);
+
+// The same, "" when the section or the key is absent.
 QStringView FindIniValue(QStringView text, QStringView Section, QStringView KeyName);
 
 // The text with KeyName of Section set to KeyValue: an existing key gets the value in its own line, a new key

@@ -3,6 +3,10 @@
 #include "IniLines.h"
 #include "Windows1251.h"
 
+#include <QStringDecoder>
+
+#include <algorithm>
+
 namespace {
 
 constexpr QByteArrayView kUtf8Mark = "\xEF\xBB\xBF";
@@ -75,11 +79,35 @@ QByteArray BytesOf(QStringView value, bool wide)
     } else {
         bytes = value.toUtf8();
     }
-    bytes.truncate(kIniValueLimit);
-    return bytes;
+    return CutIniValue(bytes);
+}
+
+bool IsUtf8(QByteArrayView bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    [[maybe_unused]] const QString text = utf8.decode(bytes);
+    return !utf8.hasError();
+}
+
+bool IsContinuationByte(char byte)
+{
+    return (uchar(byte) & 0xC0) == 0x80;
 }
 
 }  // namespace
+
+QByteArray CutIniValue(QByteArrayView value)
+{
+    if (value.size() <= kIniValueLimit || !IsUtf8(value))
+        return value.first(std::min(value.size(), kIniValueLimit)).toByteArray();
+    // Valid UTF-8: every byte that does not continue a character begins one.
+    qsizetype characters = 0;
+    for (qsizetype at = 0; at < value.size(); ++at) {
+        if (!IsContinuationByte(value[at]) && characters++ == kIniValueLimit)
+            return value.first(at).toByteArray();
+    }
+    return value.toByteArray();
+}
 
 QByteArray NormalizeValue(QByteArrayView stored)
 {
@@ -95,6 +123,12 @@ QByteArray ReadIniValue(QByteArrayView content, QByteArrayView Section, QByteArr
 {
     const IniContent file = DecodeContent(content);
     return BytesOf(FindIniValue(file.text, UnitsOf(Section, file.wide), UnitsOf(KeyName, file.wide)), file.wide);
+}
+
+bool HasIniKey(QByteArrayView content, QByteArrayView Section, QByteArrayView KeyName)
+{
+    const IniContent file = DecodeContent(content);
+    return FindIniEntry(file.text, UnitsOf(Section, file.wide), UnitsOf(KeyName, file.wide)).has_value();
 }
 
 std::optional<QByteArray> WriteIniValue(QByteArrayView content, QByteArrayView Section, QByteArrayView KeyName,

@@ -17,12 +17,18 @@
 // - Blanks are space, tab, vertical tab, form feed and Ctrl-Z; a NUL ends a value.
 // Every other byte, in names and values alike, is taken as it is.
 
-// The longest value a read returns; longer values are cut to it.
+// The longest value a read returns, in characters; longer values are cut to it.
 inline constexpr qsizetype kIniValueLimit = 254;
 
+// The value cut to kIniValueLimit characters. Values are UTF-8 text, or Windows-1251 text and scrambled
+// passwords in files of earlier versions, and a value is read as UTF-8 when all of it is valid UTF-8, as the
+// settings decode it: such a value is cut between characters, any other one byte by byte. A value of up to
+// kIniValueLimit bytes is never cut, so whatever bytes a scrambled password holds, it reads back as written.
+QByteArray CutIniValue(QByteArrayView value);
+
 // What a read of a value written as "key=" + stored and a line end gives: the text up to a NUL, blanks
-// around it removed, one pair of matching quotes removed, cut to kIniValueLimit bytes. One Ctrl-Z ending
-// a value that has nothing else to trim stays (a scrambled password can end in one).
+// around it removed, one pair of matching quotes removed, cut by CutIniValue. One Ctrl-Z ending a value that
+// has nothing else to trim stays (a scrambled password can end in one).
 QByteArray NormalizeValue(QByteArrayView stored);
 
 // True when the value, written as it is, reads back unchanged.
@@ -32,6 +38,9 @@ bool IsValueKept(QByteArrayView value);
 // a UTF-16LE file the value comes in Windows-1251 when that code page holds all of it, as the Windows
 // functions give it, otherwise in UTF-8; names asked of such a file are taken as Windows-1251.
 QByteArray ReadIniValue(QByteArrayView content, QByteArrayView Section, QByteArrayView KeyName);
+
+// True when the first section called Section holds KeyName, with a value or without.
+bool HasIniKey(QByteArrayView content, QByteArrayView Section, QByteArrayView KeyName);
 
 // The content with KeyName of Section set to KeyValue: an existing key gets the value in its own line, a new
 // key goes after the last entry of its section, a new section goes to the end, each written as "key=value"

@@ -11,12 +11,14 @@
 #include "WindowLayout.h"
 #include "XpB.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QTimer>
 
 namespace {
 
 const QColor HeadingColor(64, 64, 64);
+const QRect SettingsPathBox = TwipRect(60, 3600, 2910, 195);
 const QColor LinkColor(0, 0, 192);
 
 void Colour(QLabel *label, const QColor &color)
@@ -65,7 +67,7 @@ About::About(const QString &webSiteHost, const QString &programPageHost, Interac
     setObjectName(QStringLiteral("About"));
     setWindowTitle(QStringLiteral("About"));
     setFont(WindowFont());
-    MakeFixedWindow(this, QSize(Px(3030), Px(3825)));
+    MakeFixedWindow(this, QSize(Px(3030), Px(4305)));
     new GradientBG(BackgroundTop, BackgroundBottom, this);
 
     new LogoPicture(QStringLiteral("Image1"), TwipPoint(240, 360), this);
@@ -92,10 +94,14 @@ About::About(const QString &webSiteHost, const QString &programPageHost, Interac
     Label6 = MakeLink(QStringLiteral("Label6"), site, TwipRect(420, 2520, 2295, 195), this);
     MakeHeading(QStringLiteral("Label8"), QStringLiteral("Справка и обновления"), TwipRect(540, 2820, 2040, 195), this);
     Label9 = MakeLink(QStringLiteral("Label9"), programPage, TwipRect(510, 3060, 2100, 195), this);
+    MakeHeading(QStringLiteral("SettingsHeading"), QStringLiteral("Файл настроек:"), TwipRect(720, 3360, 1590, 195),
+                this);
+    SettingsPath = MakeLabel(new QLabel(this), QStringLiteral("SettingsPath"), SettingsPathBox);
+    SettingsPath->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     ok = new XpB(QStringLiteral("ok"), this);
     ok->ReadProperties({{QStringLiteral("Caption"), QStringLiteral("OK")}, {QStringLiteral("ButtonStyle"), 1}});
-    ok->setGeometry(TwipRect(1440, 3420, 1455, 315));
+    ok->setGeometry(TwipRect(1440, 3900, 1455, 315));
 
     ATimer = new QTimer(this);
     ATimer->setObjectName(QStringLiteral("ATimer"));
@@ -125,6 +131,17 @@ QString About::SiteAddress(const QString &webSiteHost)
 QString About::ProgramPageAddress(const QString &programPageHost)
 {
     return QStringLiteral("http://") + programPageHost;
+}
+
+void About::ShowSettingsFile(const QString &path)
+{
+    QString shown = path;
+    const QString home = QDir::homePath();
+    if (home != QStringLiteral("/") && shown.startsWith(home + QLatin1Char('/')))
+        shown = QLatin1Char('~') + shown.sliced(home.size());
+    SettingsPath->setText(SettingsPath->fontMetrics().elidedText(shown, Qt::ElideMiddle, SettingsPathBox.width()));
+    SettingsPath->setToolTip(path);
+    PlaceLabel(SettingsPath, SettingsPathBox, true);
 }
 
 void About::ATimer_Timer()

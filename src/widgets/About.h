@@ -12,12 +12,13 @@ class QLabel;
 class QTimer;
 class XpB;
 
-// The window "About": the logo with its two blinking dots, the version, the author and three links to the
-// maker's pages, opened in the user's browser. Each opening is a fresh window.
+// The window "About": the logo with its two blinking dots, the version, the author, three links to the
+// maker's pages, opened in the user's browser, and where the settings file is. Each opening is a fresh window.
 //
 // The main window opens it modally, giving the hosts of the maker's web site and of the program's own page
 // (each a host with an optional ":port") and the seam through which it opens web addresses:
 //     About about(hosts.WebSite, hosts.ProgramPage, interaction, this);
+//     about.ShowSettingsFile(ini.FileName());
 //     about.exec();
 class About : public QDialog {
     Q_OBJECT
@@ -31,6 +32,10 @@ public:
     static QString ForumAddress(const QString &webSiteHost);
     static QString SiteAddress(const QString &webSiteHost);
     static QString ProgramPageAddress(const QString &programPageHost);
+
+    // Shows the full path of options.ini, the home folder written as "~"; the line too short for it keeps its
+    // beginning and end, and its tool tip has it all.
+    void ShowSettingsFile(const QString &path);
 
     // The blinking dots, A(0) and A(1).
     DotShape *A(int index) const { return dots.at(index); }
@@ -50,6 +55,7 @@ private:
     ClickLabel *Label4 = nullptr;
     ClickLabel *Label6 = nullptr;
     ClickLabel *Label9 = nullptr;
+    QLabel *SettingsPath = nullptr;
     XpB *ok = nullptr;
     QTimer *ATimer = nullptr;
 };

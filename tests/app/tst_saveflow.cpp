@@ -78,7 +78,7 @@ private:
 
 SaveContext TestSaveFlow::Context()
 {
-    return SaveContext{dialogs, &owner, ini, savePath, program.path()};
+    return SaveContext{dialogs, &owner, ini, savePath, DefaultSaveFolder(program.path())};
 }
 
 void TestSaveFlow::init()

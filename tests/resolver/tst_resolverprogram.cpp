@@ -5,6 +5,11 @@
 #include <QTcpServer>
 #include <QTest>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 using namespace ResolverTestSupport;
 
 // The program itself, as users start it.
@@ -20,6 +25,7 @@ private slots:
     void saysWhenThePortIsTaken();
     void resolvesAsTheProgramAsks();
     void refusesInternalPagesWhenListeningEverywhere();
+    void listensOnTheSocketSystemdHandsOver();
 
 private:
     bool StartProgram(QProcess &process, const QStringList &arguments);
@@ -154,6 +160,36 @@ void TestResolverProgram::refusesInternalPagesWhenListeningEverywhere()
     QVERIFY2(QString::fromUtf8(BodyOf(answer)).contains(QStringLiteral("ведёт во внутреннюю сеть")),
              answer.constData());
     QVERIFY(!page.waitForNewConnection(0));
+    process.terminate();
+    QVERIFY(process.waitForFinished(10000));
+}
+
+// Socket activation as systemd does it: the listening socket as descriptor 3, LISTEN_PID and LISTEN_FDS naming
+// the process. The socket's address wins over the options.
+void TestResolverProgram::listensOnTheSocketSystemdHandsOver()
+{
+    const int listening = ::socket(AF_INET, SOCK_STREAM, 0);
+    QVERIFY(listening >= 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    QCOMPARE(::bind(listening, reinterpret_cast<sockaddr *>(&address), sizeof(address)), 0);
+    QCOMPARE(::listen(listening, 16), 0);
+    QCOMPARE(::getsockname(listening, reinterpret_cast<sockaddr *>(&address), &length), 0);
+    const quint16 port = ntohs(address.sin_port);
+
+    QProcess process;
+    process.setChildProcessModifier([listening] { ::dup2(listening, 3); });
+    process.start(QStringLiteral("/bin/sh"),
+                  {QStringLiteral("-c"), QStringLiteral("LISTEN_PID=$$ LISTEN_FDS=1 exec \"$0\" \"$@\""),
+                   QStringLiteral(RESOLVER_PROGRAM), QStringLiteral("--port"), QString::number(FindFreePort())});
+    ::close(listening);
+    QVERIFY(process.waitForReadyRead(10000));
+    const QByteArray said = process.readLine().trimmed();
+    QVERIFY2(said.startsWith("quillon-resolver: listening on 127.0.0.1 port " + QByteArray::number(port) + ";"),
+             said.constData());
+    QVERIFY(ExchangeRaw(port, "GET / HTTP/1.0\r\n\r\n").contains("quillon-resolver"));
     process.terminate();
     QVERIFY(process.waitForFinished(10000));
 }

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -38,6 +39,8 @@ private slots:
     void failedWriteLeavesOldFileIntact();
     void refusedEntryLeavesFileUntouched();
     void linkStaysALink();
+    void writeMakesTheUsersFolder();
+    void programsWritingAtOnceKeepEachOthersValues();
 
 private:
     QString WriteFile(const QByteArray &content);
@@ -448,6 +451,51 @@ void TestIni::linkStaysALink()
     QCOMPARE(file.readAll(), QByteArray("[Network]\nUseProxy=0\n"));
     QCOMPARE(QDir(folder->filePath(QStringLiteral("real"))).entryList(QDir::Files | QDir::Hidden),
              QStringList{QStringLiteral("options.ini")});
+}
+
+void TestIni::writeMakesTheUsersFolder()
+{
+    INI ini;
+    ini.FileName(folder->filePath(QStringLiteral("config/quillon/options.ini")));
+    ini.MakeFolderOnWrite(true);
+    QVERIFY2(ini.WInI("Network", "UseProxy", "1"), qPrintable(ini.WriteError()));
+    for (const char *made : {"config", "config/quillon", "config/quillon/options.ini"}) {
+        struct stat status { };
+        QCOMPARE(::stat(QFile::encodeName(folder->filePath(QString::fromLatin1(made))).constData(), &status), 0);
+        QCOMPARE(status.st_mode & 0777, QByteArray(made).endsWith(".ini") ? mode_t(0600) : mode_t(0700));
+    }
+    QCOMPARE(ini.RINI("Network", "UseProxy"), QByteArray("1"));
+}
+
+// Each write re-reads the file and replaces it whole: without the lock, two programs reading the same file
+// before either replaced it lose one program's key.
+void TestIni::programsWritingAtOnceKeepEachOthersValues()
+{
+    constexpr int kPrograms = 4;
+    constexpr int kKeys = 40;
+    std::vector<std::unique_ptr<QProcess>> programs;
+    for (int i = 0; i < kPrograms; ++i) {
+        programs.push_back(std::make_unique<QProcess>());
+        programs.back()->setProcessChannelMode(QProcess::ForwardedChannels);
+        programs.back()->start(QStringLiteral(INI_WRITER),
+                               {path, QStringLiteral("p%1k").arg(i), QString::number(kKeys)});
+    }
+    for (const auto &program : programs) {
+        QVERIFY(program->waitForFinished(120000));
+        QCOMPARE(program->exitCode(), 0);
+    }
+    INI ini;
+    ini.FileName(path);
+    QStringList missing;
+    for (int i = 0; i < kPrograms; ++i) {
+        for (int k = 0; k < kKeys; ++k) {
+            const QByteArray key = QStringLiteral("p%1k%2").arg(i).arg(k).toUtf8();
+            if (ini.RINI("Keys", key) != key)
+                missing.append(QString::fromUtf8(key));
+        }
+    }
+    QVERIFY2(missing.isEmpty(), qPrintable(missing.join(u' ')));
+    QCOMPARE(FolderEntries(), QStringList{QStringLiteral("options.ini")});
 }
 
 QTEST_GUILESS_MAIN(TestIni)

@@ -80,6 +80,14 @@ void TestIniText::readsValues_data()
         << ("[S]\nk=" + QByteArray(300, 'x') + "\n") << QByteArray("S") << QByteArray("k") << QByteArray(254, 'x');
     QTest::newRow("254 characters whole")
         << ("[S]\nk=" + QByteArray(254, 'y')) << QByteArray("S") << QByteArray("k") << QByteArray(254, 'y');
+    QTest::newRow("utf-8 cut to 254 characters, between two")
+        << ("[S]\nk=" + QString(300, QChar(u'Ж')).toUtf8() + "\n") << QByteArray("S") << QByteArray("k")
+        << QString(254, QChar(u'Ж')).toUtf8();
+    QTest::newRow("utf-8 of 202 characters whole")
+        << ("[S]\nk=/" + QString(201, QChar(u'Ж')).toUtf8() + "\n") << QByteArray("S") << QByteArray("k")
+        << ("/" + QString(201, QChar(u'Ж')).toUtf8());
+    QTest::newRow("not utf-8: cut to 254 bytes") << ("[S]\nk=" + QByteArray(300, '\xc6') + "\n") << QByteArray("S")
+                                                 << QByteArray("k") << QByteArray(254, '\xc6');
     QTest::newRow("cut after quotes are removed")
         << ("[S]\nk=\"" + QByteArray(260, 'z') + "\"\n") << QByteArray("S") << QByteArray("k") << QByteArray(254, 'z');
 }

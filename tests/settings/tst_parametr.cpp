@@ -30,6 +30,7 @@ private slots:
     void eachSaveDrawsANewKey();
     void savePathRecordedFirstSurvives();
     void linesOfOthersAreKept();
+    void anotherCopysChangesStay();
     void failedSaveIsReported_data();
     void failedSaveIsReported();
     void passwordThatCannotBeKept_data();
@@ -208,6 +209,27 @@ void TestParametr::linesOfOthersAreKept()
                         "ProxyName=\r\nProxyAuth=0\r\nProxyLogin=\r\nProxyPass=\r\n\r\n"
                         "[Version]\r\nCheckUpgrade=1\r\nLastCheck=07.12.2026\r\n\r\n[Mine]\r\nx=y\r\n"
                         "[Save]\r\nSavePath=\r\n"));
+}
+
+// Two copies of the program read the same file at start-up; each saves only what it changed, so the second save
+// keeps what the first one saved.
+void TestParametr::anotherCopysChangesStay()
+{
+    QVERIFY(SaveSettings(ini, Make({"0", "old.lan", "3128", "0", "u", "pw", "0", "/old/"})).Written);
+    const Settings loaded = LoadSettings(ini);
+
+    Settings first = loaded;
+    first.Network.ProxyName = QStringLiteral("first.lan");
+    first.SavePath = QStringLiteral("/first/");
+    QVERIFY(SaveSettings(ini, first, loaded).Written);
+    const QByteArray scrambled = ini.RINI("Network", "ProxyPass");
+
+    Settings second = loaded;
+    second.CheckUpgrade = true;
+    QVERIFY(SaveSettings(ini, second, loaded).Written);
+
+    QCOMPARE(Texts(LoadSettings(ini)), (QStringList{"0", "first.lan", "3128", "0", "u", "pw", "1", "/first/"}));
+    QCOMPARE(ini.RINI("Network", "ProxyPass"), scrambled);
 }
 
 void TestParametr::failedSaveIsReported_data()

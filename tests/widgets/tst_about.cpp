@@ -9,6 +9,7 @@
 #include "XpB.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
@@ -31,6 +32,8 @@ private slots:
     void windowAndTexts();
     void fixedSizeAndBackground();
     void versionLabel();
+    void settingsFile_data();
+    void settingsFile();
     void dotsBlinkTogether();
     void timerDrivesTheDots();
     void linksOpenTheirAddresses_data();
@@ -96,6 +99,8 @@ void TestAbout::windowAndTexts_data()
                             << "Справка и обновления" << heading << true << QRect(36, 188, 136, 13);
     QTest::newRow("Label9") << "Label9"
                             << "http://quillon.test" << link << false << QRect(34, 204, 140, 13);
+    QTest::newRow("SettingsHeading") << "SettingsHeading"
+                                     << "Файл настроек:" << heading << true << QRect(48, 224, 106, 13);
     QTest::newRow("Label7") << "Label7"
                             << "Версия " + AppVersion() << black << false << QRect(124, 64, 55, 13);
 }
@@ -127,7 +132,7 @@ void TestAbout::windowAndTexts()
 
 void TestAbout::fixedSizeAndBackground()
 {
-    QCOMPARE(about->size(), QSize(202, 255));
+    QCOMPARE(about->size(), QSize(202, 287));
     QCOMPARE(about->minimumSize(), about->maximumSize());
     QVERIFY(!(about->windowFlags() & Qt::WindowMinMaxButtonsHint));
     auto *background = Child<GradientBG>(QStringLiteral("BG"));
@@ -141,7 +146,7 @@ void TestAbout::fixedSizeAndBackground()
     QCOMPARE(about->A(1)->property("Index").toInt(), 1);
     auto *ok = Child<XpB>(QStringLiteral("ok"));
     QCOMPARE(ok->Caption(), QStringLiteral("OK"));
-    QCOMPARE(ok->geometry(), QRect(96, 228, 97, 21));
+    QCOMPARE(ok->geometry(), QRect(96, 260, 97, 21));
 
     const QImage shot = about->grab().toImage();
     QCOMPARE(shot.pixelColor(1, 1).rgb(), background->TopColor().rgb());
@@ -156,6 +161,38 @@ void TestAbout::versionLabel()
     auto *label = Child<QLabel>(QStringLiteral("Label7"));
     QCOMPARE(label->text(), QStringLiteral("Версия ") + AppVersion());
     QVERIFY(label->width() >= label->sizeHint().width());
+}
+
+void TestAbout::settingsFile_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("shown");  // an ellipsis stands for the middle left out
+    const QString home = QDir::homePath();
+    QTest::newRow("in the home folder") << home + "/.config/quillon/options.ini"
+                                        << "~/.config/quillon/options.ini";
+    QTest::newRow("elsewhere") << "/opt/quillon/options.ini"
+                               << "/opt/quillon/options.ini";
+    QTest::newRow("too long for the line") << home + "/" + QString(60, u'п') + "/options.ini"
+                                           << "~/п…п/options.ini";
+}
+
+void TestAbout::settingsFile()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, shown);
+    about->ShowSettingsFile(path);
+    auto *label = Child<QLabel>(QStringLiteral("SettingsPath"));
+    QCOMPARE(label->toolTip(), path);
+    const QString text = label->text();
+    const qsizetype cut = shown.indexOf(u'…');
+    if (cut < 0) {
+        QCOMPARE(text, shown);
+    } else {
+        QVERIFY2(text.startsWith(shown.first(cut)) && text.endsWith(shown.sliced(cut + 1)), qPrintable(text));
+        QVERIFY(text.contains(u'…'));
+    }
+    QCOMPARE(label->y(), 240);
+    QVERIFY(about->rect().contains(label->geometry()));
 }
 
 void TestAbout::dotsBlinkTogether()
