@@ -2,8 +2,10 @@
 #include "DC.h"
 #include "DCRecorder.h"
 #include "DCTestSupport.h"
+#include "Nginx.h"
 #include "RealPeers.h"
 #include "ScriptedServer.h"
+#include "TestCertificates.h"
 #include "TransferTexts.h"
 
 #include <QFile>
@@ -61,6 +63,7 @@ private slots:
     void answersThatCannotContinue();
     void givesUpAfterFiveTries();
     void throughTinyproxy();
+    void overHttps();
 
 private:
     // Downloads the address into the file; true once the transfer has ended.
@@ -198,6 +201,34 @@ void TestDCResume::throughTinyproxy()
 
     QVERIFY(Download(DCTest::Url(*server, u"/video.flv"_s)));
 
+    QCOMPARE(ReadAll(file->Path()), video);
+    QVERIFY2(server->Requests().value(1).contains("\r\nRange: bytes=" + QByteArray::number(cut) + "-\r\n"),
+             server->Requests().value(1).constData());
+}
+
+void TestDCResume::overHttps()
+{
+    // nginx speaks TLS and passes the exchange on to the scripted server, whose drop it passes on too.
+    QTemporaryDir certificateFolder;
+    TestCertificates certificates;
+    QVERIFY2(certificates.Make(certificateFolder.path()), qPrintable(certificates.Error()));
+    Nginx web;
+    const bool started = web.Start(1, [&](const QList<quint16> &ports) {
+        return u"    server {\n        listen 127.0.0.1:%1 ssl;\n        ssl_certificate %2;\n"
+               u"        ssl_certificate_key %3;\n"
+               u"        location / { proxy_pass http://%4; proxy_buffering off; }\n    }\n"_s
+                   .arg(QString::number(ports.value(0)), certificates.CertificateFile(TestCertificates::Server::Good),
+                        certificates.KeyFile(TestCertificates::Server::Good), server->HostAndPort());
+    });
+    QVERIFY2(started, qPrintable(web.Error()));
+    dc->setExtraCaCertificates(certificates.Authority());
+    const qsizetype cut = video.size() * 2 / 3;
+    server->AddScript(Dropping(Head200(video.size()) + video.first(cut), Kind::Close));
+    server->AddScript({ScriptedServer::Send(Head206(cut, video.size()) + video.sliced(cut)), ScriptedServer::Close()});
+
+    QVERIFY(Download(u"https://127.0.0.1:%1/video.flv"_s.arg(web.Port())));
+
+    QCOMPARE(recorder->events.last(), u"OK:"_s);
     QCOMPARE(ReadAll(file->Path()), video);
     QVERIFY2(server->Requests().value(1).contains("\r\nRange: bytes=" + QByteArray::number(cut) + "-\r\n"),
              server->Requests().value(1).constData());
