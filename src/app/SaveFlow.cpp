@@ -117,6 +117,9 @@ bool MoveOffThread(const SaveContext &context, const QString &partialPath, const
     mover->start();
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     mover->wait();
+    // A copy shorter than a tick still shows that it got to the end.
+    if (context.progress && total > 0)
+        context.progress(done, total);
     return moved;
 }
 

@@ -23,7 +23,8 @@ class QTcpSocket;
 
 // The transfer control: one HTTP/1.0 exchange at a time over one TCP socket, directly or through the HTTP
 // proxy its connection settings name, reported through its signals. Every request asks for the connection to be
-// closed, so the server's close is the end of the answer; the whole answer is held in memory until then.
+// closed, so the server's close is the end of the answer; the whole answer is held in memory until then, unless
+// a body file is given (setBodyFile), which the body of a success goes to as it arrives.
 // An https address is fetched over TLS (the certificate and the host name checked against the system's
 // authorities), through the proxy inside a CONNECT tunnel; the signals are the same.
 //

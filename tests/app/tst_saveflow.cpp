@@ -465,14 +465,20 @@ void TestSaveFlow::videoIsMovedIntoPlace()
     QCOMPARE(stat(QFile::encodeName(partial).constData(), &before), 0);
     const QString target = program.filePath(QStringLiteral("DownloadVideo/moved.flv"));
     dialogs.AnswerFileDialog(target);
+    QList<qint64> progress;
+    SaveContext context = Context();
+    context.progress = [&](qint64 done, qint64 total) { progress = {done, total}; };
 
-    QVERIFY(SaveVideo(Context(), QStringLiteral("d.flv"), partial).Saved);
+    QVERIFY(SaveVideo(context, QStringLiteral("d.flv"), partial).Saved);
 
     struct stat after { };
     QCOMPARE(stat(QFile::encodeName(target).constData(), &after), 0);
     QCOMPARE(after.st_ino == before.st_ino && after.st_dev == before.st_dev, !otherFileSystem);
     QCOMPARE(ReadAll(target), video);
     QVERIFY(!QFile::exists(partial));
+    // Only a copy has a progress to show.
+    const QList<qint64> expected = otherFileSystem ? QList<qint64>{video.size(), video.size()} : QList<qint64>{};
+    QCOMPARE(progress, expected);
 }
 
 QTEST_MAIN(TestSaveFlow)
