@@ -36,12 +36,33 @@ bool BodyFile::Open(const QString &newPath, QString *error)
     Release();
     path = newPath;
     const QByteArray name = QFile::encodeName(path);
-    descriptor = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    descriptor = ::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (descriptor < 0) {
         *error = FileErrorText(errno);
         return false;
     }
-    ::flock(descriptor, LOCK_EX | LOCK_NB);
+    // Another run of the program may be writing a file of the same name (begun in the same second): it is
+    // not emptied under that download.
+    if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+        const bool held = errno == EWOULDBLOCK;
+        *error = held ? QStringLiteral("файл уже записывает другая загрузка") : FileErrorText(errno);
+        ::close(descriptor);
+        descriptor = -1;
+        if (held)
+            return false;
+        // A file system without locks: the file is written all the same.
+        descriptor = ::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+        if (descriptor < 0) {
+            *error = FileErrorText(errno);
+            return false;
+        }
+    }
+    if (::ftruncate(descriptor, 0) != 0) {
+        *error = FileErrorText(errno);
+        ::close(descriptor);
+        descriptor = -1;
+        return false;
+    }
     if (pieces.empty()) {
         for (int i = 0; i < kPieces; ++i)
             pieces.push_back(std::make_unique<char[]>(std::size_t(kPieceBytes)));

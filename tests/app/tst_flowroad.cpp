@@ -298,10 +298,13 @@ void TestFlowRoad::leftPartialsGoAtStart()
         QFile file(folder + u'/' + name);
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
-    // Another run of the program is writing this one.
+    // Another run of the program is writing this one; it cannot be opened a second time either.
     BodyFile running;
     QString error;
     QVERIFY(running.Open(folder + u'/' + names[2], &error));
+    BodyFile second;
+    QVERIFY(!second.Open(folder + u'/' + names[2], &error));
+    QCOMPARE(error, QStringLiteral("файл уже записывает другая загрузка"));
 
     road->OpenFlow();
 
