@@ -1,15 +1,22 @@
 # Sourced by the download benchmarks: builds them and makes a work folder for a random body.
 #   make_body_folder NAME   sets root, body_mib and work (a new folder under BENCH_DIR, default /tmp), after
 #                           checking there is room for the served body and two copies of it
-# BODY_MIB chooses the body size (default 1024).
+# BODY_MIB chooses the body size (default 1024). With bench_targets set, only those targets are built.
 make_body_folder() {
     root=$(pwd)
     body_mib=${BODY_MIB:-1024}
-    bash scripts/build.sh build-bench -DQUILLON_BENCH=ON
+    if [[ -n ${bench_targets:-} ]]; then
+        cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_BENCH=ON \
+            -DCMAKE_CXX_COMPILER_LAUNCHER=ccache >/dev/null
+        # shellcheck disable=SC2086 # a list of targets
+        cmake --build build-bench --target $bench_targets
+    else
+        bash scripts/build.sh build-bench -DQUILLON_BENCH=ON
+    fi
 
     local parent=${BENCH_DIR:-/tmp}
     # The served body, curl's copy and DC's copy (with its temporary file) exist at the same time at most.
-    local need_kib=$((body_mib * 1024 * 3 + 512 * 1024))
+    local need_kib=$((body_mib * 1024 * ${body_copies:-3} + 512 * 1024))
     local free_kib
     free_kib=$(df --output=avail -k "$parent" | tail -1)
     if ((free_kib < need_kib)); then

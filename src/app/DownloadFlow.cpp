@@ -2,8 +2,10 @@
 
 #include "DefaultVideoName.h"
 #include "Interaction.h"
+#include "PartialFiles.h"
 #include "ResolutionAnswer.h"
 #include "SaveFlow.h"
+#include "TransferTexts.h"
 #include "UpdateCheck.h"
 #include "Version.h"
 #include "VideoContainer.h"
@@ -14,10 +16,8 @@
 namespace {
 
 // The update server's version and the service's page of links are a few kilobytes: more is no answer of
-// theirs, and must not fill the memory.
+// theirs, and must not fill the memory. The video goes to disk and has no such limit.
 constexpr qint64 kMaxAnswerBytes = 16 * 1024 * 1024;
-// A video without a declared length grows in memory as it arrives, so it is held to this much.
-constexpr qint64 kMaxUndeclaredVideoBytes = qint64(1024) * 1024 * 1024;
 
 }  // namespace
 
@@ -48,6 +48,8 @@ void DownloadFlow::Load()
     ini.MakeFolderOnWrite(!folders.BesideProgram);
     settings = LoadSettings(ini);
     hosts = ReadHosts(ini);
+    RemoveLeftPartials(folders.DownloadFolder);
+    RemoveLeftPartials(ProposedSaveFolder(settings.SavePath, folders.DownloadFolder));
 }
 
 void DownloadFlow::RememberPlayerWindow(const PlayerWindow &player)
@@ -99,16 +101,37 @@ void DownloadFlow::Fetch(DownloadStage next, bool downloadMode, const QString &a
 {
     stage = next;
     const bool video = next == DownloadStage::VideoDownload;
+    if (video && !OpenPartialFile())
+        return;
+    dc.setBodyFile(video ? &partial : nullptr);
     dc.setMaxBodyBytes(video ? ResponseReader::DefaultMaxBodyBytes() : kMaxAnswerBytes);
-    dc.setMaxUndeclaredBodyBytes(video ? kMaxUndeclaredVideoBytes : kMaxAnswerBytes);
+    dc.setMaxUndeclaredBodyBytes(video ? -1 : kMaxAnswerBytes);
     dc.setURLmode(downloadMode);
     dc.setURL(address);
+}
+
+// A redirect on the way to the video keeps the file its download began with.
+bool DownloadFlow::OpenPartialFile()
+{
+    if (partial.IsOpen())
+        return true;
+    videoStart = QDateTime::currentDateTime();
+    const QString folder = ProposedSaveFolder(settings.SavePath, folders.DownloadFolder);
+    QDir().mkpath(folder);
+    const QString path = folder + PartialFileName(videoStart);
+    QString reason;
+    if (partial.Open(path, &reason))
+        return true;
+    emit Msg(TransferTexts::VideoFileError(path, reason));
+    emit Ended();
+    return false;
 }
 
 void DownloadFlow::Stop()
 {
     service.Cancel();
     dc.Stopped();
+    partial.Remove();
     emit Ended();
 }
 
@@ -138,9 +161,7 @@ void DownloadFlow::DC_DownOK(const QByteArray &LData)
         return Fetch(DownloadStage::VideoDownload, true, Windows1251::Decode(answer));
     case DownloadStage::VideoDownload:
         emit ServerLine(QString());
-        // Named after what it is: pages serve MP4 and WebM at least as often as FLV.
-        return SaveVideo(DefaultVideoName(QDateTime::currentDateTime(), QLocale(), ExtensionOf(ContainerOf(answer))),
-                         answer);
+        return SaveVideo();
     }
 }
 
@@ -178,10 +199,24 @@ void DownloadFlow::ResolutionAnswered(const QByteArray &answer)
     Fetch(DownloadStage::VideoDownload, true, videoLink);
 }
 
-void DownloadFlow::SaveVideo(const QString &name, const QByteArray &video)
+void DownloadFlow::SaveVideo()
 {
-    const SavedVideo saved =
-        ::SaveVideo(SaveContext{dialogs, dialogOwner, ini, settings.SavePath, folders.DownloadFolder}, name, video);
+    const SaveContext context{dialogs,
+                              dialogOwner,
+                              ini,
+                              settings.SavePath,
+                              folders.DownloadFolder,
+                              [this](qint64 done, qint64 total) { emit SaveProgress(done, total); }};
+    saving = true;
+    // Named after what it is: pages serve MP4 and WebM at least as often as FLV.
+    const QString name = DefaultVideoName(videoStart, QLocale(), ExtensionOf(ContainerOfFile(partial.Path())));
+    const SavedVideo saved = ::SaveVideo(context, name, partial.Path());
+    saving = false;
+    // Moved into place, or discarded by the user.
+    if (saved.Saved)
+        partial.Release();
+    else
+        partial.Remove();
     if (saved.Saved)
         emit VideoSaved(saved.Path);
     emit Ended();
@@ -193,6 +228,7 @@ void DownloadFlow::DC_DownError(const QString &text)
     // A failed update check says nothing: the download goes on, and the check is due again next time.
     if (stage == DownloadStage::UpdateCheck)
         return StartResolution();
+    partial.Remove();
     emit Msg(text);
     emit Ended();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BodyFile.h"
 #include "DC.h"
 #include "Folders.h"
 #include "Hosts.h"
@@ -8,6 +9,7 @@
 #include "ResolverOnDemand.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 
@@ -49,8 +51,16 @@ public:
     // needed and missing, then the update check runs first when it is due.
     void Download();
     void StartResolution();
-    // Aborts the open exchange and ends the run.
+    // Aborts the open exchange, deletes what of the video has arrived and ends the run.
     void Stop();
+    // A video is on its way: from its download until it has been saved or discarded.
+    bool VideoUnderWay() const { return partial.IsOpen(); }
+    // The bytes of the video received so far.
+    qint64 VideoBytes() const { return partial.Size(); }
+    // The video is being moved into place.
+    bool Saving() const { return saving; }
+    // The file the video is written to while it arrives; "" while there is none.
+    QString PartialPath() const { return partial.IsOpen() ? partial.Path() : QString(); }
 
     DownloadStage Stage() const { return stage; }
     // The video address the last resolution found; "" before the first one.
@@ -76,13 +86,16 @@ signals:
     void Ended();
     // The video has been written to path.
     void VideoSaved(const QString &path);
+    // A copy of the video to another file system has got this far.
+    void SaveProgress(qint64 done, qint64 total);
 
 private:
     void StartDownload();
     void StartUpdateCheck();
     void Fetch(DownloadStage next, bool downloadMode, const QString &address);
     void OfferNewVersion(const QString &remote);
-    void SaveVideo(const QString &name, const QByteArray &video);
+    bool OpenPartialFile();
+    void SaveVideo();
 
     void DC_DownOK(const QByteArray &LData);
     void DC_Redirected(const QByteArray &address);
@@ -98,6 +111,10 @@ private:
     Hosts hosts;
     DC dc;
     ResolverOnDemand service;
+    // The video as it arrives, and when its download began: the time its default name holds.
+    BodyFile partial;
+    QDateTime videoStart;
+    bool saving = false;
     DownloadStage stage = DownloadStage::UpdateCheck;
     QString videoLink;
 };

@@ -3,6 +3,7 @@
 #include "About.h"
 #include "Artwork.h"
 #include "FlvPlayer.h"
+#include "Interaction.h"
 #include "MovieAddress.h"
 #include "Options.h"
 #include "PictureBox.h"
@@ -41,6 +42,9 @@ Main::Main(const QString &programFolder, Interaction &dialogs, QWidget *parent)
     connect(&flow, &DownloadFlow::ServerLine, Label4, &QLabel::setText);
     connect(&flow, &DownloadFlow::Ended, this, &Main::SetIdleState);
     connect(&flow, &DownloadFlow::VideoSaved, this, &Main::Flow_VideoSaved);
+    connect(&flow, &DownloadFlow::SaveProgress, this, &Main::Flow_SaveProgress);
+    rateTimer.setInterval(100);
+    connect(&rateTimer, &QTimer::timeout, this, &Main::ShowTransferRate);
 
     Form_Load();
 }
@@ -76,6 +80,10 @@ void Main::SetBusyState()
     StopButton->show();
     XpB4->setEnabledCtrl(false);
     XpB3->hide();
+    rate.Clear();
+    declaredSize = 0;
+    downloadClock.start();
+    rateTimer.start();
 }
 
 void Main::SetIdleState()
@@ -90,6 +98,8 @@ void Main::SetIdleState()
     PercLabel->clear();
     Picture1->hide();
     Label4->clear();
+    rateTimer.stop();
+    LabelSpeed->clear();
 }
 
 void Main::ShowMenuMode()
@@ -167,8 +177,34 @@ void Main::aButton_Click()
 
 void Main::Qbutton_Click()
 {
-    close();
-    emit ProgramEnd();
+    if (close())
+        emit ProgramEnd();
+}
+
+QString Main::CloseQuestionText()
+{
+    return QStringLiteral("Видео ещё загружается. Остановить загрузку и закрыть программу?\r\n\r\n"
+                          "Загруженная часть будет удалена.");
+}
+
+QString Main::CloseQuestionTitle()
+{
+    return QStringLiteral("Предупреждение");
+}
+
+bool Main::MayClose()
+{
+    // The copy into place takes seconds at most; cut short, it would leave nothing whole.
+    if (flow.Saving())
+        return false;
+    if (!flow.VideoUnderWay())
+        return true;
+    if (dialogs.ShowMessage(this, CloseQuestionText(), CloseQuestionTitle(), QMessageBox::Yes | QMessageBox::No,
+                            QMessageBox::Question)
+        != QMessageBox::Yes)
+        return false;
+    flow.Stop();
+    return true;
 }
 
 void Main::XpB4_Click()

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "DownloadFlow.h"
+#include "TransferRate.h"
 
 #include <QElapsedTimer>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
 class Interaction;
@@ -45,6 +47,13 @@ public:
     QString AskVideoFile();
 
     DownloadFlow &Flow() { return flow; }
+
+    // The question asked before a window with a video on its way closes.
+    static QString CloseQuestionText();
+    static QString CloseQuestionTitle();
+    // False when the window is to stay: a video is being copied into place, or one arrives and the user keeps
+    // it going. Otherwise a video on its way is stopped and what arrived deleted.
+    bool MayClose();
 
 protected:
     // Drops onto the blank player picture, and clicks on it: the window, not the picture, decides what they do.
@@ -89,6 +98,9 @@ private:
     void DC_PercentOfLoad(int Perc);
     void DC_FLVsize(qint64 Size);
     void Flow_VideoSaved(const QString &path);
+    void Flow_SaveProgress(qint64 done, qint64 total);
+    // Every tick of a download: the speed and time left, and the busy bar while no size is declared.
+    void ShowTransferRate();
     // Shows a label's new text now, but at most every few milliseconds while data streams in.
     void RepaintSoon(QWidget *label);
 
@@ -107,6 +119,11 @@ private:
     bool playerSized = false;
     // The folder of the last video saved, opened or dropped in this run; "" before the first.
     QString lastVideoFolder;
+    QTimer rateTimer;
+    QElapsedTimer downloadClock;
+    TransferRate rate;
+    qint64 declaredSize = 0;
+    int busyStep = 0;
 
     PictureBox *BG = nullptr;
     QWidget *S = nullptr;
@@ -131,6 +148,7 @@ private:
     QLabel *PercLabel = nullptr;
     ProgressFrame *Picture1 = nullptr;
     ProgressBar *ImagPr = nullptr;
+    QLabel *LabelSpeed = nullptr;
 
     FlvPlayer *swf = nullptr;
     PictureBox *BlankPlayer = nullptr;

@@ -155,6 +155,7 @@ void Main::CreateDownloadPanel()
     ImagPr = new ProgressBar(QStringLiteral("ImagPr"), Picture1);
     ImagPr->setGeometry(0, 0, 0, 12);
     ImagPr->hide();
+    LabelSpeed = MakeLabel(QStringLiteral("LabelSpeed"), DownBox, QRect(8, 158, 297, 16));
 }
 
 void Main::CreatePlayerControls()

@@ -3,6 +3,7 @@
 #include "DownloadFlow.h"
 #include "Main.h"
 #include "PictureBox.h"
+#include "TransferTexts.h"
 #include "XpB.h"
 
 #include <QClipboard>
@@ -11,6 +12,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+
+#include <algorithm>
 
 namespace {
 
@@ -97,6 +100,7 @@ void Main::DC_Msg(const QString &text)
 
 void Main::DC_FLVsize(qint64 Size)
 {
+    declaredSize = Size;
     if (Size == 0) {
         LabelSize->clear();
         return;
@@ -114,6 +118,33 @@ void Main::DC_PercentOfLoad(int Perc)
     }
     PercLabel->setText(QString::number(Perc) + QLatin1Char('%'));
     ImagPr->show();
+    ImagPr->move(0, 0);
     ImagPr->setWidthTwips(Perc * kTwipsPerHundredPercent / 100);
     RepaintSoon(PercLabel);
+}
+
+void Main::Flow_SaveProgress(qint64 done, qint64 total)
+{
+    DC_Msg(QStringLiteral("Копирование видеофайла: %1 из %2")
+               .arg(TransferTexts::ReadableSize(done), TransferTexts::ReadableSize(total)));
+    DC_PercentOfLoad(static_cast<int>(done * 100 / std::max<qint64>(total, 1)));
+}
+
+void Main::ShowTransferRate()
+{
+    if (!flow.VideoUnderWay() || flow.Saving())
+        return;
+    const qint64 bytes = flow.VideoBytes();
+    rate.Add(downloadClock.elapsed(), bytes);
+    LabelSpeed->setText(rate.Text(bytes, declaredSize));
+    if (declaredSize > 0 || bytes == 0)
+        return;
+    // Without a declared size there is no share to show: a block runs along the bar while bytes arrive.
+    constexpr int kBlockWidth = 60;
+    const int travel = Picture1->width() - kBlockWidth;
+    const int position = busyStep % (2 * travel);
+    busyStep += 6;
+    Picture1->show();
+    ImagPr->show();
+    ImagPr->setGeometry(position < travel ? position : 2 * travel - position, 0, kBlockWidth, ImagPr->height());
 }

@@ -83,6 +83,10 @@ void Main::resizeEvent(QResizeEvent *event)
 
 void Main::closeEvent(QCloseEvent *event)
 {
+    if (!MayClose()) {
+        event->ignore();
+        return;
+    }
     if (playerSized)
         RememberPlayerWindow();
     QWidget::closeEvent(event);

@@ -7,7 +7,13 @@
 #include "VideoFilters.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
+#include <QThread>
+#include <QTimer>
+
+#include <atomic>
+#include <memory>
 
 #include <algorithm>
 
@@ -83,10 +89,44 @@ QString WithExtension(const QString &path, const QString &extension)
     return path.endsWith(QLatin1Char('.')) ? path + extension : path + QLatin1Char('.') + extension;
 }
 
-bool Write(const SaveContext &context, const QString &path, const QByteArray &video)
+// Runs the move on a thread of its own; the window's events go on meanwhile, and the copy's progress is
+// shown every few tenths of a second.
+bool MoveOffThread(const SaveContext &context, const QString &partialPath, const QString &path, QString *reason)
+{
+    std::atomic<qint64> done = 0;
+    std::atomic<qint64> total = 0;
+    bool moved = false;
+    const mode_t mode = DefaultNewFileMode();
+    QEventLoop loop;
+    std::unique_ptr<QThread> mover(QThread::create([&] {
+        moved = MoveFileInto(
+            partialPath, path, mode,
+            [&](qint64 now, qint64 all) {
+                done = now;
+                total = all;
+            },
+            reason);
+    }));
+    QObject::connect(mover.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    QTimer ticks;
+    QObject::connect(&ticks, &QTimer::timeout, [&] {
+        if (context.progress && total > 0)
+            context.progress(done, total);
+    });
+    ticks.start(200);
+    mover->start();
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    mover->wait();
+    // A copy shorter than a tick still shows that it got to the end.
+    if (context.progress && total > 0)
+        context.progress(done, total);
+    return moved;
+}
+
+bool Write(const SaveContext &context, const QString &path, const QString &partialPath)
 {
     QString reason;
-    if (ReplaceFileContent(path, video, DefaultNewFileMode(), &reason))
+    if (MoveOffThread(context, partialPath, path, &reason))
         return true;
     context.dialogs.ShowMessage(context.owner, SaveTexts::FailureText(path, reason), SaveTexts::FailureTitle(),
                                 QMessageBox::Ok, QMessageBox::Critical);
@@ -100,16 +140,23 @@ QString DefaultSaveFolder(const QString &programFolder)
     return programFolder + QStringLiteral("/DownloadVideo/");
 }
 
-SavedVideo SaveVideo(const SaveContext &context, const QString &name, const QByteArray &video)
+QString ProposedSaveFolder(const QString &savePath, const QString &defaultFolder)
+{
+    // A remembered folder that has gone (a removed stick, a deleted folder) would make every save fail.
+    if (savePath.isEmpty() || !QFileInfo(savePath).isDir())
+        return defaultFolder;
+    return savePath;
+}
+
+SavedVideo SaveVideo(const SaveContext &context, const QString &name, const QString &partialPath)
 {
     QString &savePath = context.SavePath;
-    // A remembered folder that has gone (a removed stick, a deleted folder) would make every save fail.
-    if (savePath.isEmpty() || !QFileInfo(savePath).isDir()) {
-        savePath = context.defaultFolder;
+    if (savePath != ProposedSaveFolder(savePath, context.defaultFolder)) {
+        savePath = ProposedSaveFolder(savePath, context.defaultFolder);
         QDir().mkpath(savePath);
     }
     const QString suggested = savePath + name;
-    const VideoContainer container = ContainerOf(video);
+    const VideoContainer container = ContainerOfFile(partialPath);
 
     QString written;
     while (written.isEmpty()) {
@@ -122,11 +169,11 @@ SavedVideo SaveVideo(const SaveContext &context, const QString &name, const QByt
                                                QMessageBox::Yes | QMessageBox::No, QMessageBox::Question)
                     != QMessageBox::Yes)
                 continue;
-            if (Write(context, chosen, video))
+            if (Write(context, chosen, partialPath))
                 written = chosen;
             continue;
         }
-        if (Write(context, suggested, video)) {
+        if (Write(context, suggested, partialPath)) {
             written = suggested;
             context.dialogs.ShowMessage(context.owner, SaveTexts::NoticeText(suggested), SaveTexts::NoticeTitle(),
                                         QMessageBox::Ok, QMessageBox::Information);

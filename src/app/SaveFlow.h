@@ -1,7 +1,8 @@
 #pragma once
 
-#include <QByteArray>
 #include <QString>
+
+#include <functional>
 
 class INI;
 class Interaction;
@@ -17,6 +18,8 @@ struct SaveContext {
     QString &SavePath;
     // The default download folder, ending with "/": proposed while SavePath names no folder, and made then.
     QString defaultFolder;
+    // How far a copy to another file system has got, reported on the window's thread.
+    std::function<void(qint64 done, qint64 total)> progress = {};
 };
 
 struct SavedVideo {
@@ -25,16 +28,21 @@ struct SavedVideo {
     QString Path;
 };
 
-// Asks where the video goes (proposing SavePath + name, offering the video's own kind first), asks before
-// replacing a file, writes the bytes and remembers the folder in SavePath and the settings file. A name typed
-// without an extension gets the one of the video's kind. A cancelled dialog saves under the proposed
-// name and says so. A write that fails is reported with the system's reason and the dialog opens again,
-// until the video is on disk or the user agrees to lose it.
-SavedVideo SaveVideo(const SaveContext &context, const QString &name, const QByteArray &video);
+// Asks where the video goes (proposing the proposed folder + name, offering the video's own kind first), asks
+// before replacing a file, moves the downloaded file at partialPath there (a rename on the same file system,
+// otherwise a copy made off the window's thread while its events go on) and remembers the folder in SavePath and
+// the settings file. A name typed without an extension gets the one of the video's kind. A cancelled dialog saves
+// under the proposed name and says so. A move that fails is reported with the system's reason and the dialog
+// opens again, until the video is in place or the user agrees to lose it; the partial file is left where it was
+// unless it was moved.
+SavedVideo SaveVideo(const SaveContext &context, const QString &name, const QString &partialPath);
 
 // program folder + "/DownloadVideo/": where videos go until the user chooses another folder, when the program
 // keeps its files beside itself (see Folders).
 QString DefaultSaveFolder(const QString &programFolder);
+// The folder the save dialog proposes, ending with "/": the remembered one while it is a folder, otherwise
+// the default one. Downloads are written there while they arrive, so that most saves are a rename.
+QString ProposedSaveFolder(const QString &savePath, const QString &defaultFolder);
 
 // The texts of the save flow's dialogs.
 namespace SaveTexts {

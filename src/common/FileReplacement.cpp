@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -57,7 +58,140 @@ QString TargetOf(const QString &path)
     return info.exists() ? info.canonicalFilePath() : info.symLinkTarget();
 }
 
+struct Destination {
+    QString target;
+    QByteArray targetName;
+    QString folder;
+    bool existed = false;
+    struct stat existing { };
+};
+
+// Where the content goes: a link's target; fails on a folder or another thing that is not a plain file.
+bool ReadDestination(const QString &path, Destination &destination, QString *error)
+{
+    if (path.isEmpty()) {
+        SetError(error, QStringLiteral("Не указано имя файла"));
+        return false;
+    }
+    destination.target = TargetOf(path);
+    destination.targetName = QFile::encodeName(destination.target);
+    destination.folder = QFileInfo(destination.target).absolutePath();
+    destination.existed = ::stat(destination.targetName.constData(), &destination.existing) == 0;
+    if (destination.existed && !S_ISREG(destination.existing.st_mode)) {
+        SetError(error, QStringLiteral("%1 — не обычный файл").arg(destination.target));
+        return false;
+    }
+    return true;
+}
+
+// Gives descriptor's file the permissions (and, where allowed, the owner) the destination is to have.
+int TakeOverAttributes(int descriptor, const Destination &destination, mode_t newFileMode)
+{
+    const mode_t mode = destination.existed ? destination.existing.st_mode & 07777 : newFileMode;
+    if (::fchmod(descriptor, mode) != 0)
+        return errno;
+    if (destination.existed) {
+        // Only root can hand a file to another owner; for anyone else the file is theirs already.
+        [[maybe_unused]] const int owned =
+            ::fchown(descriptor, destination.existing.st_uid, destination.existing.st_gid);
+    }
+    return 0;
+}
+
+// Copies the open source into descriptor in pieces; errno of the failure, or 0.
+int CopyPieces(int source, int descriptor, qint64 total, const CopyProgress &progress)
+{
+    constexpr std::size_t kCopyPiece = std::size_t(4) << 20;
+    const std::unique_ptr<char[]> buffer = std::make_unique<char[]>(kCopyPiece);
+    ::posix_fadvise(source, 0, 0, POSIX_FADV_SEQUENTIAL);
+    qint64 done = 0;
+    for (;;) {
+        const ssize_t got = ::read(source, buffer.get(), kCopyPiece);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return errno;
+        if (got == 0)
+            return 0;
+        if (!WriteAll(descriptor, QByteArrayView(buffer.get(), got)))
+            return errno;
+        done += got;
+        if (progress)
+            progress(done, total);
+    }
+}
+
+int CopyThroughTemporary(const QByteArray &sourceName, const Destination &destination, mode_t newFileMode,
+                         const CopyProgress &progress)
+{
+    const int source = ::open(sourceName.constData(), O_RDONLY | O_CLOEXEC);
+    if (source < 0)
+        return errno;
+    struct stat sourceInfo { };
+    ::fstat(source, &sourceInfo);
+    const QFileInfo targetInfo(destination.target);
+    QByteArray temporaryName =
+        QFile::encodeName(destination.folder + QStringLiteral("/.") + targetInfo.fileName()) + ".XXXXXX";
+    const int descriptor = ::mkstemp(temporaryName.data());
+    if (descriptor < 0) {
+        const int reason = errno;
+        ::close(source);
+        return reason;
+    }
+    int reason = TakeOverAttributes(descriptor, destination, newFileMode);
+    if (reason == 0)
+        reason = CopyPieces(source, descriptor, sourceInfo.st_size, progress);
+    if (reason == 0 && ::fsync(descriptor) != 0)
+        reason = errno;
+    if (::close(descriptor) != 0 && reason == 0)
+        reason = errno;
+    ::close(source);
+    if (reason == 0 && ::rename(temporaryName.constData(), destination.targetName.constData()) != 0)
+        reason = errno;
+    if (reason != 0)
+        ::unlink(temporaryName.constData());
+    return reason;
+}
+
 }  // namespace
+
+bool MoveFileInto(const QString &source, const QString &path, mode_t newFileMode, const CopyProgress &progress,
+                  QString *error)
+{
+    Destination destination;
+    if (!ReadDestination(path, destination, error))
+        return false;
+    const QByteArray sourceName = QFile::encodeName(source);
+    struct stat sourceInfo { };
+    struct stat folderInfo { };
+    if (::stat(sourceName.constData(), &sourceInfo) != 0
+        || ::stat(QFile::encodeName(destination.folder).constData(), &folderInfo) != 0) {
+        SetError(error, qt_error_string(errno));
+        return false;
+    }
+    int reason = 0;
+    if (sourceInfo.st_dev == folderInfo.st_dev) {
+        const int descriptor = ::open(sourceName.constData(), O_RDONLY | O_CLOEXEC);
+        reason = descriptor < 0 ? errno : TakeOverAttributes(descriptor, destination, newFileMode);
+        // The content was synced when it was written; the rename makes it the file at once.
+        if (reason == 0 && ::fsync(descriptor) != 0)
+            reason = errno;
+        if (descriptor >= 0)
+            ::close(descriptor);
+        if (reason == 0 && ::rename(sourceName.constData(), destination.targetName.constData()) != 0)
+            reason = errno;
+    } else {
+        reason = CopyThroughTemporary(sourceName, destination, newFileMode, progress);
+        if (reason == 0)
+            ::unlink(sourceName.constData());
+    }
+    if (reason != 0) {
+        SetError(error, qt_error_string(reason));
+        return false;
+    }
+    SyncFolder(QFile::encodeName(destination.folder));
+    return true;
+}
 
 mode_t DefaultNewFileMode()
 {

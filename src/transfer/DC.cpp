@@ -1,5 +1,6 @@
 #include "DC.h"
 
+#include "BodyFile.h"
 #include "Requests.h"
 #include "TransferTexts.h"
 #include "Windows1251.h"
@@ -20,6 +21,8 @@ DC::DC(QObject *parent) : QObject(parent), maxBodyBytes(ResponseReader::DefaultM
     silenceTimer.setSingleShot(true);
     connect(&connectTimer, &QTimer::timeout, this, &DC::ConnectTimedOut);
     connect(&silenceTimer, &QTimer::timeout, this, &DC::SilenceTimedOut);
+    resumeTimer.setSingleShot(true);
+    connect(&resumeTimer, &QTimer::timeout, this, &DC::ResumeNow);
 }
 
 DC::~DC()
@@ -115,7 +118,14 @@ void DC::StartTransfer()
 {
     const quint64 current = ++generation;
     StopFlag = false;
+    resumeTimer.stop();
+    download = FileDownload{};
+    download.active = bodyFile && bodyFile->IsOpen();
+    // Whatever an earlier answer of a redirect chain left there is not this body.
+    if (download.active && bodyFile->Size() > 0)
+        bodyFile->StartOver();
     reader.emplace(maxBodyBytes, maxUndeclaredBodyBytes);
+    ConfigureReader();
     lengthReported = false;
     emit PercentOfLoad(0);
     if (current != generation)
@@ -142,16 +152,15 @@ void DC::StartTransfer()
     wireServerName = server->wireServerName;
     tunnelAuthority = TunnelAuthority(*server);
     peerName = server->host;
+    targetHost = server->host;
+    targetPort = server->port;
 
     connection = connectionSettingsProvider ? connectionSettingsProvider() : ConnectionSettings();
     if (!connection.Fault.isEmpty())
         return Fail(connection.Fault);
     // The resolution service beside the program is on loopback, where no proxy can follow.
     viaProxy = connection.UseProxy && (loopbackThroughProxy || !IsLoopbackHost(server->host));
-    if (viaProxy)
-        OpenConnection(connection.ProxyName.trimmed(), connection.ProxyPort);
-    else
-        OpenConnection(server->host, server->port);
+    ConnectToServer();
 }
 
 void DC::OpenConnection(const QString &host, quint16 port)
@@ -235,6 +244,11 @@ void DC::Connect()
         if (current != generation)
             return;
     }
+    input.rangeStart = download.rangeStart;
+    // A weak validator cannot vouch for single bytes: If-Range takes only a strong one.
+    input.ifRange = download.etag.startsWith("W/") ? download.lastModified : download.etag;
+    if (input.ifRange.isEmpty())
+        input.ifRange = download.lastModified;
     input.proxyAuth = input.viaProxy && connection.ProxyAuth;
     input.proxyLogin = connection.ProxyLogin;
     input.proxyPass = connection.ProxyPass;
@@ -255,25 +269,20 @@ void DC::DataArrival()
         return TunnelArrival();
     const quint64 current = generation;
     reader->ReadFrom(*WS);
-    if (reader->Failed())
+    if (reader->Failed()) {
+        if (download.startOver)
+            return StartOverNow();
+        if (!download.fault.isEmpty())
+            return FailFinally(download.fault);
         return Fail(TransferTexts::OutcomeError(reader->Classify(ProxyContextNow())));
+    }
 
-    emit Msg(TransferTexts::Receiving(reader->ReceivedBytes()));
+    emit Msg(TransferTexts::Receiving(std::max<qint64>(download.rangeStart, 0) + reader->ReceivedBytes()));
     if (current != generation)
         return;
-    if (!lengthReported) {
-        if (const std::optional<qint64> length = reader->DeclaredLength()) {
-            lengthReported = true;
-            emit FLVsize(*length);
-            if (current != generation)
-                return;
-        }
-    }
-    if (const std::optional<int> percent = reader->Percent()) {
-        emit PercentOfLoad(*percent);
-        if (current != generation)
-            return;
-    }
+    ReportProgress();
+    if (current != generation || !reader)
+        return;
     // A server that answers in HTTP/1.1 may keep the connection open after the answer, our request
     // notwithstanding: an answer whole by its own framing needs no close.
     if (reader->Complete())
@@ -288,6 +297,11 @@ void DC::Close()
         return EndBeforeExchange();
     // Whatever arrived together with the close is part of the answer.
     reader->ReadFrom(*WS);
+    if (download.active && WS->bytesAvailable() > 0 && !reader->Failed()) {
+        // The rest waits for room in the file; the close is taken up once it has gone there.
+        download.closePending = true;
+        return;
+    }
     if (closeWatch.WasReset())
         reader->ConnectionReset();
     EndOfAnswer();
@@ -299,12 +313,14 @@ void DC::EndOfAnswer()
     if (StopFlag)
         return;
 
+    const Outcome outcome = reader->Classify(ProxyContextNow());
+    if (download.resumable && outcome.kind == Outcome::Kind::BodyCut && ScheduleResume())
+        return;
     const quint64 current = generation;
     emit Msg(TransferTexts::Finished());
     if (current != generation)
         return;
 
-    const Outcome outcome = reader->Classify(ProxyContextNow());
     // Whatever the outcome, the control keeps nothing of the answer: a success's body goes to its client.
     const QByteArray LData = outcome.kind == Outcome::Kind::Success ? reader->TakeBody() : QByteArray();
     reader.reset();
@@ -312,6 +328,8 @@ void DC::EndOfAnswer()
     case Outcome::Kind::Redirect:
         return FollowRedirect(outcome);
     case Outcome::Kind::Success:
+        if (download.active)
+            return FinishFile();
         EndRedirectChain();
         emit DownOK(LData);
         return;
@@ -350,6 +368,8 @@ void DC::Stopped()
 {
     ++generation;
     StopFlag = true;
+    resumeTimer.stop();
+    download = FileDownload{};
     DetachSocket();
     // A stopped answer is of no use to anyone: its memory goes at once, not at the next transfer.
     reader.reset();
@@ -361,6 +381,16 @@ void DC::Stopped()
 
 void DC::Fail(const QString &text)
 {
+    if (download.resumable && ScheduleResume())
+        return;
+    FailFinally(text);
+}
+
+void DC::FailFinally(const QString &text)
+{
+    resumeTimer.stop();
+    download.resumable = false;
+    download.finishing = false;
     DetachSocket();
     reader.reset();
     EndRedirectChain();
@@ -371,6 +401,7 @@ void DC::DetachSocket()
 {
     connectTimer.stop();
     silenceTimer.stop();
+    download.closePending = false;
     if (!WS)
         return;
     QTcpSocket *socket = WS;

@@ -17,12 +17,14 @@
 #include <functional>
 #include <optional>
 
+class BodyFile;
 class QSslSocket;
 class QTcpSocket;
 
 // The transfer control: one HTTP/1.0 exchange at a time over one TCP socket, directly or through the HTTP
 // proxy its connection settings name, reported through its signals. Every request asks for the connection to be
-// closed, so the server's close is the end of the answer; the whole answer is held in memory until then.
+// closed, so the server's close is the end of the answer; the whole answer is held in memory until then, unless
+// a body file is given (setBodyFile), which the body of a success goes to as it arrives.
 // An https address is fetched over TLS (the certificate and the host name checked against the system's
 // authorities), through the proxy inside a CONNECT tunnel; the signals are the same.
 //
@@ -63,6 +65,19 @@ public:
     // change between transfers). Without either, servers are reached directly.
     void setConnectionSettings(const ConnectionSettings &settings);
     void setConnectionSettingsProvider(std::function<ConnectionSettings()> provider);
+
+    // The body of a success goes to this file as it arrives instead of memory (nullptr: memory), and DownOK
+    // hands over an empty buffer once the file is whole on disk. With a declared length, a connection that
+    // drops before the end (a close, a reset, the silence limit) is taken up again from the bytes on disk
+    // with a Range request, a few times with growing pauses; an answer that cannot continue them starts the
+    // file over. The file must be open; it stays the caller's. Taken when a transfer starts.
+    void setBodyFile(BodyFile *file);
+    struct ResumePolicy {
+        int attempts = 5;
+        // The pause before the first try; each further one waits twice as long as the one before.
+        std::chrono::milliseconds firstPause{2000};
+    };
+    void setResumePolicy(const ResumePolicy &policy);
 
     // The largest body the control will gather; by default what memory can hold.
     void setMaxBodyBytes(qint64 bytes);
@@ -130,11 +145,52 @@ private:
     void Error(QAbstractSocket::SocketError error);
     void FollowRedirect(const Outcome &outcome);
     void Fail(const QString &text);
+    // Ends the transfer with DownError, whatever a resume might do.
+    void FailFinally(const QString &text);
+    // Resuming (DCResume.cpp).
+    void ConfigureReader();
+    void ConnectToServer();
+    bool JudgeHead(const ResponseReader &answer);
+    bool TakeFirstHead(const ResponseReader &answer);
+    bool ScheduleResume();
+    void ResumeNow();
+    void StartOverNow();
+    void FileDrained();
+    void FileFinished();
+    void FileFailed(const QString &reason);
+    void FinishFile();
+    void ReportProgress();
     void DetachSocket();
     void EndRedirectChain();
     ResponseReader::ProxyContext ProxyContextNow() const;
 
+    // The download into a file, while a transfer has one.
+    struct FileDownload {
+        bool active = false;
+        // A success with a declared length has begun: a drop can be taken up again.
+        bool resumable = false;
+        qint64 total = -1;
+        QByteArray etag;
+        QByteArray lastModified;
+        int attempts = 0;
+        // The first byte the request in flight asks for; -1 for the whole body.
+        qint64 rangeStart = -1;
+        // The answer cannot continue the bytes on disk: they go, and the body is asked for again.
+        bool startOver = false;
+        // The body is whole; the file is being synced.
+        bool finishing = false;
+        // The server closed while bytes of its answer still waited for room in the file.
+        bool closePending = false;
+        QString fault;
+    };
+
     QString StoredURL;
+    BodyFile *bodyFile = nullptr;
+    FileDownload download;
+    ResumePolicy resumePolicy;
+    QTimer resumeTimer;
+    QString targetHost;
+    quint16 targetPort = 0;
     QString serverName;
     QString pageName;
     UrlParts::Kind addressKind = UrlParts::Kind::Invalid;

@@ -216,3 +216,21 @@ TransferCoding ReadTransferCoding(QByteArrayView headerBlock)
         coding.kind = TransferCoding::Kind::Unknown;
     return coding;
 }
+
+std::optional<ContentRange> ParseContentRange(QByteArrayView value)
+{
+    const QByteArrayView unit = "bytes ";
+    if (!value.startsWith(unit))
+        return std::nullopt;
+    value = value.sliced(unit.size()).trimmed();
+    const qsizetype dash = value.indexOf('-');
+    const qsizetype slash = value.indexOf('/');
+    if (dash <= 0 || slash <= dash + 1)
+        return std::nullopt;
+    const std::optional<qint64> first = ParseContentLength(value.first(dash));
+    const std::optional<qint64> last = ParseContentLength(value.sliced(dash + 1, slash - dash - 1));
+    const std::optional<qint64> total = ParseContentLength(value.sliced(slash + 1));
+    if (!first || !last || !total || *first > *last || *last >= *total)
+        return std::nullopt;
+    return ContentRange{*first, *last, *total};
+}

@@ -64,3 +64,12 @@ struct TransferCoding {
 
 // Exactly "chunked" (in any letter case) is chunked; "identity" alone, or no Transfer-Encoding, is none.
 TransferCoding ReadTransferCoding(QByteArrayView headerBlock);
+
+// A Content-Range value of a partial answer, "bytes first-last/total"; nothing for any other form (an unknown
+// total "*" included).
+struct ContentRange {
+    qint64 first = 0;
+    qint64 last = 0;
+    qint64 total = 0;
+};
+std::optional<ContentRange> ParseContentRange(QByteArrayView value);

@@ -20,6 +20,11 @@ QByteArray ComposeGet(const RequestInput &input)
     request += kUserAgent;
     request += "Host: " + input.serverName + kCrlf;
     request += kAccept;
+    if (input.rangeStart >= 0) {
+        request += "Range: bytes=" + QByteArray::number(input.rangeStart) + '-' + kCrlf;
+        if (!input.ifRange.isEmpty())
+            request += "If-Range: " + input.ifRange + kCrlf;
+    }
     if (input.viaProxy) {
         request += "Proxy-Connection: Close" + kCrlf;
         if (input.proxyAuth)

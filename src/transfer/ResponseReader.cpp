@@ -46,7 +46,13 @@ bool ResponseReader::Complete() const
         return false;
     if (chunks)
         return chunks->Ended();
-    return ContentLength >= 0 && LData.size() >= ContentLength;
+    return ContentLength >= 0 && BodyBytes() >= ContentLength;
+}
+
+int ResponseReader::StatusCode() const
+{
+    const std::optional<StatusLine> status = StatusOf(header);
+    return status ? status->code : 0;
 }
 
 std::optional<qint64> ResponseReader::DeclaredLength() const
@@ -60,7 +66,7 @@ std::optional<int> ResponseReader::Percent() const
 {
     if (ContentLength <= 0)
         return std::nullopt;
-    const qint64 body = LData.size();
+    const qint64 body = BodyBytes();
     if (body >= ContentLength)
         return 100;
     // body < ContentLength <= maxBodyBytes, far below the point where body * 100 overflows.
@@ -122,13 +128,25 @@ void ResponseReader::ReadFrom(QIODevice &device)
         if (available <= 0)
             return;
         if (!headerEnded || chunks) {
+            if (headerEnded && output && !output->HasRoom())
+                return;
             Feed(device.read(std::min<qint64>(available, headerEnded ? available : kMaxHeaderBytes)));
             continue;
         }
         const qint64 room = RoomForBody(available);
         if (Failed())
             return;
-        if (room > 0) {
+        if (output) {
+            if (room > 0 && !output->HasRoom())
+                return;
+            const qint64 got = room > 0 ? output->ReadFrom(device, room) : 0;
+            outputBytes += got;
+            receivedBytes += got;
+            if (room > 0 && got <= 0)
+                return;
+            if (room > got)
+                continue;
+        } else if (room > 0) {
             const qsizetype before = LData.size();
             if (!Grow(before + room))
                 return;
@@ -152,7 +170,12 @@ void ResponseReader::EndHeader()
     headerEnded = true;
     // Only a success hands its body over: the framing of any other answer may be as odd as it likes.
     const std::optional<StatusLine> status = StatusOf(header);
-    const bool bodyUsed = status && status->code == 200;
+    const bool bodyUsed = status && (status->code == 200 || (partialAccepted && status->code == 206));
+    // Only a success's body goes to the output: any other answer's is a few words held in memory.
+    if (!bodyUsed)
+        output = nullptr;
+    if (headCheck && bodyUsed && !headCheck(*this))
+        return Fail(Outcome::Kind::HeadRefused);
     const TransferCoding coding = ReadTransferCoding(header);
     switch (coding.kind) {
     case TransferCoding::Kind::Chunked:
@@ -172,6 +195,8 @@ void ResponseReader::EndHeader()
     if (declared.kind != ::DeclaredLength::Kind::Valid)
         return;
     ContentLength = declared.bytes;
+    if (output && bodyUsed)
+        return;
     if (ContentLength > maxBodyBytes)
         return TooLarge(maxBodyBytes);
     // Once, to the final size: growing step by step would copy a video several times over.
@@ -201,6 +226,11 @@ void ResponseReader::StoreBody(QByteArrayView bytes)
     const qint64 room = RoomForBody(bytes.size());
     if (Failed() || room <= 0)
         return;
+    if (output) {
+        output->Write(bytes.first(room));
+        outputBytes += room;
+        return;
+    }
     const qsizetype before = LData.size();
     if (Grow(before + room))
         std::copy_n(bytes.data(), room, LData.data() + before);
@@ -211,7 +241,9 @@ void ResponseReader::StoreBody(QByteArrayView bytes)
 qint64 ResponseReader::RoomForBody(qint64 offered)
 {
     if (ContentLength >= 0)
-        return std::min(offered, ContentLength - LData.size());
+        return std::min(offered, ContentLength - BodyBytes());
+    if (output)
+        return offered;
     if (offered > maxUndeclaredBytes - LData.size()) {
         TooLarge(maxUndeclaredBytes);
         return 0;
@@ -247,7 +279,7 @@ Outcome ResponseReader::Classify(const ProxyContext &proxy) const
 {
     Outcome outcome;
     outcome.receivedBytes = receivedBytes;
-    outcome.bodyBytes = LData.size();
+    outcome.bodyBytes = BodyBytes();
     outcome.declaredLength = ContentLength;
     if (Failed()) {
         outcome.kind = fault;
@@ -290,7 +322,8 @@ Outcome ResponseReader::Classify(const ProxyContext &proxy) const
         outcome.kind = Outcome::Kind::ProxyRefused;
         return outcome;
     }
-    const bool needsHeader = status->code == 200 || IsRedirect(status->code);
+    const bool success = status->code == 200 || (partialAccepted && status->code == 206);
+    const bool needsHeader = success || IsRedirect(status->code);
     if (!needsHeader) {
         outcome.kind = Outcome::Kind::ServerError;
         return outcome;
@@ -311,7 +344,7 @@ Outcome ResponseReader::Classify(const ProxyContext &proxy) const
     }
     if (chunks)
         outcome.kind = chunks->Ended() ? Outcome::Kind::Success : Outcome::Kind::ChunksCut;
-    else if (ContentLength >= 0 && LData.size() < ContentLength)
+    else if (ContentLength >= 0 && BodyBytes() < ContentLength)
         outcome.kind = Outcome::Kind::BodyCut;
     else if (ContentLength < 0 && reset)
         outcome.kind = Outcome::Kind::Reset;

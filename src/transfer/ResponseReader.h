@@ -6,14 +6,26 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <functional>
 #include <optional>
 
 class QIODevice;
 
+// Where a body goes instead of memory (a file, written as it arrives).
+class BodyOutput {
+public:
+    virtual ~BodyOutput() = default;
+    virtual void Write(QByteArrayView bytes) = 0;
+    // Reads at most max bytes from device straight into place; how many it took.
+    virtual qint64 ReadFrom(QIODevice &device, qint64 max) = 0;
+    // False while the output cannot take more without waiting; reading stops until it can.
+    virtual bool HasRoom() const = 0;
+};
+
 // How an answer turned out, decided once the server has closed the connection.
 struct Outcome {
     enum class Kind {
-        Success,  // 200 with its whole body
+        Success,  // 200 (or an awaited 206) with its whole body
         Redirect,  // 301, 302, 303, 307, 308 with a Location
         RedirectWithoutLocation,
         ProxyRefused,  // the proxy turned down the login and password we sent
@@ -31,6 +43,7 @@ struct Outcome {
         BadLength,  // a Content-Length that is not one plain number; headerValue holds it
         UnknownCoding,  // a Transfer-Encoding other than chunked; headerValue holds it
         BrokenChunks,  // the chunked framing does not hold
+        HeadRefused,  // the head check turned the answer down
     };
     Kind kind = Kind::Empty;
     QByteArray statusLine;  // as received, for the error text
@@ -59,8 +72,19 @@ public:
     // length (ended by the close or by its last chunk) further.
     explicit ResponseReader(qint64 maxBodyBytes = DefaultMaxBodyBytes(), qint64 maxUndeclaredBytes = -1);
 
+    // The body of a success goes to output (not owned) instead of memory; no limit but the declared length.
+    void setBodyOutput(BodyOutput *output) { this->output = output; }
+    // The request asked for part of the body: a 206 is an answer like 200.
+    void setPartialAccepted(bool accepted) { partialAccepted = accepted; }
+    // Asked once the header has ended, before any body byte is kept: false ends the reading as HeadRefused.
+    void setHeadCheck(std::function<bool(const ResponseReader &)> check) { headCheck = std::move(check); }
+    // The header as received, once it has ended; its status code (0 when it has none).
+    QByteArrayView Header() const { return header; }
+    int StatusCode() const;
+
     void Feed(QByteArrayView piece);
-    // Takes all the device has ready; once the header has ended the body is read straight into place.
+    // Takes all the device has ready (while a body output has room); once the header has ended the body is
+    // read straight into place.
     void ReadFrom(QIODevice &device);
 
     // True once the answer cannot be read on (too large, or framed wrongly): reading stops there.
@@ -69,7 +93,7 @@ public:
     // The answer is whole by its own framing: its declared length or its last chunk has arrived.
     bool Complete() const;
     qint64 ReceivedBytes() const { return receivedBytes; }
-    qint64 BodyBytes() const { return LData.size(); }
+    qint64 BodyBytes() const { return output ? outputBytes : LData.size(); }
     // The memory the answer takes here, reserved room included.
     qint64 HeldBytes() const { return LData.capacity() + header.capacity(); }
     // Only from a complete header with one valid "Content-Length"; nothing before the header has ended.
@@ -102,6 +126,10 @@ private:
 
     qint64 maxBodyBytes;
     qint64 maxUndeclaredBytes;
+    BodyOutput *output = nullptr;
+    qint64 outputBytes = 0;
+    bool partialAccepted = false;
+    std::function<bool(const ResponseReader &)> headCheck;
     QByteArray header;  // status line and header lines up to and including the empty line
     qsizetype headerScan = 0;  // where the search for the header's end goes on
     qsizetype interimBytes = 0;  // header bytes of the interim answers let go

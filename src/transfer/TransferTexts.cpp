@@ -2,6 +2,7 @@
 
 #include "Windows1251.h"
 
+#include <QLocale>
 #include <QStringList>
 
 namespace {
@@ -91,6 +92,45 @@ QString SizeText(qint64 bytes)
     if (bytes > 0 && bytes % kKiB == 0)
         return QString::number(bytes / kKiB) + QStringLiteral(" КБ");
     return QString::number(bytes) + QStringLiteral(" байт");
+}
+
+QString ReadableSize(qint64 bytes)
+{
+    constexpr qint64 kKiB = 1024;
+    constexpr qint64 kMiB = kKiB * kKiB;
+    constexpr qint64 kGiB = kMiB * kKiB;
+    const QLocale russian(QLocale::Russian, QLocale::Russia);
+    if (bytes < kKiB)
+        return QString::number(bytes) + QStringLiteral(" байт");
+    if (bytes < kMiB)
+        return QString::number(bytes / kKiB) + QStringLiteral(" КБ");
+    if (bytes < 10 * kMiB)
+        return russian.toString(double(bytes) / kMiB, 'f', 1) + QStringLiteral(" МБ");
+    if (bytes < kGiB)
+        return QString::number(bytes / kMiB) + QStringLiteral(" МБ");
+    return russian.toString(double(bytes) / kGiB, 'f', 1) + QStringLiteral(" ГБ");
+}
+
+QString ResumingFrom(qint64 bytes, int attempt, int attempts)
+{
+    return QStringLiteral("Соединение прервано, продолжаю с %1 (попытка %2 из %3)")
+        .arg(ReadableSize(bytes), QString::number(attempt), QString::number(attempts));
+}
+
+QString StartingOver()
+{
+    return QStringLiteral("Сервер не может продолжить с прерванного места, загрузка начата заново");
+}
+
+QString NoRoomForVideo(qint64 needed, qint64 available)
+{
+    return QStringLiteral("Недостаточно места на диске для видеофайла: нужно %1, свободно %2")
+        .arg(ReadableSize(needed), ReadableSize(available));
+}
+
+QString VideoFileError(const QString &path, const QString &reason)
+{
+    return QStringLiteral("Не удалось записать видеофайл %1: %2").arg(path, reason);
 }
 
 int Seconds(std::chrono::milliseconds limit)
@@ -183,6 +223,8 @@ QString OutcomeError(const Outcome &outcome)
     case Kind::UnknownCoding:
         return QStringLiteral("Ответ сервера передан в кодировке, которую программа не понимает (Transfer-Encoding: ")
             + Printable(outcome.headerValue) + u')';
+    case Kind::HeadRefused:
+        return StartingOver();
     case Kind::BrokenChunks:
         return QStringLiteral("Ответ сервера не распознан: нарушена разбивка на части (Transfer-Encoding: chunked)");
     case Kind::NotHttp:

@@ -22,6 +22,16 @@ QString ServerLine(const QString &serverName);
 QString ConnectionError(int number);
 // A size as the user reads it: "16 МБ", "64 КБ", or bytes when it is neither.
 QString SizeText(qint64 bytes);
+// A size as a person reads it at a glance: "812 байт", "64 КБ", "512 МБ", "3,4 ГБ" (one decimal below 10 МБ
+// and for ГБ).
+QString ReadableSize(qint64 bytes);
+// The connection dropped and the download goes on from the bytes on disk.
+QString ResumingFrom(qint64 bytes, int attempt, int attempts);
+// The server's answer to the request for the rest does not fit what was received: the download starts over.
+QString StartingOver();
+// Writing the video to disk.
+QString NoRoomForVideo(qint64 needed, qint64 available);
+QString VideoFileError(const QString &path, const QString &reason);
 // The time limits of a transfer, in whole seconds (a part of a second counts as one).
 int Seconds(std::chrono::milliseconds limit);
 QString ConnectTimedOut(const QString &serverName, int seconds);

@@ -1,8 +1,10 @@
+#include "BodyFile.h"
 #include "Parametr.h"
 #include "RoadFixture.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTest>
 
 namespace {
@@ -30,6 +32,24 @@ void SaveProxySettings(RoadFixture &road, quint16 port, const QString &password)
     QVERIFY(SaveSettings(ini, settings).Written);
 }
 
+// A tmpfs of 1 MiB mounted over a folder while it lives: a disk that fills.
+struct SmallDisk {
+    explicit SmallDisk(const QString &folder) : folder(folder)
+    {
+        mounted = QProcess::execute(QStringLiteral("mount"),
+                                    {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                     QStringLiteral("size=1m"), QStringLiteral("tmpfs"), folder})
+            == 0;
+    }
+    ~SmallDisk()
+    {
+        if (mounted)
+            QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), folder});
+    }
+    QString folder;
+    bool mounted = false;
+};
+
 }  // namespace
 
 // The download flow on its own over real peers on loopback: the resolution, the video, the proxy and the
@@ -47,6 +67,9 @@ private slots:
     void cancelSavesUnderDefaultName();
     void replaceTwiceSameFile();
     void unwritableThenDiscarded();
+    void diskCannotHoldTheVideo_data();
+    void diskCannotHoldTheVideo();
+    void leftPartialsGoAtStart();
     void answerWithoutVideo_data();
     void answerWithoutVideo();
     void oversizedResolutionAnswer();
@@ -199,13 +222,13 @@ void TestFlowRoad::unwritableThenDiscarded()
 {
     road->WriteOptions();
     road->OpenFlow();
-    // The download folder has become a file: nothing can be written under the proposed name.
-    QVERIFY(QDir(road->program.filePath(QStringLiteral("DownloadVideo"))).removeRecursively());
-    QFile blocker(road->program.filePath(QStringLiteral("DownloadVideo")));
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
     road->ResolverAnswers(RoadFixture::HttpOk(RoadFixture::AnswerWithLink(road->VideoAddress())));
-    road->dialogs.AnswerFileDialog(QString());
+    // While the dialog is open the download folder, the video in it, gives way to a file: nothing can be saved.
+    road->dialogs.AnswerFileDialog(QString(), [this] {
+        QVERIFY(QDir(road->program.filePath(QStringLiteral("DownloadVideo"))).removeRecursively());
+        QFile blocker(road->program.filePath(QStringLiteral("DownloadVideo")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+    });
     road->dialogs.AnswerMessage(QMessageBox::Ok);
     road->dialogs.AnswerMessage(QMessageBox::Yes);
 
@@ -217,8 +240,75 @@ void TestFlowRoad::unwritableThenDiscarded()
     QCOMPARE(road->dialogs.Messages()[1].title, QStringLiteral("Предупреждение"));
     QCOMPARE(road->Label1(), QStringLiteral("Файл не сохранен"));
     QVERIFY(road->SavedVideo().isEmpty());
-    QCOMPARE(road->SavedVideo(), QString());
     QCOMPARE(road->Flow().Store().RINI("Save", "SavePath"), QByteArray());
+}
+
+void TestFlowRoad::diskCannotHoldTheVideo_data()
+{
+    QTest::addColumn<bool>("declared");
+    QTest::newRow("declared length: refused before a byte is written") << true;
+    QTest::newRow("no declared length: the disk fills") << false;
+}
+
+void TestFlowRoad::diskCannotHoldTheVideo()
+{
+    QFETCH(bool, declared);
+    road->WriteOptions();
+    road->OpenFlow();
+    const QString folder = road->program.filePath(QStringLiteral("DownloadVideo"));
+    SmallDisk disk(folder);
+    if (!disk.mounted)
+        QSKIP("a small tmpfs cannot be mounted here (needs root)");
+    ScriptedServer host;
+    QVERIFY(host.Listen());
+    const QByteArray big(3 * 1024 * 1024, 'v');
+    const QByteArray head = declared
+        ? "HTTP/1.0 200 OK\r\nContent-Length: " + QByteArray::number(big.size()) + "\r\n\r\n"
+        : QByteArray("HTTP/1.0 200 OK\r\n\r\n");
+    host.AddScript({ScriptedServer::Send(head + big), ScriptedServer::Close()});
+    host.AddScript({ScriptedServer::Send(RoadFixture::HttpOk("FLV small", "video/x-flv")), ScriptedServer::Close()});
+    const QString address = QStringLiteral("http://") + host.HostAndPort() + QStringLiteral("/v.flv");
+    road->ResolverAnswers(RoadFixture::HttpOk(RoadFixture::AnswerWithLink(address)));
+
+    road->Download();
+    QVERIFY(road->WaitIdle());
+
+    const QString expected = declared ? QStringLiteral("Недостаточно места на диске для видеофайла: нужно 3,0 МБ")
+                                      : QStringLiteral("на диске не осталось свободного места");
+    QVERIFY2(road->Label1().contains(expected), qPrintable(road->Label1()));
+    QVERIFY(road->dialogs.History().isEmpty());
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
+
+    // The program goes on: a video that fits is saved.
+    road->ResolverAnswers(RoadFixture::HttpOk(RoadFixture::AnswerWithLink(address)));
+    road->dialogs.AnswerFileDialog(folder + QStringLiteral("/small.flv"));
+    road->Download();
+    QVERIFY(road->WaitIdle());
+    QCOMPARE(ReadAll(folder + QStringLiteral("/small.flv")), QByteArray("FLV small"));
+}
+
+void TestFlowRoad::leftPartialsGoAtStart()
+{
+    road->WriteOptions();
+    const QString folder = road->program.filePath(QStringLiteral("DownloadVideo"));
+    QVERIFY(QDir().mkpath(folder));
+    const QStringList names{QStringLiteral("07.12.2026(15-00-00).part"), QStringLiteral("film.mkv.part"),
+                            QStringLiteral("07.12.2026(15-00-01).part")};
+    for (const QString &name : names) {
+        QFile file(folder + u'/' + name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    // Another run of the program is writing this one; it cannot be opened a second time either.
+    BodyFile running;
+    QString error;
+    QVERIFY(running.Open(folder + u'/' + names[2], &error));
+    BodyFile second;
+    QVERIFY(!second.Open(folder + u'/' + names[2], &error));
+    QCOMPARE(error, QStringLiteral("файл уже записывает другая загрузка"));
+
+    road->OpenFlow();
+
+    QCOMPARE(QDir(folder).entryList(QDir::Files, QDir::Name), (QStringList{names[2], names[1]}));
 }
 
 void TestFlowRoad::answerWithoutVideo_data()

@@ -37,6 +37,8 @@ private slots:
     void wholeRoad();
     void stopInEachStage_data();
     void stopInEachStage();
+    void closingAsksWhileVideoArrives_data();
+    void closingAsksWhileVideoArrives();
 
 private:
     void Check(const QByteArray &lastCheck, const QByteArray &checkUpgrade = "1");
@@ -185,11 +187,14 @@ void TestMainRoad::stopInEachStage()
 
     road->Download();
     QTRY_COMPARE_WITH_TIMEOUT(held.Waiting(), 1, 20000);
+    const QString partial = road->window->Flow().PartialPath();
     if (stage == 3) {
         QTRY_VERIFY(Seen(*road->window, "ImagPr"));
         Screenshot(*road->window, QStringLiteral("road-downloading"));
+        QVERIFY(QFile::exists(partial));
     }
     Click(*road->window, "StopButton");
+    QVERIFY(partial.isEmpty() || !QFile::exists(partial));
 
     QCOMPARE(road->Label1(), QStringLiteral("Загрузка остановлена"));
     QCOMPARE(int(road->window->Flow().Stage()), stage);
@@ -213,6 +218,42 @@ void TestMainRoad::stopInEachStage()
     QCOMPARE(road->Label1(), QStringLiteral("Файл сохранен"));
     for (const Shown &s : road->shown)
         QVERIFY(s.event != QLatin1String("DownError"));
+}
+
+void TestMainRoad::closingAsksWhileVideoArrives_data()
+{
+    QTest::addColumn<bool>("stop");
+    QTest::newRow("no: the download goes on") << false;
+    QTest::newRow("yes: stopped, nothing left") << true;
+}
+
+void TestMainRoad::closingAsksWhileVideoArrives()
+{
+    QFETCH(bool, stop);
+    ScriptedServer slowVideo;
+    QVERIFY(slowVideo.Listen());
+    Check(Today());
+    road->ResolverAnswers(RoadFixture::HttpOk(RoadFixture::AnswerWithLink(
+        QStringLiteral("http://") + slowVideo.HostAndPort() + QStringLiteral("/slow.flv"))));
+    // No declared length: the bar runs as a busy bar.
+    slowVideo.AddScript({ScriptedServer::Send("HTTP/1.0 200 OK\r\n\r\nFLV" + QByteArray(30000, 'x')),
+                         ScriptedServer::Hold(), ScriptedServer::Close()});
+    road->Download();
+    QTRY_COMPARE_WITH_TIMEOUT(slowVideo.Waiting(), 1, 20000);
+    const QString partial = road->window->Flow().PartialPath();
+    QVERIFY(QFile::exists(partial));
+    QTRY_VERIFY(Seen(*road->window, "ImagPr"));
+    road->dialogs.AnswerMessage(stop ? QMessageBox::Yes : QMessageBox::No);
+
+    QCOMPARE(road->window->close(), stop);
+
+    const ScriptedDialogs::Asked asked = road->dialogs.Messages().value(0);
+    QCOMPARE(asked.text, Main::CloseQuestionText());
+    QCOMPARE(asked.buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(QFile::exists(partial), !stop);
+    QCOMPARE(road->window->Flow().VideoUnderWay(), !stop);
+    if (!stop)
+        Click(*road->window, "StopButton");
 }
 
 QTEST_MAIN(TestMainRoad)

@@ -65,9 +65,13 @@ private slots:
     void missingRememberedFolderFallsBack();
     void fullDiskKeepsOldFile();
     void permissions();
+    void videoIsMovedIntoPlace_data();
+    void videoIsMovedIntoPlace();
 
 private:
     SaveContext Context();
+    // The downloaded video as the flow hands it over: a file of its own beside the program.
+    QString Partial(const QByteArray &video);
 
     QTemporaryDir program;
     INI ini;
@@ -79,6 +83,13 @@ private:
 SaveContext TestSaveFlow::Context()
 {
     return SaveContext{dialogs, &owner, ini, savePath, DefaultSaveFolder(program.path())};
+}
+
+QString TestSaveFlow::Partial(const QByteArray &video)
+{
+    const QString path = program.filePath(QStringLiteral("video.part"));
+    WriteBytes(path, video);
+    return path;
 }
 
 void TestSaveFlow::init()
@@ -98,7 +109,7 @@ void TestSaveFlow::firstSaveInDefaultFolder()
     const QByteArray video = Video(70000);
     dialogs.AnswerFileDialog(chosen);
 
-    const SavedVideo saved = SaveVideo(Context(), QStringLiteral("06.12.2026(10-31-07).flv"), video);
+    const SavedVideo saved = SaveVideo(Context(), QStringLiteral("06.12.2026(10-31-07).flv"), Partial(video));
 
     QVERIFY(saved.Saved);
     QCOMPARE(saved.Path, chosen);
@@ -127,8 +138,8 @@ void TestSaveFlow::otherFolderBecomesProposal()
     QVERIFY(QDir().mkpath(otherFolder));
     dialogs.AnswerFileDialog(otherFolder + QStringLiteral("a.flv"));
     dialogs.AnswerFileDialog(otherFolder + QStringLiteral("b"));
-    QVERIFY(SaveVideo(Context(), QStringLiteral("one.flv"), Video(10)).Saved);
-    QVERIFY(SaveVideo(Context(), QStringLiteral("two.flv"), Video(20)).Saved);
+    QVERIFY(SaveVideo(Context(), QStringLiteral("one.flv"), Partial(Video(10))).Saved);
+    QVERIFY(SaveVideo(Context(), QStringLiteral("two.flv"), Partial(Video(20))).Saved);
 
     const QList<ScriptedDialogs::Asked> asked = dialogs.FileDialogs();
     QCOMPARE(asked.size(), 2);
@@ -189,7 +200,7 @@ void TestSaveFlow::typedNameGetsTheVideosExtension()
     const QByteArray video = Video(300, head);
     dialogs.AnswerFileDialog(folder + typed);
 
-    const SavedVideo saved = SaveVideo(Context(), QStringLiteral("suggested"), video);
+    const SavedVideo saved = SaveVideo(Context(), QStringLiteral("suggested"), Partial(video));
 
     QCOMPARE(saved.Path, folder + written);
     QCOMPARE(ReadAll(folder + written), video);
@@ -205,7 +216,8 @@ void TestSaveFlow::typedNameAsksBeforeReplacingUnderItsExtension()
     dialogs.AnswerMessage(QMessageBox::No);
     dialogs.AnswerFileDialog(folder + QStringLiteral("other"));
 
-    QCOMPARE(SaveVideo(Context(), QStringLiteral("s.flv"), Video(40)).Path, folder + QStringLiteral("other.flv"));
+    QCOMPARE(SaveVideo(Context(), QStringLiteral("s.flv"), Partial(Video(40))).Path,
+             folder + QStringLiteral("other.flv"));
 
     QCOMPARE(dialogs.Messages().value(0).text, QStringLiteral("Файл с таким именем уже существует. Заменить?"));
     QCOMPARE(ReadAll(folder + QStringLiteral("clip.flv")), QByteArray("older"));
@@ -225,7 +237,7 @@ void TestSaveFlow::replaceNoReopensYesReplaces()
         QCOMPARE(ReadAll(target), QByteArray(100000, 'o'));
     });
 
-    const SavedVideo saved = SaveVideo(Context(), QStringLiteral("n.flv"), video);
+    const SavedVideo saved = SaveVideo(Context(), QStringLiteral("n.flv"), Partial(video));
 
     QVERIFY(saved.Saved);
     QCOMPARE(QFileInfo(target).size(), qint64(video.size()));
@@ -256,7 +268,7 @@ void TestSaveFlow::cancelWritesDefaultNameAndTells()
         QCOMPARE(ReadAll(suggested), video);
     });
 
-    const SavedVideo saved = SaveVideo(Context(), QStringLiteral("06.12.2026(10-31-07).flv"), video);
+    const SavedVideo saved = SaveVideo(Context(), QStringLiteral("06.12.2026(10-31-07).flv"), Partial(video));
 
     QVERIFY(saved.Saved);
     QCOMPARE(saved.Path, suggested);
@@ -278,7 +290,7 @@ void TestSaveFlow::cancelReplacesWithoutQuestion()
     WriteBytes(suggested, QByteArray(9000, 'x'));
     dialogs.AnswerFileDialog(QString());
     dialogs.AnswerMessage(QMessageBox::Ok);
-    QVERIFY(SaveVideo(Context(), QStringLiteral("same.flv"), Video(10)).Saved);
+    QVERIFY(SaveVideo(Context(), QStringLiteral("same.flv"), Partial(Video(10))).Saved);
     QCOMPARE(ReadAll(suggested), Video(10));
     QCOMPARE(dialogs.Messages().size(), 1);
     QCOMPARE(dialogs.Messages()[0].title, QStringLiteral("Внимание!"));
@@ -292,7 +304,7 @@ void TestSaveFlow::failedWriteTellsAndAsksAgain()
     dialogs.AnswerMessage(QMessageBox::Ok);
     dialogs.AnswerFileDialog(good);
 
-    const SavedVideo saved = SaveVideo(Context(), QStringLiteral("d.flv"), Video(500));
+    const SavedVideo saved = SaveVideo(Context(), QStringLiteral("d.flv"), Partial(Video(500)));
 
     QVERIFY(saved.Saved);
     QCOMPARE(saved.Path, good);
@@ -318,7 +330,7 @@ void TestSaveFlow::replacingADirectoryFails()
     dialogs.AnswerMessage(QMessageBox::Ok);
     dialogs.AnswerFileDialog(directory + QStringLiteral("/inside/v.flv"));
 
-    QVERIFY(SaveVideo(Context(), QStringLiteral("d.flv"), Video(50)).Saved);
+    QVERIFY(SaveVideo(Context(), QStringLiteral("d.flv"), Partial(Video(50))).Saved);
 
     QVERIFY(QFileInfo(directory + QStringLiteral("/inside")).isDir());
     QCOMPARE(ReadAll(directory + QStringLiteral("/inside/v.flv")), Video(50));
@@ -346,7 +358,7 @@ void TestSaveFlow::cancelThenUnwritableAsksToDiscard()
     if (!discard)
         dialogs.AnswerFileDialog(elsewhere.filePath(QStringLiteral("kept.flv")));
 
-    const SavedVideo saved = SaveVideo(Context(), QStringLiteral("d.flv"), Video(50));
+    const SavedVideo saved = SaveVideo(Context(), QStringLiteral("d.flv"), Partial(Video(50)));
 
     const QList<ScriptedDialogs::Asked> messages = dialogs.Messages();
     QCOMPARE(messages.size(), 2);
@@ -373,7 +385,7 @@ void TestSaveFlow::missingRememberedFolderFallsBack()
     dialogs.AnswerFileDialog(QString());
     dialogs.AnswerMessage(QMessageBox::Ok);
 
-    const SavedVideo saved = SaveVideo(Context(), QStringLiteral("f.flv"), Video(64));
+    const SavedVideo saved = SaveVideo(Context(), QStringLiteral("f.flv"), Partial(Video(64)));
 
     const QString folder = program.path() + QStringLiteral("/DownloadVideo/");
     QCOMPARE(dialogs.FileDialogs()[0].folder, folder);
@@ -429,6 +441,44 @@ void TestSaveFlow::permissions()
     QCOMPARE(stat(QFile::encodeName(kept).constData(), &info), 0);
     QCOMPARE(info.st_mode & 0777, mode_t(0600));
     QCOMPARE(ReadAll(kept), QByteArray("FLV"));
+}
+
+void TestSaveFlow::videoIsMovedIntoPlace_data()
+{
+    QTest::addColumn<bool>("otherFileSystem");
+    QTest::newRow("same file system: renamed") << false;
+    QTest::newRow("tmpfs to disk: copied") << true;
+}
+
+void TestSaveFlow::videoIsMovedIntoPlace()
+{
+    QFETCH(bool, otherFileSystem);
+    QTemporaryDir shm(QStringLiteral("/dev/shm/quillon-XXXXXX"));
+    if (otherFileSystem && !shm.isValid())
+        QSKIP("no /dev/shm here");
+    // More than one piece of the copy, and not a whole number of them.
+    const QByteArray video = Video(9 * 1024 * 1024 + 123);
+    const QString partial = otherFileSystem ? shm.filePath(QStringLiteral("v.flv.part")) : Partial(video);
+    if (otherFileSystem)
+        WriteBytes(partial, video);
+    struct stat before { };
+    QCOMPARE(stat(QFile::encodeName(partial).constData(), &before), 0);
+    const QString target = program.filePath(QStringLiteral("DownloadVideo/moved.flv"));
+    dialogs.AnswerFileDialog(target);
+    QList<qint64> progress;
+    SaveContext context = Context();
+    context.progress = [&](qint64 done, qint64 total) { progress = {done, total}; };
+
+    QVERIFY(SaveVideo(context, QStringLiteral("d.flv"), partial).Saved);
+
+    struct stat after { };
+    QCOMPARE(stat(QFile::encodeName(target).constData(), &after), 0);
+    QCOMPARE(after.st_ino == before.st_ino && after.st_dev == before.st_dev, !otherFileSystem);
+    QCOMPARE(ReadAll(target), video);
+    QVERIFY(!QFile::exists(partial));
+    // Only a copy has a progress to show.
+    const QList<qint64> expected = otherFileSystem ? QList<qint64>{video.size(), video.size()} : QList<qint64>{};
+    QCOMPARE(progress, expected);
 }
 
 QTEST_MAIN(TestSaveFlow)

@@ -63,6 +63,19 @@ void TestRequests::forms_data()
                                                        "Accept: */*\r\n"
                                                        "Connection: Close\r\n"
                                                        "\r\n");
+    RequestInput resumed = Download(true);
+    resumed.rangeStart = 536870912;
+    resumed.ifRange = "\"v1\"";
+    QTest::newRow("rest of a download through the proxy")
+        << resumed
+        << QByteArray("GET http://host:8080/a/b.flv?c=1 HTTP/1.0\r\n"
+                      "User-Agent: Opera/9.00 (Windows NT 5.1; ru)\r\n"
+                      "Host: host:8080\r\n"
+                      "Accept: */*\r\n"
+                      "Range: bytes=536870912-\r\n"
+                      "If-Range: \"v1\"\r\n"
+                      "Proxy-Connection: Close\r\n"
+                      "\r\n");
     QTest::newRow("A: proxy login configured but not used directly")
         << WithAuth(Download(false), "user", "secret")
         << QByteArray("GET /a/b.flv?c=1 HTTP/1.0\r\n"

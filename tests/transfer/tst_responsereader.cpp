@@ -42,6 +42,8 @@ private slots:
     void statusLine();
     void findHeader_data();
     void findHeader();
+    void contentRange_data();
+    void contentRange();
     void contentLength_data();
     void contentLength();
     void classification_data();
@@ -116,6 +118,29 @@ void TestResponseReader::findHeader()
     QFETCH(QByteArray, value);
     const std::optional<QByteArrayView> found = FindHeader(block, name);
     QCOMPARE(found ? found->toByteArray() : QByteArray("<none>"), value);
+}
+
+void TestResponseReader::contentRange_data()
+{
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<QList<qint64>>("range");  // first, last, total; empty when none
+    QTest::newRow("rest of a file") << QByteArray("bytes 500-999/1000") << QList<qint64>{500, 999, 1000};
+    QTest::newRow("beyond 4 GiB") << QByteArray("bytes 4294967296-8589934591/8589934592")
+                                  << QList<qint64>{4294967296LL, 8589934591LL, 8589934592LL};
+    QTest::newRow("unknown total") << QByteArray("bytes 500-999/*") << QList<qint64>{};
+    QTest::newRow("last beyond total") << QByteArray("bytes 500-1000/1000") << QList<qint64>{};
+    QTest::newRow("first after last") << QByteArray("bytes 600-500/1000") << QList<qint64>{};
+    QTest::newRow("other unit") << QByteArray("items 1-2/3") << QList<qint64>{};
+    QTest::newRow("unsatisfied") << QByteArray("bytes */1000") << QList<qint64>{};
+}
+
+void TestResponseReader::contentRange()
+{
+    QFETCH(QByteArray, value);
+    QFETCH(QList<qint64>, range);
+    const std::optional<ContentRange> parsed = ParseContentRange(value);
+    const QList<qint64> found = parsed ? QList<qint64>{parsed->first, parsed->last, parsed->total} : QList<qint64>{};
+    QCOMPARE(found, range);
 }
 
 void TestResponseReader::contentLength_data()

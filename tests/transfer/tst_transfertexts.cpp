@@ -16,6 +16,8 @@ private slots:
     void outcomeTexts_data();
     void outcomeTexts();
     void statusTexts();
+    void readableSizes_data();
+    void readableSizes();
     void timeLimitTexts();
     void certificateTexts_data();
     void certificateTexts();
@@ -130,6 +132,26 @@ void TestTransferTexts::statusTexts()
     QCOMPARE(TransferTexts::Finished(), u"Завершено"_s);
     QCOMPARE(TransferTexts::StoppedByUser(), u"Загрузка остановлена"_s);
     QCOMPARE(TransferTexts::ServerLine(u"host"_s), u"Сервер: host"_s);
+    QCOMPARE(TransferTexts::ResumingFrom(qint64(512) << 20, 2, 5),
+             u"Соединение прервано, продолжаю с 512 МБ (попытка 2 из 5)"_s);
+}
+
+void TestTransferTexts::readableSizes_data()
+{
+    QTest::addColumn<qint64>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("bytes") << qint64(1023) << u"1023 байт"_s;
+    QTest::newRow("KiB, whole") << qint64(1536) << u"1 КБ"_s;
+    QTest::newRow("MiB below 10, one decimal") << qint64(3 * 1024 * 1024 + 300000) << u"3,3 МБ"_s;
+    QTest::newRow("MiB, whole") << qint64(512) * 1024 * 1024 << u"512 МБ"_s;
+    QTest::newRow("GiB, one decimal") << qint64(4) * 1024 * 1024 * 1024 << u"4,0 ГБ"_s;
+}
+
+void TestTransferTexts::readableSizes()
+{
+    QFETCH(qint64, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(TransferTexts::ReadableSize(bytes), text);
 }
 
 void TestTransferTexts::timeLimitTexts()

@@ -1,0 +1,316 @@
+#include "BodyFile.h"
+
+#include "TransferTexts.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QIODevice>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+QString FileErrorText(int error)
+{
+    if (error == ENOSPC || error == EDQUOT)
+        return QStringLiteral("на диске не осталось свободного места");
+    return qt_error_string(error);
+}
+
+BodyFile::BodyFile(QObject *parent) : QObject(parent)
+{
+}
+
+BodyFile::~BodyFile()
+{
+    Release();
+}
+
+bool BodyFile::Open(const QString &newPath, QString *error)
+{
+    Release();
+    path = newPath;
+    const QByteArray name = QFile::encodeName(path);
+    descriptor = ::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (descriptor < 0) {
+        *error = FileErrorText(errno);
+        return false;
+    }
+    // Another run of the program may be writing a file of the same name (begun in the same second): it is
+    // not emptied under that download.
+    if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+        const bool held = errno == EWOULDBLOCK;
+        *error = held ? QStringLiteral("файл уже записывает другая загрузка") : FileErrorText(errno);
+        ::close(descriptor);
+        descriptor = -1;
+        if (held)
+            return false;
+        // A file system without locks: the file is written all the same.
+        descriptor = ::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+        if (descriptor < 0) {
+            *error = FileErrorText(errno);
+            return false;
+        }
+    }
+    if (::ftruncate(descriptor, 0) != 0) {
+        *error = FileErrorText(errno);
+        ::close(descriptor);
+        descriptor = -1;
+        return false;
+    }
+    if (pieces.empty()) {
+        for (int i = 0; i < kPieces; ++i)
+            pieces.push_back(std::make_unique<char[]>(std::size_t(kPieceBytes)));
+    }
+    freePieces.clear();
+    for (int i = 0; i < kPieces; ++i)
+        freePieces.push_back(i);
+    size = 0;
+    current = -1;
+    filled = 0;
+    pieceOffset = 0;
+    failure = 0;
+    stopping = false;
+    writer = std::thread([this, opened = ++generation] { Run(opened); });
+    return true;
+}
+
+bool BodyFile::Reserve(qint64 length, QString *error)
+{
+    struct statvfs disk { };
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    if (length > 0 && ::statvfs(folder.constData(), &disk) == 0) {
+        const qint64 available = qint64(disk.f_bavail) * qint64(disk.f_frsize);
+        if (available < length) {
+            *error = TransferTexts::NoRoomForVideo(length, available);
+            return false;
+        }
+    }
+    if (length > 0)
+        Queue({Job::Kind::Reserve, -1, 0, length});
+    return true;
+}
+
+void BodyFile::StartOver()
+{
+    filled = 0;
+    size = 0;
+    pieceOffset = 0;
+    Queue({Job::Kind::Truncate, -1, 0, 0});
+}
+
+void BodyFile::Write(QByteArrayView bytes)
+{
+    while (!bytes.isEmpty()) {
+        if (current < 0 && !TakeFreePiece()) {
+            // Rare: only bytes that came with a header or a chunk's framing arrive while every piece waits.
+            std::unique_lock lock(mutex);
+            wake.wait(lock, [this] { return !freePieces.empty() || failure != 0 || stopping; });
+            if (freePieces.empty())
+                return;
+            continue;
+        }
+        const qint64 take = std::min<qint64>(bytes.size(), kPieceBytes - filled);
+        std::memcpy(pieces[current].get() + filled, bytes.data(), std::size_t(take));
+        filled += take;
+        size += take;
+        bytes = bytes.sliced(take);
+        if (filled == kPieceBytes)
+            PassOnFilledPiece();
+    }
+}
+
+qint64 BodyFile::ReadFrom(QIODevice &device, qint64 max)
+{
+    qint64 total = 0;
+    while (total < max) {
+        if (current < 0 && !TakeFreePiece())
+            break;
+        const qint64 want = std::min({max - total, kPieceBytes - filled, device.bytesAvailable()});
+        if (want <= 0)
+            break;
+        const qint64 got = device.read(pieces[current].get() + filled, want);
+        if (got <= 0)
+            break;
+        filled += got;
+        size += got;
+        total += got;
+        if (filled == kPieceBytes)
+            PassOnFilledPiece();
+    }
+    return total;
+}
+
+bool BodyFile::HasRoom() const
+{
+    if (current >= 0)
+        return true;
+    std::lock_guard lock(mutex);
+    return !freePieces.empty() && failure == 0;
+}
+
+void BodyFile::Finish()
+{
+    if (filled > 0) {
+        PassOnFilledPiece();
+    } else if (current >= 0) {
+        std::lock_guard lock(mutex);
+        freePieces.push_back(current);
+        current = -1;
+    }
+    Queue({Job::Kind::Sync, -1, 0, 0});
+}
+
+void BodyFile::Remove()
+{
+    const bool open = descriptor >= 0;
+    Release();
+    if (open)
+        ::unlink(QFile::encodeName(path).constData());
+}
+
+void BodyFile::Release()
+{
+    Stop();
+    if (descriptor >= 0)
+        ::close(descriptor);
+    descriptor = -1;
+}
+
+QString BodyFile::Fault() const
+{
+    std::lock_guard lock(mutex);
+    return failure != 0 ? FileErrorText(failure) : QString();
+}
+
+void BodyFile::Queue(const Job &job)
+{
+    {
+        std::lock_guard lock(mutex);
+        // After a failed write nothing more is written: the piece is free again at once.
+        if (failure != 0) {
+            if (job.kind == Job::Kind::Write)
+                freePieces.push_back(job.piece);
+            return;
+        }
+        jobs.push_back(job);
+    }
+    wake.notify_all();
+}
+
+void BodyFile::PassOnFilledPiece()
+{
+    Queue({Job::Kind::Write, current, pieceOffset, filled});
+    pieceOffset += filled;
+    current = -1;
+    filled = 0;
+}
+
+bool BodyFile::TakeFreePiece()
+{
+    std::lock_guard lock(mutex);
+    if (freePieces.empty() || failure != 0)
+        return false;
+    current = freePieces.back();
+    freePieces.pop_back();
+    filled = 0;
+    return true;
+}
+
+void BodyFile::Stop()
+{
+    if (!writer.joinable())
+        return;
+    {
+        std::lock_guard lock(mutex);
+        stopping = true;
+        jobs.clear();
+    }
+    wake.notify_all();
+    writer.join();
+    current = -1;
+    filled = 0;
+}
+
+void BodyFile::Run(quint64 opened)
+{
+    std::unique_lock lock(mutex);
+    for (;;) {
+        wake.wait(lock, [this] { return stopping || !jobs.empty(); });
+        if (stopping)
+            return;
+        const Job job = jobs.front();
+        jobs.pop_front();
+        lock.unlock();
+        const int reason = RunJob(job);
+        lock.lock();
+        if (job.kind == Job::Kind::Write)
+            freePieces.push_back(job.piece);
+        if (reason != 0 && failure == 0) {
+            failure = reason;
+            // Nothing after a failed write can make a whole file.
+            for (const Job &dropped : jobs) {
+                if (dropped.kind == Job::Kind::Write)
+                    freePieces.push_back(dropped.piece);
+            }
+            jobs.clear();
+        }
+        wake.notify_all();
+        if (stopping)
+            return;
+        const bool wrote = job.kind == Job::Kind::Write;
+        const bool synced = job.kind == Job::Kind::Sync;
+        QMetaObject::invokeMethod(
+            this, [this, opened, reason, wrote, synced] { Reported(opened, reason, wrote, synced); },
+            Qt::QueuedConnection);
+    }
+}
+
+int BodyFile::RunJob(const Job &job)
+{
+    switch (job.kind) {
+    case Job::Kind::Write: {
+        const char *data = pieces[job.piece].get();
+        qint64 done = 0;
+        while (done < job.bytes) {
+            const ssize_t written = ::pwrite(descriptor, data + done, std::size_t(job.bytes - done), job.offset + done);
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written < 0)
+                return errno;
+            if (written == 0)
+                return ENOSPC;
+            done += written;
+        }
+        return 0;
+    }
+    case Job::Kind::Truncate:
+        return ::ftruncate(descriptor, 0) == 0 ? 0 : errno;
+    case Job::Kind::Reserve: {
+        const int result = ::posix_fallocate(descriptor, 0, job.bytes);
+        // A file system that cannot reserve ahead is written all the same.
+        return result == EOPNOTSUPP || result == EINVAL ? 0 : result;
+    }
+    case Job::Kind::Sync:
+        return ::fsync(descriptor) == 0 ? 0 : errno;
+    }
+    return 0;
+}
+
+void BodyFile::Reported(quint64 opened, int reason, bool wrote, bool synced)
+{
+    // A report of a file let go since, or of an earlier file, is of no concern any more.
+    if (descriptor < 0 || opened != generation)
+        return;
+    if (reason != 0)
+        return emit Failed(FileErrorText(reason));
+    if (wrote)
+        emit Drained();
+    if (synced)
+        emit Finished();
+}

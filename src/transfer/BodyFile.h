@@ -1,0 +1,106 @@
+#pragma once
+
+#include "ResponseReader.h"
+
+#include <QObject>
+#include <QString>
+
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// The body of a download written to its file as it arrives. The window's thread fills pieces of a few MiB;
+// a writer thread of its own writes them in order, so the window never waits for the disk, and the memory
+// taken stays a few pieces whatever the size. While every piece waits for the disk the file has no room
+// (HasRoom false): the transfer stops reading, and the server is held back by the connection itself.
+//
+// The open file is locked (flock) while it is in use, so another run of the program can tell a file
+// still being written from one a crash left behind.
+class BodyFile : public QObject, public BodyOutput {
+    Q_OBJECT
+
+public:
+    static constexpr qsizetype kPieceBytes = qsizetype(2) << 20;
+    static constexpr int kPieces = 4;
+
+    explicit BodyFile(QObject *parent = nullptr);
+    ~BodyFile() override;
+
+    // Creates the file empty (a file of that name is emptied, unless another download holds it). False with the
+    // reason in the user's words.
+    bool Open(const QString &path, QString *error);
+    bool IsOpen() const { return descriptor >= 0; }
+    QString Path() const { return path; }
+
+    // Checks that the disk has room for length bytes and reserves them, so the disk cannot fill under the
+    // download; a file system that cannot reserve ahead is simply written. False with the reason.
+    bool Reserve(qint64 length, QString *error);
+    // The bytes so far are of no use: the file starts again from its first byte.
+    void StartOver();
+    // Bytes taken so far, whether written yet or still waiting.
+    qint64 Size() const { return size; }
+
+    void Write(QByteArrayView bytes) override;
+    qint64 ReadFrom(QIODevice &device, qint64 max) override;
+    bool HasRoom() const override;
+
+    // Writes what waits, syncs the file and closes it; Finished follows once all is on disk.
+    void Finish();
+    // Lets the file go and deletes it, at once, whatever is under way.
+    void Remove();
+    // Lets the file go without deleting it (the program is done with it).
+    void Release();
+    // A failure already met, as the user reads it; "" while there is none.
+    QString Fault() const;
+
+signals:
+    // A piece has been written: there is room again.
+    void Drained();
+    // Everything has been written and synced.
+    void Finished();
+    // A write failed (the disk is full, the file system broke); nothing more is written.
+    void Failed(const QString &reason);
+
+private:
+    struct Job {
+        enum class Kind { Write, Truncate, Reserve, Sync };
+        Kind kind = Kind::Write;
+        int piece = -1;
+        qint64 offset = 0;
+        qint64 bytes = 0;
+    };
+
+    void Queue(const Job &job);
+    void PassOnFilledPiece();
+    bool TakeFreePiece();
+    void Run(quint64 opened);
+    int RunJob(const Job &job);
+    void Stop();
+    void Reported(quint64 opened, int reason, bool wrote, bool synced);
+
+    QString path;
+    int descriptor = -1;
+    // Counts the files opened, so a late report of one let go is told apart.
+    quint64 generation = 0;
+    qint64 size = 0;
+    // The piece being filled and how much of it is.
+    int current = -1;
+    qint64 filled = 0;
+    qint64 pieceOffset = 0;
+    std::vector<std::unique_ptr<char[]>> pieces;
+
+    // Shared with the writer thread.
+    mutable std::mutex mutex;
+    std::condition_variable wake;
+    std::deque<Job> jobs;
+    std::vector<int> freePieces;
+    bool stopping = false;
+    int failure = 0;
+    std::thread writer;
+};
+
+// The reason of a failed file operation as the user reads it: the system's words, the full disk in ours.
+QString FileErrorText(int error);

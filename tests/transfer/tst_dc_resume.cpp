@@ -1,0 +1,238 @@
+#include "BodyFile.h"
+#include "DC.h"
+#include "DCRecorder.h"
+#include "DCTestSupport.h"
+#include "Nginx.h"
+#include "RealPeers.h"
+#include "ScriptedServer.h"
+#include "TestCertificates.h"
+#include "TransferTexts.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using Kind = ScriptedServer::Step::Kind;
+Q_DECLARE_METATYPE(ScriptedServer::Step::Kind)
+
+namespace {
+
+constexpr qsizetype kVideoSize = 3 * 1024 * 1024 + 77;
+
+QByteArray Head200(qsizetype total, const QByteArray &etag = "\"v1\"")
+{
+    return "HTTP/1.0 200 OK\r\nContent-Length: " + QByteArray::number(total) + "\r\nETag: " + etag + "\r\n\r\n";
+}
+
+QByteArray Head206(qsizetype from, qsizetype total, const QByteArray &etag = "\"v1\"")
+{
+    return "HTTP/1.0 206 Partial Content\r\nContent-Range: bytes " + QByteArray::number(from) + '-'
+        + QByteArray::number(total - 1) + '/' + QByteArray::number(total)
+        + "\r\nContent-Length: " + QByteArray::number(total - from) + "\r\nETag: " + etag + "\r\n\r\n";
+}
+
+// The end of a connection that drops: a close or a reset once the bytes have been read, or silence.
+ScriptedServer::Script Dropping(const QByteArray &sent, Kind end)
+{
+    if (end == Kind::Hold)
+        return {ScriptedServer::Send(sent), ScriptedServer::Hold()};
+    return {ScriptedServer::Send(sent), ScriptedServer::Pause(200), {end, {}, 0}};
+}
+
+QByteArray ReadAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+}  // namespace
+
+// A video download into its file that the connection drops: taken up again from the bytes on disk, or started
+// over when the server's answer cannot continue them.
+class TestDCResume : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void dropsAreResumed_data();
+    void dropsAreResumed();
+    void answersThatCannotContinue_data();
+    void answersThatCannotContinue();
+    void givesUpAfterFiveTries();
+    void throughTinyproxy();
+    void overHttps();
+
+private:
+    // Downloads the address into the file; true once the transfer has ended.
+    bool Download(const QString &url);
+
+    QTemporaryDir folder;
+    QByteArray video;
+    std::unique_ptr<ScriptedServer> server;
+    std::unique_ptr<BodyFile> file;
+    std::unique_ptr<DC> dc;
+    std::unique_ptr<DCRecorder> recorder;
+};
+
+void TestDCResume::initTestCase()
+{
+    QVERIFY(folder.isValid());
+    video = DCTest::WriteTestVideo(folder.filePath(u"served.flv"_s), kVideoSize, 20261207);
+    QVERIFY(!video.isEmpty());
+}
+
+void TestDCResume::init()
+{
+    server = std::make_unique<ScriptedServer>();
+    QVERIFY(server->Listen());
+    file = std::make_unique<BodyFile>();
+    QString error;
+    QVERIFY2(file->Open(folder.filePath(u"video.flv.part"_s), &error), qPrintable(error));
+    dc = std::make_unique<DC>();
+    dc->setBodyFile(file.get());
+    dc->setResumePolicy({5, std::chrono::milliseconds(20)});
+    dc->setTimeLimits({std::chrono::milliseconds(10000), std::chrono::milliseconds(400)});
+    recorder = std::make_unique<DCRecorder>(*dc);
+}
+
+void TestDCResume::cleanup()
+{
+    recorder.reset();
+    dc.reset();
+    file->Remove();
+    file.reset();
+    server.reset();
+}
+
+bool TestDCResume::Download(const QString &url)
+{
+    dc->setURLmode(true);
+    dc->setURL(url);
+    return QTest::qWaitFor([this] { return recorder->Ended(); }, DCTest::kWait);
+}
+
+void TestDCResume::dropsAreResumed_data()
+{
+    QTest::addColumn<double>("share");
+    QTest::addColumn<Kind>("end");
+    QTest::newRow("close at 30%") << 0.3 << Kind::Close;
+    QTest::newRow("reset at 60%") << 0.6 << Kind::Reset;
+    QTest::newRow("silence at 90%") << 0.9 << Kind::Hold;
+}
+
+void TestDCResume::dropsAreResumed()
+{
+    QFETCH(double, share);
+    QFETCH(Kind, end);
+    const qsizetype cut = qsizetype(video.size() * share);
+    server->AddScript(Dropping(Head200(video.size()) + video.first(cut), end));
+    server->AddScript({ScriptedServer::Send(Head206(cut, video.size()) + video.sliced(cut)), ScriptedServer::Close()});
+
+    QVERIFY(Download(DCTest::Url(*server, u"/video.flv"_s)));
+
+    QCOMPARE(recorder->events.last(), u"OK:"_s);
+    QCOMPARE(ReadAll(file->Path()), video);
+    QVERIFY(recorder->events.contains(u"Msg:"_s + TransferTexts::ResumingFrom(cut, 1, 5)));
+    QCOMPARE(server->Connections(), 2);
+    const QByteArray resumed = server->Requests().value(1);
+    QVERIFY2(resumed.startsWith("GET /video.flv HTTP/1.0\r\n"), resumed.constData());
+    QVERIFY2(resumed.contains("\r\nRange: bytes=" + QByteArray::number(cut) + "-\r\nIf-Range: \"v1\"\r\n"),
+             resumed.constData());
+}
+
+void TestDCResume::answersThatCannotContinue_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<int>("connections");
+    const qsizetype cut = kVideoSize / 2;
+    // The whole body again, as a server that ignores Range or sees a changed file sends it.
+    QTest::newRow("200 to the Range request") << QByteArray() << 2;
+    QTest::newRow("another validator") << Head206(cut, kVideoSize, "\"v2\"") << 3;
+    QTest::newRow("another start") << Head206(cut - 10, kVideoSize) << 3;
+    QTest::newRow("another total") << Head206(cut, kVideoSize + 1) << 3;
+}
+
+void TestDCResume::answersThatCannotContinue()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(int, connections);
+    const qsizetype cut = video.size() / 2;
+    server->AddScript(Dropping(Head200(video.size()) + video.first(cut), Kind::Close));
+    if (!answer.isEmpty())
+        server->AddScript({ScriptedServer::Send(answer + video.sliced(cut)), ScriptedServer::Close()});
+    server->AddScript({ScriptedServer::Send(Head200(video.size(), "\"v2\"") + video), ScriptedServer::Close()});
+
+    QVERIFY(Download(DCTest::Url(*server, u"/video.flv"_s)));
+
+    QCOMPARE(recorder->events.last(), u"OK:"_s);
+    QCOMPARE(ReadAll(file->Path()), video);
+    QCOMPARE(server->Connections(), connections);
+    // Starting over asks for the whole body.
+    if (connections == 3)
+        QVERIFY(!server->Requests().value(2).contains("Range:"));
+}
+
+void TestDCResume::givesUpAfterFiveTries()
+{
+    const qsizetype cut = video.size() / 10;
+    server->AddScript(Dropping(Head200(video.size()) + video.first(cut), Kind::Close));
+    for (int i = 0; i < 5; ++i)
+        server->AddScript(Dropping(Head206(cut, video.size()), Kind::Close));
+
+    QVERIFY(Download(DCTest::Url(*server, u"/video.flv"_s)));
+
+    QCOMPARE(server->Connections(), 6);
+    QVERIFY(recorder->events.contains(u"Msg:"_s + TransferTexts::ResumingFrom(cut, 5, 5)));
+    QVERIFY2(recorder->events.last().startsWith(u"Error:Соединение прервано"_s), qPrintable(recorder->events.last()));
+}
+
+void TestDCResume::throughTinyproxy()
+{
+    Tinyproxy proxy;
+    QVERIFY2(proxy.Start(u"quillon"_s, u"pass"_s), qPrintable(proxy.Error()));
+    dc->setConnectionSettings(DCTest::LoopbackProxy(proxy.Port(), true, u"quillon"_s, u"pass"_s));
+    dc->setLoopbackThroughProxy(true);
+    const qsizetype cut = video.size() / 3;
+    server->AddScript(Dropping(Head200(video.size()) + video.first(cut), Kind::Close));
+    server->AddScript({ScriptedServer::Send(Head206(cut, video.size()) + video.sliced(cut)), ScriptedServer::Close()});
+
+    QVERIFY(Download(DCTest::Url(*server, u"/video.flv"_s)));
+
+    QCOMPARE(ReadAll(file->Path()), video);
+    QVERIFY2(server->Requests().value(1).contains("\r\nRange: bytes=" + QByteArray::number(cut) + "-\r\n"),
+             server->Requests().value(1).constData());
+}
+
+void TestDCResume::overHttps()
+{
+    // nginx speaks TLS and passes the exchange on to the scripted server, whose drop it passes on too.
+    QTemporaryDir certificateFolder;
+    TestCertificates certificates;
+    QVERIFY2(certificates.Make(certificateFolder.path()), qPrintable(certificates.Error()));
+    Nginx web;
+    const bool started = web.Start(1, [&](const QList<quint16> &ports) {
+        return u"    server {\n        listen 127.0.0.1:%1 ssl;\n        ssl_certificate %2;\n"
+               u"        ssl_certificate_key %3;\n"
+               u"        location / { proxy_pass http://%4; proxy_buffering off; }\n    }\n"_s
+                   .arg(QString::number(ports.value(0)), certificates.CertificateFile(TestCertificates::Server::Good),
+                        certificates.KeyFile(TestCertificates::Server::Good), server->HostAndPort());
+    });
+    QVERIFY2(started, qPrintable(web.Error()));
+    dc->setExtraCaCertificates(certificates.Authority());
+    const qsizetype cut = video.size() * 2 / 3;
+    server->AddScript(Dropping(Head200(video.size()) + video.first(cut), Kind::Close));
+    server->AddScript({ScriptedServer::Send(Head206(cut, video.size()) + video.sliced(cut)), ScriptedServer::Close()});
+
+    QVERIFY(Download(u"https://127.0.0.1:%1/video.flv"_s.arg(web.Port())));
+
+    QCOMPARE(recorder->events.last(), u"OK:"_s);
+    QCOMPARE(ReadAll(file->Path()), video);
+    QVERIFY2(server->Requests().value(1).contains("\r\nRange: bytes=" + QByteArray::number(cut) + "-\r\n"),
+             server->Requests().value(1).constData());
+}
+
+QTEST_MAIN(TestDCResume)
+#include "tst_dc_resume.moc"
