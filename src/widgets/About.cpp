@@ -141,6 +141,8 @@ void About::ShowSettingsFile(const QString &path)
         shown = QLatin1Char('~') + shown.sliced(home.size());
     SettingsPath->setText(SettingsPath->fontMetrics().elidedText(shown, Qt::ElideMiddle, SettingsPathBox.width()));
     SettingsPath->setToolTip(path);
+    // The label may show the path shortened in its middle; a screen reader reads it whole.
+    SettingsPath->setAccessibleName(path);
     PlaceLabel(SettingsPath, SettingsPathBox, true);
 }
 

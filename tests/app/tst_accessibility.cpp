@@ -113,7 +113,8 @@ void TestAccessibility::windowsAsAScreenReaderSaysThem_data()
                        "check box|Проверять наличие новой версии", "push button|OK", "push button|Отмена"};
     QTest::newRow("About") << "about"
                            << QStringList{"image|Логотип Quillon", "push button|OK", "link|Форум",
-                                          "link|http://www.quillon.example"};
+                                          "link|http://www.quillon.example",
+                                          "label|/home/user/.config/quillon/options.ini"};
 }
 
 void TestAccessibility::windowsAsAScreenReaderSaysThem()
@@ -128,8 +129,10 @@ void TestAccessibility::windowsAsAScreenReaderSaysThem()
         settings.Network.ProxyAuth = true;
         shown = std::make_unique<Options>(settings, ini, dialogs);
     } else if (window == QLatin1String("about")) {
-        shown =
+        auto about =
             std::make_unique<About>(QStringLiteral("www.quillon.example"), QStringLiteral("quillon.example"), dialogs);
+        about->ShowSettingsFile(QStringLiteral("/home/user/.config/quillon/options.ini"));
+        shown = std::move(about);
     } else {
         auto main = std::make_unique<Main>(program.path(), dialogs);
         main->show();
