@@ -33,7 +33,7 @@ QByteArray Video(int size, QByteArray head = QByteArray("FLV\x01\x05", 5))
 {
     QByteArray bytes = head;
     for (int i = bytes.size(); i < size; ++i)
-        bytes.append(static_cast<char>((i * 7919) % 256));
+        bytes.append(static_cast<char>((unsigned(i) * 7919u) % 256u));
     return bytes;
 }
 
