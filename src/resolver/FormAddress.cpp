@@ -1,23 +1,9 @@
 #include "FormAddress.h"
 
+#include "HexDigit.h"
 #include "Windows1251.h"
 
 namespace FormAddress {
-
-namespace {
-
-int HexDigitValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-}  // namespace
 
 QByteArray DecodeFormValue(QByteArrayView value)
 {

@@ -1,5 +1,7 @@
 #include "IniNumber.h"
 
+#include "HexDigit.h"
+
 #include <QByteArray>
 
 #include <charconv>
@@ -21,13 +23,7 @@ bool IsDigit(char byte)
 
 int DigitValue(char byte, int base)
 {
-    int value = -1;
-    if (byte >= '0' && byte <= '9')
-        value = byte - '0';
-    else if (byte >= 'a' && byte <= 'f')
-        value = byte - 'a' + 10;
-    else if (byte >= 'A' && byte <= 'F')
-        value = byte - 'A' + 10;
+    const int value = HexDigitValue(byte);
     return value >= 0 && value < base ? value : -1;
 }
 

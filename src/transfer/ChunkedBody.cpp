@@ -1,20 +1,11 @@
 #include "ChunkedBody.h"
 
+#include "HexDigit.h"
+
 #include <algorithm>
 #include <optional>
 
 namespace {
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // Hex digits alone, blanks around allowed; beyond 15 digits no size is real.
 std::optional<qint64> ParseChunkSize(QByteArrayView text)
@@ -24,7 +15,7 @@ std::optional<qint64> ParseChunkSize(QByteArrayView text)
         return std::nullopt;
     qint64 size = 0;
     for (char c : text) {
-        const int digit = HexValue(c);
+        const int digit = HexDigitValue(c);
         if (digit < 0)
             return std::nullopt;
         size = size * 16 + digit;
