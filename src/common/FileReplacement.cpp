@@ -170,11 +170,15 @@ bool MoveFileInto(const QString &source, const QString &path, mode_t newFileMode
         return false;
     }
     int reason = 0;
-    if (sourceInfo.st_dev == folderInfo.st_dev) {
+    // A new name on the same file system risks nothing but the file itself, which the system writes out in its
+    // own time, as it does any program's new file: the user does not wait for the disk. A copy (whose source
+    // goes) and a file that takes an existing one's place are on disk before the rename.
+    const bool renamed = sourceInfo.st_dev == folderInfo.st_dev;
+    const bool durable = !renamed || destination.existed;
+    if (renamed) {
         const int descriptor = ::open(sourceName.constData(), O_RDONLY | O_CLOEXEC);
         reason = descriptor < 0 ? errno : TakeOverAttributes(descriptor, destination, newFileMode);
-        // The content was synced when it was written; the rename makes it the file at once.
-        if (reason == 0 && ::fsync(descriptor) != 0)
+        if (reason == 0 && durable && ::fsync(descriptor) != 0)
             reason = errno;
         if (descriptor >= 0)
             ::close(descriptor);
@@ -189,7 +193,8 @@ bool MoveFileInto(const QString &source, const QString &path, mode_t newFileMode
         SetError(error, qt_error_string(reason));
         return false;
     }
-    SyncFolder(QFile::encodeName(destination.folder));
+    if (durable)
+        SyncFolder(QFile::encodeName(destination.folder));
     return true;
 }
 

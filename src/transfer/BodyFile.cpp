@@ -163,7 +163,7 @@ void BodyFile::Finish()
         freePieces.push_back(current);
         current = -1;
     }
-    Queue({Job::Kind::Sync, -1, 0, 0});
+    Queue({Job::Kind::Finish, -1, 0, 0});
 }
 
 void BodyFile::Remove()
@@ -233,8 +233,59 @@ void BodyFile::Stop()
     }
     wake.notify_all();
     writer.join();
+    // Only the writer starts a reservation: with the writer gone, none can start after this.
+    StopReserving();
     current = -1;
     filled = 0;
+}
+
+void BodyFile::StopReserving()
+{
+    std::thread running;
+    {
+        std::lock_guard lock(mutex);
+        running = std::move(reserver);
+    }
+    reserveStop = true;
+    if (running.joinable())
+        running.join();
+}
+
+void BodyFile::StartReserving(quint64 opened, qint64 length)
+{
+    StopReserving();
+    reserveStop = false;
+    std::lock_guard lock(mutex);
+    reserving = true;
+    reserver = std::thread([this, opened, length] { ReserveInSteps(opened, length); });
+}
+
+void BodyFile::ReserveInSteps(quint64 opened, qint64 length)
+{
+    // Steps short enough (a few ms each on tmpfs) that a start over or a stop ends the reservation at once.
+    constexpr qint64 kStep = qint64(16) << 20;
+    int reason = 0;
+    for (qint64 offset = 0; offset < length && !reserveStop && reason == 0; offset += kStep) {
+        // The system call itself, not posix_fallocate: where a file system cannot reserve, glibc writes a zero
+        // into every block it finds empty, which could land on bytes the writer has just put there.
+        int result;
+        do
+            result = ::fallocate(descriptor, 0, offset, std::min(kStep, length - offset));
+        while (result != 0 && errno == EINTR);
+        if (result == 0)
+            continue;
+        // A file system that cannot reserve ahead is written all the same.
+        if (errno == EOPNOTSUPP || errno == ENOSYS)
+            break;
+        reason = errno;
+    }
+    std::lock_guard lock(mutex);
+    reserving = false;
+    if (reason != 0 && !reserveStop && failure == 0) {
+        FailLocked(reason);
+        Report(opened, reason, false, false);
+    }
+    wake.notify_all();
 }
 
 void BodyFile::Run(quint64 opened)
@@ -247,31 +298,39 @@ void BodyFile::Run(quint64 opened)
         const Job job = jobs.front();
         jobs.pop_front();
         lock.unlock();
-        const int reason = RunJob(job);
+        const int reason = RunJob(job, opened);
         lock.lock();
         if (job.kind == Job::Kind::Write)
             freePieces.push_back(job.piece);
-        if (reason != 0 && failure == 0) {
-            failure = reason;
-            // Nothing after a failed write can make a whole file.
-            for (const Job &dropped : jobs) {
-                if (dropped.kind == Job::Kind::Write)
-                    freePieces.push_back(dropped.piece);
-            }
-            jobs.clear();
-        }
+        if (reason != 0 && failure == 0)
+            FailLocked(reason);
         wake.notify_all();
         if (stopping)
             return;
-        const bool wrote = job.kind == Job::Kind::Write;
-        const bool synced = job.kind == Job::Kind::Sync;
-        QMetaObject::invokeMethod(
-            this, [this, opened, reason, wrote, synced] { Reported(opened, reason, wrote, synced); },
-            Qt::QueuedConnection);
+        if (job.kind != Job::Kind::Reserve && job.kind != Job::Kind::Truncate)
+            Report(opened, reason, job.kind == Job::Kind::Write, job.kind == Job::Kind::Finish);
     }
 }
 
-int BodyFile::RunJob(const Job &job)
+void BodyFile::FailLocked(int reason)
+{
+    failure = reason;
+    // Nothing after a failed write can make a whole file.
+    for (const Job &dropped : jobs) {
+        if (dropped.kind == Job::Kind::Write)
+            freePieces.push_back(dropped.piece);
+    }
+    jobs.clear();
+}
+
+void BodyFile::Report(quint64 opened, int reason, bool wrote, bool finished)
+{
+    QMetaObject::invokeMethod(
+        this, [this, opened, reason, wrote, finished] { Reported(opened, reason, wrote, finished); },
+        Qt::QueuedConnection);
+}
+
+int BodyFile::RunJob(const Job &job, quint64 opened)
 {
     switch (job.kind) {
     case Job::Kind::Write: {
@@ -290,19 +349,22 @@ int BodyFile::RunJob(const Job &job)
         return 0;
     }
     case Job::Kind::Truncate:
+        // A reservation still under way would make the emptied file long again.
+        StopReserving();
         return ::ftruncate(descriptor, 0) == 0 ? 0 : errno;
-    case Job::Kind::Reserve: {
-        const int result = ::posix_fallocate(descriptor, 0, job.bytes);
-        // A file system that cannot reserve ahead is written all the same.
-        return result == EOPNOTSUPP || result == EINVAL ? 0 : result;
+    case Job::Kind::Reserve:
+        StartReserving(opened, job.bytes);
+        return 0;
+    case Job::Kind::Finish: {
+        std::unique_lock lock(mutex);
+        wake.wait(lock, [this] { return !reserving || stopping; });
+        return 0;
     }
-    case Job::Kind::Sync:
-        return ::fsync(descriptor) == 0 ? 0 : errno;
     }
     return 0;
 }
 
-void BodyFile::Reported(quint64 opened, int reason, bool wrote, bool synced)
+void BodyFile::Reported(quint64 opened, int reason, bool wrote, bool finished)
 {
     // A report of a file let go since, or of an earlier file, is of no concern any more.
     if (descriptor < 0 || opened != generation)
@@ -311,6 +373,6 @@ void BodyFile::Reported(quint64 opened, int reason, bool wrote, bool synced)
         return emit Failed(FileErrorText(reason));
     if (wrote)
         emit Drained();
-    if (synced)
+    if (finished)
         emit Finished();
 }

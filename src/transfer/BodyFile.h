@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -19,6 +20,10 @@
 //
 // The open file is locked (flock) while it is in use, so another run of the program can tell a file
 // still being written from one a crash left behind.
+//
+// The declared length is reserved by a thread of its own, in steps, beside the writes: on a file system that
+// must fill every page it reserves (tmpfs) a few GiB take over a second, which ahead of the writes would hold
+// the whole download up.
 class BodyFile : public QObject, public BodyOutput {
     Q_OBJECT
 
@@ -35,8 +40,9 @@ public:
     bool IsOpen() const { return descriptor >= 0; }
     QString Path() const { return path; }
 
-    // Checks that the disk has room for length bytes and reserves them, so the disk cannot fill under the
-    // download; a file system that cannot reserve ahead is simply written. False with the reason.
+    // Checks that the disk has room for length bytes and starts reserving them, so the disk cannot fill under
+    // the download; a file system that cannot reserve ahead is simply written. False with the reason; a
+    // reservation that fails later is reported as a failed write.
     bool Reserve(qint64 length, QString *error);
     // The bytes so far are of no use: the file starts again from its first byte.
     void StartOver();
@@ -47,7 +53,8 @@ public:
     qint64 ReadFrom(QIODevice &device, qint64 max) override;
     bool HasRoom() const override;
 
-    // Writes what waits, syncs the file and closes it; Finished follows once all is on disk.
+    // Writes what waits and lets the reservation end; Finished follows once every byte is in the file. The
+    // file is not synced here: where the bytes must be on disk before anything else happens, the save does it.
     void Finish();
     // Lets the file go and deletes it, at once, whatever is under way.
     void Remove();
@@ -59,14 +66,14 @@ public:
 signals:
     // A piece has been written: there is room again.
     void Drained();
-    // Everything has been written and synced.
+    // Everything has been written.
     void Finished();
     // A write failed (the disk is full, the file system broke); nothing more is written.
     void Failed(const QString &reason);
 
 private:
     struct Job {
-        enum class Kind { Write, Truncate, Reserve, Sync };
+        enum class Kind { Write, Truncate, Reserve, Finish };
         Kind kind = Kind::Write;
         int piece = -1;
         qint64 offset = 0;
@@ -77,9 +84,17 @@ private:
     void PassOnFilledPiece();
     bool TakeFreePiece();
     void Run(quint64 opened);
-    int RunJob(const Job &job);
+    int RunJob(const Job &job, quint64 opened);
+    // With the mutex held: the file has failed for reason; nothing more is written.
+    void FailLocked(int reason);
+    // Raises the outcome of a job on the window's thread.
+    void Report(quint64 opened, int reason, bool wrote, bool finished);
+    // On the writer's thread, so that a reservation always follows the jobs queued before it.
+    void StartReserving(quint64 opened, qint64 length);
+    void ReserveInSteps(quint64 opened, qint64 length);
+    void StopReserving();
     void Stop();
-    void Reported(quint64 opened, int reason, bool wrote, bool synced);
+    void Reported(quint64 opened, int reason, bool wrote, bool finished);
 
     QString path;
     int descriptor = -1;
@@ -98,8 +113,12 @@ private:
     std::deque<Job> jobs;
     std::vector<int> freePieces;
     bool stopping = false;
+    bool reserving = false;
     int failure = 0;
     std::thread writer;
+    // Started and stopped by the writer; reserveStop asks it to end at its next step.
+    std::thread reserver;
+    std::atomic<bool> reserveStop = false;
 };
 
 // The reason of a failed file operation as the user reads it: the system's words, the full disk in ours.
