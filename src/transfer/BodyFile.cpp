@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -22,13 +23,15 @@ QString FileErrorText(int error)
     return qt_error_string(error);
 }
 
-BodyFile::BodyFile(QObject *parent) : QObject(parent)
+BodyFile::BodyFile(QObject *parent) : QObject(parent), wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
 }
 
 BodyFile::~BodyFile()
 {
     Release();
+    if (wakeFd >= 0)
+        ::close(wakeFd);
 }
 
 bool BodyFile::Open(const QString &newPath, QString *error)
@@ -98,6 +101,7 @@ bool BodyFile::Reserve(qint64 length, QString *error)
 
 void BodyFile::StartOver()
 {
+    StopPouring();
     filled = 0;
     size = 0;
     pieceOffset = 0;
@@ -193,11 +197,8 @@ void BodyFile::Queue(const Job &job)
     {
         std::lock_guard lock(mutex);
         // After a failed write nothing more is written: the piece is free again at once.
-        if (failure != 0) {
-            if (job.kind == Job::Kind::Write)
-                freePieces.push_back(job.piece);
-            return;
-        }
+        if (failure != 0)
+            return DropJobLocked(job);
         jobs.push_back(job);
     }
     wake.notify_all();
@@ -229,8 +230,13 @@ void BodyFile::Stop()
     {
         std::lock_guard lock(mutex);
         stopping = true;
+        for (const Job &dropped : jobs)
+            DropJobLocked(dropped);
         jobs.clear();
     }
+    pouring = false;
+    ++pourSerial;
+    ::eventfd_write(wakeFd, 1);
     wake.notify_all();
     writer.join();
     // Only the writer starts a reservation: with the writer gone, none can start after this.
@@ -307,7 +313,7 @@ void BodyFile::Run(quint64 opened)
         wake.notify_all();
         if (stopping)
             return;
-        if (job.kind != Job::Kind::Reserve && job.kind != Job::Kind::Truncate)
+        if (job.kind != Job::Kind::Reserve && job.kind != Job::Kind::Truncate && job.kind != Job::Kind::Pour)
             Report(opened, reason, job.kind == Job::Kind::Write, job.kind == Job::Kind::Finish);
     }
 }
@@ -316,11 +322,17 @@ void BodyFile::FailLocked(int reason)
 {
     failure = reason;
     // Nothing after a failed write can make a whole file.
-    for (const Job &dropped : jobs) {
-        if (dropped.kind == Job::Kind::Write)
-            freePieces.push_back(dropped.piece);
-    }
+    for (const Job &dropped : jobs)
+        DropJobLocked(dropped);
     jobs.clear();
+}
+
+void BodyFile::DropJobLocked(const Job &job)
+{
+    if (job.kind == Job::Kind::Write)
+        freePieces.push_back(job.piece);
+    if (job.kind == Job::Kind::Pour)
+        ::close(job.socket);
 }
 
 void BodyFile::Report(quint64 opened, int reason, bool wrote, bool finished)
@@ -354,6 +366,9 @@ int BodyFile::RunJob(const Job &job, quint64 opened)
         return ::ftruncate(descriptor, 0) == 0 ? 0 : errno;
     case Job::Kind::Reserve:
         StartReserving(opened, job.bytes);
+        return 0;
+    case Job::Kind::Pour:
+        RunPour(job, opened);
         return 0;
     case Job::Kind::Finish: {
         std::unique_lock lock(mutex);

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -47,7 +48,19 @@ public:
     // The bytes so far are of no use: the file starts again from its first byte.
     void StartOver();
     // Bytes taken so far, whether written yet or still waiting.
-    qint64 Size() const { return size; }
+    qint64 Size() const { return size + PouredSoFar(); }
+
+    // How a pour ended.
+    enum class PourEnd { Whole, Closed, Reset, Silent };
+    // Hands the rest of a body, length bytes, from the connected socket straight to the file after what waits:
+    // the kernel moves them (splice), so they are never copied through the program and the window's thread
+    // has no part in it. Takes the descriptor, which is closed once the pour ends; Poured follows. silence: how
+    // long the connection may stay quiet.
+    void Pour(int socket, qint64 length, std::chrono::milliseconds silence);
+    // Ends a pour at once; it reports nothing more, and its bytes count no more.
+    void StopPouring();
+    // The bytes of the current pour that are in the file.
+    qint64 PouredSoFar() const { return pouring ? poured.load() : 0; }
 
     void Write(QByteArrayView bytes) override;
     qint64 ReadFrom(QIODevice &device, qint64 max) override;
@@ -70,14 +83,26 @@ signals:
     void Finished();
     // A write failed (the disk is full, the file system broke); nothing more is written.
     void Failed(const QString &reason);
+    // A pour has ended, with bytes in the file; a file that failed meanwhile raises Failed instead.
+    void Poured(BodyFile::PourEnd end, qint64 bytes);
 
 private:
     struct Job {
-        enum class Kind { Write, Truncate, Reserve, Finish };
+        enum class Kind { Write, Truncate, Reserve, Finish, Pour };
         Kind kind = Kind::Write;
         int piece = -1;
         qint64 offset = 0;
         qint64 bytes = 0;
+        // Of a pour.
+        int socket = -1;
+        quint64 serial = 0;
+        int silenceMs = 0;
+    };
+    struct PourResult {
+        PourEnd end = PourEnd::Whole;
+        int reason = 0;  // of a failed write
+        bool stopped = false;
+        qint64 bytes = 0;  // in the file
     };
 
     void Queue(const Job &job);
@@ -93,8 +118,15 @@ private:
     void StartReserving(quint64 opened, qint64 length);
     void ReserveInSteps(quint64 opened, qint64 length);
     void StopReserving();
+    // Pouring (BodyFilePour.cpp), on the writer's thread.
+    void RunPour(const Job &job, quint64 opened);
+    PourResult PourInto(const Job &job, int pipe[2]);
+    int DrainPipe(int pipe, qint64 &offset, qint64 bytes, qint64 &total);
+    bool PourGoesOn(quint64 serial) const { return pourSerial.load() == serial; }
+    void DropJobLocked(const Job &job);
     void Stop();
     void Reported(quint64 opened, int reason, bool wrote, bool finished);
+    void ReportedPour(quint64 opened, quint64 serial, PourEnd end, qint64 bytes);
 
     QString path;
     int descriptor = -1;
@@ -119,6 +151,12 @@ private:
     // Started and stopped by the writer; reserveStop asks it to end at its next step.
     std::thread reserver;
     std::atomic<bool> reserveStop = false;
+    // The pour under way: asked for by the window's thread (pouring), counted by the writer (poured). Stopping
+    // a pour changes pourSerial, which the pour checks between steps; wakeFd wakes it from its wait.
+    bool pouring = false;
+    std::atomic<quint64> pourSerial = 0;
+    std::atomic<qint64> poured = 0;
+    int wakeFd = -1;
 };
 
 // The reason of a failed file operation as the user reads it: the system's words, the full disk in ours.

@@ -23,10 +23,14 @@ DC::DC(QObject *parent) : QObject(parent), maxBodyBytes(ResponseReader::DefaultM
     connect(&silenceTimer, &QTimer::timeout, this, &DC::SilenceTimedOut);
     resumeTimer.setSingleShot(true);
     connect(&resumeTimer, &QTimer::timeout, this, &DC::ResumeNow);
+    pourProgress.setInterval(100);
+    connect(&pourProgress, &QTimer::timeout, this, &DC::ReportArrival);
 }
 
 DC::~DC()
 {
+    // The file may be gone already; letting it go ends its pour.
+    pouring = false;
     DetachSocket();
 }
 
@@ -217,8 +221,13 @@ void DC::SilenceTimedOut()
 {
     if (!WS || !reader)
         return;
-    Fail(TransferTexts::SilenceTimedOut(serverName, TransferTexts::Seconds(timeLimits.silence),
-                                        reader->ReceivedBytes()));
+    Fail(SilenceText());
+}
+
+QString DC::SilenceText() const
+{
+    return TransferTexts::SilenceTimedOut(serverName, TransferTexts::Seconds(timeLimits.silence),
+                                          reader->ReceivedBytes());
 }
 
 void DC::Connect()
@@ -277,16 +286,26 @@ void DC::DataArrival()
         return Fail(TransferTexts::OutcomeError(reader->Classify(ProxyContextNow())));
     }
 
-    emit Msg(TransferTexts::Receiving(std::max<qint64>(download.rangeStart, 0) + reader->ReceivedBytes()));
-    if (current != generation)
-        return;
-    ReportProgress();
+    ReportArrival();
     if (current != generation || !reader)
         return;
     // A server that answers in HTTP/1.1 may keep the connection open after the answer, our request
     // notwithstanding: an answer whole by its own framing needs no close.
     if (reader->Complete())
-        EndOfAnswer();
+        return EndOfAnswer();
+    PourRest();
+}
+
+void DC::ReportArrival()
+{
+    if (!reader)
+        return;
+    const quint64 current = generation;
+    const qint64 poured = pouring ? bodyFile->PouredSoFar() : 0;
+    emit Msg(TransferTexts::Receiving(std::max<qint64>(download.rangeStart, 0) + reader->ReceivedBytes() + poured));
+    if (current != generation)
+        return;
+    ReportProgress();
 }
 
 void DC::Close()
@@ -399,6 +418,11 @@ void DC::FailFinally(const QString &text)
 
 void DC::DetachSocket()
 {
+    if (pouring) {
+        pouring = false;
+        pourProgress.stop();
+        bodyFile->StopPouring();
+    }
     connectTimer.stop();
     silenceTimer.stop();
     download.closePending = false;

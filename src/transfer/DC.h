@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BodyFile.h"
 #include "CloseWatch.h"
 #include "ConnectionSettings.h"
 #include "ResponseReader.h"
@@ -17,7 +18,6 @@
 #include <functional>
 #include <optional>
 
-class BodyFile;
 class QSslSocket;
 class QTcpSocket;
 
@@ -138,6 +138,7 @@ private:
     void WatchConnection();
     void ConnectTimedOut();
     void SilenceTimedOut();
+    QString SilenceText() const;
     void Connect();
     void DataArrival();
     void Close();
@@ -158,6 +159,9 @@ private:
     void FileDrained();
     void FileFinished();
     void FileFailed(const QString &reason);
+    void PourRest();
+    void FilePoured(BodyFile::PourEnd end, qint64 bytes);
+    void ReportArrival();
     void FinishFile();
     void ReportProgress();
     void DetachSocket();
@@ -186,6 +190,10 @@ private:
 
     QString StoredURL;
     BodyFile *bodyFile = nullptr;
+    // The rest of the body is being poured from the connection to the file, which holds the connection now;
+    // the timer shows its progress meanwhile.
+    bool pouring = false;
+    QTimer pourProgress;
     FileDownload download;
     ResumePolicy resumePolicy;
     QTimer resumeTimer;

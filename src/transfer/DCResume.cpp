@@ -4,7 +4,11 @@
 #include "DC.h"
 #include "TransferTexts.h"
 
+#include <QTcpSocket>
+
 #include <algorithm>
+
+#include <fcntl.h>
 
 void DC::setBodyFile(BodyFile *file)
 {
@@ -16,6 +20,7 @@ void DC::setBodyFile(BodyFile *file)
     connect(file, &BodyFile::Drained, this, &DC::FileDrained);
     connect(file, &BodyFile::Finished, this, &DC::FileFinished);
     connect(file, &BodyFile::Failed, this, &DC::FileFailed);
+    connect(file, &BodyFile::Poured, this, &DC::FilePoured);
 }
 
 void DC::setResumePolicy(const ResumePolicy &policy)
@@ -176,4 +181,42 @@ void DC::FileFailed(const QString &reason)
     if (!download.active)
         return;
     FailFinally(TransferTexts::VideoFileError(bodyFile->Path(), reason));
+}
+
+// Once the header is behind and all that the socket had buffered has gone to the file, the rest of a plain body
+// goes from the connection to the file in the kernel: no copy through the program, nothing on the window's
+// thread. A body over TLS, chunked or without a declared length keeps coming through the socket.
+void DC::PourRest()
+{
+    if (!download.active || secure || !WS || !reader || WS->bytesAvailable() > 0)
+        return;
+    const qint64 left = reader->BodyLeftToPour();
+    if (left <= 0)
+        return;
+    const int socket = ::fcntl(int(WS->socketDescriptor()), F_DUPFD_CLOEXEC, 0);
+    if (socket < 0)
+        return;
+    // The socket lets its descriptor go; the connection stays open on the file's.
+    DetachSocket();
+    bodyFile->Pour(socket, left, timeLimits.silence);
+    pouring = true;
+    pourProgress.start();
+}
+
+void DC::FilePoured(BodyFile::PourEnd end, qint64 bytes)
+{
+    if (!pouring || !reader)
+        return;
+    pouring = false;
+    pourProgress.stop();
+    reader->BodyPoured(bytes);
+    const quint64 current = generation;
+    ReportArrival();
+    if (current != generation || !reader)
+        return;
+    if (end == BodyFile::PourEnd::Silent)
+        return Fail(SilenceText());
+    if (end == BodyFile::PourEnd::Reset)
+        reader->ConnectionReset();
+    EndOfAnswer();
 }

@@ -73,6 +73,13 @@ std::optional<int> ResponseReader::Percent() const
     return static_cast<int>(body * 100 / ContentLength);
 }
 
+qint64 ResponseReader::BodyLeftToPour() const
+{
+    if (!headerEnded || Failed() || !output || chunks || ContentLength < 0)
+        return 0;
+    return ContentLength - outputBytes;
+}
+
 void ResponseReader::Feed(QByteArrayView piece)
 {
     if (Failed())

@@ -108,6 +108,16 @@ public:
     };
     Outcome Classify(const ProxyContext &proxy) const;
 
+    // Bytes still to come of a success's body that goes to the output, not chunked, with a declared length: the
+    // rest that may be taken past the reader (BodyPoured). 0 for any other answer.
+    qint64 BodyLeftToPour() const;
+    // Bytes of the body that went to the output past the reader.
+    void BodyPoured(qint64 bytes)
+    {
+        outputBytes += bytes;
+        receivedBytes += bytes;
+    }
+
     // The server reset the connection: a body that only its close could end may be cut.
     void ConnectionReset() { reset = true; }
 

@@ -62,6 +62,7 @@ private slots:
     void answersThatCannotContinue_data();
     void answersThatCannotContinue();
     void givesUpAfterFiveTries();
+    void stoppedWhileTheBodyPours();
     void throughTinyproxy();
     void overHttps();
 
@@ -187,6 +188,28 @@ void TestDCResume::givesUpAfterFiveTries()
     QCOMPARE(server->Connections(), 6);
     QVERIFY(recorder->events.contains(u"Msg:"_s + TransferTexts::ResumingFrom(cut, 5, 5)));
     QVERIFY2(recorder->events.last().startsWith(u"Error:Соединение прервано"_s), qPrintable(recorder->events.last()));
+}
+
+// The body goes from the connection to the file past the program; a stop ends that at once, and nothing of the
+// stopped connection reaches the next download into the same file.
+void TestDCResume::stoppedWhileTheBodyPours()
+{
+    const qsizetype cut = video.size() / 2;
+    server->AddScript({ScriptedServer::Send(Head200(video.size()) + video.first(cut)), ScriptedServer::Hold()});
+    dc->setURLmode(true);
+    dc->setURL(DCTest::Url(*server, u"/video.flv"_s));
+    // Counted while they pour, before the pour has ended.
+    QTRY_COMPARE_WITH_TIMEOUT(file->Size(), qint64(cut), DCTest::kWait);
+
+    dc->Stopped();
+    QTest::qWait(100);
+
+    QCOMPARE(recorder->events.last(), u"Size:0"_s);
+    QVERIFY(!recorder->Ended());
+    server->AddScript({ScriptedServer::Send(Head200(video.size()) + video), ScriptedServer::Close()});
+    QVERIFY(Download(DCTest::Url(*server, u"/video.flv"_s)));
+    QCOMPARE(recorder->events.last(), u"OK:"_s);
+    QCOMPARE(ReadAll(file->Path()), video);
 }
 
 void TestDCResume::throughTinyproxy()
