@@ -67,6 +67,7 @@ private slots:
     void cancelSavesUnderDefaultName();
     void replaceTwiceSameFile();
     void unwritableThenDiscarded();
+    void downloadFolderUnwritable();
     void diskCannotHoldTheVideo_data();
     void diskCannotHoldTheVideo();
     void leftPartialsGoAtStart();
@@ -241,6 +242,27 @@ void TestFlowRoad::unwritableThenDiscarded()
     QCOMPARE(road->Label1(), QStringLiteral("Файл не сохранен"));
     QVERIFY(road->SavedVideo().isEmpty());
     QCOMPARE(road->Flow().Store().RINI("Save", "SavePath"), QByteArray());
+}
+
+void TestFlowRoad::downloadFolderUnwritable()
+{
+    road->WriteOptions();
+    road->OpenFlow();
+    // Where the partial file goes there is a file: the body would have nowhere to go.
+    const QString folder = road->program.filePath(QStringLiteral("DownloadVideo"));
+    QVERIFY(QDir(folder).removeRecursively());
+    QFile blocker(folder);
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    road->ResolverAnswers(RoadFixture::HttpOk(RoadFixture::AnswerWithLink(road->VideoAddress())));
+
+    road->Download();
+    QVERIFY(road->WaitIdle());
+
+    const QString status = road->Label1();
+    QVERIFY2(status.startsWith(QStringLiteral("Не удалось записать видеофайл ") + folder + u'/'), qPrintable(status));
+    QVERIFY(road->dialogs.History().isEmpty());
+    QVERIFY(road->SavedVideo().isEmpty());
 }
 
 void TestFlowRoad::diskCannotHoldTheVideo_data()
