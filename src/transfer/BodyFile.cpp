@@ -313,8 +313,10 @@ void BodyFile::Run(quint64 opened)
         wake.notify_all();
         if (stopping)
             return;
-        if (job.kind != Job::Kind::Reserve && job.kind != Job::Kind::Truncate && job.kind != Job::Kind::Pour)
-            Report(opened, reason, job.kind == Job::Kind::Write, job.kind == Job::Kind::Finish);
+        // A pour reports itself; a file that failed meanwhile (its reservation did) is finished with nothing.
+        const bool finished = job.kind == Job::Kind::Finish && failure == 0;
+        if (reason != 0 || job.kind == Job::Kind::Write || finished)
+            Report(opened, reason, job.kind == Job::Kind::Write, finished);
     }
 }
 

@@ -17,7 +17,9 @@
 // The body of a download written to its file as it arrives. The window's thread fills pieces of a few MiB;
 // a writer thread of its own writes them in order, so the window never waits for the disk, and the memory
 // taken stays a few pieces whatever the size. While every piece waits for the disk the file has no room
-// (HasRoom false): the transfer stops reading, and the server is held back by the connection itself.
+// (HasRoom false): the transfer stops reading, and the server is held back by the connection itself. The rest
+// of a plain body can instead be poured: the writer thread has the kernel move it from the connection to the
+// file.
 //
 // The open file is locked (flock) while it is in use, so another run of the program can tell a file
 // still being written from one a crash left behind.

@@ -67,7 +67,7 @@ public:
     void setConnectionSettingsProvider(std::function<ConnectionSettings()> provider);
 
     // The body of a success goes to this file as it arrives instead of memory (nullptr: memory), and DownOK
-    // hands over an empty buffer once the file is whole on disk. With a declared length, a connection that
+    // hands over an empty buffer once every byte is in the file. With a declared length, a connection that
     // drops before the end (a close, a reset, the silence limit) is taken up again from the bytes on disk
     // with a Range request, a few times with growing pauses; an answer that cannot continue them starts the
     // file over. The file must be open; it stays the caller's. Taken when a transfer starts.

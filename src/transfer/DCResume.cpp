@@ -1,5 +1,6 @@
 // The steps of DC that only a download into a file takes: the body handed to the file, a dropped connection
-// taken up again from the bytes on disk, and the end once the file is whole on disk.
+// taken up again from the bytes on disk, the rest of a plain body poured past the program, and the end once every
+// byte is in the file.
 #include "BodyFile.h"
 #include "DC.h"
 #include "TransferTexts.h"
