@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include <fcntl.h>
 #include <sys/eventfd.h>
@@ -239,90 +240,70 @@ void BodyFile::Stop()
     ::eventfd_write(wakeFd, 1);
     wake.notify_all();
     writer.join();
-    // Only the writer starts a reservation: with the writer gone, none can start after this.
-    StopReserving();
     current = -1;
     filled = 0;
 }
 
-void BodyFile::StopReserving()
+// On the writer's thread: reserves the next step of the declared length; errno of a failure, or 0.
+int BodyFile::ReserveStep()
 {
-    std::thread running;
-    {
-        std::lock_guard lock(mutex);
-        running = std::move(reserver);
-    }
-    reserveStop = true;
-    if (running.joinable())
-        running.join();
-}
-
-void BodyFile::StartReserving(quint64 opened, qint64 length)
-{
-    StopReserving();
-    reserveStop = false;
-    std::lock_guard lock(mutex);
-    reserving = true;
-    reserver = std::thread([this, opened, length] { ReserveInSteps(opened, length); });
-}
-
-void BodyFile::ReserveInSteps(quint64 opened, qint64 length)
-{
-    // Steps short enough (a few ms each on tmpfs) that a start over or a stop ends the reservation at once.
+    // A few ms each on tmpfs, which has to fill every page it reserves.
     constexpr qint64 kStep = qint64(16) << 20;
-    int reason = 0;
-    for (qint64 offset = 0; offset < length && !reserveStop && reason == 0; offset += kStep) {
-        // The system call itself, not posix_fallocate: where a file system cannot reserve, glibc writes a zero
-        // into every block it finds empty, which could land on bytes the writer has just put there.
-        int result;
-        do
-            result = ::fallocate(descriptor, 0, offset, std::min(kStep, length - offset));
-        while (result != 0 && errno == EINTR);
-        if (result == 0)
-            continue;
-        // A file system that cannot reserve ahead is written all the same.
-        if (errno == EOPNOTSUPP || errno == ENOSYS)
-            break;
-        reason = errno;
+    const qint64 bytes = std::min(kStep, reserveGoal - reservedUpTo);
+    // The system call itself, not posix_fallocate: where a file system cannot reserve, glibc writes a zero into
+    // every block it finds empty, and needs to read the file for it.
+    int result;
+    do
+        result = ::fallocate(descriptor, 0, reservedUpTo, bytes);
+    while (result != 0 && errno == EINTR);
+    if (result == 0) {
+        reservedUpTo += bytes;
+        return 0;
     }
-    std::lock_guard lock(mutex);
-    reserving = false;
-    if (reason != 0 && !reserveStop && failure == 0) {
-        FailLocked(reason);
-        Report(opened, reason, false, false);
-    }
-    wake.notify_all();
+    const int reason = errno;
+    reserveGoal = reservedUpTo;
+    // A file system that cannot reserve ahead is written all the same.
+    return reason == EOPNOTSUPP || reason == ENOSYS ? 0 : reason;
 }
 
 void BodyFile::Run(quint64 opened)
 {
     std::unique_lock lock(mutex);
     for (;;) {
-        wake.wait(lock, [this] { return stopping || !jobs.empty(); });
+        wake.wait(lock, [this] { return stopping || !jobs.empty() || ReservePending(); });
         if (stopping)
             return;
-        const Job job = jobs.front();
-        jobs.pop_front();
+        std::optional<Job> job;
+        if (!jobs.empty()) {
+            job = jobs.front();
+            jobs.pop_front();
+        }
         lock.unlock();
-        const int reason = RunJob(job, opened);
+        int reason = job ? RunJob(*job, opened) : 0;
+        // Between two jobs, and whenever there is nothing else to do, the reservation takes a step: it is done
+        // within a moment on a slow connection and within the first few pieces on a fast one.
+        if (reason == 0 && ReservePending())
+            reason = ReserveStep();
         lock.lock();
-        if (job.kind == Job::Kind::Write)
-            freePieces.push_back(job.piece);
+        const bool wrote = job && job->kind == Job::Kind::Write;
+        if (wrote)
+            freePieces.push_back(job->piece);
         if (reason != 0 && failure == 0)
             FailLocked(reason);
         wake.notify_all();
         if (stopping)
             return;
-        // A pour reports itself; a file that failed meanwhile (its reservation did) is finished with nothing.
-        const bool finished = job.kind == Job::Kind::Finish && failure == 0;
-        if (reason != 0 || job.kind == Job::Kind::Write || finished)
-            Report(opened, reason, job.kind == Job::Kind::Write, finished);
+        // A pour reports itself.
+        const bool finished = job && job->kind == Job::Kind::Finish && failure == 0;
+        if (reason != 0 || wrote || finished)
+            Report(opened, reason, wrote, finished);
     }
 }
 
 void BodyFile::FailLocked(int reason)
 {
     failure = reason;
+    reserveGoal = reservedUpTo;
     // Nothing after a failed write can make a whole file.
     for (const Job &dropped : jobs)
         DropJobLocked(dropped);
@@ -363,20 +344,20 @@ int BodyFile::RunJob(const Job &job, quint64 opened)
         return 0;
     }
     case Job::Kind::Truncate:
-        // A reservation still under way would make the emptied file long again.
-        StopReserving();
+        // What the reservation was for is gone; the new body reserves its own length.
+        reserveGoal = reservedUpTo = 0;
         return ::ftruncate(descriptor, 0) == 0 ? 0 : errno;
     case Job::Kind::Reserve:
-        StartReserving(opened, job.bytes);
+        reserveGoal = job.bytes;
+        reservedUpTo = 0;
         return 0;
     case Job::Kind::Pour:
         RunPour(job, opened);
         return 0;
-    case Job::Kind::Finish: {
-        std::unique_lock lock(mutex);
-        wake.wait(lock, [this] { return !reserving || stopping; });
+    case Job::Kind::Finish:
+        // Every byte is written: there is nothing left to reserve room for.
+        reserveGoal = reservedUpTo;
         return 0;
-    }
     }
     return 0;
 }

@@ -24,9 +24,10 @@
 // The open file is locked (flock) while it is in use, so another run of the program can tell a file
 // still being written from one a crash left behind.
 //
-// The declared length is reserved by a thread of its own, in steps, beside the writes: on a file system that
-// must fill every page it reserves (tmpfs) a few GiB take over a second, which ahead of the writes would hold
-// the whole download up.
+// The declared length is reserved by the writer thread in steps, whenever it has nothing else to do and one step
+// between any two pieces of work: on a file system that must fill every page it reserves (tmpfs) a few GiB take
+// over a second, which ahead of the first write would hold the whole download up, and which beside the writes
+// (another thread) would make the two wait for each other on the file.
 class BodyFile : public QObject, public BodyOutput {
     Q_OBJECT
 
@@ -43,7 +44,7 @@ public:
     bool IsOpen() const { return descriptor >= 0; }
     QString Path() const { return path; }
 
-    // Checks that the disk has room for length bytes and starts reserving them, so the disk cannot fill under
+    // Checks that the disk has room for length bytes and has them reserved, so the disk cannot fill under
     // the download; a file system that cannot reserve ahead is simply written. False with the reason; a
     // reservation that fails later is reported as a failed write.
     bool Reserve(qint64 length, QString *error);
@@ -68,7 +69,7 @@ public:
     qint64 ReadFrom(QIODevice &device, qint64 max) override;
     bool HasRoom() const override;
 
-    // Writes what waits and lets the reservation end; Finished follows once every byte is in the file. The
+    // Writes what waits; Finished follows once every byte is in the file. The
     // file is not synced here: where the bytes must be on disk before anything else happens, the save does it.
     void Finish();
     // Lets the file go and deletes it, at once, whatever is under way.
@@ -116,10 +117,8 @@ private:
     void FailLocked(int reason);
     // Raises the outcome of a job on the window's thread.
     void Report(quint64 opened, int reason, bool wrote, bool finished);
-    // On the writer's thread, so that a reservation always follows the jobs queued before it.
-    void StartReserving(quint64 opened, qint64 length);
-    void ReserveInSteps(quint64 opened, qint64 length);
-    void StopReserving();
+    int ReserveStep();
+    bool ReservePending() const { return reservedUpTo < reserveGoal; }
     // Pouring (BodyFilePour.cpp), on the writer's thread.
     void RunPour(const Job &job, quint64 opened);
     PourResult PourInto(const Job &job, int pipe[2]);
@@ -147,12 +146,11 @@ private:
     std::deque<Job> jobs;
     std::vector<int> freePieces;
     bool stopping = false;
-    bool reserving = false;
     int failure = 0;
     std::thread writer;
-    // Started and stopped by the writer; reserveStop asks it to end at its next step.
-    std::thread reserver;
-    std::atomic<bool> reserveStop = false;
+    // The writer's own: how far the declared length is reserved.
+    qint64 reserveGoal = 0;
+    qint64 reservedUpTo = 0;
     // The pour under way: asked for by the window's thread (pouring), counted by the writer (poured). Stopping
     // a pour changes pourSerial, which the pour checks between steps; wakeFd wakes it from its wait.
     bool pouring = false;

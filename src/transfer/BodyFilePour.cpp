@@ -112,6 +112,12 @@ BodyFile::PourResult BodyFile::PourInto(const Job &job, int pipe[2])
             return ended(PourEnd::Closed);
         if (got < 0 && errno == EINTR)
             continue;
+        if (got < 0 && errno == EAGAIN && ReservePending()) {
+            // Nothing to pour yet: the reservation goes on meanwhile.
+            if (const int reason = ReserveStep())
+                return ended(PourEnd::Whole, reason);
+            continue;
+        }
         if (got < 0 && errno == EAGAIN) {
             if (!AwaitSocket(job.socket, wakeFd, job.silenceMs))
                 return ended(PourEnd::Silent);
@@ -122,6 +128,10 @@ BodyFile::PourResult BodyFile::PourInto(const Job &job, int pipe[2])
         if (const int reason = DrainPipe(pipe[0], offset, got, result.bytes))
             return ended(PourEnd::Whole, reason);
         left -= got;
+        if (ReservePending()) {
+            if (const int reason = ReserveStep())
+                return ended(PourEnd::Whole, reason);
+        }
     }
     return ended(PourEnd::Whole);
 }

@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace Qt::StringLiterals;
 using Kind = ScriptedServer::Step::Kind;
 Q_DECLARE_METATYPE(ScriptedServer::Step::Kind)
@@ -63,6 +65,7 @@ private slots:
     void answersThatCannotContinue();
     void givesUpAfterFiveTries();
     void stoppedWhileTheBodyPours();
+    void reservesTheLengthWhileWaiting();
     void throughTinyproxy();
     void overHttps();
 
@@ -210,6 +213,21 @@ void TestDCResume::stoppedWhileTheBodyPours()
     QVERIFY(Download(DCTest::Url(*server, u"/video.flv"_s)));
     QCOMPARE(recorder->events.last(), u"OK:"_s);
     QCOMPARE(ReadAll(file->Path()), video);
+}
+
+// The declared length is reserved even while no byte arrives.
+void TestDCResume::reservesTheLengthWhileWaiting()
+{
+    constexpr qint64 kLength = qint64(64) << 20;
+    QString error;
+    QVERIFY2(file->Reserve(kLength, &error), qPrintable(error));
+    const QByteArray name = QFile::encodeName(file->Path());
+    const auto allocated = [&name] {
+        struct stat info { };
+        return ::stat(name.constData(), &info) == 0 ? qint64(info.st_blocks) * 512 : -1;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(allocated() >= kLength, DCTest::kWait);
+    QCOMPARE(file->Size(), 0);
 }
 
 void TestDCResume::throughTinyproxy()
