@@ -83,5 +83,7 @@ for ((round = 1; round <= rounds; round++)); do
         "$(value download_largest_gap_ms "$work/ours.txt")" "$(value save_largest_gap_ms "$work/move.txt")"
     sed 's/^/    /' "$work/ours.txt" | tr '\n' ' '
     echo
+    sed 's/^/    /' "$work/move.txt" | tr '\n' ' '
+    echo
 done
 echo "load at the end: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -161,6 +161,12 @@ bool BodyFile::HasRoom() const
 
 void BodyFile::Finish()
 {
+    PassOnPieceInHand();
+    Queue({Job::Kind::Finish, -1, 0, 0});
+}
+
+void BodyFile::PassOnPieceInHand()
+{
     if (filled > 0) {
         PassOnFilledPiece();
     } else if (current >= 0) {
@@ -168,7 +174,6 @@ void BodyFile::Finish()
         freePieces.push_back(current);
         current = -1;
     }
-    Queue({Job::Kind::Finish, -1, 0, 0});
 }
 
 void BodyFile::Remove()

@@ -110,6 +110,8 @@ private:
 
     void Queue(const Job &job);
     void PassOnFilledPiece();
+    // The piece being filled goes to the writer, or back to the free ones when it holds nothing.
+    void PassOnPieceInHand();
     bool TakeFreePiece();
     void Run(quint64 opened);
     int RunJob(const Job &job, quint64 opened);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -36,13 +37,7 @@ bool AwaitSocket(int socket, int wake, int silenceMs)
 
 void BodyFile::Pour(int socket, qint64 length, std::chrono::milliseconds silence)
 {
-    if (filled > 0) {
-        PassOnFilledPiece();
-    } else if (current >= 0) {
-        std::lock_guard lock(mutex);
-        freePieces.push_back(current);
-        current = -1;
-    }
+    PassOnPieceInHand();
     pouring = true;
     poured = 0;
     Job job{Job::Kind::Pour, -1, pieceOffset, length};
