@@ -23,7 +23,8 @@ DC::DC(QObject *parent) : QObject(parent), maxBodyBytes(ResponseReader::DefaultM
     connect(&silenceTimer, &QTimer::timeout, this, &DC::SilenceTimedOut);
     resumeTimer.setSingleShot(true);
     connect(&resumeTimer, &QTimer::timeout, this, &DC::ResumeNow);
-    pourProgress.setInterval(100);
+    // While the body pours nothing else tells the window: 25 reports a second keep the bar moving smoothly.
+    pourProgress.setInterval(40);
     connect(&pourProgress, &QTimer::timeout, this, &DC::ReportArrival);
 }
 
