@@ -1,6 +1,7 @@
 #include "BodyFile.h"
 #include "Parametr.h"
 #include "RoadFixture.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,12 +9,6 @@
 #include <QTest>
 
 namespace {
-
-QByteArray ReadAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
 
 // options.ini with the hosts of the peers and a proxy on loopback that asks for a login, the password
 // scrambled as the Options dialog saves it.

@@ -2,6 +2,7 @@
 #include "INI.h"
 #include "RealPeers.h"
 #include "RoadFixture.h"
+#include "TestFiles.h"
 #include "Version.h"
 
 #include <QFile>
@@ -17,12 +18,6 @@ QByteArray Yesterday()
 QByteArray Today()
 {
     return ShortDateText().toUtf8();
-}
-
-QByteArray ReadAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
 }  // namespace

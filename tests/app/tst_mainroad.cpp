@@ -1,5 +1,6 @@
 #include "DefaultVideoName.h"
 #include "RoadFixture.h"
+#include "TestFiles.h"
 #include "TransferTexts.h"
 #include "Version.h"
 #include "WindowProbe.h"
@@ -8,12 +9,6 @@
 #include <QRegularExpression>
 
 namespace {
-
-QByteArray ReadAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
 
 QByteArray Yesterday()
 {

@@ -2,6 +2,7 @@
 #include "INI.h"
 #include "SaveFlow.h"
 #include "ScriptedDialogs.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,12 +15,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-QByteArray ReadAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
 
 void WriteBytes(const QString &path, const QByteArray &bytes)
 {

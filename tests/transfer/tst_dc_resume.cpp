@@ -6,6 +6,7 @@
 #include "RealPeers.h"
 #include "ScriptedServer.h"
 #include "TestCertificates.h"
+#include "TestFiles.h"
 #include "TransferTexts.h"
 
 #include <QFile>
@@ -40,12 +41,6 @@ ScriptedServer::Script Dropping(const QByteArray &sent, Kind end)
     if (end == Kind::Hold)
         return {ScriptedServer::Send(sent), ScriptedServer::Hold()};
     return {ScriptedServer::Send(sent), ScriptedServer::Pause(200), {end, {}, 0}};
-}
-
-QByteArray ReadAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
 }  // namespace
