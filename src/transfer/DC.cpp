@@ -31,7 +31,7 @@ DC::DC(QObject *parent) : QObject(parent), maxBodyBytes(ResponseReader::DefaultM
 DC::~DC()
 {
     // The file may be gone already; letting it go ends its pour.
-    pouring = false;
+    bodyFile = nullptr;
     DetachSocket();
 }
 
@@ -302,7 +302,7 @@ void DC::ReportArrival()
     if (!reader)
         return;
     const quint64 current = generation;
-    const qint64 poured = pouring ? bodyFile->PouredSoFar() : 0;
+    const qint64 poured = bodyFile ? bodyFile->PouredSoFar() : 0;
     emit Msg(TransferTexts::Receiving(std::max<qint64>(download.rangeStart, 0) + reader->ReceivedBytes() + poured));
     if (current != generation)
         return;
@@ -419,11 +419,9 @@ void DC::FailFinally(const QString &text)
 
 void DC::DetachSocket()
 {
-    if (pouring) {
-        pouring = false;
-        pourProgress.stop();
+    pourProgress.stop();
+    if (bodyFile)
         bodyFile->StopPouring();
-    }
     connectTimer.stop();
     silenceTimer.stop();
     download.closePending = false;

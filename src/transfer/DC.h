@@ -190,9 +190,8 @@ private:
 
     QString StoredURL;
     BodyFile *bodyFile = nullptr;
-    // The rest of the body is being poured from the connection to the file, which holds the connection now;
-    // the timer shows its progress meanwhile.
-    bool pouring = false;
+    // Shows the progress while the rest of the body pours from the connection to the file, which holds the
+    // connection meanwhile.
     QTimer pourProgress;
     FileDownload download;
     ResumePolicy resumePolicy;

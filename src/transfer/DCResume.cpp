@@ -200,15 +200,13 @@ void DC::PourRest()
     // The socket lets its descriptor go; the connection stays open on the file's.
     DetachSocket();
     bodyFile->Pour(socket, left, timeLimits.silence);
-    pouring = true;
     pourProgress.start();
 }
 
 void DC::FilePoured(BodyFile::PourEnd end, qint64 bytes)
 {
-    if (!pouring || !reader)
+    if (!reader)
         return;
-    pouring = false;
     pourProgress.stop();
     reader->BodyPoured(bytes);
     const quint64 current = generation;
