@@ -181,7 +181,7 @@ private:
         qint64 rangeStart = -1;
         // The answer cannot continue the bytes on disk: they go, and the body is asked for again.
         bool startOver = false;
-        // The body is whole; the file is being synced.
+        // The body is whole; the file is taking its last bytes.
         bool finishing = false;
         // The server closed while bytes of its answer still waited for room in the file.
         bool closePending = false;

@@ -73,6 +73,11 @@ std::optional<int> ResponseReader::Percent() const
     return static_cast<int>(body * 100 / ContentLength);
 }
 
+bool ResponseReader::IsSuccess(int code) const
+{
+    return code == 200 || (partialAccepted && code == 206);
+}
+
 qint64 ResponseReader::BodyLeftToPour() const
 {
     if (!headerEnded || Failed() || !output || chunks || ContentLength < 0)
@@ -177,7 +182,7 @@ void ResponseReader::EndHeader()
     headerEnded = true;
     // Only a success hands its body over: the framing of any other answer may be as odd as it likes.
     const std::optional<StatusLine> status = StatusOf(header);
-    const bool bodyUsed = status && (status->code == 200 || (partialAccepted && status->code == 206));
+    const bool bodyUsed = status && IsSuccess(status->code);
     // Only a success's body goes to the output: any other answer's is a few words held in memory.
     if (!bodyUsed)
         output = nullptr;
@@ -329,8 +334,7 @@ Outcome ResponseReader::Classify(const ProxyContext &proxy) const
         outcome.kind = Outcome::Kind::ProxyRefused;
         return outcome;
     }
-    const bool success = status->code == 200 || (partialAccepted && status->code == 206);
-    const bool needsHeader = success || IsRedirect(status->code);
+    const bool needsHeader = IsSuccess(status->code) || IsRedirect(status->code);
     if (!needsHeader) {
         outcome.kind = Outcome::Kind::ServerError;
         return outcome;

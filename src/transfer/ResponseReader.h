@@ -126,6 +126,8 @@ public:
 private:
     void FeedHeader(QByteArrayView &piece);
     bool IsInterim() const;
+    // 200, or 206 when part of the body was asked for.
+    bool IsSuccess(int code) const;
     void EndHeader();
     void AcceptBody(QByteArrayView bytes);
     void StoreBody(QByteArrayView bytes);
