@@ -49,7 +49,9 @@ void DownloadFlow::Load()
     settings = LoadSettings(ini);
     hosts = ReadHosts(ini);
     RemoveLeftPartials(folders.DownloadFolder);
-    RemoveLeftPartials(ProposedSaveFolder(settings.SavePath, folders.DownloadFolder));
+    const QString proposed = ProposedSaveFolder(settings.SavePath, folders.DownloadFolder);
+    if (proposed != folders.DownloadFolder)
+        RemoveLeftPartials(proposed);
 }
 
 void DownloadFlow::RememberPlayerWindow(const PlayerWindow &player)
@@ -213,12 +215,12 @@ void DownloadFlow::SaveVideo()
     const SavedVideo saved = ::SaveVideo(context, name, partial.Path());
     saving = false;
     // Moved into place, or discarded by the user.
-    if (saved.Saved)
+    if (saved.Saved) {
         partial.Release();
-    else
-        partial.Remove();
-    if (saved.Saved)
         emit VideoSaved(saved.Path);
+    } else {
+        partial.Remove();
+    }
     emit Ended();
     emit Msg(saved.Saved ? QStringLiteral("Файл сохранен") : QStringLiteral("Файл не сохранен"));
 }

@@ -72,7 +72,6 @@ public:
     void RememberPlayerWindow(const PlayerWindow &player);
     INI &Store() { return ini; }
     const Hosts &ServerHosts() const { return hosts; }
-    const Folders &Places() const { return folders; }
     DC &Transfer() { return dc; }
 
 signals:

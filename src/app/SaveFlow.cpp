@@ -151,8 +151,9 @@ QString ProposedSaveFolder(const QString &savePath, const QString &defaultFolder
 SavedVideo SaveVideo(const SaveContext &context, const QString &name, const QString &partialPath)
 {
     QString &savePath = context.SavePath;
-    if (savePath != ProposedSaveFolder(savePath, context.defaultFolder)) {
-        savePath = ProposedSaveFolder(savePath, context.defaultFolder);
+    const QString proposed = ProposedSaveFolder(savePath, context.defaultFolder);
+    if (savePath != proposed) {
+        savePath = proposed;
         QDir().mkpath(savePath);
     }
     const QString suggested = savePath + name;

@@ -16,6 +16,9 @@
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
 
+#include <array>
+#include <tuple>
+
 namespace {
 
 // What the user is told when options.ini could not be written; the system's reason follows.
@@ -158,33 +161,35 @@ void Options::CreateControls()
     XpB2 = MakeButton(QStringLiteral("XpB2"), QStringLiteral("Отмена"), QRect(174, 188, 81, 21), this);
 }
 
+namespace {
+
+// The four lines of a group's frame (left, top, right, bottom), named as given. The left edge comes out from
+// under the check box and the top edge starts right of its caption, so no line crosses either.
+std::tuple<LineShape *, LineShape *, LineShape *, LineShape *>
+MakeGroupFrame(const QWidget *check, const QWidget *caption, int right, int bottom, const std::array<QString, 4> &names,
+               QWidget *parent)
+{
+    const int top = check->geometry().center().y();
+    const int left = check->geometry().center().x();
+    return {new LineShape(names[0], QPoint(left, check->geometry().bottom() + 3), QPoint(left, bottom), parent),
+            new LineShape(names[1], QPoint(caption->geometry().right() + 4, top), QPoint(right, top), parent),
+            new LineShape(names[2], QPoint(right, top), QPoint(right, bottom), parent),
+            new LineShape(names[3], QPoint(right, bottom), QPoint(left, bottom), parent)};
+}
+
+}  // namespace
+
 void Options::CreateFrames()
 {
-    // The proxy group, and inside it the authorisation group. A group's left edge comes out from under its
-    // check box and its top edge starts right of its caption, so no line crosses either.
-    const int proxyTop = Check1->geometry().center().y();
-    const int proxyLeft = Check1->geometry().center().x();
-    const int proxyRight = 250;
-    const int proxyBottom = 152;
-    Line1 = new LineShape(QStringLiteral("Line1"), QPoint(proxyLeft, Check1->geometry().bottom() + 3),
-                          QPoint(proxyLeft, proxyBottom), this);
-    Line3 = new LineShape(QStringLiteral("Line3"), QPoint(Label1->geometry().right() + 4, proxyTop),
-                          QPoint(proxyRight, proxyTop), this);
-    Line7 = new LineShape(QStringLiteral("Line7"), QPoint(proxyRight, proxyTop), QPoint(proxyRight, proxyBottom), this);
-    Line8 =
-        new LineShape(QStringLiteral("Line8"), QPoint(proxyRight, proxyBottom), QPoint(proxyLeft, proxyBottom), this);
-
-    const int loginTop = Check2->geometry().center().y();
-    const int loginLeft = Check2->geometry().center().x();
-    const int loginRight = 240;
-    const int loginBottom = 144;
-    Line2 = new LineShape(QStringLiteral("Line2"), QPoint(loginLeft, Check2->geometry().bottom() + 3),
-                          QPoint(loginLeft, loginBottom), this);
-    Line4 = new LineShape(QStringLiteral("Line4"), QPoint(Label4->geometry().right() + 4, loginTop),
-                          QPoint(loginRight, loginTop), this);
-    Line5 = new LineShape(QStringLiteral("Line5"), QPoint(loginRight, loginTop), QPoint(loginRight, loginBottom), this);
-    Line6 =
-        new LineShape(QStringLiteral("Line6"), QPoint(loginRight, loginBottom), QPoint(loginLeft, loginBottom), this);
+    // The proxy group, and inside it the authorisation group.
+    std::tie(Line1, Line3, Line7, Line8) = MakeGroupFrame(Check1, Label1, 250, 152,
+                                                          {QStringLiteral("Line1"), QStringLiteral("Line3"),
+                                                           QStringLiteral("Line7"), QStringLiteral("Line8")},
+                                                          this);
+    std::tie(Line2, Line4, Line5, Line6) = MakeGroupFrame(Check2, Label4, 240, 144,
+                                                          {QStringLiteral("Line2"), QStringLiteral("Line4"),
+                                                           QStringLiteral("Line5"), QStringLiteral("Line6")},
+                                                          this);
 }
 
 void Options::DescribeControls()

@@ -11,8 +11,6 @@ QAccessible::Role RoleOf(PartsAccessible::Kind kind)
     switch (kind) {
     case PartsAccessible::Kind::Picture:
         return QAccessible::Graphic;
-    case PartsAccessible::Kind::Panel:
-        return QAccessible::Pane;
     case PartsAccessible::Kind::Decoration:
         break;
     }

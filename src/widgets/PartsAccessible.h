@@ -3,11 +3,10 @@
 #include <QAccessibleWidget>
 
 // How a screen reader sees the parts of a window that draw themselves. A picture is a graphic read by its
-// accessible name; a decoration (a background, a frame line, a dot) is not read at all; a panel of
-// controls is a pane read by its name.
+// accessible name; a decoration (a background, a frame line, a dot) is not read at all.
 class PartsAccessible : public QAccessibleWidget {
 public:
-    enum class Kind { Picture, Decoration, Panel };
+    enum class Kind { Picture, Decoration };
 
     PartsAccessible(QWidget *part, Kind kind);
 
