@@ -77,4 +77,25 @@ QByteArray ComposeIndexPage(const QString &version)
                                "Quillon.</p>\n<p>Запрос: POST /xurl/ с полем формы url=адрес страницы.</p>\n"));
 }
 
+HttpResponse HtmlResponse(int status, const QByteArray &page)
+{
+    return {status, QByteArrayLiteral("text/html; charset=utf-8"), page, {}, 0};
+}
+
+HttpResponse BusyResponse()
+{
+    HttpResponse response = HtmlResponse(503,
+                                         ComposeFailurePage(QStringLiteral(
+                                             "Служба сейчас занята: повторите запрос через несколько секунд.")));
+    response.retryAfterSeconds = kBusyRetrySeconds;
+    return response;
+}
+
+QString RefusalText(const QString &what)
+{
+    return QStringLiteral("Адрес %1 ведёт во внутреннюю сеть; эта служба открыта для всех и такие адреса "
+                          "не загружает.")
+        .arg(what);
+}
+
 }  // namespace AnswerPages

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "HttpConnection.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -19,5 +21,16 @@ QByteArray ComposeFoundPage(const QList<QUrl> &videos);
 QByteArray ComposeFailurePage(const QString &reason);
 
 QByteArray ComposeIndexPage(const QString &version);
+
+// How long a client told that the service is busy waits before it asks again.
+constexpr int kBusyRetrySeconds = 5;
+
+// A page as an answer with the given status.
+HttpResponse HtmlResponse(int status, const QByteArray &page);
+// The service is at one of its limits: 503, and when to ask again.
+HttpResponse BusyResponse();
+// An address (of a page, of a video) that leads into the internal network; what names it ("видео", or the
+// host). Which internal address a name leads to is the business of the network it belongs to.
+QString RefusalText(const QString &what);
 
 }  // namespace AnswerPages

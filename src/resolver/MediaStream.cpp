@@ -39,7 +39,7 @@ MediaStream::MediaStream(HttpConnection *connection, const StreamPlan &plan, Wor
         if (sent > 0)
             this->connection->AbortStream();
         else if (!ticket || !ticket->IsGranted())
-            Fail(503, QStringLiteral("Служба сейчас занята: повторите запрос через несколько секунд."));
+            this->connection->Answer(AnswerPages::BusyResponse());
         else
             Fail(504, QStringLiteral("Видео не пришло за %1 с.").arg(this->settings.timeoutSeconds));
     });
@@ -194,9 +194,7 @@ void MediaStream::Finish()
         Run(RemuxCommand::Container::Matroska);
         return;
     } else if (settings.proxyRefused && settings.proxyRefused()) {
-        Fail(403,
-             QStringLiteral("Адрес видео ведёт во внутреннюю сеть; эта служба открыта для всех и такие "
-                            "адреса не загружает."));
+        Fail(403, AnswerPages::RefusalText(QStringLiteral("видео")));
     } else {
         const QString reason = LastLine(errorOutput);
         Fail(502,
@@ -209,10 +207,7 @@ void MediaStream::Finish()
 
 void MediaStream::Fail(int status, const QString &reason)
 {
-    HttpResponse response{status, "text/html; charset=utf-8", AnswerPages::ComposeFailurePage(reason), {}, 0};
-    if (status == 503)
-        response.retryAfterSeconds = 5;
-    connection->Answer(response);
+    connection->Answer(AnswerPages::HtmlResponse(status, AnswerPages::ComposeFailurePage(reason)));
 }
 
 void MediaStream::Stop()

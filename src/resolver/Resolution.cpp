@@ -10,13 +10,9 @@
 
 namespace {
 
-QString RefusalText(const QString &host)
-{
-    // Which internal address a name leads to is the business of the network it belongs to.
-    return QStringLiteral("Адрес %1 ведёт во внутреннюю сеть; эта служба открыта для всех и такие адреса "
-                          "не загружает.")
-        .arg(host);
-}
+using AnswerPages::RefusalText;
+
+const QString kStreamWithoutFfmpeg = QStringLiteral("Видео передаётся потоком, а ffmpeg на сервере не установлен.");
 
 // A failed fetch after which no other engine would do better: the same address rule and the same names hold
 // for yt-dlp's fetches.
@@ -85,7 +81,7 @@ void Resolution::RunNext()
             return;
         }
         if (!streamsOnPage.isEmpty())
-            reasons.append(QStringLiteral("Видео передаётся потоком, а ffmpeg на сервере не установлен."));
+            reasons.append(kStreamWithoutFfmpeg);
         AnswerOnce(AnswerPages::ComposeFailurePage(reasons.join(QLatin1Char(' '))));
         return;
     }
@@ -198,7 +194,7 @@ void Resolution::OnExtracted(const QJsonObject &info)
     else if (delivery.stream && context->canRemux)
         AnswerStream(*delivery.stream);
     else
-        EndEngine(delivery.stream ? QStringLiteral("Видео передаётся потоком, а ffmpeg на сервере не установлен.")
+        EndEngine(delivery.stream ? kStreamWithoutFfmpeg
                                   : QStringLiteral("yt-dlp не нашёл видео, которое можно сохранить файлом."));
 }
 

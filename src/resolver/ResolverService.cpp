@@ -17,22 +17,16 @@
 
 namespace {
 
-constexpr QByteArrayView kHtml = "text/html; charset=utf-8";
-constexpr int kBusyRetrySeconds = 5;
+using AnswerPages::BusyResponse;
+using AnswerPages::HtmlResponse;
+using AnswerPages::kBusyRetrySeconds;
 
-HttpResponse HtmlResponse(int status, const QByteArray &page)
+// 405: the address takes only the allowed methods.
+HttpResponse WrongMethod(const QString &reason, const QByteArray &allowed)
 {
-    return {status, kHtml.toByteArray(), page, {}, 0};
-}
-
-HttpResponse BusyResponse()
-{
-    return {503,
-            kHtml.toByteArray(),
-            AnswerPages::ComposeFailurePage(
-                QStringLiteral("Служба сейчас занята: повторите запрос через несколько секунд.")),
-            {},
-            kBusyRetrySeconds};
+    HttpResponse response = HtmlResponse(405, AnswerPages::ComposeFailurePage(reason));
+    response.allow = allowed;
+    return response;
 }
 
 ParserPool::Settings ParserSettings(const ResolverOptions &options)
@@ -77,10 +71,10 @@ ResolverService::ResolverService(const ResolverOptions &options, bool refuseInte
     , workers(WorkerSettings(options))
     , ffmpeg(FindFfmpeg(options.ffmpegProgram))
 {
-    fetchLimits.pageLimit = options.pageLimit;
-    fetchLimits.timeoutMilliseconds = options.fetchTimeoutSeconds * 1000;
-    fetchLimits.refuseInternalAddresses = refuseInternalAddresses;
-    fetchLimits.nameServers = options.nameServers;
+    context.limits.pageLimit = options.pageLimit;
+    context.limits.timeoutMilliseconds = options.fetchTimeoutSeconds * 1000;
+    context.limits.refuseInternalAddresses = refuseInternalAddresses;
+    context.limits.nameServers = options.nameServers;
     httpLimits.clientTimeoutMilliseconds = options.clientTimeoutSeconds * 1000;
     httpLimits.headerTimeoutMilliseconds = options.headerTimeoutSeconds * 1000;
     // Pages are fetched straight from their servers: a proxy from the environment would connect by name
@@ -90,7 +84,6 @@ ResolverService::ResolverService(const ResolverOptions &options, bool refuseInte
     connect(&server, &ConnectionListener::Accepted, this, &ResolverService::OnAccepted);
     context.parsers = &parsers;
     context.workers = &workers;
-    context.limits = fetchLimits;
     context.engines = options.engines;
     context.maxHeight = options.maxHeight;
     context.tokenKey = options.secret.isEmpty() ? MediaToken::DrawKey() : options.secret;
@@ -100,7 +93,7 @@ ResolverService::ResolverService(const ResolverOptions &options, bool refuseInte
         settings.password = MediaToken::DrawKey().toHex();
         settings.mayConnect = &AddressPolicy::MayConnectTo;
         settings.nameServers = options.nameServers;
-        settings.timeoutMilliseconds = fetchLimits.timeoutMilliseconds;
+        settings.timeoutMilliseconds = context.limits.timeoutMilliseconds;
         settings.maxConnections = 16 * options.workers;
         proxy = std::make_unique<FetchProxy>(settings);
     }
@@ -230,25 +223,19 @@ void ResolverService::HandleRequest(HttpConnection *connection, const HttpReques
         if (request.method == "POST")
             ResolveAddress(connection, request);
         else
-            connection->Answer({405, kHtml.toByteArray(),
-                                AnswerPages::ComposeFailurePage(QStringLiteral("Адрес /xurl/ принимает только POST.")),
-                                "POST", 0});
+            connection->Answer(WrongMethod(QStringLiteral("Адрес /xurl/ принимает только POST."), "POST"));
         return;
     }
     if (path.startsWith(QLatin1String("/media/"))) {
         if (isRead)
             ServeMedia(connection, request, path);
         else
-            connection->Answer({405, kHtml.toByteArray(),
-                                AnswerPages::ComposeFailurePage(QStringLiteral("Этот адрес принимает только GET.")),
-                                "GET, HEAD", 0});
+            connection->Answer(WrongMethod(QStringLiteral("Этот адрес принимает только GET."), "GET, HEAD"));
         return;
     }
     if (path == QLatin1String("/version.info") || path == QLatin1String("/")) {
         if (!isRead) {
-            connection->Answer({405, kHtml.toByteArray(),
-                                AnswerPages::ComposeFailurePage(QStringLiteral("Этот адрес принимает только GET.")),
-                                "GET, HEAD", 0});
+            connection->Answer(WrongMethod(QStringLiteral("Этот адрес принимает только GET."), "GET, HEAD"));
             return;
         }
         if (path == QLatin1String("/"))

@@ -56,7 +56,6 @@ public:
     QString DescribeEngines() const;
     // Nothing when yt-dlp is not used.
     YtDlpBridge *YtDlp() const { return ytDlp.get(); }
-    const WorkerSlots &Workers() const { return workers; }
 
     // The path a request line names, whether in origin form ("/xurl/") or absolute form ("http://h/xurl/").
     static QString PathOfTarget(const QByteArray &target);
@@ -82,7 +81,6 @@ private:
     int resolutionsUnderWay = 0;
     QHash<QHostAddress, int> resolutionsOf;
     bool acceptingPaused = false;
-    FetchLimits fetchLimits;
     HttpLimits httpLimits;
     ConnectionListener server;
     // Qt opens at most six connections to one server per manager; many users of one video site would queue
