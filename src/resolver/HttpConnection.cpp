@@ -283,20 +283,27 @@ void HttpConnection::AbortStream()
     Abort();
 }
 
-QString HttpConnection::LocalAuthority() const
+std::pair<QHostAddress, quint16> HttpConnection::LocalOf(int descriptor)
 {
     sockaddr_storage address{};
     socklen_t length = sizeof address;
     if (::getsockname(descriptor, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+        return {};
+    const quint16 port = address.ss_family == AF_INET6
+        ? ntohs(reinterpret_cast<const sockaddr_in6 *>(&address)->sin6_port)
+        : ntohs(reinterpret_cast<const sockaddr_in *>(&address)->sin_port);
+    return {QHostAddress(reinterpret_cast<const sockaddr *>(&address)), port};
+}
+
+QString HttpConnection::LocalAuthority() const
+{
+    const auto [local, port] = LocalOf(descriptor);
+    if (local.isNull())
         return QString();
-    const QHostAddress local(reinterpret_cast<const sockaddr *>(&address));
     bool isIPv4 = false;
     const quint32 ipv4 = local.toIPv4Address(&isIPv4);
     const QString host =
         isIPv4 ? QHostAddress(ipv4).toString() : QLatin1Char('[') + local.toString() + QLatin1Char(']');
-    const quint16 port = address.ss_family == AF_INET6
-        ? ntohs(reinterpret_cast<const sockaddr_in6 *>(&address)->sin6_port)
-        : ntohs(reinterpret_cast<const sockaddr_in *>(&address)->sin_port);
     return host + QLatin1Char(':') + QString::number(port);
 }
 

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <utility>
 
 struct HttpResponse {
     int status = 200;
@@ -65,6 +66,8 @@ public:
     static QByteArray ReasonPhrase(int status);
     // The peer of a connected descriptor; an IPv4 client of an IPv6 socket as its IPv4 address.
     static QHostAddress PeerOf(int descriptor);
+    // The address and port a descriptor is bound to, as the system gives them; a null address when it cannot.
+    static std::pair<QHostAddress, quint16> LocalOf(int descriptor);
 
 signals:
     void Drained();

@@ -1,3 +1,4 @@
+#include "HttpConnection.h"
 #include "ParserPool.h"
 #include "ResolverOptions.h"
 #include "ResolverService.h"
@@ -8,9 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <netinet/in.h>
 #include <optional>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -34,17 +33,9 @@ std::optional<int> HandedOverSocket()
 // The address and port the socket listens on; whether pages on internal addresses are refused follows them.
 void TakeSocketAddress(int descriptor, ResolverOptions &options)
 {
-    sockaddr_storage address{};
-    socklen_t length = sizeof(address);
-    if (::getsockname(descriptor, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+    const auto [host, port] = HttpConnection::LocalOf(descriptor);
+    if (host.isNull())
         return;
-    QHostAddress host;
-    quint16 port = 0;
-    host.setAddress(reinterpret_cast<const sockaddr *>(&address));
-    if (address.ss_family == AF_INET)
-        port = ntohs(reinterpret_cast<const sockaddr_in *>(&address)->sin_port);
-    else if (address.ss_family == AF_INET6)
-        port = ntohs(reinterpret_cast<const sockaddr_in6 *>(&address)->sin6_port);
     options.listenAddress = host;
     options.port = port;
 }
