@@ -29,13 +29,6 @@ QByteArray FlagText(bool on)
     return on ? QByteArrayLiteral("1") : QByteArrayLiteral("0");
 }
 
-quint16 ReadPort(const QString &text)
-{
-    bool ok = false;
-    const int port = text.trimmed().toInt(&ok, 10);
-    return ok && port >= 1 && port <= 65535 ? quint16(port) : 0;
-}
-
 // A side of the player's window: a whole number of pixels, 0 when the text is none.
 int ReadSide(const QString &text)
 {
@@ -83,6 +76,13 @@ QByteArray StoredPassword(const QString &password, SaveOutcome &outcome)
 }
 
 }  // namespace
+
+quint16 ReadPort(const QString &text)
+{
+    bool ok = false;
+    const int port = text.trimmed().toInt(&ok, 10);
+    return ok && port >= 1 && port <= 65535 ? quint16(port) : 0;
+}
 
 bool ReadFlag(const QString &text)
 {

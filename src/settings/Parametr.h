@@ -53,6 +53,8 @@ bool ReadFlag(const QString &text);
 // The texts as the transfer control takes them. A UseProxy other than "", "0" or "1", and with the proxy on a
 // missing proxy name or a port outside 1..65535, make the settings unusable: Fault then says why.
 ConnectionSettings ParseNetwork(const NetworkTexts &texts);
+// A port typed or stored as text: 1 to 65535, spaces around allowed; 0 for anything else.
+quint16 ReadPort(const QString &text);
 
 // The settings the file holds; absent keys load as "" and give the values of a fresh start. Never fails and
 // never writes.

@@ -295,10 +295,7 @@ bool Options::PortAccepted()
 {
     // A port that is no port would be saved and fail only at the next download through the proxy.
     const QString port = Text2->text().trimmed();
-    bool number = false;
-    const int value = port.toInt(&number, 10);
-    const bool valid = number && value >= 1 && value <= 65535;
-    if (valid || (port.isEmpty() && !Check1->isChecked()))
+    if (ReadPort(port) != 0 || (port.isEmpty() && !Check1->isChecked()))
         return true;
     interaction.ShowMessage(this, SettingsTexts::InvalidProxyPort(port), ProgramTitle(), QMessageBox::Ok,
                             QMessageBox::Warning);
