@@ -17,7 +17,7 @@ fi
 # The fuzz targets are compiled (not run) so that they keep building: clang, only what they need.
 if [ "$build_dir" = build ]; then
   cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_FUZZ=ON \
-    -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang
+    -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER_LAUNCHER=ccache
   cmake --build build-fuzz --target quillon_fuzz_targets --parallel "$(nproc)"
 fi
 # The Debian package: made here, checked by lintian while the tests run (tst_package runs it unpacked).
