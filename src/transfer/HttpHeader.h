@@ -62,7 +62,8 @@ struct TransferCoding {
     QByteArray value;  // the Transfer-Encoding value as received
 };
 
-// Exactly "chunked" (in any letter case) is chunked; "identity" alone, or no Transfer-Encoding, is none.
+// "chunked" (in any letter case), named once or more, is chunked; "identity" alone, or no Transfer-Encoding, is
+// none; any other coding named is unknown.
 TransferCoding ReadTransferCoding(QByteArrayView headerBlock);
 
 // A Content-Range value of a partial answer, "bytes first-last/total"; nothing for any other form (an unknown

@@ -309,6 +309,13 @@ void TestResponseReader::classification_data()
     QTest::newRow("chunk longer than its size")
         << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabcd\r\n0\r\n\r\n") << QList<int>{}
         << Kind::BrokenChunks << QByteArray() << QByteArray();
+    // Some proxies name the coding once more; the body is chunked once all the same.
+    QTest::newRow("chunked named twice") << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked, Chunked\r\n"
+                                                       "\r\n3\r\nabc\r\n0\r\n\r\n")
+                                         << QList<int>{} << Kind::Success << QByteArray("abc") << QByteArray();
+    QTest::newRow("chunked on two lines") << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n"
+                                                        "Transfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n")
+                                          << QList<int>{} << Kind::Success << QByteArray("abc") << QByteArray();
     QTest::newRow("other transfer coding")
         << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n")
         << QList<int>{} << Kind::UnknownCoding << QByteArray() << QByteArray();
