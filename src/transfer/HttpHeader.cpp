@@ -170,7 +170,9 @@ std::optional<qint64> ParseContentLength(QByteArrayView value)
         if (!IsDigit(c))
             return std::nullopt;
         const int digit = c - '0';
-        length = length > (kLargest - digit) / 10 ? kLargest : length * 10 + digit;
+        if (length > (kLargest - digit) / 10)
+            return std::nullopt;
+        length = length * 10 + digit;
     }
     return length;
 }

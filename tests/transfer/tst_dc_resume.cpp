@@ -59,6 +59,8 @@ private slots:
     void answersThatCannotContinue_data();
     void answersThatCannotContinue();
     void givesUpAfterFiveTries();
+    void lengthBeyond64Bits_data();
+    void lengthBeyond64Bits();
     void stoppedWhileTheBodyPours();
     void reservesTheLengthWhileWaiting();
     void throughTinyproxy();
@@ -186,6 +188,27 @@ void TestDCResume::givesUpAfterFiveTries()
     QCOMPARE(server->Connections(), 6);
     QVERIFY(recorder->events.contains(u"Msg:"_s + TransferTexts::ResumingFrom(cut, 5, 5)));
     QVERIFY2(recorder->events.last().startsWith(u"Error:Соединение прервано"_s), qPrintable(recorder->events.last()));
+}
+
+void TestDCResume::lengthBeyond64Bits_data()
+{
+    QTest::addColumn<QByteArray>("length");
+    QTest::newRow("2^63") << QByteArray("9223372036854775808");
+    QTest::newRow("2^64") << QByteArray("18446744073709551616");
+}
+
+// No disk is asked for room for a length that no file can have: it is a wrong length like any other.
+void TestDCResume::lengthBeyond64Bits()
+{
+    QFETCH(QByteArray, length);
+    server->AddScript({ScriptedServer::Send("HTTP/1.0 200 OK\r\nContent-Length: " + length + "\r\n\r\nFLV"),
+                       ScriptedServer::Close()});
+
+    QVERIFY(Download(DCTest::Url(*server, u"/video.flv"_s)));
+
+    QCOMPARE(recorder->events.last(),
+             u"Error:Ответ сервера не распознан: неверная длина (Content-Length: "_s + QString::fromLatin1(length)
+                 + u')');
 }
 
 // The body goes from the connection to the file past the program; a stop ends that at once, and nothing of the
