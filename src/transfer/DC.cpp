@@ -284,7 +284,7 @@ void DC::DataArrival()
             return StartOverNow();
         if (!download.fault.isEmpty())
             return FailFinally(download.fault);
-        return Fail(TransferTexts::OutcomeError(reader->Classify(ProxyContextNow())));
+        return FailOn(reader->Classify(ProxyContextNow()));
     }
 
     ReportArrival();
@@ -333,7 +333,9 @@ void DC::EndOfAnswer()
     if (StopFlag)
         return;
 
-    const Outcome outcome = reader->Classify(ProxyContextNow());
+    Outcome outcome = reader->Classify(ProxyContextNow());
+    if (download.active)
+        outcome = MeasureFile(outcome);
     if (download.resumable && outcome.kind == Outcome::Kind::BodyCut && ScheduleResume())
         return;
     const quint64 current = generation;
@@ -354,7 +356,7 @@ void DC::EndOfAnswer()
         emit DownOK(LData);
         return;
     default:
-        return Fail(TransferTexts::OutcomeError(outcome));
+        return FailOn(outcome);
     }
 }
 
@@ -404,6 +406,15 @@ void DC::Fail(const QString &text)
     if (download.resumable && ScheduleResume())
         return;
     FailFinally(text);
+}
+
+// An answer longer than the part of the body asked for is wrong however often it is asked for again.
+void DC::FailOn(const Outcome &outcome)
+{
+    const QString text = TransferTexts::OutcomeError(outcome);
+    if (outcome.kind == Outcome::Kind::BodyTooLong)
+        return FailFinally(text);
+    Fail(text);
 }
 
 void DC::FailFinally(const QString &text)

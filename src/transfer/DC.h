@@ -68,9 +68,11 @@ public:
 
     // The body of a success goes to this file as it arrives instead of memory (nullptr: memory), and DownOK
     // hands over an empty buffer once every byte is in the file. With a declared length, a connection that
-    // drops before the end (a close, a reset, the silence limit) is taken up again from the bytes on disk
-    // with a Range request, a few times with growing pauses; an answer that cannot continue them starts the
-    // file over. The file must be open; it stays the caller's. Taken when a transfer starts.
+    // drops before the end (a close, a reset, the silence limit, an answer shorter than the part asked for) is
+    // taken up again from the bytes on disk with a Range request, a few times with growing pauses; an answer that
+    // cannot continue them starts the file over, one longer than the part asked for ends the download with
+    // DownError. DownOK comes only when the file holds the declared length exactly. The file must be open; it stays the
+    // caller's. Taken when a transfer starts.
     void setBodyFile(BodyFile *file);
     struct ResumePolicy {
         int attempts = 5;
@@ -146,6 +148,7 @@ private:
     void Error(QAbstractSocket::SocketError error);
     void FollowRedirect(const Outcome &outcome);
     void Fail(const QString &text);
+    void FailOn(const Outcome &outcome);
     // Ends the transfer with DownError, whatever a resume might do.
     void FailFinally(const QString &text);
     // Resuming (DCResume.cpp).
@@ -153,6 +156,7 @@ private:
     void ConnectToServer();
     bool JudgeHead(const ResponseReader &answer);
     bool TakeFirstHead(const ResponseReader &answer);
+    Outcome MeasureFile(Outcome outcome) const;
     bool ScheduleResume();
     void ResumeNow();
     void StartOverNow();

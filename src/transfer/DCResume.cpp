@@ -34,7 +34,7 @@ void DC::ConfigureReader()
     if (!download.active)
         return;
     reader->setBodyOutput(bodyFile);
-    reader->setPartialAccepted(download.rangeStart >= 0);
+    reader->setPartialExpected(download.rangeStart >= 0 ? download.total - download.rangeStart : -1);
     reader->setHeadCheck([this](const ResponseReader &answer) { return JudgeHead(answer); });
 }
 
@@ -85,6 +85,28 @@ bool DC::TakeFirstHead(const ResponseReader &answer)
         return false;
     }
     return true;
+}
+
+// A body that goes to a file of known length is whole only when the file holds that many bytes exactly, whatever
+// the answer's own framing said: an answer shorter than the part asked for is a drop like any other, and what is
+// missing is counted in the file.
+Outcome DC::MeasureFile(Outcome outcome) const
+{
+    const bool ended = outcome.kind == Outcome::Kind::Success || outcome.kind == Outcome::Kind::Reset
+        || outcome.kind == Outcome::Kind::BodyCut;
+    if (!ended || download.total < 0)
+        return outcome;
+    outcome.bodyBytes = bodyFile->Size();
+    outcome.declaredLength = download.total;
+    if (outcome.bodyBytes == download.total) {
+        outcome.kind = Outcome::Kind::Success;
+    } else if (outcome.bodyBytes < download.total) {
+        outcome.kind = Outcome::Kind::BodyCut;
+    } else {
+        outcome.kind = Outcome::Kind::BodyTooLong;
+        outcome.bodyLimit = download.total;
+    }
+    return outcome;
 }
 
 void DC::ReportProgress()

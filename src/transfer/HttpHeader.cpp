@@ -170,7 +170,9 @@ std::optional<qint64> ParseContentLength(QByteArrayView value)
         if (!IsDigit(c))
             return std::nullopt;
         const int digit = c - '0';
-        length = length > (kLargest - digit) / 10 ? kLargest : length * 10 + digit;
+        if (length > (kLargest - digit) / 10)
+            return std::nullopt;
+        length = length * 10 + digit;
     }
     return length;
 }
@@ -203,17 +205,20 @@ TransferCoding ReadTransferCoding(QByteArrayView headerBlock)
     if (!value)
         return coding;
     coding.value = *value;
-    QList<QByteArrayView> codings;
+    // Misconfigured proxies name "chunked" twice (in one line or in two) over a body chunked once: it is
+    // decoded once.
+    bool chunked = false;
+    bool other = false;
     for (QByteArrayView member : SplitList(*value)) {
-        if (!member.isEmpty() && !SameName(member, "identity"))
-            codings.append(member);
+        if (SameName(member, "chunked"))
+            chunked = true;
+        else if (!member.isEmpty() && !SameName(member, "identity"))
+            other = true;
     }
-    if (codings.isEmpty())
-        coding.kind = TransferCoding::Kind::Identity;
-    else if (codings.size() == 1 && SameName(codings.first(), "chunked"))
-        coding.kind = TransferCoding::Kind::Chunked;
-    else
+    if (other)
         coding.kind = TransferCoding::Kind::Unknown;
+    else if (chunked)
+        coding.kind = TransferCoding::Kind::Chunked;
     return coding;
 }
 

@@ -32,8 +32,8 @@ std::optional<QByteArrayView> FindHeader(QByteArrayView headerBlock, QByteArrayV
 // The values of every header line of that name, in order, joined by ", " as a list header allows.
 std::optional<QByteArray> JoinedHeader(QByteArrayView headerBlock, QByteArrayView name);
 
-// A length value: decimal digits and nothing else; nothing otherwise. A length too large for 64 bits reads
-// as the largest value, which no memory can hold anyway.
+// A length value: decimal digits and nothing else, at most 2^63 - 1; nothing otherwise (a length beyond that is
+// no file's, and is as wrong as any other value that is no length).
 std::optional<qint64> ParseContentLength(QByteArrayView value);
 
 // What the header says of the length of the body.
@@ -62,7 +62,8 @@ struct TransferCoding {
     QByteArray value;  // the Transfer-Encoding value as received
 };
 
-// Exactly "chunked" (in any letter case) is chunked; "identity" alone, or no Transfer-Encoding, is none.
+// "chunked" (in any letter case), named once or more, is chunked; "identity" alone, or no Transfer-Encoding, is
+// none; any other coding named is unknown.
 TransferCoding ReadTransferCoding(QByteArrayView headerBlock);
 
 // A Content-Range value of a partial answer, "bytes first-last/total"; nothing for any other form (an unknown

@@ -75,7 +75,7 @@ std::optional<int> ResponseReader::Percent() const
 
 bool ResponseReader::IsSuccess(int code) const
 {
-    return code == 200 || (partialAccepted && code == 206);
+    return code == 200 || (partialBytes >= 0 && code == 206);
 }
 
 qint64 ResponseReader::BodyLeftToPour() const
@@ -186,6 +186,8 @@ void ResponseReader::EndHeader()
     // Only a success's body goes to the output: any other answer's is a few words held in memory.
     if (!bodyUsed)
         output = nullptr;
+    if (bodyUsed && status->code == 206)
+        partialLimit = partialBytes;
     if (headCheck && bodyUsed && !headCheck(*this))
         return Fail(Outcome::Kind::HeadRefused);
     const TransferCoding coding = ReadTransferCoding(header);
@@ -207,6 +209,8 @@ void ResponseReader::EndHeader()
     if (declared.kind != ::DeclaredLength::Kind::Valid)
         return;
     ContentLength = declared.bytes;
+    if (partialLimit >= 0 && ContentLength > partialLimit)
+        return TooLong();
     if (output && bodyUsed)
         return;
     if (ContentLength > maxBodyBytes)
@@ -254,6 +258,11 @@ qint64 ResponseReader::RoomForBody(qint64 offered)
 {
     if (ContentLength >= 0)
         return std::min(offered, ContentLength - BodyBytes());
+    // Bytes past the part asked for have no place in the file: the answer is wrong, whatever comes after.
+    if (partialLimit >= 0 && offered > partialLimit - BodyBytes()) {
+        TooLong();
+        return 0;
+    }
     if (output)
         return offered;
     if (offered > maxUndeclaredBytes - LData.size()) {
@@ -285,6 +294,12 @@ void ResponseReader::TooLarge(qint64 limit)
     Fail(Outcome::Kind::BodyTooLarge);
     // What memory can hold is no limit of ours: the user is told so.
     limitPassed = limit >= DefaultMaxBodyBytes() ? -1 : limit;
+}
+
+void ResponseReader::TooLong()
+{
+    Fail(Outcome::Kind::BodyTooLong);
+    limitPassed = partialLimit;
 }
 
 Outcome ResponseReader::Classify(const ProxyContext &proxy) const

@@ -34,6 +34,7 @@ struct Outcome {
         ServerError,  // any other status
         HeaderCut,  // the connection ended before the header did
         BodyCut,  // shorter than its declared length
+        BodyTooLong,  // a partial body longer than the bytes asked for; bodyLimit holds their number
         ChunksCut,  // the connection ended before the last chunk
         Reset,  // a body without declared length, ended by the server's reset instead of its close
         NotHttp,
@@ -52,7 +53,9 @@ struct Outcome {
     qint64 receivedBytes = 0;
     qint64 bodyBytes = 0;
     qint64 declaredLength = -1;
-    qint64 bodyLimit = -1;  // of a body too large: the limit it passed, or -1 when memory was the limit
+    // Of a body too large: the limit it passed, or -1 when memory was the limit. Of a body too long: the bytes
+    // asked for.
+    qint64 bodyLimit = -1;
 };
 
 // Gathers one answer as it arrives in pieces of any size: the header apart until its empty line (interim
@@ -74,8 +77,9 @@ public:
 
     // The body of a success goes to output (not owned) instead of memory; no limit but the declared length.
     void setBodyOutput(BodyOutput *output) { this->output = output; }
-    // The request asked for part of the body: a 206 is an answer like 200.
-    void setPartialAccepted(bool accepted) { partialAccepted = accepted; }
+    // The request asked for the last bytes of the body, this many: a 206 is an answer like 200, and its body may
+    // hold no more than that (BodyTooLong otherwise). Negative: only a 200 is a success.
+    void setPartialExpected(qint64 bytes) { partialBytes = bytes; }
     // Asked once the header has ended, before any body byte is kept: false ends the reading as HeadRefused.
     void setHeadCheck(std::function<bool(const ResponseReader &)> check) { headCheck = std::move(check); }
     // The header as received, once it has ended; its status code (0 when it has none).
@@ -135,12 +139,15 @@ private:
     bool Grow(qsizetype newSize);
     void Fail(Outcome::Kind kind, const QByteArray &value = {});
     void TooLarge(qint64 limit);
+    void TooLong();
 
     qint64 maxBodyBytes;
     qint64 maxUndeclaredBytes;
     BodyOutput *output = nullptr;
     qint64 outputBytes = 0;
-    bool partialAccepted = false;
+    qint64 partialBytes = -1;
+    // The most the body of this answer may hold, once a 206 has said it is one; -1 for any other answer.
+    qint64 partialLimit = -1;
     std::function<bool(const ResponseReader &)> headCheck;
     QByteArray header;  // status line and header lines up to and including the empty line
     qsizetype headerScan = 0;  // where the search for the header's end goes on

@@ -211,6 +211,8 @@ QString OutcomeError(const Outcome &outcome)
         return QStringLiteral("Соединение прервано: получено %1 из %2 байт")
             .arg(outcome.bodyBytes)
             .arg(outcome.declaredLength);
+    case Kind::BodyTooLong:
+        return QStringLiteral("Ответ сервера длиннее заявленного: ожидалось %1 байт").arg(outcome.bodyLimit);
     case Kind::ChunksCut:
         return QStringLiteral("Соединение прервано до конца ответа, переданного по частям (получено %1 байт)")
             .arg(outcome.bodyBytes);

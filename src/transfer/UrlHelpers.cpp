@@ -5,6 +5,8 @@
 #include <QHostAddress>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace {
 
 const QString kHttpScheme = QStringLiteral("http://");
@@ -102,6 +104,67 @@ QString AsciiHostAndPort(QStringView hostAndPort)
         ascii = ace.isEmpty() ? PercentEncodeBeyondAscii(host) : QString::fromLatin1(ace);
     }
     return ascii + PercentEncodeBeyondAscii(port);
+}
+
+// RFC 3986, 5.2.4: the "." and ".." segments of a path worked out, so the server is asked for the path they
+// lead to; a ".." never climbs above the root.
+QString RemoveDotSegments(QStringView path)
+{
+    QString output;
+    const auto dropLastSegment = [&output] { output.truncate(std::max<qsizetype>(0, output.lastIndexOf(u'/'))); };
+    while (!path.isEmpty()) {
+        if (path.startsWith(u"../")) {
+            path = path.sliced(3);
+        } else if (path.startsWith(u"./") || path.startsWith(u"/./")) {
+            path = path.sliced(2);
+        } else if (path == u"/.") {
+            path = u"/";
+        } else if (path.startsWith(u"/../")) {
+            path = path.sliced(3);
+            dropLastSegment();
+        } else if (path == u"/..") {
+            path = u"/";
+            dropLastSegment();
+        } else if (path == u"." || path == u"..") {
+            path = {};
+        } else {
+            const qsizetype next = path.indexOf(u'/', 1);
+            const qsizetype end = next < 0 ? path.size() : next;
+            output.append(path.first(end));
+            path = path.sliced(end);
+        }
+    }
+    return output;
+}
+
+// Where the path of an address that begins at from ends: at its query or fragment.
+qsizetype PathEnd(QStringView address, qsizetype from = 0)
+{
+    while (from < address.size() && address[from] != u'?' && address[from] != u'#')
+        ++from;
+    return from;
+}
+
+// Where the path of an address with a scheme begins: after the scheme and the authority, if it has one.
+qsizetype PathStart(QStringView address)
+{
+    qsizetype start = address.indexOf(u':') + 1;
+    if (address.sliced(start).startsWith(u"//")) {
+        start += 2;
+        while (start < address.size() && address[start] != u'/' && address[start] != u'?' && address[start] != u'#')
+            ++start;
+    }
+    return start;
+}
+
+// The dot segments of the path that begins at pathStart removed; the query and fragment are data, dots and all.
+QString WithoutDotSegments(QStringView address, qsizetype pathStart = 0)
+{
+    const qsizetype pathEnd = PathEnd(address, pathStart);
+    QString result = address.first(pathStart).toString();
+    result.append(RemoveDotSegments(address.sliced(pathStart, pathEnd - pathStart)));
+    result.append(address.sliced(pathEnd));
+    return result;
 }
 
 }  // namespace
@@ -292,19 +355,23 @@ QString URLEncode(QStringView text)
 
 QString ResolveLocation(const QString &location, const QString &currentPage, bool currentSecure)
 {
-    const QString value = location.trimmed();
+    QString value = location.trimmed();
     if (value.startsWith(QStringLiteral("//")))
-        return (currentSecure ? QStringLiteral("https:") : QStringLiteral("http:")) + value;
-    if (value.startsWith(u'/') || StartsWithScheme(value))
-        return value;
-    // Relative to the current page: its path without the query, up to and including the last "/".
-    QStringView path = currentPage;
-    const qsizetype query = path.indexOf(u'?');
-    if (query >= 0)
-        path = path.left(query);
+        value.prepend(currentSecure ? QStringLiteral("https:") : QStringLiteral("http:"));
+    if (StartsWithScheme(value))
+        return WithoutDotSegments(value, PathStart(value));
+    if (value.startsWith(u'/'))
+        return WithoutDotSegments(value);
+    // Relative to the current page: a fragment alone keeps the page's path and query, a query alone its path,
+    // anything else goes after the last "/" of its path.
+    const QStringView path = QStringView(currentPage).first(PathEnd(currentPage));
+    if (value.isEmpty() || value.startsWith(u'#')) {
+        const qsizetype fragment = currentPage.indexOf(u'#');
+        return WithoutDotSegments(currentPage.left(fragment < 0 ? currentPage.size() : fragment) + value);
+    }
     if (value.startsWith(u'?'))
-        return path.toString() + value;
+        return WithoutDotSegments(path.toString() + value);
     const qsizetype slash = path.lastIndexOf(u'/');
-    const QString directory = slash < 0 ? QStringLiteral("/") : path.left(slash + 1).toString();
-    return directory + value;
+    const QString directory = slash < 0 ? QStringLiteral("/") : path.first(slash + 1).toString();
+    return WithoutDotSegments(directory + value);
 }

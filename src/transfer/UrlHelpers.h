@@ -61,7 +61,9 @@ QString URLEncode(QStringView text);
 
 // The address a "Location" value leads to, seen from the page currently fetched: an absolute value stays,
 // a scheme-relative one takes the scheme of the current page (https when currentSecure), a path stays a
-// path, a relative name is put beside the current page ("p.flv" from "/a/b?x" is "/a/p.flv").
+// path, a relative name is put beside the current page ("p.flv" from "/a/b?x" is "/a/p.flv"). As RFC 3986, 5.2
+// has it: the "." and ".." segments of the path are worked out ("../p.flv" from "/a/b/c" is "/a/p.flv"), the
+// query and fragment are left as they are.
 QString ResolveLocation(const QString &location, const QString &currentPage, bool currentSecure = false);
 
 bool HoldsLineBreakOrNul(QStringView text);

@@ -58,7 +58,11 @@ private slots:
     void dropsAreResumed();
     void answersThatCannotContinue_data();
     void answersThatCannotContinue();
+    void answersOfTheWrongLength_data();
+    void answersOfTheWrongLength();
     void givesUpAfterFiveTries();
+    void lengthBeyond64Bits_data();
+    void lengthBeyond64Bits();
     void stoppedWhileTheBodyPours();
     void reservesTheLengthWhileWaiting();
     void throughTinyproxy();
@@ -174,6 +178,60 @@ void TestDCResume::answersThatCannotContinue()
         QVERIFY(!server->Requests().value(2).contains("Range:"));
 }
 
+void TestDCResume::answersOfTheWrongLength_data()
+{
+    QTest::addColumn<QByteArray>("first");  // the first answer, whose connection then closes
+    QTest::addColumn<QByteArray>("second");  // the answer to the request for the rest, if one is asked for
+    QTest::addColumn<qint64>("resumedFrom");  // where the request after it begins; -1 when there is none
+    QTest::addColumn<QString>("error");  // empty: the file is saved whole
+    const qsizetype cut = kVideoSize / 2;
+    const qsizetype rest = kVideoSize - cut;
+    const QByteArray dropped = Head200(kVideoSize) + video.first(cut);
+    const QByteArray partial = "HTTP/1.0 206 Partial Content\r\nContent-Range: bytes " + QByteArray::number(cut) + '-'
+        + QByteArray::number(kVideoSize - 1) + '/' + QByteArray::number(kVideoSize) + "\r\nETag: \"v1\"\r\n";
+    const auto length = [](qsizetype bytes) { return "Content-Length: " + QByteArray::number(bytes) + "\r\n\r\n"; };
+    const QByteArray tooMuch = video.sliced(cut) + QByteArray(1000, 'x');
+    const QString tooLong = u"Ответ сервера длиннее заявленного: ожидалось %1 байт"_s.arg(rest);
+
+    // Bytes beyond the declared length are no part of the body.
+    QTest::newRow("200 longer than its length")
+        << Head200(kVideoSize) + video + QByteArray(1000, 'x') << QByteArray() << qint64(-1) << QString();
+    // A short answer is a drop like any other: the rest is asked for again.
+    QTest::newRow("206 with a short length")
+        << dropped << partial + length(rest / 2) + video.sliced(cut, rest / 2) << qint64(cut + rest / 2) << QString();
+    QTest::newRow("206 without a length, closed after 1000 bytes")
+        << dropped << partial + "\r\n" + video.sliced(cut, 1000) << qint64(cut + 1000) << QString();
+    QTest::newRow("206 with a long length")
+        << dropped << partial + length(tooMuch.size()) + tooMuch << qint64(-1) << tooLong;
+    QTest::newRow("206 without a length, too long") << dropped << partial + "\r\n" + tooMuch << qint64(-1) << tooLong;
+}
+
+// Only the whole file is a success: the bytes in it are the declared length exactly.
+void TestDCResume::answersOfTheWrongLength()
+{
+    QFETCH(QByteArray, first);
+    QFETCH(QByteArray, second);
+    QFETCH(qint64, resumedFrom);
+    QFETCH(QString, error);
+    server->AddScript(Dropping(first, Kind::Close));
+    if (!second.isEmpty())
+        server->AddScript(Dropping(second, Kind::Close));
+    if (resumedFrom >= 0)
+        server->AddScript({ScriptedServer::Send(Head206(resumedFrom, video.size()) + video.sliced(resumedFrom)),
+                           ScriptedServer::Close()});
+
+    QVERIFY(Download(DCTest::Url(*server, u"/video.flv"_s)));
+
+    QCOMPARE(server->Connections(), 1 + !second.isEmpty() + (resumedFrom >= 0));
+    QCOMPARE(recorder->events.last(), error.isEmpty() ? u"OK:"_s : u"Error:"_s + error);
+    if (!error.isEmpty())
+        return;
+    QCOMPARE(ReadAll(file->Path()), video);
+    if (resumedFrom >= 0)
+        QVERIFY2(server->Requests().value(2).contains("\r\nRange: bytes=" + QByteArray::number(resumedFrom) + "-\r\n"),
+                 server->Requests().value(2).constData());
+}
+
 void TestDCResume::givesUpAfterFiveTries()
 {
     const qsizetype cut = video.size() / 10;
@@ -186,6 +244,27 @@ void TestDCResume::givesUpAfterFiveTries()
     QCOMPARE(server->Connections(), 6);
     QVERIFY(recorder->events.contains(u"Msg:"_s + TransferTexts::ResumingFrom(cut, 5, 5)));
     QVERIFY2(recorder->events.last().startsWith(u"Error:Соединение прервано"_s), qPrintable(recorder->events.last()));
+}
+
+void TestDCResume::lengthBeyond64Bits_data()
+{
+    QTest::addColumn<QByteArray>("length");
+    QTest::newRow("2^63") << QByteArray("9223372036854775808");
+    QTest::newRow("2^64") << QByteArray("18446744073709551616");
+}
+
+// No disk is asked for room for a length that no file can have: it is a wrong length like any other.
+void TestDCResume::lengthBeyond64Bits()
+{
+    QFETCH(QByteArray, length);
+    server->AddScript({ScriptedServer::Send("HTTP/1.0 200 OK\r\nContent-Length: " + length + "\r\n\r\nFLV"),
+                       ScriptedServer::Close()});
+
+    QVERIFY(Download(DCTest::Url(*server, u"/video.flv"_s)));
+
+    QCOMPARE(recorder->events.last(),
+             u"Error:Ответ сервера не распознан: неверная длина (Content-Length: "_s + QString::fromLatin1(length)
+                 + u')');
 }
 
 // The body goes from the connection to the file past the program; a stop ends that at once, and nothing of the

@@ -2,7 +2,10 @@
 
 #include <QTest>
 
+#include <utility>
+
 using Kind = UrlParts::Kind;
+using namespace Qt::StringLiterals;
 Q_DECLARE_METATYPE(UrlParts::Kind)
 
 class TestUrlHelpers : public QObject {
@@ -365,6 +368,70 @@ void TestUrlHelpers::resolveLocation_data()
     QTest::newRow("blanks around") << "  /x  "
                                    << "/a"
                                    << "/x";
+    QTest::newRow("up from a deep page") << "../moo.html/490002"
+                                         << "/we/are/all/twits/1234"
+                                         << "/we/are/all/moo.html/490002";
+    QTest::newRow("dots in an absolute address") << "http://other/a/./b/../c?x=/../y"
+                                                 << "/a"
+                                                 << "http://other/a/c?x=/../y";
+    QTest::newRow("dots in a scheme-relative address") << "//other/a/../p"
+                                                       << "/a/b"
+                                                       << "http://other/p";
+    QTest::newRow("dots in a path") << "/a/../../x.flv"
+                                    << "/a/b"
+                                    << "/x.flv";
+
+    // The examples of RFC 3986, 5.4, from its base "http://a/b/c/d;p?q": what stays on the same server is the
+    // path alone.
+    const QString base = u"/b/c/d;p?q"_s;
+    const QList<std::pair<QString, QString>> examples = {
+        // Normal examples.
+        {u"g:h"_s, u"g:h"_s},
+        {u"g"_s, u"/b/c/g"_s},
+        {u"./g"_s, u"/b/c/g"_s},
+        {u"g/"_s, u"/b/c/g/"_s},
+        {u"/g"_s, u"/g"_s},
+        {u"//g"_s, u"http://g"_s},
+        {u"?y"_s, u"/b/c/d;p?y"_s},
+        {u"g?y"_s, u"/b/c/g?y"_s},
+        {u"#s"_s, u"/b/c/d;p?q#s"_s},
+        {u"g#s"_s, u"/b/c/g#s"_s},
+        {u"g?y#s"_s, u"/b/c/g?y#s"_s},
+        {u";x"_s, u"/b/c/;x"_s},
+        {u"g;x"_s, u"/b/c/g;x"_s},
+        {u"g;x?y#s"_s, u"/b/c/g;x?y#s"_s},
+        {u""_s, u"/b/c/d;p?q"_s},
+        {u"."_s, u"/b/c/"_s},
+        {u"./"_s, u"/b/c/"_s},
+        {u".."_s, u"/b/"_s},
+        {u"../"_s, u"/b/"_s},
+        {u"../g"_s, u"/b/g"_s},
+        {u"../.."_s, u"/"_s},
+        {u"../../"_s, u"/"_s},
+        {u"../../g"_s, u"/g"_s},
+        // Abnormal examples.
+        {u"../../../g"_s, u"/g"_s},
+        {u"../../../../g"_s, u"/g"_s},
+        {u"/./g"_s, u"/g"_s},
+        {u"/../g"_s, u"/g"_s},
+        {u"g."_s, u"/b/c/g."_s},
+        {u".g"_s, u"/b/c/.g"_s},
+        {u"g.."_s, u"/b/c/g.."_s},
+        {u"..g"_s, u"/b/c/..g"_s},
+        {u"./../g"_s, u"/b/g"_s},
+        {u"./g/."_s, u"/b/c/g/"_s},
+        {u"g/./h"_s, u"/b/c/g/h"_s},
+        {u"g/../h"_s, u"/b/c/h"_s},
+        {u"g;x=1/./y"_s, u"/b/c/g;x=1/y"_s},
+        {u"g;x=1/../y"_s, u"/b/c/y"_s},
+        {u"g?y/./x"_s, u"/b/c/g?y/./x"_s},
+        {u"g?y/../x"_s, u"/b/c/g?y/../x"_s},
+        {u"g#s/./x"_s, u"/b/c/g#s/./x"_s},
+        {u"g#s/../x"_s, u"/b/c/g#s/../x"_s},
+        {u"http:g"_s, u"http:g"_s},
+    };
+    for (const auto &[location, resolved] : examples)
+        QTest::addRow("RFC 3986: \"%s\"", qPrintable(location)) << location << base << resolved;
 }
 
 void TestUrlHelpers::resolveLocation()
