@@ -187,8 +187,8 @@ void AddWrite(const char *name, const QByteArray &before, const QByteArray &sect
 
 }  // namespace
 
-// Files as Windows' own INI functions read and write them: edited by hand, on other systems, or by the
-// Windows program this one replaces.
+// Files as Quillon reads and writes them, by the rules of the Windows INI functions: written by Quillon,
+// edited by hand, or copied from another system.
 void TestIni::followsWindowsRules_data()
 {
     QTest::addColumn<QByteArray>("before");
