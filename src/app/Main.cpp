@@ -199,8 +199,9 @@ bool Main::MayClose()
         return false;
     if (!flow.VideoUnderWay())
         return true;
+    // A warning, like the question before a saved video is discarded: Enter pressed by habit answers No.
     if (dialogs.ShowMessage(this, CloseQuestionText(), CloseQuestionTitle(), QMessageBox::Yes | QMessageBox::No,
-                            QMessageBox::Question)
+                            QMessageBox::Warning)
         != QMessageBox::Yes)
         return false;
     flow.Stop();
