@@ -84,6 +84,7 @@ void Main::SetBusyState()
     declaredSize = 0;
     downloadClock.start();
     rateTimer.start();
+    LabelSpeed->show();
 }
 
 void Main::SetIdleState()
@@ -100,6 +101,7 @@ void Main::SetIdleState()
     Label4->clear();
     rateTimer.stop();
     LabelSpeed->clear();
+    LabelSpeed->hide();
 }
 
 void Main::ShowMenuMode()

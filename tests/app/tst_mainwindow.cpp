@@ -38,6 +38,8 @@ private slots:
     void escapeGoesBackWhenIdle_data();
     void escapeGoesBackWhenIdle();
     void captionsStayInsideTheirButtons();
+    void buttonsTakeTheirOwnPointer_data();
+    void buttonsTakeTheirOwnPointer();
     void playerFrameShowsTheFocus();
     void busyThenIdle();
     void paste_data();
@@ -361,6 +363,88 @@ void TestMainWindow::captionsStayInsideTheirButtons()
         QVERIFY2(inside.contains(face.CaptionRect), name);
         QVERIFY2(face.Picture.isNone() || inside.contains(face.PictureRect), name);
     }
+}
+
+void TestMainWindow::buttonsTakeTheirOwnPointer_data()
+{
+    QTest::addColumn<QString>("panel");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("row");
+    const std::pair<const char *, QStringList> panels[] = {
+        {"menu", {"ZagButton", "ProButton", "aButton", "Qbutton"}},
+        {"download, a video saved", {"XpB1", "DownButton", "XpB3", "XpB2", "XpB4"}},
+        {"download, busy", {"StopButton"}},
+        {"player", {"PlayerBackButton", "PlayerOpenFileButton", "PlayerClear"}},
+    };
+    for (const auto &[panel, buttons] : panels) {
+        for (const QString &button : buttons) {
+            for (const char *row : {"top", "middle", "bottom"})
+                QTest::addRow("%s, %s, %s row", panel, qPrintable(button), row) << panel << button << row;
+        }
+    }
+}
+
+namespace {
+
+// The names of the shown controls stacked above the button (later among their parent's children) that lie over
+// part of it.
+QStringList CoveringControls(QWidget &window, QWidget *button)
+{
+    const QRect place(button->mapTo(&window, QPoint(0, 0)), button->size());
+    QStringList covering;
+    for (QWidget *level = button; level != &window; level = level->parentWidget()) {
+        const QObjectList &siblings = level->parentWidget()->children();
+        for (qsizetype i = siblings.indexOf(level) + 1; i < siblings.size(); ++i) {
+            auto *above = qobject_cast<QWidget *>(siblings[i]);
+            if (above && above->isVisibleTo(&window)
+                && QRect(above->mapTo(&window, QPoint(0, 0)), above->size()).intersects(place))
+                covering << above->objectName();
+        }
+    }
+    return covering;
+}
+
+}  // namespace
+
+// Nothing of the window lies over a button, and the pointer given to the window, where Qt itself finds what is
+// under it, reaches the button at its top, middle and bottom rows, for the hover and for the click.
+void TestMainWindow::buttonsTakeTheirOwnPointer()
+{
+    QFETCH(QString, panel);
+    QFETCH(QString, button);
+    QFETCH(QString, row);
+    if (panel.startsWith(QLatin1String("download"))) {
+        Click(*window, "ZagButton");
+        Control<QLineEdit>(*window, "URLtext")->setText(QStringLiteral("http://video.example/watch?v=42"));
+        // A download under way shows its speed; one that has ended leaves its video to play.
+        window->SetBusyState();
+        Control<QLabel>(*window, "LabelSpeed")->setText(QStringLiteral("Скорость: 2,4 МБ/с, осталось 1 мин 20 с"));
+        if (panel.endsWith(QLatin1String("saved"))) {
+            emit window->Flow().VideoSaved(program->filePath(QStringLiteral("DownloadVideo/video.flv")));
+            emit window->Flow().Ended();
+        }
+    } else if (panel == QLatin1String("player")) {
+        Click(*window, "ProButton");
+    }
+    auto *target = Control<XpB>(*window, qPrintable(button));
+    QVERIFY(Seen(*window, qPrintable(button)));
+    const QStringList covering = CoveringControls(*window, target);
+    QVERIFY2(covering.isEmpty(), qPrintable(covering.join(u' ')));
+    // What the button would do is not the question here: only whether it is the one that hears of it.
+    QObject::disconnect(target, &XpB::Click, nullptr, nullptr);
+    int entered = 0;
+    int clicked = 0;
+    connect(target, &XpB::MouseIn, this, [&entered] { ++entered; });
+    connect(target, &XpB::Click, this, [&clicked] { ++clicked; });
+
+    const int y = row == QLatin1String("top") ? 0
+        : row == QLatin1String("middle")      ? target->height() / 2
+                                              : target->height() - 1;
+    const QPoint at = target->mapTo(window.get(), QPoint(target->width() / 2, y));
+    QTest::mouseMove(window->windowHandle(), at);
+    QTRY_COMPARE(entered, 1);
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
+    QCOMPARE(clicked, 1);
 }
 
 void TestMainWindow::playerFrameShowsTheFocus()
