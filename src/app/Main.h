@@ -117,6 +117,8 @@ private:
     QElapsedTimer lastRepaint;
     // True while the window has the player's size and may be resized.
     bool playerSized = false;
+    // The player's window as entering player mode made it.
+    PlayerWindow playerWindowGiven;
     // The folder of the last video saved, opened or dropped in this run; "" before the first.
     QString lastVideoFolder;
     QTimer rateTimer;

@@ -41,6 +41,8 @@ private slots:
     void buttonsTakeTheirOwnPointer_data();
     void buttonsTakeTheirOwnPointer();
     void playerFrameShowsTheFocus();
+    void playerSizeWrittenOnlyWhenChanged_data();
+    void playerSizeWrittenOnlyWhenChanged();
     void busyThenIdle();
     void paste_data();
     void paste();
@@ -459,6 +461,45 @@ void TestMainWindow::playerFrameShowsTheFocus()
     QCOMPARE(frameColour(), QColor(0x2d, 0x6c, 0xb5));
     Control(*window, "PlayerClear")->setFocus();
     QCOMPARE(frameColour(), QColor(0x8f, 0xa6, 0xbf));
+}
+
+void TestMainWindow::playerSizeWrittenOnlyWhenChanged_data()
+{
+    QTest::addColumn<QByteArray>("options");
+    QTest::addColumn<bool>("closed");
+    QTest::newRow("no file, back to the menu") << QByteArray() << false;
+    QTest::newRow("no file, window closed") << QByteArray() << true;
+    // Made to fit this screen while shown, it is still the size to take on a larger one.
+    QTest::newRow("a size larger than the screen")
+        << QByteArray("[Player]\nWidth=5000\nHeight=4000\nMaximized=0\n") << false;
+}
+
+// Entering the player and leaving it is no change of its size: nothing is written, and no settings file made.
+void TestMainWindow::playerSizeWrittenOnlyWhenChanged()
+{
+    QFETCH(QByteArray, options);
+    QFETCH(bool, closed);
+    const QString path = program->filePath(QStringLiteral("options.ini"));
+    if (!options.isEmpty()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(options);
+        file.close();
+        window.reset();
+        Open();
+    }
+    Click(*window, "ProButton");
+    QVERIFY(Seen(*window, "swf"));
+    if (closed)
+        QVERIFY(window->close());
+    else
+        Click(*window, "PlayerBackButton");
+    QCOMPARE(QFile::exists(path), !options.isEmpty());
+    if (!options.isEmpty()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), options);
+    }
 }
 
 void TestMainWindow::busyThenIdle()
