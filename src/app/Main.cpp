@@ -212,9 +212,14 @@ bool Main::MayClose()
 
 void Main::XpB4_Click()
 {
-    // Each opening is a fresh dialog over the settings the program uses now; what it saves takes effect at
-    // the next transfer.
-    Options options(flow.CurrentSettings(), flow.Store(), dialogs, this);
-    if (options.exec() == QDialog::Accepted)
-        flow.AdoptSettings(options.Committed());
+    // Each opening is a fresh dialog over the settings file as it is now: another copy of the program, or the
+    // user's editor, may have changed it since the start. What OK saves takes effect at the next transfer.
+    Options options(LoadSettings(flow.Store()), flow.Store(), dialogs, this);
+    if (options.exec() != QDialog::Accepted)
+        return;
+    // Only what the dialog shows: the save folder and the player's size stay as this run keeps them.
+    Settings adopted = flow.CurrentSettings();
+    adopted.Network = options.Committed().Network;
+    adopted.CheckUpgrade = options.Committed().CheckUpgrade;
+    flow.AdoptSettings(adopted);
 }

@@ -4,6 +4,7 @@
 #include "WindowProbe.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
@@ -30,6 +31,7 @@ private slots:
     void aboutLeavesNeutral();
     void aboutOpensTheHostsPages();
     void networkSettingsSaveThroughTheDialog();
+    void optionsShowTheFileAsItIsNow();
     void playButtonHiddenOnEnteringDownload();
     void playButtonPlaysLastVideo();
     void addressLength();
@@ -264,6 +266,29 @@ void TestMainWindow::networkSettingsSaveThroughTheDialog()
     QFile ini(program->filePath(QStringLiteral("options.ini")));
     QVERIFY(ini.open(QIODevice::ReadOnly));
     QVERIFY(ini.readAll().contains("ProxyName=proxy.test"));
+}
+
+void TestMainWindow::optionsShowTheFileAsItIsNow()
+{
+    // Written since the window opened: by another copy of the program, or by the user's editor.
+    QFile ini(program->filePath(QStringLiteral("options.ini")));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[Network]\nUseProxy=1\nProxyName=other.copy\nProxyPort=8080\n");
+    ini.close();
+    Click(*window, "ZagButton");
+    QString shownName;
+    bool shownProxy = false;
+    WhenModalOpens(*window, [&](QWidget &options) {
+        shownName = Control<QLineEdit>(options, "Text1")->text();
+        shownProxy = Control<QCheckBox>(options, "Check1")->isChecked();
+        Click(options, "XpB1");
+    });
+    Click(*window, "XpB4");
+    QCOMPARE(shownName, QStringLiteral("other.copy"));
+    QVERIFY(shownProxy);
+    // Confirmed, it is what the next transfer uses.
+    QCOMPARE(window->Flow().CurrentSettings().Network.ProxyName, QStringLiteral("other.copy"));
+    QCOMPARE(window->Flow().CurrentSettings().Network.ProxyPort, quint16(8080));
 }
 
 void TestMainWindow::playButtonHiddenOnEnteringDownload()
