@@ -69,6 +69,19 @@ void Main::Form_Load()
     // From here on nothing may keep the window from opening: a folder that cannot be written or a
     // settings file that cannot be read is passed over.
     flow.Load();
+    // But a settings file that is there and is not read is told of, once the window is up: the user would
+    // otherwise wonder where the proxy went.
+    if (const QString problem = flow.Store().ReadProblem(); !problem.isEmpty())
+        QMetaObject::invokeMethod(
+            this, [this, problem] { TellSettingsNotRead(problem); }, Qt::QueuedConnection);
+}
+
+void Main::TellSettingsNotRead(const QString &problem)
+{
+    dialogs.ShowMessage(this,
+                        QStringLiteral("Не удалось прочитать настройки из файла options.ini.\n\nПричина: ") + problem
+                            + QStringLiteral("\n\nПрограмма запущена с настройками по умолчанию."),
+                        windowTitle(), QMessageBox::Ok, QMessageBox::Warning);
 }
 
 void Main::SetBusyState()

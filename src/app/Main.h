@@ -69,6 +69,8 @@ signals:
 
 private:
     void Form_Load();
+    // Tells why the settings file was not read and the settings are those of a first start.
+    void TellSettingsNotRead(const QString &problem);
     void CreateMenuPanel();
     void CreateDownloadPanel();
     void CreatePlayerControls();

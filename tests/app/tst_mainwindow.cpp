@@ -15,6 +15,8 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 class TestMainWindow : public QObject {
     Q_OBJECT
 
@@ -23,6 +25,8 @@ private slots:
     void cleanup();
     void formLoad();
     void downloadFolderKept();
+    void unusableSettingsFileIsTold_data();
+    void unusableSettingsFileIsTold();
     void modes_data();
     void modes();
     void menuHover_data();
@@ -116,6 +120,42 @@ void TestMainWindow::downloadFolderKept()
     window.reset();
     Open();
     QVERIFY(QFile::exists(kept));
+}
+
+void TestMainWindow::unusableSettingsFileIsTold_data()
+{
+    QTest::addColumn<QString>("kind");
+    for (const char *kind : {"FIFO", "link to /dev/zero", "too large", "folder"})
+        QTest::newRow(kind) << QString::fromLatin1(kind);
+}
+
+// The window opens with the settings of a first start, and says why.
+void TestMainWindow::unusableSettingsFileIsTold()
+{
+    QFETCH(QString, kind);
+    window.reset();
+    const QString path = program->filePath(QStringLiteral("options.ini"));
+    if (kind == QLatin1String("FIFO")) {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else if (kind == QLatin1String("link to /dev/zero")) {
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+    } else if (kind == QLatin1String("folder")) {
+        QVERIFY(QDir().mkdir(path));
+    } else {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Network]\nUseProxy=1\nProxyName=proxy.test\nProxyPort=3128\n" + QByteArray(16 << 20, ';'));
+    }
+    dialogs.AnswerMessage(QMessageBox::Ok);
+    Open();
+
+    QTRY_COMPARE(dialogs.Messages().size(), 1);
+    const ScriptedDialogs::Asked told = dialogs.Messages().first();
+    QCOMPARE(told.owner, window.get());
+    QCOMPARE(told.icon, QMessageBox::Warning);
+    QVERIFY2(told.text.contains(path), qPrintable(told.text));
+    QCOMPARE(window->Flow().CurrentSettings(), Settings());
+    QVERIFY(Seen(*window, "Box1"));
 }
 
 void TestMainWindow::modes_data()
