@@ -169,7 +169,12 @@ void DownloadFlow::DC_DownOK(const QByteArray &LData)
 
 void DownloadFlow::DC_Redirected(const QByteArray &address)
 {
-    // A redirect met in any exchange, the update check and the resolution included, leads to the video.
+    // A version file that has moved (to https, to another server) is still the version file, never a video.
+    // The transfer control counts the redirects of the chain and gives up after its limit, which ends the
+    // check as any failed check ends.
+    if (stage == DownloadStage::UpdateCheck)
+        return Fetch(DownloadStage::UpdateCheck, true, Windows1251::Decode(address));
+    // A redirect of the resolution or of the video leads to the video.
     stage = DownloadStage::Redirect;
     DC_DownOK(address);
 }

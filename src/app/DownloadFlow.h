@@ -22,7 +22,8 @@ class QWidget;
 enum class DownloadStage : qint16 {
     UpdateCheck = 0,
     Resolution = 1,
-    // Only while a redirect is being handled; the new address is then fetched as a video download.
+    // Only while a redirect of the resolution or the video is being handled; the new address is then fetched as
+    // a video download. The update check follows its own redirects.
     Redirect = 2,
     VideoDownload = 3,
 };

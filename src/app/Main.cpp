@@ -69,6 +69,19 @@ void Main::Form_Load()
     // From here on nothing may keep the window from opening: a folder that cannot be written or a
     // settings file that cannot be read is passed over.
     flow.Load();
+    // But a settings file that is there and is not read is told of, once the window is up: the user would
+    // otherwise wonder where the proxy went.
+    if (const QString problem = flow.Store().ReadProblem(); !problem.isEmpty())
+        QMetaObject::invokeMethod(
+            this, [this, problem] { TellSettingsNotRead(problem); }, Qt::QueuedConnection);
+}
+
+void Main::TellSettingsNotRead(const QString &problem)
+{
+    dialogs.ShowMessage(this,
+                        QStringLiteral("Не удалось прочитать настройки из файла options.ini.\n\nПричина: ") + problem
+                            + QStringLiteral("\n\nПрограмма запущена с настройками по умолчанию."),
+                        windowTitle(), QMessageBox::Ok, QMessageBox::Warning);
 }
 
 void Main::SetBusyState()
@@ -84,6 +97,7 @@ void Main::SetBusyState()
     declaredSize = 0;
     downloadClock.start();
     rateTimer.start();
+    LabelSpeed->show();
 }
 
 void Main::SetIdleState()
@@ -100,6 +114,7 @@ void Main::SetIdleState()
     Label4->clear();
     rateTimer.stop();
     LabelSpeed->clear();
+    LabelSpeed->hide();
 }
 
 void Main::ShowMenuMode()
@@ -199,8 +214,9 @@ bool Main::MayClose()
         return false;
     if (!flow.VideoUnderWay())
         return true;
+    // A warning, like the question before a saved video is discarded: Enter pressed by habit answers No.
     if (dialogs.ShowMessage(this, CloseQuestionText(), CloseQuestionTitle(), QMessageBox::Yes | QMessageBox::No,
-                            QMessageBox::Question)
+                            QMessageBox::Warning)
         != QMessageBox::Yes)
         return false;
     flow.Stop();
@@ -209,9 +225,14 @@ bool Main::MayClose()
 
 void Main::XpB4_Click()
 {
-    // Each opening is a fresh dialog over the settings the program uses now; what it saves takes effect at
-    // the next transfer.
-    Options options(flow.CurrentSettings(), flow.Store(), dialogs, this);
-    if (options.exec() == QDialog::Accepted)
-        flow.AdoptSettings(options.Committed());
+    // Each opening is a fresh dialog over the settings file as it is now: another copy of the program, or the
+    // user's editor, may have changed it since the start. What OK saves takes effect at the next transfer.
+    Options options(LoadSettings(flow.Store()), flow.Store(), dialogs, this);
+    if (options.exec() != QDialog::Accepted)
+        return;
+    // Only what the dialog shows: the save folder and the player's size stay as this run keeps them.
+    Settings adopted = flow.CurrentSettings();
+    adopted.Network = options.Committed().Network;
+    adopted.CheckUpgrade = options.Committed().CheckUpgrade;
+    flow.AdoptSettings(adopted);
 }

@@ -69,6 +69,8 @@ signals:
 
 private:
     void Form_Load();
+    // Tells why the settings file was not read and the settings are those of a first start.
+    void TellSettingsNotRead(const QString &problem);
     void CreateMenuPanel();
     void CreateDownloadPanel();
     void CreatePlayerControls();
@@ -117,6 +119,8 @@ private:
     QElapsedTimer lastRepaint;
     // True while the window has the player's size and may be resized.
     bool playerSized = false;
+    // The player's window as entering player mode made it.
+    PlayerWindow playerWindowGiven;
     // The folder of the last video saved, opened or dropped in this run; "" before the first.
     QString lastVideoFolder;
     QTimer rateTimer;

@@ -155,7 +155,11 @@ void Main::CreateDownloadPanel()
     ImagPr = new ProgressBar(QStringLiteral("ImagPr"), Picture1);
     ImagPr->setGeometry(0, 0, 0, 12);
     ImagPr->hide();
+    // The speed lies where the play button stands after a save, which is never while a video arrives: it is
+    // shown only then, and even so lets the pointer through to whatever is below.
     LabelSpeed = MakeLabel(QStringLiteral("LabelSpeed"), DownBox, QRect(8, 158, 297, 16));
+    LabelSpeed->setAttribute(Qt::WA_TransparentForMouseEvents);
+    LabelSpeed->hide();
 }
 
 void Main::CreatePlayerControls()

@@ -36,6 +36,7 @@ void Main::FitWindowToPlayer()
     resize(size);
     if (remembered.Maximized)
         setWindowState(windowState() | Qt::WindowMaximized);
+    playerWindowGiven = PlayerWindow{size, remembered.Maximized};
 }
 
 void Main::RestoreDesignedWindow()
@@ -53,7 +54,13 @@ void Main::RememberPlayerWindow()
     const bool maximized = isMaximized();
     // Maximised, the size to keep is the one the window returns to.
     const QSize size = maximized && normalGeometry().isValid() ? normalGeometry().size() : this->size();
-    flow.RememberPlayerWindow(PlayerWindow{size, maximized});
+    const PlayerWindow now{size, maximized};
+    // Only what the user changed is kept: passing through the player writes nothing (no settings file is made
+    // for it), and a size cut down to fit this screen stays the size to take on a larger one.
+    if (now == playerWindowGiven)
+        return;
+    playerWindowGiven = now;
+    flow.RememberPlayerWindow(now);
 }
 
 void Main::PlacePlayerArea()

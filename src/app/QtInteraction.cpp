@@ -19,14 +19,8 @@ QMessageBox::StandardButton QtInteraction::ShowMessage(QWidget *owner, const QSt
                                                        QMessageBox::StandardButtons buttons, QMessageBox::Icon icon)
 {
     QMessageBox box(icon, title, text, buttons, owner);
-    // Enter gives the first button, as users of the program know it, except in the warning that asks about
-    // losing a video: there Enter pressed by habit must not say yes.
-    if (icon == QMessageBox::Warning && buttons.testFlag(QMessageBox::No))
-        box.setDefaultButton(QMessageBox::No);
-    else if (buttons.testFlag(QMessageBox::Yes))
-        box.setDefaultButton(QMessageBox::Yes);
-    else if (buttons.testFlag(QMessageBox::Ok))
-        box.setDefaultButton(QMessageBox::Ok);
+    if (const QMessageBox::StandardButton enter = EnterButton(buttons, icon); enter != QMessageBox::NoButton)
+        box.setDefaultButton(enter);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

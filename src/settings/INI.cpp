@@ -20,6 +20,13 @@ void INI::MakeFolderOnWrite(bool make)
     makeFolder = make;
 }
 
+QString INI::ReadProblem() const
+{
+    QString problem;
+    ReadSettingsFile(fileName, &problem);
+    return problem;
+}
+
 QByteArray INI::RINI(QByteArrayView Section, QByteArrayView KeyName) const
 {
     return ReadIniValue(ReadFileContent(fileName), Section, KeyName);
@@ -63,7 +70,7 @@ bool INI::WriteEntries(const QList<IniEntry> &entries)
         writeError = QStringLiteral("Файл занят другой копией Quillon");
         return false;
     }
-    std::optional<QByteArray> content = ReadFileForRewrite(fileName, &writeError);
+    std::optional<QByteArray> content = ReadSettingsFile(fileName, &writeError);
     if (!content)
         return false;
     for (const IniEntry &entry : entries) {

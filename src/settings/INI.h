@@ -23,8 +23,8 @@ struct IniEntry {
 // bytes, taken and given back as they are; what they mean (UTF-8 text, a scrambled password) is the
 // caller's business. The file is read as the Windows INI functions read it (see IniText.h).
 //
-// Reads never fail: an absent file, section or key reads as "". Writes tell whether the file now holds the
-// value, and WriteError() says why not.
+// Reads never fail: an absent file, section or key reads as "", and so does a file that is not read at all (see
+// ReadProblem). Writes tell whether the file now holds the value, and WriteError() says why not.
 class INI {
 public:
     // Full path of the file; set once before the first access. Empty: reads give "" and writes fail.
@@ -33,6 +33,10 @@ public:
     // On, a write first makes the file's folder when it is missing (see MakeOwnerFolder); off, as at first, a
     // missing folder fails the write.
     void MakeFolderOnWrite(bool make);
+
+    // Why the file is not read, as it stands now: it is no regular file (a FIFO, a device, a folder), it is far
+    // too long for a settings file, or it cannot be read. "" when it is read, or when there is none.
+    QString ReadProblem() const;
 
     QByteArray RINI(QByteArrayView Section, QByteArrayView KeyName) const;
     bool WInI(QByteArrayView Section, QByteArrayView KeyName, QByteArrayView KeyValue);

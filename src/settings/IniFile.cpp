@@ -72,34 +72,114 @@ SettingsFileLock::~SettingsFileLock()
         ::close(descriptor);
 }
 
-QByteArray ReadFileContent(const QString &path)
+namespace {
+
+// The system's reason for the failure just met, errno's, after the path it concerns.
+QString SystemError(const QString &path)
 {
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
+    return QStringLiteral("%1: %2").arg(path, qt_error_string(errno));
 }
 
-std::optional<QByteArray> ReadFileForRewrite(const QString &path, QString *error)
+// The path as the user is told of it: a link with where it leads.
+QString ShownName(const QString &path)
 {
     const QFileInfo info(path);
-    if (!info.exists())
+    return info.isSymLink() ? QStringLiteral("%1 (ссылка на %2)").arg(path, info.symLinkTarget()) : path;
+}
+
+QString TooLarge(const QString &path)
+{
+    return QStringLiteral("%1 слишком велик для файла настроек (больше %2 МБ)")
+        .arg(ShownName(path))
+        .arg(kLongestSettingsFile >> 20);
+}
+
+// Why what stands at path is not taken for a settings file; "" when it is a regular file of a usable size.
+QString Refusal(const QString &path, const struct stat &status)
+{
+    const QString name = ShownName(path);
+    if (S_ISDIR(status.st_mode))
+        return QStringLiteral("%1 — это папка, а не файл").arg(name);
+    if (S_ISFIFO(status.st_mode))
+        return QStringLiteral("%1 — это канал (FIFO), а не файл").arg(name);
+    if (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode))
+        return QStringLiteral("%1 — это устройство, а не файл").arg(name);
+    if (!S_ISREG(status.st_mode))
+        return QStringLiteral("%1 — не обычный файл").arg(name);
+    if (status.st_size > kLongestSettingsFile)
+        return TooLarge(path);
+    return {};
+}
+
+// Reads the open file to its end, or to one byte past the limit.
+std::optional<QByteArray> ReadLimited(int descriptor)
+{
+    QByteArray content;
+    constexpr qint64 kPiece = 64 * 1024;
+    while (content.size() <= kLongestSettingsFile) {
+        const qsizetype had = content.size();
+        content.resize(had + kPiece);
+        const ssize_t got = ::read(descriptor, content.data() + had, kPiece);
+        if (got < 0 && errno == EINTR) {
+            content.resize(had);
+            continue;
+        }
+        if (got < 0)
+            return std::nullopt;
+        content.resize(had + got);
+        if (got == 0)
+            break;
+    }
+    return content;
+}
+
+}  // namespace
+
+std::optional<QByteArray> ReadSettingsFile(const QString &path, QString *error)
+{
+    if (path.isEmpty())
         return QByteArray();
-    if (info.isDir()) {
-        SetError(error, QStringLiteral("%1 — это папка, а не файл").arg(path));
+    const QByteArray name = QFile::encodeName(path);
+    // Looked at before it is opened: opening a FIFO waits for a writer, and opening a device may do anything.
+    struct stat status { };
+    if (::stat(name.constData(), &status) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return QByteArray();
+        SetError(error, SystemError(path));
         return std::nullopt;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        SetError(error, file.errorString());
+    if (const QString refusal = Refusal(path, status); !refusal.isEmpty()) {
+        SetError(error, refusal);
         return std::nullopt;
     }
-    QByteArray content = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        SetError(error, file.errorString());
+    // And once more when open, since another thing may have taken its name meanwhile; O_NONBLOCK keeps a FIFO
+    // put there from holding the open.
+    const int descriptor = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) {
+        SetError(error, SystemError(path));
+        return std::nullopt;
+    }
+    QString refusal = ::fstat(descriptor, &status) == 0 ? Refusal(path, status) : SystemError(path);
+    std::optional<QByteArray> content;
+    if (refusal.isEmpty()) {
+        // It may have grown since it was looked at.
+        content = ReadLimited(descriptor);
+        if (!content)
+            refusal = SystemError(path);
+        else if (content->size() > kLongestSettingsFile)
+            refusal = TooLarge(path);
+    }
+    ::close(descriptor);
+    if (!refusal.isEmpty()) {
+        SetError(error, refusal);
         return std::nullopt;
     }
     return content;
+}
+
+QByteArray ReadFileContent(const QString &path)
+{
+    return ReadSettingsFile(path, nullptr).value_or(QByteArray());
 }
 
 bool ReplaceSettingsFile(const QString &path, const QByteArray &content, QString *error)

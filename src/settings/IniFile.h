@@ -7,12 +7,18 @@
 
 // Whole-file reading and writing for the settings store.
 
-// The file's bytes; "" when it is absent or cannot be read: a read never fails.
-QByteArray ReadFileContent(const QString &path);
+// The longest settings file read. options.ini holds a few hundred bytes; what is far longer is no settings
+// file of ours, and reading it would only fill the memory.
+constexpr qint64 kLongestSettingsFile = qint64(4) << 20;
 
-// The file's bytes for rewriting it: "" when it does not exist yet, nothing when it exists but cannot be
-// read (rewriting it from "" would throw away everything else in it).
-std::optional<QByteArray> ReadFileForRewrite(const QString &path, QString *error);
+// The settings file's bytes: "" when there is none yet; nothing, with error saying why in the user's words, when
+// what stands at path is no regular file (a FIFO, a device, a folder; a link to a regular file is followed), is
+// longer than kLongestSettingsFile, or cannot be read. It never waits on a FIFO or a device and never reads more
+// than the limit.
+std::optional<QByteArray> ReadSettingsFile(const QString &path, QString *error);
+
+// The same for a read that never fails: "" whenever there are no bytes to use.
+QByteArray ReadFileContent(const QString &path);
 
 // Makes the folder and those above it that are missing, each readable by its owner only, as the user's
 // configuration folders are to be made.

@@ -5,8 +5,6 @@
 #include "IniNumber.h"
 #include "Windows1251.h"
 
-#include <functional>
-
 namespace {
 
 // Said after the scrambler's own description, so the user knows what happens to the password now.
@@ -14,9 +12,9 @@ const QString kPasswordNotKept =
     QStringLiteral(" Пароль будет использоваться до закрытия программы, но не сохранён в options.ini: после следующего "
                    "запуска введите его снова.");
 
-IniEntry Entry(const char *section, const char *key, const QByteArray &value, bool changed = true)
+IniEntry Entry(const char *section, const char *key, const QByteArray &value, bool onlyWhenAbsent = false)
 {
-    return IniEntry{QByteArray(section), QByteArray(key), value, !changed};
+    return IniEntry{QByteArray(section), QByteArray(key), value, onlyWhenAbsent};
 }
 
 QString ReadText(const INI &ini, const char *section, const char *key)
@@ -130,28 +128,24 @@ Settings LoadSettings(const INI &ini)
     return settings;
 }
 
-SaveOutcome SaveSettings(INI &ini, const Settings &settings, const std::optional<Settings> &before)
+SaveOutcome SaveSettings(INI &ini, const Settings &settings)
 {
     const ConnectionSettings &network = settings.Network;
     SaveOutcome outcome;
     const QByteArray storedPassword = StoredPassword(network.ProxyPass, outcome);
     const QByteArray port = network.ProxyPort == 0 ? QByteArray() : QByteArray::number(network.ProxyPort);
-    const auto networkChanged = [&before, &network](auto member) {
-        return !before || std::invoke(member, before->Network) != std::invoke(member, network);
-    };
 
     // The order is that of a fresh file: the Network keys, then Version, with ProxyPass joining the end of
     // Network, then Save.
     const QList<IniEntry> entries = {
-        Entry("Network", "UseProxy", FlagText(network.UseProxy), networkChanged(&ConnectionSettings::UseProxy)),
-        Entry("Network", "ProxyName", network.ProxyName.toUtf8(), networkChanged(&ConnectionSettings::ProxyName)),
-        Entry("Network", "ProxyPort", port, networkChanged(&ConnectionSettings::ProxyPort)),
-        Entry("Network", "ProxyAuth", FlagText(network.ProxyAuth), networkChanged(&ConnectionSettings::ProxyAuth)),
-        Entry("Network", "ProxyLogin", network.ProxyLogin.toUtf8(), networkChanged(&ConnectionSettings::ProxyLogin)),
-        Entry("Version", "CheckUpgrade", FlagText(settings.CheckUpgrade),
-              !before || before->CheckUpgrade != settings.CheckUpgrade),
-        Entry("Network", "ProxyPass", storedPassword, networkChanged(&ConnectionSettings::ProxyPass)),
-        Entry("Save", "SavePath", settings.SavePath.toUtf8(), !before || before->SavePath != settings.SavePath),
+        Entry("Network", "UseProxy", FlagText(network.UseProxy)),
+        Entry("Network", "ProxyName", network.ProxyName.toUtf8()),
+        Entry("Network", "ProxyPort", port),
+        Entry("Network", "ProxyAuth", FlagText(network.ProxyAuth)),
+        Entry("Network", "ProxyLogin", network.ProxyLogin.toUtf8()),
+        Entry("Version", "CheckUpgrade", FlagText(settings.CheckUpgrade)),
+        Entry("Network", "ProxyPass", storedPassword),
+        Entry("Save", "SavePath", settings.SavePath.toUtf8(), true),
     };
     outcome.Written = ini.WriteEntries(entries);
     if (!outcome.Written)

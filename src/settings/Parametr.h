@@ -6,8 +6,6 @@
 #include <QSize>
 #include <QString>
 
-#include <optional>
-
 class CPassword;
 class INI;
 
@@ -72,11 +70,11 @@ struct SaveOutcome {
     QString Notice;
 };
 
-// Writes the values to the file in one replacement: the flags as "0" or "1", the port as its number ("" for
-// none), the password scrambled with a newly drawn key. Given the settings the values were edited from (as
-// loaded, or as last saved), a value left as it was is written only where the file lacks its key: another copy
-// of the program may have saved it meanwhile, and its change stays.
-SaveOutcome SaveSettings(INI &ini, const Settings &settings, const std::optional<Settings> &before = std::nullopt);
+// Writes the values the Options dialog shows to the file in one replacement, every one of them, as the user
+// confirmed them: the flags as "0" or "1", the port as its number ("" for none), the password scrambled with a
+// newly drawn key. SavePath is the save flow's to record: it is written only where the file lacks the key, so
+// that a fresh file holds every key and a folder recorded meanwhile, by this copy or another, stays.
+SaveOutcome SaveSettings(INI &ini, const Settings &settings);
 
 // Writes the player's window to the file in one replacement; every other key stays as it is. False when the
 // file could not be written (the store's WriteError says why).

@@ -66,5 +66,6 @@ QString TunnelAnswerTooLarge();
 
 }  // namespace TransferTexts
 
-// The error number users know from the original Windows program for a socket failure.
+// The number Quillon shows for a socket failure: the Winsock numbering (10061 refused, 10060 timed out, ...),
+// which users quote when they ask for help.
 int WinsockErrorNumber(QAbstractSocket::SocketError error);

@@ -25,3 +25,16 @@ public:
     // Opens a web address in the user's browser; nobody looks at whether it worked.
     virtual void OpenAddress(const QString &address) = 0;
 };
+
+// The button Enter presses in a message box: Yes, or OK, as users of the program know it; but in a warning that
+// can be answered No (a question about losing a video) No, so that Enter pressed by habit never says yes to it.
+inline QMessageBox::StandardButton EnterButton(QMessageBox::StandardButtons buttons, QMessageBox::Icon icon)
+{
+    if (icon == QMessageBox::Warning && buttons.testFlag(QMessageBox::No))
+        return QMessageBox::No;
+    if (buttons.testFlag(QMessageBox::Yes))
+        return QMessageBox::Yes;
+    if (buttons.testFlag(QMessageBox::Ok))
+        return QMessageBox::Ok;
+    return QMessageBox::NoButton;
+}

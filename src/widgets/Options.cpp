@@ -313,7 +313,7 @@ void Options::XpB1_Click()
         NetworkTexts{FlagOf(Check1), Text1->text(), Text2->text(), FlagOf(Check2), Text3->text(), Text4->text()});
     edited.CheckUpgrade = Check3->isChecked();
 
-    const SaveOutcome outcome = SaveSettings(ini, edited, committed);
+    const SaveOutcome outcome = SaveSettings(ini, edited);
     if (!outcome.Written) {
         // The file still holds the old settings, so the program goes on with them too; the dialog stays
         // open with what the user typed, to try again or to cancel.

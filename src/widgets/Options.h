@@ -15,14 +15,15 @@ class QLineEdit;
 class XpB;
 
 // The settings dialog "Настройки": the proxy, its login and the update check. Each opening is a fresh
-// dialog that edits a copy of the settings the program uses; OK (also Enter) saves the edited settings to the
-// settings file and, once they are there, closes with them committed; a port that is no port is refused first.
-// Cancel, Escape and the close box leave everything as it was.
+// dialog over the settings it is given, which the main window reads from the settings file as it opens it; OK
+// (also Enter) writes every value the dialog shows to the file, as the user confirmed it, and once they are there
+// closes with them committed; a port that is no port is refused first. Cancel, Escape and the close box leave
+// everything as it was.
 //
 // The main window opens it modally and takes the committed settings when it was accepted:
-//     Options dialog(settings, ini, interaction, this);
+//     Options dialog(LoadSettings(ini), ini, interaction, this);
 //     if (dialog.exec() == QDialog::Accepted)
-//         settings = dialog.Committed();
+//         network = dialog.Committed().Network;
 class Options : public QDialog {
     Q_OBJECT
 

@@ -37,6 +37,8 @@ private slots:
     void errorPageOffersNothing();
     void unreachable();
     void serverErrorGoesOnSilently();
+    void redirectIsFollowedForTheCheck_data();
+    void redirectIsFollowedForTheCheck();
     void notDue_data();
     void notDue();
 
@@ -211,6 +213,53 @@ void TestFlowUpdate::serverErrorGoesOnSilently()
     QCOMPARE(ReadAll(target), road->served);
     QCOMPARE(road->Label1(), QStringLiteral("Файл сохранен"));
     QCOMPARE(road->Flow().Store().RINI("Version", "LastCheck"), Yesterday());
+}
+
+void TestFlowUpdate::redirectIsFollowedForTheCheck_data()
+{
+    QTest::addColumn<QString>("location");
+    QTest::addColumn<int>("redirects");
+    QTest::addColumn<QByteArray>("version");
+    QTest::newRow("a path on the same server, same version") << "/v2/version.info" << 1 << AppVersion().toUtf8();
+    QTest::newRow("an address, moved twice, new version")
+        << "http://{server}/v2/version.info" << 2 << QByteArray("1.8");
+    // The transfer's own limit ends it, as any failed check ends: silently, with the download going on.
+    QTest::newRow("round and round") << "/version.info" << DC::kMaxRedirectsInRow + 1 << QByteArray();
+}
+
+// A moved version file is still the version file: the check follows it, and the video is the one the
+// resolution finds.
+void TestFlowUpdate::redirectIsFollowedForTheCheck()
+{
+    QFETCH(QString, location);
+    QFETCH(int, redirects);
+    QFETCH(QByteArray, version);
+    Check(Yesterday());
+    const QByteArray moved = "HTTP/1.0 301 Moved Permanently\r\nLocation: "
+        + QString(location).replace(QStringLiteral("{server}"), road->update.HostAndPort()).toLatin1()
+        + "\r\nContent-Length: 0\r\n\r\n";
+    for (int i = 0; i < redirects; ++i)
+        road->update.AddScript({ScriptedServer::Send(moved), ScriptedServer::Close()});
+    const bool answered = !version.isEmpty();
+    if (answered)
+        road->update.AddScript(
+            {ScriptedServer::Send(RoadFixture::HttpOk(version, "text/plain")), ScriptedServer::Close()});
+    const bool offered = answered && version != AppVersion().toUtf8();
+    if (offered)
+        road->dialogs.AnswerMessage(QMessageBox::No);
+    const QString target = ExpectVideo();
+
+    road->Download();
+    QVERIFY(road->WaitIdle());
+
+    QCOMPARE(road->update.Connections(), answered ? redirects + 1 : redirects);
+    if (answered)
+        QVERIFY(road->update.Requests().constLast().startsWith("GET /v2/version.info HTTP/1.0\r\n"));
+    QCOMPARE(road->dialogs.Messages().size(), offered ? 1 : 0);
+    QCOMPARE(road->Flow().Store().RINI("Version", "LastCheck"), answered ? Today() : Yesterday());
+    QCOMPARE(road->resolver.Connections(), 1);
+    QCOMPARE(ReadAll(target), road->served);
+    QCOMPARE(road->Label1(), QStringLiteral("Файл сохранен"));
 }
 
 void TestFlowUpdate::notDue_data()

@@ -245,6 +245,8 @@ void TestMainRoad::closingAsksWhileVideoArrives()
     const ScriptedDialogs::Asked asked = road->dialogs.Messages().value(0);
     QCOMPARE(asked.text, Main::CloseQuestionText());
     QCOMPARE(asked.buttons, QMessageBox::Yes | QMessageBox::No);
+    // Enter pressed by habit keeps the download.
+    QCOMPARE(EnterButton(asked.buttons, asked.icon), QMessageBox::No);
     QCOMPARE(QFile::exists(partial), !stop);
     QCOMPARE(road->window->Flow().VideoUnderWay(), !stop);
     if (!stop)

@@ -4,6 +4,7 @@
 #include "WindowProbe.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
@@ -14,6 +15,8 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 class TestMainWindow : public QObject {
     Q_OBJECT
 
@@ -22,6 +25,8 @@ private slots:
     void cleanup();
     void formLoad();
     void downloadFolderKept();
+    void unusableSettingsFileIsTold_data();
+    void unusableSettingsFileIsTold();
     void modes_data();
     void modes();
     void menuHover_data();
@@ -30,6 +35,7 @@ private slots:
     void aboutLeavesNeutral();
     void aboutOpensTheHostsPages();
     void networkSettingsSaveThroughTheDialog();
+    void optionsShowTheFileAsItIsNow();
     void playButtonHiddenOnEnteringDownload();
     void playButtonPlaysLastVideo();
     void addressLength();
@@ -38,7 +44,11 @@ private slots:
     void escapeGoesBackWhenIdle_data();
     void escapeGoesBackWhenIdle();
     void captionsStayInsideTheirButtons();
+    void buttonsTakeTheirOwnPointer_data();
+    void buttonsTakeTheirOwnPointer();
     void playerFrameShowsTheFocus();
+    void playerSizeWrittenOnlyWhenChanged_data();
+    void playerSizeWrittenOnlyWhenChanged();
     void busyThenIdle();
     void paste_data();
     void paste();
@@ -110,6 +120,42 @@ void TestMainWindow::downloadFolderKept()
     window.reset();
     Open();
     QVERIFY(QFile::exists(kept));
+}
+
+void TestMainWindow::unusableSettingsFileIsTold_data()
+{
+    QTest::addColumn<QString>("kind");
+    for (const char *kind : {"FIFO", "link to /dev/zero", "too large", "folder"})
+        QTest::newRow(kind) << QString::fromLatin1(kind);
+}
+
+// The window opens with the settings of a first start, and says why.
+void TestMainWindow::unusableSettingsFileIsTold()
+{
+    QFETCH(QString, kind);
+    window.reset();
+    const QString path = program->filePath(QStringLiteral("options.ini"));
+    if (kind == QLatin1String("FIFO")) {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else if (kind == QLatin1String("link to /dev/zero")) {
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+    } else if (kind == QLatin1String("folder")) {
+        QVERIFY(QDir().mkdir(path));
+    } else {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Network]\nUseProxy=1\nProxyName=proxy.test\nProxyPort=3128\n" + QByteArray(16 << 20, ';'));
+    }
+    dialogs.AnswerMessage(QMessageBox::Ok);
+    Open();
+
+    QTRY_COMPARE(dialogs.Messages().size(), 1);
+    const ScriptedDialogs::Asked told = dialogs.Messages().first();
+    QCOMPARE(told.owner, window.get());
+    QCOMPARE(told.icon, QMessageBox::Warning);
+    QVERIFY2(told.text.contains(path), qPrintable(told.text));
+    QCOMPARE(window->Flow().CurrentSettings(), Settings());
+    QVERIFY(Seen(*window, "Box1"));
 }
 
 void TestMainWindow::modes_data()
@@ -262,6 +308,29 @@ void TestMainWindow::networkSettingsSaveThroughTheDialog()
     QVERIFY(ini.readAll().contains("ProxyName=proxy.test"));
 }
 
+void TestMainWindow::optionsShowTheFileAsItIsNow()
+{
+    // Written since the window opened: by another copy of the program, or by the user's editor.
+    QFile ini(program->filePath(QStringLiteral("options.ini")));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[Network]\nUseProxy=1\nProxyName=other.copy\nProxyPort=8080\n");
+    ini.close();
+    Click(*window, "ZagButton");
+    QString shownName;
+    bool shownProxy = false;
+    WhenModalOpens(*window, [&](QWidget &options) {
+        shownName = Control<QLineEdit>(options, "Text1")->text();
+        shownProxy = Control<QCheckBox>(options, "Check1")->isChecked();
+        Click(options, "XpB1");
+    });
+    Click(*window, "XpB4");
+    QCOMPARE(shownName, QStringLiteral("other.copy"));
+    QVERIFY(shownProxy);
+    // Confirmed, it is what the next transfer uses.
+    QCOMPARE(window->Flow().CurrentSettings().Network.ProxyName, QStringLiteral("other.copy"));
+    QCOMPARE(window->Flow().CurrentSettings().Network.ProxyPort, quint16(8080));
+}
+
 void TestMainWindow::playButtonHiddenOnEnteringDownload()
 {
     Click(*window, "ZagButton");
@@ -363,6 +432,88 @@ void TestMainWindow::captionsStayInsideTheirButtons()
     }
 }
 
+void TestMainWindow::buttonsTakeTheirOwnPointer_data()
+{
+    QTest::addColumn<QString>("panel");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("row");
+    const std::pair<const char *, QStringList> panels[] = {
+        {"menu", {"ZagButton", "ProButton", "aButton", "Qbutton"}},
+        {"download, a video saved", {"XpB1", "DownButton", "XpB3", "XpB2", "XpB4"}},
+        {"download, busy", {"StopButton"}},
+        {"player", {"PlayerBackButton", "PlayerOpenFileButton", "PlayerClear"}},
+    };
+    for (const auto &[panel, buttons] : panels) {
+        for (const QString &button : buttons) {
+            for (const char *row : {"top", "middle", "bottom"})
+                QTest::addRow("%s, %s, %s row", panel, qPrintable(button), row) << panel << button << row;
+        }
+    }
+}
+
+namespace {
+
+// The names of the shown controls stacked above the button (later among their parent's children) that lie over
+// part of it.
+QStringList CoveringControls(QWidget &window, QWidget *button)
+{
+    const QRect place(button->mapTo(&window, QPoint(0, 0)), button->size());
+    QStringList covering;
+    for (QWidget *level = button; level != &window; level = level->parentWidget()) {
+        const QObjectList &siblings = level->parentWidget()->children();
+        for (qsizetype i = siblings.indexOf(level) + 1; i < siblings.size(); ++i) {
+            auto *above = qobject_cast<QWidget *>(siblings[i]);
+            if (above && above->isVisibleTo(&window)
+                && QRect(above->mapTo(&window, QPoint(0, 0)), above->size()).intersects(place))
+                covering << above->objectName();
+        }
+    }
+    return covering;
+}
+
+}  // namespace
+
+// Nothing of the window lies over a button, and the pointer given to the window, where Qt itself finds what is
+// under it, reaches the button at its top, middle and bottom rows, for the hover and for the click.
+void TestMainWindow::buttonsTakeTheirOwnPointer()
+{
+    QFETCH(QString, panel);
+    QFETCH(QString, button);
+    QFETCH(QString, row);
+    if (panel.startsWith(QLatin1String("download"))) {
+        Click(*window, "ZagButton");
+        Control<QLineEdit>(*window, "URLtext")->setText(QStringLiteral("http://video.example/watch?v=42"));
+        // A download under way shows its speed; one that has ended leaves its video to play.
+        window->SetBusyState();
+        Control<QLabel>(*window, "LabelSpeed")->setText(QStringLiteral("Скорость: 2,4 МБ/с, осталось 1 мин 20 с"));
+        if (panel.endsWith(QLatin1String("saved"))) {
+            emit window->Flow().VideoSaved(program->filePath(QStringLiteral("DownloadVideo/video.flv")));
+            emit window->Flow().Ended();
+        }
+    } else if (panel == QLatin1String("player")) {
+        Click(*window, "ProButton");
+    }
+    auto *target = Control<XpB>(*window, qPrintable(button));
+    QVERIFY(Seen(*window, qPrintable(button)));
+    const QStringList covering = CoveringControls(*window, target);
+    QVERIFY2(covering.isEmpty(), qPrintable(covering.join(u' ')));
+    // What the button would do is not the question here: only whether it is the one that hears of it.
+    QObject::disconnect(target, &XpB::Click, nullptr, nullptr);
+    int entered = 0;
+    int clicked = 0;
+    connect(target, &XpB::MouseIn, this, [&entered] { ++entered; });
+    connect(target, &XpB::Click, this, [&clicked] { ++clicked; });
+
+    const int y = row == QLatin1String("top") ? 0
+        : row == QLatin1String("middle")      ? target->height() / 2
+                                              : target->height() - 1;
+    const QPoint at = target->mapTo(window.get(), QPoint(target->width() / 2, y));
+    QTest::mouseMove(window->windowHandle(), at);
+    QTRY_COMPARE(entered, 1);
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
+    QCOMPARE(clicked, 1);
+}
+
 void TestMainWindow::playerFrameShowsTheFocus()
 {
     QApplication::setActiveWindow(window.get());
@@ -375,6 +526,45 @@ void TestMainWindow::playerFrameShowsTheFocus()
     QCOMPARE(frameColour(), QColor(0x2d, 0x6c, 0xb5));
     Control(*window, "PlayerClear")->setFocus();
     QCOMPARE(frameColour(), QColor(0x8f, 0xa6, 0xbf));
+}
+
+void TestMainWindow::playerSizeWrittenOnlyWhenChanged_data()
+{
+    QTest::addColumn<QByteArray>("options");
+    QTest::addColumn<bool>("closed");
+    QTest::newRow("no file, back to the menu") << QByteArray() << false;
+    QTest::newRow("no file, window closed") << QByteArray() << true;
+    // Made to fit this screen while shown, it is still the size to take on a larger one.
+    QTest::newRow("a size larger than the screen")
+        << QByteArray("[Player]\nWidth=5000\nHeight=4000\nMaximized=0\n") << false;
+}
+
+// Entering the player and leaving it is no change of its size: nothing is written, and no settings file made.
+void TestMainWindow::playerSizeWrittenOnlyWhenChanged()
+{
+    QFETCH(QByteArray, options);
+    QFETCH(bool, closed);
+    const QString path = program->filePath(QStringLiteral("options.ini"));
+    if (!options.isEmpty()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(options);
+        file.close();
+        window.reset();
+        Open();
+    }
+    Click(*window, "ProButton");
+    QVERIFY(Seen(*window, "swf"));
+    if (closed)
+        QVERIFY(window->close());
+    else
+        Click(*window, "PlayerBackButton");
+    QCOMPARE(QFile::exists(path), !options.isEmpty());
+    if (!options.isEmpty()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), options);
+    }
 }
 
 void TestMainWindow::busyThenIdle()

@@ -108,7 +108,14 @@ void ShootMain(const QString &programFolder, ScriptedDialogs &dialogs)
     emit window.Flow().ServerLine(QStringLiteral("Сервер: video.example"));
     emit window.Flow().FLVsize(4 * 1024 * 1024);
     emit window.Flow().PercentOfLoad(42);
+    Find<QLabel>(window, "LabelSpeed")->setText(QStringLiteral("Скорость: 2,4 МБ/с, осталось 1 мин 20 с"));
     Save(window, QStringLiteral("download-busy"));
+
+    emit window.Flow().VideoSaved(QDir(programFolder).filePath(QStringLiteral("DownloadVideo/video.flv")));
+    emit window.Flow().Ended();
+    emit window.Flow().Msg(QStringLiteral("Файл сохранен"));
+    Save(window, QStringLiteral("download-saved"));
+    window.SetBusyState();
 
     emit window.Flow().Msg(QStringLiteral("Сервер video.example.org ответил ошибкой 404 Not Found: страница "
                                           "не найдена, проверьте адрес страницы"));

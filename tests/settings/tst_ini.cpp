@@ -39,6 +39,8 @@ private slots:
     void failedWriteLeavesOldFileIntact();
     void refusedEntryLeavesFileUntouched();
     void linkStaysALink();
+    void onlyAPlainFileOfSettingsIsUsed_data();
+    void onlyAPlainFileOfSettingsIsUsed();
     void writeMakesTheUsersFolder();
     void programsWritingAtOnceKeepEachOthersValues();
 
@@ -74,7 +76,7 @@ QByteArray TestIni::FileContent() const
 
 QStringList TestIni::FolderEntries() const
 {
-    return QDir(folder->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    return QDir(folder->path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
 void TestIni::readsFiles_data()
@@ -187,8 +189,8 @@ void AddWrite(const char *name, const QByteArray &before, const QByteArray &sect
 
 }  // namespace
 
-// Files as Windows' own INI functions read and write them: edited by hand, on other systems, or by the
-// Windows program this one replaces.
+// Files as Quillon reads and writes them, by the rules of the Windows INI functions: written by Quillon,
+// edited by hand, or copied from another system.
 void TestIni::followsWindowsRules_data()
 {
     QTest::addColumn<QByteArray>("before");
@@ -451,6 +453,46 @@ void TestIni::linkStaysALink()
     QCOMPARE(file.readAll(), QByteArray("[Network]\nUseProxy=0\n"));
     QCOMPARE(QDir(folder->filePath(QStringLiteral("real"))).entryList(QDir::Files | QDir::Hidden),
              QStringList{QStringLiteral("options.ini")});
+}
+
+void TestIni::onlyAPlainFileOfSettingsIsUsed_data()
+{
+    QTest::addColumn<QString>("kind");
+    for (const char *kind : {"FIFO", "link to /dev/zero", "too large", "folder"})
+        QTest::newRow(kind) << QString::fromLatin1(kind);
+}
+
+// What stands at the settings file's name and is no settings file is neither read (a FIFO would wait for a
+// writer for ever, /dev/zero never ends) nor written into, nor replaced.
+void TestIni::onlyAPlainFileOfSettingsIsUsed()
+{
+    QFETCH(QString, kind);
+    const QByteArray name = QFile::encodeName(path);
+    if (kind == QLatin1String("FIFO")) {
+        QCOMPARE(::mkfifo(name.constData(), 0600), 0);
+    } else if (kind == QLatin1String("link to /dev/zero")) {
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+    } else if (kind == QLatin1String("folder")) {
+        QVERIFY(QDir().mkdir(path));
+    } else {
+        // Settings at its head, then far more than any settings file holds.
+        QVERIFY(!WriteFile("[Network]\nUseProxy=1\n" + QByteArray(16 << 20, ';')).isEmpty());
+    }
+    struct stat before { };
+    QCOMPARE(::lstat(name.constData(), &before), 0);
+
+    INI ini;
+    ini.FileName(path);
+    QCOMPARE(ini.RINI("Network", "UseProxy"), QByteArray());
+    QVERIFY(!ini.WInI("Network", "UseProxy", "0"));
+    QVERIFY(!ini.WriteError().isEmpty());
+
+    struct stat after { };
+    QCOMPARE(::lstat(name.constData(), &after), 0);
+    QCOMPARE(after.st_ino, before.st_ino);
+    QCOMPARE(after.st_mode, before.st_mode);
+    QCOMPARE(after.st_size, before.st_size);
+    QCOMPARE(FolderEntries(), QStringList{QStringLiteral("options.ini")});
 }
 
 void TestIni::writeMakesTheUsersFolder()

@@ -21,6 +21,8 @@ private slots:
     void cleanup() { TearDown(); }
 
     void okWritesExactlyTheKeys();
+    void okWritesEveryKeyItShows_data();
+    void okWritesEveryKeyItShows();
     void okWithProxyOffKeepsTheFields();
     void okWithEmptyPassword();
     void cancelLeavesFileAndValues_data();
@@ -73,6 +75,33 @@ void TestOptionsSave::okWritesExactlyTheKeys()
 
     // What was saved is what the next start loads.
     QCOMPARE(LoadSettings(ini), dialog->Committed());
+}
+
+void TestOptionsSave::okWritesEveryKeyItShows_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("after");
+    const QByteArray rest =
+        "ProxyAuth=0\r\nProxyLogin=\r\nProxyPass=\r\n[Version]\r\nCheckUpgrade=0\r\n[Save]\r\nSavePath=\r\n";
+    QTest::newRow("a line edited by hand, in its place")
+        << QByteArray("[Network]\r\nUseProxy=1\r\nproxyname =  \"my proxy\"  \r\nProxyPort=3128\r\n")
+        << "[Network]\r\nUseProxy=1\r\nproxyname=my proxy\r\nProxyPort=3128\r\n" + rest;
+    QTest::newRow("a flag the box could only show as off")
+        << QByteArray("[Network]\r\nUseProxy=2\r\n")
+        << "[Network]\r\nUseProxy=0\r\nProxyName=\r\nProxyPort=\r\n" + rest;
+}
+
+// OK confirms what the dialog shows, and the file then says so in each of its keys.
+void TestOptionsSave::okWritesEveryKeyItShows()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+    QVERIFY(WriteFile(before));
+    settings = LoadSettings(ini);
+    Open();
+    PressButton(QStringLiteral("XpB1"));
+    QCOMPARE(dialog->result(), int(QDialog::Accepted));
+    QCOMPARE(ReadFile(), after);
 }
 
 void TestOptionsSave::okWithProxyOffKeepsTheFields()
