@@ -120,11 +120,10 @@ bool DownloadFlow::OpenPartialFile()
     videoStart = QDateTime::currentDateTime();
     const QString folder = ProposedSaveFolder(settings.SavePath, folders.DownloadFolder);
     QDir().mkpath(folder);
-    const QString path = folder + PartialFileName(videoStart);
     QString reason;
-    if (partial.Open(path, &reason))
+    if (::OpenPartialFile(partial, folder, videoStart, &reason))
         return true;
-    emit Msg(TransferTexts::VideoFileError(path, reason));
+    emit Msg(TransferTexts::VideoFileError(partial.Path(), reason));
     emit Ended();
     return false;
 }

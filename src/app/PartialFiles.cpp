@@ -1,5 +1,7 @@
 #include "PartialFiles.h"
 
+#include "BodyFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QLocale>
@@ -7,6 +9,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -31,6 +34,21 @@ QString PartialFileName(const QDateTime &start, int attempt)
     if (attempt > 1)
         name += u'-' + QString::number(attempt);
     return name + QStringLiteral(".part");
+}
+
+bool OpenPartialFile(BodyFile &file, const QString &folder, const QDateTime &start, QString *error)
+{
+    // More downloads begun in one second than this are not a user's doing.
+    constexpr int kAttempts = 100;
+    for (int attempt = 1; attempt <= kAttempts; ++attempt) {
+        const QString path = folder + PartialFileName(start, attempt);
+        if (file.Open(path, error))
+            return true;
+        struct stat taken { };
+        if (::lstat(QFile::encodeName(path).constData(), &taken) != 0)
+            return false;
+    }
+    return false;
 }
 
 void RemoveLeftPartials(const QString &folder)

@@ -1,8 +1,11 @@
 #include "BodyFile.h"
 #include "PartialFiles.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -14,6 +17,8 @@ class TestPartialFiles : public QObject {
 private slots:
     void name_data();
     void name();
+    void partialFileIsNew_data();
+    void partialFileIsNew();
     void leftPartialsRemoved_data();
     void leftPartialsRemoved();
 };
@@ -38,6 +43,61 @@ void TestPartialFiles::name()
     const QString name = PartialFileName(QDateTime(QDate(2026, 12, 7), QTime(21, 30, 12)), attempt);
     QLocale::setDefault(before);
     QCOMPARE(name, expected);
+}
+
+void TestPartialFiles::partialFileIsNew_data()
+{
+    // What holds the first names, one after the other: "file" another download's, "link" a link to a user's file,
+    // "dangling" a link to a name that does not exist, "folder" a folder.
+    QTest::addColumn<QStringList>("taken");
+    QTest::newRow("nothing there") << QStringList{};
+    QTest::newRow("a link to a user's file") << QStringList{"link"};
+    QTest::newRow("a dangling link") << QStringList{"dangling"};
+    QTest::newRow("a folder") << QStringList{"folder"};
+    QTest::newRow("another download's, then a link") << QStringList{"file", "link"};
+}
+
+void TestPartialFiles::partialFileIsNew()
+{
+    QFETCH(QStringList, taken);
+    QTemporaryDir folder;
+    const QString users = folder.filePath(QStringLiteral("Отпуск.mkv"));
+    {
+        QFile file(users);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write("the user's own"), 14);
+    }
+    const QString missing = folder.filePath(QStringLiteral("missing"));
+    const QDateTime start = QDateTime::currentDateTime();
+    const QString prefix = folder.path() + u'/';
+    for (qsizetype i = 0; i < taken.size(); ++i) {
+        const QString name = prefix + PartialFileName(start, int(i) + 1);
+        if (taken[i] == QStringLiteral("file")) {
+            QFile file(name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QCOMPARE(file.write("held"), 4);
+        } else if (taken[i] == QStringLiteral("folder")) {
+            QVERIFY(QDir().mkdir(name));
+        } else {
+            QVERIFY(QFile::link(taken[i] == QStringLiteral("link") ? users : missing, name));
+        }
+    }
+
+    BodyFile partial;
+    QString error;
+    QVERIFY2(OpenPartialFile(partial, prefix, start, &error), qPrintable(error));
+    QSignalSpy finished(&partial, &BodyFile::Finished);
+    partial.Write("video");
+    partial.Finish();
+    QVERIFY(finished.wait());
+
+    QCOMPARE(partial.Path(), prefix + PartialFileName(start, int(taken.size()) + 1));
+    QCOMPARE(QFileInfo(partial.Path()).isSymLink(), false);
+    QCOMPARE(ReadAll(partial.Path()), QByteArray("video"));
+    QCOMPARE(ReadAll(users), QByteArray("the user's own"));
+    QVERIFY(!QFileInfo::exists(missing));
+    if (taken.value(0) == QStringLiteral("file"))
+        QCOMPARE(ReadAll(prefix + PartialFileName(start)), QByteArray("held"));
 }
 
 void TestPartialFiles::leftPartialsRemoved_data()
