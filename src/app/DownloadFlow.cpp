@@ -11,6 +11,7 @@
 #include "VideoContainer.h"
 #include "Windows1251.h"
 
+#include <QDateTime>
 #include <QDir>
 
 namespace {
@@ -117,14 +118,12 @@ bool DownloadFlow::OpenPartialFile()
 {
     if (partial.IsOpen())
         return true;
-    videoStart = QDateTime::currentDateTime();
     const QString folder = ProposedSaveFolder(settings.SavePath, folders.DownloadFolder);
     QDir().mkpath(folder);
-    const QString path = folder + PartialFileName(videoStart);
     QString reason;
-    if (partial.Open(path, &reason))
+    if (::OpenPartialFile(partial, folder, QDateTime::currentDateTime(), &reason))
         return true;
-    emit Msg(TransferTexts::VideoFileError(path, reason));
+    emit Msg(TransferTexts::VideoFileError(partial.Path(), reason));
     emit Ended();
     return false;
 }
@@ -215,8 +214,9 @@ void DownloadFlow::SaveVideo()
                               folders.DownloadFolder,
                               [this](qint64 done, qint64 total) { emit SaveProgress(done, total); }};
     saving = true;
-    // Named after what it is: pages serve MP4 and WebM at least as often as FLV.
-    const QString name = DefaultVideoName(videoStart, QLocale(), ExtensionOf(ContainerOfFile(partial.Path())));
+    // Named by the time of the save, after what it is: pages serve MP4 and WebM at least as often as FLV.
+    const QString name =
+        DefaultVideoName(QDateTime::currentDateTime(), QLocale(), ExtensionOf(ContainerOfFile(partial.Path())));
     const SavedVideo saved = ::SaveVideo(context, name, partial.Path());
     saving = false;
     // Moved into place, or discarded by the user.

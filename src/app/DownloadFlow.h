@@ -9,7 +9,6 @@
 #include "ResolverOnDemand.h"
 
 #include <QByteArray>
-#include <QDateTime>
 #include <QObject>
 #include <QString>
 
@@ -111,9 +110,8 @@ private:
     Hosts hosts;
     DC dc;
     ResolverOnDemand service;
-    // The video as it arrives, and when its download began: the time its default name holds.
+    // The video as it arrives.
     BodyFile partial;
-    QDateTime videoStart;
     bool saving = false;
     DownloadStage stage = DownloadStage::UpdateCheck;
     QString videoLink;

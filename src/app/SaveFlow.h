@@ -29,12 +29,12 @@ struct SavedVideo {
 };
 
 // Asks where the video goes (proposing the proposed folder + name, offering the video's own kind first), asks
-// before replacing a file, moves the downloaded file at partialPath there (a rename on the same file system,
-// otherwise a copy made off the window's thread while its events go on) and remembers the folder in SavePath and
-// the settings file. A name typed without an extension gets the one of the video's kind. A cancelled dialog saves
-// under the proposed name and says so. A move that fails is reported with the system's reason and the dialog
-// opens again, until the video is in place or the user agrees to lose it; the partial file is left where it was
-// unless it was moved.
+// before replacing a file, moves the downloaded file at partialPath there and onto the disk (synced and renamed on
+// the same file system, otherwise copied; off the window's thread while its events go on) and remembers the
+// folder in SavePath and the settings file. A name typed without an extension gets the one of the video's kind. A
+// cancelled dialog saves under the proposed name and says so. A move that fails is reported with the system's
+// reason and the dialog opens again, until the video is in place or the user agrees to lose it; the partial file
+// is left where it was unless it was moved.
 SavedVideo SaveVideo(const SaveContext &context, const QString &name, const QString &partialPath);
 
 // program folder + "/DownloadVideo/": where videos go until the user chooses another folder, when the program

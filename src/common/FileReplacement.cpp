@@ -197,15 +197,12 @@ bool MoveFileInto(const QString &source, const QString &path, mode_t newFileMode
         return false;
     }
     int reason = 0;
-    // A new name on the same file system risks nothing but the file itself, which the system writes out in its
-    // own time, as it does any program's new file: the user does not wait for the disk. A copy (whose source
-    // goes) and a file that takes an existing one's place are on disk before the rename.
-    const bool renamed = sourceInfo.st_dev == folderInfo.st_dev;
-    const bool durable = !renamed || destination.existed;
-    if (renamed) {
+    // A save reported done is on disk, whichever way it went: renamed, the file is synced first (most of it went
+    // to disk while it arrived), so no power cut can leave the name on an empty or a cut file.
+    if (sourceInfo.st_dev == folderInfo.st_dev) {
         const int descriptor = ::open(sourceName.constData(), O_RDONLY | O_CLOEXEC);
         reason = descriptor < 0 ? errno : TakeOverAttributes(descriptor, destination, newFileMode);
-        if (reason == 0 && durable && ::fsync(descriptor) != 0)
+        if (reason == 0 && ::fsync(descriptor) != 0)
             reason = errno;
         if (descriptor >= 0)
             ::close(descriptor);
@@ -220,8 +217,7 @@ bool MoveFileInto(const QString &source, const QString &path, mode_t newFileMode
         SetError(error, qt_error_string(reason));
         return false;
     }
-    if (durable)
-        SyncFolder(QFile::encodeName(destination.folder));
+    SyncFolder(QFile::encodeName(destination.folder));
     return true;
 }
 

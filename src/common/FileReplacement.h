@@ -21,11 +21,10 @@ bool ReplaceFileContent(const QString &path, QByteArrayView content, mode_t newF
 // How far a copy has got, in bytes; called on the thread that copies.
 using CopyProgress = std::function<void(qint64 done, qint64 total)>;
 
-// Puts the file at source in place of path, and source is gone afterwards. On the same file system it is
-// renamed (instant, the same file; synced first only when it takes the place of an existing file, so that file
-// is never traded for one not yet on disk); otherwise it is copied in pieces to a temporary file beside path,
-// synced, renamed over path, and only then is source deleted. On failure source is kept whole. May run on any
-// thread.
+// Puts the file at source in place of path, and source is gone afterwards; a success means the file is on disk
+// under its new name. On the same file system it is synced, then renamed (the same file); otherwise it is copied
+// in pieces to a temporary file beside path, synced, renamed over path, and only then is source deleted. Either
+// way the folder is synced after the rename. On failure source is kept whole. May run on any thread.
 bool MoveFileInto(const QString &source, const QString &path, mode_t newFileMode, const CopyProgress &progress,
                   QString *error);
 

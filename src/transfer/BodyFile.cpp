@@ -39,34 +39,17 @@ bool BodyFile::Open(const QString &newPath, QString *error)
 {
     Release();
     path = newPath;
-    const QByteArray name = QFile::encodeName(path);
-    descriptor = ::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    // Always a file of our own making: a name already taken is never written through, be it another download's
+    // file or a link someone put there to have the video written over a file of the user's.
+    descriptor =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (descriptor < 0) {
         *error = FileErrorText(errno);
         return false;
     }
-    // Another run of the program may be writing a file of the same name (begun in the same second): it is
-    // not emptied under that download.
-    if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
-        const bool held = errno == EWOULDBLOCK;
-        *error = held ? QStringLiteral("файл уже записывает другая загрузка") : FileErrorText(errno);
-        ::close(descriptor);
-        descriptor = -1;
-        if (held)
-            return false;
-        // A file system without locks: the file is written all the same.
-        descriptor = ::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-        if (descriptor < 0) {
-            *error = FileErrorText(errno);
-            return false;
-        }
-    }
-    if (::ftruncate(descriptor, 0) != 0) {
-        *error = FileErrorText(errno);
-        ::close(descriptor);
-        descriptor = -1;
-        return false;
-    }
+    // Tells another run of the program, cleaning up at its start, that the file is being written; on a file system
+    // without locks it is written all the same.
+    [[maybe_unused]] const int locked = ::flock(descriptor, LOCK_EX | LOCK_NB);
     if (pieces.empty()) {
         for (int i = 0; i < kPieces; ++i)
             pieces.push_back(std::make_unique<char[]>(std::size_t(kPieceBytes)));

@@ -38,8 +38,8 @@ public:
     explicit BodyFile(QObject *parent = nullptr);
     ~BodyFile() override;
 
-    // Creates the file empty (a file of that name is emptied, unless another download holds it). False with the
-    // reason in the user's words.
+    // Creates the file, new: a name already taken (by a file, a folder or a link) fails and is left as it is. False
+    // with the reason in the user's words.
     bool Open(const QString &path, QString *error);
     bool IsOpen() const { return descriptor >= 0; }
     QString Path() const { return path; }

@@ -1,3 +1,4 @@
+#include "DefaultVideoName.h"
 #include "FlvMaker.h"
 #include "RoadFixture.h"
 
@@ -15,6 +16,7 @@ private slots:
     void cleanup();
     void namedByContent_data();
     void namedByContent();
+    void namedAtTheSave();
 
 private:
     std::unique_ptr<RoadFixture> road;
@@ -85,6 +87,36 @@ void TestFlowNames::namedByContent()
     QFile saved(asked.fileName);
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QCOMPARE(saved.readAll(), source.readAll());
+}
+
+// The suggested name holds the time of the save, however long the video took to arrive.
+void TestFlowNames::namedAtTheSave()
+{
+    constexpr int kArrivalMs = 1500;
+    ScriptedServer host;
+    QVERIFY(host.Listen());
+    const QByteArray body("FLV\x01 slow video");
+    host.AddScript({ScriptedServer::Send("HTTP/1.0 200 OK\r\nContent-Length: " + QByteArray::number(body.size())
+                                         + "\r\n\r\n" + body.left(4)),
+                    ScriptedServer::Pause(kArrivalMs), ScriptedServer::Send(body.mid(4)), ScriptedServer::Close()});
+    road->WriteOptions();
+    road->OpenFlow();
+    road->ResolverAnswers(RoadFixture::HttpOk(
+        RoadFixture::AnswerWithLink(QStringLiteral("http://") + host.HostAndPort() + QStringLiteral("/v"))));
+    road->dialogs.AnswerFileDialog(QString());
+    road->dialogs.AnswerMessage(QMessageBox::Ok);
+    const QDateTime begun = QDateTime::currentDateTime();
+
+    road->Download();
+    QVERIFY(road->WaitIdle());
+
+    const QString suggested = road->dialogs.FileDialogs().value(0).fileName;
+    QStringList names;
+    const QDateTime arrived = begun.addMSecs(kArrivalMs);
+    for (QDateTime second = arrived.addMSecs(-arrived.time().msec()); second <= QDateTime::currentDateTime();
+         second = second.addSecs(1))
+        names.append(DefaultVideoName(second));
+    QVERIFY2(names.contains(suggested.mid(suggested.lastIndexOf(u'/') + 1)), qPrintable(suggested));
 }
 
 QTEST_MAIN(TestFlowNames)

@@ -6,6 +6,12 @@
 #include <QTest>
 
 #include <cerrno>
+#include <optional>
+#include <vector>
+
+#include <linux/fiemap.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 
 class TestFileReplacement : public QObject {
@@ -16,6 +22,8 @@ private slots:
     void newFileGetsTheGivenMode();
     void replacedFileKeepsItsModeAndGetsTheWholeContent();
     void failureLeavesTheFolderAsItWas();
+    void movedFileIsOnDisk_data();
+    void movedFileIsOnDisk();
 };
 
 namespace {
@@ -31,6 +39,38 @@ QByteArray ContentOf(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+void WriteContent(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(content), content.size());
+}
+
+// Whether part of the file still waits in memory for the disk: a range the file system has not placed yet
+// (delayed allocation) or has placed but not written. The map is read without syncing the file first. nullopt
+// where the file system keeps no such map (tmpfs).
+std::optional<bool> WaitsForDisk(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    constexpr unsigned kExtents = 512;
+    std::vector<fiemap_extent> buffer(kExtents + 1);
+    auto *map = reinterpret_cast<fiemap *>(buffer.data());
+    map->fm_start = 0;
+    map->fm_length = FIEMAP_MAX_OFFSET;
+    map->fm_flags = 0;
+    map->fm_extent_count = kExtents;
+    if (::ioctl(file.handle(), FS_IOC_FIEMAP, map) != 0)
+        return std::nullopt;
+    constexpr quint32 kWaiting = FIEMAP_EXTENT_DELALLOC | FIEMAP_EXTENT_UNWRITTEN | FIEMAP_EXTENT_UNKNOWN;
+    for (quint32 i = 0; i < map->fm_mapped_extents; ++i) {
+        if (map->fm_extents[i].fe_flags & kWaiting)
+            return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -79,6 +119,41 @@ void TestFileReplacement::failureLeavesTheFolderAsItWas()
     QVERIFY(!ReplaceFileContent(folder.path(), "FLV", 0600, &error));
     QVERIFY(error.contains(QStringLiteral("не обычный файл")));
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("file")});
+}
+
+void TestFileReplacement::movedFileIsOnDisk_data()
+{
+    QTest::addColumn<bool>("otherFileSystem");
+    QTest::addColumn<bool>("replaces");
+    QTest::newRow("renamed to a new name") << false << false;
+    QTest::newRow("renamed over a file") << false << true;
+    QTest::newRow("copied from tmpfs") << true << false;
+}
+
+// The save is reported done once the video is on disk, whichever way it got into place.
+void TestFileReplacement::movedFileIsOnDisk()
+{
+    QFETCH(bool, otherFileSystem);
+    QFETCH(bool, replaces);
+    QTemporaryDir folder;
+    QTemporaryDir shm(QStringLiteral("/dev/shm/quillon-XXXXXX"));
+    if (otherFileSystem && !shm.isValid())
+        QSKIP("no /dev/shm here");
+    const QString source = (otherFileSystem ? shm : folder).filePath(QStringLiteral("v.part"));
+    const QString target = folder.filePath(QStringLiteral("v.flv"));
+    if (replaces)
+        WriteContent(target, "old");
+    const QByteArray content(4 * 1024 * 1024, 'v');
+    WriteContent(source, content);
+    if (!otherFileSystem && WaitsForDisk(source) != true)
+        QSKIP("the file system here keeps no map of what waits for the disk, or has written the file already");
+
+    QString error;
+    QVERIFY2(MoveFileInto(source, target, 0600, {}, &error), qPrintable(error));
+
+    QCOMPARE(WaitsForDisk(target), std::optional<bool>(false));
+    QCOMPARE(ContentOf(target), content);
+    QVERIFY(!QFile::exists(source));
 }
 
 QTEST_GUILESS_MAIN(TestFileReplacement)
