@@ -81,7 +81,7 @@ void Main::TellSettingsNotRead(const QString &problem)
     dialogs.ShowMessage(this,
                         QStringLiteral("Не удалось прочитать настройки из файла options.ini.\n\nПричина: ") + problem
                             + QStringLiteral("\n\nПрограмма запущена с настройками по умолчанию."),
-                        windowTitle(), QMessageBox::Ok, QMessageBox::Warning);
+                        windowTitle(), MessageButton::Ok, MessageIcon::Warning);
 }
 
 void Main::SetBusyState()
@@ -215,9 +215,9 @@ bool Main::MayClose()
     if (!flow.VideoUnderWay())
         return true;
     // A warning, like the question before a saved video is discarded: Enter pressed by habit answers No.
-    if (dialogs.ShowMessage(this, CloseQuestionText(), CloseQuestionTitle(), QMessageBox::Yes | QMessageBox::No,
-                            QMessageBox::Warning)
-        != QMessageBox::Yes)
+    if (dialogs.ShowMessage(this, CloseQuestionText(), CloseQuestionTitle(), MessageButton::Yes | MessageButton::No,
+                            MessageIcon::Warning)
+        != MessageButton::Yes)
         return false;
     flow.Stop();
     return true;

@@ -134,5 +134,5 @@ void Main::PlayVideo(const QString &path)
 
 void Main::PlayerMessage(const QString &text)
 {
-    dialogs.ShowMessage(this, text, QStringLiteral("Внимание"), QMessageBox::Ok, QMessageBox::Information);
+    dialogs.ShowMessage(this, text, QStringLiteral("Внимание"), MessageButton::Ok, MessageIcon::Information);
 }

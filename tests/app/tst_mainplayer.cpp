@@ -148,8 +148,8 @@ void TestMainPlayer::CheckMessage(const QString &text)
     QCOMPARE(messages.size(), 1);
     QCOMPARE(messages[0].text, text);
     QCOMPARE(messages[0].title, QStringLiteral("Внимание"));
-    QCOMPARE(messages[0].icon, QMessageBox::Information);
-    QCOMPARE(messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(messages[0].icon, MessageIcon::Information);
+    QCOMPARE(messages[0].buttons, MessageButtons(MessageButton::Ok));
     QCOMPARE(messages[0].owner, window.get());
 }
 
@@ -219,7 +219,7 @@ void TestMainPlayer::drop()
     if (!text.isEmpty())
         data.setText(Media(text));
     if (!message.isEmpty())
-        dialogs.AnswerMessage(QMessageBox::Ok);
+        dialogs.AnswerMessage(MessageButton::Ok);
 
     QVERIFY(DropOnBlankPlayer(data));
 
@@ -259,7 +259,7 @@ void TestMainPlayer::openFileButton()
     const QString path = answer.isEmpty() ? QString() : Media(answer);
     dialogs.AnswerFileDialog(path);
     if (!message.isEmpty())
-        dialogs.AnswerMessage(QMessageBox::Ok);
+        dialogs.AnswerMessage(MessageButton::Ok);
 
     Click(*window, "PlayerOpenFileButton");
 

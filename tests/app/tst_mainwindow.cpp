@@ -146,13 +146,13 @@ void TestMainWindow::unusableSettingsFileIsTold()
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("[Network]\nUseProxy=1\nProxyName=proxy.test\nProxyPort=3128\n" + QByteArray(16 << 20, ';'));
     }
-    dialogs.AnswerMessage(QMessageBox::Ok);
+    dialogs.AnswerMessage(MessageButton::Ok);
     Open();
 
     QTRY_COMPARE(dialogs.Messages().size(), 1);
     const ScriptedDialogs::Asked told = dialogs.Messages().first();
     QCOMPARE(told.owner, window.get());
-    QCOMPARE(told.icon, QMessageBox::Warning);
+    QCOMPARE(told.icon, MessageIcon::Warning);
     QVERIFY2(told.text.contains(path), qPrintable(told.text));
     QCOMPARE(window->Flow().CurrentSettings(), Settings());
     QVERIFY(Seen(*window, "Box1"));

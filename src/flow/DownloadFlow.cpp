@@ -5,6 +5,7 @@
 #include "PartialFiles.h"
 #include "ResolutionAnswer.h"
 #include "SaveFlow.h"
+#include "SettingsKeys.h"
 #include "TransferTexts.h"
 #include "UpdateCheck.h"
 #include "Version.h"
@@ -82,8 +83,8 @@ void DownloadFlow::Download()
 void DownloadFlow::StartDownload()
 {
     // Read afresh: the Options dialog or another run of the program may have changed them.
-    const QString lastCheck = DecodeUtf8OrWindows1251(ini.RINI("Version", "LastCheck"));
-    const QString checkUpgrade = DecodeUtf8OrWindows1251(ini.RINI("Version", "CheckUpgrade"));
+    const QString lastCheck = ReadSetting(ini, SettingsKeys::kLastCheck);
+    const QString checkUpgrade = ReadSetting(ini, SettingsKeys::kCheckUpgrade);
     if (UpdateCheck::IsDue(lastCheck, checkUpgrade, ShortDateText()))
         StartUpdateCheck();
     else
@@ -138,10 +139,10 @@ void DownloadFlow::Stop()
 
 void DownloadFlow::OfferNewVersion(const QString &remote)
 {
-    const QMessageBox::StandardButton answer =
+    const MessageButton answer =
         dialogs.ShowMessage(dialogOwner, UpdateCheck::OfferText(AppVersion(), remote), UpdateCheck::OfferTitle(),
-                            QMessageBox::Yes | QMessageBox::No, QMessageBox::Question);
-    if (answer == QMessageBox::Yes) {
+                            MessageButton::Yes | MessageButton::No, MessageIcon::Question);
+    if (answer == MessageButton::Yes) {
         Stop();
         dialogs.OpenAddress(WebSiteAddress(hosts));
         return;
@@ -182,7 +183,7 @@ void DownloadFlow::UpdateAnswered(const QByteArray &answer)
 {
     const UpdateCheck::Verdict verdict = UpdateCheck::Judge(answer, AppVersion());
     if (verdict.VersionLike)
-        ini.WInI("Version", "LastCheck", ShortDateText().toUtf8());
+        WriteSetting(ini, SettingsKeys::kLastCheck, ShortDateText().toUtf8());
     if (verdict.Offer)
         OfferNewVersion(verdict.Remote);
     else
