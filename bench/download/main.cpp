@@ -5,11 +5,11 @@
 //   quillon_download_bench --move FILE --target FILE
 // Prints "name value" lines: seconds of each step, peak resident memory, the longest gap between two ticks of a
 // 10 ms timer on the window's thread during the download and during the save.
-#include "BodyFile.h"
 #include "DC.h"
 #include "FileReplacement.h"
 #include "LoopProbe.h"
 #include "ProcessFigures.h"
+#include "VideoDownload.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -58,14 +58,15 @@ int Download(const QString &url, const QString &partial, const QString &target)
 {
     LoopProbe downloadProbe;
     LoopProbe saveProbe;
-    BodyFile file;
+    VideoDownload video;
+    BodyFile &file = video.File();
     QString error;
     if (!file.Open(partial, &error)) {
         std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(partial), qPrintable(error));
         return 1;
     }
     DC dc;
-    dc.setBodyFile(&file);
+    dc.setVideo(&video);
     dc.setURLmode(true);
     QElapsedTimer clock;
     int status = 1;

@@ -72,7 +72,7 @@ void DownloadFlow::setDialogOwner(QWidget *owner)
 
 void DownloadFlow::setPageAddressProvider(std::function<QString()> provider)
 {
-    dc.setPageAddressProvider(std::move(provider));
+    pageAddressProvider = std::move(provider);
 }
 
 void DownloadFlow::Download()
@@ -104,12 +104,14 @@ void DownloadFlow::StartResolution()
 void DownloadFlow::Fetch(DownloadStage next, bool downloadMode, const QString &address)
 {
     stage = next;
-    const bool video = next == DownloadStage::VideoDownload;
-    if (video && !OpenPartialFile())
+    const bool isVideo = next == DownloadStage::VideoDownload;
+    if (isVideo && !OpenPartialFile())
         return;
-    dc.setBodyFile(video ? &partial : nullptr);
-    dc.setMaxBodyBytes(video ? ResponseReader::DefaultMaxBodyBytes() : kMaxAnswerBytes);
-    dc.setMaxUndeclaredBodyBytes(video ? -1 : kMaxAnswerBytes);
+    dc.setVideo(isVideo ? &video : nullptr);
+    if (!downloadMode && pageAddressProvider)
+        dc.setPageAddress(pageAddressProvider());
+    dc.setMaxBodyBytes(isVideo ? ResponseReader::DefaultMaxBodyBytes() : kMaxAnswerBytes);
+    dc.setMaxUndeclaredBodyBytes(isVideo ? -1 : kMaxAnswerBytes);
     dc.setURLmode(downloadMode);
     dc.setURL(address);
 }
@@ -117,14 +119,14 @@ void DownloadFlow::Fetch(DownloadStage next, bool downloadMode, const QString &a
 // A redirect on the way to the video keeps the file its download began with.
 bool DownloadFlow::OpenPartialFile()
 {
-    if (partial.IsOpen())
+    if (video.File().IsOpen())
         return true;
     const QString folder = ProposedSaveFolder(settings.SavePath, folders.DownloadFolder);
     QDir().mkpath(folder);
     QString reason;
-    if (::OpenPartialFile(partial, folder, QDateTime::currentDateTime(), &reason))
+    if (::OpenPartialFile(video.File(), folder, QDateTime::currentDateTime(), &reason))
         return true;
-    emit Msg(TransferTexts::VideoFileError(partial.Path(), reason));
+    emit Msg(TransferTexts::VideoFileError(video.File().Path(), reason));
     emit Ended();
     return false;
 }
@@ -133,7 +135,7 @@ void DownloadFlow::Stop()
 {
     service.Cancel();
     dc.Stopped();
-    partial.Remove();
+    video.File().Remove();
     emit Ended();
 }
 
@@ -217,15 +219,15 @@ void DownloadFlow::SaveVideo()
     saving = true;
     // Named by the time of the save, after what it is: pages serve MP4 and WebM at least as often as FLV.
     const QString name =
-        DefaultVideoName(QDateTime::currentDateTime(), QLocale(), ExtensionOf(ContainerOfFile(partial.Path())));
-    const SavedVideo saved = ::SaveVideo(context, name, partial.Path());
+        DefaultVideoName(QDateTime::currentDateTime(), QLocale(), ExtensionOf(ContainerOfFile(video.File().Path())));
+    const SavedVideo saved = ::SaveVideo(context, name, video.File().Path());
     saving = false;
     // Moved into place, or discarded by the user.
     if (saved.Saved) {
-        partial.Release();
+        video.File().Release();
         emit VideoSaved(saved.Path);
     } else {
-        partial.Remove();
+        video.File().Remove();
     }
     emit Ended();
     emit Msg(saved.Saved ? QStringLiteral("Файл сохранен") : QStringLiteral("Файл не сохранен"));
@@ -236,7 +238,7 @@ void DownloadFlow::DC_DownError(const QString &text)
     // A failed update check says nothing: the download goes on, and the check is due again next time.
     if (stage == DownloadStage::UpdateCheck)
         return StartResolution();
-    partial.Remove();
+    video.File().Remove();
     emit Msg(text);
     emit Ended();
 }

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "BodyFile.h"
 #include "DC.h"
 #include "Folders.h"
 #include "Hosts.h"
 #include "INI.h"
 #include "Parametr.h"
 #include "ResolverOnDemand.h"
+#include "VideoDownload.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -44,7 +44,7 @@ public:
     // made if it is missing, the settings file named and read, the servers' hosts taken from it.
     void Load();
     void setDialogOwner(QWidget *owner);
-    // The page address to resolve, read when the connection to the service is made.
+    // The page address to resolve, asked for when the resolution starts.
     void setPageAddressProvider(std::function<QString()> provider);
 
     // Runs the download once the window has turned busy: the program's own service is started when it is
@@ -54,13 +54,13 @@ public:
     // Aborts the open exchange, deletes what of the video has arrived and ends the run.
     void Stop();
     // A video is on its way: from its download until it has been saved or discarded.
-    bool VideoUnderWay() const { return partial.IsOpen(); }
+    bool VideoUnderWay() const { return video.File().IsOpen(); }
     // The bytes of the video received so far.
-    qint64 VideoBytes() const { return partial.Size(); }
+    qint64 VideoBytes() const { return video.File().Size(); }
     // The video is being moved into place.
     bool Saving() const { return saving; }
     // The file the video is written to while it arrives; "" while there is none.
-    QString PartialPath() const { return partial.IsOpen() ? partial.Path() : QString(); }
+    QString PartialPath() const { return video.File().IsOpen() ? video.File().Path() : QString(); }
 
     DownloadStage Stage() const { return stage; }
     // The video address the last resolution found; "" before the first one.
@@ -110,8 +110,9 @@ private:
     Hosts hosts;
     DC dc;
     ResolverOnDemand service;
-    // The video as it arrives.
-    BodyFile partial;
+    std::function<QString()> pageAddressProvider;
+    // The video's download, with the file it arrives in.
+    VideoDownload video;
     bool saving = false;
     DownloadStage stage = DownloadStage::UpdateCheck;
     QString videoLink;
