@@ -35,7 +35,6 @@ Main::Main(const QString &programFolder, Interaction &dialogs, QWidget *parent)
     CreatePlayerControls();
 
     flow.setDialogOwner(this);
-    flow.setPageAddressProvider([this] { return URLtext->text(); });
     connect(&flow, &DownloadFlow::Msg, this, &Main::DC_Msg);
     connect(&flow, &DownloadFlow::PercentOfLoad, this, &Main::DC_PercentOfLoad);
     connect(&flow, &DownloadFlow::FLVsize, this, &Main::DC_FLVsize);
@@ -209,7 +208,8 @@ QString Main::CloseQuestionTitle()
 
 bool Main::MayClose()
 {
-    // The copy into place takes seconds at most; cut short, it would leave nothing whole.
+    // The copy into place takes seconds at most; cut short, it would leave nothing whole. It runs on a thread of
+    // its own while the window's events go on, so a request to close can come meanwhile.
     if (flow.Saving())
         return false;
     if (!flow.VideoUnderWay())
@@ -230,9 +230,6 @@ void Main::XpB4_Click()
     Options options(LoadSettings(flow.Store()), flow.Store(), dialogs, this);
     if (options.exec() != QDialog::Accepted)
         return;
-    // Only what the dialog shows: the save folder and the player's size stay as this run keeps them.
-    Settings adopted = flow.CurrentSettings();
-    adopted.Network = options.Committed().Network;
-    adopted.CheckUpgrade = options.Committed().CheckUpgrade;
-    flow.AdoptSettings(adopted);
+    // Only the network settings are kept in memory: the download reads CheckUpgrade from the file each time.
+    flow.AdoptNetwork(options.Committed().Network);
 }

@@ -4,7 +4,6 @@
 #include "Interaction.h"
 #include "PartialFiles.h"
 #include "ResolutionAnswer.h"
-#include "SaveFlow.h"
 #include "SettingsKeys.h"
 #include "TransferTexts.h"
 #include "UpdateCheck.h"
@@ -14,6 +13,8 @@
 
 #include <QDateTime>
 #include <QDir>
+
+#include <utility>
 
 namespace {
 
@@ -27,12 +28,18 @@ DownloadFlow::DownloadFlow(const QString &programFolder, Interaction &dialogs, Q
     : QObject(parent)
     , folders(ProgramFolders(programFolder))
     , dialogs(dialogs)
+    , saveFolder(ini, folders.DownloadFolder)
     , service(programFolder)
 {
-    dc.setConnectionSettingsProvider([this] { return settings.Network; });
-    connect(&dc, &DC::DownOK, this, &DownloadFlow::DC_DownOK);
-    connect(&dc, &DC::Redirected, this, &DownloadFlow::DC_Redirected);
-    connect(&dc, &DC::DownError, this, &DownloadFlow::DC_DownError);
+    dc.setConnectionSettingsProvider([this] { return network; });
+    // Each end of an exchange goes to what its beginning said follows it; the control has raised its last word
+    // of that exchange by then, and a continuation may start the next one at once.
+    connect(&dc, &DC::DownOK, this, [this](const QByteArray &LData) { std::exchange(then, {}).answered(LData); });
+    connect(&dc, &DC::Redirected, this, [this](const QByteArray &address) {
+        stage = DownloadStage::Redirect;
+        std::exchange(then, {}).redirected(Windows1251::Decode(address));
+    });
+    connect(&dc, &DC::DownError, this, [this](const QString &text) { std::exchange(then, {}).failed(text); });
     connect(&dc, &DC::Msg, this, &DownloadFlow::Msg);
     connect(&dc, &DC::ServerLine, this, &DownloadFlow::ServerLine);
     connect(&dc, &DC::FLVsize, this, &DownloadFlow::FLVsize);
@@ -41,6 +48,8 @@ DownloadFlow::DownloadFlow(const QString &programFolder, Interaction &dialogs, Q
             [this] { emit Msg(QStringLiteral("Запуск службы поиска видео")); });
 }
 
+DownloadFlow::~DownloadFlow() = default;
+
 void DownloadFlow::Load()
 {
     // In the user's folders nothing is made before it is needed.
@@ -48,21 +57,25 @@ void DownloadFlow::Load()
         QDir().mkpath(folders.DownloadFolder);
     ini.FileName(folders.SettingsFile);
     ini.MakeFolderOnWrite(!folders.BesideProgram);
-    settings = LoadSettings(ini);
+    // CheckUpgrade is not kept: the download reads it from the file each time.
+    const Settings loaded = LoadSettings(ini);
+    network = loaded.Network;
+    saveFolder.setRemembered(loaded.SavePath);
+    player = loaded.Player;
     hosts = ReadHosts(ini);
     RemoveLeftPartials(folders.DownloadFolder);
-    const QString proposed = ProposedSaveFolder(settings.SavePath, folders.DownloadFolder);
+    const QString proposed = ProposedSaveFolder(loaded.SavePath, folders.DownloadFolder);
     if (proposed != folders.DownloadFolder)
         RemoveLeftPartials(proposed);
 }
 
-void DownloadFlow::RememberPlayerWindow(const PlayerWindow &player)
+void DownloadFlow::RememberPlayerWindow(const PlayerWindow &window)
 {
-    if (player == settings.Player)
+    if (window == player)
         return;
-    settings.Player = player;
+    player = window;
     // A size that cannot be written is not worth a word: the window opens at its first size next time.
-    SavePlayerWindow(ini, player);
+    SavePlayerWindow(ini, window);
 }
 
 void DownloadFlow::setDialogOwner(QWidget *owner)
@@ -70,126 +83,72 @@ void DownloadFlow::setDialogOwner(QWidget *owner)
     dialogOwner = owner;
 }
 
-void DownloadFlow::setPageAddressProvider(std::function<QString()> provider)
+// One exchange of the run: the control set for it, and what follows its end.
+void DownloadFlow::Fetch(DownloadStage next, const QString &address, Then followedBy)
 {
-    pageAddressProvider = std::move(provider);
+    stage = next;
+    then = std::move(followedBy);
+    const bool isVideo = next == DownloadStage::VideoDownload;
+    dc.setVideo(isVideo ? video.get() : nullptr);
+    dc.setMaxBodyBytes(isVideo ? ResponseReader::DefaultMaxBodyBytes() : kMaxAnswerBytes);
+    dc.setMaxUndeclaredBodyBytes(isVideo ? -1 : kMaxAnswerBytes);
+    dc.setURLmode(next != DownloadStage::Resolution);
+    dc.setURL(address);
 }
 
-void DownloadFlow::Download()
+void DownloadFlow::Download(const QString &page)
 {
-    service.Prepare(hosts.Resolver, [this] { StartDownload(); });
+    pageAddress = page;
+    service.Prepare(hosts.Resolver, [this] { CheckForUpdate(); });
 }
 
-void DownloadFlow::StartDownload()
+// 1. The daily update check, when it is due; the resolution follows it, whatever it found, unless the user
+// goes to the web site instead.
+void DownloadFlow::CheckForUpdate()
 {
     // Read afresh: the Options dialog or another run of the program may have changed them.
     const QString lastCheck = ReadSetting(ini, SettingsKeys::kLastCheck);
     const QString checkUpgrade = ReadSetting(ini, SettingsKeys::kCheckUpgrade);
-    if (UpdateCheck::IsDue(lastCheck, checkUpgrade, ShortDateText()))
-        StartUpdateCheck();
-    else
-        StartResolution();
+    if (!UpdateCheck::IsDue(lastCheck, checkUpgrade, ShortDateText()))
+        return StartResolution();
+    FetchVersion(UpdateAddress(hosts));
 }
 
-void DownloadFlow::StartUpdateCheck()
+void DownloadFlow::FetchVersion(const QString &address)
 {
-    Fetch(DownloadStage::UpdateCheck, true, UpdateAddress(hosts));
+    Fetch(DownloadStage::UpdateCheck, address,
+          {[this](const QByteArray &answer) { VersionAnswered(answer); },
+           // A version file that has moved (to https, to another server) is still the version file, never a
+           // video. The control gives up after its limit of redirects, which ends the check as a failure.
+           [this](const QString &moved) { FetchVersion(moved); },
+           // A failed check says nothing: the download goes on, and the check is due again next time.
+           [this](const QString &) { StartResolution(); }});
 }
 
-void DownloadFlow::StartResolution()
-{
-    Fetch(DownloadStage::Resolution, false, ResolverAddress(hosts));
-}
-
-void DownloadFlow::Fetch(DownloadStage next, bool downloadMode, const QString &address)
-{
-    stage = next;
-    const bool isVideo = next == DownloadStage::VideoDownload;
-    if (isVideo && !OpenPartialFile())
-        return;
-    dc.setVideo(isVideo ? &video : nullptr);
-    if (!downloadMode && pageAddressProvider)
-        dc.setPageAddress(pageAddressProvider());
-    dc.setMaxBodyBytes(isVideo ? ResponseReader::DefaultMaxBodyBytes() : kMaxAnswerBytes);
-    dc.setMaxUndeclaredBodyBytes(isVideo ? -1 : kMaxAnswerBytes);
-    dc.setURLmode(downloadMode);
-    dc.setURL(address);
-}
-
-// A redirect on the way to the video keeps the file its download began with.
-bool DownloadFlow::OpenPartialFile()
-{
-    if (video.File().IsOpen())
-        return true;
-    const QString folder = ProposedSaveFolder(settings.SavePath, folders.DownloadFolder);
-    QDir().mkpath(folder);
-    QString reason;
-    if (::OpenPartialFile(video.File(), folder, QDateTime::currentDateTime(), &reason))
-        return true;
-    emit Msg(TransferTexts::VideoFileError(video.File().Path(), reason));
-    emit Ended();
-    return false;
-}
-
-void DownloadFlow::Stop()
-{
-    service.Cancel();
-    dc.Stopped();
-    video.File().Remove();
-    emit Ended();
-}
-
-void DownloadFlow::OfferNewVersion(const QString &remote)
-{
-    const MessageButton answer =
-        dialogs.ShowMessage(dialogOwner, UpdateCheck::OfferText(AppVersion(), remote), UpdateCheck::OfferTitle(),
-                            MessageButton::Yes | MessageButton::No, MessageIcon::Question);
-    if (answer == MessageButton::Yes) {
-        Stop();
-        dialogs.OpenAddress(WebSiteAddress(hosts));
-        return;
-    }
-    StartResolution();
-}
-
-void DownloadFlow::DC_DownOK(const QByteArray &LData)
-{
-    // The control's own buffer: hold a share of it, since starting the next exchange empties the control.
-    const QByteArray answer = LData;
-    switch (stage) {
-    case DownloadStage::UpdateCheck:
-        return UpdateAnswered(answer);
-    case DownloadStage::Resolution:
-        return ResolutionAnswered(answer);
-    case DownloadStage::Redirect:
-        return Fetch(DownloadStage::VideoDownload, true, Windows1251::Decode(answer));
-    case DownloadStage::VideoDownload:
-        emit ServerLine(QString());
-        return SaveVideo();
-    }
-}
-
-void DownloadFlow::DC_Redirected(const QByteArray &address)
-{
-    // A version file that has moved (to https, to another server) is still the version file, never a video.
-    // The transfer control counts the redirects of the chain and gives up after its limit, which ends the
-    // check as any failed check ends.
-    if (stage == DownloadStage::UpdateCheck)
-        return Fetch(DownloadStage::UpdateCheck, true, Windows1251::Decode(address));
-    // A redirect of the resolution or of the video leads to the video.
-    stage = DownloadStage::Redirect;
-    DC_DownOK(address);
-}
-
-void DownloadFlow::UpdateAnswered(const QByteArray &answer)
+void DownloadFlow::VersionAnswered(const QByteArray &answer)
 {
     const UpdateCheck::Verdict verdict = UpdateCheck::Judge(answer, AppVersion());
     if (verdict.VersionLike)
         WriteSetting(ini, SettingsKeys::kLastCheck, ShortDateText().toUtf8());
-    if (verdict.Offer)
-        OfferNewVersion(verdict.Remote);
-    else
-        StartResolution();
+    if (!verdict.Offer)
+        return StartResolution();
+    const MessageButton answered =
+        dialogs.ShowMessage(dialogOwner, UpdateCheck::OfferText(AppVersion(), verdict.Remote),
+                            UpdateCheck::OfferTitle(), MessageButton::Yes | MessageButton::No, MessageIcon::Question);
+    if (answered != MessageButton::Yes)
+        return StartResolution();
+    Stop();
+    dialogs.OpenAddress(WebSiteAddress(hosts));
+}
+
+// 2. The resolution of the page address by the link-resolution service.
+void DownloadFlow::StartResolution()
+{
+    dc.setPageAddress(pageAddress);
+    Fetch(DownloadStage::Resolution, ResolverAddress(hosts),
+          {[this](const QByteArray &answer) { ResolutionAnswered(answer); },
+           // A redirect of the resolution leads to the video.
+           [this](const QString &moved) { DownloadVideo(moved); }, [this](const QString &error) { EndWith(error); }});
 }
 
 void DownloadFlow::ResolutionAnswered(const QByteArray &answer)
@@ -205,40 +164,89 @@ void DownloadFlow::ResolutionAnswered(const QByteArray &answer)
         return;
     }
     videoLink = *link;
-    Fetch(DownloadStage::VideoDownload, true, videoLink);
+    DownloadVideo(videoLink);
+}
+
+// 3. The video, into its partial file; a redirect on the way keeps the file its download began with.
+void DownloadFlow::DownloadVideo(const QString &address)
+{
+    if (!video && !OpenVideo())
+        return;
+    Fetch(DownloadStage::VideoDownload, address,
+          {[this](const QByteArray &) { VideoArrived(); }, [this](const QString &moved) { DownloadVideo(moved); },
+           [this](const QString &error) {
+               DropVideo();
+               EndWith(error);
+           }});
+}
+
+bool DownloadFlow::OpenVideo()
+{
+    const QString folder = ProposedSaveFolder(saveFolder.Remembered(), folders.DownloadFolder);
+    QDir().mkpath(folder);
+    auto opened = std::make_unique<VideoDownload>();
+    QString reason;
+    if (::OpenPartialFile(opened->File(), folder, QDateTime::currentDateTime(), &reason)) {
+        video = std::move(opened);
+        return true;
+    }
+    EndWith(TransferTexts::VideoFileError(opened->File().Path(), reason));
+    return false;
+}
+
+// 4. The save, once the control's report of the video has returned: it asks the user and waits for the disk,
+// which no report of the control should be kept waiting by. A stop before it starts takes the video, and the
+// save with it.
+void DownloadFlow::VideoArrived()
+{
+    saving = true;
+    emit ServerLine(QString());
+    QMetaObject::invokeMethod(
+        video.get(), [this] { SaveVideo(); }, Qt::QueuedConnection);
 }
 
 void DownloadFlow::SaveVideo()
 {
-    const SaveContext context{dialogs,
-                              dialogOwner,
-                              ini,
-                              settings.SavePath,
-                              folders.DownloadFolder,
+    const SaveContext context{dialogs, dialogOwner, saveFolder,
                               [this](qint64 done, qint64 total) { emit SaveProgress(done, total); }};
-    saving = true;
+    const QString partialPath = video->File().Path();
     // Named by the time of the save, after what it is: pages serve MP4 and WebM at least as often as FLV.
     const QString name =
-        DefaultVideoName(QDateTime::currentDateTime(), QLocale(), ExtensionOf(ContainerOfFile(video.File().Path())));
-    const SavedVideo saved = ::SaveVideo(context, name, video.File().Path());
+        DefaultVideoName(QDateTime::currentDateTime(), QLocale(), ExtensionOf(ContainerOfFile(partialPath)));
+    const SavedVideo saved = ::SaveVideo(context, name, partialPath);
+    // Moved into place, or discarded by the user. The save runs in the video's own call: it goes once that
+    // has returned.
+    if (saved.Saved)
+        video->File().Release();
+    else
+        video->File().Remove();
+    video.release()->deleteLater();
     saving = false;
-    // Moved into place, or discarded by the user.
-    if (saved.Saved) {
-        video.File().Release();
+    if (saved.Saved)
         emit VideoSaved(saved.Path);
-    } else {
-        video.File().Remove();
-    }
     emit Ended();
     emit Msg(saved.Saved ? QStringLiteral("Файл сохранен") : QStringLiteral("Файл не сохранен"));
 }
 
-void DownloadFlow::DC_DownError(const QString &text)
+void DownloadFlow::Stop()
 {
-    // A failed update check says nothing: the download goes on, and the check is due again next time.
-    if (stage == DownloadStage::UpdateCheck)
-        return StartResolution();
-    video.File().Remove();
+    service.Cancel();
+    dc.Stopped();
+    then = {};
+    DropVideo();
+    saving = false;
+    emit Ended();
+}
+
+void DownloadFlow::DropVideo()
+{
+    if (video)
+        video->File().Remove();
+    video.reset();
+}
+
+void DownloadFlow::EndWith(const QString &text)
+{
     emit Msg(text);
     emit Ended();
 }

@@ -148,14 +148,27 @@ QString ProposedSaveFolder(const QString &savePath, const QString &defaultFolder
     return savePath;
 }
 
+SaveFolder::SaveFolder(INI &ini, const QString &defaultFolder) : ini(ini), defaultFolder(defaultFolder)
+{
+}
+
+QString SaveFolder::Proposed()
+{
+    const QString proposed = ProposedSaveFolder(savePath, defaultFolder);
+    if (proposed != savePath)
+        QDir().mkpath(proposed);
+    return proposed;
+}
+
+void SaveFolder::Remember(const QString &path)
+{
+    savePath = FolderOf(path);
+    WriteSetting(ini, SettingsKeys::kSavePath, savePath.toUtf8());
+}
+
 SavedVideo SaveVideo(const SaveContext &context, const QString &name, const QString &partialPath)
 {
-    QString &savePath = context.SavePath;
-    const QString proposed = ProposedSaveFolder(savePath, context.defaultFolder);
-    if (savePath != proposed) {
-        savePath = proposed;
-        QDir().mkpath(savePath);
-    }
+    const QString savePath = context.folder.Proposed();
     const QString suggested = savePath + name;
     const VideoContainer container = ContainerOfFile(partialPath);
 
@@ -186,7 +199,6 @@ SavedVideo SaveVideo(const SaveContext &context, const QString &name, const QStr
             return {};
     }
 
-    savePath = FolderOf(written);
-    WriteSetting(context.ini, SettingsKeys::kSavePath, savePath.toUtf8());
+    context.folder.Remember(written);
     return SavedVideo{true, written};
 }

@@ -96,7 +96,7 @@ void TestFlowRoad::throughProxyWithLogin()
     SaveProxySettings(*road, proxy.Port(), QStringLiteral("quillon-pass"));
     road->OpenFlow();
     road->Flow().Transfer().setLoopbackThroughProxy(true);
-    QCOMPARE(road->Flow().CurrentSettings().Network.ProxyPass, QStringLiteral("quillon-pass"));
+    QCOMPARE(road->Flow().Network().ProxyPass, QStringLiteral("quillon-pass"));
     const QString target = road->program.filePath(QStringLiteral("DownloadVideo/proxied.flv"));
     road->ResolverAnswers(RoadFixture::HttpOk(RoadFixture::AnswerWithLink(road->VideoAddress())));
     road->dialogs.AnswerFileDialog(target);

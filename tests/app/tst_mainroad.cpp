@@ -83,10 +83,10 @@ void TestMainRoad::wholeRoad()
 
     QCOMPARE(road->Label1(), QStringLiteral("Файл сохранен"));
     QCOMPARE(ReadAll(target), road->served);
-    QCOMPARE(road->window->LastVideoFile, target);
+    QCOMPARE(road->window->LastVideoFile(), target);
     QCOMPARE(road->window->Flow().VideoLink(), road->VideoAddress());
     QVERIFY(Seen(*road->window, "XpB3"));
-    const QString savePath = road->window->Flow().CurrentSettings().SavePath;
+    const QString savePath = road->window->Flow().SavePath();
     QCOMPARE(savePath, road->program.path() + QStringLiteral("/DownloadVideo/"));
     QCOMPARE(QString::fromUtf8(road->window->Flow().Store().RINI("Save", "SavePath")), savePath);
     // The page address went to the service as a form, in its ASCII form.

@@ -70,14 +70,14 @@ private:
 
     QTemporaryDir program;
     INI ini;
-    QString savePath;
+    SaveFolder saveFolder{ini, DefaultSaveFolder(program.path())};
     ScriptedDialogs dialogs;
     QWidget owner;
 };
 
 SaveContext TestSaveFlow::Context()
 {
-    return SaveContext{dialogs, &owner, ini, savePath, DefaultSaveFolder(program.path())};
+    return SaveContext{dialogs, &owner, saveFolder};
 }
 
 QString TestSaveFlow::Partial(const QByteArray &video)
@@ -89,7 +89,7 @@ QString TestSaveFlow::Partial(const QByteArray &video)
 
 void TestSaveFlow::init()
 {
-    savePath.clear();
+    saveFolder.setRemembered(QString());
     dialogs.Clear();
     QVERIFY(program.isValid());
     QDir(program.path()).removeRecursively();
@@ -121,7 +121,7 @@ void TestSaveFlow::firstSaveInDefaultFolder()
     QCOMPARE(asked.title, QStringLiteral("Сохранение видеофайла"));
     QCOMPARE(asked.flags, quint32(0));
     QCOMPARE(asked.fileName, folder + QStringLiteral("06.12.2026(10-31-07).flv"));
-    QCOMPARE(savePath, folder);
+    QCOMPARE(saveFolder.Remembered(), folder);
     QCOMPARE(ini.RINI("Save", "SavePath"), folder.toUtf8());
     QVERIFY(Leftovers(folder).isEmpty());
 }
@@ -313,7 +313,7 @@ void TestSaveFlow::failedWriteTellsAndAsksAgain()
     QCOMPARE(dialogs.FileDialogs().size(), 2);
     QCOMPARE(dialogs.FileDialogs()[1].fileName, dialogs.FileDialogs()[0].fileName);
     // Only the folder written to is remembered.
-    QCOMPARE(savePath, program.path() + QStringLiteral("/DownloadVideo/"));
+    QCOMPARE(saveFolder.Remembered(), program.path() + QStringLiteral("/DownloadVideo/"));
 }
 
 void TestSaveFlow::replacingADirectoryFails()
@@ -375,7 +375,7 @@ void TestSaveFlow::cancelThenUnwritableAsksToDiscard()
 
 void TestSaveFlow::missingRememberedFolderFallsBack()
 {
-    savePath = program.path() + QStringLiteral("/gone/");
+    saveFolder.setRemembered(program.path() + QStringLiteral("/gone/"));
     QDir(program.filePath(QStringLiteral("DownloadVideo"))).removeRecursively();
     dialogs.AnswerFileDialog(QString());
     dialogs.AnswerMessage(MessageButton::Ok);
