@@ -59,13 +59,13 @@ void LoopProbe::RecordGap()
     LastCpu = cpu;
     LargestGap = std::max(LargestGap, gap.Length);
     LargestBusy = std::max(LargestBusy, gap.Busy);
-    constexpr qsizetype kept = 3;
+    constexpr qsizetype kKept = 3;
     const auto at =
         std::find_if(Longest.begin(), Longest.end(), [&](const Gap &other) { return other.Length < gap.Length; });
-    if (at - Longest.begin() >= kept)
+    if (at - Longest.begin() >= kKept)
         return;
     Longest.insert(at, gap);
-    if (Longest.size() > kept)
+    if (Longest.size() > kKept)
         Longest.removeLast();
 }
 

@@ -8,9 +8,9 @@ namespace {
 // are first touched.
 void AdviseHugePages(char *data, qsizetype size)
 {
-    constexpr quintptr hugePage = 2 * 1024 * 1024;
-    const quintptr begin = (quintptr(data) + hugePage - 1) & ~(hugePage - 1);
-    const quintptr end = (quintptr(data) + quintptr(size)) & ~(hugePage - 1);
+    constexpr quintptr kHugePage = 2 * 1024 * 1024;
+    const quintptr begin = (quintptr(data) + kHugePage - 1) & ~(kHugePage - 1);
+    const quintptr end = (quintptr(data) + quintptr(size)) & ~(kHugePage - 1);
     if (end > begin)
         madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
 }

@@ -18,7 +18,7 @@
 namespace {
 
 const QColor HeadingColor(64, 64, 64);
-const QRect SettingsPathBox = TwipRect(60, 3600, 2910, 195);
+const QRect kSettingsPathBox = TwipRect(60, 3600, 2910, 195);
 const QColor LinkColor(0, 0, 192);
 
 void Colour(QLabel *label, const QColor &color)
@@ -68,7 +68,7 @@ About::About(const QString &webSiteHost, const QString &programPageHost, Interac
     setWindowTitle(QStringLiteral("About"));
     setFont(WindowFont());
     MakeFixedWindow(this, QSize(Px(3030), Px(4305)));
-    new GradientBG(BackgroundTop, BackgroundBottom, this);
+    new GradientBG(kBackgroundTop, kBackgroundBottom, this);
 
     new LogoPicture(QStringLiteral("Image1"), TwipPoint(240, 360), this);
     // The dots are a control array, both named A; the index tells them apart.
@@ -96,7 +96,7 @@ About::About(const QString &webSiteHost, const QString &programPageHost, Interac
     Label9 = MakeLink(QStringLiteral("Label9"), programPage, TwipRect(510, 3060, 2100, 195), this);
     MakeHeading(QStringLiteral("SettingsHeading"), QStringLiteral("Файл настроек:"), TwipRect(720, 3360, 1590, 195),
                 this);
-    SettingsPath = MakeLabel(new QLabel(this), QStringLiteral("SettingsPath"), SettingsPathBox);
+    SettingsPath = MakeLabel(new QLabel(this), QStringLiteral("SettingsPath"), kSettingsPathBox);
     SettingsPath->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     ok = new XpB(QStringLiteral("ok"), this);
@@ -139,11 +139,11 @@ void About::ShowSettingsFile(const QString &path)
     const QString home = QDir::homePath();
     if (home != QStringLiteral("/") && shown.startsWith(home + QLatin1Char('/')))
         shown = QLatin1Char('~') + shown.sliced(home.size());
-    SettingsPath->setText(SettingsPath->fontMetrics().elidedText(shown, Qt::ElideMiddle, SettingsPathBox.width()));
+    SettingsPath->setText(SettingsPath->fontMetrics().elidedText(shown, Qt::ElideMiddle, kSettingsPathBox.width()));
     SettingsPath->setToolTip(path);
     // The label may show the path shortened in its middle; a screen reader reads it whole.
     SettingsPath->setAccessibleName(path);
-    PlaceLabel(SettingsPath, SettingsPathBox, true);
+    PlaceLabel(SettingsPath, kSettingsPathBox, true);
 }
 
 void About::ATimer_Timer()

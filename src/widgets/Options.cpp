@@ -99,7 +99,7 @@ Options::Options(const Settings &settings, INI &ini, Interaction &interaction, Q
     setWindowTitle(QStringLiteral("Настройки"));
     setFont(WindowFont());
     MakeFixedWindow(this, kClientSize);
-    new GradientBG(BackgroundTop, BackgroundBottom, this);
+    new GradientBG(kBackgroundTop, kBackgroundBottom, this);
     CreateControls();
     CreateFrames();
     DescribeControls();
