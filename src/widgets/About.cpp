@@ -96,8 +96,8 @@ About::About(const QString &webSiteHost, const QString &programPageHost, Interac
     Label9 = MakeLink(QStringLiteral("Label9"), programPage, TwipRect(510, 3060, 2100, 195), this);
     MakeHeading(QStringLiteral("SettingsHeading"), QStringLiteral("Файл настроек:"), TwipRect(720, 3360, 1590, 195),
                 this);
-    SettingsPath = MakeLabel(new QLabel(this), QStringLiteral("SettingsPath"), kSettingsPathBox);
-    SettingsPath->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    settingsPath = MakeLabel(new QLabel(this), QStringLiteral("SettingsPath"), kSettingsPathBox);
+    settingsPath->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     ok = new XpB(QStringLiteral("ok"), this);
     ok->ReadProperties({{QStringLiteral("Caption"), QStringLiteral("OK")}, {QStringLiteral("ButtonStyle"), 1}});
@@ -139,11 +139,11 @@ void About::ShowSettingsFile(const QString &path)
     const QString home = QDir::homePath();
     if (home != QStringLiteral("/") && shown.startsWith(home + QLatin1Char('/')))
         shown = QLatin1Char('~') + shown.sliced(home.size());
-    SettingsPath->setText(SettingsPath->fontMetrics().elidedText(shown, Qt::ElideMiddle, kSettingsPathBox.width()));
-    SettingsPath->setToolTip(path);
+    settingsPath->setText(settingsPath->fontMetrics().elidedText(shown, Qt::ElideMiddle, kSettingsPathBox.width()));
+    settingsPath->setToolTip(path);
     // The label may show the path shortened in its middle; a screen reader reads it whole.
-    SettingsPath->setAccessibleName(path);
-    PlaceLabel(SettingsPath, kSettingsPathBox, true);
+    settingsPath->setAccessibleName(path);
+    PlaceLabel(settingsPath, kSettingsPathBox, true);
 }
 
 void About::ATimer_Timer()

@@ -55,7 +55,7 @@ private:
     ClickLabel *Label4 = nullptr;
     ClickLabel *Label6 = nullptr;
     ClickLabel *Label9 = nullptr;
-    QLabel *SettingsPath = nullptr;
+    QLabel *settingsPath = nullptr;
     XpB *ok = nullptr;
     QTimer *ATimer = nullptr;
 };
