@@ -54,8 +54,9 @@ public:
     void Download(const QString &pageAddress);
     // The resolution of the page address, and what follows it.
     void StartResolution();
-    // Aborts the open exchange, deletes what of the video has arrived and ends the run. Called on the user's
-    // word (a click, a closing window), never from inside the flow's own steps.
+    // Aborts the open exchange, deletes what of the video has arrived and ends the run. Called on the user's word
+    // (a click, a closing window, the new version's page chosen), never from inside the video's own reports or
+    // its save: the video's download goes at once.
     void Stop();
 
     // A video is on its way: from its download until it has been saved or discarded.
