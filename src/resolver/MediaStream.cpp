@@ -91,13 +91,14 @@ void MediaStream::Run(RemuxCommand::Container chosen)
     }
     ::fcntl(pipe[0], F_SETFL, O_NONBLOCK);
     ::fcntl(pipe[0], F_SETPIPE_SZ, kPipeSize);  // where the system allows less, the pipe stays as it is
-    ChildProcess::PrepareChild(process, pipe[1]);
+    ChildProcess::PrepareChild(process, {pipe[1], settings.network});
     if (!settings.proxy.isEmpty()) {
         QProcessEnvironment environment = process.processEnvironment();
         environment.insert(QStringLiteral("http_proxy"), settings.proxy);
         process.setProcessEnvironment(environment);
     }
-    process.start(settings.ffmpeg, RemuxCommand::ComposeArguments(plan, container, settings.timeoutSeconds));
+    process.start(settings.ffmpeg,
+                  RemuxCommand::ComposeArguments(plan, container, settings.timeoutSeconds, !settings.proxy.isEmpty()));
     ::close(pipe[1]);
     outputDescriptor = pipe[0];
     output = new QSocketNotifier(outputDescriptor, QSocketNotifier::Read, this);

@@ -14,6 +14,7 @@
 #include <functional>
 
 class HttpConnection;
+class SealedNetwork;
 class WorkerSlots;
 class WorkerTicket;
 
@@ -30,6 +31,7 @@ public:
     struct Settings {
         QString ffmpeg;
         QString proxy;  // every fetch of ffmpeg goes through it (FetchProxy), or empty for none
+        const SealedNetwork *network = nullptr;  // where ffmpeg runs when it has a proxy: nothing else to reach
         int timeoutSeconds = 20;  // ffmpeg's own network limit, and the longest silence on its output
         // Whether the proxy refused an address of this stream's; the answer then says so.
         std::function<bool()> proxyRefused;

@@ -2,14 +2,24 @@
 
 namespace RemuxCommand {
 
-QStringList ComposeArguments(const StreamPlan &plan, Container container, int timeoutSeconds)
+namespace {
+
+QString AllowedProtocols(bool throughProxy)
+{
+    const QString direct = QStringLiteral("http,https,tls,tcp,crypto");
+    return throughProxy ? direct + QStringLiteral(",httpproxy") : direct;
+}
+
+}  // namespace
+
+QStringList ComposeArguments(const StreamPlan &plan, Container container, int timeoutSeconds, bool throughProxy)
 {
     QStringList arguments{QStringLiteral("-hide_banner"), QStringLiteral("-nostdin"), QStringLiteral("-nostats"),
                           // Warnings: a segment ffmpeg could not fetch is only one (IsSourceBroken).
                           QStringLiteral("-loglevel"), QStringLiteral("warning")};
     for (const StreamInput &input : plan.inputs) {
-        arguments << QStringLiteral("-protocol_whitelist") << kProtocols << QStringLiteral("-rw_timeout")
-                  << QString::number(qint64(timeoutSeconds) * 1000000);
+        arguments << QStringLiteral("-protocol_whitelist") << AllowedProtocols(throughProxy)
+                  << QStringLiteral("-rw_timeout") << QString::number(qint64(timeoutSeconds) * 1000000);
         if (!input.headers.isEmpty()) {
             QByteArray headers;
             for (const auto &[name, value] : input.headers)

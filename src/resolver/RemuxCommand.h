@@ -15,12 +15,13 @@ enum class Container {
     Matroska,
 };
 
-// What ffmpeg may open: network addresses only. A playlist that names "file:" or other local resources as
-// its segments gets nothing from this machine.
-inline const QString kProtocols = QStringLiteral("http,https,tls,tcp,crypto,httpproxy");
-
-// timeoutSeconds bounds each network read and connection of ffmpeg's.
-QStringList ComposeArguments(const StreamPlan &plan, Container container, int timeoutSeconds);
+// timeoutSeconds bounds each network read and connection of ffmpeg's. ffmpeg may open network protocols only,
+// so that a playlist that names "file:" or other local resources gets nothing from this machine. That is no
+// bound on where it connects: its HLS and DASH readers take any protocol whose name begins with "http" for a
+// segment, a key or a base address, and a variant playlist any protocol allowed at all, tcp and tls among
+// them. Through the fetch proxy (throughProxy) ffmpeg needs "httpproxy" too, its tunnel for HTTPS, which
+// connects wherever a playlist says: it runs in a SealedNetwork then, where the proxy is all there is to reach.
+QStringList ComposeArguments(const StreamPlan &plan, Container container, int timeoutSeconds, bool throughProxy);
 
 QByteArray ContentTypeOf(Container container);
 
