@@ -35,10 +35,12 @@ MediaStream::MediaStream(HttpConnection *connection, const StreamPlan &plan, Wor
 {
     silence.setSingleShot(true);
     connect(&silence, &QTimer::timeout, this, [this] {
+        // Asked before Stop gives the place back: a request still waiting is busy, a silent source late.
+        const bool ran = ticket && ticket->IsGranted();
         Stop();
         if (sent > 0)
             this->connection->AbortStream();
-        else if (!ticket || !ticket->IsGranted())
+        else if (!ran)
             this->connection->Answer(AnswerPages::BusyResponse());
         else
             Fail(504, QStringLiteral("Видео не пришло за %1 с.").arg(this->settings.timeoutSeconds));

@@ -32,7 +32,7 @@ public:
         QString ffmpeg;
         QString proxy;  // every fetch of ffmpeg goes through it (FetchProxy), or empty for none
         const SealedNetwork *network = nullptr;  // where ffmpeg runs when it has a proxy: nothing else to reach
-        int timeoutSeconds = 20;  // ffmpeg's own network limit, and the longest silence on its output
+        int timeoutSeconds = 20;  // the longest wait for a worker, and the longest silence on ffmpeg's output
         // Whether the proxy refused an address of this stream's; the answer then says so.
         std::function<bool()> proxyRefused;
     };

@@ -19,7 +19,7 @@ QStringList ComposeArguments(const StreamPlan &plan, Container container, int ti
                           QStringLiteral("-loglevel"), QStringLiteral("warning")};
     for (const StreamInput &input : plan.inputs) {
         arguments << QStringLiteral("-protocol_whitelist") << AllowedProtocols(throughProxy)
-                  << QStringLiteral("-rw_timeout") << QString::number(qint64(timeoutSeconds) * 1000000);
+                  << QStringLiteral("-rw_timeout") << QString::number(2 * qint64(timeoutSeconds) * 1000000);
         if (!input.headers.isEmpty()) {
             QByteArray headers;
             for (const auto &[name, value] : input.headers)

@@ -15,12 +15,15 @@ enum class Container {
     Matroska,
 };
 
-// timeoutSeconds bounds each network read and connection of ffmpeg's. ffmpeg may open network protocols only,
-// so that a playlist that names "file:" or other local resources gets nothing from this machine. That is no
-// bound on where it connects: its HLS and DASH readers take any protocol whose name begins with "http" for a
-// segment, a key or a base address, and a variant playlist any protocol allowed at all, tcp and tls among
-// them. Through the fetch proxy (throughProxy) ffmpeg needs "httpproxy" too, its tunnel for HTTPS, which
-// connects wherever a playlist says: it runs in a SealedNetwork then, where the proxy is all there is to reach.
+// timeoutSeconds is the service's limit of silence on ffmpeg's output; ffmpeg's own limit of each network read
+// and connection is twice that, so that a source that sends nothing is the service's to tell, whichever of
+// ffmpeg's reads it stalls.
+// ffmpeg may open network protocols only, so that a playlist that names "file:" or other local resources gets
+// nothing from this machine. That is no bound on where it connects: its HLS and DASH readers take any protocol
+// whose name begins with "http" for a segment, a key or a base address, and a variant playlist any protocol
+// allowed at all, tcp and tls among them. Through the fetch proxy (throughProxy) ffmpeg needs "httpproxy" too,
+// its tunnel for HTTPS, which connects wherever a playlist says: it runs in a SealedNetwork then, where the
+// proxy is all there is to reach.
 QStringList ComposeArguments(const StreamPlan &plan, Container container, int timeoutSeconds, bool throughProxy);
 
 QByteArray ContentTypeOf(Container container);

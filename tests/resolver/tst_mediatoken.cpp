@@ -78,7 +78,7 @@ void TestMediaToken::composesRemuxArguments_data()
     QTest::addColumn<QString>("arguments");
 
     const QString head = "-hide_banner -nostdin -nostats -loglevel warning";
-    const QString input = "-protocol_whitelist http,https,tls,tcp,crypto -rw_timeout 7000000";
+    const QString input = "-protocol_whitelist http,https,tls,tcp,crypto -rw_timeout 14000000";
     QTest::newRow("one playlist, ffmpeg's own choice, flv")
         << StreamPlan{{{QUrl("http://h/v.m3u8"), {}, -1}}, true} << int(RemuxCommand::Container::Flv) << false
         << head + " " + input
@@ -94,7 +94,7 @@ void TestMediaToken::composesRemuxArguments_data()
         << head + " " + input + " -headers Referer: https://site.example/\r\n -i https://cdn.example/v.mpd " + input
             + " -i https://cdn.example/v.mpd?x=%20y -map 0:0 -map 1:3 -c copy -flush_packets 0 -f matroska pipe:1";
     // Through the fetch proxy, HTTPS needs ffmpeg's tunnel protocol.
-    const QString tunnel = "-protocol_whitelist http,https,tls,tcp,crypto,httpproxy -rw_timeout 7000000";
+    const QString tunnel = "-protocol_whitelist http,https,tls,tcp,crypto,httpproxy -rw_timeout 14000000";
     QTest::newRow("through the proxy") << StreamPlan{{{QUrl("https://h/v.m3u8"), {}, -1}}, true}
                                        << int(RemuxCommand::Container::Flv) << true
                                        << head + " " + tunnel

@@ -1,6 +1,7 @@
 #include "MediaFixtures.h"
 #include "MediaToken.h"
 #include "ResolverTestSupport.h"
+#include "ScriptedServer.h"
 
 #include <QFile>
 #include <QProcess>
@@ -11,8 +12,9 @@
 
 using namespace ResolverTestSupport;
 
-// What a /media/ stream may reach: ffmpeg run by the service against playlists that point where they should
-// not. Real nginx, ffmpeg and loopback peers; 127.0.0.2 stands for the internal network.
+// What a /media/ stream may reach, and what its client is told when it fails: ffmpeg run by the service against
+// playlists that point where they should not, and sources that fail. Real nginx, ffmpeg and loopback peers;
+// 127.0.0.2 stands for the internal network.
 class TestResolverMedia : public QObject {
     Q_OBJECT
 
@@ -22,6 +24,8 @@ private slots:
     void deliversThroughTheProxy();
     void reachesNothingButTheProxy_data();
     void reachesNothingButTheProxy();
+    void answersWhatWentWrong_data();
+    void answersWhatWentWrong();
 
 private:
     RawExchange FetchStream(const ResolverService &service, const QUrl &playlist);
@@ -150,6 +154,31 @@ void TestResolverMedia::reachesNothingButTheProxy()
     QTest::qWait(20);
     QCOMPARE(reached, 0);
     QVERIFY2(!exchange.answer.startsWith("HTTP/1.1 200 ") || exchange.reset, exchange.answer.left(200).constData());
+}
+
+void TestResolverMedia::answersWhatWentWrong_data()
+{
+    QTest::addColumn<QByteArray>("answer");  // the source's whole answer; empty: it sends nothing at all
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("a source that never sends anything") << QByteArray() << 504 << "Видео не пришло за 3 с.";
+}
+
+void TestResolverMedia::answersWhatWentWrong()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(int, status);
+    QFETCH(QString, reason);
+    ScriptedServer source;
+    QVERIFY(source.Listen());
+    source.AddScript(answer.isEmpty() ? ScriptedServer::Script{ScriptedServer::Hold()}
+                                      : ScriptedServer::Script{ScriptedServer::Send(answer), ScriptedServer::Close()});
+    const RawExchange exchange =
+        FetchStream(*shared, QUrl(QStringLiteral("http://%1/v.m3u8").arg(source.HostAndPort())));
+    QVERIFY2(exchange.answer.startsWith("HTTP/1.1 " + QByteArray::number(status) + " "),
+             exchange.answer.left(300).constData());
+    QVERIFY2(QString::fromUtf8(BodyOf(exchange.answer)).contains(reason), exchange.answer.constData());
 }
 
 QTEST_GUILESS_MAIN(TestResolverMedia)
