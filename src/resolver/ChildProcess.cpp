@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace ChildProcess {
@@ -18,6 +19,11 @@ void PrepareChild(QProcess &process, const Confinement &confinement)
             ::dup2(confinement.outputDescriptor, STDOUT_FILENO);
         if (confinement.network && !confinement.network->Enter())
             ::_exit(kNotConfinedExit);
+        if (confinement.memoryLimit > 0) {
+            const rlimit limit{rlim_t(confinement.memoryLimit), rlim_t(confinement.memoryLimit)};
+            if (::setrlimit(RLIMIT_DATA, &limit) != 0)
+                ::_exit(kNotConfinedExit);
+        }
     });
     process.setProcessEnvironment(CleanEnvironment());
 }

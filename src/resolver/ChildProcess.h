@@ -14,6 +14,7 @@ namespace ChildProcess {
 struct Confinement {
     int outputDescriptor = -1;  // becomes its standard output
     const SealedNetwork *network = nullptr;  // the only network it can reach
+    qint64 memoryLimit = 0;  // bytes of data it may hold (heap, stacks), or 0 for no limit
 };
 
 // A child that could not be confined ends with this code before it runs anything.

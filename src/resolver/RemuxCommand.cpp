@@ -1,5 +1,7 @@
 #include "RemuxCommand.h"
 
+#include <QRegularExpression>
+
 namespace RemuxCommand {
 
 namespace {
@@ -58,6 +60,19 @@ bool IsSourceBroken(const QByteArray &errorOutput)
         if (errorOutput.contains(sign))
             return true;
     return false;
+}
+
+Failure ReadFailure(const QByteArray &errorOutput)
+{
+    if (errorOutput.contains("Cannot allocate memory"))
+        return {Failure::Kind::OutOfMemory, 0};
+    static const QRegularExpression status(QStringLiteral("(?:Server returned|HTTP error) ([1-5][0-9][0-9]) "));
+    QRegularExpressionMatch last;
+    for (const QRegularExpressionMatch &match : status.globalMatch(QString::fromUtf8(errorOutput)))
+        last = match;
+    if (last.hasMatch())
+        return {Failure::Kind::HttpStatus, last.captured(1).toInt()};
+    return {};
 }
 
 bool IsContainerRefusal(const QByteArray &errorOutput)

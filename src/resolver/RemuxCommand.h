@@ -31,6 +31,20 @@ QByteArray ContentTypeOf(Container container);
 // ffmpeg's words when the container refused the streams' codecs (before any byte of output).
 bool IsContainerRefusal(const QByteArray &errorOutput);
 
+// What ffmpeg's words say went wrong, for a short reason of the service's own: the words themselves name the
+// source and the addresses of ffmpeg's objects in memory, and are for the service's log.
+struct Failure {
+    enum class Kind {
+        Unknown,
+        OutOfMemory,
+        HttpStatus,  // the source answered httpStatus
+    };
+    Kind kind = Kind::Unknown;
+    int httpStatus = 0;
+};
+
+Failure ReadFailure(const QByteArray &errorOutput);
+
 // ffmpeg's words when a piece of the stream could not be fetched. It goes on without it and ends as if all
 // were well, with a video that lacks those seconds.
 bool IsSourceBroken(const QByteArray &errorOutput);

@@ -333,6 +333,7 @@ void ResolverService::ServeMedia(HttpConnection *connection, const HttpRequest &
     MediaStream::Settings settings;
     settings.ffmpeg = ffmpeg;
     settings.timeoutSeconds = options.fetchTimeoutSeconds;
+    settings.memoryLimit = options.parseMemoryMiB * 1024 * 1024;
     // Each stream fetches under a name of its own, so that it can tell its own refusals.
     const QByteArray user = "stream-" + QByteArray::number(++streamsStarted);
     FetchProxy *fetchProxy = proxy.get();
