@@ -149,12 +149,29 @@ ResolverService::~ResolverService()
 
 bool ResolverService::Listen(QString *error)
 {
-    if (!server.listen(options.listenAddress, options.port) || (proxy && !proxy->Listen(error))
-        || (sealedNetwork && !proxy->AcceptAlsoOn(sealedNetwork->TakeListener(), error))) {
-        if (error && !server.isListening())
+    if (!server.listen(options.listenAddress, options.port)) {
+        if (error)
             *error = server.errorString();
         return false;
     }
+    return StartHelpers(error);
+}
+
+bool ResolverService::ListenOn(qintptr descriptor, QString *error)
+{
+    if (!server.setSocketDescriptor(descriptor)) {
+        if (error)
+            *error = server.errorString();
+        return false;
+    }
+    return StartHelpers(error);
+}
+
+bool ResolverService::StartHelpers(QString *error)
+{
+    if ((proxy && !proxy->Listen(error))
+        || (sealedNetwork && !proxy->AcceptAlsoOn(sealedNetwork->TakeListener(), error)))
+        return false;
     if (ytDlpLaunch && !ytDlp) {
         YtDlpBridge::Settings settings;
         settings.launch = *ytDlpLaunch;
@@ -166,15 +183,6 @@ bool ResolverService::Listen(QString *error)
         ytDlp->Start();
     }
     return true;
-}
-
-bool ResolverService::ListenOn(qintptr descriptor, QString *error)
-{
-    if (server.setSocketDescriptor(descriptor))
-        return true;
-    if (error)
-        *error = server.errorString();
-    return false;
 }
 
 quint16 ResolverService::ServerPort() const

@@ -73,6 +73,8 @@ public:
     static constexpr int kMaxOpenConnections = 400;
 
 private:
+    // The fetch proxy and yt-dlp's bridge, however the service came to listen.
+    bool StartHelpers(QString *error);
     void OnAccepted(int descriptor);
     void OnConnectionClosed(const QHostAddress &peer);
     void HandleRequest(HttpConnection *connection, const HttpRequest &request);
