@@ -60,11 +60,12 @@ QString FindFfmpeg(const QString &given)
 }  // namespace
 
 ResolverService::ResolverService(const ResolverOptions &options, QObject *parent)
-    : ResolverService(options, options.RefusesInternalAddresses(), parent)
+    : ResolverService(options, options.RefusesInternalAddresses() ? &AddressPolicy::MayConnectTo : AddressJudge(),
+                      parent)
 {
 }
 
-ResolverService::ResolverService(const ResolverOptions &options, bool refuseInternalAddresses, QObject *parent)
+ResolverService::ResolverService(const ResolverOptions &options, const AddressJudge &mayConnect, QObject *parent)
     : QObject(parent)
     , options(options)
     , parsers(ParserSettings(options))
@@ -73,7 +74,7 @@ ResolverService::ResolverService(const ResolverOptions &options, bool refuseInte
 {
     context.limits.pageLimit = options.pageLimit;
     context.limits.timeoutMilliseconds = options.fetchTimeoutSeconds * 1000;
-    context.limits.refuseInternalAddresses = refuseInternalAddresses;
+    context.limits.mayConnect = mayConnect;
     context.limits.nameServers = options.nameServers;
     httpLimits.clientTimeoutMilliseconds = options.clientTimeoutSeconds * 1000;
     httpLimits.headerTimeoutMilliseconds = options.headerTimeoutSeconds * 1000;
@@ -88,14 +89,16 @@ ResolverService::ResolverService(const ResolverOptions &options, bool refuseInte
     context.maxHeight = options.maxHeight;
     context.tokenKey = options.secret.isEmpty() ? MediaToken::DrawKey() : options.secret;
     context.canRemux = !ffmpeg.isEmpty();
-    if (refuseInternalAddresses) {
+    if (mayConnect) {
         FetchProxy::Settings settings;
         settings.password = MediaToken::DrawKey().toHex();
-        settings.mayConnect = &AddressPolicy::MayConnectTo;
+        settings.mayConnect = mayConnect;
         settings.nameServers = options.nameServers;
         settings.timeoutMilliseconds = context.limits.timeoutMilliseconds;
         settings.maxConnections = 16 * options.workers;
         proxy = std::make_unique<FetchProxy>(settings);
+        sealedNetwork = SealedNetwork::Make(&sealProblem);
+        context.canRemux = context.canRemux && sealedNetwork;
     }
     if (options.engines.contains(Engine::YtDlp))
         PrepareYtDlp();
@@ -131,6 +134,10 @@ QString ResolverService::DescribeEngines() const
         text += QStringLiteral("; no yt-dlp: ") + ytDlpProblem;
     if (ffmpeg.isEmpty())
         text += QStringLiteral("; no ffmpeg: videos that are only streamed are not found");
+    else if (!context.canRemux)
+        text += QStringLiteral("; videos that are only streamed are not found: ffmpeg cannot be shut off from the "
+                               "internal network here (%1)")
+                    .arg(sealProblem);
     return text;
 }
 
@@ -142,11 +149,29 @@ ResolverService::~ResolverService()
 
 bool ResolverService::Listen(QString *error)
 {
-    if (!server.listen(options.listenAddress, options.port) || (proxy && !proxy->Listen(error))) {
-        if (error && !server.isListening())
+    if (!server.listen(options.listenAddress, options.port)) {
+        if (error)
             *error = server.errorString();
         return false;
     }
+    return StartHelpers(error);
+}
+
+bool ResolverService::ListenOn(qintptr descriptor, QString *error)
+{
+    if (!server.setSocketDescriptor(descriptor)) {
+        if (error)
+            *error = server.errorString();
+        return false;
+    }
+    return StartHelpers(error);
+}
+
+bool ResolverService::StartHelpers(QString *error)
+{
+    if ((proxy && !proxy->Listen(error))
+        || (sealedNetwork && !proxy->AcceptAlsoOn(sealedNetwork->TakeListener(), error)))
+        return false;
     if (ytDlpLaunch && !ytDlp) {
         YtDlpBridge::Settings settings;
         settings.launch = *ytDlpLaunch;
@@ -158,15 +183,6 @@ bool ResolverService::Listen(QString *error)
         ytDlp->Start();
     }
     return true;
-}
-
-bool ResolverService::ListenOn(qintptr descriptor, QString *error)
-{
-    if (server.setSocketDescriptor(descriptor))
-        return true;
-    if (error)
-        *error = server.errorString();
-    return false;
 }
 
 quint16 ResolverService::ServerPort() const
@@ -325,11 +341,13 @@ void ResolverService::ServeMedia(HttpConnection *connection, const HttpRequest &
     MediaStream::Settings settings;
     settings.ffmpeg = ffmpeg;
     settings.timeoutSeconds = options.fetchTimeoutSeconds;
+    settings.memoryLimit = options.parseMemoryMiB * 1024 * 1024;
     // Each stream fetches under a name of its own, so that it can tell its own refusals.
     const QByteArray user = "stream-" + QByteArray::number(++streamsStarted);
     FetchProxy *fetchProxy = proxy.get();
     if (fetchProxy) {
-        settings.proxy = fetchProxy->Address(QString::fromLatin1(user));
+        settings.network = sealedNetwork.get();
+        settings.proxy = fetchProxy->Address(QString::fromLatin1(user), sealedNetwork->ListenerPort());
         settings.proxyRefused = [fetchProxy, user] { return fetchProxy->RefusalsOf(user) > 0; };
     }
     auto *stream = new MediaStream(connection, reading.plan, &workers, settings);

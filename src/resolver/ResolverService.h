@@ -6,6 +6,7 @@
 #include "ParserPool.h"
 #include "Resolution.h"
 #include "ResolverOptions.h"
+#include "SealedNetwork.h"
 #include "WorkerSlots.h"
 #include "YtDlpBridge.h"
 
@@ -15,6 +16,7 @@
 #include <QTcpServer>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 // Hands each accepted connection over as its bare descriptor (HttpConnection works on that itself).
@@ -40,10 +42,14 @@ class ResolverService : public QObject {
     Q_OBJECT
 
 public:
-    // refuseInternalAddresses normally follows the options (ResolverOptions::RefusesInternalAddresses); a test
-    // can force it to see a shared service refuse a page without listening beyond loopback.
+    // Which addresses the service's fetches, and yt-dlp's and ffmpeg's through its proxy, may connect to; empty:
+    // any, and no proxy. It follows the options (AddressPolicy::MayConnectTo when
+    // ResolverOptions::RefusesInternalAddresses); a test can give another, to see a shared service refuse
+    // without listening beyond loopback.
+    using AddressJudge = std::function<bool(const QHostAddress &)>;
+
     explicit ResolverService(const ResolverOptions &options, QObject *parent = nullptr);
-    ResolverService(const ResolverOptions &options, bool refuseInternalAddresses, QObject *parent = nullptr);
+    ResolverService(const ResolverOptions &options, const AddressJudge &mayConnect, QObject *parent = nullptr);
     ~ResolverService() override;
 
     // False with a message when the address cannot be listened on. Starts yt-dlp's bridge too.
@@ -67,6 +73,8 @@ public:
     static constexpr int kMaxOpenConnections = 400;
 
 private:
+    // The fetch proxy and yt-dlp's bridge, however the service came to listen.
+    bool StartHelpers(QString *error);
     void OnAccepted(int descriptor);
     void OnConnectionClosed(const QHostAddress &peer);
     void HandleRequest(HttpConnection *connection, const HttpRequest &request);
@@ -90,6 +98,9 @@ private:
     ParserPool parsers;
     WorkerSlots workers;
     std::unique_ptr<FetchProxy> proxy;
+    // Where ffmpeg runs when it fetches through the proxy; without it such a service remuxes no streams.
+    std::unique_ptr<SealedNetwork> sealedNetwork;
+    QString sealProblem;
     std::optional<YtDlpLaunch> ytDlpLaunch;
     QString ytDlpProblem;  // why there is none, when yt-dlp is among the engines
     std::unique_ptr<YtDlpBridge> ytDlp;

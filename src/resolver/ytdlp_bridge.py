@@ -84,10 +84,21 @@ def first_video(info):
     return info if isinstance(info, dict) else None
 
 
-def trimmed(info):
+def own_headers(headers, standard):
+    """The headers a format needs of its own. yt-dlp names its standard ones (User-Agent, Accept,
+    Accept-Language, Sec-Fetch-Mode) for every format, though any client may send its own instead; a value
+    that differs from the standard one (a site's User-Agent), cookies, a Referer or an authorisation stay."""
+    if not isinstance(headers, dict):
+        return headers
+    return {name: value for name, value in headers.items() if standard.get(str(name).lower()) != value}
+
+
+def trimmed(info, standard_headers):
     answer = {key: info.get(key) for key in INFO_KEYS}
     formats = info.get('formats') or [info]
     answer['formats'] = [{key: fmt.get(key) for key in FORMAT_KEYS} for fmt in formats if isinstance(fmt, dict)]
+    for fmt in answer['formats']:
+        fmt['http_headers'] = own_headers(fmt['http_headers'], standard_headers)
     return answer
 
 
@@ -98,7 +109,8 @@ def extract(ydl, logger, url):
         return {'error': plain_text(logger.last_error or error) or type(error).__name__}
     if info is None:
         return {'error': plain_text(logger.last_error) or 'no video'}
-    return {'info': trimmed(info)}
+    standard = {str(name).lower(): value for name, value in (ydl.params.get('http_headers') or {}).items()}
+    return {'info': trimmed(info, standard)}
 
 
 class Bridge:

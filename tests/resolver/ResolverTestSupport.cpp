@@ -1,5 +1,6 @@
 #include "ResolverTestSupport.h"
 
+#include "AddressPolicy.h"
 #include "Windows1251.h"
 
 #include <QDir>
@@ -22,11 +23,17 @@ namespace ResolverTestSupport {
 
 std::unique_ptr<ResolverService> StartLocalService(ResolverOptions options, bool refuseInternal)
 {
+    return StartLocalService(options, refuseInternal ? &AddressPolicy::MayConnectTo : ResolverService::AddressJudge());
+}
+
+std::unique_ptr<ResolverService> StartLocalService(ResolverOptions options,
+                                                   const ResolverService::AddressJudge &mayConnect)
+{
     options.listenAddress = QHostAddress(QHostAddress::LocalHost);
     options.port = 0;
     if (options.parserProgram.isEmpty())
         options.parserProgram = QStringLiteral(RESOLVER_PROGRAM);
-    auto service = std::make_unique<ResolverService>(options, refuseInternal);
+    auto service = std::make_unique<ResolverService>(options, mayConnect);
     QString error;
     if (!service->Listen(&error))
         qWarning("service does not listen: %s", qPrintable(error));

@@ -189,6 +189,8 @@ void TestResolverProgram::listensOnTheSocketSystemdHandsOver()
     const QByteArray said = process.readLine().trimmed();
     QVERIFY2(said.startsWith("quillon-resolver: listening on 127.0.0.1 port " + QByteArray::number(port) + ";"),
              said.constData());
+    // Its second engine starts as well (or the line says why it cannot).
+    QVERIFY2(said.contains("yt-dlp"), said.constData());
     QVERIFY(ExchangeRaw(port, "GET / HTTP/1.0\r\n\r\n").contains("quillon-resolver"));
     process.terminate();
     QVERIFY(process.waitForFinished(10000));
