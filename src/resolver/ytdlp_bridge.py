@@ -34,13 +34,14 @@ def die_with_parent():
 
 
 def limit_memory(limit):
-    """A page may take this much beyond what the warm process already holds; a page that needs more ends
-    its child, not the service's memory."""
+    """A page may take this much data beyond what the warm process already holds; a page that needs more ends
+    its child, not the service's memory. Data, not address space: a JavaScript runtime that yt-dlp starts
+    reserves gigabytes of address space it never uses, and could not start under such a limit."""
     if limit <= 0:
         return
-    with open('/proc/self/statm') as statm:
-        held = int(statm.read().split()[0]) * os.sysconf('SC_PAGE_SIZE')
-    resource.setrlimit(resource.RLIMIT_AS, (held + limit, held + limit))
+    with open('/proc/self/status') as status:
+        held = next(int(line.split()[1]) * 1024 for line in status if line.startswith('VmData:'))
+    resource.setrlimit(resource.RLIMIT_DATA, (held + limit, held + limit))
 
 
 class Logger:
