@@ -1,5 +1,5 @@
 # quillon-resolver's bridge to yt-dlp. Run by the service with the Python of the yt-dlp it was pointed at:
-#     python -c <this text> '{"program": ..., "proxy": ..., "socket_timeout": ...}'
+#     python -c <this text> '{"program": ..., "proxy": ..., "socket_timeout": ..., "js_runtimes": ...}'
 # Starting Python and importing yt-dlp takes most of a small resolution, so this process does it once: it
 # imports yt-dlp, loads every extractor, builds the YoutubeDL object, and then forks one child per page. Each
 # child starts from that warm state, extracts, writes its answer to a pipe and ends; nothing of one page (its
@@ -140,6 +140,8 @@ class Bridge:
             'skip_download': True, 'noplaylist': True, 'playlist_items': '1', 'format': 'all',
             'socket_timeout': self.config['socket_timeout'], 'proxy': self.config['proxy'], 'color': 'no_color',
         }
+        if self.config.get('js_runtimes'):  # yt-dlp from late 2025 on; earlier ones pass it by
+            params['js_runtimes'] = self.config['js_runtimes']
         self.ydl = yt_dlp.YoutubeDL(params)
         self.claimers = [ie for ie in gen_extractor_classes() if getattr(ie, '_ENABLED', True)
                          and ie.ie_key() != 'Generic']
