@@ -82,7 +82,8 @@ void EngineKeeper::Start(const YtDlpBridge::Settings &settings, const ChildProce
         current->Start();
         emit BridgeChanged(current.get());
     }
-    WarnIfOld();
+    // After the start-up line.
+    QTimer::singleShot(0, this, &EngineKeeper::WarnIfOld);
     if (options.UpdatesEngine()) {
         nextCheck = QDateTime::currentDateTimeUtc();
         checkTimer.start();

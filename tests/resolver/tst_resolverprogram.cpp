@@ -21,6 +21,7 @@ private slots:
     void showsHelp();
     void saysWhichEnginesItHas_data();
     void saysWhichEnginesItHas();
+    void namesAnOldYtDlpThatIsNotUpdated();
     void refusesBadOptions_data();
     void refusesBadOptions();
     void saysWhenThePortIsTaken();
@@ -109,6 +110,23 @@ void TestResolverProgram::saysWhichEnginesItHas()
     QVERIFY(process.readAllStandardOutput().contains(help));
     QVERIFY(StartProgram(process, {QStringLiteral("--port"), QString::number(FindFreePort())}));
     QVERIFY2(lastLine.contains(startLine), lastLine.constData());
+    process.terminate();
+    QVERIFY(process.waitForFinished(10000));
+}
+
+void TestResolverProgram::namesAnOldYtDlpThatIsNotUpdated()
+{
+    // Debian 12's yt-dlp is of 2023, and the program's own releases are not checked.
+    QProcess process;
+    QVERIFY(StartProgram(process, {QStringLiteral("--port"), QString::number(FindFreePort())}));
+    QByteArray said;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            said += process.readAllStandardOutput();
+            return said.contains("\n");
+        },
+        10000));
+    QVERIFY2(said.contains(" days old and is not updated (--engine-check-hours 0)"), said.constData());
     process.terminate();
     QVERIFY(process.waitForFinished(10000));
 }
