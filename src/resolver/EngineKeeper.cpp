@@ -165,7 +165,7 @@ void EngineKeeper::OnChecked(const EngineUpdate::Outcome &outcome)
     update = nullptr;
     lastChecked = QDateTime::currentDateTimeUtc();
     lastOutcome = outcome;
-    emit Said(outcome.line);
+    emit Said(QStringLiteral("%1 (%2 s)").arg(outcome.line).arg(double(outcome.milliseconds) / 1000, 0, 'f', 2));
     if (started && outcome.kind == EngineUpdate::Outcome::Kind::Installed) {
         const auto inspected = YtDlpProgram::Inspect(outcome.path);
         if (std::holds_alternative<YtDlpLaunch>(inspected))

@@ -53,6 +53,7 @@ QString EngineUpdate::WorkPath(const QString &name) const
 
 void EngineUpdate::Start()
 {
+    clock.start();
     if (settings.verifier.isEmpty()) {
         Refuse(QStringLiteral("sqv, which verifies the release's signature, is not installed"));
         return;
@@ -236,7 +237,8 @@ void EngineUpdate::Install()
         return;
     }
     EngineFolder::Prune(settings.folder);
-    Outcome outcome{Outcome::Kind::Installed, claimed, target, QStringLiteral("yt-dlp %1 installed").arg(claimed)};
+    Outcome outcome{Outcome::Kind::Installed, claimed, target, QStringLiteral("yt-dlp %1 installed").arg(claimed),
+                    clock.elapsed()};
     ended = true;
     emit Finished(outcome);
 }
@@ -269,5 +271,5 @@ void EngineUpdate::End(Outcome::Kind kind, const QString &line, const QString &v
     if (!workFolder.isEmpty())
         QDir(workFolder).removeRecursively();
     workFolder.clear();
-    emit Finished({kind, version.isEmpty() ? inUseVersion : version, QString(), line});
+    emit Finished({kind, version.isEmpty() ? inUseVersion : version, QString(), line, clock.elapsed()});
 }

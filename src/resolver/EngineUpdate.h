@@ -6,6 +6,7 @@
 #include "YtDlpProgram.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
 #include <QObject>
@@ -47,6 +48,7 @@ public:
         QString version;  // installed or in use
         QString path;  // what was installed
         QString line;  // what happened, in one line for the log
+        qint64 milliseconds = 0;  // the check took
     };
 
     // inUseVersion: of the engine in use; inUsePath: its file when it is a downloaded one. verified: what earlier
@@ -88,5 +90,6 @@ private:
     std::unique_ptr<QFile> program;
     YtDlpLaunch launch;
     QString claimed;
+    QElapsedTimer clock;
     bool ended = false;
 };
