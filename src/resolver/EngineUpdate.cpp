@@ -98,7 +98,9 @@ void EngineUpdate::Fetch(const QString &name, qint64 limit, QFile *target,
                 Refuse(QStringLiteral("the release has no %1 (%2)").arg(name, problem));
             return;
         case ReleaseDownload::Outcome::Unreachable:
-            End(Outcome::Kind::Unreachable, QStringLiteral("yt-dlp not checked: %1").arg(problem));
+            End(Outcome::Kind::Unreachable,
+                name == kProgram ? QStringLiteral("yt-dlp not updated: its download broke off (%1)").arg(problem)
+                                 : QStringLiteral("yt-dlp not checked: %1").arg(problem));
             return;
         case ReleaseDownload::Outcome::TooLarge:
         case ReleaseDownload::Outcome::WriteFailed:

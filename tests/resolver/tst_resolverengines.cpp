@@ -144,7 +144,7 @@ void TestResolverEngines::updatesOnce_data()
     QTest::newRow("source unreachable") << "new"
                                         << "nowhere" << 2 << "yt-dlp not checked" << QStringList{"2026.08.19"};
     QTest::newRow("download cut in the middle") << ""
-                                                << "cut" << 2 << "yt-dlp not checked" << none;
+                                                << "cut" << 2 << "its download broke off" << none;
 }
 
 void TestResolverEngines::updatesOnce()
