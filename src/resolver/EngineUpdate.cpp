@@ -217,7 +217,9 @@ void EngineUpdate::OnClaim(const ChildRun::Result &result)
 void EngineUpdate::OnTrial(const ChildRun::Result &result)
 {
     const QString said = FirstLine(result.output);
-    if (!result.exited || result.exitCode != 0 || said != claimed) {
+    // A release of another channel than the stable one names it first: "nightly@2026.08.19.232850".
+    const bool named = said == claimed || said.endsWith(QLatin1Char('@') + claimed);
+    if (!result.exited || result.exitCode != 0 || !named) {
         verified->remove(digest);
         const QString how = !result.problem.isEmpty() ? result.problem
             : result.exitCode != 0
