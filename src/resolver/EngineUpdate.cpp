@@ -19,7 +19,8 @@ constexpr qint64 kSignatureLimit = 64 * 1024;
 // The zipapp is a few MiB.
 constexpr qint64 kProgramLimit = 256 * 1024 * 1024;
 
-QString FirstLine(const QByteArray &text)
+// The last line a child said: its conclusion.
+QString LastLine(const QByteArray &text)
 {
     const QList<QByteArray> lines = text.trimmed().split('\n');
     return QString::fromUtf8(lines.isEmpty() ? QByteArray() : lines.constLast().trimmed()).left(300);
@@ -141,7 +142,7 @@ void EngineUpdate::OnVerified(const ChildRun::Result &result)
     if (!result.exited || result.exitCode != 0) {
         Refuse(QStringLiteral("the signature of %1 does not verify with the key %2 (sqv: %3)")
                    .arg(kSums, QFileInfo(settings.keyFile).fileName(),
-                        result.problem.isEmpty() ? FirstLine(result.errors) : result.problem));
+                        result.problem.isEmpty() ? LastLine(result.errors) : result.problem));
         return;
     }
     const std::optional<QByteArray> found = ReleaseSums::DigestFor(sums, kProgram);
@@ -216,14 +217,14 @@ void EngineUpdate::OnClaim(const ChildRun::Result &result)
 
 void EngineUpdate::OnTrial(const ChildRun::Result &result)
 {
-    const QString said = FirstLine(result.output);
+    const QString said = LastLine(result.output);
     // A release of another channel than the stable one names it first: "nightly@2026.08.19.232850".
     const bool named = said == claimed || said.endsWith(QLatin1Char('@') + claimed);
     if (!result.exited || result.exitCode != 0 || !named) {
         verified->remove(digest);
         const QString how = !result.problem.isEmpty() ? result.problem
             : result.exitCode != 0
-            ? QStringLiteral("it ended with %1: %2").arg(result.exitCode).arg(FirstLine(result.errors))
+            ? QStringLiteral("it ended with %1: %2").arg(result.exitCode).arg(LastLine(result.errors))
             : QStringLiteral("it said '%1'").arg(said);
         Refuse(QStringLiteral("yt-dlp %1 failed its trial run (--version): %2").arg(claimed, how));
         return;
