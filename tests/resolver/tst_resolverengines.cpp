@@ -26,6 +26,8 @@ private slots:
     void updatesOnce_data();
     void updatesOnce();
     void switchesWhilePagesAreUnderWay();
+    void sharedServiceShowsNoPaths_data();
+    void sharedServiceShowsNoPaths();
 
 private:
     struct Run {
@@ -255,6 +257,34 @@ void TestResolverEngines::switchesWhilePagesAreUnderWay()
     QCOMPARE(ReadVideoLink(Resolve(*service, page)), site.Address(QStringLiteral("clip.mp4")));
     QCOMPARE(service->YtDlp()->ExtractionsStarted(), 1);
     QVERIFY(QTest::qWaitFor([&] { return first.isNull(); }, 10000));
+}
+
+void TestResolverEngines::sharedServiceShowsNoPaths_data()
+{
+    QTest::addColumn<QString>("listen");
+    QTest::addColumn<bool>("paths");
+    QTest::newRow("loopback") << "127.0.0.1" << true;
+    QTest::newRow("for everyone") << "0.0.0.0" << false;
+}
+
+void TestResolverEngines::sharedServiceShowsNoPaths()
+{
+    QFETCH(QString, listen);
+    QFETCH(bool, paths);
+    QTemporaryDir folder;
+    QVERIFY(QFile::copy(site.FilePath(QStringLiteral("releases/new/yt-dlp")), folder.filePath("yt-dlp-2026.08.19")));
+    ResolverOptions options;
+    options.listenAddress = QHostAddress(listen);
+    options.engineFolder = folder.path();
+    options.engineCheckHours = 0;
+    const ResolverService service(options);
+    const QJsonArray engines =
+        QJsonDocument::fromJson(service.ComposeEnginesAnswer()).object().value(QLatin1String("engines")).toArray();
+    QCOMPARE(engines.size(), 3);
+    QCOMPARE(engines.at(1)["version"].toString(), QStringLiteral("2026.08.19"));
+    QVERIFY(engines.at(1)["in_use"].toBool());
+    for (const QJsonValue &engine : engines)
+        QCOMPARE(engine.toObject().contains(QLatin1String("path")), paths && engine["name"] == QLatin1String("yt-dlp"));
 }
 
 QTEST_GUILESS_MAIN(TestResolverEngines)
