@@ -5,8 +5,9 @@
 
 namespace {
 
-// A release server that sends nothing for this long is taken for gone.
+// A release server that sends nothing for this long is taken for gone; one that trickles, after the whole time.
 constexpr int kSilenceMilliseconds = 30000;
+constexpr int kWholeMilliseconds = 10 * 60 * 1000;
 
 }  // namespace
 
@@ -18,6 +19,13 @@ ReleaseDownload::ReleaseDownload(QNetworkAccessManager *network, const QUrl &url
     , limit(limit)
     , target(target)
 {
+    whole.setSingleShot(true);
+    connect(&whole, &QTimer::timeout, this, [this] {
+        End(Outcome::Unreachable,
+            QStringLiteral("%1 took longer than %2 min")
+                .arg(this->url.toDisplayString())
+                .arg(kWholeMilliseconds / 60000));
+    });
     silence.setSingleShot(true);
     connect(&silence, &QTimer::timeout, this, [this] {
         End(Outcome::Unreachable,
@@ -46,6 +54,7 @@ void ReleaseDownload::Start()
     connect(reply, &QNetworkReply::readyRead, this, &ReleaseDownload::OnData);
     connect(reply, &QNetworkReply::finished, this, &ReleaseDownload::OnFinished);
     silence.start(kSilenceMilliseconds);
+    whole.start(kWholeMilliseconds);
 }
 
 void ReleaseDownload::OnData()
@@ -91,6 +100,7 @@ void ReleaseDownload::End(Outcome outcome, const QString &why)
         return;
     ended = true;
     silence.stop();
+    whole.stop();
     problem = why;
     if (reply) {
         reply->disconnect(this);

@@ -51,5 +51,6 @@ private:
     qint64 received = 0;
     QString problem;
     QTimer silence;
+    QTimer whole;
     bool ended = false;
 };
