@@ -8,6 +8,8 @@
 #include "Resolution.h"
 
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QNetworkProxy>
 #include <QStandardPaths>
 #include <QUrl>
@@ -100,22 +102,11 @@ ResolverService::ResolverService(const ResolverOptions &options, const AddressJu
         sealedNetwork = SealedNetwork::Make(&sealProblem);
         context.canRemux = context.canRemux && sealedNetwork;
     }
-    if (options.engines.contains(Engine::YtDlp))
-        PrepareYtDlp();
-}
-
-void ResolverService::PrepareYtDlp()
-{
-    const QString path = options.ytDlpPath.isEmpty() ? YtDlpProgram::FindOnPath() : options.ytDlpPath;
-    if (path.isEmpty()) {
-        ytDlpProblem = QStringLiteral("yt-dlp not found on PATH");
-        return;
+    if (options.engines.contains(Engine::YtDlp)) {
+        engineKeeper = std::make_unique<EngineKeeper>(options);
+        connect(engineKeeper.get(), &EngineKeeper::BridgeChanged, this,
+                [this](YtDlpBridge *bridge) { context.ytDlp = bridge; });
     }
-    const auto inspected = YtDlpProgram::Inspect(path);
-    if (const QString *problem = std::get_if<QString>(&inspected))
-        ytDlpProblem = *problem;
-    else
-        ytDlpLaunch = std::get<YtDlpLaunch>(inspected);
 }
 
 QString ResolverService::DescribeEngines() const
@@ -124,14 +115,14 @@ QString ResolverService::DescribeEngines() const
     for (const Engine engine : options.engines) {
         if (engine == Engine::Builtin)
             names.append(QStringLiteral("builtin"));
-        else if (ytDlp)
-            names.append(QStringLiteral("yt-dlp (%1)").arg(ytDlpLaunch->path));
+        else if (engineKeeper && engineKeeper->HasEngine())
+            names.append(QStringLiteral("yt-dlp"));
     }
     if (names.isEmpty())
         names.append(QStringLiteral("builtin"));
     QString text = QStringLiteral("engines: ") + names.join(QStringLiteral(", "));
-    if (!ytDlpProblem.isEmpty())
-        text += QStringLiteral("; no yt-dlp: ") + ytDlpProblem;
+    if (engineKeeper)
+        text += QStringLiteral("; ") + engineKeeper->Describe(true);
     if (ffmpeg.isEmpty())
         text += QStringLiteral("; no ffmpeg: videos that are only streamed are not found");
     else if (!context.canRemux)
@@ -139,6 +130,28 @@ QString ResolverService::DescribeEngines() const
                                "internal network here (%1)")
                     .arg(sealProblem);
     return text;
+}
+
+QByteArray ResolverService::ComposeEnginesAnswer() const
+{
+    // A service for others tells them versions, never where its files are.
+    const bool withPaths = options.listenAddress.isLoopback();
+    QJsonArray engines;
+    if (options.engines.contains(Engine::Builtin) || !engineKeeper || !engineKeeper->HasEngine())
+        engines.append(QJsonObject{{"name", "builtin"}, {"version", AppVersion()}, {"origin", "quillon-resolver"}});
+    if (engineKeeper) {
+        for (const QJsonValue &engine : engineKeeper->EnginesJson(withPaths))
+            engines.append(engine);
+    }
+    QJsonObject answer{{"engines", engines}};
+    if (engineKeeper) {
+        const JsRuntime &runtime = engineKeeper->Runtime();
+        answer.insert(QStringLiteral("javascript"),
+                      runtime.name.isEmpty()
+                          ? QJsonValue()
+                          : QJsonValue((runtime.name + QLatin1Char(' ') + runtime.version).trimmed()));
+    }
+    return QJsonDocument(answer).toJson(QJsonDocument::Compact);
 }
 
 ResolverService::~ResolverService()
@@ -172,16 +185,18 @@ bool ResolverService::StartHelpers(QString *error)
     if ((proxy && !proxy->Listen(error))
         || (sealedNetwork && !proxy->AcceptAlsoOn(sealedNetwork->TakeListener(), error)))
         return false;
-    if (ytDlpLaunch && !ytDlp) {
+    if (engineKeeper && !helpersStarted) {
         YtDlpBridge::Settings settings;
-        settings.launch = *ytDlpLaunch;
         settings.proxy = proxy ? proxy->Address(QStringLiteral("yt-dlp")) : QString();
         settings.timeoutSeconds = options.fetchTimeoutSeconds;
         settings.memoryLimit = options.parseMemoryMiB * 1024 * 1024;
-        ytDlp = std::make_unique<YtDlpBridge>(settings);
-        context.ytDlp = ytDlp.get();
-        ytDlp->Start();
+        // A release's trial runs as a page's yt-dlp does: shut off where ffmpeg is, held to a page's memory.
+        ChildProcess::Confinement trial;
+        trial.network = sealedNetwork.get();
+        trial.memoryLimit = settings.memoryLimit;
+        engineKeeper->Start(settings, trial);
     }
+    helpersStarted = true;
     return true;
 }
 
@@ -249,13 +264,15 @@ void ResolverService::HandleRequest(HttpConnection *connection, const HttpReques
             connection->Answer(WrongMethod(QStringLiteral("Этот адрес принимает только GET."), "GET, HEAD"));
         return;
     }
-    if (path == QLatin1String("/version.info") || path == QLatin1String("/")) {
+    if (path == QLatin1String("/version.info") || path == QLatin1String("/") || path == QLatin1String("/engines")) {
         if (!isRead) {
             connection->Answer(WrongMethod(QStringLiteral("Этот адрес принимает только GET."), "GET, HEAD"));
             return;
         }
         if (path == QLatin1String("/"))
             connection->Answer(HtmlResponse(200, AnswerPages::ComposeIndexPage(options.currentVersion)));
+        else if (path == QLatin1String("/engines"))
+            connection->Answer({200, "application/json", ComposeEnginesAnswer(), {}, 0});
         else  // the program compares the whole body with its own version: nothing around the number
             connection->Answer({200, "text/plain; charset=utf-8", options.currentVersion.toUtf8(), {}, 0});
         return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EngineKeeper.h"
 #include "FetchProxy.h"
 #include "HttpConnection.h"
 #include "PageFetch.h"
@@ -32,7 +33,7 @@ protected:
 
 // The service: listens, reads requests and answers POST /xurl/ (the program's resolution request, also in the
 // absolute form a proxy is sent), GET /media/<token> (a streamed video remuxed into one file, MediaStream),
-// GET /version.info (the program's update check) and GET /.
+// GET /version.info (the program's update check), GET /engines (which engines find videos) and GET /.
 // Everything one client can make it hold is bounded, and each address gets a share: of the connections, of
 // the resolutions under way, of the parser processes (ParserPool) and of the yt-dlp and ffmpeg processes
 // (WorkerSlots). A client over its share, or any when everything is taken, is told at once that the service
@@ -61,7 +62,11 @@ public:
     // The engines as the start-up line names them, with what is missing.
     QString DescribeEngines() const;
     // Nothing when yt-dlp is not used.
-    YtDlpBridge *YtDlp() const { return ytDlp.get(); }
+    YtDlpBridge *YtDlp() const { return engineKeeper ? engineKeeper->Bridge() : nullptr; }
+    EngineKeeper *Engines() const { return engineKeeper.get(); }
+
+    // GET /engines: the engines, their versions and origins, what is in use; paths only on loopback.
+    QByteArray ComposeEnginesAnswer() const;
 
     // The path a request line names, whether in origin form ("/xurl/") or absolute form ("http://h/xurl/").
     static QString PathOfTarget(const QByteArray &target);
@@ -81,7 +86,6 @@ private:
     void ResolveAddress(HttpConnection *connection, const HttpRequest &request);
     void ServeMedia(HttpConnection *connection, const HttpRequest &request, const QString &path);
     static QString MediaBaseFor(const HttpConnection *connection, const HttpRequest &request);
-    void PrepareYtDlp();
 
     ResolverOptions options;
     int openConnections = 0;
@@ -101,9 +105,8 @@ private:
     // Where ffmpeg runs when it fetches through the proxy; without it such a service remuxes no streams.
     std::unique_ptr<SealedNetwork> sealedNetwork;
     QString sealProblem;
-    std::optional<YtDlpLaunch> ytDlpLaunch;
-    QString ytDlpProblem;  // why there is none, when yt-dlp is among the engines
-    std::unique_ptr<YtDlpBridge> ytDlp;
+    std::unique_ptr<EngineKeeper> engineKeeper;  // when yt-dlp is among the engines
+    bool helpersStarted = false;
     QString ffmpeg;
     ResolutionContext context;
     int streamsStarted = 0;

@@ -19,6 +19,9 @@ namespace {
 
 const QColor HeadingColor(64, 64, 64);
 const QRect SettingsPathBox = TwipRect(60, 3600, 2910, 195);
+const QRect EnginesBox = TwipRect(60, 4140, 2910, 195);
+// The two lines of the service's engines, when it names them.
+constexpr int kEnginesTwips = 540;
 const QColor LinkColor(0, 0, 192);
 
 void Colour(QLabel *label, const QColor &color)
@@ -131,6 +134,21 @@ QString About::SiteAddress(const QString &webSiteHost)
 QString About::ProgramPageAddress(const QString &programPageHost)
 {
     return QStringLiteral("http://") + programPageHost;
+}
+
+void About::ShowEngines(const QString &engines)
+{
+    if (!EnginesLine) {
+        MakeHeading(QStringLiteral("EnginesHeading"), QStringLiteral("Служба ищет видео с помощью:"),
+                    TwipRect(180, 3900, 2670, 195), this)
+            ->show();
+        EnginesLine = MakeLabel(new QLabel(this), QStringLiteral("EnginesLine"), EnginesBox);
+        EnginesLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        EnginesLine->show();
+        setFixedSize(width(), height() + Px(kEnginesTwips));
+        ok->move(ok->x(), ok->y() + Px(kEnginesTwips));
+    }
+    EnginesLine->setText(engines);
 }
 
 void About::ShowSettingsFile(const QString &path)

@@ -33,6 +33,11 @@ std::unique_ptr<ResolverService> StartLocalService(ResolverOptions options,
     options.port = 0;
     if (options.parserProgram.isEmpty())
         options.parserProgram = QStringLiteral(RESOLVER_PROGRAM);
+    // Tests keep to this machine: yt-dlp's own releases are never checked, nor a folder of the user's read.
+    if (options.engineSource == ResolverOptions().engineSource)
+        options.engineCheckHours = 0;
+    if (options.engineFolder.isEmpty())
+        options.engineFolder = QDir::temp().filePath(QStringLiteral("quillon-tests-without-engines"));
     auto service = std::make_unique<ResolverService>(options, mayConnect);
     QString error;
     if (!service->Listen(&error))
