@@ -162,10 +162,14 @@ void BodyFile::PassOnPieceInHand()
 
 void BodyFile::Remove()
 {
-    const bool open = descriptor >= 0;
-    Release();
-    if (open)
-        ::unlink(QFile::encodeName(path).constData());
+    Stop();
+    if (descriptor < 0)
+        return;
+    // The name goes at once. The file itself goes with its last descriptor, and the system first waits for the
+    // bytes on their way to the disk (up to a few tens of MiB): that wait is a thread's of its own.
+    ::unlink(QFile::encodeName(path).constData());
+    std::thread([closing = descriptor] { ::close(closing); }).detach();
+    descriptor = -1;
 }
 
 void BodyFile::Release()
