@@ -8,5 +8,6 @@ bash https/run.sh
 bash player/run.sh
 bash resolver/run.sh
 python3 resolver/engines.py ../build/src/resolver/quillon-resolver
+bash resolver/engine-update.sh
 bash app/run.sh
 bash app/startup.sh

@@ -14,8 +14,9 @@ packages=(
   at-spi2-core python3-pyatspi dbus
   # tests: media fixtures and real network peers
   ffmpeg python3 tinyproxy nginx-light openssl curl ca-certificates
-  # the link-resolution service's second engine (it also runs ffmpeg, above)
-  yt-dlp
+  # the link-resolution service's second engine (it also runs ffmpeg, above), and sqv, which verifies the yt-dlp
+  # releases it installs; tests: gpg signs releases of their own
+  yt-dlp sqv gnupg
   # the Debian package: made (dpkg-shlibdeps, file), checked, and run unpacked as another user on a virtual display
   dpkg-dev file lintian appstream desktop-file-utils iproute2 util-linux xdotool dbus-daemon
   # benchmarks and fuzzing

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the download benchmark, serves a 4 GiB body from nginx on 127.0.0.1, and holds the program's download and
 # save (which ends with the file on disk) against curl -o FILE followed by fdatasync of curl's file, and against
-# curl -o FILE alone; and its save across file systems against cp.
+# curl -o FILE alone; how long a stop half-way takes the window's thread; and its save across file systems against
+# cp.
 #   bash bench/download/run.sh [ROUNDS]
 # BODY_MIB chooses the body size (default 4096), BENCH_DIR the disk folder (default /tmp), SHM_DIR the tmpfs
 # folder of the partial file for the save across file systems (default /dev/shm). ACROSS=0 leaves out the save
@@ -45,9 +46,10 @@ ratio() { printf '%.2f' "$(echo "$1 / $2" | bc -l)"; }
 
 # c_sync: the fdatasync of curl's file after it; save_s: our save, its sync before the rename included; r_sync:
 # (curl + its fdatasync) / ours, like for like; r_curl: curl alone / ours; r_dl: curl alone / our download
-# without the save, neither synced.
-printf '%-5s %-16s %8s %8s %8s %8s %6s %6s %6s %8s %8s %8s %8s %6s %6s %9s %9s\n' round load curl_s c_sync ours_s \
-    save_s r_sync r_curl r_dl rss_mib cp_s cp_sync move_s r_cp r_cpsync gap_dl_ms gap_mv_ms
+# without the save, neither synced; stop_ms: a download stopped half-way, the stop and the deletion of the partial
+# file on the window's thread.
+printf '%-5s %-16s %8s %8s %8s %8s %6s %6s %6s %8s %8s %8s %8s %8s %6s %6s %9s %9s\n' round load curl_s c_sync \
+    ours_s save_s r_sync r_curl r_dl rss_mib stop_ms cp_s cp_sync move_s r_cp r_cpsync gap_dl_ms gap_mv_ms
 for ((round = 1; round <= rounds; round++)); do
     load=$(cut -d' ' -f1-3 /proc/loadavg | tr ' ' '/')
     settle
@@ -58,15 +60,18 @@ for ((round = 1; round <= rounds; round++)); do
     "$bench" --url "$url" --partial "$work/save/v.flv.part" --target "$work/save/v.flv" >"$work/ours.txt"
     cmp "$work/www/body.flv" "$work/save/v.flv"
     rm -f "$work/save/v.flv"
+    settle
+    "$bench" --url "$url" --partial "$work/save/stop.part" --stop-at-mib $((body_mib / 2)) >"$work/stop.txt"
 
     ours_s=$(value total_s "$work/ours.txt")
     curl_peer_s=$(echo "$curl_s + $curl_sync_s" | bc -l)
     ours_figures=("$curl_s" "$curl_sync_s" "$ours_s" "$(value save_s "$work/ours.txt")"
         "$(ratio "$curl_peer_s" "$ours_s")" "$(ratio "$curl_s" "$ours_s")"
-        "$(ratio "$curl_s" "$(value download_s "$work/ours.txt")")" "$(value peak_rss_mib "$work/ours.txt")")
+        "$(ratio "$curl_s" "$(value download_s "$work/ours.txt")")" "$(value peak_rss_mib "$work/ours.txt")"
+        "$(value stop_ms "$work/stop.txt")")
     if [[ ${ACROSS:-1} == 0 ]]; then
-        printf '%-5s %-16s %8.3f %8.3f %8.3f %8.3f %6s %6s %6s %8.1f %9.1f\n' "$round" "$load" "${ours_figures[@]}" \
-            "$(value download_largest_gap_ms "$work/ours.txt")"
+        printf '%-5s %-16s %8.3f %8.3f %8.3f %8.3f %6s %6s %6s %8.1f %8.1f %9.1f\n' "$round" "$load" \
+            "${ours_figures[@]}" "$(value download_largest_gap_ms "$work/ours.txt")"
         sed 's/^/    /' "$work/ours.txt" | tr '\n' ' '
         echo
         continue
@@ -85,7 +90,7 @@ for ((round = 1; round <= rounds; round++)); do
     rm -f "$work/save/moved.flv"
 
     move_s=$(value save_s "$work/move.txt")
-    printf '%-5s %-16s %8.3f %8.3f %8.3f %8.3f %6s %6s %6s %8.1f %8.3f %8.3f %8.3f %6s %6s %9.1f %9.1f\n' "$round" \
+    printf '%-5s %-16s %8.3f %8.3f %8.3f %8.3f %6s %6s %6s %8.1f %8.1f %8.3f %8.3f %8.3f %6s %6s %9.1f %9.1f\n' "$round" \
         "$load" "${ours_figures[@]}" "$cp_s" "$cp_sync_s" "$move_s" "$(ratio "$cp_s" "$move_s")" \
         "$(ratio "$cp_sync_s" "$move_s")" \
         "$(value download_largest_gap_ms "$work/ours.txt")" "$(value save_largest_gap_ms "$work/move.txt")"

@@ -7,6 +7,7 @@
 #include "MovieAddress.h"
 #include "Options.h"
 #include "PictureBox.h"
+#include "ServiceEngines.h"
 #include "Version.h"
 #include "XpB.h"
 
@@ -186,6 +187,9 @@ void Main::aButton_Click()
     ClearMenuHighlight(4);
     About about(flow.ServerHosts().WebSite, flow.ServerHosts().ProgramPage, dialogs, this);
     about.ShowSettingsFile(flow.Store().FileName());
+    ServiceEngines engines;
+    connect(&engines, &ServiceEngines::Answered, &about, &About::ShowEngines);
+    engines.Ask(flow.ServerHosts().Resolver);
     about.exec();
 }
 

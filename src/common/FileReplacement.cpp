@@ -1,5 +1,7 @@
 #include "FileReplacement.h"
 
+#include "WriteBehind.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -116,17 +118,15 @@ ssize_t CopyPiece(int source, int descriptor, std::unique_ptr<char[]> &buffer)
     return WriteAll(descriptor, QByteArrayView(buffer.get(), got)) ? got : -1;
 }
 
-// Copies the open source into descriptor in pieces; errno of the failure, or 0. Each piece is sent on to the
-// disk once written, and the copy waits for the pieces a few before it: the disk works while the copy runs, the
-// progress shown is the disk's, memory never fills with bytes waiting for it, and the sync at the end has little
-// left to do.
+// Copies the open source into descriptor in pieces; errno of the failure, or 0. The pieces are sent on to the disk
+// as they are written (WriteBehind): the progress shown is the disk's, memory never fills with bytes waiting for
+// it, and the sync at the end has little left to do.
 int CopyPieces(int source, int descriptor, qint64 total, const CopyProgress &progress)
 {
-    constexpr qint64 kBytesInFlight = qint64(32) << 20;
     std::unique_ptr<char[]> buffer;
     ::posix_fadvise(source, 0, 0, POSIX_FADV_SEQUENTIAL);
+    WriteBehind behind(descriptor);
     qint64 done = 0;
-    qint64 waited = 0;
     for (;;) {
         const ssize_t copied = CopyPiece(source, descriptor, buffer);
         if (copied < 0 && errno == EINTR)
@@ -135,14 +135,9 @@ int CopyPieces(int source, int descriptor, qint64 total, const CopyProgress &pro
             return errno;
         if (copied == 0)
             return 0;
-        ::sync_file_range(descriptor, done, copied, SYNC_FILE_RANGE_WRITE);
+        if (const int reason = behind.SendOn(done, copied))
+            return reason;
         done += copied;
-        if (done - waited > kBytesInFlight) {
-            const qint64 until = done - kBytesInFlight;
-            ::sync_file_range(descriptor, waited, until - waited,
-                              SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
-            waited = until;
-        }
         if (progress)
             progress(done, total);
     }

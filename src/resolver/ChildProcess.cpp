@@ -1,19 +1,29 @@
 #include "ChildProcess.h"
 
+#include "SealedNetwork.h"
+
 #include <csignal>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace ChildProcess {
 
-void PrepareChild(QProcess &process, int outputDescriptor)
+void PrepareChild(QProcess &process, const Confinement &confinement)
 {
     // Runs in the child between fork and exec: system calls only.
-    process.setChildProcessModifier([outputDescriptor] {
+    process.setChildProcessModifier([confinement] {
         ::setsid();
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (outputDescriptor >= 0)
-            ::dup2(outputDescriptor, STDOUT_FILENO);
+        if (confinement.outputDescriptor >= 0)
+            ::dup2(confinement.outputDescriptor, STDOUT_FILENO);
+        if (confinement.network && !confinement.network->Enter())
+            ::_exit(kNotConfinedExit);
+        if (confinement.memoryLimit > 0) {
+            const rlimit limit{rlim_t(confinement.memoryLimit), rlim_t(confinement.memoryLimit)};
+            if (::setrlimit(RLIMIT_DATA, &limit) != 0)
+                ::_exit(kNotConfinedExit);
+        }
     });
     process.setProcessEnvironment(CleanEnvironment());
 }

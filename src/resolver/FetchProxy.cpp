@@ -6,7 +6,8 @@
 
 FetchProxy::FetchProxy(const Settings &settings, QObject *parent) : QObject(parent), settings(settings)
 {
-    connect(&server, &QTcpServer::newConnection, this, &FetchProxy::OnNewConnection);
+    connect(&server, &QTcpServer::newConnection, this, [this] { OnNewConnection(&server); });
+    connect(&sealedServer, &QTcpServer::newConnection, this, [this] { OnNewConnection(&sealedServer); });
 }
 
 bool FetchProxy::Listen(QString *error)
@@ -18,16 +19,25 @@ bool FetchProxy::Listen(QString *error)
     return false;
 }
 
-QString FetchProxy::Address(const QString &user) const
+bool FetchProxy::AcceptAlsoOn(qintptr listener, QString *error)
+{
+    if (sealedServer.setSocketDescriptor(listener))
+        return true;
+    if (error)
+        *error = sealedServer.errorString();
+    return false;
+}
+
+QString FetchProxy::Address(const QString &user, quint16 port) const
 {
     return QStringLiteral("http://%1:%2@127.0.0.1:%3")
         .arg(user, QString::fromLatin1(settings.password))
-        .arg(server.serverPort());
+        .arg(port != 0 ? port : server.serverPort());
 }
 
-void FetchProxy::OnNewConnection()
+void FetchProxy::OnNewConnection(QTcpServer *from)
 {
-    while (QTcpSocket *client = server.nextPendingConnection()) {
+    while (QTcpSocket *client = from->nextPendingConnection()) {
         if (openConnections >= settings.maxConnections) {
             client->write("HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
             client->disconnectFromHost();

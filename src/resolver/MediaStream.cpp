@@ -6,6 +6,7 @@
 #include "WorkerSlots.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -16,12 +17,9 @@ constexpr int kPipeSize = 1024 * 1024;
 // What may wait for the client at once; ffmpeg waits on its pipe meanwhile.
 constexpr qsizetype kClientBuffer = 1024 * 1024;
 constexpr qsizetype kErrorOutputLimit = 4096;
-
-QString LastLine(const QByteArray &text)
-{
-    const QList<QByteArray> lines = text.trimmed().split('\n');
-    return QString::fromUtf8(lines.isEmpty() ? QByteArray() : lines.last().trimmed());
-}
+// What ffmpeg holds before it reads anything (its libraries' data and a stack for each of its threads): about
+// 60 MiB here, with room for other builds.
+constexpr qint64 kFfmpegOwnMemory = 128 * 1024 * 1024;
 
 }  // namespace
 
@@ -35,10 +33,12 @@ MediaStream::MediaStream(HttpConnection *connection, const StreamPlan &plan, Wor
 {
     silence.setSingleShot(true);
     connect(&silence, &QTimer::timeout, this, [this] {
+        // Asked before Stop gives the place back: a request still waiting is busy, a silent source late.
+        const bool ran = ticket && ticket->IsGranted();
         Stop();
         if (sent > 0)
             this->connection->AbortStream();
-        else if (!ticket || !ticket->IsGranted())
+        else if (!ran)
             this->connection->Answer(AnswerPages::BusyResponse());
         else
             Fail(504, QStringLiteral("Видео не пришло за %1 с.").arg(this->settings.timeoutSeconds));
@@ -91,13 +91,16 @@ void MediaStream::Run(RemuxCommand::Container chosen)
     }
     ::fcntl(pipe[0], F_SETFL, O_NONBLOCK);
     ::fcntl(pipe[0], F_SETPIPE_SZ, kPipeSize);  // where the system allows less, the pipe stays as it is
-    ChildProcess::PrepareChild(process, pipe[1]);
+    ChildProcess::PrepareChild(process,
+                               {pipe[1], settings.network,
+                                settings.memoryLimit > 0 ? settings.memoryLimit + kFfmpegOwnMemory : 0});
     if (!settings.proxy.isEmpty()) {
         QProcessEnvironment environment = process.processEnvironment();
         environment.insert(QStringLiteral("http_proxy"), settings.proxy);
         process.setProcessEnvironment(environment);
     }
-    process.start(settings.ffmpeg, RemuxCommand::ComposeArguments(plan, container, settings.timeoutSeconds));
+    process.start(settings.ffmpeg,
+                  RemuxCommand::ComposeArguments(plan, container, settings.timeoutSeconds, !settings.proxy.isEmpty()));
     ::close(pipe[1]);
     outputDescriptor = pipe[0];
     output = new QSocketNotifier(outputDescriptor, QSocketNotifier::Read, this);
@@ -186,23 +189,55 @@ void MediaStream::Finish()
     ::close(outputDescriptor);
     outputDescriptor = -1;
     if (sent > 0) {
-        if (!crashed && exitCode == 0 && !sourceBroken)
+        if (!crashed && exitCode == 0 && !sourceBroken) {
             connection->EndStream();
-        else
+        } else {
+            LogFfmpeg();
             connection->AbortStream();
+        }
     } else if (container == RemuxCommand::Container::Flv && RemuxCommand::IsContainerRefusal(errorOutput)) {
         Run(RemuxCommand::Container::Matroska);
         return;
     } else if (settings.proxyRefused && settings.proxyRefused()) {
         Fail(403, AnswerPages::RefusalText(QStringLiteral("видео")));
     } else {
-        const QString reason = LastLine(errorOutput);
-        Fail(502,
-             QStringLiteral("Не удалось получить видео%1")
-                 .arg(reason.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + reason));
+        FailAsFfmpegSays();
     }
     delete ticket;
     ticket = nullptr;
+}
+
+void MediaStream::FailAsFfmpegSays()
+{
+    LogFfmpeg();
+    const RemuxCommand::Failure failure = RemuxCommand::ReadFailure(errorOutput);
+    switch (failure.kind) {
+    case RemuxCommand::Failure::Kind::OutOfMemory:
+        Fail(502,
+             QStringLiteral("Видео слишком сложно: для его сборки нужно больше %1 МиБ памяти.")
+                 .arg(settings.memoryLimit / (1024 * 1024)));
+        break;
+    case RemuxCommand::Failure::Kind::HttpStatus:
+        Fail(502, QStringLiteral("Не удалось получить видео: сервер ответил кодом %1.").arg(failure.httpStatus));
+        break;
+    case RemuxCommand::Failure::Kind::Unknown:
+        Fail(502, QStringLiteral("Не удалось получить видео."));
+        break;
+    }
+}
+
+void MediaStream::LogFfmpeg() const
+{
+    QByteArray how = "exit code " + QByteArray::number(exitCode);
+    if (crashed)
+        how = "ended by a signal";
+    else if (exitCode == ChildProcess::kNotConfinedExit && errorOutput.isEmpty())
+        how = "not confined to its network and memory";
+    QByteArray lines = errorOutput.trimmed();
+    std::fprintf(stderr, "quillon-resolver: ffmpeg (%s) for %s:\n%s\n", how.constData(),
+                 plan.inputs.isEmpty() ? "" : plan.inputs.first().url.toEncoded().constData(),
+                 lines.replace('\n', "\n  ").prepend("  ").constData());
+    std::fflush(stderr);
 }
 
 void MediaStream::Fail(int status, const QString &reason)

@@ -14,6 +14,7 @@
 #include <functional>
 
 class HttpConnection;
+class SealedNetwork;
 class WorkerSlots;
 class WorkerTicket;
 
@@ -30,7 +31,9 @@ public:
     struct Settings {
         QString ffmpeg;
         QString proxy;  // every fetch of ffmpeg goes through it (FetchProxy), or empty for none
-        int timeoutSeconds = 20;  // ffmpeg's own network limit, and the longest silence on its output
+        const SealedNetwork *network = nullptr;  // where ffmpeg runs when it has a proxy: nothing else to reach
+        int timeoutSeconds = 20;  // the longest wait for a worker, and the longest silence on ffmpeg's output
+        qint64 memoryLimit = 0;  // what ffmpeg may hold beyond what it needs to start; 0: no limit
         // Whether the proxy refused an address of this stream's; the answer then says so.
         std::function<bool()> proxyRefused;
     };
@@ -50,7 +53,9 @@ private:
     void ReadErrorOutput();
     void OnProcessEnded(int exitCode, QProcess::ExitStatus status);
     void Finish();
+    void FailAsFfmpegSays();
     void Fail(int status, const QString &reason);
+    void LogFfmpeg() const;
     void Stop();
 
     HttpConnection *connection;

@@ -1,6 +1,5 @@
 #include "PageFetch.h"
 
-#include "AddressPolicy.h"
 #include "ContentDecoder.h"
 #include "NameLookup.h"
 
@@ -102,7 +101,7 @@ void PageFetch::OnHostLookedUp(const QList<QHostAddress> &found)
     }
     addresses.clear();
     for (const QHostAddress &address : found)
-        if (!limits.refuseInternalAddresses || AddressPolicy::MayConnectTo(address))
+        if (!limits.mayConnect || limits.mayConnect(address))
             addresses.append(address);
     if (addresses.isEmpty()) {
         Finish(FetchResult::Outcome::RefusedAddress);

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <functional>
 #include <memory>
 
 class ContentDecoder;
@@ -18,7 +19,7 @@ struct FetchLimits {
     qint64 pageLimit = 4 * 1024 * 1024;
     int timeoutMilliseconds = 20000;
     int maxRedirects = 20;
-    bool refuseInternalAddresses = false;
+    std::function<bool(const QHostAddress &)> mayConnect;  // which addresses pages may live at; empty: any
     QString nameServers;  // empty: the system's (NameLookup)
 };
 

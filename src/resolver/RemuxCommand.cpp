@@ -1,15 +1,27 @@
 #include "RemuxCommand.h"
 
+#include <QRegularExpression>
+
 namespace RemuxCommand {
 
-QStringList ComposeArguments(const StreamPlan &plan, Container container, int timeoutSeconds)
+namespace {
+
+QString AllowedProtocols(bool throughProxy)
+{
+    const QString direct = QStringLiteral("http,https,tls,tcp,crypto");
+    return throughProxy ? direct + QStringLiteral(",httpproxy") : direct;
+}
+
+}  // namespace
+
+QStringList ComposeArguments(const StreamPlan &plan, Container container, int timeoutSeconds, bool throughProxy)
 {
     QStringList arguments{QStringLiteral("-hide_banner"), QStringLiteral("-nostdin"), QStringLiteral("-nostats"),
                           // Warnings: a segment ffmpeg could not fetch is only one (IsSourceBroken).
                           QStringLiteral("-loglevel"), QStringLiteral("warning")};
     for (const StreamInput &input : plan.inputs) {
-        arguments << QStringLiteral("-protocol_whitelist") << kProtocols << QStringLiteral("-rw_timeout")
-                  << QString::number(qint64(timeoutSeconds) * 1000000);
+        arguments << QStringLiteral("-protocol_whitelist") << AllowedProtocols(throughProxy)
+                  << QStringLiteral("-rw_timeout") << QString::number(2 * qint64(timeoutSeconds) * 1000000);
         if (!input.headers.isEmpty()) {
             QByteArray headers;
             for (const auto &[name, value] : input.headers)
@@ -48,6 +60,19 @@ bool IsSourceBroken(const QByteArray &errorOutput)
         if (errorOutput.contains(sign))
             return true;
     return false;
+}
+
+Failure ReadFailure(const QByteArray &errorOutput)
+{
+    if (errorOutput.contains("Cannot allocate memory"))
+        return {Failure::Kind::OutOfMemory, 0};
+    static const QRegularExpression status(QStringLiteral("(?:Server returned|HTTP error) ([1-5][0-9][0-9]) "));
+    QRegularExpressionMatch last;
+    for (const QRegularExpressionMatch &match : status.globalMatch(QString::fromUtf8(errorOutput)))
+        last = match;
+    if (last.hasMatch())
+        return {Failure::Kind::HttpStatus, last.captured(1).toInt()};
+    return {};
 }
 
 bool IsContainerRefusal(const QByteArray &errorOutput)

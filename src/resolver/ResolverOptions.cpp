@@ -1,9 +1,13 @@
 #include "ResolverOptions.h"
 
+#include "EngineChoice.h"
+#include "EngineFolder.h"
 #include "Version.h"
-#include "YtDlpProgram.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <functional>
@@ -31,7 +35,8 @@ const QString kHelpText =
                    "                           connection stays open), 1-3600 (default 10)\n"
                    "  --parsers N              pages parsed at once, each in a process of its own, 1-64\n"
                    "                           (default 2)\n"
-                   "  --parse-memory MIB       memory one page's parse may take, 16-65536 (default 512)\n"
+                   "  --parse-memory MIB       memory one page's parse may take, and one stream's ffmpeg beyond\n"
+                   "                           what it needs to start, 16-65536 (default 512)\n"
                    "  --connections-per-address N\n"
                    "                           connections one client address may hold, 1-400 (default 32)\n"
                    "  --resolutions-per-address N\n"
@@ -42,8 +47,20 @@ const QString kHelpText =
                    "                           builtin (the service's own reading of the page) and yt-dlp\n"
                    "                           (default builtin,yt-dlp); a page that one of yt-dlp's site\n"
                    "                           extractors claims goes to yt-dlp first\n"
-                   "  --yt-dlp PATH            the yt-dlp program, a Python one (default: yt-dlp on PATH,\n"
+                   "  --yt-dlp PATH            the yt-dlp program, a Python one, and no updates of it (default:\n"
+                   "                           the newer of yt-dlp on PATH and the release the service keeps;\n"
                    "                           %2)\n"
+                   "  --engine-dir DIR         where the service keeps the yt-dlp releases it downloads (default\n"
+                   "                           $XDG_DATA_HOME/quillon/engines)\n"
+                   "  --engine-check-hours N   how often yt-dlp's releases are checked for a newer one, and at\n"
+                   "                           start; 0: never (default 24)\n"
+                   "  --engine-source URL      the folder of yt-dlp's release (default yt-dlp's latest:\n"
+                   "                           https://github.com/yt-dlp/yt-dlp/releases/latest/download/)\n"
+                   "  --engine-key FILE        the key the release's SHA2-256SUMS must be signed with (default\n"
+                   "                           yt-dlp's release key, installed with Quillon)\n"
+                   "  --update-engine          check for a newer yt-dlp now, say what was done in one line, and\n"
+                   "                           end: 0 the engine in use is the newest that could be verified,\n"
+                   "                           1 a release was refused, 2 the source could not be reached\n"
                    "  --max-height N           tallest picture chosen among yt-dlp's formats, 144-4320\n"
                    "                           (default 1080)\n"
                    "  --workers N              yt-dlp and ffmpeg processes at once, 1-64 (default 4)\n"
@@ -83,7 +100,56 @@ std::optional<qint64> ReadNumber(const QString &text, qint64 lowest, qint64 high
     return value;
 }
 
+struct EngineOptions {
+    const QCommandLineOption &folder;
+    const QCommandLineOption &source;
+    const QCommandLineOption &key;
+    const QCommandLineOption &update;
+};
+
+std::optional<BadOption> ReadEngineOptions(const QCommandLineParser &parser, const EngineOptions &names,
+                                           ResolverOptions &options)
+{
+    if (parser.isSet(names.folder)) {
+        options.engineFolder = parser.value(names.folder);
+        if (options.engineFolder.isEmpty())
+            return BadOption{QStringLiteral("--engine-dir wants a folder.")};
+    }
+    if (parser.isSet(names.source)) {
+        QUrl source(parser.value(names.source), QUrl::StrictMode);
+        if (!source.isValid() || source.host().isEmpty()
+            || (source.scheme() != QLatin1String("https") && source.scheme() != QLatin1String("http")))
+            return BadOption{QStringLiteral("--engine-source wants the http:// or https:// address of a folder, not "
+                                            "'%1'.")
+                                 .arg(parser.value(names.source))};
+        if (!source.path().endsWith(QLatin1Char('/')))
+            source.setPath(source.path() + QLatin1Char('/'));
+        options.engineSource = source;
+    }
+    if (parser.isSet(names.key)) {
+        options.engineKey = parser.value(names.key);
+        if (!QFileInfo(options.engineKey).isFile() || !QFileInfo(options.engineKey).isReadable())
+            return BadOption{QStringLiteral("--engine-key: %1 is no file that can be read.").arg(options.engineKey)};
+    }
+    options.updateEngine = parser.isSet(names.update);
+    if (options.updateEngine && !options.ytDlpPath.isEmpty())
+        return BadOption{QStringLiteral("--update-engine updates the yt-dlp the service keeps; --yt-dlp names "
+                                        "another.")};
+    return std::nullopt;
+}
+
 }  // namespace
+
+QString ShippedEngineKey()
+{
+    const QString name = QStringLiteral("yt-dlp-release-signing.asc");
+    const QDir programFolder(QCoreApplication::applicationDirPath());
+    for (const QString &path :
+         {programFolder.filePath(name), programFolder.filePath(QStringLiteral("../share/quillon/") + name)})
+        if (QFileInfo(path).isFile())
+            return QDir::cleanPath(path);
+    return QString();
+}
 
 Outcome ParseOptions(const QStringList &arguments)
 {
@@ -108,21 +174,54 @@ Outcome ParseOptions(const QStringList &arguments)
     const QCommandLineOption maxHeight(QStringLiteral("max-height"), QString(), QStringLiteral("n"));
     const QCommandLineOption workers(QStringLiteral("workers"), QString(), QStringLiteral("n"));
     const QCommandLineOption secret(QStringLiteral("secret"), QString(), QStringLiteral("text"));
+    const QCommandLineOption engineDir(QStringLiteral("engine-dir"), QString(), QStringLiteral("dir"));
+    const QCommandLineOption engineHours(QStringLiteral("engine-check-hours"), QString(), QStringLiteral("n"));
+    const QCommandLineOption engineSource(QStringLiteral("engine-source"), QString(), QStringLiteral("url"));
+    const QCommandLineOption engineKey(QStringLiteral("engine-key"), QString(), QStringLiteral("file"));
+    const QCommandLineOption updateEngine(QStringLiteral("update-engine"));
     const QCommandLineOption help(QStringLiteral("help"));
-    parser.addOptions({listen, port, version, pageLimit, timeout, clientTimeout, headerTimeout, parsers, parseMemory,
-                       connectionsPerAddress, resolutionsPerAddress, allowPrivate, engines, ytDlp, maxHeight, workers,
-                       secret, help});
+    parser.addOptions({listen,
+                       port,
+                       version,
+                       pageLimit,
+                       timeout,
+                       clientTimeout,
+                       headerTimeout,
+                       parsers,
+                       parseMemory,
+                       connectionsPerAddress,
+                       resolutionsPerAddress,
+                       allowPrivate,
+                       engines,
+                       ytDlp,
+                       maxHeight,
+                       workers,
+                       secret,
+                       engineDir,
+                       engineHours,
+                       engineSource,
+                       engineKey,
+                       updateEngine,
+                       help});
 
     if (!parser.parse(arguments))
         return BadOption{parser.errorText()};
-    if (parser.isSet(help))
+    if (parser.isSet(help)) {
+        QStringList problems;
+        const QList<EngineCandidate> candidates =
+            EngineChoice::FindCandidates(parser.value(ytDlp),
+                                         parser.isSet(engineDir) ? parser.value(engineDir)
+                                                                 : EngineFolder::DefaultFolder(),
+                                         &problems);
         return ShowHelp{kHelpText.arg(AppVersion(),
-                                      DescribeFound(QStringLiteral("yt-dlp"), YtDlpProgram::FindOnPath(),
-                                                    QStringLiteral("the built-in engine works alone")),
+                                      candidates.isEmpty()
+                                          ? QStringLiteral("now none: the built-in engine works alone")
+                                          : QStringLiteral("now ") + EngineChoice::Describe(candidates.first(), true),
                                       DescribeFound(QStringLiteral("ffmpeg"),
                                                     QStandardPaths::findExecutable(QStringLiteral("ffmpeg")),
                                                     QStringLiteral("such videos are not found")),
                                       QString::number(kDefaultServicePort))};
+    }
     if (!parser.positionalArguments().isEmpty())
         return BadOption{QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first())};
 
@@ -182,6 +281,7 @@ Outcome ParseOptions(const QStringList &arguments)
         {resolutionsPerAddress, 1, 64, "a number", [&](qint64 v) { options.resolutionsPerAddress = int(v); }},
         {maxHeight, 144, 4320, "a number", [&](qint64 v) { options.maxHeight = int(v); }},
         {workers, 1, 64, "a number", [&](qint64 v) { options.workers = int(v); }},
+        {engineHours, 0, 8760, "a number of hours", [&](qint64 v) { options.engineCheckHours = int(v); }},
     };
     for (const auto &count : counts) {
         if (!parser.isSet(count.option))
@@ -210,6 +310,8 @@ Outcome ParseOptions(const QStringList &arguments)
         if (const QString *problem = std::get_if<QString>(&launch))
             return BadOption{QStringLiteral("--yt-dlp: %1.").arg(*problem)};
     }
+    if (const auto bad = ReadEngineOptions(parser, {engineDir, engineSource, engineKey, updateEngine}, options))
+        return *bad;
     if (parser.isSet(secret)) {
         options.secret = parser.value(secret).toUtf8();
         if (options.secret.isEmpty())

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 #include <variant>
 
@@ -34,6 +35,12 @@ struct ResolverOptions {
     int maxHeight = 1080;
     int workers = 4;
     QByteArray secret;  // --secret; empty: a key drawn at start, good for this instance only
+    // yt-dlp's own releases, kept up to date by the service (EngineKeeper); --yt-dlp turns that off.
+    QString engineFolder;  // --engine-dir; empty: EngineFolder::DefaultFolder()
+    int engineCheckHours = 24;  // 0: never
+    QUrl engineSource = QUrl(QStringLiteral("https://github.com/yt-dlp/yt-dlp/releases/latest/download/"));
+    QString engineKey;  // --engine-key; empty: the release key shipped with Quillon (ShippedEngineKey)
+    bool updateEngine = false;  // --update-engine: one check, then the program ends
     // Not options: the program that parses pages in its child processes (the service's own executable, run
     // with --parse-pages), name servers to ask instead of the system's ("address:port,...", for tests), and
     // the ffmpeg that remuxes streams.
@@ -44,6 +51,8 @@ struct ResolverOptions {
     // Listening on loopback serves one user, whose own network pages may well be; listening anywhere else
     // serves strangers, who must not reach the machine's own network through us.
     bool RefusesInternalAddresses() const { return !allowPrivate && !listenAddress.isLoopback(); }
+    // Whether the service keeps yt-dlp up to date of itself.
+    bool UpdatesEngine() const { return ytDlpPath.isEmpty() && engineCheckHours > 0; }
 };
 
 namespace ResolverOptionsParser {
@@ -57,6 +66,9 @@ struct BadOption {
 };
 
 using Outcome = std::variant<ResolverOptions, ShowHelp, BadOption>;
+
+// yt-dlp's release signing key as Quillon installs it (beside the program in a build folder), or empty.
+QString ShippedEngineKey();
 
 // arguments include the program name first, as QCoreApplication::arguments() gives them.
 Outcome ParseOptions(const QStringList &arguments);

@@ -8,6 +8,8 @@
 #include "Resolution.h"
 
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QNetworkProxy>
 #include <QStandardPaths>
 #include <QUrl>
@@ -60,11 +62,12 @@ QString FindFfmpeg(const QString &given)
 }  // namespace
 
 ResolverService::ResolverService(const ResolverOptions &options, QObject *parent)
-    : ResolverService(options, options.RefusesInternalAddresses(), parent)
+    : ResolverService(options, options.RefusesInternalAddresses() ? &AddressPolicy::MayConnectTo : AddressJudge(),
+                      parent)
 {
 }
 
-ResolverService::ResolverService(const ResolverOptions &options, bool refuseInternalAddresses, QObject *parent)
+ResolverService::ResolverService(const ResolverOptions &options, const AddressJudge &mayConnect, QObject *parent)
     : QObject(parent)
     , options(options)
     , parsers(ParserSettings(options))
@@ -73,7 +76,7 @@ ResolverService::ResolverService(const ResolverOptions &options, bool refuseInte
 {
     context.limits.pageLimit = options.pageLimit;
     context.limits.timeoutMilliseconds = options.fetchTimeoutSeconds * 1000;
-    context.limits.refuseInternalAddresses = refuseInternalAddresses;
+    context.limits.mayConnect = mayConnect;
     context.limits.nameServers = options.nameServers;
     httpLimits.clientTimeoutMilliseconds = options.clientTimeoutSeconds * 1000;
     httpLimits.headerTimeoutMilliseconds = options.headerTimeoutSeconds * 1000;
@@ -88,31 +91,22 @@ ResolverService::ResolverService(const ResolverOptions &options, bool refuseInte
     context.maxHeight = options.maxHeight;
     context.tokenKey = options.secret.isEmpty() ? MediaToken::DrawKey() : options.secret;
     context.canRemux = !ffmpeg.isEmpty();
-    if (refuseInternalAddresses) {
+    if (mayConnect) {
         FetchProxy::Settings settings;
         settings.password = MediaToken::DrawKey().toHex();
-        settings.mayConnect = &AddressPolicy::MayConnectTo;
+        settings.mayConnect = mayConnect;
         settings.nameServers = options.nameServers;
         settings.timeoutMilliseconds = context.limits.timeoutMilliseconds;
         settings.maxConnections = 16 * options.workers;
         proxy = std::make_unique<FetchProxy>(settings);
+        sealedNetwork = SealedNetwork::Make(&sealProblem);
+        context.canRemux = context.canRemux && sealedNetwork;
     }
-    if (options.engines.contains(Engine::YtDlp))
-        PrepareYtDlp();
-}
-
-void ResolverService::PrepareYtDlp()
-{
-    const QString path = options.ytDlpPath.isEmpty() ? YtDlpProgram::FindOnPath() : options.ytDlpPath;
-    if (path.isEmpty()) {
-        ytDlpProblem = QStringLiteral("yt-dlp not found on PATH");
-        return;
+    if (options.engines.contains(Engine::YtDlp)) {
+        engineKeeper = std::make_unique<EngineKeeper>(options);
+        connect(engineKeeper.get(), &EngineKeeper::BridgeChanged, this,
+                [this](YtDlpBridge *bridge) { context.ytDlp = bridge; });
     }
-    const auto inspected = YtDlpProgram::Inspect(path);
-    if (const QString *problem = std::get_if<QString>(&inspected))
-        ytDlpProblem = *problem;
-    else
-        ytDlpLaunch = std::get<YtDlpLaunch>(inspected);
 }
 
 QString ResolverService::DescribeEngines() const
@@ -121,17 +115,43 @@ QString ResolverService::DescribeEngines() const
     for (const Engine engine : options.engines) {
         if (engine == Engine::Builtin)
             names.append(QStringLiteral("builtin"));
-        else if (ytDlp)
-            names.append(QStringLiteral("yt-dlp (%1)").arg(ytDlpLaunch->path));
+        else if (engineKeeper && engineKeeper->HasEngine())
+            names.append(QStringLiteral("yt-dlp"));
     }
     if (names.isEmpty())
         names.append(QStringLiteral("builtin"));
     QString text = QStringLiteral("engines: ") + names.join(QStringLiteral(", "));
-    if (!ytDlpProblem.isEmpty())
-        text += QStringLiteral("; no yt-dlp: ") + ytDlpProblem;
+    if (engineKeeper)
+        text += QStringLiteral("; ") + engineKeeper->Describe(true);
     if (ffmpeg.isEmpty())
         text += QStringLiteral("; no ffmpeg: videos that are only streamed are not found");
+    else if (!context.canRemux)
+        text += QStringLiteral("; videos that are only streamed are not found: ffmpeg cannot be shut off from the "
+                               "internal network here (%1)")
+                    .arg(sealProblem);
     return text;
+}
+
+QByteArray ResolverService::ComposeEnginesAnswer() const
+{
+    // A service for others tells them versions, never where its files are.
+    const bool withPaths = options.listenAddress.isLoopback();
+    QJsonArray engines;
+    if (options.engines.contains(Engine::Builtin) || !engineKeeper || !engineKeeper->HasEngine())
+        engines.append(QJsonObject{{"name", "builtin"}, {"version", AppVersion()}, {"origin", "quillon-resolver"}});
+    if (engineKeeper) {
+        for (const QJsonValue &engine : engineKeeper->EnginesJson(withPaths))
+            engines.append(engine);
+    }
+    QJsonObject answer{{"engines", engines}};
+    if (engineKeeper) {
+        const JsRuntime &runtime = engineKeeper->Runtime();
+        answer.insert(QStringLiteral("javascript"),
+                      runtime.name.isEmpty()
+                          ? QJsonValue()
+                          : QJsonValue((runtime.name + QLatin1Char(' ') + runtime.version).trimmed()));
+    }
+    return QJsonDocument(answer).toJson(QJsonDocument::Compact);
 }
 
 ResolverService::~ResolverService()
@@ -142,31 +162,42 @@ ResolverService::~ResolverService()
 
 bool ResolverService::Listen(QString *error)
 {
-    if (!server.listen(options.listenAddress, options.port) || (proxy && !proxy->Listen(error))) {
-        if (error && !server.isListening())
+    if (!server.listen(options.listenAddress, options.port)) {
+        if (error)
             *error = server.errorString();
         return false;
     }
-    if (ytDlpLaunch && !ytDlp) {
-        YtDlpBridge::Settings settings;
-        settings.launch = *ytDlpLaunch;
-        settings.proxy = proxy ? proxy->Address(QStringLiteral("yt-dlp")) : QString();
-        settings.timeoutSeconds = options.fetchTimeoutSeconds;
-        settings.memoryLimit = options.parseMemoryMiB * 1024 * 1024;
-        ytDlp = std::make_unique<YtDlpBridge>(settings);
-        context.ytDlp = ytDlp.get();
-        ytDlp->Start();
-    }
-    return true;
+    return StartHelpers(error);
 }
 
 bool ResolverService::ListenOn(qintptr descriptor, QString *error)
 {
-    if (server.setSocketDescriptor(descriptor))
-        return true;
-    if (error)
-        *error = server.errorString();
-    return false;
+    if (!server.setSocketDescriptor(descriptor)) {
+        if (error)
+            *error = server.errorString();
+        return false;
+    }
+    return StartHelpers(error);
+}
+
+bool ResolverService::StartHelpers(QString *error)
+{
+    if ((proxy && !proxy->Listen(error))
+        || (sealedNetwork && !proxy->AcceptAlsoOn(sealedNetwork->TakeListener(), error)))
+        return false;
+    if (engineKeeper && !helpersStarted) {
+        YtDlpBridge::Settings settings;
+        settings.proxy = proxy ? proxy->Address(QStringLiteral("yt-dlp")) : QString();
+        settings.timeoutSeconds = options.fetchTimeoutSeconds;
+        settings.memoryLimit = options.parseMemoryMiB * 1024 * 1024;
+        // A release's trial runs as a page's yt-dlp does: shut off where ffmpeg is, held to a page's memory.
+        ChildProcess::Confinement trial;
+        trial.network = sealedNetwork.get();
+        trial.memoryLimit = settings.memoryLimit;
+        engineKeeper->Start(settings, trial);
+    }
+    helpersStarted = true;
+    return true;
 }
 
 quint16 ResolverService::ServerPort() const
@@ -233,13 +264,15 @@ void ResolverService::HandleRequest(HttpConnection *connection, const HttpReques
             connection->Answer(WrongMethod(QStringLiteral("Этот адрес принимает только GET."), "GET, HEAD"));
         return;
     }
-    if (path == QLatin1String("/version.info") || path == QLatin1String("/")) {
+    if (path == QLatin1String("/version.info") || path == QLatin1String("/") || path == QLatin1String("/engines")) {
         if (!isRead) {
             connection->Answer(WrongMethod(QStringLiteral("Этот адрес принимает только GET."), "GET, HEAD"));
             return;
         }
         if (path == QLatin1String("/"))
             connection->Answer(HtmlResponse(200, AnswerPages::ComposeIndexPage(options.currentVersion)));
+        else if (path == QLatin1String("/engines"))
+            connection->Answer({200, "application/json", ComposeEnginesAnswer(), {}, 0});
         else  // the program compares the whole body with its own version: nothing around the number
             connection->Answer({200, "text/plain; charset=utf-8", options.currentVersion.toUtf8(), {}, 0});
         return;
@@ -325,11 +358,13 @@ void ResolverService::ServeMedia(HttpConnection *connection, const HttpRequest &
     MediaStream::Settings settings;
     settings.ffmpeg = ffmpeg;
     settings.timeoutSeconds = options.fetchTimeoutSeconds;
+    settings.memoryLimit = options.parseMemoryMiB * 1024 * 1024;
     // Each stream fetches under a name of its own, so that it can tell its own refusals.
     const QByteArray user = "stream-" + QByteArray::number(++streamsStarted);
     FetchProxy *fetchProxy = proxy.get();
     if (fetchProxy) {
-        settings.proxy = fetchProxy->Address(QString::fromLatin1(user));
+        settings.network = sealedNetwork.get();
+        settings.proxy = fetchProxy->Address(QString::fromLatin1(user), sealedNetwork->ListenerPort());
         settings.proxyRefused = [fetchProxy, user] { return fetchProxy->RefusalsOf(user) > 0; };
     }
     auto *stream = new MediaStream(connection, reading.plan, &workers, settings);

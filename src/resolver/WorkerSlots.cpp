@@ -22,7 +22,7 @@ WorkerSlots::WorkerSlots(const Settings &settings, QObject *parent) : QObject(pa
 
 WorkerTicket *WorkerSlots::Request(const QHostAddress &client, QObject *owner)
 {
-    if (waiting.size() >= settings.queueLimit)
+    if (waiting.size() >= settings.queueLimit || CountOf(waiting, client) >= ShareOf(settings.queueLimit))
         return nullptr;
     auto *ticket = new WorkerTicket(this, client, owner);
     waiting.append(ticket);
@@ -37,18 +37,23 @@ void WorkerSlots::Leave(WorkerTicket *ticket)
         QMetaObject::invokeMethod(this, &WorkerSlots::Dispatch, Qt::QueuedConnection);
 }
 
-int WorkerSlots::HeldBy(const QHostAddress &client) const
+int WorkerSlots::ShareOf(int whole) const
 {
-    return int(std::count_if(holders.begin(), holders.end(),
+    return settings.shareByClient ? std::max(whole - 1, 1) : whole;
+}
+
+int WorkerSlots::CountOf(const QList<WorkerTicket *> &tickets, const QHostAddress &client)
+{
+    return int(std::count_if(tickets.begin(), tickets.end(),
                              [&](const WorkerTicket *ticket) { return ticket->client == client; }));
 }
 
 void WorkerSlots::Dispatch()
 {
-    const int share = settings.shareByClient ? std::max(settings.places - 1, 1) : settings.places;
+    const int share = ShareOf(settings.places);
     for (qsizetype i = 0; i < waiting.size() && holders.size() < settings.places;) {
         WorkerTicket *ticket = waiting[i];
-        if (HeldBy(ticket->client) >= share) {
+        if (CountOf(holders, ticket->client) >= share) {
             ++i;
             continue;
         }

@@ -30,7 +30,8 @@ private:
 
 // The engine and ffmpeg processes that may run at once (--workers). One client address holds at most all
 // places but one, so that someone else's request always finds one within a process's time limit; waiting
-// requests are served in turn, and past a bound a new one is turned away at once.
+// requests are served in turn, and past a bound a new one is turned away at once. One address also waits in
+// at most all places of the queue but one: it never fills the queue while a place it may not take is idle.
 class WorkerSlots : public QObject {
     Q_OBJECT
 
@@ -54,7 +55,9 @@ private:
     friend class WorkerTicket;
     void Leave(WorkerTicket *ticket);
     void Dispatch();
-    int HeldBy(const QHostAddress &client) const;
+    // What one address may have of a whole: all of it for a lone place or a reverse proxy, else all but one.
+    int ShareOf(int whole) const;
+    static int CountOf(const QList<WorkerTicket *> &tickets, const QHostAddress &client);
 
     Settings settings;
     QList<WorkerTicket *> holders;

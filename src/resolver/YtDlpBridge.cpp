@@ -59,7 +59,8 @@ void YtDlpBridge::Start()
     const QJsonObject config{{"program", settings.launch.path},
                              {"proxy", settings.proxy},
                              {"socket_timeout", settings.timeoutSeconds},
-                             {"memory_limit", settings.memoryLimit}};
+                             {"memory_limit", settings.memoryLimit},
+                             {"js_runtimes", settings.jsRuntimes}};
     received.clear();
     sinceStart.start();
     readyDeadline.start(kReadyTimeoutMilliseconds);

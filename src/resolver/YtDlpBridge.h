@@ -46,6 +46,7 @@ public:
         QString proxy;  // the address every fetch of yt-dlp goes through, or empty for none
         int timeoutSeconds = 20;  // yt-dlp's own network time limit
         qint64 memoryLimit = 512 * 1024 * 1024;  // what one page's child may take beyond the bridge's own
+        QJsonObject jsRuntimes;  // yt-dlp's js_runtimes, or empty
     };
 
     enum class State {
@@ -69,6 +70,9 @@ public:
 
     // A job, a child of owner; it is queued in the bridge if that is still starting.
     YtDlpJob *Extract(const QUrl &url, QObject *owner);
+
+    // Pages or claims it still has to answer.
+    bool Busy() const { return !jobs.isEmpty() || !claims.isEmpty(); }
 
     // Pages given to yt-dlp since the start.
     int ExtractionsStarted() const { return extractionsStarted; }

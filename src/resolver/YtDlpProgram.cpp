@@ -15,6 +15,20 @@ bool IsPythonName(const QString &name)
     return python.match(name).hasMatch();
 }
 
+const char *const kVersionProbe = R"python(
+import importlib.util, os, re, sys, zipfile
+program = sys.argv[1]
+if zipfile.is_zipfile(program):
+    with zipfile.ZipFile(program) as archive:
+        text = archive.read('yt_dlp/version.py').decode('utf-8')
+else:
+    spec = importlib.util.find_spec('yt_dlp')
+    with open(os.path.join(os.path.dirname(spec.origin), 'version.py'), encoding='utf-8') as source:
+        text = source.read()
+found = re.search(r'^__version__\s*=\s*[\'"]([^\'"]+)[\'"]', text, re.M)
+print(found.group(1) if found else '')
+)python";
+
 }  // namespace
 
 QString FindOnPath()
@@ -49,6 +63,17 @@ std::variant<YtDlpLaunch, QString> Inspect(const QString &path)
     else if (!IsPythonName(name))
         return QStringLiteral("%1 is not a Python program (it is run by %2)").arg(path, line);
     return launch;
+}
+
+QStringList VersionProbeArguments(const YtDlpLaunch &launch)
+{
+    return launch.interpreterArguments
+        + QStringList{QStringLiteral("-c"), QString::fromUtf8(kVersionProbe), launch.path};
+}
+
+QStringList TrialArguments(const YtDlpLaunch &launch)
+{
+    return launch.interpreterArguments + QStringList{launch.path, QStringLiteral("--version")};
 }
 
 QStringList BridgeArguments(const YtDlpLaunch &launch, const QByteArray &config)

@@ -27,6 +27,13 @@ std::variant<YtDlpLaunch, QString> Inspect(const QString &path);
 // The bridge's command line after the interpreter; config is the JSON object the bridge reads.
 QStringList BridgeArguments(const YtDlpLaunch &launch, const QByteArray &config);
 
+// Arguments after the interpreter that print the version of that yt-dlp without importing it (which takes a
+// second): read from the zipapp's yt_dlp/version.py, or from that of the yt_dlp its Python would import.
+QStringList VersionProbeArguments(const YtDlpLaunch &launch);
+
+// Arguments after the interpreter that run the program itself with --version: its trial.
+QStringList TrialArguments(const YtDlpLaunch &launch);
+
 // The bridge itself, ytdlp_bridge.py, built into the service.
 extern const char *const kBridgeScript;
 

@@ -1,3 +1,4 @@
+#include "EngineKeeper.h"
 #include "HttpConnection.h"
 #include "ParserPool.h"
 #include "ResolverOptions.h"
@@ -40,6 +41,32 @@ void TakeSocketAddress(int descriptor, ResolverOptions &options)
     options.port = port;
 }
 
+// --update-engine: one check, its line, and the exit code of its outcome.
+int UpdateEngineOnce(const ResolverOptions &options)
+{
+    EngineKeeper keeper(options);
+    int code = 2;
+    QObject::connect(&keeper, &EngineKeeper::CheckFinished, [&code](const EngineUpdate::Outcome &outcome) {
+        std::fprintf(stdout, "%s\n", qPrintable(outcome.line));
+        switch (outcome.kind) {
+        case EngineUpdate::Outcome::Kind::Installed:
+        case EngineUpdate::Outcome::Kind::Current:
+            code = 0;
+            break;
+        case EngineUpdate::Outcome::Kind::Refused:
+            code = 1;
+            break;
+        case EngineUpdate::Outcome::Kind::Unreachable:
+            code = 2;
+            break;
+        }
+        QCoreApplication::quit();
+    });
+    keeper.CheckNow();
+    QCoreApplication::exec();
+    return code;
+}
+
 }  // namespace
 
 int main(int argc, char *argv[])
@@ -57,6 +84,8 @@ int main(int argc, char *argv[])
         return 2;
     }
     ResolverOptions options = std::get<ResolverOptions>(outcome);
+    if (options.updateEngine)
+        return UpdateEngineOnce(options);
     options.parserProgram = QCoreApplication::applicationFilePath();
     const std::optional<int> handedOver = HandedOverSocket();
     if (handedOver)
@@ -73,16 +102,10 @@ int main(int argc, char *argv[])
                  options.RefusesInternalAddresses() ? ", refusing pages on internal addresses" : "",
                  qPrintable(service.DescribeEngines()));
     std::fflush(stdout);
-    if (YtDlpBridge *ytDlp = service.YtDlp()) {
-        QObject::connect(ytDlp, &YtDlpBridge::Ready, [ytDlp] {
-            std::fprintf(stdout, "quillon-resolver: yt-dlp %s ready\n", qPrintable(ytDlp->Version()));
+    if (EngineKeeper *engines = service.Engines())
+        QObject::connect(engines, &EngineKeeper::Said, [](const QString &line) {
+            std::fprintf(stdout, "quillon-resolver: %s\n", qPrintable(line));
             std::fflush(stdout);
         });
-        QObject::connect(ytDlp, &YtDlpBridge::BecameUnusable, [ytDlp] {
-            std::fprintf(stdout, "quillon-resolver: yt-dlp cannot be used (%s); the built-in engine works alone\n",
-                         qPrintable(ytDlp->Problem()));
-            std::fflush(stdout);
-        });
-    }
     return application.exec();
 }

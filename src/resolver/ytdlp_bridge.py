@@ -1,5 +1,5 @@
 # quillon-resolver's bridge to yt-dlp. Run by the service with the Python of the yt-dlp it was pointed at:
-#     python -c <this text> '{"program": ..., "proxy": ..., "socket_timeout": ...}'
+#     python -c <this text> '{"program": ..., "proxy": ..., "socket_timeout": ..., "js_runtimes": ...}'
 # Starting Python and importing yt-dlp takes most of a small resolution, so this process does it once: it
 # imports yt-dlp, loads every extractor, builds the YoutubeDL object, and then forks one child per page. Each
 # child starts from that warm state, extracts, writes its answer to a pipe and ends; nothing of one page (its
@@ -34,13 +34,14 @@ def die_with_parent():
 
 
 def limit_memory(limit):
-    """A page may take this much beyond what the warm process already holds; a page that needs more ends
-    its child, not the service's memory."""
+    """A page may take this much data beyond what the warm process already holds; a page that needs more ends
+    its child, not the service's memory. Data, not address space: a JavaScript runtime that yt-dlp starts
+    reserves gigabytes of address space it never uses, and could not start under such a limit."""
     if limit <= 0:
         return
-    with open('/proc/self/statm') as statm:
-        held = int(statm.read().split()[0]) * os.sysconf('SC_PAGE_SIZE')
-    resource.setrlimit(resource.RLIMIT_AS, (held + limit, held + limit))
+    with open('/proc/self/status') as status:
+        held = next(int(line.split()[1]) * 1024 for line in status if line.startswith('VmData:'))
+    resource.setrlimit(resource.RLIMIT_DATA, (held + limit, held + limit))
 
 
 class Logger:
@@ -84,10 +85,21 @@ def first_video(info):
     return info if isinstance(info, dict) else None
 
 
-def trimmed(info):
+def own_headers(headers, standard):
+    """The headers a format needs of its own. yt-dlp names its standard ones (User-Agent, Accept,
+    Accept-Language, Sec-Fetch-Mode) for every format, though any client may send its own instead; a value
+    that differs from the standard one (a site's User-Agent), cookies, a Referer or an authorisation stay."""
+    if not isinstance(headers, dict):
+        return headers
+    return {name: value for name, value in headers.items() if standard.get(str(name).lower()) != value}
+
+
+def trimmed(info, standard_headers):
     answer = {key: info.get(key) for key in INFO_KEYS}
     formats = info.get('formats') or [info]
     answer['formats'] = [{key: fmt.get(key) for key in FORMAT_KEYS} for fmt in formats if isinstance(fmt, dict)]
+    for fmt in answer['formats']:
+        fmt['http_headers'] = own_headers(fmt['http_headers'], standard_headers)
     return answer
 
 
@@ -98,7 +110,8 @@ def extract(ydl, logger, url):
         return {'error': plain_text(logger.last_error or error) or type(error).__name__}
     if info is None:
         return {'error': plain_text(logger.last_error) or 'no video'}
-    return {'info': trimmed(info)}
+    standard = {str(name).lower(): value for name, value in (ydl.params.get('http_headers') or {}).items()}
+    return {'info': trimmed(info, standard)}
 
 
 class Bridge:
@@ -127,6 +140,8 @@ class Bridge:
             'skip_download': True, 'noplaylist': True, 'playlist_items': '1', 'format': 'all',
             'socket_timeout': self.config['socket_timeout'], 'proxy': self.config['proxy'], 'color': 'no_color',
         }
+        if self.config.get('js_runtimes'):  # yt-dlp from late 2025 on; earlier ones pass it by
+            params['js_runtimes'] = self.config['js_runtimes']
         self.ydl = yt_dlp.YoutubeDL(params)
         self.claimers = [ie for ie in gen_extractor_classes() if getattr(ie, '_ENABLED', True)
                          and ie.ie_key() != 'Generic']

@@ -63,6 +63,7 @@ bool BodyFile::Open(const QString &newPath, QString *error)
     pieceOffset = 0;
     failure = 0;
     stopping = false;
+    behind = WriteBehind(descriptor);
     writer = std::thread([this, opened = ++generation] { Run(opened); });
     return true;
 }
@@ -161,10 +162,14 @@ void BodyFile::PassOnPieceInHand()
 
 void BodyFile::Remove()
 {
-    const bool open = descriptor >= 0;
-    Release();
-    if (open)
-        ::unlink(QFile::encodeName(path).constData());
+    Stop();
+    if (descriptor < 0)
+        return;
+    // The name goes at once. The file itself goes with its last descriptor, and the system first waits for the
+    // bytes on their way to the disk (up to a few tens of MiB): that wait is a thread's of its own.
+    ::unlink(QFile::encodeName(path).constData());
+    std::thread([closing = descriptor] { ::close(closing); }).detach();
+    descriptor = -1;
 }
 
 void BodyFile::Release()
@@ -285,6 +290,21 @@ void BodyFile::Run(quint64 opened)
         const bool finished = job && job->kind == Job::Kind::Finish && failure == 0;
         if (reason != 0 || wrote || finished)
             Report(opened, reason, wrote, finished);
+        // Only now, with the piece free and reported, may the writer wait for the disk: the transfer fills the
+        // other pieces meanwhile.
+        if (wrote && reason == 0)
+            SendOnLocked(lock, *job, opened);
+    }
+}
+
+void BodyFile::SendOnLocked(std::unique_lock<std::mutex> &lock, const Job &written, quint64 opened)
+{
+    lock.unlock();
+    const int reason = behind.SendOn(written.offset, written.bytes);
+    lock.lock();
+    if (reason != 0 && failure == 0 && !stopping) {
+        FailLocked(reason);
+        Report(opened, reason, false, false);
     }
 }
 
@@ -343,9 +363,10 @@ int BodyFile::RunJob(const Job &job, quint64 opened)
         RunPour(job, opened);
         return 0;
     case Job::Kind::Finish:
-        // Every byte is written: there is nothing left to reserve room for.
+        // Every byte is written: there is nothing left to reserve room for, and the last few MiB go on to the disk
+        // too (without a wait, so a failure of the disk is still the save's sync's to report).
         reserveGoal = reservedUpTo;
-        return 0;
+        return behind.SendRest();
     }
     return 0;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ResponseReader.h"
+#include "WriteBehind.h"
 
 #include <QObject>
 #include <QString>
@@ -23,6 +24,11 @@
 //
 // The open file is locked (flock) while it is in use, so another run of the program can tell a file
 // still being written from one a crash left behind.
+//
+// The writer thread sends what it has written on to the disk as it goes, a few MiB at a time, and waits for what lies
+// more than a few tens of MiB behind (WriteBehind): when the last byte has arrived most of the file is on disk
+// already, so the sync of the save has little left to do. Where the disk is slower than the connection, the
+// pieces wait for it and the transfer is held back with them, rather than the memory filling up.
 //
 // The declared length is reserved by the writer thread in steps, whenever it has nothing else to do and one step
 // between any two pieces of work: on a file system that must fill every page it reserves (tmpfs) a few GiB take
@@ -69,8 +75,8 @@ public:
     qint64 ReadFrom(QIODevice &device, qint64 max) override;
     bool HasRoom() const override;
 
-    // Writes what waits; Finished follows once every byte is in the file. The
-    // file is not synced here: where the bytes must be on disk before anything else happens, the save does it.
+    // Writes what waits; Finished follows once every byte is in the file. The file is not synced here (most of it
+    // is on disk by then): where the bytes must be on disk before anything else happens, the save does it.
     void Finish();
     // Lets the file go and deletes it, at once, whatever is under way.
     void Remove();
@@ -120,6 +126,9 @@ private:
     // Raises the outcome of a job on the window's thread.
     void Report(quint64 opened, int reason, bool wrote, bool finished);
     int ReserveStep();
+    // With the mutex held, once a piece is written, free and reported: sends its bytes on to the disk, which may
+    // wait for it; a failure fails the file.
+    void SendOnLocked(std::unique_lock<std::mutex> &lock, const Job &written, quint64 opened);
     bool ReservePending() const { return reservedUpTo < reserveGoal; }
     // Pouring (BodyFilePour.cpp), on the writer's thread.
     void RunPour(const Job &job, quint64 opened);
@@ -153,6 +162,7 @@ private:
     // The writer's own: how far the declared length is reserved.
     qint64 reserveGoal = 0;
     qint64 reservedUpTo = 0;
+    WriteBehind behind;
     // The pour under way: asked for by the window's thread (pouring), counted by the writer (poured). Stopping
     // a pour changes pourSerial, which the pour checks between steps; wakeFd wakes it from its wait.
     bool pouring = false;

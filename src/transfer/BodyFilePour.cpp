@@ -155,6 +155,8 @@ int BodyFile::DrainPipe(int pipe, qint64 &offset, qint64 bytes, qint64 &total)
             return errno;
         if (moved == 0)
             return ENOSPC;
+        if (const int reason = behind.SendOn(offset, moved))
+            return reason;
         offset += moved;
         bytes -= moved;
         total += moved;

@@ -17,9 +17,12 @@
 
 namespace {
 
-const QColor HeadingColor(64, 64, 64);
+const QColor kHeadingColor(64, 64, 64);
 const QRect kSettingsPathBox = TwipRect(60, 3600, 2910, 195);
-const QColor LinkColor(0, 0, 192);
+const QRect kEnginesBox = TwipRect(60, 4140, 2910, 195);
+// The two lines of the service's engines, when it names them.
+constexpr int kEnginesTwips = 540;
+const QColor kLinkColor(0, 0, 192);
 
 void Colour(QLabel *label, const QColor &color)
 {
@@ -41,14 +44,14 @@ QLabel *MakeHeading(const QString &name, const QString &text, const QRect &box, 
     QFont font = label->font();
     font.setBold(true);
     label->setFont(font);
-    Colour(label, HeadingColor);
+    Colour(label, kHeadingColor);
     return MakeLabel(label, name, box);
 }
 
 ClickLabel *MakeLink(const QString &name, const QString &text, const QRect &box, QWidget *parent)
 {
     auto *label = new ClickLabel(name, text, parent);
-    Colour(label, LinkColor);
+    Colour(label, kLinkColor);
     label->setCursor(Qt::PointingHandCursor);
     label->OpenToKeyboard();
     MakeLabel(label, name, box);
@@ -131,6 +134,21 @@ QString About::SiteAddress(const QString &webSiteHost)
 QString About::ProgramPageAddress(const QString &programPageHost)
 {
     return QStringLiteral("http://") + programPageHost;
+}
+
+void About::ShowEngines(const QString &engines)
+{
+    if (!enginesLine) {
+        MakeHeading(QStringLiteral("EnginesHeading"), QStringLiteral("Служба ищет видео с помощью:"),
+                    TwipRect(180, 3900, 2670, 195), this)
+            ->show();
+        enginesLine = MakeLabel(new QLabel(this), QStringLiteral("EnginesLine"), kEnginesBox);
+        enginesLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        enginesLine->show();
+        setFixedSize(width(), height() + Px(kEnginesTwips));
+        ok->move(ok->x(), ok->y() + Px(kEnginesTwips));
+    }
+    enginesLine->setText(engines);
 }
 
 void About::ShowSettingsFile(const QString &path)

@@ -37,6 +37,10 @@ public:
     // beginning and end, and its tool tip has it all.
     void ShowSettingsFile(const QString &path);
 
+    // What the link-resolution service finds videos with ("yt-dlp 2026.08.19, builtin 1.7"), once it has said
+    // so: two more lines above the OK button.
+    void ShowEngines(const QString &engines);
+
     // The blinking dots, A(0) and A(1).
     DotShape *A(int index) const { return dots.at(index); }
 
@@ -56,6 +60,7 @@ private:
     ClickLabel *Label6 = nullptr;
     ClickLabel *Label9 = nullptr;
     QLabel *settingsPath = nullptr;
+    QLabel *enginesLine = nullptr;
     XpB *ok = nullptr;
     QTimer *ATimer = nullptr;
 };

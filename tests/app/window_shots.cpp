@@ -166,6 +166,12 @@ void ShootDialogs(ScriptedDialogs &dialogs)
         About about(QStringLiteral("www.quillon.example"), QStringLiteral("quillon.example"), dialogs);
         SaveShown(about, QStringLiteral("about"));
     }
+    {
+        About about(QStringLiteral("www.quillon.example"), QStringLiteral("quillon.example"), dialogs);
+        about.ShowSettingsFile(QDir::homePath() + QStringLiteral("/.config/quillon/options.ini"));
+        about.ShowEngines(QStringLiteral("yt-dlp 2026.08.19, builtin 1.7"));
+        SaveShown(about, QStringLiteral("about-engines"));
+    }
 }
 
 void ShootQtDialogs(const QString &programFolder)

@@ -1,4 +1,5 @@
 #include "FileReplacement.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -6,12 +7,7 @@
 #include <QTest>
 
 #include <cerrno>
-#include <optional>
-#include <vector>
 
-#include <linux/fiemap.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 
 class TestFileReplacement : public QObject {
@@ -35,42 +31,11 @@ mode_t ModeOf(const QString &path)
     return info.st_mode & 07777;
 }
 
-QByteArray ContentOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
 void WriteContent(const QString &path, const QByteArray &content)
 {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     QCOMPARE(file.write(content), content.size());
-}
-
-// Whether part of the file still waits in memory for the disk: a range the file system has not placed yet
-// (delayed allocation) or has placed but not written. The map is read without syncing the file first. nullopt
-// where the file system keeps no such map (tmpfs).
-std::optional<bool> WaitsForDisk(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    constexpr unsigned kExtents = 512;
-    std::vector<fiemap_extent> buffer(kExtents + 1);
-    auto *map = reinterpret_cast<fiemap *>(buffer.data());
-    map->fm_start = 0;
-    map->fm_length = FIEMAP_MAX_OFFSET;
-    map->fm_flags = 0;
-    map->fm_extent_count = kExtents;
-    if (::ioctl(file.handle(), FS_IOC_FIEMAP, map) != 0)
-        return std::nullopt;
-    constexpr quint32 kWaiting = FIEMAP_EXTENT_DELALLOC | FIEMAP_EXTENT_UNWRITTEN | FIEMAP_EXTENT_UNKNOWN;
-    for (quint32 i = 0; i < map->fm_mapped_extents; ++i) {
-        if (map->fm_extents[i].fe_flags & kWaiting)
-            return true;
-    }
-    return false;
 }
 
 }  // namespace
@@ -89,7 +54,7 @@ void TestFileReplacement::newFileGetsTheGivenMode()
     const QString path = folder.filePath(QStringLiteral("new.flv"));
     QString error;
     QVERIFY2(ReplaceFileContent(path, "FLV\x01", mode_t(mode), &error), qPrintable(error));
-    QCOMPARE(ContentOf(path), QByteArray("FLV\x01"));
+    QCOMPARE(ReadAll(path), QByteArray("FLV\x01"));
     QCOMPARE(uint(ModeOf(path)), mode);
 }
 
@@ -103,7 +68,7 @@ void TestFileReplacement::replacedFileKeepsItsModeAndGetsTheWholeContent()
     for (qsizetype i = 0; i < content.size(); ++i)
         content[i] = char(i * 31 + i / 4096);
     QVERIFY(ReplaceFileContent(path, content, 0600, nullptr));
-    QCOMPARE(ContentOf(path), content);
+    QCOMPARE(ReadAll(path), content);
     QCOMPARE(uint(ModeOf(path)), uint(0640));
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
@@ -145,14 +110,14 @@ void TestFileReplacement::movedFileIsOnDisk()
         WriteContent(target, "old");
     const QByteArray content(4 * 1024 * 1024, 'v');
     WriteContent(source, content);
-    if (!otherFileSystem && WaitsForDisk(source) != true)
+    if (!otherFileSystem && BytesWaitingForDisk(source).value_or(0) == 0)
         QSKIP("the file system here keeps no map of what waits for the disk, or has written the file already");
 
     QString error;
     QVERIFY2(MoveFileInto(source, target, 0600, {}, &error), qPrintable(error));
 
-    QCOMPARE(WaitsForDisk(target), std::optional<bool>(false));
-    QCOMPARE(ContentOf(target), content);
+    QCOMPARE(BytesWaitingForDisk(target), std::optional<qint64>(0));
+    QCOMPARE(ReadAll(target), content);
     QVERIFY(!QFile::exists(source));
 }
 

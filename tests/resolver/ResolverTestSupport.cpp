@@ -1,5 +1,6 @@
 #include "ResolverTestSupport.h"
 
+#include "AddressPolicy.h"
 #include "Windows1251.h"
 
 #include <QDir>
@@ -22,11 +23,22 @@ namespace ResolverTestSupport {
 
 std::unique_ptr<ResolverService> StartLocalService(ResolverOptions options, bool refuseInternal)
 {
+    return StartLocalService(options, refuseInternal ? &AddressPolicy::MayConnectTo : ResolverService::AddressJudge());
+}
+
+std::unique_ptr<ResolverService> StartLocalService(ResolverOptions options,
+                                                   const ResolverService::AddressJudge &mayConnect)
+{
     options.listenAddress = QHostAddress(QHostAddress::LocalHost);
     options.port = 0;
     if (options.parserProgram.isEmpty())
         options.parserProgram = QStringLiteral(RESOLVER_PROGRAM);
-    auto service = std::make_unique<ResolverService>(options, refuseInternal);
+    // Tests keep to this machine: yt-dlp's own releases are never checked, nor a folder of the user's read.
+    if (options.engineSource == ResolverOptions().engineSource)
+        options.engineCheckHours = 0;
+    if (options.engineFolder.isEmpty())
+        options.engineFolder = QDir::temp().filePath(QStringLiteral("quillon-tests-without-engines"));
+    auto service = std::make_unique<ResolverService>(options, mayConnect);
     QString error;
     if (!service->Listen(&error))
         qWarning("service does not listen: %s", qPrintable(error));

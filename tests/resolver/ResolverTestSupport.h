@@ -16,6 +16,9 @@ namespace ResolverTestSupport {
 // The service in this process on a free port of 127.0.0.1; refuseInternal forces the shared service's address
 // check, which the options give only when listening beyond loopback.
 std::unique_ptr<ResolverService> StartLocalService(ResolverOptions options = {}, bool refuseInternal = false);
+// The same with an address rule of the test's own (a service that takes one loopback address for internal).
+std::unique_ptr<ResolverService> StartLocalService(ResolverOptions options,
+                                                   const ResolverService::AddressJudge &mayConnect);
 
 // A port on 127.0.0.1 that nothing listens on (it was free a moment ago).
 quint16 FindFreePort();

@@ -74,24 +74,31 @@ void TestMediaToken::composesRemuxArguments_data()
 {
     QTest::addColumn<StreamPlan>("plan");
     QTest::addColumn<int>("container");
+    QTest::addColumn<bool>("throughProxy");
     QTest::addColumn<QString>("arguments");
 
     const QString head = "-hide_banner -nostdin -nostats -loglevel warning";
-    const QString input = "-protocol_whitelist http,https,tls,tcp,crypto,httpproxy -rw_timeout 7000000";
+    const QString input = "-protocol_whitelist http,https,tls,tcp,crypto -rw_timeout 14000000";
     QTest::newRow("one playlist, ffmpeg's own choice, flv")
-        << StreamPlan{{{QUrl("http://h/v.m3u8"), {}, -1}}, true} << int(RemuxCommand::Container::Flv)
+        << StreamPlan{{{QUrl("http://h/v.m3u8"), {}, -1}}, true} << int(RemuxCommand::Container::Flv) << false
         << head + " " + input
             + " -i http://h/v.m3u8 -c copy -flush_packets 0 -f flv -flvflags no_duration_filesize pipe:1";
     QTest::newRow("picture and sound from two playlists")
         << StreamPlan{{{QUrl("http://h/v.m3u8"), {}, -1}, {QUrl("http://h/a.m3u8"), {}, -1}}, true}
-        << int(RemuxCommand::Container::Flv)
+        << int(RemuxCommand::Container::Flv) << false
         << head + " " + input + " -i http://h/v.m3u8 " + input
             + " -i http://h/a.m3u8 -map 0:v:0 -map 1:a:0 -c copy -flush_packets 0 -f flv -flvflags "
               "no_duration_filesize pipe:1";
     QTest::newRow("dash streams by number, headers, matroska")
-        << TwoInputs() << int(RemuxCommand::Container::Matroska)
+        << TwoInputs() << int(RemuxCommand::Container::Matroska) << false
         << head + " " + input + " -headers Referer: https://site.example/\r\n -i https://cdn.example/v.mpd " + input
             + " -i https://cdn.example/v.mpd?x=%20y -map 0:0 -map 1:3 -c copy -flush_packets 0 -f matroska pipe:1";
+    // Through the fetch proxy, HTTPS needs ffmpeg's tunnel protocol.
+    const QString tunnel = "-protocol_whitelist http,https,tls,tcp,crypto,httpproxy -rw_timeout 14000000";
+    QTest::newRow("through the proxy") << StreamPlan{{{QUrl("https://h/v.m3u8"), {}, -1}}, true}
+                                       << int(RemuxCommand::Container::Flv) << true
+                                       << head + " " + tunnel
+            + " -i https://h/v.m3u8 -c copy -flush_packets 0 -f flv -flvflags no_duration_filesize pipe:1";
 }
 
 void TestMediaToken::composesRemuxArguments()
@@ -99,7 +106,9 @@ void TestMediaToken::composesRemuxArguments()
     QFETCH(StreamPlan, plan);
     QFETCH(int, container);
     QFETCH(QString, arguments);
-    QCOMPARE(RemuxCommand::ComposeArguments(plan, RemuxCommand::Container(container), 7).join(QLatin1Char(' ')),
+    QFETCH(bool, throughProxy);
+    QCOMPARE(RemuxCommand::ComposeArguments(plan, RemuxCommand::Container(container), 7, throughProxy)
+                 .join(QLatin1Char(' ')),
              arguments);
 }
 

@@ -42,6 +42,10 @@ void TestResolverOptions::defaults()
     QCOMPARE(options.maxHeight, 1080);
     QCOMPARE(options.workers, 4);
     QVERIFY(options.secret.isEmpty());
+    QCOMPARE(options.engineCheckHours, 24);
+    QCOMPARE(options.engineSource, QUrl(QStringLiteral("https://github.com/yt-dlp/yt-dlp/releases/latest/download/")));
+    QVERIFY(options.UpdatesEngine());
+    QVERIFY(!options.updateEngine);
 }
 
 void TestResolverOptions::readsOptions()
@@ -68,6 +72,20 @@ void TestResolverOptions::readsOptions()
     QCOMPARE(withEngines.maxHeight, 720);
     QCOMPARE(withEngines.workers, 9);
     QCOMPARE(withEngines.secret, QByteArray("shared key"));
+    QVERIFY(!withEngines.UpdatesEngine());
+
+    const Outcome updates = Parse({"--engine-dir", "/srv/engines", "--engine-check-hours", "0", "--engine-source",
+                                   "https://mirror.example/yt-dlp", "--engine-key",
+                                   QCoreApplication::applicationFilePath(), "--update-engine"});
+    QVERIFY(std::holds_alternative<ResolverOptions>(updates));
+    const auto &withUpdates = std::get<ResolverOptions>(updates);
+    QCOMPARE(withUpdates.engineFolder, QStringLiteral("/srv/engines"));
+    QCOMPARE(withUpdates.engineCheckHours, 0);
+    // A folder: its files are named after it.
+    QCOMPARE(withUpdates.engineSource, QUrl(QStringLiteral("https://mirror.example/yt-dlp/")));
+    QCOMPARE(withUpdates.engineKey, QCoreApplication::applicationFilePath());
+    QVERIFY(withUpdates.updateEngine);
+    QVERIFY(!withUpdates.UpdatesEngine());
 }
 
 void TestResolverOptions::refusesBadOptions_data()
@@ -106,6 +124,17 @@ void TestResolverOptions::refusesBadOptions_data()
                                  << "--max-height wants a number from 144 to 4320, not '100'.";
     QTest::newRow("no workers") << QStringList{"--workers", "0"} << "--workers wants a number from 1 to 64, not '0'.";
     QTest::newRow("empty secret") << QStringList{"--secret", ""} << "--secret wants a non-empty text.";
+    QTest::newRow("checks too far apart") << QStringList{"--engine-check-hours", "9000"}
+                                          << "--engine-check-hours wants a number of hours from 0 to 8760, not "
+                                             "'9000'.";
+    QTest::newRow("source not on the web") << QStringList{"--engine-source", "file:///srv/yt-dlp/"}
+                                           << "--engine-source wants the http:// or https:// address of a folder, "
+                                              "not 'file:///srv/yt-dlp/'.";
+    QTest::newRow("no key there") << QStringList{"--engine-key", "/nonexistent.asc"}
+                                  << "--engine-key: /nonexistent.asc is no file that can be read.";
+    QTest::newRow("update of a yt-dlp given") << QStringList{"--yt-dlp", "/usr/bin/yt-dlp", "--update-engine"}
+                                              << "--update-engine updates the yt-dlp the service keeps; --yt-dlp "
+                                                 "names another.";
 }
 
 void TestResolverOptions::refusesBadOptions()

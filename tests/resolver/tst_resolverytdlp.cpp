@@ -20,6 +20,7 @@ private slots:
     void initTestCase();
     void deliversDashAsOneFile();
     void resetsStreamThatLacksAPiece();
+    void findsPlayerSetUpInScript_data();
     void findsPlayerSetUpInScript();
     void answersBuiltinPagesWithoutYtDlp();
     void asksSiteExtractorsFirst();
@@ -40,9 +41,13 @@ namespace {
 
 constexpr int kSeconds = 6;
 
-const QString kPlayerPage = QStringLiteral("<!DOCTYPE html><html><head><title>Player</title></head><body>"
-                                           "<div id=\"player\"></div><script>jwplayer(\"player\").setup("
-                                           "{file: \"hls/v0.m3u8\", title: \"A clip\"});</script></body></html>");
+// A page whose player a script sets up with the video's address.
+QByteArray PlayerPage(const QByteArray &video)
+{
+    return "<!DOCTYPE html><html><head><title>Player</title></head><body><div id=\"player\"></div><script>"
+           "jwplayer(\"player\").setup({file: \""
+        + video + "\", title: \"A clip\"});</script></body></html>";
+}
 
 bool WaitUntilReady(const ResolverService &service)
 {
@@ -66,7 +71,8 @@ void TestResolverYtDlp::initTestCase()
     site.WritePage("dash.html",
                    "<!DOCTYPE html><html><head><title>DASH</title></head><body><video controls>"
                    "<source src=\"dash/manifest.mpd\" type=\"application/dash+xml\"></video></body></html>");
-    site.WritePage("player.html", kPlayerPage.toUtf8());
+    site.WritePage("player.html", PlayerPage("hls/v0.m3u8"));
+    site.WritePage("mp4player.html", PlayerPage("clip.mp4"));
     site.WritePage("hls/broken.m3u8",
                    "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:2\n#EXT-X-PLAYLIST-TYPE:VOD\n"
                    "#EXTINF:2.0,\nv0-000.ts\n#EXTINF:2.0,\nmissing.ts\n#EXTINF:2.0,\nv0-002.ts\n"
@@ -139,12 +145,27 @@ void TestResolverYtDlp::resetsStreamThatLacksAPiece()
     QVERIFY(exchange.reset);
 }
 
+void TestResolverYtDlp::findsPlayerSetUpInScript_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("file");  // the link to the file itself; empty: a /media/ link of the service
+
+    QTest::newRow("a stream, remuxed") << "player.html" << QString();
+    // yt-dlp names its own standard request headers for every format: no reason to remux a file any client gets.
+    QTest::newRow("a file, offered as it is") << "mp4player.html" << site.Address("clip.mp4");
+}
+
 void TestResolverYtDlp::findsPlayerSetUpInScript()
 {
+    QFETCH(QString, page);
+    QFETCH(QString, file);
     // The built-in engine sees no video in a script; yt-dlp's generic extractor reads the player's setup.
     const int before = service->YtDlp()->ExtractionsStarted();
-    const QString link = ReadVideoLink(Resolve(*service, "player.html"));
-    QVERIFY2(link.contains(QStringLiteral("/media/")), qPrintable(link));
+    const QString link = ReadVideoLink(Resolve(*service, page));
+    if (file.isEmpty())
+        QVERIFY2(link.contains(QStringLiteral("/media/")), qPrintable(link));
+    else
+        QCOMPARE(link, file);
     QCOMPARE(service->YtDlp()->ExtractionsStarted(), before + 1);
 }
 

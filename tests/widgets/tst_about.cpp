@@ -34,6 +34,7 @@ private slots:
     void versionLabel();
     void settingsFile_data();
     void settingsFile();
+    void showsServiceEngines();
     void dotsBlinkTogether();
     void timerDrivesTheDots();
     void linksOpenTheirAddresses_data();
@@ -193,6 +194,26 @@ void TestAbout::settingsFile()
     }
     QCOMPARE(label->y(), 240);
     QVERIFY(about->rect().contains(label->geometry()));
+}
+
+void TestAbout::showsServiceEngines()
+{
+    const QRect settings = Child<QLabel>(QStringLiteral("SettingsPath"))->geometry();
+    const int height = about->height();
+    about->ShowEngines(QStringLiteral("yt-dlp 2026.08.19, builtin 1.7"));
+    auto *engines = Child<QLabel>(QStringLiteral("EnginesLine"));
+    QCOMPARE(engines->text(), QStringLiteral("yt-dlp 2026.08.19, builtin 1.7"));
+    QVERIFY(engines->isVisible());
+    QCOMPARE(Child<QLabel>(QStringLiteral("EnginesHeading"))->text(), QStringLiteral("Служба ищет видео с помощью:"));
+    // Below the settings file, above the OK button, inside the window grown for them.
+    QVERIFY(engines->y() > settings.bottom());
+    QVERIFY(Child<XpB>(QStringLiteral("ok"))->y() > engines->geometry().bottom());
+    QVERIFY(about->rect().contains(Child<XpB>(QStringLiteral("ok"))->geometry()));
+    QVERIFY(about->height() > height);
+    // Said again, the same two lines.
+    about->ShowEngines(QStringLiteral("builtin 1.7"));
+    QCOMPARE(about->findChildren<QLabel *>(QStringLiteral("EnginesLine")).size(), 1);
+    QCOMPARE(engines->text(), QStringLiteral("builtin 1.7"));
 }
 
 void TestAbout::dotsBlinkTogether()
