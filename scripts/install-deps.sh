@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   # build
-  build-essential cmake ninja-build pkg-config git clang-format ccache
+  build-essential cmake ninja-build pkg-config git clang-format universal-ctags ccache
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libmpv-dev libgumbo-dev libboost-dev libc-ares-dev zlib1g-dev
   # running on a desktop or a virtual one
   libqt6svg6 qt6-qpa-plugins fonts-dejavu-core xvfb xauth

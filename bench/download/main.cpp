@@ -13,6 +13,7 @@
 #include "FileReplacement.h"
 #include "LoopProbe.h"
 #include "ProcessFigures.h"
+#include "VideoDownload.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -63,14 +64,15 @@ int Download(const QString &url, const QString &partial, const QString &target)
 {
     LoopProbe downloadProbe;
     LoopProbe saveProbe;
-    BodyFile file;
+    VideoDownload video;
+    BodyFile &file = video.File();
     QString error;
     if (!file.Open(partial, &error)) {
         std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(partial), qPrintable(error));
         return 1;
     }
     DC dc;
-    dc.setBodyFile(&file);
+    dc.setVideo(&video);
     dc.setURLmode(true);
     QElapsedTimer clock;
     int status = 1;
@@ -101,14 +103,15 @@ int Download(const QString &url, const QString &partial, const QString &target)
 // deleted), and times that on the window's thread: a stop is to end at once, whatever the disk still has to do.
 int DownloadAndStop(const QString &url, const QString &partial, qint64 mib)
 {
-    BodyFile file;
+    VideoDownload video;
+    BodyFile &file = video.File();
     QString error;
     if (!file.Open(partial, &error)) {
         std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(partial), qPrintable(error));
         return 1;
     }
     DC dc;
-    dc.setBodyFile(&file);
+    dc.setVideo(&video);
     dc.setURLmode(true);
     int status = 1;
     QTimer watch;

@@ -20,8 +20,8 @@
 #include <functional>
 
 namespace {
-constexpr int ClipSeconds = 30;
-constexpr double Budget = 0.25;
+constexpr int kClipSeconds = 30;
+constexpr double kBudget = 0.25;
 
 struct Counter : QObject {
     int paints = 0;
@@ -53,7 +53,7 @@ bool Measure(FlvPlayer &player, const std::function<void()> &startClip, const ch
     const int paintsStart = counter.paints;
     QElapsedTimer wall;
     wall.start();
-    BenchKit::WaitUntil([&] { return player.IsAtEnd(); }, (ClipSeconds + 60) * 1000);
+    BenchKit::WaitUntil([&] { return player.IsAtEnd(); }, (kClipSeconds + 60) * 1000);
     const double video = (player.IsAtEnd() ? player.Duration() : player.Position()) - videoStart;
     const double cpu = BenchKit::ProcessCpuSeconds() - cpuStart;
     const double seconds = wall.elapsed() / 1000.0;
@@ -120,15 +120,15 @@ bool MeasurePeer(const QString &clip, QSize area, double &cost)
                QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-autoexit"), QStringLiteral("-an"),
                QStringLiteral("-x"), QString::number(area.width()), QStringLiteral("-y"),
                QString::number(area.height()), clip});
-    if (!run.waitForFinished((ClipSeconds + 60) * 1000) || run.exitCode() != 0)
+    if (!run.waitForFinished((kClipSeconds + 60) * 1000) || run.exitCode() != 0)
         return false;
     const QStringList times = QString::fromLatin1(run.readAllStandardError()).trimmed().split(QLatin1Char('\n'));
     const QStringList userSystem = times.last().split(QLatin1Char(' '));
     const double cpu = userSystem.value(0).toDouble() + userSystem.value(1).toDouble();
-    cost = cpu / ClipSeconds;
+    cost = cpu / kClipSeconds;
     std::printf("  %-16s %4dx%-4d  %5d s of video, whole run  CPU %5.2f s  = %.3f CPU s per video s (%.0f %% of a "
                 "core)\n",
-                "ffplay", area.width(), area.height(), ClipSeconds, cpu, cost, cost * 100);
+                "ffplay", area.width(), area.height(), kClipSeconds, cpu, cost, cost * 100);
     return true;
 }
 }  // namespace
@@ -138,19 +138,19 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     PrepareProcessForVideo();
 
-    const QString clip = BenchKit::Clip720p(ClipSeconds);
+    const QString clip = BenchKit::Clip720p(kClipSeconds);
     if (clip.isEmpty()) {
         std::printf("could not make the 720p clip\n");
         return 2;
     }
-    std::printf("Player CPU: %d s 1280x720 25 fps H.264 + AAC FLV, sound to ao=null, %s\n", ClipSeconds,
+    std::printf("Player CPU: %d s 1280x720 25 fps H.264 + AAC FLV, sound to ao=null, %s\n", kClipSeconds,
                 qPrintable(BenchKit::DisplayAndLoad()));
     bool withinBudget = true;
     for (QSize area : {QSize(320, 240), QSize(1280, 720)}) {
         double cost = 0;
         if (!MeasureAlone(clip, area, cost))
             return 2;
-        if (area == QSize(320, 240) && cost > Budget)
+        if (area == QSize(320, 240) && cost > kBudget)
             withinBudget = false;
     }
     for (bool maximised : {false, true}) {
@@ -162,7 +162,7 @@ int main(int argc, char *argv[])
         if (MeasurePeer(clip, area, peer))
             std::printf("  window / ffplay at %dx%d: %.2f\n", area.width(), area.height(), cost / peer);
     }
-    std::printf("  budget at 320x240: at most %.2f CPU s per video s: %s\n", Budget, withinBudget ? "met" : "NOT met");
+    std::printf("  budget at 320x240: at most %.2f CPU s per video s: %s\n", kBudget, withinBudget ? "met" : "NOT met");
     std::printf("  after: %s\n", qPrintable(BenchKit::DisplayAndLoad()));
     return withinBudget ? 0 : 1;
 }

@@ -16,8 +16,8 @@
 #include <cstdio>
 
 namespace {
-constexpr int Loads = 100;
-constexpr double AllowanceMiB = 10;
+constexpr int kLoads = 100;
+constexpr double kAllowanceMiB = 10;
 
 QString Address(const QString &file = QString())
 {
@@ -65,7 +65,7 @@ bool Run(const QString &clip, bool throughBare)
 
     double peak = start;
     double longestClear = 0;
-    for (int load = 1; load <= Loads; ++load) {
+    for (int load = 1; load <= kLoads; ++load) {
         if (!LoadAndPlay(player, clip)) {
             std::printf("  load %d did not play\n", load);
             return false;
@@ -82,9 +82,9 @@ bool Run(const QString &clip, bool throughBare)
     const double growth = end - start;
     std::printf(
         "  after %d loads and the bare address: %.1f MiB (peak %.1f MiB), growth %+.1f MiB: %s (allowance %.0f MiB)\n",
-        Loads, end, peak, growth, growth <= AllowanceMiB ? "met" : "NOT met", AllowanceMiB);
+        kLoads, end, peak, growth, growth <= kAllowanceMiB ? "met" : "NOT met", kAllowanceMiB);
     std::printf("  longest time the bare address held the window's thread: %.1f ms\n", longestClear);
-    return growth <= AllowanceMiB;
+    return growth <= kAllowanceMiB;
 }
 }  // namespace
 
@@ -101,7 +101,7 @@ int main(int argc, char *argv[])
         return 2;
     }
     std::printf("Player loads: %d loads of a 3 s 320x240 H.264 + AAC FLV, resident memory from /proc/self/statm, %s\n",
-                Loads, qPrintable(BenchKit::DisplayAndLoad()));
+                kLoads, qPrintable(BenchKit::DisplayAndLoad()));
     const bool straight = Run(clip, false);
     const bool throughBare = Run(clip, true);
     std::printf("  after: %s\n", qPrintable(BenchKit::DisplayAndLoad()));

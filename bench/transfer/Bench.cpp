@@ -22,9 +22,9 @@ namespace {
 
 using Figures = QMap<QString, QString>;
 
-constexpr double BytesPerMB = 1e6;
-constexpr double RatioTarget = 0.9;
-constexpr double GapLimitMs = 50.0;
+constexpr double kBytesPerMB = 1e6;
+constexpr double kRatioTarget = 0.9;
+constexpr double kGapLimitMs = 50.0;
 
 // Writes of the previous step still on their way to the disk would be charged to the next one. The pause
 // also lets a virtual machine hand memory freed by the previous step back to its host (free page reporting
@@ -162,7 +162,7 @@ QString FormatRow(const Series &series, double bytes)
     for (double seconds : series.SecondsPerRun)
         row += QStringLiteral("%1").arg(seconds, 7, 'f', 3);
     const double median = Median(series.SecondsPerRun);
-    row += QStringLiteral("  | %1 s %2 MB/s").arg(median, 6, 'f', 3).arg(bytes / median / BytesPerMB, 6, 'f', 0);
+    row += QStringLiteral("  | %1 s %2 MB/s").arg(median, 6, 'f', 3).arg(bytes / median / kBytesPerMB, 6, 'f', 0);
     return row;
 }
 
@@ -180,8 +180,8 @@ QString FormatRatio(const QString &name, const Series &ours, const Series &their
     QString text = QStringLiteral("%1 %2").arg(name.leftJustified(52)).arg(ratio, 0, 'f', 2);
     if (targeted)
         text += QStringLiteral("  (at least %1: %2)")
-                    .arg(RatioTarget, 0, 'f', 2)
-                    .arg(ratio >= RatioTarget ? QStringLiteral("met") : QStringLiteral("MISSED"));
+                    .arg(kRatioTarget, 0, 'f', 2)
+                    .arg(ratio >= kRatioTarget ? QStringLiteral("met") : QStringLiteral("MISSED"));
     return text;
 }
 
@@ -350,8 +350,8 @@ int RunBench(const BenchOptions &options)
     Print(QStringLiteral("Largest gap of a 10 ms timer: %1 ms, worst run (at most %2 ms: %3); "
                          "most CPU time of the loop between two ticks %4 ms")
               .arg(worstGap, 0, 'f', 1)
-              .arg(GapLimitMs, 0, 'f', 0)
-              .arg(verdict(worstGap <= GapLimitMs))
+              .arg(kGapLimitMs, 0, 'f', 0)
+              .arg(verdict(worstGap <= kGapLimitMs))
               .arg(worstBusy, 0, 'f', 1));
     Print(QStringLiteral("Bytes per arrival, median: %1").arg(Median(arrivalSizes), 0, 'f', 0));
     Print(QStringLiteral("Load average after: ") + LoadAverage());

@@ -19,60 +19,60 @@ qint64 ThreadCpuNs()
 LoopProbe::LoopProbe(QObject *parent) : QObject(parent)
 {
     // A coarse timer may be moved by up to 5% to save wake-ups; the probe wants the ticks where it asked.
-    Timer.setTimerType(Qt::PreciseTimer);
-    Timer.setInterval(10);
-    connect(&Timer, &QTimer::timeout, this, &LoopProbe::RecordTick);
+    timer.setTimerType(Qt::PreciseTimer);
+    timer.setInterval(10);
+    connect(&timer, &QTimer::timeout, this, &LoopProbe::RecordTick);
 }
 
 void LoopProbe::Start()
 {
-    LargestGap = 0;
-    LargestBusy = 0;
-    TickCount = 0;
-    Longest.clear();
-    Clock.start();
-    LastTick = 0;
-    LastCpu = ThreadCpuNs();
-    Timer.start();
+    largestGap = 0;
+    largestBusy = 0;
+    tickCount = 0;
+    longest.clear();
+    clock.start();
+    lastTick = 0;
+    lastCpu = ThreadCpuNs();
+    timer.start();
 }
 
 void LoopProbe::Stop()
 {
-    if (!Timer.isActive())
+    if (!timer.isActive())
         return;
-    Timer.stop();
+    timer.stop();
     RecordGap();
 }
 
 void LoopProbe::RecordTick()
 {
     RecordGap();
-    ++TickCount;
+    ++tickCount;
 }
 
 void LoopProbe::RecordGap()
 {
-    const qint64 end = Clock.nsecsElapsed();
+    const qint64 end = clock.nsecsElapsed();
     const qint64 cpu = ThreadCpuNs();
-    const Gap gap{end - LastTick, cpu - LastCpu, end};
-    LastTick = end;
-    LastCpu = cpu;
-    LargestGap = std::max(LargestGap, gap.Length);
-    LargestBusy = std::max(LargestBusy, gap.Busy);
-    constexpr qsizetype kept = 3;
+    const Gap gap{end - lastTick, cpu - lastCpu, end};
+    lastTick = end;
+    lastCpu = cpu;
+    largestGap = std::max(largestGap, gap.Length);
+    largestBusy = std::max(largestBusy, gap.Busy);
+    constexpr qsizetype kKept = 3;
     const auto at =
-        std::find_if(Longest.begin(), Longest.end(), [&](const Gap &other) { return other.Length < gap.Length; });
-    if (at - Longest.begin() >= kept)
+        std::find_if(longest.begin(), longest.end(), [&](const Gap &other) { return other.Length < gap.Length; });
+    if (at - longest.begin() >= kKept)
         return;
-    Longest.insert(at, gap);
-    if (Longest.size() > kept)
-        Longest.removeLast();
+    longest.insert(at, gap);
+    if (longest.size() > kKept)
+        longest.removeLast();
 }
 
 QString LoopProbe::LongestGaps() const
 {
     QStringList texts;
-    for (const Gap &gap : Longest)
+    for (const Gap &gap : longest)
         texts << QStringLiteral("%1 ms (CPU %2 ms) @ %3 ms")
                      .arg(gap.Length / 1e6, 0, 'f', 1)
                      .arg(gap.Busy / 1e6, 0, 'f', 1)

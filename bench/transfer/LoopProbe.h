@@ -19,10 +19,10 @@ public:
     // Also counts the time since the last tick: a handler that blocks right before the end would otherwise hide.
     void Stop();
 
-    qint64 LargestGapNs() const { return LargestGap; }
+    qint64 LargestGapNs() const { return largestGap; }
     // The most CPU time the thread spent between two ticks: the work that held the loop, without preemption.
-    qint64 LargestBusyNs() const { return LargestBusy; }
-    int Ticks() const { return TickCount; }
+    qint64 LargestBusyNs() const { return largestBusy; }
+    int Ticks() const { return tickCount; }
     // The longest gaps as "wall ms (CPU ms) @ end ms since Start", longest first: where the loop stalled.
     QString LongestGaps() const;
 
@@ -36,12 +36,12 @@ private:
         qint64 End;
     };
 
-    QTimer Timer;
-    QElapsedTimer Clock;
-    qint64 LastTick = 0;
-    qint64 LastCpu = 0;
-    qint64 LargestGap = 0;
-    qint64 LargestBusy = 0;
-    int TickCount = 0;
-    QList<Gap> Longest;
+    QTimer timer;
+    QElapsedTimer clock;
+    qint64 lastTick = 0;
+    qint64 lastCpu = 0;
+    qint64 largestGap = 0;
+    qint64 largestBusy = 0;
+    int tickCount = 0;
+    QList<Gap> longest;
 };

@@ -31,8 +31,8 @@ public:
     explicit RawGet(const Options &options, QObject *parent = nullptr);
 
     void Start(const QUrl &url);
-    int Arrivals() const { return ArrivalCount; }
-    qint64 BodyBytes() const { return KeepsBody() ? Data.size() : PassedBytes; }
+    int Arrivals() const { return arrivalCount; }
+    qint64 BodyBytes() const { return KeepsBody() ? received.size() : passedBytes; }
 
 signals:
     void Finished(const QByteArray &body);
@@ -43,18 +43,18 @@ private:
     void TakeArrival();
     void FindHeaderEnd();
     void FinishAnswer();
-    bool KeepsBody() const { return Settings.Mode != Reading::Discard && Settings.Mode != Reading::StreamToFile; }
+    bool KeepsBody() const { return options.Mode != Reading::Discard && options.Mode != Reading::StreamToFile; }
     bool PassOn(const char *data, qint64 size);
 
-    Options Settings;
-    QUrl Url;
-    QTcpSocket Socket;
-    QByteArray Data;
-    qsizetype BodyStart = -1;
-    qint64 DeclaredLength = -1;
-    int ArrivalCount = 0;
-    QByteArray Scratch;
-    qint64 PassedBytes = 0;
-    QFile Stream;
-    bool Done = false;
+    Options options;
+    QUrl address;
+    QTcpSocket socket;
+    QByteArray received;
+    qsizetype bodyStart = -1;
+    qint64 declaredLength = -1;
+    int arrivalCount = 0;
+    QByteArray scratch;
+    qint64 passedBytes = 0;
+    QFile stream;
+    bool done = false;
 };

@@ -36,7 +36,6 @@ Main::Main(const QString &programFolder, Interaction &dialogs, QWidget *parent)
     CreatePlayerControls();
 
     flow.setDialogOwner(this);
-    flow.setPageAddressProvider([this] { return URLtext->text(); });
     connect(&flow, &DownloadFlow::Msg, this, &Main::DC_Msg);
     connect(&flow, &DownloadFlow::PercentOfLoad, this, &Main::DC_PercentOfLoad);
     connect(&flow, &DownloadFlow::FLVsize, this, &Main::DC_FLVsize);
@@ -82,7 +81,7 @@ void Main::TellSettingsNotRead(const QString &problem)
     dialogs.ShowMessage(this,
                         QStringLiteral("Не удалось прочитать настройки из файла options.ini.\n\nПричина: ") + problem
                             + QStringLiteral("\n\nПрограмма запущена с настройками по умолчанию."),
-                        windowTitle(), QMessageBox::Ok, QMessageBox::Warning);
+                        windowTitle(), MessageButton::Ok, MessageIcon::Warning);
 }
 
 void Main::SetBusyState()
@@ -213,15 +212,16 @@ QString Main::CloseQuestionTitle()
 
 bool Main::MayClose()
 {
-    // The copy into place takes seconds at most; cut short, it would leave nothing whole.
+    // The copy into place takes seconds at most; cut short, it would leave nothing whole. It runs on a thread of
+    // its own while the window's events go on, so a request to close can come meanwhile.
     if (flow.Saving())
         return false;
     if (!flow.VideoUnderWay())
         return true;
     // A warning, like the question before a saved video is discarded: Enter pressed by habit answers No.
-    if (dialogs.ShowMessage(this, CloseQuestionText(), CloseQuestionTitle(), QMessageBox::Yes | QMessageBox::No,
-                            QMessageBox::Warning)
-        != QMessageBox::Yes)
+    if (dialogs.ShowMessage(this, CloseQuestionText(), CloseQuestionTitle(), MessageButton::Yes | MessageButton::No,
+                            MessageIcon::Warning)
+        != MessageButton::Yes)
         return false;
     flow.Stop();
     return true;
@@ -234,9 +234,6 @@ void Main::XpB4_Click()
     Options options(LoadSettings(flow.Store()), flow.Store(), dialogs, this);
     if (options.exec() != QDialog::Accepted)
         return;
-    // Only what the dialog shows: the save folder and the player's size stay as this run keeps them.
-    Settings adopted = flow.CurrentSettings();
-    adopted.Network = options.Committed().Network;
-    adopted.CheckUpgrade = options.Committed().CheckUpgrade;
-    flow.AdoptSettings(adopted);
+    // Only the network settings are kept in memory: the download reads CheckUpgrade from the file each time.
+    flow.AdoptNetwork(options.Committed().Network);
 }

@@ -33,7 +33,8 @@ public:
     ~Main() override;
 
     // The last video saved, or dropped on the player: what the play button plays.
-    QString LastVideoFile;
+    QString LastVideoFile() const { return lastVideoFile; }
+    void setLastVideoFile(const QString &path) { lastVideoFile = path; }
 
     void SetBusyState();
     void SetIdleState();
@@ -116,6 +117,7 @@ private:
     QString programFolder;
     Interaction &dialogs;
     DownloadFlow flow;
+    QString lastVideoFile;
     QElapsedTimer lastRepaint;
     // True while the window has the player's size and may be resized.
     bool playerSized = false;

@@ -64,7 +64,7 @@ void Main::XpB1_Click()
 void Main::DownButton_Click()
 {
     SetBusyState();
-    flow.Download();
+    flow.Download(URLtext->text());
 }
 
 void Main::StartResolution()
@@ -79,7 +79,7 @@ void Main::StopButton_Click()
 
 void Main::Flow_VideoSaved(const QString &path)
 {
-    LastVideoFile = path;
+    setLastVideoFile(path);
     lastVideoFolder = QFileInfo(path).absolutePath();
     XpB3->show();
 }
@@ -132,7 +132,7 @@ void Main::Flow_SaveProgress(qint64 done, qint64 total)
 
 void Main::ShowTransferRate()
 {
-    if (!flow.VideoUnderWay() || flow.Saving())
+    if (!flow.VideoArriving())
         return;
     const qint64 bytes = flow.VideoBytes();
     rate.Add(downloadClock.elapsed(), bytes);

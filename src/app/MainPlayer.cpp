@@ -72,17 +72,17 @@ void Main::BlankPlayer_OLEDragDrop(const QList<QUrl> &dropped)
         return;
     }
     // The dropped path is kept even when it is refused: the play button of the download panel plays it.
-    LastVideoFile = files.first();
-    if (!QFileInfo(LastVideoFile).isFile()) {
+    setLastVideoFile(files.first());
+    if (!QFileInfo(lastVideoFile).isFile()) {
         PlayerMessage(QStringLiteral("Вы перетащили не файл!"));
         return;
     }
-    if (!IsVideoFile(LastVideoFile)) {
+    if (!IsVideoFile(lastVideoFile)) {
         PlayerMessage(QStringLiteral("Это не FLV-видео файл!"));
         return;
     }
     ShowPlayerMode();
-    PlayVideo(LastVideoFile);
+    PlayVideo(lastVideoFile);
 }
 
 QString Main::AskVideoFile()
@@ -96,7 +96,7 @@ QString Main::AskVideoFile()
 QString Main::OpenDialogFolder() const
 {
     // The save folder is where the last video of an earlier run went.
-    for (const QString &folder : {lastVideoFolder, flow.CurrentSettings().SavePath}) {
+    for (const QString &folder : {lastVideoFolder, flow.SavePath()}) {
         if (!folder.isEmpty() && QFileInfo(folder).isDir())
             return folder;
     }
@@ -121,7 +121,7 @@ void Main::XpB3_Click()
 {
     // The file has just been written by the save, so it is played without any test.
     ShowPlayerMode();
-    PlayVideo(LastVideoFile);
+    PlayVideo(lastVideoFile);
 }
 
 void Main::PlayVideo(const QString &path)
@@ -134,5 +134,5 @@ void Main::PlayVideo(const QString &path)
 
 void Main::PlayerMessage(const QString &text)
 {
-    dialogs.ShowMessage(this, text, QStringLiteral("Внимание"), QMessageBox::Ok, QMessageBox::Information);
+    dialogs.ShowMessage(this, text, QStringLiteral("Внимание"), MessageButton::Ok, MessageIcon::Information);
 }

@@ -26,7 +26,7 @@ void Main::FitWindowToPlayer()
     if (playerSized)
         return;
     playerSized = true;
-    const PlayerWindow remembered = flow.CurrentSettings().Player;
+    const PlayerWindow remembered = flow.Player();
     setMinimumSize(kDesignedSize);
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     QSize size = remembered.Size.isEmpty() ? kDesignedSize : remembered.Size.expandedTo(kDesignedSize);

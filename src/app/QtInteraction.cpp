@@ -6,6 +6,7 @@
 #include <QDesktopServices>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QMessageBox>
 #include <QTranslator>
 #include <QUrl>
 
@@ -15,13 +16,24 @@ QString QtInteraction::ShowFileDialog(QWidget *owner, qint16 mode, const QString
     return OpenFile::ShowFileDialog(owner, mode, filter, folder, title, flags, fileName);
 }
 
-QMessageBox::StandardButton QtInteraction::ShowMessage(QWidget *owner, const QString &text, const QString &title,
-                                                       QMessageBox::StandardButtons buttons, QMessageBox::Icon icon)
+// The seam's buttons and icons carry Qt's own values.
+static_assert(int(MessageButton::Ok) == QMessageBox::Ok && int(MessageButton::Yes) == QMessageBox::Yes
+              && int(MessageButton::No) == QMessageBox::No && int(MessageButton::Cancel) == QMessageBox::Cancel
+              && int(MessageButton::NoButton) == QMessageBox::NoButton);
+static_assert(int(MessageIcon::NoIcon) == QMessageBox::NoIcon
+              && int(MessageIcon::Information) == QMessageBox::Information
+              && int(MessageIcon::Warning) == QMessageBox::Warning
+              && int(MessageIcon::Critical) == QMessageBox::Critical
+              && int(MessageIcon::Question) == QMessageBox::Question);
+
+MessageButton QtInteraction::ShowMessage(QWidget *owner, const QString &text, const QString &title,
+                                         MessageButtons buttons, MessageIcon icon)
 {
-    QMessageBox box(icon, title, text, buttons, owner);
-    if (const QMessageBox::StandardButton enter = EnterButton(buttons, icon); enter != QMessageBox::NoButton)
-        box.setDefaultButton(enter);
-    return static_cast<QMessageBox::StandardButton>(box.exec());
+    QMessageBox box(static_cast<QMessageBox::Icon>(icon), title, text,
+                    QMessageBox::StandardButtons::fromInt(buttons.toInt()), owner);
+    if (const MessageButton enter = EnterButton(buttons, icon); enter != MessageButton::NoButton)
+        box.setDefaultButton(static_cast<QMessageBox::StandardButton>(enter));
+    return static_cast<MessageButton>(box.exec());
 }
 
 void QtInteraction::OpenAddress(const QString &address)

@@ -12,10 +12,10 @@
 #include <algorithm>
 
 namespace {
-const QString CannotPlay = QStringLiteral("Не удалось воспроизвести файл");
-constexpr double SeekStep = 5;
-constexpr double VolumeStep = 5;
-constexpr int RestingMouseMs = 2500;
+const QString kCannotPlay = QStringLiteral("Не удалось воспроизвести файл");
+constexpr double kSeekStep = 5;
+constexpr double kVolumeStep = 5;
+constexpr int kRestingMouseMs = 2500;
 }  // namespace
 
 FlvPlayer::FlvPlayer(QWidget *parent)
@@ -51,7 +51,7 @@ FlvPlayer::FlvPlayer(QWidget *parent)
     connect(replay, &QAbstractButton::clicked, this, &FlvPlayer::Replay);
 
     restingMouse.setSingleShot(true);
-    restingMouse.setInterval(RestingMouseMs);
+    restingMouse.setInterval(kRestingMouseMs);
     connect(&restingMouse, &QTimer::timeout, this, [this] {
         controls->hide();
         setCursor(Qt::BlankCursor);
@@ -116,7 +116,7 @@ void FlvPlayer::StartEngine()
 
 void FlvPlayer::ShowFailure()
 {
-    surface->ShowMessage(CannotPlay);
+    surface->ShowMessage(kCannotPlay);
     UpdateOverlays();
     emit PlaybackFailed();
 }
@@ -283,16 +283,16 @@ void FlvPlayer::keyPressEvent(QKeyEvent *event)
         TogglePause();
         break;
     case Qt::Key_Left:
-        SeekBy(-SeekStep);
+        SeekBy(-kSeekStep);
         break;
     case Qt::Key_Right:
-        SeekBy(SeekStep);
+        SeekBy(kSeekStep);
         break;
     case Qt::Key_Up:
-        ChangeVolumeBy(VolumeStep);
+        ChangeVolumeBy(kVolumeStep);
         break;
     case Qt::Key_Down:
-        ChangeVolumeBy(-VolumeStep);
+        ChangeVolumeBy(-kVolumeStep);
         break;
     case Qt::Key_M:
         ToggleMute();

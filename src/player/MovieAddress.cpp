@@ -1,10 +1,10 @@
 #include "MovieAddress.h"
 
 namespace {
-const QString AddressStart = QStringLiteral("file://localhost");
-const QString MovieName = QStringLiteral("/flv_video.swf");
-const QString FileKey = QStringLiteral("?file=");
-const QString AutoStartKey = QStringLiteral("&autoStart=");
+const QString kAddressStart = QStringLiteral("file://localhost");
+const QString kMovieName = QStringLiteral("/flv_video.swf");
+const QString kFileKey = QStringLiteral("?file=");
+const QString kAutoStartKey = QStringLiteral("&autoStart=");
 }  // namespace
 
 QString PlayerMovieAddress(const QString &programFolder, const QString &videoFile)
@@ -16,26 +16,26 @@ QString PlayerMovieAddress(const QString &programFolder, const QString &videoFil
         folder.replace(QLatin1Char('\\'), QLatin1Char('/'));
         folder.prepend(QLatin1Char('/'));
     }
-    QString address = AddressStart + folder + MovieName;
+    QString address = kAddressStart + folder + kMovieName;
     if (!videoFile.isEmpty())
-        address += FileKey + videoFile + AutoStartKey + QStringLiteral("true");
+        address += kFileKey + videoFile + kAutoStartKey + QStringLiteral("true");
     return address;
 }
 
 MovieRequest ParseMovieAddress(const QString &address)
 {
     MovieRequest request;
-    const qsizetype fileAt = address.indexOf(FileKey);
+    const qsizetype fileAt = address.indexOf(kFileKey);
     if (fileAt < 0)
         return request;
-    const qsizetype pathAt = fileAt + FileKey.size();
-    const qsizetype autoStartAt = address.lastIndexOf(AutoStartKey);
+    const qsizetype pathAt = fileAt + kFileKey.size();
+    const qsizetype autoStartAt = address.lastIndexOf(kAutoStartKey);
     if (autoStartAt < pathAt) {
         request.file = address.mid(pathAt);
         return request;
     }
     request.file = address.mid(pathAt, autoStartAt - pathAt);
     request.autoStart =
-        address.mid(autoStartAt + AutoStartKey.size()).compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0;
+        address.mid(autoStartAt + kAutoStartKey.size()).compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0;
     return request;
 }

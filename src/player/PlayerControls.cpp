@@ -9,10 +9,10 @@
 #include <algorithm>
 
 namespace {
-constexpr int Height = 30;
-constexpr qreal Gap = 6;
-constexpr qreal VolumeWidth = 52;
-constexpr qreal KnobRadius = 5;
+constexpr int kHeight = 30;
+constexpr qreal kGap = 6;
+constexpr qreal kVolumeWidth = 52;
+constexpr qreal kKnobRadius = 5;
 const QColor StripShade(0, 0, 0, 150);
 const QColor Light(0xf2, 0xf3, 0xf5);
 const QColor Track(255, 255, 255, 70);
@@ -35,12 +35,12 @@ PlayerControls::PlayerControls(QWidget *parent) : QWidget(parent)
 
 int PlayerControls::StripHeight()
 {
-    return Height;
+    return kHeight;
 }
 
 QSize PlayerControls::sizeHint() const
 {
-    return {320, Height};
+    return {320, kHeight};
 }
 
 void PlayerControls::SetPaused(bool value)
@@ -84,11 +84,11 @@ QRectF PlayerControls::Area(Part part) const
     const qreal h = height();
     const QRectF playPause(0, 0, h, h);
     // The knob stands out of its bar by its radius; at full volume it must still be whole.
-    const QRectF volumeBar(width() - Gap - KnobRadius - VolumeWidth, 0, VolumeWidth, h);
+    const QRectF volumeBar(width() - kGap - kKnobRadius - kVolumeWidth, 0, kVolumeWidth, h);
     const QRectF mute(volumeBar.left() - h, 0, h, h);
-    const qreal textWidth = fontMetrics().horizontalAdvance(TimeText()) + Gap;
-    const QRectF seek(playPause.right() + Gap, 0, std::max(0.0, mute.left() - textWidth - 2 * Gap - playPause.right()),
-                      h);
+    const qreal textWidth = fontMetrics().horizontalAdvance(TimeText()) + kGap;
+    const QRectF seek(playPause.right() + kGap, 0,
+                      std::max(0.0, mute.left() - textWidth - 2 * kGap - playPause.right()), h);
     switch (part) {
     case Part::PlayPause:
         return playPause;
@@ -167,7 +167,7 @@ void PlayerControls::paintEvent(QPaintEvent *)
     PaintBar(painter, Area(Part::Seek), duration > 0 ? position / duration : 0);
 
     const QRectF seek = Area(Part::Seek);
-    const QRectF text(seek.right() + Gap, 0, Area(Part::Mute).left() - seek.right() - Gap, height());
+    const QRectF text(seek.right() + kGap, 0, Area(Part::Mute).left() - seek.right() - kGap, height());
     painter.setPen(Light);
     painter.drawText(text, Qt::AlignVCenter | Qt::AlignLeft, TimeText());
 
@@ -234,5 +234,5 @@ void PlayerControls::PaintBar(QPainter &painter, QRectF area, double share)
     painter.drawRoundedRect(QRectF(track.topLeft(), QSizeF(track.width() * share, thickness)), thickness / 2,
                             thickness / 2);
     painter.setBrush(Light);
-    painter.drawEllipse(QPointF(track.left() + track.width() * share, track.center().y()), KnobRadius, KnobRadius);
+    painter.drawEllipse(QPointF(track.left() + track.width() * share, track.center().y()), kKnobRadius, kKnobRadius);
 }

@@ -8,14 +8,14 @@
 #include <cmath>
 
 namespace {
-constexpr qsizetype Alignment = 64;
+constexpr qsizetype kAlignment = 64;
 const QColor Backdrop(0x16, 0x18, 0x1c);
 const QColor Ink(0x5c, 0x63, 0x6e);
 
 qsizetype AlignedStride(int width)
 {
     const qsizetype bytes = qsizetype(width) * 4;
-    return (bytes + Alignment - 1) / Alignment * Alignment;
+    return (bytes + kAlignment - 1) / kAlignment * kAlignment;
 }
 
 // mpv writes the fourth byte of "bgr0" as 0, but Qt takes an RGB32 pixel's top byte for its alpha wherever it
@@ -78,7 +78,7 @@ bool VideoSurface::MakeBuffer(QSize size)
     if (frame.size() == size)
         return true;
     const qsizetype stride = AlignedStride(size.width());
-    pixels.reset(static_cast<uchar *>(std::aligned_alloc(Alignment, stride * size.height())));
+    pixels.reset(static_cast<uchar *>(std::aligned_alloc(kAlignment, stride * size.height())));
     if (!pixels) {
         frame = QImage();
         return false;

@@ -25,7 +25,7 @@ const QString kHelpText =
                    "  --listen ADDRESS         address to listen on (default 127.0.0.1). On any address other than\n"
                    "                           loopback, pages on loopback, private, link-local, multicast and\n"
                    "                           reserved addresses are refused, unless --allow-private is given\n"
-                   "  --port PORT              port to listen on, 1-65535 (default 8397)\n"
+                   "  --port PORT              port to listen on, 1-65535 (default %4)\n"
                    "  --current-version TEXT   what GET /version.info answers (default %1)\n"
                    "  --page-limit BYTES       largest page fetched, 1024-1073741824 (default 4194304)\n"
                    "  --timeout SECONDS        time limit for one page: fetching it, redirects included, and\n"
@@ -219,7 +219,8 @@ Outcome ParseOptions(const QStringList &arguments)
                                           : QStringLiteral("now ") + EngineChoice::Describe(candidates.first(), true),
                                       DescribeFound(QStringLiteral("ffmpeg"),
                                                     QStandardPaths::findExecutable(QStringLiteral("ffmpeg")),
-                                                    QStringLiteral("such videos are not found")))};
+                                                    QStringLiteral("such videos are not found")),
+                                      QString::number(kDefaultServicePort))};
     }
     if (!parser.positionalArguments().isEmpty())
         return BadOption{QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first())};

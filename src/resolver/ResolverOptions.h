@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ServicePort.h"
 #include "Version.h"
 
 #include <QHostAddress>
@@ -18,7 +19,7 @@ enum class Engine {
 
 struct ResolverOptions {
     QHostAddress listenAddress = QHostAddress(QHostAddress::LocalHost);
-    quint16 port = 8397;
+    quint16 port = kDefaultServicePort;
     QString currentVersion = AppVersion();
     qint64 pageLimit = 4 * 1024 * 1024;
     int fetchTimeoutSeconds = 20;

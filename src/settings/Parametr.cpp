@@ -3,6 +3,7 @@
 #include "CPassword.h"
 #include "INI.h"
 #include "IniNumber.h"
+#include "SettingsKeys.h"
 #include "Windows1251.h"
 
 namespace {
@@ -12,15 +13,7 @@ const QString kPasswordNotKept =
     QStringLiteral(" Пароль будет использоваться до закрытия программы, но не сохранён в options.ini: после следующего "
                    "запуска введите его снова.");
 
-IniEntry Entry(const char *section, const char *key, const QByteArray &value, bool onlyWhenAbsent = false)
-{
-    return IniEntry{QByteArray(section), QByteArray(key), value, onlyWhenAbsent};
-}
-
-QString ReadText(const INI &ini, const char *section, const char *key)
-{
-    return DecodeUtf8OrWindows1251(ini.RINI(section, key));
-}
+using namespace SettingsKeys;
 
 QByteArray FlagText(bool on)
 {
@@ -38,10 +31,10 @@ int ReadSide(const QString &text)
 PlayerWindow ReadPlayerWindow(const INI &ini)
 {
     PlayerWindow player;
-    const QSize size(ReadSide(ReadText(ini, "Player", "Width")), ReadSide(ReadText(ini, "Player", "Height")));
+    const QSize size(ReadSide(ReadSetting(ini, kPlayerWidth)), ReadSide(ReadSetting(ini, kPlayerHeight)));
     if (!size.isEmpty())
         player.Size = size;
-    player.Maximized = ReadFlag(ReadText(ini, "Player", "Maximized"));
+    player.Maximized = ReadFlag(ReadSetting(ini, kPlayerMaximized));
     return player;
 }
 
@@ -111,19 +104,18 @@ CPassword &ProgramPassword()
 Settings LoadSettings(const INI &ini)
 {
     NetworkTexts texts;
-    texts.UseProxy = ReadText(ini, "Network", "UseProxy");
-    texts.ProxyName = ReadText(ini, "Network", "ProxyName");
-    // Written as "ProxyPort"; the store does not mind the case.
-    texts.ProxyPort = ReadText(ini, "Network", "Proxyport");
-    texts.ProxyAuth = ReadText(ini, "Network", "ProxyAuth");
-    texts.ProxyLogin = ReadText(ini, "Network", "ProxyLogin");
-    const QByteArray scrambled = ini.RINI("Network", "ProxyPass");
+    texts.UseProxy = ReadSetting(ini, kUseProxy);
+    texts.ProxyName = ReadSetting(ini, kProxyName);
+    texts.ProxyPort = ReadSetting(ini, kProxyPort);
+    texts.ProxyAuth = ReadSetting(ini, kProxyAuth);
+    texts.ProxyLogin = ReadSetting(ini, kProxyLogin);
+    const QByteArray scrambled = ReadSettingBytes(ini, kProxyPass);
     texts.ProxyPass = scrambled.isEmpty() ? QString() : ProgramPassword().Decrypt(scrambled);
 
     Settings settings;
     settings.Network = ParseNetwork(texts);
-    settings.CheckUpgrade = ReadFlag(ReadText(ini, "Version", "CheckUpgrade"));
-    settings.SavePath = ReadText(ini, "Save", "SavePath");
+    settings.CheckUpgrade = ReadFlag(ReadSetting(ini, kCheckUpgrade));
+    settings.SavePath = ReadSetting(ini, kSavePath);
     settings.Player = ReadPlayerWindow(ini);
     return settings;
 }
@@ -138,14 +130,14 @@ SaveOutcome SaveSettings(INI &ini, const Settings &settings)
     // The order is that of a fresh file: the Network keys, then Version, with ProxyPass joining the end of
     // Network, then Save.
     const QList<IniEntry> entries = {
-        Entry("Network", "UseProxy", FlagText(network.UseProxy)),
-        Entry("Network", "ProxyName", network.ProxyName.toUtf8()),
-        Entry("Network", "ProxyPort", port),
-        Entry("Network", "ProxyAuth", FlagText(network.ProxyAuth)),
-        Entry("Network", "ProxyLogin", network.ProxyLogin.toUtf8()),
-        Entry("Version", "CheckUpgrade", FlagText(settings.CheckUpgrade)),
-        Entry("Network", "ProxyPass", storedPassword),
-        Entry("Save", "SavePath", settings.SavePath.toUtf8(), true),
+        SettingEntry(kUseProxy, FlagText(network.UseProxy)),
+        SettingEntry(kProxyName, network.ProxyName.toUtf8()),
+        SettingEntry(kProxyPort, port),
+        SettingEntry(kProxyAuth, FlagText(network.ProxyAuth)),
+        SettingEntry(kProxyLogin, network.ProxyLogin.toUtf8()),
+        SettingEntry(kCheckUpgrade, FlagText(settings.CheckUpgrade)),
+        SettingEntry(kProxyPass, storedPassword),
+        SettingEntry(kSavePath, settings.SavePath.toUtf8(), true),
     };
     outcome.Written = ini.WriteEntries(entries);
     if (!outcome.Written)
@@ -157,9 +149,9 @@ bool SavePlayerWindow(INI &ini, const PlayerWindow &player)
 {
     const auto side = [](int pixels) { return pixels > 0 ? QByteArray::number(pixels) : QByteArray(); };
     return ini.WriteEntries({
-        Entry("Player", "Width", side(player.Size.width())),
-        Entry("Player", "Height", side(player.Size.height())),
-        Entry("Player", "Maximized", FlagText(player.Maximized)),
+        SettingEntry(kPlayerWidth, side(player.Size.width())),
+        SettingEntry(kPlayerHeight, side(player.Size.height())),
+        SettingEntry(kPlayerMaximized, FlagText(player.Maximized)),
     });
 }
 

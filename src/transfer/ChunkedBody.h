@@ -23,7 +23,15 @@ public:
     bool Broken() const { return state == State::Broken; }
 
 private:
-    enum class State { SizeLine, Data, DataEnd, Trailer, Ended, Broken };
+    // What the reader waits for next.
+    enum class State {
+        SizeLine,  // a chunk's size line: hexadecimal digits, perhaps extensions, its line end
+        Data,  // the chunk's data bytes, remaining of them still to come
+        DataEnd,  // the line end that closes the chunk's data
+        Trailer,  // after the last (zero) chunk: trailer lines, up to the empty line that ends the body
+        Ended,  // nothing: the body is whole, and whatever follows is let go
+        Broken,  // nothing: the framing did not hold, and nothing more is read
+    };
 
     bool TakeLine(QByteArrayView &piece);
     void SizeLineEnded();

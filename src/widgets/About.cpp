@@ -17,12 +17,12 @@
 
 namespace {
 
-const QColor HeadingColor(64, 64, 64);
-const QRect SettingsPathBox = TwipRect(60, 3600, 2910, 195);
-const QRect EnginesBox = TwipRect(60, 4140, 2910, 195);
+const QColor kHeadingColor(64, 64, 64);
+const QRect kSettingsPathBox = TwipRect(60, 3600, 2910, 195);
+const QRect kEnginesBox = TwipRect(60, 4140, 2910, 195);
 // The two lines of the service's engines, when it names them.
 constexpr int kEnginesTwips = 540;
-const QColor LinkColor(0, 0, 192);
+const QColor kLinkColor(0, 0, 192);
 
 void Colour(QLabel *label, const QColor &color)
 {
@@ -44,14 +44,14 @@ QLabel *MakeHeading(const QString &name, const QString &text, const QRect &box, 
     QFont font = label->font();
     font.setBold(true);
     label->setFont(font);
-    Colour(label, HeadingColor);
+    Colour(label, kHeadingColor);
     return MakeLabel(label, name, box);
 }
 
 ClickLabel *MakeLink(const QString &name, const QString &text, const QRect &box, QWidget *parent)
 {
     auto *label = new ClickLabel(name, text, parent);
-    Colour(label, LinkColor);
+    Colour(label, kLinkColor);
     label->setCursor(Qt::PointingHandCursor);
     label->OpenToKeyboard();
     MakeLabel(label, name, box);
@@ -71,7 +71,7 @@ About::About(const QString &webSiteHost, const QString &programPageHost, Interac
     setWindowTitle(QStringLiteral("About"));
     setFont(WindowFont());
     MakeFixedWindow(this, QSize(Px(3030), Px(4305)));
-    new GradientBG(BackgroundTop, BackgroundBottom, this);
+    new GradientBG(kBackgroundTop, kBackgroundBottom, this);
 
     new LogoPicture(QStringLiteral("Image1"), TwipPoint(240, 360), this);
     // The dots are a control array, both named A; the index tells them apart.
@@ -99,8 +99,8 @@ About::About(const QString &webSiteHost, const QString &programPageHost, Interac
     Label9 = MakeLink(QStringLiteral("Label9"), programPage, TwipRect(510, 3060, 2100, 195), this);
     MakeHeading(QStringLiteral("SettingsHeading"), QStringLiteral("Файл настроек:"), TwipRect(720, 3360, 1590, 195),
                 this);
-    SettingsPath = MakeLabel(new QLabel(this), QStringLiteral("SettingsPath"), SettingsPathBox);
-    SettingsPath->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    settingsPath = MakeLabel(new QLabel(this), QStringLiteral("SettingsPath"), kSettingsPathBox);
+    settingsPath->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     ok = new XpB(QStringLiteral("ok"), this);
     ok->ReadProperties({{QStringLiteral("Caption"), QStringLiteral("OK")}, {QStringLiteral("ButtonStyle"), 1}});
@@ -138,17 +138,17 @@ QString About::ProgramPageAddress(const QString &programPageHost)
 
 void About::ShowEngines(const QString &engines)
 {
-    if (!EnginesLine) {
+    if (!enginesLine) {
         MakeHeading(QStringLiteral("EnginesHeading"), QStringLiteral("Служба ищет видео с помощью:"),
                     TwipRect(180, 3900, 2670, 195), this)
             ->show();
-        EnginesLine = MakeLabel(new QLabel(this), QStringLiteral("EnginesLine"), EnginesBox);
-        EnginesLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        EnginesLine->show();
+        enginesLine = MakeLabel(new QLabel(this), QStringLiteral("EnginesLine"), kEnginesBox);
+        enginesLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        enginesLine->show();
         setFixedSize(width(), height() + Px(kEnginesTwips));
         ok->move(ok->x(), ok->y() + Px(kEnginesTwips));
     }
-    EnginesLine->setText(engines);
+    enginesLine->setText(engines);
 }
 
 void About::ShowSettingsFile(const QString &path)
@@ -157,11 +157,11 @@ void About::ShowSettingsFile(const QString &path)
     const QString home = QDir::homePath();
     if (home != QStringLiteral("/") && shown.startsWith(home + QLatin1Char('/')))
         shown = QLatin1Char('~') + shown.sliced(home.size());
-    SettingsPath->setText(SettingsPath->fontMetrics().elidedText(shown, Qt::ElideMiddle, SettingsPathBox.width()));
-    SettingsPath->setToolTip(path);
+    settingsPath->setText(settingsPath->fontMetrics().elidedText(shown, Qt::ElideMiddle, kSettingsPathBox.width()));
+    settingsPath->setToolTip(path);
     // The label may show the path shortened in its middle; a screen reader reads it whole.
-    SettingsPath->setAccessibleName(path);
-    PlaceLabel(SettingsPath, SettingsPathBox, true);
+    settingsPath->setAccessibleName(path);
+    PlaceLabel(settingsPath, kSettingsPathBox, true);
 }
 
 void About::ATimer_Timer()

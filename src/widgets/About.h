@@ -59,8 +59,8 @@ private:
     ClickLabel *Label4 = nullptr;
     ClickLabel *Label6 = nullptr;
     ClickLabel *Label9 = nullptr;
-    QLabel *SettingsPath = nullptr;
-    QLabel *EnginesLine = nullptr;
+    QLabel *settingsPath = nullptr;
+    QLabel *enginesLine = nullptr;
     XpB *ok = nullptr;
     QTimer *ATimer = nullptr;
 };

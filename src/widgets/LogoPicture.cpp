@@ -67,7 +67,7 @@ LogoPicture::LogoPicture(const QString &name, QPoint at, QWidget *parent) : QWid
     InstallAccessibleParts();
     setObjectName(name);
     setAccessibleName(QStringLiteral("Логотип Quillon"));
-    setGeometry(QRect(at, LogoSize));
+    setGeometry(QRect(at, kLogoSize));
 }
 
 void LogoPicture::paintEvent(QPaintEvent *)

@@ -11,7 +11,7 @@ class LogoPicture : public QWidget {
 public:
     LogoPicture(const QString &name, QPoint at, QWidget *parent);
 
-    static constexpr QSize LogoSize{176, 38};
+    static constexpr QSize kLogoSize{176, 38};
 
 protected:
     void paintEvent(QPaintEvent *event) override;

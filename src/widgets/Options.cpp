@@ -99,7 +99,7 @@ Options::Options(const Settings &settings, INI &ini, Interaction &interaction, Q
     setWindowTitle(QStringLiteral("Настройки"));
     setFont(WindowFont());
     MakeFixedWindow(this, kClientSize);
-    new GradientBG(BackgroundTop, BackgroundBottom, this);
+    new GradientBG(kBackgroundTop, kBackgroundBottom, this);
     CreateControls();
     CreateFrames();
     DescribeControls();
@@ -297,8 +297,8 @@ bool Options::PortAccepted()
     const QString port = Text2->text().trimmed();
     if (ReadPort(port) != 0 || (port.isEmpty() && !Check1->isChecked()))
         return true;
-    interaction.ShowMessage(this, SettingsTexts::InvalidProxyPort(port), ProgramTitle(), QMessageBox::Ok,
-                            QMessageBox::Warning);
+    interaction.ShowMessage(this, SettingsTexts::InvalidProxyPort(port), ProgramTitle(), MessageButton::Ok,
+                            MessageIcon::Warning);
     Text2->setFocus(Qt::OtherFocusReason);
     Text2->selectAll();
     return false;
@@ -318,12 +318,12 @@ void Options::XpB1_Click()
         // The file still holds the old settings, so the program goes on with them too; the dialog stays
         // open with what the user typed, to try again or to cancel.
         const QString text = kSaveFailed.arg(ini.FileName()) + outcome.WriteError + kSaveFailedTail;
-        interaction.ShowMessage(this, text, ProgramTitle(), QMessageBox::Ok, QMessageBox::Warning);
+        interaction.ShowMessage(this, text, ProgramTitle(), MessageButton::Ok, MessageIcon::Warning);
         return;
     }
     committed = edited;
     if (!outcome.PasswordKept)
-        interaction.ShowMessage(this, outcome.Notice, ProgramTitle(), QMessageBox::Ok, QMessageBox::NoIcon);
+        interaction.ShowMessage(this, outcome.Notice, ProgramTitle(), MessageButton::Ok, MessageIcon::NoIcon);
     accept();
 }
 

@@ -5,11 +5,11 @@
 
 // The windows' layouts are drawn up in twips, 15 to the pixel at 96 dots per inch; Qt scales the pixels for
 // other screens.
-constexpr int TwipsPerPixel = 15;
+constexpr int kTwipsPerPixel = 15;
 
 constexpr int Px(int twips)
 {
-    return twips / TwipsPerPixel;
+    return twips / kTwipsPerPixel;
 }
 
 constexpr QRect TwipRect(int left, int top, int width, int height)

@@ -15,8 +15,8 @@ class QWidget;
 QFont WindowFont();
 
 // The two ends of the background gradient.
-inline const QColor BackgroundTop = QColor(255, 255, 255);
-inline const QColor BackgroundBottom = QColor(200, 214, 236);
+inline const QColor kBackgroundTop = QColor(255, 255, 255);
+inline const QColor kBackgroundBottom = QColor(200, 214, 236);
 
 // A window of the given client size that the user cannot resize, minimise or maximise.
 void MakeFixedWindow(QWidget *window, QSize size);

@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr int MinimumSide = 10;
+constexpr int kMinimumSide = 10;
 
 }  // namespace
 
@@ -31,7 +31,7 @@ XpB::XpB(const QString &name, QWidget *parent) : QWidget(parent)
     // Every redraw paints every pixel, so Qt need not clear the surface first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setBackgroundRole(QPalette::Button);
-    setMinimumSize(MinimumSide, MinimumSide);
+    setMinimumSize(kMinimumSide, kMinimumSide);
     SetAccessKey();
 }
 
@@ -109,8 +109,8 @@ QSize XpB::sizeHint() const
 
 void XpB::UpdateSize()
 {
-    if (width() < MinimumSide || height() < MinimumSide) {
-        resize(std::max(width(), MinimumSide), std::max(height(), MinimumSide));
+    if (width() < kMinimumSide || height() < kMinimumSide) {
+        resize(std::max(width(), kMinimumSide), std::max(height(), kMinimumSide));
         return;
     }
     face.W = width();

@@ -7,7 +7,7 @@ using namespace XpCanvas;
 
 namespace {
 
-constexpr XpColor White = RGB(255, 255, 255);
+constexpr XpColor kWhite = RGB(255, 255, 255);
 
 void DrawRing(QPainter &painter, int W, int H, XpColor r)
 {
@@ -63,7 +63,7 @@ void DrawGradientLook(QPainter &painter, XpBFace &face, bool pressed, bool hover
         } else {
             const double step = 50.0 / H;
             for (int i = 1; i <= H; ++i)
-                Line(painter, 0, i, W, i, ShiftColor(White, Nearest(-step * i)));
+                Line(painter, 0, i, W, i, ShiftColor(kWhite, Nearest(-step * i)));
             Frame(painter, RectLTRB(0, 0, W, H), darkShadow);
             if (face.HasFocus || hovered)
                 DrawRing(painter, W, H,

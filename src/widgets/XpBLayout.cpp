@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr int Gap = 4;
+constexpr int kGap = 4;
 
 // Picture sizes take part in the layout as 16-bit values; larger ones saturate rather than overflow.
 qint16 Clamp16(qint32 value)
@@ -55,20 +55,20 @@ void PlaceCaptionAndPicture(int W, int H, QSize textSize, bool hasPicture, qint1
 
     switch (picturePosition) {
     case 0:
-        pictureRect = QRect(Centred(left, cw, pw), Centred(top, ch, ph + th + Gap), pw, ph);
-        captionRect = QRect(Centred(left, cw, tw), pictureRect.top() + ph + Gap, tw, th);
+        pictureRect = QRect(Centred(left, cw, pw), Centred(top, ch, ph + th + kGap), pw, ph);
+        captionRect = QRect(Centred(left, cw, tw), pictureRect.top() + ph + kGap, tw, th);
         break;
     case 1:
-        pictureRect = QRect(Centred(left, cw, pw + tw + Gap), Centred(top, ch, ph), pw, ph);
-        captionRect = QRect(pictureRect.left() + pw + Gap, Centred(top, ch, th), tw, th);
+        pictureRect = QRect(Centred(left, cw, pw + tw + kGap), Centred(top, ch, ph), pw, ph);
+        captionRect = QRect(pictureRect.left() + pw + kGap, Centred(top, ch, th), tw, th);
         break;
     case 2:
-        captionRect = QRect(Centred(left, cw, pw + tw + Gap), Centred(top, ch, th), tw, th);
-        pictureRect = QRect(captionRect.left() + tw + Gap, Centred(top, ch, ph), pw, ph);
+        captionRect = QRect(Centred(left, cw, pw + tw + kGap), Centred(top, ch, th), tw, th);
+        pictureRect = QRect(captionRect.left() + tw + kGap, Centred(top, ch, ph), pw, ph);
         break;
     case 3:
-        captionRect = QRect(Centred(left, cw, tw), Centred(top, ch, ph + th + Gap), tw, th);
-        pictureRect = QRect(Centred(left, cw, pw), captionRect.top() + th + Gap, pw, ph);
+        captionRect = QRect(Centred(left, cw, tw), Centred(top, ch, ph + th + kGap), tw, th);
+        pictureRect = QRect(Centred(left, cw, pw), captionRect.top() + th + kGap, pw, ph);
         break;
     default:
         break;

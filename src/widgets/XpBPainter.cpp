@@ -10,7 +10,7 @@ using namespace XpCanvas;
 
 namespace {
 
-constexpr XpColor Black = 0;
+constexpr XpColor kBlack = 0;
 
 QImage Tinted(const QImage &ink, XpColor rgb)
 {
@@ -49,29 +49,29 @@ void DrawPlainFrame(QPainter &painter, const XpBFace &face)
     // they take its colour, the right column and bottom row keep the first outline's.
     if (face.IsDown) {
         Frame(painter, RectLTRB(0, 0, face.W, face.H), highlight);
-        Frame(painter, RectLTRB(0, 0, face.W + 1, face.H + 1), Black);
+        Frame(painter, RectLTRB(0, 0, face.W + 1, face.H + 1), kBlack);
     } else if (face.IsOver || face.ButtonStyle == XpBLook::Style::AlwaysFramed) {
-        Frame(painter, RectLTRB(0, 0, face.W, face.H), Black);
+        Frame(painter, RectLTRB(0, 0, face.W, face.H), kBlack);
         Frame(painter, RectLTRB(0, 0, face.W + 1, face.H + 1), highlight);
     }
 }
 
 void DrawCaption(QPainter &painter, const XpBFace &face)
 {
-    constexpr int flags = Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextWordWrap | Qt::TextShowMnemonic;
+    constexpr int kFlags = Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextWordWrap | Qt::TextShowMnemonic;
     // The rectangle fits the measured text exactly; a little slack on both sides keeps rounding at other
     // device-pixel ratios from wrapping a line that fitted when measured.
     const QRect rect = face.CaptionRect.adjusted(1 - 2, 0, -1 + 2, 0);
     painter.setFont(face.Font);
     if (face.Enabled) {
         painter.setPen(ToQColor(TranslateColor(SystemColor(COLOR_BTNTEXT), face.Palette)));
-        painter.drawText(face.IsDown ? rect.translated(1, 1) : rect, flags, face.Caption);
+        painter.drawText(face.IsDown ? rect.translated(1, 1) : rect, kFlags, face.Caption);
         return;
     }
     painter.setPen(ToQColor(TranslateColor(SystemColor(COLOR_3DHIGHLIGHT), face.Palette)));
-    painter.drawText(rect.translated(1, 1), flags, face.Caption);
+    painter.drawText(rect.translated(1, 1), kFlags, face.Caption);
     painter.setPen(ToQColor(TranslateColor(SystemColor(COLOR_BTNSHADOW), face.Palette)));
-    painter.drawText(rect, flags, face.Caption);
+    painter.drawText(rect, kFlags, face.Caption);
 }
 
 void DrawPicture(QPainter &painter, XpBFace &face)

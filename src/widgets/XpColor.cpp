@@ -45,8 +45,8 @@ XpColor SystemColorRGB(int index, const QPalette &palette)
 
 XpColor TranslateColor(XpColor value, const QPalette &palette)
 {
-    if (value & SystemColorFlag)
-        return SystemColorRGB(int(value & ~SystemColorFlag), palette);
+    if (value & kSystemColorFlag)
+        return SystemColorRGB(int(value & ~kSystemColorFlag), palette);
     return value;
 }
 

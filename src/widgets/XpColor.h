@@ -8,7 +8,7 @@
 // or a system colour, 0x80000000 + the system colour index.
 using XpColor = quint32;
 
-constexpr XpColor SystemColorFlag = 0x80000000u;
+constexpr XpColor kSystemColorFlag = 0x80000000u;
 
 // The system colour indices the buttons use.
 constexpr int COLOR_BTNFACE = 15;
@@ -25,7 +25,7 @@ constexpr XpColor RGB(int red, int green, int blue)
 
 constexpr XpColor SystemColor(int index)
 {
-    return SystemColorFlag | XpColor(index);
+    return kSystemColorFlag | XpColor(index);
 }
 
 constexpr int RedOf(XpColor rgb)

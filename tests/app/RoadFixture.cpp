@@ -74,7 +74,6 @@ void RoadFixture::Open()
 void RoadFixture::OpenFlow()
 {
     flow = std::make_unique<DownloadFlow>(program.path(), dialogs);
-    flow->setPageAddressProvider([this] { return pageAddress; });
     flow->Load();
     QObject::connect(flow.get(), &DownloadFlow::Msg, [this](const QString &text) { status = text; });
     QObject::connect(flow.get(), &DownloadFlow::ServerLine, [this](const QString &text) { serverLine = text; });
@@ -117,9 +116,8 @@ void RoadFixture::ResolverAnswers(const QByteArray &httpAnswer)
 void RoadFixture::Download(const QString &pageAddress)
 {
     if (flow) {
-        this->pageAddress = pageAddress;
         ended = false;
-        flow->Download();
+        flow->Download(pageAddress);
         return;
     }
     auto *address = window->findChild<QLineEdit *>(QStringLiteral("URLtext"));
@@ -153,7 +151,7 @@ QString RoadFixture::Label4() const
 
 QString RoadFixture::SavedVideo() const
 {
-    return flow ? saved : window->LastVideoFile;
+    return flow ? saved : window->LastVideoFile();
 }
 
 void RoadFixture::Record(const QString &event)

@@ -77,7 +77,6 @@ private:
 
     // The flow opened alone, and what it reported.
     std::unique_ptr<DownloadFlow> flow;
-    QString pageAddress;
     QString status;
     QString serverLine;
     QString saved;

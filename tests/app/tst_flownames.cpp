@@ -72,7 +72,7 @@ void TestFlowNames::namedByContent()
     road->OpenFlow();
     road->ResolverAnswers(RoadFixture::HttpOk(RoadFixture::AnswerWithLink(road->VideoAddress(served))));
     road->dialogs.AnswerFileDialog(QString());
-    road->dialogs.AnswerMessage(QMessageBox::Ok);
+    road->dialogs.AnswerMessage(MessageButton::Ok);
 
     road->Download();
     QVERIFY(road->WaitIdle());
@@ -104,7 +104,7 @@ void TestFlowNames::namedAtTheSave()
     road->ResolverAnswers(RoadFixture::HttpOk(
         RoadFixture::AnswerWithLink(QStringLiteral("http://") + host.HostAndPort() + QStringLiteral("/v"))));
     road->dialogs.AnswerFileDialog(QString());
-    road->dialogs.AnswerMessage(QMessageBox::Ok);
+    road->dialogs.AnswerMessage(MessageButton::Ok);
     const QDateTime begun = QDateTime::currentDateTime();
 
     road->Download();

@@ -96,7 +96,7 @@ void TestFlowRoad::throughProxyWithLogin()
     SaveProxySettings(*road, proxy.Port(), QStringLiteral("quillon-pass"));
     road->OpenFlow();
     road->Flow().Transfer().setLoopbackThroughProxy(true);
-    QCOMPARE(road->Flow().CurrentSettings().Network.ProxyPass, QStringLiteral("quillon-pass"));
+    QCOMPARE(road->Flow().Network().ProxyPass, QStringLiteral("quillon-pass"));
     const QString target = road->program.filePath(QStringLiteral("DownloadVideo/proxied.flv"));
     road->ResolverAnswers(RoadFixture::HttpOk(RoadFixture::AnswerWithLink(road->VideoAddress())));
     road->dialogs.AnswerFileDialog(target);
@@ -175,7 +175,7 @@ void TestFlowRoad::cancelSavesUnderDefaultName()
     road->OpenFlow();
     road->ResolverAnswers(RoadFixture::HttpOk(RoadFixture::AnswerWithLink(road->VideoAddress())));
     road->dialogs.AnswerFileDialog(QString());
-    road->dialogs.AnswerMessage(QMessageBox::Ok);
+    road->dialogs.AnswerMessage(MessageButton::Ok);
 
     road->Download();
     QVERIFY(road->WaitIdle());
@@ -200,9 +200,9 @@ void TestFlowRoad::replaceTwiceSameFile()
     old.close();
     road->ResolverAnswers(RoadFixture::HttpOk(RoadFixture::AnswerWithLink(road->VideoAddress())));
     road->dialogs.AnswerFileDialog(target);
-    road->dialogs.AnswerMessage(QMessageBox::No);
+    road->dialogs.AnswerMessage(MessageButton::No);
     road->dialogs.AnswerFileDialog(target);
-    road->dialogs.AnswerMessage(QMessageBox::Yes);
+    road->dialogs.AnswerMessage(MessageButton::Yes);
 
     road->Download();
     QVERIFY(road->WaitIdle());
@@ -225,8 +225,8 @@ void TestFlowRoad::unwritableThenDiscarded()
         QFile blocker(road->program.filePath(QStringLiteral("DownloadVideo")));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
     });
-    road->dialogs.AnswerMessage(QMessageBox::Ok);
-    road->dialogs.AnswerMessage(QMessageBox::Yes);
+    road->dialogs.AnswerMessage(MessageButton::Ok);
+    road->dialogs.AnswerMessage(MessageButton::Yes);
 
     road->Download();
     QVERIFY(road->WaitIdle());

@@ -105,7 +105,7 @@ void TestFlowUpdate::newVersionDeclined()
 {
     Check(Yesterday());
     road->update.AddScript({ScriptedServer::Send(RoadFixture::HttpOk("1.8")), ScriptedServer::Close()});
-    road->dialogs.AnswerMessage(QMessageBox::No, [this] {
+    road->dialogs.AnswerMessage(MessageButton::No, [this] {
         // The day is marked before the question is asked.
         QCOMPARE(road->Flow().Store().RINI("Version", "LastCheck"), Today());
     });
@@ -120,8 +120,8 @@ void TestFlowUpdate::newVersionDeclined()
              QStringLiteral("Обнаружена новая версия программы.\r\n\r\nВаша версия: ") + AppVersion()
                  + QStringLiteral(
                      ", версия на сайте разработчика: 1.8\r\n\r\nПерейти на страницу с описанием новой версии?"));
-    QCOMPARE(offer.buttons, QMessageBox::Yes | QMessageBox::No);
-    QCOMPARE(offer.icon, QMessageBox::Question);
+    QCOMPARE(offer.buttons, MessageButton::Yes | MessageButton::No);
+    QCOMPARE(offer.icon, MessageIcon::Question);
     QCOMPARE(ReadAll(first), road->served);
 
     // The same day: no second question to the update server.
@@ -137,7 +137,7 @@ void TestFlowUpdate::newVersionAccepted()
 {
     Check(Yesterday());
     road->update.AddScript({ScriptedServer::Send(RoadFixture::HttpOk("2.0")), ScriptedServer::Close()});
-    road->dialogs.AnswerMessage(QMessageBox::Yes);
+    road->dialogs.AnswerMessage(MessageButton::Yes);
 
     road->Download();
     QVERIFY(road->WaitIdle());
@@ -153,7 +153,7 @@ void TestFlowUpdate::longerVersionMarksTheDay()
     // Mended: "1.10" is a version like any other and is asked once a day.
     Check(Yesterday());
     road->update.AddScript({ScriptedServer::Send(RoadFixture::HttpOk("1.10\n")), ScriptedServer::Close()});
-    road->dialogs.AnswerMessage(QMessageBox::No);
+    road->dialogs.AnswerMessage(MessageButton::No);
     ExpectVideo();
 
     road->Download();
@@ -246,7 +246,7 @@ void TestFlowUpdate::redirectIsFollowedForTheCheck()
             {ScriptedServer::Send(RoadFixture::HttpOk(version, "text/plain")), ScriptedServer::Close()});
     const bool offered = answered && version != AppVersion().toUtf8();
     if (offered)
-        road->dialogs.AnswerMessage(QMessageBox::No);
+        road->dialogs.AnswerMessage(MessageButton::No);
     const QString target = ExpectVideo();
 
     road->Download();

@@ -99,10 +99,10 @@ void TestInteraction::messageBox()
         shownDefault = box->standardButton(box->defaultButton());
         box->button(static_cast<QMessageBox::StandardButton>(press))->click();
     });
-    const QMessageBox::StandardButton answer =
+    const MessageButton answer =
         dialogs.ShowMessage(&owner, QStringLiteral("Файл с таким именем уже существует. Заменить?"),
-                            QStringLiteral("Предупреждение"), QMessageBox::StandardButtons(buttons),
-                            static_cast<QMessageBox::Icon>(icon));
+                            QStringLiteral("Предупреждение"), MessageButtons::fromInt(buttons),
+                            static_cast<MessageIcon>(icon));
     QCOMPARE(int(answer), press);
     QCOMPARE(title, QStringLiteral("Предупреждение"));
     QCOMPARE(text, QStringLiteral("Файл с таким именем уже существует. Заменить?"));
@@ -141,7 +141,7 @@ void TestInteraction::qtOwnWordsAreRussian()
         box->button(QMessageBox::No)->click();
     });
     QtInteraction().ShowMessage(&owner, QStringLiteral("Заменить?"), QStringLiteral("Предупреждение"),
-                                QMessageBox::Yes | QMessageBox::No, QMessageBox::Question);
+                                MessageButton::Yes | MessageButton::No, MessageIcon::Question);
     words.sort();
     QCOMPARE(words, (QStringList{QStringLiteral("&Да"), QStringLiteral("&Нет")}));
     QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("Перейти к:"));

@@ -18,7 +18,7 @@
 
 #include <memory>
 
-using PlayerHarness::Patience;
+using PlayerHarness::kPatience;
 
 // The player side of the main window: what a drop onto the blank picture, the open-file button (or a click on
 // the blank picture), the play button and the clear button do to the player's movie, LastVideoFile and the
@@ -108,7 +108,7 @@ void TestMainPlayer::init()
     Swf()->SetAudioOutput(QStringLiteral("null"));
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    window->LastVideoFile = saved;
+    window->setLastVideoFile(saved);
     Click(*window, "ProButton");
     QVERIFY(Seen(*window, "BlankPlayer"));
     QCOMPARE(Swf()->Movie(), Bare());
@@ -148,8 +148,8 @@ void TestMainPlayer::CheckMessage(const QString &text)
     QCOMPARE(messages.size(), 1);
     QCOMPARE(messages[0].text, text);
     QCOMPARE(messages[0].title, QStringLiteral("Внимание"));
-    QCOMPARE(messages[0].icon, QMessageBox::Information);
-    QCOMPARE(messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(messages[0].icon, MessageIcon::Information);
+    QCOMPARE(messages[0].buttons, MessageButtons(MessageButton::Ok));
     QCOMPARE(messages[0].owner, window.get());
 }
 
@@ -219,12 +219,12 @@ void TestMainPlayer::drop()
     if (!text.isEmpty())
         data.setText(Media(text));
     if (!message.isEmpty())
-        dialogs.AnswerMessage(QMessageBox::Ok);
+        dialogs.AnswerMessage(MessageButton::Ok);
 
     QVERIFY(DropOnBlankPlayer(data));
 
     CheckMessage(message);
-    QCOMPARE(window->LastVideoFile, last.isEmpty() ? saved : Media(last));
+    QCOMPARE(window->LastVideoFile(), last.isEmpty() ? saved : Media(last));
     QCOMPARE(Swf()->Movie(), played.isEmpty() ? Bare() : Playing(Media(played)));
     QCOMPARE(Seen(*window, "BlankPlayer"), played.isEmpty());
     QVERIFY(Seen(*window, "swf"));
@@ -259,7 +259,7 @@ void TestMainPlayer::openFileButton()
     const QString path = answer.isEmpty() ? QString() : Media(answer);
     dialogs.AnswerFileDialog(path);
     if (!message.isEmpty())
-        dialogs.AnswerMessage(QMessageBox::Ok);
+        dialogs.AnswerMessage(MessageButton::Ok);
 
     Click(*window, "PlayerOpenFileButton");
 
@@ -283,7 +283,7 @@ void TestMainPlayer::openFileButton()
     QCOMPARE(Seen(*window, "BlankPlayer"), !plays);
     QVERIFY(Seen(*window, "swf"));
     QVERIFY(Seen(*window, "PlayerOpenFileButton"));
-    QCOMPARE(window->LastVideoFile, saved);
+    QCOMPARE(window->LastVideoFile(), saved);
 }
 
 void TestMainPlayer::Restart()
@@ -301,9 +301,9 @@ void TestMainPlayer::CheckMoving()
 {
     FlvPlayer &player = *Swf();
     QTRY_VERIFY_WITH_TIMEOUT(player.HasPicture() && PlayerHarness::ColourCount(PlayerHarness::Picture(player)) > 30,
-                             Patience);
+                             kPatience);
     const QImage first = PlayerHarness::Picture(player);
-    QTRY_VERIFY_WITH_TIMEOUT(PlayerHarness::Picture(player) != first, Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(PlayerHarness::Picture(player) != first, kPatience);
     QVERIFY(!player.IsShowingMessage());
 }
 
@@ -390,7 +390,7 @@ void TestMainPlayer::clickOnBlankPictureOpens()
     QCOMPARE(dialogs.FileDialogs()[0].title, QStringLiteral("Открыть видеофайл"));
     QCOMPARE(Swf()->Movie(), Playing(mp4));
     QVERIFY(!Seen(*window, "BlankPlayer"));
-    QCOMPARE(window->LastVideoFile, saved);
+    QCOMPARE(window->LastVideoFile(), saved);
 }
 
 void TestMainPlayer::openedVideoHasTheKeyboard()
@@ -399,13 +399,13 @@ void TestMainPlayer::openedVideoHasTheKeyboard()
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
     dialogs.AnswerFileDialog(mp4);
     Click(*window, "PlayerOpenFileButton");
-    QTRY_VERIFY_WITH_TIMEOUT(Swf()->HasPicture() && Swf()->Position() > 0.2, Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(Swf()->HasPicture() && Swf()->Position() > 0.2, kPatience);
     QCOMPARE(QApplication::focusWidget(), Swf());
     // Keys typed into the window, as the user types them: Space pauses, the arrows seek.
     QTest::keyClick(window->windowHandle(), Qt::Key_Space);
-    QTRY_VERIFY_WITH_TIMEOUT(Swf()->IsPaused(), Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(Swf()->IsPaused(), kPatience);
     QTest::keyClick(window->windowHandle(), Qt::Key_Left);
-    QTRY_VERIFY_WITH_TIMEOUT(Swf()->Position() < 0.05, Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(Swf()->Position() < 0.05, kPatience);
     QCOMPARE(dialogs.FileDialogs().size(), 1);
 }
 
@@ -512,7 +512,7 @@ void TestMainPlayer::clearAfterPlaying()
     QVERIFY(Seen(*window, "BlankPlayer"));
     QVERIFY(Seen(*window, "PlayerClear"));
     QVERIFY(!Seen(*window, "Box1"));
-    QCOMPARE(window->LastVideoFile, saved);
+    QCOMPARE(window->LastVideoFile(), saved);
     // The blank picture lies over the player again, so a drop lands on it.
     QCOMPARE(window->childAt(QPoint(100, 100)), Control(*window, "BlankPlayer"));
 }

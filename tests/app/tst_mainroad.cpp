@@ -83,10 +83,10 @@ void TestMainRoad::wholeRoad()
 
     QCOMPARE(road->Label1(), QStringLiteral("Файл сохранен"));
     QCOMPARE(ReadAll(target), road->served);
-    QCOMPARE(road->window->LastVideoFile, target);
+    QCOMPARE(road->window->LastVideoFile(), target);
     QCOMPARE(road->window->Flow().VideoLink(), road->VideoAddress());
     QVERIFY(Seen(*road->window, "XpB3"));
-    const QString savePath = road->window->Flow().CurrentSettings().SavePath;
+    const QString savePath = road->window->Flow().SavePath();
     QCOMPARE(savePath, road->program.path() + QStringLiteral("/DownloadVideo/"));
     QCOMPARE(QString::fromUtf8(road->window->Flow().Store().RINI("Save", "SavePath")), savePath);
     // The page address went to the service as a form, in its ASCII form.
@@ -238,15 +238,15 @@ void TestMainRoad::closingAsksWhileVideoArrives()
     const QString partial = road->window->Flow().PartialPath();
     QVERIFY(QFile::exists(partial));
     QTRY_VERIFY(Seen(*road->window, "ImagPr"));
-    road->dialogs.AnswerMessage(stop ? QMessageBox::Yes : QMessageBox::No);
+    road->dialogs.AnswerMessage(stop ? MessageButton::Yes : MessageButton::No);
 
     QCOMPARE(road->window->close(), stop);
 
     const ScriptedDialogs::Asked asked = road->dialogs.Messages().value(0);
     QCOMPARE(asked.text, Main::CloseQuestionText());
-    QCOMPARE(asked.buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(asked.buttons, MessageButton::Yes | MessageButton::No);
     // Enter pressed by habit keeps the download.
-    QCOMPARE(EnterButton(asked.buttons, asked.icon), QMessageBox::No);
+    QCOMPARE(EnterButton(asked.buttons, asked.icon), MessageButton::No);
     QCOMPARE(QFile::exists(partial), !stop);
     QCOMPARE(road->window->Flow().VideoUnderWay(), !stop);
     if (!stop)

@@ -146,15 +146,17 @@ void TestMainWindow::unusableSettingsFileIsTold()
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("[Network]\nUseProxy=1\nProxyName=proxy.test\nProxyPort=3128\n" + QByteArray(16 << 20, ';'));
     }
-    dialogs.AnswerMessage(QMessageBox::Ok);
+    dialogs.AnswerMessage(MessageButton::Ok);
     Open();
 
     QTRY_COMPARE(dialogs.Messages().size(), 1);
     const ScriptedDialogs::Asked told = dialogs.Messages().first();
     QCOMPARE(told.owner, window.get());
-    QCOMPARE(told.icon, QMessageBox::Warning);
+    QCOMPARE(told.icon, MessageIcon::Warning);
     QVERIFY2(told.text.contains(path), qPrintable(told.text));
-    QCOMPARE(window->Flow().CurrentSettings(), Settings());
+    QCOMPARE(window->Flow().Network(), ConnectionSettings());
+    QCOMPARE(window->Flow().SavePath(), QString());
+    QCOMPARE(window->Flow().Player(), PlayerWindow());
     QVERIFY(Seen(*window, "Box1"));
 }
 
@@ -301,8 +303,8 @@ void TestMainWindow::networkSettingsSaveThroughTheDialog()
         Click(options, "XpB1");
     });
     Click(*window, "XpB4");
-    QVERIFY(window->Flow().CurrentSettings().Network.UseProxy);
-    QCOMPARE(window->Flow().CurrentSettings().Network.ProxyName, QStringLiteral("proxy.test"));
+    QVERIFY(window->Flow().Network().UseProxy);
+    QCOMPARE(window->Flow().Network().ProxyName, QStringLiteral("proxy.test"));
     QFile ini(program->filePath(QStringLiteral("options.ini")));
     QVERIFY(ini.open(QIODevice::ReadOnly));
     QVERIFY(ini.readAll().contains("ProxyName=proxy.test"));
@@ -327,8 +329,8 @@ void TestMainWindow::optionsShowTheFileAsItIsNow()
     QCOMPARE(shownName, QStringLiteral("other.copy"));
     QVERIFY(shownProxy);
     // Confirmed, it is what the next transfer uses.
-    QCOMPARE(window->Flow().CurrentSettings().Network.ProxyName, QStringLiteral("other.copy"));
-    QCOMPARE(window->Flow().CurrentSettings().Network.ProxyPort, quint16(8080));
+    QCOMPARE(window->Flow().Network().ProxyName, QStringLiteral("other.copy"));
+    QCOMPARE(window->Flow().Network().ProxyPort, quint16(8080));
 }
 
 void TestMainWindow::playButtonHiddenOnEnteringDownload()
@@ -344,7 +346,7 @@ void TestMainWindow::playButtonPlaysLastVideo()
 {
     Control<FlvPlayer>(*window, "swf")->SetAudioOutput(QStringLiteral("null"));
     Click(*window, "ZagButton");
-    window->LastVideoFile = program->path() + QStringLiteral("/DownloadVideo/a b&c#1.flv");
+    window->setLastVideoFile(program->path() + QStringLiteral("/DownloadVideo/a b&c#1.flv"));
     Control(*window, "XpB3")->show();
     Click(*window, "XpB3");
     QVERIFY(Seen(*window, "swf"));
@@ -352,7 +354,7 @@ void TestMainWindow::playButtonPlaysLastVideo()
     QVERIFY(!Seen(*window, "BlankPlayer"));
     QCOMPARE(Control<FlvPlayer>(*window, "swf")->Movie(),
              QStringLiteral("file://localhost") + program->path() + QStringLiteral("/flv_video.swf?file=")
-                 + window->LastVideoFile + QStringLiteral("&autoStart=true"));
+                 + window->LastVideoFile() + QStringLiteral("&autoStart=true"));
     // Leaving the player stops the video.
     Click(*window, "PlayerBackButton");
     QCOMPARE(Control<FlvPlayer>(*window, "swf")->Movie(),

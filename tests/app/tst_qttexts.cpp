@@ -111,7 +111,7 @@ void TestQtTexts::messageBox()
         english = English(ShownTexts(box), {QStringLiteral("Текст")});
     });
     QtInteraction().ShowMessage(&owner, QStringLiteral("Текст"), QStringLiteral("Заголовок"),
-                                QMessageBox::StandardButtons(buttons), QMessageBox::Question);
+                                MessageButtons::fromInt(buttons), MessageIcon::Question);
     shown.sort();
     captions.sort();
     QCOMPARE(shown, captions);

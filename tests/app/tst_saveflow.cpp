@@ -70,14 +70,14 @@ private:
 
     QTemporaryDir program;
     INI ini;
-    QString savePath;
+    SaveFolder saveFolder{ini, DefaultSaveFolder(program.path())};
     ScriptedDialogs dialogs;
     QWidget owner;
 };
 
 SaveContext TestSaveFlow::Context()
 {
-    return SaveContext{dialogs, &owner, ini, savePath, DefaultSaveFolder(program.path())};
+    return SaveContext{dialogs, &owner, saveFolder};
 }
 
 QString TestSaveFlow::Partial(const QByteArray &video)
@@ -89,7 +89,7 @@ QString TestSaveFlow::Partial(const QByteArray &video)
 
 void TestSaveFlow::init()
 {
-    savePath.clear();
+    saveFolder.setRemembered(QString());
     dialogs.Clear();
     QVERIFY(program.isValid());
     QDir(program.path()).removeRecursively();
@@ -121,7 +121,7 @@ void TestSaveFlow::firstSaveInDefaultFolder()
     QCOMPARE(asked.title, QStringLiteral("Сохранение видеофайла"));
     QCOMPARE(asked.flags, quint32(0));
     QCOMPARE(asked.fileName, folder + QStringLiteral("06.12.2026(10-31-07).flv"));
-    QCOMPARE(savePath, folder);
+    QCOMPARE(saveFolder.Remembered(), folder);
     QCOMPARE(ini.RINI("Save", "SavePath"), folder.toUtf8());
     QVERIFY(Leftovers(folder).isEmpty());
 }
@@ -208,7 +208,7 @@ void TestSaveFlow::typedNameAsksBeforeReplacingUnderItsExtension()
     const QString folder = program.path() + QStringLiteral("/DownloadVideo/");
     WriteBytes(folder + QStringLiteral("clip.flv"), "older");
     dialogs.AnswerFileDialog(folder + QStringLiteral("clip"));
-    dialogs.AnswerMessage(QMessageBox::No);
+    dialogs.AnswerMessage(MessageButton::No);
     dialogs.AnswerFileDialog(folder + QStringLiteral("other"));
 
     QCOMPARE(SaveVideo(Context(), QStringLiteral("s.flv"), Partial(Video(40))).Path,
@@ -225,9 +225,9 @@ void TestSaveFlow::replaceNoReopensYesReplaces()
     WriteBytes(target, QByteArray(100000, 'o'));
     const QByteArray video = Video(4000);
     dialogs.AnswerFileDialog(target);
-    dialogs.AnswerMessage(QMessageBox::No);
+    dialogs.AnswerMessage(MessageButton::No);
     dialogs.AnswerFileDialog(target);
-    dialogs.AnswerMessage(QMessageBox::Yes, [&] {
+    dialogs.AnswerMessage(MessageButton::Yes, [&] {
         // Nothing is written before the answer.
         QCOMPARE(ReadAll(target), QByteArray(100000, 'o'));
     });
@@ -246,8 +246,8 @@ void TestSaveFlow::replaceNoReopensYesReplaces()
     for (const ScriptedDialogs::Asked &question : messages) {
         QCOMPARE(question.title, QStringLiteral("Предупреждение"));
         QCOMPARE(question.text, QStringLiteral("Файл с таким именем уже существует. Заменить?"));
-        QCOMPARE(question.buttons, QMessageBox::Yes | QMessageBox::No);
-        QCOMPARE(question.icon, QMessageBox::Question);
+        QCOMPARE(question.buttons, MessageButton::Yes | MessageButton::No);
+        QCOMPARE(question.icon, MessageIcon::Question);
         QCOMPARE(question.owner, &owner);
     }
     QCOMPARE(dialogs.Unexpected(), 0);
@@ -258,7 +258,7 @@ void TestSaveFlow::cancelWritesDefaultNameAndTells()
     const QString suggested = program.path() + QStringLiteral("/DownloadVideo/06.12.2026(10-31-07).flv");
     const QByteArray video = Video(3000);
     dialogs.AnswerFileDialog(QString());
-    dialogs.AnswerMessage(QMessageBox::Ok, [&] {
+    dialogs.AnswerMessage(MessageButton::Ok, [&] {
         // The notice comes only once the bytes are on disk.
         QCOMPARE(ReadAll(suggested), video);
     });
@@ -274,8 +274,8 @@ void TestSaveFlow::cancelWritesDefaultNameAndTells()
              QStringLiteral("Вы не выбрали имя файла. Файл был сохранен с именем по умолчанию."
                             "\r\n\r\n")
                  + suggested);
-    QCOMPARE(messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QCOMPARE(messages[0].icon, QMessageBox::Information);
+    QCOMPARE(messages[0].buttons, MessageButtons(MessageButton::Ok));
+    QCOMPARE(messages[0].icon, MessageIcon::Information);
     QCOMPARE(dialogs.Unexpected(), 0);
 }
 
@@ -284,7 +284,7 @@ void TestSaveFlow::cancelReplacesWithoutQuestion()
     const QString suggested = program.filePath(QStringLiteral("DownloadVideo/same.flv"));
     WriteBytes(suggested, QByteArray(9000, 'x'));
     dialogs.AnswerFileDialog(QString());
-    dialogs.AnswerMessage(QMessageBox::Ok);
+    dialogs.AnswerMessage(MessageButton::Ok);
     QVERIFY(SaveVideo(Context(), QStringLiteral("same.flv"), Partial(Video(10))).Saved);
     QCOMPARE(ReadAll(suggested), Video(10));
     QCOMPARE(dialogs.Messages().size(), 1);
@@ -296,7 +296,7 @@ void TestSaveFlow::failedWriteTellsAndAsksAgain()
     const QString missing = program.path() + QStringLiteral("/no such folder/v.flv");
     const QString good = program.filePath(QStringLiteral("DownloadVideo/v.flv"));
     dialogs.AnswerFileDialog(missing);
-    dialogs.AnswerMessage(QMessageBox::Ok);
+    dialogs.AnswerMessage(MessageButton::Ok);
     dialogs.AnswerFileDialog(good);
 
     const SavedVideo saved = SaveVideo(Context(), QStringLiteral("d.flv"), Partial(Video(500)));
@@ -307,13 +307,13 @@ void TestSaveFlow::failedWriteTellsAndAsksAgain()
     const QList<ScriptedDialogs::Asked> messages = dialogs.Messages();
     QCOMPARE(messages.size(), 1);
     QCOMPARE(messages[0].title, QStringLiteral("Ошибка сохранения"));
-    QCOMPARE(messages[0].icon, QMessageBox::Critical);
+    QCOMPARE(messages[0].icon, MessageIcon::Critical);
     QVERIFY2(messages[0].text.contains(missing), qPrintable(messages[0].text));
     QVERIFY2(messages[0].text.contains(QString::fromLocal8Bit(strerror(ENOENT))), qPrintable(messages[0].text));
     QCOMPARE(dialogs.FileDialogs().size(), 2);
     QCOMPARE(dialogs.FileDialogs()[1].fileName, dialogs.FileDialogs()[0].fileName);
     // Only the folder written to is remembered.
-    QCOMPARE(savePath, program.path() + QStringLiteral("/DownloadVideo/"));
+    QCOMPARE(saveFolder.Remembered(), program.path() + QStringLiteral("/DownloadVideo/"));
 }
 
 void TestSaveFlow::replacingADirectoryFails()
@@ -321,8 +321,8 @@ void TestSaveFlow::replacingADirectoryFails()
     const QString directory = program.filePath(QStringLiteral("DownloadVideo/folder.flv"));
     QVERIFY(QDir().mkpath(directory + QStringLiteral("/inside")));
     dialogs.AnswerFileDialog(directory);
-    dialogs.AnswerMessage(QMessageBox::Yes);
-    dialogs.AnswerMessage(QMessageBox::Ok);
+    dialogs.AnswerMessage(MessageButton::Yes);
+    dialogs.AnswerMessage(MessageButton::Ok);
     dialogs.AnswerFileDialog(directory + QStringLiteral("/inside/v.flv"));
 
     QVERIFY(SaveVideo(Context(), QStringLiteral("d.flv"), Partial(Video(50))).Saved);
@@ -348,8 +348,8 @@ void TestSaveFlow::cancelThenUnwritableAsksToDiscard()
     WriteBytes(program.filePath(QStringLiteral("DownloadVideo")), "not a folder");
     QTemporaryDir elsewhere;
     dialogs.AnswerFileDialog(QString());
-    dialogs.AnswerMessage(QMessageBox::Ok);
-    dialogs.AnswerMessage(discard ? QMessageBox::Yes : QMessageBox::No);
+    dialogs.AnswerMessage(MessageButton::Ok);
+    dialogs.AnswerMessage(discard ? MessageButton::Yes : MessageButton::No);
     if (!discard)
         dialogs.AnswerFileDialog(elsewhere.filePath(QStringLiteral("kept.flv")));
 
@@ -359,8 +359,8 @@ void TestSaveFlow::cancelThenUnwritableAsksToDiscard()
     QCOMPARE(messages.size(), 2);
     QCOMPARE(messages[0].title, QStringLiteral("Ошибка сохранения"));
     QCOMPARE(messages[1].title, QStringLiteral("Предупреждение"));
-    QCOMPARE(messages[1].icon, QMessageBox::Warning);
-    QCOMPARE(messages[1].buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(messages[1].icon, MessageIcon::Warning);
+    QCOMPARE(messages[1].buttons, MessageButton::Yes | MessageButton::No);
     QVERIFY(messages[1].text.startsWith(QStringLiteral("Видеофайл не сохранен. Отказаться от него?")));
     QCOMPARE(saved.Saved, !discard);
     if (discard) {
@@ -375,10 +375,10 @@ void TestSaveFlow::cancelThenUnwritableAsksToDiscard()
 
 void TestSaveFlow::missingRememberedFolderFallsBack()
 {
-    savePath = program.path() + QStringLiteral("/gone/");
+    saveFolder.setRemembered(program.path() + QStringLiteral("/gone/"));
     QDir(program.filePath(QStringLiteral("DownloadVideo"))).removeRecursively();
     dialogs.AnswerFileDialog(QString());
-    dialogs.AnswerMessage(QMessageBox::Ok);
+    dialogs.AnswerMessage(MessageButton::Ok);
 
     const SavedVideo saved = SaveVideo(Context(), QStringLiteral("f.flv"), Partial(Video(64)));
 

@@ -182,7 +182,7 @@ void ShootQtDialogs(const QString &programFolder)
     owner.show();
     SaveModal(QStringLiteral("message-question"), [&] {
         real.ShowMessage(&owner, QStringLiteral("Вышла новая версия программы. Открыть страницу загрузки?"),
-                         QStringLiteral("Quillon"), QMessageBox::Yes | QMessageBox::No, QMessageBox::Question);
+                         QStringLiteral("Quillon"), MessageButton::Yes | MessageButton::No, MessageIcon::Question);
     });
     SaveModal(QStringLiteral("file-save"), [&] {
         real.ShowFileDialog(&owner, 2, QStringLiteral("Видео FLV (*.flv)|*.flv"), programFolder,

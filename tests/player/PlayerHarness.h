@@ -11,7 +11,7 @@
 namespace PlayerHarness {
 
 // Long enough for an engine under the sanitizers on a busy machine; the waits end as soon as the condition holds.
-constexpr int Patience = 30000;
+constexpr int kPatience = 30000;
 
 std::unique_ptr<FlvPlayer> MakePlayer(QWidget *parent = nullptr);
 

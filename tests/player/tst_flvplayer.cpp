@@ -80,12 +80,12 @@ void TestFlvPlayer::decodesAndDraws()
     auto player = MakePlayer();
     player->setProperty("Movie", AddressFor(file));
     QCOMPARE(player->VideoFile(), file);
-    QTRY_VERIFY_WITH_TIMEOUT(player->HasPicture(), Patience);
-    QTRY_VERIFY_WITH_TIMEOUT(ColourCount(Picture(*player)) > 30, Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(player->HasPicture(), kPatience);
+    QTRY_VERIFY_WITH_TIMEOUT(ColourCount(Picture(*player)) > 30, kPatience);
     QVERIFY(!player->IsPaused());
     const QImage first = Picture(*player);
-    QTRY_VERIFY_WITH_TIMEOUT(Picture(*player) != first, Patience);
-    QTRY_VERIFY_WITH_TIMEOUT(player->Position() > 1.0, Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(Picture(*player) != first, kPatience);
+    QTRY_VERIFY_WITH_TIMEOUT(player->Position() > 1.0, kPatience);
     QVERIFY(qAbs(player->Duration() - 4) < 0.5);
     QVERIFY(!player->IsShowingMessage());
     // Opaque also where it is drawn into a picture with alpha, as some desktops' windows and grabs are.
@@ -100,42 +100,42 @@ void TestFlvPlayer::waitsOnFirstFrameWithoutAutoStart()
 {
     auto player = MakePlayer();
     player->SetMovie(AddressFor(h264, false));
-    QTRY_VERIFY_WITH_TIMEOUT(player->HasPicture() && ColourCount(Picture(*player)) > 30, Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(player->HasPicture() && ColourCount(Picture(*player)) > 30, kPatience);
     QVERIFY(player->IsPaused());
     // The first frame's own time: H.264 with AAC in FLV may start one audio frame (23 ms) in.
     QVERIFY2(player->Position() < 0.05, qPrintable(QString::number(player->Position())));
     // Space starts it.
     QTest::keyClick(player.get(), Qt::Key_Space);
-    QTRY_VERIFY_WITH_TIMEOUT(player->Position() > 0.5, Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(player->Position() > 0.5, kPatience);
 }
 
 void TestFlvPlayer::pausesAndResumes()
 {
     auto player = MakePlayer();
     player->SetMovie(AddressFor(longer));
-    QTRY_VERIFY_WITH_TIMEOUT(player->Position() > 0.3, Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(player->Position() > 0.3, kPatience);
     QTest::keyClick(player.get(), Qt::Key_Space);
-    QTRY_VERIFY_WITH_TIMEOUT(player->IsPaused(), Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(player->IsPaused(), kPatience);
     const double pausedAt = player->Position();
     QTest::keyClick(player.get(), Qt::Key_Space);
-    QTRY_VERIFY_WITH_TIMEOUT(!player->IsPaused(), Patience);
-    QTRY_VERIFY_WITH_TIMEOUT(player->Position() > pausedAt + 0.3, Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(!player->IsPaused(), kPatience);
+    QTRY_VERIFY_WITH_TIMEOUT(player->Position() > pausedAt + 0.3, kPatience);
 }
 
 void TestFlvPlayer::seeksByKeys()
 {
     auto player = MakePlayer();
     player->SetMovie(AddressFor(longer, false));
-    QTRY_VERIFY_WITH_TIMEOUT(player->HasPicture(), Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(player->HasPicture(), kPatience);
     const QImage start = Picture(*player);
     QTest::keyClick(player.get(), Qt::Key_Right);
-    QTRY_VERIFY_WITH_TIMEOUT(qAbs(player->Position() - 5) < 0.2, Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(qAbs(player->Position() - 5) < 0.2, kPatience);
     QTest::keyClick(player.get(), Qt::Key_Right);
-    QTRY_VERIFY_WITH_TIMEOUT(qAbs(player->Position() - 10) < 0.2, Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(qAbs(player->Position() - 10) < 0.2, kPatience);
     // The paused picture follows the seek.
-    QTRY_VERIFY_WITH_TIMEOUT(Picture(*player) != start, Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(Picture(*player) != start, kPatience);
     QTest::keyClick(player.get(), Qt::Key_Left);
-    QTRY_VERIFY_WITH_TIMEOUT(qAbs(player->Position() - 5) < 0.2, Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(qAbs(player->Position() - 5) < 0.2, kPatience);
     QVERIFY(player->IsPaused());
 }
 
@@ -157,7 +157,7 @@ void TestFlvPlayer::keepsProportionsWhenResized()
     QFETCH(QRectF, middle);
     auto player = MakePlayer();
     player->SetMovie(AddressFor(h264, false));
-    QTRY_VERIFY_WITH_TIMEOUT(player->HasPicture() && ColourCount(Picture(*player)) > 30, Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(player->HasPicture() && ColourCount(Picture(*player)) > 30, kPatience);
     player->resize(area);
     const auto part = [&](const QRectF &share) {
         const QImage picture = Picture(*player);
@@ -166,7 +166,7 @@ void TestFlvPlayer::keepsProportionsWhenResized()
                                 .toRect());
     };
     // The paused picture is drawn afresh at the new size: black bars beside it, the whole picture between.
-    QTRY_VERIFY_WITH_TIMEOUT(ColourCount(part(middle)) > 20, Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(ColourCount(part(middle)) > 20, kPatience);
     QCOMPARE(Picture(*player).size(), area * player->devicePixelRatio());
     const QImage side = part(bar);
     QCOMPARE(ColourCount(side), 1);
@@ -181,12 +181,12 @@ void TestFlvPlayer::bareAddressStopsAndShowsEmptyPlayer()
 
     auto player = MakePlayer();
     player->SetMovie(AddressFor(longer));
-    QTRY_VERIFY_WITH_TIMEOUT(player->Position() > 0.3, Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(player->Position() > 0.3, kPatience);
     player->SetMovie(BareAddress());
     QVERIFY(player->IsEmptyPlayer());
     QVERIFY(player->VideoFile().isEmpty());
     // mpv has let go of the file: no position any more.
-    QTRY_COMPARE_WITH_TIMEOUT(player->Position(), 0.0, Patience);
+    QTRY_COMPARE_WITH_TIMEOUT(player->Position(), 0.0, kPatience);
     QCOMPARE(Picture(*player), emptyPicture);
     QVERIFY(!player->findChild<QWidget *>(QStringLiteral("PlayerControls"))->isVisible());
 }
@@ -196,10 +196,10 @@ void TestFlvPlayer::playsAgainAfterBareAddress()
     auto player = MakePlayer();
     for (int round = 0; round < 3; ++round) {
         player->SetMovie(AddressFor(shortOne));
-        QTRY_VERIFY_WITH_TIMEOUT(player->HasPicture() && player->Position() > 0.2, Patience);
+        QTRY_VERIFY_WITH_TIMEOUT(player->HasPicture() && player->Position() > 0.2, kPatience);
         QVERIFY(ColourCount(Picture(*player)) > 30);
         player->SetMovie(BareAddress());
-        QTRY_COMPARE_WITH_TIMEOUT(player->Position(), 0.0, Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(player->Position(), 0.0, kPatience);
         QVERIFY(!player->HasPicture());
     }
 }
@@ -228,14 +228,14 @@ void TestFlvPlayer::brokenFilesShowMessage()
     auto player = MakePlayer();
     QSignalSpy failed(player.get(), &FlvPlayer::PlaybackFailed);
     player->SetMovie(AddressFor(file));
-    QVERIFY(failed.wait(Patience));
+    QVERIFY(failed.wait(kPatience));
     QVERIFY(player->IsShowingMessage());
     QCOMPARE(player->ShownMessage(), QStringLiteral("Не удалось воспроизвести файл"));
     QVERIFY(ColourCount(Picture(*player)) > 1);
     // The player is not stuck: the next good video plays.
     player->SetMovie(AddressFor(sorenson));
     QVERIFY(!player->IsShowingMessage());
-    QTRY_VERIFY_WITH_TIMEOUT(player->Position() > 0.3, Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(player->Position() > 0.3, kPatience);
     QCOMPARE(failed.count(), 1);
 }
 
@@ -266,7 +266,7 @@ void TestFlvPlayer::awkwardPathsPlay()
     auto player = MakePlayer();
     player->SetMovie(AddressFor(path));
     QCOMPARE(player->VideoFile(), path);
-    QTRY_VERIFY_WITH_TIMEOUT(player->Position() > 0.3, Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(player->Position() > 0.3, kPatience);
     QVERIFY(player->HasPicture());
     QVERIFY(!player->IsShowingMessage());
 }
@@ -275,23 +275,23 @@ void TestFlvPlayer::nextVideoReplacesThePrevious()
 {
     auto player = MakePlayer();
     player->SetMovie(AddressFor(longer));
-    QTRY_VERIFY_WITH_TIMEOUT(player->Position() > 0.3, Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(player->Position() > 0.3, kPatience);
     player->SetMovie(AddressFor(h264));
     player->SetMovie(AddressFor(shortOne));
-    QTRY_VERIFY_WITH_TIMEOUT(player->Duration() > 1 && player->Duration() < 2, Patience);
-    QTRY_VERIFY_WITH_TIMEOUT(player->Position() > 0.3, Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(player->Duration() > 1 && player->Duration() < 2, kPatience);
+    QTRY_VERIFY_WITH_TIMEOUT(player->Position() > 0.3, kPatience);
     QVERIFY(!player->IsShowingMessage());
     // The same video again and again, each time while the last one plays.
     for (int round = 0; round < 3; ++round) {
         player->SetMovie(AddressFor(h264));
         QVERIFY(!player->HasPicture());
-        QTRY_VERIFY_WITH_TIMEOUT(player->HasPicture() && player->Position() > 0.2, Patience);
+        QTRY_VERIFY_WITH_TIMEOUT(player->HasPicture() && player->Position() > 0.2, kPatience);
     }
     // A broken file after a good one still shows the message, not the good one's last picture.
     QSignalSpy failed(player.get(), &FlvPlayer::PlaybackFailed);
     player->SetMovie(
         AddressFor(FlvMaker::MakeTruncatedCopy(h264, folder.path(), QStringLiteral("cut-after.flv"), 700)));
-    QVERIFY(failed.wait(Patience));
+    QVERIFY(failed.wait(kPatience));
     QVERIFY(!player->HasPicture());
 }
 
@@ -302,18 +302,18 @@ void TestFlvPlayer::lastFrameStaysWithReplayButton()
     QVERIFY(replay);
     player->SetMovie(AddressFor(shortOne));
     QVERIFY(!replay->isVisible());
-    QTRY_VERIFY_WITH_TIMEOUT(player->IsAtEnd(), Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(player->IsAtEnd(), kPatience);
     QVERIFY(replay->isVisible());
     QVERIFY(ColourCount(Picture(*player)) > 30);
     QVERIFY(!player->IsShowingMessage());
 
     QTest::mouseClick(replay, Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(!player->IsAtEnd(), Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(!player->IsAtEnd(), kPatience);
     QVERIFY(!replay->isVisible());
-    QTRY_VERIFY_WITH_TIMEOUT(player->IsAtEnd(), Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(player->IsAtEnd(), kPatience);
     // Space at the end plays it again as well.
     QTest::keyClick(player.get(), Qt::Key_Space);
-    QTRY_VERIFY_WITH_TIMEOUT(!player->IsAtEnd() && !player->IsPaused(), Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(!player->IsAtEnd() && !player->IsPaused(), kPatience);
 }
 
 void TestFlvPlayer::destroyedWhilePlaying_data()
@@ -330,7 +330,7 @@ void TestFlvPlayer::destroyedWhilePlaying()
         auto player = MakePlayer();
         player->SetMovie(AddressFor(round % 2 ? h264 : sorenson));
         if (waitForPicture)
-            QTRY_VERIFY_WITH_TIMEOUT(player->HasPicture() && player->Position() > 0.2, Patience);
+            QTRY_VERIFY_WITH_TIMEOUT(player->HasPicture() && player->Position() > 0.2, kPatience);
         player.reset();
         // Whatever mpv had queued for the gone player must come to nothing.
         QCoreApplication::processEvents();

@@ -78,7 +78,7 @@ void TestPlayerControls::stripFollowsThePointer()
     QVERIFY(!controls->isVisible());
     Enter(player.get());
     QVERIFY(controls->isVisible());
-    QTRY_VERIFY_WITH_TIMEOUT(player->HasPicture(), Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(player->HasPicture(), kPatience);
 
     // The strip sits over the picture: the bottom rows show it, not the video.
     const QImage withStrip = Picture(*player);
@@ -94,45 +94,45 @@ void TestPlayerControls::stripButtonsPauseAndSeek()
     auto *controls = player->findChild<PlayerControls *>();
     player->SetMovie(AddressFor(video));
     Enter(player.get());
-    QTRY_VERIFY_WITH_TIMEOUT(player->Position() > 0.2 && player->Duration() > 11, Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(player->Position() > 0.2 && player->Duration() > 11, kPatience);
 
     QTest::mouseClick(controls, Qt::LeftButton, {}, CentreOf(controls, PlayerControls::Part::PlayPause));
-    QTRY_VERIFY_WITH_TIMEOUT(player->IsPaused(), Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(player->IsPaused(), kPatience);
 
     // A click three quarters along the seek bar goes three quarters into the video.
     QTest::mouseClick(controls, Qt::LeftButton, {}, CentreOf(controls, PlayerControls::Part::Seek, 0.75));
-    QTRY_VERIFY_WITH_TIMEOUT(qAbs(player->Position() - 0.75 * player->Duration()) < 0.5, Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(qAbs(player->Position() - 0.75 * player->Duration()) < 0.5, kPatience);
 
     QTest::mouseClick(controls, Qt::LeftButton, {}, CentreOf(controls, PlayerControls::Part::PlayPause));
-    QTRY_VERIFY_WITH_TIMEOUT(!player->IsPaused(), Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(!player->IsPaused(), kPatience);
 
     QTest::mouseClick(controls, Qt::LeftButton, {}, CentreOf(controls, PlayerControls::Part::Volume, 0.25));
-    QTRY_VERIFY_WITH_TIMEOUT(qAbs(player->Volume() - 25) < 3, Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(qAbs(player->Volume() - 25) < 3, kPatience);
     QVERIFY(!player->IsMuted());
     QTest::mouseClick(controls, Qt::LeftButton, {}, CentreOf(controls, PlayerControls::Part::Mute));
-    QTRY_VERIFY_WITH_TIMEOUT(player->IsMuted(), Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(player->IsMuted(), kPatience);
 }
 
 void TestPlayerControls::keysSetVolumeAndMute()
 {
     auto player = MakePlayer();
     player->SetMovie(AddressFor(video, false));
-    QTRY_VERIFY_WITH_TIMEOUT(player->HasPicture(), Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(player->HasPicture(), kPatience);
     QCOMPARE(player->Volume(), 100.0);
     QTest::keyClick(player.get(), Qt::Key_Down);
-    QTRY_COMPARE_WITH_TIMEOUT(player->Volume(), 95.0, Patience);
+    QTRY_COMPARE_WITH_TIMEOUT(player->Volume(), 95.0, kPatience);
     QTest::keyClick(player.get(), Qt::Key_Down);
-    QTRY_COMPARE_WITH_TIMEOUT(player->Volume(), 90.0, Patience);
+    QTRY_COMPARE_WITH_TIMEOUT(player->Volume(), 90.0, kPatience);
     QTest::keyClick(player.get(), Qt::Key_Up);
-    QTRY_COMPARE_WITH_TIMEOUT(player->Volume(), 95.0, Patience);
+    QTRY_COMPARE_WITH_TIMEOUT(player->Volume(), 95.0, kPatience);
     QTest::keyClick(player.get(), Qt::Key_Up);
     QTest::keyClick(player.get(), Qt::Key_Up);
     // Never above full volume.
-    QTRY_COMPARE_WITH_TIMEOUT(player->Volume(), 100.0, Patience);
+    QTRY_COMPARE_WITH_TIMEOUT(player->Volume(), 100.0, kPatience);
     QTest::keyClick(player.get(), Qt::Key_M);
-    QTRY_VERIFY_WITH_TIMEOUT(player->IsMuted(), Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(player->IsMuted(), kPatience);
     QTest::keyClick(player.get(), Qt::Key_M);
-    QTRY_VERIFY_WITH_TIMEOUT(!player->IsMuted(), Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(!player->IsMuted(), kPatience);
 }
 
 void TestPlayerControls::fullScreenAndBack_data()
@@ -151,29 +151,29 @@ void TestPlayerControls::fullScreenAndBack()
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     player->SetMovie(AddressFor(video));
-    QTRY_VERIFY_WITH_TIMEOUT(player->HasPicture(), Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(player->HasPicture(), kPatience);
     const QRect placed = player->geometry();
 
     if (byDoubleClick)
         QTest::mouseDClick(player.get(), Qt::LeftButton, {}, QPoint(100, 100));
     else
         QTest::keyClick(player.get(), Qt::Key_F);
-    QTRY_VERIFY_WITH_TIMEOUT(player->isFullScreen(), Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(player->isFullScreen(), kPatience);
     QVERIFY(player->isWindow());
     QCOMPARE(player->parentWidget(), &window);
 
     // Esc in the window outside full screen is left to the window.
     QTest::keyClick(player.get(), Qt::Key_Escape);
-    QTRY_VERIFY_WITH_TIMEOUT(!player->isFullScreen(), Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(!player->isFullScreen(), kPatience);
     QVERIFY(!player->isWindow());
     QCOMPARE(player->geometry(), placed);
     QVERIFY(player->isVisible());
-    QTRY_VERIFY_WITH_TIMEOUT(player->Position() > 0.3, Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(player->Position() > 0.3, kPatience);
     QVERIFY(!player->IsShowingMessage());
 
     // The bare address takes the player out of full screen as it stops the video.
     QTest::keyClick(player.get(), Qt::Key_F);
-    QTRY_VERIFY_WITH_TIMEOUT(player->isFullScreen(), Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(player->isFullScreen(), kPatience);
     player->SetMovie(BareAddress());
     QVERIFY(!player->isFullScreen());
     QCOMPARE(player->geometry(), placed);
@@ -196,7 +196,7 @@ void TestPlayerControls::playsWithoutSoundDevice()
     auto player = MakePlayer();
     player->SetAudioOutput(audioOutput);
     player->SetMovie(AddressFor(video));
-    QTRY_VERIFY_WITH_TIMEOUT(player->HasPicture() && player->Position() > 1, Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(player->HasPicture() && player->Position() > 1, kPatience);
     QVERIFY(!player->IsShowingMessage());
 }
 

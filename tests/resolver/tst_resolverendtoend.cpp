@@ -100,7 +100,7 @@ void DownloadThroughWindow(const QTemporaryDir &program, const QByteArray &servi
     QTRY_VERIFY_WITH_TIMEOUT(down->isVisible(), 120000);
 
     QCOMPARE(window.findChild<QLabel *>(QStringLiteral("Label1"))->text(), QStringLiteral("Файл сохранен"));
-    QCOMPARE(window.LastVideoFile, target);
+    QCOMPARE(window.LastVideoFile(), target);
     QCOMPARE(dialogs.Unexpected(), 0);
     QCOMPARE(dialogs.Unused(), 0);
 }

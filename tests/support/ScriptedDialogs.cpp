@@ -12,7 +12,7 @@ void ScriptedDialogs::AnswerFileDialog(const QString &path, Action action)
     fileAnswers.append({path, std::move(action)});
 }
 
-void ScriptedDialogs::AnswerMessage(QMessageBox::StandardButton button, Action action)
+void ScriptedDialogs::AnswerMessage(MessageButton button, Action action)
 {
     messageAnswers.append({button, std::move(action)});
 }
@@ -41,8 +41,8 @@ QString ScriptedDialogs::ShowFileDialog(QWidget *owner, qint16 mode, const QStri
     return answer.path;
 }
 
-QMessageBox::StandardButton ScriptedDialogs::ShowMessage(QWidget *owner, const QString &text, const QString &title,
-                                                         QMessageBox::StandardButtons buttons, QMessageBox::Icon icon)
+MessageButton ScriptedDialogs::ShowMessage(QWidget *owner, const QString &text, const QString &title,
+                                           MessageButtons buttons, MessageIcon icon)
 {
     Asked asked;
     asked.kind = Asked::Kind::Message;
@@ -55,9 +55,9 @@ QMessageBox::StandardButton ScriptedDialogs::ShowMessage(QWidget *owner, const Q
     if (messageAnswers.isEmpty()) {
         if (++unexpected > kMostUnexpected)
             qFatal("ScriptedDialogs: more than %d questions without an answer", kMostUnexpected);
-        if (buttons.testFlag(QMessageBox::Cancel))
-            return QMessageBox::Cancel;
-        return buttons.testFlag(QMessageBox::No) ? QMessageBox::No : QMessageBox::Ok;
+        if (buttons.testFlag(MessageButton::Cancel))
+            return MessageButton::Cancel;
+        return buttons.testFlag(MessageButton::No) ? MessageButton::No : MessageButton::Ok;
     }
     const MessageAnswer answer = messageAnswers.takeFirst();
     if (answer.action)

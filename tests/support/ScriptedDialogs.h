@@ -25,8 +25,8 @@ public:
         QString fileName;
         // Message box.
         QString text;
-        QMessageBox::StandardButtons buttons;
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        MessageButtons buttons;
+        MessageIcon icon = MessageIcon::NoIcon;
         // Both.
         QString title;
         // Opened address.
@@ -38,12 +38,12 @@ public:
     using Action = std::function<void()>;
 
     void AnswerFileDialog(const QString &path, Action action = {});
-    void AnswerMessage(QMessageBox::StandardButton button, Action action = {});
+    void AnswerMessage(MessageButton button, Action action = {});
 
     QString ShowFileDialog(QWidget *owner, qint16 mode, const QString &filter, const QString &folder,
                            const QString &title, quint32 flags, const QString &fileName) override;
-    QMessageBox::StandardButton ShowMessage(QWidget *owner, const QString &text, const QString &title,
-                                            QMessageBox::StandardButtons buttons, QMessageBox::Icon icon) override;
+    MessageButton ShowMessage(QWidget *owner, const QString &text, const QString &title, MessageButtons buttons,
+                              MessageIcon icon) override;
     void OpenAddress(const QString &address) override;
 
     const QList<Asked> &History() const { return history; }
@@ -62,7 +62,7 @@ private:
         Action action;
     };
     struct MessageAnswer {
-        QMessageBox::StandardButton button;
+        MessageButton button;
         Action action;
     };
 

@@ -245,7 +245,7 @@ void TestDCHttps::resolutionRequest()
     dc.setLoopbackThroughProxy(true);
     dc.setExtraCaCertificates(web.Authority());
     DCRecorder recorder(dc);
-    dc.setPageAddressProvider([] { return u"http://video.example/watch?v=1"_s; });
+    dc.setPageAddress(u"http://video.example/watch?v=1"_s);
     dc.setURLmode(false);
     dc.setURL(Url(Site::Secure, u"/"_s));
     QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);

@@ -147,7 +147,7 @@ void TestDCRealPeers::resolutionThroughTinyproxy()
     dc.setConnectionSettingsProvider([this] { return connection; });
     dc.setLoopbackThroughProxy(true);
     DCRecorder recorder(dc);
-    dc.setPageAddressProvider([] { return u"http://видео.рф/watch?v=1"_s; });
+    dc.setPageAddress(u"http://видео.рф/watch?v=1"_s);
     dc.setURLmode(false);
     dc.setURL(u"http://"_s + resolver.HostAndPort() + u"/"_s);
     QTRY_VERIFY_WITH_TIMEOUT(recorder.Ended(), kWait);

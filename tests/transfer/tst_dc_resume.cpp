@@ -1,4 +1,3 @@
-#include "BodyFile.h"
 #include "DC.h"
 #include "DCRecorder.h"
 #include "DCTestSupport.h"
@@ -8,6 +7,7 @@
 #include "TestCertificates.h"
 #include "TestFiles.h"
 #include "TransferTexts.h"
+#include "VideoDownload.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -75,7 +75,9 @@ private:
     QTemporaryDir folder;
     QByteArray video;
     std::unique_ptr<ScriptedServer> server;
-    std::unique_ptr<BodyFile> file;
+    // The video's download, which owns the partial file, and that file.
+    std::unique_ptr<VideoDownload> download;
+    BodyFile *file = nullptr;
     std::unique_ptr<DC> dc;
     std::unique_ptr<DCRecorder> recorder;
 };
@@ -91,11 +93,12 @@ void TestDCResume::init()
 {
     server = std::make_unique<ScriptedServer>();
     QVERIFY(server->Listen());
-    file = std::make_unique<BodyFile>();
+    download = std::make_unique<VideoDownload>();
+    file = &download->File();
     QString error;
     QVERIFY2(file->Open(folder.filePath(u"video.flv.part"_s), &error), qPrintable(error));
     dc = std::make_unique<DC>();
-    dc->setBodyFile(file.get());
+    dc->setVideo(download.get());
     dc->setResumePolicy({5, std::chrono::milliseconds(20)});
     dc->setTimeLimits({std::chrono::milliseconds(10000), std::chrono::milliseconds(400)});
     recorder = std::make_unique<DCRecorder>(*dc);
@@ -106,7 +109,7 @@ void TestDCResume::cleanup()
     recorder.reset();
     dc.reset();
     file->Remove();
-    file.reset();
+    download.reset();
     server.reset();
 }
 

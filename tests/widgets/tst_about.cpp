@@ -16,8 +16,8 @@
 
 namespace {
 
-const QString WebSite = QStringLiteral("www.quillon.test:8080");
-const QString ProgramPage = QStringLiteral("quillon.test");
+const QString kWebSite = QStringLiteral("www.quillon.test:8080");
+const QString kProgramPage = QStringLiteral("quillon.test");
 
 }  // namespace
 
@@ -55,7 +55,7 @@ private:
 void TestAbout::init()
 {
     dialogs.Clear();
-    about = new About(WebSite, ProgramPage, dialogs);
+    about = new About(kWebSite, kProgramPage, dialogs);
     about->show();
 }
 
@@ -230,7 +230,7 @@ void TestAbout::dotsBlinkTogether()
     QVERIFY(a1->isVisible());
 
     // Also before the window is shown: it blinks from its creation.
-    About hidden(WebSite, ProgramPage, dialogs);
+    About hidden(kWebSite, kProgramPage, dialogs);
     hidden.ATimer_Timer();
     QVERIFY(!hidden.A(0)->isVisibleTo(&hidden));
     QVERIFY(!hidden.A(1)->isVisibleTo(&hidden));
@@ -303,7 +303,7 @@ void TestAbout::linksAreReachedWithTheKeyboard()
     QCOMPARE(QApplication::focusWidget(), forum);
     QVERIFY(forum->FocusShown());
     QTest::keyClick(forum, key);
-    QCOMPARE(dialogs.OpenedAddresses(), QStringList{About::ForumAddress(WebSite)});
+    QCOMPARE(dialogs.OpenedAddresses(), QStringList{About::ForumAddress(kWebSite)});
     QTest::keyClick(forum, Qt::Key_Tab);
     QVERIFY(!forum->FocusShown());
     QCOMPARE(QApplication::focusWidget(), Child<ClickLabel>(QStringLiteral("Label6")));
@@ -330,7 +330,7 @@ void TestAbout::okCloses()
 void TestAbout::aLinkKeepsTheWindowModal()
 {
     ScriptedDialogs openedHere;
-    About window(WebSite, ProgramPage, openedHere);
+    About window(kWebSite, kProgramPage, openedHere);
     bool modalBefore = false;
     bool modalAfter = false;
     QTimer::singleShot(0, &window, [&] {

@@ -15,12 +15,12 @@
 
 namespace {
 
-const QStringList ProxyCaptions = {QStringLiteral("Label2"), QStringLiteral("Label3"), QStringLiteral("Label4")};
-const QStringList ProxyLines = {QStringLiteral("Line1"), QStringLiteral("Line3"), QStringLiteral("Line7"),
-                                QStringLiteral("Line8")};
-const QStringList LoginCaptions = {QStringLiteral("Label5"), QStringLiteral("Label6")};
-const QStringList LoginLines = {QStringLiteral("Line2"), QStringLiteral("Line4"), QStringLiteral("Line5"),
-                                QStringLiteral("Line6")};
+const QStringList kProxyCaptions = {QStringLiteral("Label2"), QStringLiteral("Label3"), QStringLiteral("Label4")};
+const QStringList kProxyLines = {QStringLiteral("Line1"), QStringLiteral("Line3"), QStringLiteral("Line7"),
+                                 QStringLiteral("Line8")};
+const QStringList kLoginCaptions = {QStringLiteral("Label5"), QStringLiteral("Label6")};
+const QStringList kLoginLines = {QStringLiteral("Line2"), QStringLiteral("Line4"), QStringLiteral("Line5"),
+                                 QStringLiteral("Line6")};
 
 }  // namespace
 
@@ -141,9 +141,9 @@ void TestOptions::firstRunWithoutFile()
         QVERIFY2(!Child<QWidget>(QLatin1String(name))->isEnabled(), name);
     for (const char *name : {"Check1", "Check3", "XpB1", "XpB2"})
         QVERIFY2(Child<QWidget>(QLatin1String(name))->isEnabled(), name);
-    for (const QString &name : ProxyCaptions + LoginCaptions)
+    for (const QString &name : kProxyCaptions + kLoginCaptions)
         QCOMPARE(Child<QLabel>(name)->palette().color(QPalette::WindowText), Options::DisabledColor());
-    for (const QString &name : ProxyLines + LoginLines)
+    for (const QString &name : kProxyLines + kLoginLines)
         QCOMPARE(Child<LineShape>(name)->BorderColor(), Options::DisabledColor());
     for (const char *name : {"Label1", "Label7"})
         QCOMPARE(Child<QLabel>(QLatin1String(name))->palette().color(QPalette::WindowText), Options::EnabledColor());
@@ -188,13 +188,13 @@ void TestOptions::groupsFollowTheBoxes()
         QCOMPARE(Child<QWidget>(QLatin1String(name))->isEnabled(), proxyGroup);
     for (const char *name : {"Text3", "Text4"})
         QCOMPARE(Child<QWidget>(QLatin1String(name))->isEnabled(), loginGroup);
-    for (const QString &name : ProxyCaptions)
+    for (const QString &name : kProxyCaptions)
         QCOMPARE(Child<QLabel>(name)->palette().color(QPalette::WindowText), proxyColor);
-    for (const QString &name : ProxyLines)
+    for (const QString &name : kProxyLines)
         QCOMPARE(Child<LineShape>(name)->BorderColor(), proxyColor);
-    for (const QString &name : LoginCaptions)
+    for (const QString &name : kLoginCaptions)
         QCOMPARE(Child<QLabel>(name)->palette().color(QPalette::WindowText), loginColor);
-    for (const QString &name : LoginLines)
+    for (const QString &name : kLoginLines)
         QCOMPARE(Child<LineShape>(name)->BorderColor(), loginColor);
     // A disabled box keeps its mark, and disabling clears no field.
     QCOMPARE(Child<QCheckBox>(QStringLiteral("Check2"))->isChecked(), proxyAuth == QLatin1String("1"));

@@ -208,7 +208,7 @@ void TestOptionsSave::failedSaveTellsAndStaysOpen()
     const ScriptedDialogs::Asked message = dialogs.Messages().first();
     QCOMPARE(message.owner, dialog);
     QCOMPARE(message.title, QStringLiteral("Quillon ") + AppVersion());
-    QCOMPARE(message.icon, QMessageBox::Warning);
+    QCOMPARE(message.icon, MessageIcon::Warning);
     QVERIFY2(message.text.startsWith(QStringLiteral("Не удалось сохранить настройки в файл options.ini.")),
              qPrintable(message.text));
     // The system's reason is in it.
@@ -298,7 +298,7 @@ void TestOptionsSave::portRule()
         return;
     }
     QCOMPARE(dialogs.Messages().size(), 1);
-    QCOMPARE(dialogs.Messages().first().icon, QMessageBox::Warning);
+    QCOMPARE(dialogs.Messages().first().icon, MessageIcon::Warning);
     QCOMPARE(dialogs.Messages().first().text, SettingsTexts::InvalidProxyPort(port));
     QCOMPARE(dialogs.Messages().first().owner, dialog);
     // Back to the field, to mend it.

@@ -6,26 +6,26 @@
 
 namespace {
 
-constexpr XpColor Sentinel = RGB(1, 2, 3);
-constexpr XpColor Black = 0;
-constexpr XpColor White = RGB(255, 255, 255);
-constexpr XpColor Face = RGB(212, 208, 200);
-constexpr XpColor Highlight = RGB(250, 250, 250);
-constexpr XpColor Shadow = RGB(128, 128, 128);
-constexpr XpColor DarkShadow = RGB(64, 64, 64);
-constexpr XpColor Magenta = RGB(255, 0, 255);
-constexpr XpColor Red = RGB(255, 0, 0);
-constexpr XpColor Green = RGB(0, 255, 0);
-constexpr XpColor Blue = RGB(0, 0, 255);
+constexpr XpColor kSentinel = RGB(1, 2, 3);
+constexpr XpColor kBlack = 0;
+constexpr XpColor kWhite = RGB(255, 255, 255);
+constexpr XpColor kFace = RGB(212, 208, 200);
+constexpr XpColor kHighlight = RGB(250, 250, 250);
+constexpr XpColor kShadow = RGB(128, 128, 128);
+constexpr XpColor kDarkShadow = RGB(64, 64, 64);
+constexpr XpColor kMagenta = RGB(255, 0, 255);
+constexpr XpColor kRed = RGB(255, 0, 0);
+constexpr XpColor kGreen = RGB(0, 255, 0);
+constexpr XpColor kBlue = RGB(0, 0, 255);
 
 // Colours that differ from anything Qt's own palettes hold, so a wrong role shows.
 QPalette TestPalette()
 {
     QPalette palette;
-    palette.setColor(QPalette::Button, ToQColor(Face));
-    palette.setColor(QPalette::Light, ToQColor(Highlight));
-    palette.setColor(QPalette::Dark, ToQColor(Shadow));
-    palette.setColor(QPalette::Shadow, ToQColor(DarkShadow));
+    palette.setColor(QPalette::Button, ToQColor(kFace));
+    palette.setColor(QPalette::Light, ToQColor(kHighlight));
+    palette.setColor(QPalette::Dark, ToQColor(kShadow));
+    palette.setColor(QPalette::Shadow, ToQColor(kDarkShadow));
     palette.setColor(QPalette::Midlight, ToQColor(RGB(230, 230, 230)));
     palette.setColor(QPalette::ButtonText, ToQColor(RGB(0, 0, 80)));
     palette.setColor(QPalette::Highlight, ToQColor(RGB(10, 36, 106)));
@@ -46,7 +46,7 @@ XpBFace MakeFace(int W, int H, int style)
 QImage Render(XpBFace &face, qreal ratio = 1)
 {
     QImage image(qRound(face.W * ratio), qRound(std::max(face.H, 1) * ratio), QImage::Format_RGB32);
-    image.fill(ToQColor(Sentinel));
+    image.fill(ToQColor(kSentinel));
     image.setDevicePixelRatio(ratio);
     QPainter painter(&image);
     DrawXpB(painter, face);
@@ -62,10 +62,10 @@ XpColor At(const QImage &image, int x, int y)
 QImage TestBitmap()
 {
     QImage bitmap(16, 16, QImage::Format_RGB32);
-    bitmap.fill(ToQColor(Magenta));
+    bitmap.fill(ToQColor(kMagenta));
     QPainter painter(&bitmap);
-    painter.fillRect(QRect(4, 4, 8, 8), ToQColor(Green));
-    painter.fillRect(QRect(8, 8, 1, 1), ToQColor(Red));
+    painter.fillRect(QRect(4, 4, 8, 8), ToQColor(kGreen));
+    painter.fillRect(QRect(8, 8, 1, 1), ToQColor(kRed));
     return bitmap;
 }
 
@@ -106,13 +106,13 @@ void TestXpBPainting::translateColor_data()
     QTest::addColumn<XpColor>("value");
     QTest::addColumn<XpColor>("rgb");
     QTest::newRow("rgb unchanged") << RGB(10, 20, 30) << RGB(10, 20, 30);
-    QTest::newRow("button face") << SystemColor(15) << Face;
-    QTest::newRow("button shadow") << SystemColor(16) << Shadow;
+    QTest::newRow("button face") << SystemColor(15) << kFace;
+    QTest::newRow("button shadow") << SystemColor(16) << kShadow;
     QTest::newRow("button text") << SystemColor(18) << RGB(0, 0, 80);
-    QTest::newRow("3D highlight") << SystemColor(20) << Highlight;
-    QTest::newRow("3D dark shadow") << SystemColor(21) << DarkShadow;
+    QTest::newRow("3D highlight") << SystemColor(20) << kHighlight;
+    QTest::newRow("3D dark shadow") << SystemColor(21) << kDarkShadow;
     QTest::newRow("3D light") << SystemColor(22) << RGB(230, 230, 230);
-    QTest::newRow("unknown index") << SystemColor(99) << Black;
+    QTest::newRow("unknown index") << SystemColor(99) << kBlack;
 }
 
 void TestXpBPainting::translateColor()
@@ -135,11 +135,11 @@ void TestXpBPainting::plainFrames_data()
     QTest::addColumn<bool>("over");
     QTest::addColumn<XpColor>("topLeft");
     QTest::addColumn<XpColor>("bottomRight");
-    QTest::newRow("flat at rest") << 2 << false << false << Face << Face;
-    QTest::newRow("flat hovered") << 1 << false << true << Highlight << Black;
-    QTest::newRow("flat pressed") << 2 << true << true << Black << Highlight;
-    QTest::newRow("framed at rest") << 0 << false << false << Highlight << Black;
-    QTest::newRow("framed pressed") << 0 << true << false << Black << Highlight;
+    QTest::newRow("flat at rest") << 2 << false << false << kFace << kFace;
+    QTest::newRow("flat hovered") << 1 << false << true << kHighlight << kBlack;
+    QTest::newRow("flat pressed") << 2 << true << true << kBlack << kHighlight;
+    QTest::newRow("framed at rest") << 0 << false << false << kHighlight << kBlack;
+    QTest::newRow("framed pressed") << 0 << true << false << kBlack << kHighlight;
 }
 
 void TestXpBPainting::plainFrames()
@@ -162,22 +162,22 @@ void TestXpBPainting::plainFrames()
     QCOMPARE(At(image, 29, 1), bottomRight);
     QCOMPARE(At(image, 1, 19), bottomRight);
     QCOMPARE(At(image, 29, 19), bottomRight);
-    QCOMPARE(At(image, 1, 1), Face);
-    QCOMPARE(At(image, 28, 18), Face);
+    QCOMPARE(At(image, 1, 1), kFace);
+    QCOMPARE(At(image, 28, 18), kFace);
 }
 
 void TestXpBPainting::gradientRows()
 {
     XpBFace face = MakeFace(40, 20, 3);
     const QImage image = Render(face);
-    QCOMPARE(At(image, 20, 1), ShiftColor(White, -2));
-    QCOMPARE(At(image, 20, 3), ShiftColor(White, -8));
-    QCOMPARE(At(image, 20, 18), ShiftColor(White, -45));
-    QCOMPARE(At(image, 20, 0), DarkShadow);
-    QCOMPARE(At(image, 20, 19), DarkShadow);
-    QCOMPARE(At(image, 0, 10), DarkShadow);
-    QCOMPARE(At(image, 39, 10), DarkShadow);
-    QCOMPARE(At(image, 1, 10), ShiftColor(White, -25));
+    QCOMPARE(At(image, 20, 1), ShiftColor(kWhite, -2));
+    QCOMPARE(At(image, 20, 3), ShiftColor(kWhite, -8));
+    QCOMPARE(At(image, 20, 18), ShiftColor(kWhite, -45));
+    QCOMPARE(At(image, 20, 0), kDarkShadow);
+    QCOMPARE(At(image, 20, 19), kDarkShadow);
+    QCOMPARE(At(image, 0, 10), kDarkShadow);
+    QCOMPARE(At(image, 39, 10), kDarkShadow);
+    QCOMPARE(At(image, 1, 10), ShiftColor(kWhite, -25));
 }
 
 // Row 19 of a 20-pixel face lies under the outline; its colour shows where the outline is left out.
@@ -188,13 +188,13 @@ void TestXpBPainting::pressedGradientIsDarkAtTheTopAndHasNoRing()
     face.IsOver = true;
     face.HasFocus = true;
     const QImage image = Render(face);
-    const XpColor c0 = ShiftColor(ShiftColor(Face, +48), -32);
+    const XpColor c0 = ShiftColor(ShiftColor(kFace, +48), -32);
     QCOMPARE(At(image, 20, 18), ShiftColor(c0, -2));  // i = 2: -2.5 rounds to -2
     QCOMPARE(At(image, 20, 1), ShiftColor(c0, -24));  // i = 19: -23.75
     QCOMPARE(At(image, 1, 10), ShiftColor(c0, -12));  // i = 10: -12.5 rounds to -12; no ring at x = 1
-    QCOMPARE(At(image, 20, 0), DarkShadow);
-    QCOMPARE(At(image, 20, 19), DarkShadow);
-    QCOMPARE(At(image, 2, 19), DarkShadow);
+    QCOMPARE(At(image, 20, 0), kDarkShadow);
+    QCOMPARE(At(image, 20, 19), kDarkShadow);
+    QCOMPARE(At(image, 2, 19), kDarkShadow);
 }
 
 void TestXpBPainting::ring_data()
@@ -230,11 +230,11 @@ void TestXpBPainting::ring()
     QCOMPARE(At(image, 36, 3), ShiftColor(ring, +35));
     // The lines leave out their end points: row 2 stops short of the outline, the sides short of the
     // ring's bottom.
-    QCOMPARE(At(image, 39, 2), DarkShadow);
+    QCOMPARE(At(image, 39, 2), kDarkShadow);
     QCOMPARE(At(image, 2, 17), ring);
     QCOMPARE(At(image, 37, 17), ring);
-    QCOMPARE(At(image, 20, 3), ShiftColor(White, -8));
-    QCOMPARE(At(image, 10, 10), ShiftColor(White, -25));
+    QCOMPARE(At(image, 20, 3), ShiftColor(kWhite, -8));
+    QCOMPARE(At(image, 10, 10), ShiftColor(kWhite, -25));
 }
 
 void TestXpBPainting::defaultColorsReplaceTheRingColours()
@@ -257,8 +257,8 @@ void TestXpBPainting::corners_data()
 {
     QTest::addColumn<bool>("enabled");
     QTest::addColumn<XpColor>("corner");
-    QTest::newRow("enabled") << true << DarkShadow;
-    QTest::newRow("disabled") << false << ShiftColor(ShiftColor(Face, +48), -72);
+    QTest::newRow("enabled") << true << kDarkShadow;
+    QTest::newRow("disabled") << false << ShiftColor(ShiftColor(kFace, +48), -72);
 }
 
 void TestXpBPainting::corners()
@@ -271,16 +271,16 @@ void TestXpBPainting::corners()
     // (outer corner, horizontal step, vertical step) of the corners the face-coloured box covers whole
     const int corners[3][4] = {{0, 0, 1, 1}, {39, 0, -1, 1}, {0, 19, 1, -1}};
     for (const auto &c : corners) {
-        QCOMPARE(At(image, c[0], c[1]), Face);
-        QCOMPARE(At(image, c[0] + c[2], c[1]), Face);
-        QCOMPARE(At(image, c[0], c[1] + c[3]), Face);
+        QCOMPARE(At(image, c[0], c[1]), kFace);
+        QCOMPARE(At(image, c[0] + c[2], c[1]), kFace);
+        QCOMPARE(At(image, c[0], c[1] + c[3]), kFace);
         QCOMPARE(At(image, c[0] + c[2], c[1] + c[3]), corner);
-        QVERIFY(At(image, c[0] + 2 * c[2], c[1]) != Face);
+        QVERIFY(At(image, c[0] + 2 * c[2], c[1]) != kFace);
     }
     // The bottom-right box reaches one pixel past the surface on both sides, so its outline misses the
     // outermost pixel, which keeps the outline's colour.
-    QCOMPARE(At(image, 38, 19), Face);
-    QCOMPARE(At(image, 39, 18), Face);
+    QCOMPARE(At(image, 38, 19), kFace);
+    QCOMPARE(At(image, 39, 18), kFace);
     QCOMPARE(At(image, 38, 18), corner);
     QCOMPARE(At(image, 39, 19), At(image, 20, 19));
 }
@@ -291,7 +291,7 @@ void TestXpBPainting::disabledGradientIsFlat()
     face.Enabled = false;
     face.HasFocus = true;
     const QImage image = Render(face);
-    const XpColor base = ShiftColor(Face, +48);
+    const XpColor base = ShiftColor(kFace, +48);
     QCOMPARE(At(image, 20, 1), ShiftColor(base, -24));
     QCOMPARE(At(image, 20, 18), ShiftColor(base, -24));
     QCOMPARE(At(image, 1, 10), ShiftColor(base, -24));
@@ -303,13 +303,13 @@ void TestXpBPainting::zeroHeightDrawsNothing()
 {
     XpBFace face = MakeFace(40, 0, 3);
     QImage image(40, 4, QImage::Format_RGB32);
-    image.fill(ToQColor(Sentinel));
+    image.fill(ToQColor(kSentinel));
     QPainter painter(&image);
     DrawGradientLook(painter, face, false, true);
     painter.end();
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            QCOMPARE(At(image, x, y), Sentinel);
+            QCOMPARE(At(image, x, y), kSentinel);
     QCOMPARE(face.XPColor_Hover, RGB(225, 153, 71));
 }
 
@@ -350,16 +350,16 @@ void TestXpBPainting::bitmapTopLeftPixelIsTransparent()
     face.Picture = XpPicture::FromBitmap(TestBitmap());
     face.PictureWidth = 16;
     face.PictureHeight = 16;
-    face.MaskColor = Blue;
+    face.MaskColor = kBlue;
     const QImage image = Render(face);
     QCOMPARE(face.PictureRect, RectLTRB(2, 2, 18, 18));
-    QCOMPARE(face.MaskColor, Magenta);
-    QCOMPARE(At(image, 2, 2), Face);
-    QCOMPARE(At(image, 5, 5), Face);
-    QCOMPARE(At(image, 6, 6), Green);
-    QCOMPARE(At(image, 10, 10), Red);
-    QCOMPARE(At(image, 13, 13), Green);
-    QCOMPARE(At(image, 14, 14), Face);
+    QCOMPARE(face.MaskColor, kMagenta);
+    QCOMPARE(At(image, 2, 2), kFace);
+    QCOMPARE(At(image, 5, 5), kFace);
+    QCOMPARE(At(image, 6, 6), kGreen);
+    QCOMPARE(At(image, 10, 10), kRed);
+    QCOMPARE(At(image, 13, 13), kGreen);
+    QCOMPARE(At(image, 14, 14), kFace);
 }
 
 void TestXpBPainting::maskColorWhenUsed()
@@ -369,12 +369,12 @@ void TestXpBPainting::maskColorWhenUsed()
     face.PictureWidth = 16;
     face.PictureHeight = 16;
     face.UseMaskColor = true;
-    face.MaskColor = Green;
+    face.MaskColor = kGreen;
     const QImage image = Render(face);
-    QCOMPARE(face.MaskColor, Green);
-    QCOMPARE(At(image, 2, 2), Magenta);
-    QCOMPARE(At(image, 6, 6), Face);
-    QCOMPARE(At(image, 10, 10), Red);
+    QCOMPARE(face.MaskColor, kGreen);
+    QCOMPARE(At(image, 2, 2), kMagenta);
+    QCOMPARE(At(image, 6, 6), kFace);
+    QCOMPARE(At(image, 10, 10), kRed);
 }
 
 void TestXpBPainting::pressedPictureMovesByOnePixel()
@@ -385,8 +385,8 @@ void TestXpBPainting::pressedPictureMovesByOnePixel()
     face.PictureHeight = 16;
     face.IsDown = true;
     const QImage image = Render(face);
-    QCOMPARE(At(image, 10, 10), Green);
-    QCOMPARE(At(image, 11, 11), Red);
+    QCOMPARE(At(image, 10, 10), kGreen);
+    QCOMPARE(At(image, 11, 11), kRed);
     QCOMPARE(face.PictureRect, RectLTRB(2, 2, 18, 18));
 }
 
@@ -401,9 +401,9 @@ void TestXpBPainting::iconIsStretchedWithItsOwnTransparency()
     face.PictureHeight = 16;
     const QImage image = Render(face);
     QCOMPARE(face.PictureRect, QRect(12, 12, 16, 16));
-    QCOMPARE(At(image, 13, 20), Face);
-    QCOMPARE(At(image, 26, 20), Blue);
-    QCOMPARE(At(image, 21, 27), Blue);
+    QCOMPARE(At(image, 13, 20), kFace);
+    QCOMPARE(At(image, 26, 20), kBlue);
+    QCOMPARE(At(image, 21, 27), kBlue);
 }
 
 void TestXpBPainting::disabledPictureIsEmbossed()
@@ -414,12 +414,12 @@ void TestXpBPainting::disabledPictureIsEmbossed()
     face.PictureHeight = 16;
     face.Enabled = false;
     const QImage image = Render(face);
-    QCOMPARE(At(image, 6, 6), Shadow);  // the green square, in shadow
-    QCOMPARE(At(image, 14, 14), Highlight);  // one pixel past its bottom-right corner
-    QCOMPARE(At(image, 14, 7), Highlight);
-    QCOMPARE(At(image, 14, 6), Face);
-    QCOMPARE(At(image, 5, 5), Face);
-    QCOMPARE(At(image, 3, 3), Face);
+    QCOMPARE(At(image, 6, 6), kShadow);  // the green square, in shadow
+    QCOMPARE(At(image, 14, 14), kHighlight);  // one pixel past its bottom-right corner
+    QCOMPARE(At(image, 14, 7), kHighlight);
+    QCOMPARE(At(image, 14, 6), kFace);
+    QCOMPARE(At(image, 5, 5), kFace);
+    QCOMPARE(At(image, 3, 3), kFace);
 }
 
 void TestXpBPainting::disabledPictureLeavesLightPartsOut()
@@ -436,8 +436,8 @@ void TestXpBPainting::disabledPictureLeavesLightPartsOut()
     face.PictureHeight = 16;
     face.Enabled = false;
     const QImage image = Render(face);
-    QCOMPARE(At(image, 6, 6), Shadow);  // the outline
-    QCOMPARE(At(image, 9, 9), Face);  // the paper
+    QCOMPARE(At(image, 6, 6), kShadow);  // the outline
+    QCOMPARE(At(image, 9, 9), kFace);  // the paper
 }
 
 void TestXpBPainting::disabledCaptionIsEmbossed()
@@ -458,8 +458,8 @@ void TestXpBPainting::disabledCaptionIsEmbossed()
     face.Enabled = false;
     const QImage disabled = Render(face);
     QCOMPARE(countColour(disabled, RGB(0, 0, 80)), 0);
-    QVERIFY(countColour(disabled, Shadow) > 10);
-    QVERIFY(countColour(disabled, Highlight) > 0);
+    QVERIFY(countColour(disabled, kShadow) > 10);
+    QVERIFY(countColour(disabled, kHighlight) > 0);
 }
 
 void TestXpBPainting::crispAtDoubleResolution()
@@ -467,22 +467,22 @@ void TestXpBPainting::crispAtDoubleResolution()
     XpBFace face = MakeFace(30, 20, 0);
     const QImage framed = Render(face, 2);
     QCOMPARE(framed.size(), QSize(60, 40));
-    QCOMPARE(At(framed, 30, 0), Highlight);
-    QCOMPARE(At(framed, 30, 1), Highlight);
-    QCOMPARE(At(framed, 30, 2), Face);
-    QCOMPARE(At(framed, 59, 20), Black);
-    QCOMPARE(At(framed, 58, 20), Black);
-    QCOMPARE(At(framed, 57, 20), Face);
+    QCOMPARE(At(framed, 30, 0), kHighlight);
+    QCOMPARE(At(framed, 30, 1), kHighlight);
+    QCOMPARE(At(framed, 30, 2), kFace);
+    QCOMPARE(At(framed, 59, 20), kBlack);
+    QCOMPARE(At(framed, 58, 20), kBlack);
+    QCOMPARE(At(framed, 57, 20), kFace);
 
     XpBFace gradient = MakeFace(30, 20, 3);
     const QImage image = Render(gradient, 2);
-    QCOMPARE(At(image, 30, 2), ShiftColor(White, -2));
-    QCOMPARE(At(image, 30, 3), ShiftColor(White, -2));
-    QCOMPARE(At(image, 30, 6), ShiftColor(White, -8));
-    QCOMPARE(At(image, 30, 7), ShiftColor(White, -8));
-    QCOMPARE(At(image, 2, 2), DarkShadow);
-    QCOMPARE(At(image, 3, 3), DarkShadow);
-    QCOMPARE(At(image, 1, 1), Face);
+    QCOMPARE(At(image, 30, 2), ShiftColor(kWhite, -2));
+    QCOMPARE(At(image, 30, 3), ShiftColor(kWhite, -2));
+    QCOMPARE(At(image, 30, 6), ShiftColor(kWhite, -8));
+    QCOMPARE(At(image, 30, 7), ShiftColor(kWhite, -8));
+    QCOMPARE(At(image, 2, 2), kDarkShadow);
+    QCOMPARE(At(image, 3, 3), kDarkShadow);
+    QCOMPARE(At(image, 1, 1), kFace);
 }
 
 QTEST_MAIN(TestXpBPainting)

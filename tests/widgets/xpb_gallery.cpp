@@ -15,7 +15,7 @@ struct State {
     bool down, over, focus, enabled;
 };
 
-const State States[] = {
+const State kStates[] = {
     {"rest", false, false, false, true},      {"hover", false, true, false, true},
     {"pressed", true, true, false, true},     {"focus", false, false, true, true},
     {"focus+hover", false, true, true, true}, {"disabled", false, false, false, false},
@@ -75,14 +75,14 @@ QIcon RoundIcon()
 QImage Zoomed(qreal ratio, int zoom)
 {
     const XpPicture bitmap = XpPicture::FromBitmap(Arrow());
-    const int columns = int(std::size(States));
+    const int columns = int(std::size(kStates));
     QImage small(qRound((columns * 30 + 4) * ratio), qRound((3 * 26 + 4) * ratio), QImage::Format_RGB32);
     small.setDevicePixelRatio(ratio);
     small.fill(QApplication::palette().color(QPalette::Button));
     QPainter painter(&small);
     for (int c = 0; c < columns; ++c) {
         for (int style = 1; style <= 3; ++style) {
-            XpBFace face = MakeFace(style, States[c], 21, 20, QString(), style == 3 ? XpPicture() : bitmap, 1);
+            XpBFace face = MakeFace(style, kStates[c], 21, 20, QString(), style == 3 ? XpPicture() : bitmap, 1);
             painter.save();
             painter.translate(4 + c * 30, 4 + (style - 1) * 26);
             DrawXpB(painter, face);
@@ -115,21 +115,21 @@ QImage Sheet(qreal ratio)
     };
     const int cellW = 130;
     const int cellH = 70;
-    const int columns = int(std::size(States));
+    const int columns = int(std::size(kStates));
     const int rows = 4 * int(std::size(samples));
     QImage sheet(qRound((120 + columns * cellW) * ratio), qRound((30 + rows * cellH) * ratio), QImage::Format_RGB32);
     sheet.setDevicePixelRatio(ratio);
     sheet.fill(QApplication::palette().color(QPalette::Button));
     QPainter painter(&sheet);
     for (int c = 0; c < columns; ++c)
-        painter.drawText(QPoint(120 + c * cellW, 18), QString::fromLatin1(States[c].name));
+        painter.drawText(QPoint(120 + c * cellW, 18), QString::fromLatin1(kStates[c].name));
     int row = 0;
     for (const Sample &sample : samples) {
         for (int style = 0; style < 4; ++style, ++row) {
             painter.drawText(QPoint(4, 30 + row * cellH + 18), QStringLiteral("style %1").arg(style));
             for (int c = 0; c < columns; ++c) {
                 XpBFace face =
-                    MakeFace(style, States[c], sample.W, sample.H, sample.caption, sample.picture, sample.position);
+                    MakeFace(style, kStates[c], sample.W, sample.H, sample.caption, sample.picture, sample.position);
                 painter.save();
                 painter.translate(120 + c * cellW, 30 + row * cellH);
                 DrawXpB(painter, face);

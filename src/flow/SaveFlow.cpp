@@ -1,8 +1,8 @@
 #include "SaveFlow.h"
 
 #include "FileReplacement.h"
-#include "INI.h"
 #include "Interaction.h"
+#include "SettingsKeys.h"
 #include "VideoContainer.h"
 #include "VideoFilters.h"
 
@@ -129,7 +129,7 @@ bool Write(const SaveContext &context, const QString &path, const QString &parti
     if (MoveOffThread(context, partialPath, path, &reason))
         return true;
     context.dialogs.ShowMessage(context.owner, SaveTexts::FailureText(path, reason), SaveTexts::FailureTitle(),
-                                QMessageBox::Ok, QMessageBox::Critical);
+                                MessageButton::Ok, MessageIcon::Critical);
     return false;
 }
 
@@ -148,14 +148,27 @@ QString ProposedSaveFolder(const QString &savePath, const QString &defaultFolder
     return savePath;
 }
 
+SaveFolder::SaveFolder(INI &ini, const QString &defaultFolder) : ini(ini), defaultFolder(defaultFolder)
+{
+}
+
+QString SaveFolder::Proposed()
+{
+    const QString proposed = ProposedSaveFolder(savePath, defaultFolder);
+    if (proposed != savePath)
+        QDir().mkpath(proposed);
+    return proposed;
+}
+
+void SaveFolder::Remember(const QString &path)
+{
+    savePath = FolderOf(path);
+    WriteSetting(ini, SettingsKeys::kSavePath, savePath.toUtf8());
+}
+
 SavedVideo SaveVideo(const SaveContext &context, const QString &name, const QString &partialPath)
 {
-    QString &savePath = context.SavePath;
-    const QString proposed = ProposedSaveFolder(savePath, context.defaultFolder);
-    if (savePath != proposed) {
-        savePath = proposed;
-        QDir().mkpath(savePath);
-    }
+    const QString savePath = context.folder.Proposed();
     const QString suggested = savePath + name;
     const VideoContainer container = ContainerOfFile(partialPath);
 
@@ -167,8 +180,8 @@ SavedVideo SaveVideo(const SaveContext &context, const QString &name, const QStr
             chosen = WithExtension(chosen, ExtensionOf(container));
             if (QFileInfo::exists(chosen)
                 && context.dialogs.ShowMessage(context.owner, SaveTexts::ReplaceText(), SaveTexts::ReplaceTitle(),
-                                               QMessageBox::Yes | QMessageBox::No, QMessageBox::Question)
-                    != QMessageBox::Yes)
+                                               MessageButton::Yes | MessageButton::No, MessageIcon::Question)
+                    != MessageButton::Yes)
                 continue;
             if (Write(context, chosen, partialPath))
                 written = chosen;
@@ -177,16 +190,15 @@ SavedVideo SaveVideo(const SaveContext &context, const QString &name, const QStr
         if (Write(context, suggested, partialPath)) {
             written = suggested;
             context.dialogs.ShowMessage(context.owner, SaveTexts::NoticeText(suggested), SaveTexts::NoticeTitle(),
-                                        QMessageBox::Ok, QMessageBox::Information);
+                                        MessageButton::Ok, MessageIcon::Information);
             continue;
         }
         if (context.dialogs.ShowMessage(context.owner, SaveTexts::DiscardText(), SaveTexts::DiscardTitle(),
-                                        QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning)
-            == QMessageBox::Yes)
+                                        MessageButton::Yes | MessageButton::No, MessageIcon::Warning)
+            == MessageButton::Yes)
             return {};
     }
 
-    savePath = FolderOf(written);
-    context.ini.WInI("Save", "SavePath", savePath.toUtf8());
+    context.folder.Remember(written);
     return SavedVideo{true, written};
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ServicePort.h"
+
 #include <QByteArray>
 #include <QHostAddress>
 #include <QObject>
@@ -20,15 +22,13 @@ class ResolverOnDemand : public QObject {
     Q_OBJECT
 
 public:
-    // The port quillon-resolver listens on unless told otherwise.
-    static constexpr quint16 kServicePort = 8397;
     // The longest wait for a started service to listen; a service that is not there by then makes the
     // resolution fail as if none were started.
     static constexpr int kStartMilliseconds = 2000;
 
     // programFolder: the folder of the executable, where the service is looked for first. servicePort: the
     // port that marks the program's own service.
-    explicit ResolverOnDemand(const QString &programFolder, quint16 servicePort = kServicePort,
+    explicit ResolverOnDemand(const QString &programFolder, quint16 servicePort = kDefaultServicePort,
                               QObject *parent = nullptr);
     ~ResolverOnDemand() override;
 

@@ -1,7 +1,7 @@
 #include "Hosts.h"
 
-#include "INI.h"
-#include "Windows1251.h"
+#include "ServicePort.h"
+#include "SettingsKeys.h"
 
 #include <QRegularExpression>
 
@@ -11,8 +11,9 @@ Hosts DefaultHosts()
     // machine without any set-up (and fail at once, quietly for the check, when it is not running). The
     // maker's pages have no public name yet: their defaults lie in a reserved domain that never resolves.
     // A real installation names them in options.ini.
-    return Hosts{QStringLiteral("localhost:8397"), QStringLiteral("localhost:8397"),
-                 QStringLiteral("www.quillon.example"), QStringLiteral("quillon.example")};
+    const QString service = QStringLiteral("localhost:") + QString::number(kDefaultServicePort);
+    return Hosts{service, service, QString::fromLatin1(SettingsKeys::kWebSiteHost.fallback),
+                 QString::fromLatin1(SettingsKeys::kProgramPageHost.fallback)};
 }
 
 bool IsHostText(const QString &text)
@@ -25,15 +26,15 @@ bool IsHostText(const QString &text)
 Hosts ReadHosts(const INI &ini)
 {
     Hosts hosts = DefaultHosts();
-    const auto take = [&ini](const char *key, QString &value) {
-        const QString stored = DecodeUtf8OrWindows1251(ini.RINI("Hosts", key)).trimmed();
+    const auto take = [&ini](const SettingKey &key, QString &value) {
+        const QString stored = ReadSetting(ini, key).trimmed();
         if (IsHostText(stored))
             value = stored;
     };
-    take("Resolver", hosts.Resolver);
-    take("Update", hosts.Update);
-    take("WebSite", hosts.WebSite);
-    take("ProgramPage", hosts.ProgramPage);
+    take(SettingsKeys::kResolverHost, hosts.Resolver);
+    take(SettingsKeys::kUpdateHost, hosts.Update);
+    take(SettingsKeys::kWebSiteHost, hosts.WebSite);
+    take(SettingsKeys::kProgramPageHost, hosts.ProgramPage);
     return hosts;
 }
 

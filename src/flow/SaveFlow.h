@@ -8,16 +8,32 @@ class INI;
 class Interaction;
 class QWidget;
 
+// The folder the save dialog proposes (SavePath): remembered here and in the settings file, by this alone.
+class SaveFolder {
+public:
+    // defaultFolder: the default download folder, ending with "/", proposed while no remembered folder is there.
+    SaveFolder(INI &ini, const QString &defaultFolder);
+
+    // The folder the settings file held at start-up, ending with "/"; "" for none.
+    void setRemembered(const QString &folder) { savePath = folder; }
+    QString Remembered() const { return savePath; }
+    // The folder the dialog proposes (see ProposedSaveFolder), made when it is the default one and missing.
+    QString Proposed();
+    // A video was written to path: its folder is proposed from now on, in this run and the next.
+    void Remember(const QString &path);
+
+private:
+    INI &ini;
+    QString defaultFolder;
+    QString savePath;
+};
+
 // What the save flow works with.
 struct SaveContext {
     Interaction &dialogs;
     // The window that owns the dialogs.
     QWidget *owner = nullptr;
-    INI &ini;
-    // The folder the dialog proposes, ending with "/"; the save sets it to the folder written to.
-    QString &SavePath;
-    // The default download folder, ending with "/": proposed while SavePath names no folder, and made then.
-    QString defaultFolder;
+    SaveFolder &folder;
     // How far a copy to another file system has got, reported on the window's thread.
     std::function<void(qint64 done, qint64 total)> progress = {};
 };
@@ -31,7 +47,7 @@ struct SavedVideo {
 // Asks where the video goes (proposing the proposed folder + name, offering the video's own kind first), asks
 // before replacing a file, moves the downloaded file at partialPath there and onto the disk (synced and renamed on
 // the same file system, otherwise copied; off the window's thread while its events go on) and remembers the
-// folder in SavePath and the settings file. A name typed without an extension gets the one of the video's kind. A
+// folder (SaveFolder::Remember). A name typed without an extension gets the one of the video's kind. A
 // cancelled dialog saves under the proposed name and says so. A move that fails is reported with the system's
 // reason and the dialog opens again, until the video is in place or the user agrees to lose it; the partial file
 // is left where it was unless it was moved.

@@ -1,0 +1,163 @@
+#include "VideoDownload.h"
+
+#include "TransferTexts.h"
+
+#include <algorithm>
+
+VideoDownload::VideoDownload(QObject *parent) : QObject(parent)
+{
+    resumeTimer.setSingleShot(true);
+    connect(&resumeTimer, &QTimer::timeout, this, [this] { StartExchange(false); });
+    connect(&file, &BodyFile::Finished, this, &VideoDownload::FileFinished);
+    connect(&file, &BodyFile::Failed, this, &VideoDownload::FileFailed);
+}
+
+VideoDownload::~VideoDownload()
+{
+    Stop();
+}
+
+void VideoDownload::Fetch(const ExchangeRequest &fetched, const ExchangeLimits &fetchLimits,
+                          const ResumePolicy &fetchPolicy)
+{
+    Stop();
+    request = fetched;
+    limits = fetchLimits;
+    policy = fetchPolicy;
+    state.underWay = true;
+    // Whatever an earlier answer of a redirect chain left there is not this body.
+    if (file.Size() > 0)
+        file.StartOver();
+    StartExchange(true);
+}
+
+void VideoDownload::Stop()
+{
+    resumeTimer.stop();
+    exchange.reset();
+    state = State{};
+}
+
+// Each exchange asks for what the file lacks: the whole body, or the rest after the bytes on disk.
+void VideoDownload::StartExchange(bool reportStart)
+{
+    FilePart part;
+    part.file = &file;
+    part.first = file.Size() > 0 ? file.Size() : -1;
+    part.total = state.total;
+    part.etag = state.etag;
+    part.lastModified = state.lastModified;
+    exchange.reset(new Exchange(request, limits, this));
+    exchange->setFilePart(part);
+    exchange->setLengthShown(state.lengthShown);
+    exchange->setResumeRule(state.resumable, state.attempts < policy.attempts);
+    connect(exchange.get(), &Exchange::Msg, this, &VideoDownload::Msg);
+    connect(exchange.get(), &Exchange::ServerLine, this, &VideoDownload::ServerLine);
+    connect(exchange.get(), &Exchange::FLVsize, this, &VideoDownload::FLVsize);
+    connect(exchange.get(), &Exchange::PercentOfLoad, this, &VideoDownload::PercentOfLoad);
+    connect(exchange.get(), &Exchange::Ended, this, &VideoDownload::ExchangeEnded);
+    exchange->Start(reportStart);
+}
+
+void VideoDownload::ExchangeEnded(const ExchangeEnd &end)
+{
+    // The exchange has said its last: what it learnt of the file is kept, and it goes.
+    state.resumable = exchange->Resumable();
+    if (const std::optional<FileHead> &head = exchange->Head()) {
+        state.total = head->total;
+        state.etag = head->etag;
+        state.lastModified = head->lastModified;
+    }
+    state.lengthShown = exchange->LengthShown();
+    exchange.reset();
+    switch (end.kind) {
+    case ExchangeEnd::Kind::Failed:
+        return Fail(end.text);
+    case ExchangeEnd::Kind::Broken:
+        if (end.cannotContinue)
+            return StartOver();
+        if (!end.fileFault.isEmpty())
+            return FailFinally(end.fileFault);
+        return FailOn(end.outcome);
+    case ExchangeEnd::Kind::Answered:
+        return Answered(end.outcome);
+    }
+}
+
+void VideoDownload::Answered(const Outcome &outcome)
+{
+    if (state.resumable && outcome.kind == Outcome::Kind::BodyCut && ScheduleResume())
+        return;
+    switch (outcome.kind) {
+    case Outcome::Kind::Redirect:
+        state = State{};
+        emit Redirected(outcome.location);
+        return;
+    case Outcome::Kind::Success:
+        state.finishing = true;
+        state.resumable = false;
+        file.Finish();
+        return;
+    default:
+        return FailOn(outcome);
+    }
+}
+
+void VideoDownload::Fail(const QString &text)
+{
+    if (state.resumable && ScheduleResume())
+        return;
+    FailFinally(text);
+}
+
+// An answer longer than the part of the body asked for is wrong however often it is asked for again.
+void VideoDownload::FailOn(const Outcome &outcome)
+{
+    const QString text = TransferTexts::OutcomeError(outcome);
+    if (outcome.kind == Outcome::Kind::BodyTooLong)
+        return FailFinally(text);
+    Fail(text);
+}
+
+void VideoDownload::FailFinally(const QString &text)
+{
+    Stop();
+    emit Failed(text);
+}
+
+// False when every try has been used: the caller then ends with the error.
+bool VideoDownload::ScheduleResume()
+{
+    if (state.attempts >= policy.attempts || state.finishing)
+        return false;
+    ++state.attempts;
+    resumeTimer.start(policy.firstPause * (1 << std::min(state.attempts - 1, 16)));
+    emit Msg(TransferTexts::ResumingFrom(file.Size(), state.attempts, policy.attempts));
+    return true;
+}
+
+// The answer cannot continue the bytes on disk: they go, and the body is asked for again.
+void VideoDownload::StartOver()
+{
+    file.StartOver();
+    if (state.attempts >= policy.attempts)
+        return FailFinally(TransferTexts::StartingOver());
+    ++state.attempts;
+    resumeTimer.start(policy.firstPause);
+    emit Msg(TransferTexts::StartingOver());
+}
+
+void VideoDownload::FileFinished()
+{
+    if (!state.finishing)
+        return;
+    state = State{};
+    emit Done();
+}
+
+void VideoDownload::FileFailed(const QString &reason)
+{
+    if (!state.underWay)
+        return;
+    FailFinally(TransferTexts::VideoFileError(file.Path(), reason));
+}
