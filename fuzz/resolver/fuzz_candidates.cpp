@@ -53,7 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Check(ordered.size() <= candidates.size());
     if (ordered.isEmpty())
         return 0;
-    const QByteArray answer = AnswerPages::ComposeFoundPage(ordered);
+    VideoOffer offer;
+    for (const QUrl &url : ordered)
+        offer.choices.append({url});
+    const QByteArray answer = AnswerPages::ComposeFoundPage(offer);
     const std::optional<QString> link = ResolutionAnswer::VideoLinkOf(answer);
     Check(link.has_value());
     Check(*link == QString::fromLatin1(ordered.first().adjusted(QUrl::RemoveUserInfo).toEncoded()));

@@ -22,6 +22,14 @@ bool EndsTheSearch(FetchResult::Outcome outcome)
         || outcome == FetchResult::Outcome::HostNotFound;
 }
 
+VideoOffer OfferOf(const QList<QUrl> &videos)
+{
+    VideoOffer offer;
+    for (const QUrl &video : videos)
+        offer.choices.append({video});
+    return offer;
+}
+
 }  // namespace
 
 Resolution::Resolution(const ResolutionContext *context, QNetworkAccessManager *network, const QHostAddress &client,
@@ -130,7 +138,7 @@ void Resolution::OnFetched(const FetchResult &result)
     fetch = nullptr;
     switch (result.outcome) {
     case FetchResult::Outcome::Video:
-        AnswerOnce(AnswerPages::ComposeFoundPage({result.url}));
+        AnswerOnce(AnswerPages::ComposeFoundPage(OfferOf({result.url})));
         return;
     case FetchResult::Outcome::Page:
         parse = context->parsers->Submit(client, result.body, result.contentType, result.url, this);
@@ -153,7 +161,7 @@ void Resolution::OnParsed(const QByteArray &found)
 {
     const std::optional<FoundVideos> videos = FoundVideosReader::DecodeVideos(found);
     if (videos && !videos->files.isEmpty()) {
-        AnswerOnce(AnswerPages::ComposeFoundPage(videos->files));
+        AnswerOnce(AnswerPages::ComposeFoundPage(OfferOf(videos->files)));
         return;
     }
     if (videos)
@@ -190,7 +198,7 @@ void Resolution::OnExtracted(const QJsonObject &info)
     }
     const Delivery delivery = MediaFormats::ChooseDelivery(*media, context->maxHeight);
     if (!delivery.files.isEmpty())
-        AnswerOnce(AnswerPages::ComposeFoundPage(delivery.files));
+        AnswerOnce(AnswerPages::ComposeFoundPage(OfferOf(delivery.files)));
     else if (delivery.stream && context->canRemux)
         AnswerStream(*delivery.stream);
     else
@@ -211,7 +219,7 @@ void Resolution::OnYtDlpFailed(const QString &error)
 void Resolution::AnswerStream(const StreamPlan &plan)
 {
     const QByteArray token = MediaToken::ComposeToken(plan, context->tokenKey, QDateTime::currentDateTimeUtc());
-    AnswerOnce(AnswerPages::ComposeFoundPage({QUrl::fromEncoded(mediaBase.toLatin1() + "/media/" + token)}));
+    AnswerOnce(AnswerPages::ComposeFoundPage(OfferOf({QUrl::fromEncoded(mediaBase.toLatin1() + "/media/" + token)})));
 }
 
 void Resolution::GiveUpBusy()
