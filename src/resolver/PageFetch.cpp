@@ -264,8 +264,13 @@ void PageFetch::Finish(FetchResult::Outcome outcome, const QString &detail)
     result.outcome = outcome;
     result.url = url;
     result.detail = detail;
-    if (reply)
+    if (reply) {
         result.contentType = reply->rawHeader("Content-Type");
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (outcome == FetchResult::Outcome::Video && length.isValid()
+            && reply->rawHeader("Content-Encoding").isEmpty())
+            result.size = length.toLongLong();
+    }
     if (outcome == FetchResult::Outcome::Page)
         result.body = std::move(body);
     DropReply();

@@ -42,6 +42,7 @@ struct FetchResult {
     QUrl url;  // the address the outcome belongs to, after redirects
     QByteArray body;
     QByteArray contentType;
+    qint64 size = -1;  // of a video, as its server declared it; -1: not declared
     QString detail;
 };
 

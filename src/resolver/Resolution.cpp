@@ -1,6 +1,7 @@
 #include "Resolution.h"
 
 #include "AnswerPages.h"
+#include "Candidate.h"
 #include "FetchProxy.h"
 #include "FoundVideos.h"
 #include "MediaToken.h"
@@ -137,9 +138,13 @@ void Resolution::OnFetched(const FetchResult &result)
     fetch->deleteLater();
     fetch = nullptr;
     switch (result.outcome) {
-    case FetchResult::Outcome::Video:
-        AnswerOnce(AnswerPages::ComposeFoundPage(OfferOf({result.url})));
+    case FetchResult::Outcome::Video: {
+        VideoChoice video{result.url};
+        video.container = CandidateOrder::ContainerOf(result.url, QString::fromLatin1(result.contentType).toLower());
+        video.size = result.size;
+        AnswerOnce(AnswerPages::ComposeFoundPage({{}, {video}}));
         return;
+    }
     case FetchResult::Outcome::Page:
         parse = context->parsers->Submit(client, result.body, result.contentType, result.url, this);
         if (!parse) {
@@ -161,11 +166,13 @@ void Resolution::OnParsed(const QByteArray &found)
 {
     const std::optional<FoundVideos> videos = FoundVideosReader::DecodeVideos(found);
     if (videos && !videos->files.isEmpty()) {
-        AnswerOnce(AnswerPages::ComposeFoundPage(OfferOf(videos->files)));
+        AnswerOnce(AnswerPages::ComposeFoundPage({videos->title, videos->files}));
         return;
     }
-    if (videos)
+    if (videos) {
         streamsOnPage = videos->streams;
+        pageTitle = videos->title;
+    }
     EndEngine(streamsOnPage.isEmpty() ? QStringLiteral("На странице нет ссылок на видео.") : QString());
 }
 
@@ -219,7 +226,8 @@ void Resolution::OnYtDlpFailed(const QString &error)
 void Resolution::AnswerStream(const StreamPlan &plan)
 {
     const QByteArray token = MediaToken::ComposeToken(plan, context->tokenKey, QDateTime::currentDateTimeUtc());
-    AnswerOnce(AnswerPages::ComposeFoundPage(OfferOf({QUrl::fromEncoded(mediaBase.toLatin1() + "/media/" + token)})));
+    AnswerOnce(
+        AnswerPages::ComposeFoundPage({pageTitle, {{QUrl::fromEncoded(mediaBase.toLatin1() + "/media/" + token)}}}));
 }
 
 void Resolution::GiveUpBusy()

@@ -82,6 +82,7 @@ private:
     QList<Engine> pending;
     QStringList reasons;
     QList<QUrl> streamsOnPage;  // what the built-in engine found that only a remux makes a file of
+    QString pageTitle;  // the title the built-in engine found with them
     PageFetch *fetch = nullptr;
     QPointer<ParseJob> parse;
     WorkerTicket *ticket = nullptr;

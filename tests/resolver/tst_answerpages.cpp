@@ -24,7 +24,7 @@ namespace {
 
 Candidate Make(const char *address, CandidateSource source, const char *type = "")
 {
-    return {QUrl(QString::fromLatin1(address)), source, QString::fromLatin1(type)};
+    return {QUrl(QString::fromLatin1(address)), source, QString::fromLatin1(type), 0};
 }
 
 }  // namespace
@@ -65,8 +65,8 @@ void TestAnswerPages::ordersCandidates()
     QFETCH(QList<Candidate>, candidates);
     QFETCH(QStringList, order);
     QStringList found;
-    for (const QUrl &url : CandidateOrder::OrderCandidates(candidates))
-        found.append(url.toString());
+    for (const Candidate &candidate : CandidateOrder::OrderCandidates(candidates))
+        found.append(candidate.url.toString());
     QCOMPARE(found, order);
 }
 
