@@ -23,14 +23,6 @@ bool EndsTheSearch(FetchResult::Outcome outcome)
         || outcome == FetchResult::Outcome::HostNotFound;
 }
 
-VideoOffer OfferOf(const QList<QUrl> &videos)
-{
-    VideoOffer offer;
-    for (const QUrl &video : videos)
-        offer.choices.append({video});
-    return offer;
-}
-
 }  // namespace
 
 Resolution::Resolution(const ResolutionContext *context, QNetworkAccessManager *network, const QHostAddress &client,
@@ -86,7 +78,8 @@ void Resolution::RunNext()
     if (pending.isEmpty()) {
         if (!streamsOnPage.isEmpty() && context->canRemux) {
             // Nobody knew better: ffmpeg takes the page's own stream as it is, with its own choice of picture.
-            AnswerStream({{{streamsOnPage.first(), {}, -1}}, true});
+            AnswerOnce(
+                AnswerPages::ComposeFoundPage({pageTitle, {{MediaLink({{{streamsOnPage.first(), {}, -1}}, true})}}}));
             return;
         }
         if (!streamsOnPage.isEmpty())
@@ -203,14 +196,22 @@ void Resolution::OnExtracted(const QJsonObject &info)
         EndEngine(QStringLiteral("Это прямая трансляция: её нельзя сохранить файлом."));
         return;
     }
-    const Delivery delivery = MediaFormats::ChooseDelivery(*media, context->maxHeight);
-    if (!delivery.files.isEmpty())
-        AnswerOnce(AnswerPages::ComposeFoundPage(OfferOf(delivery.files)));
-    else if (delivery.stream && context->canRemux)
-        AnswerStream(*delivery.stream);
+    VideoOffer offer{media->title.isEmpty() ? pageTitle : media->title};
+    bool streamLeftOut = false;
+    for (const MediaChoice &choice : MediaFormats::OfferChoices(*media, context->maxHeight)) {
+        if (choice.stream && !context->canRemux) {
+            streamLeftOut = true;
+            continue;
+        }
+        offer.choices.append(choice.video);
+        if (choice.stream)
+            offer.choices.last().url = MediaLink(*choice.stream);
+    }
+    if (!offer.choices.isEmpty())
+        AnswerOnce(AnswerPages::ComposeFoundPage(offer));
     else
-        EndEngine(delivery.stream ? kStreamWithoutFfmpeg
-                                  : QStringLiteral("yt-dlp не нашёл видео, которое можно сохранить файлом."));
+        EndEngine(streamLeftOut ? kStreamWithoutFfmpeg
+                                : QStringLiteral("yt-dlp не нашёл видео, которое можно сохранить файлом."));
 }
 
 void Resolution::OnYtDlpFailed(const QString &error)
@@ -223,11 +224,10 @@ void Resolution::OnYtDlpFailed(const QString &error)
     EndEngine(QStringLiteral("yt-dlp не нашёл видео: %1.").arg(error));
 }
 
-void Resolution::AnswerStream(const StreamPlan &plan)
+QUrl Resolution::MediaLink(const StreamPlan &plan) const
 {
     const QByteArray token = MediaToken::ComposeToken(plan, context->tokenKey, QDateTime::currentDateTimeUtc());
-    AnswerOnce(
-        AnswerPages::ComposeFoundPage({pageTitle, {{QUrl::fromEncoded(mediaBase.toLatin1() + "/media/" + token)}}}));
+    return QUrl::fromEncoded(mediaBase.toLatin1() + "/media/" + token);
 }
 
 void Resolution::GiveUpBusy()

@@ -22,7 +22,8 @@ import zipfile
 PR_SET_PDEATHSIG = 1
 ANSWER_LIMIT = 16 * 1024 * 1024
 FORMAT_KEYS = ('format_id', 'url', 'manifest_url', 'protocol', 'ext', 'vcodec', 'acodec', 'width', 'height',
-               'tbr', 'fps', 'http_headers', 'manifest_stream_number', 'has_drm', 'container')
+               'tbr', 'fps', 'http_headers', 'manifest_stream_number', 'has_drm', 'container', 'filesize',
+               'filesize_approx')
 INFO_KEYS = ('extractor', 'extractor_key', 'title', 'duration', 'is_live', 'live_status', 'webpage_url')
 
 
