@@ -38,19 +38,24 @@ QByteArray HostHeader(const QUrl &url)
     return host;
 }
 
-// The answer page speaks Russian; Qt's own texts stay for the rarer failures.
-QString DescribeNetworkError(const QNetworkReply *reply)
+FetchResult::Outcome OutcomeOf(const QNetworkReply *reply)
 {
     switch (reply->error()) {
     case QNetworkReply::ConnectionRefusedError:
-        return QStringLiteral("соединение отклонено");
-    case QNetworkReply::RemoteHostClosedError:
-        return QStringLiteral("сервер закрыл соединение");
+        return FetchResult::Outcome::ConnectionRefused;
     case QNetworkReply::TimeoutError:
-        return QStringLiteral("сервер не отвечает");
+        return FetchResult::Outcome::TimedOut;
     default:
-        return reply->errorString();
+        return FetchResult::Outcome::ConnectionFailed;
     }
+}
+
+// The answer page speaks Russian; Qt's own texts stay for the rarer failures.
+QString DescribeNetworkError(const QNetworkReply *reply)
+{
+    if (reply->error() == QNetworkReply::RemoteHostClosedError)
+        return QStringLiteral("сервер закрыл соединение");
+    return reply->errorString();
 }
 
 }  // namespace
@@ -219,12 +224,12 @@ void PageFetch::OnReplyFinished()
                 RequestPage();
                 return;
             }
-            Finish(FetchResult::Outcome::ConnectionFailed, DescribeNetworkError(reply));
+            Finish(OutcomeOf(reply), DescribeNetworkError(reply));
             return;
         }
         OnMetaDataChanged();
         if (!finished)
-            Finish(FetchResult::Outcome::ConnectionFailed, DescribeNetworkError(reply));
+            Finish(OutcomeOf(reply), DescribeNetworkError(reply));
         return;
     }
     // A page that arrived whole but whose headers we never judged (say, a redirect without Location).

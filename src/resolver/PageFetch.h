@@ -30,6 +30,7 @@ struct FetchResult {
         BadAddress,  // not an http or https address
         HostNotFound,
         RefusedAddress,  // the host leads to an internal address (which one is not told)
+        ConnectionRefused,
         ConnectionFailed,  // detail: what the network said
         TlsFailed,
         HttpError,  // detail: the status code and its text

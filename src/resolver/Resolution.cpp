@@ -2,12 +2,15 @@
 
 #include "AnswerPages.h"
 #include "Candidate.h"
+#include "FailureReasons.h"
 #include "FetchProxy.h"
 #include "FoundVideos.h"
 #include "MediaToken.h"
 #include "ParserPool.h"
 #include "WorkerSlots.h"
 #include "YtDlpBridge.h"
+
+#include <cstdio>
 
 namespace {
 
@@ -193,7 +196,7 @@ void Resolution::OnExtracted(const QJsonObject &info)
         return;
     }
     if (media->isLive) {
-        EndEngine(QStringLiteral("Это прямая трансляция: её нельзя сохранить файлом."));
+        EndEngine(FailureReasons::Describe(FailureReasons::Kind::Live));
         return;
     }
     VideoOffer offer{media->title.isEmpty() ? pageTitle : media->title};
@@ -214,14 +217,20 @@ void Resolution::OnExtracted(const QJsonObject &info)
                                 : QStringLiteral("yt-dlp не нашёл видео, которое можно сохранить файлом."));
 }
 
-void Resolution::OnYtDlpFailed(const QString &error)
+void Resolution::OnYtDlpFailed(const QString &error, const QStringList &exceptions)
 {
     if (error.contains(QLatin1String(FetchProxy::kRefusalReason.data()))) {
         pending.clear();
         EndEngine(RefusalText(url.host()));
         return;
     }
-    EndEngine(QStringLiteral("yt-dlp не нашёл видео: %1.").arg(error));
+    // yt-dlp's words name its internals and speak English: they are for whoever keeps the service.
+    const QString classes =
+        exceptions.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(exceptions.join(QLatin1String(" < ")));
+    std::fprintf(stderr, "quillon-resolver: yt-dlp for %s: %s\n", url.toEncoded().constData(),
+                 (error + classes).toUtf8().constData());
+    std::fflush(stderr);
+    EndEngine(FailureReasons::Describe(FailureReasons::ClassifyYtDlpError(error, exceptions)));
 }
 
 QUrl Resolution::MediaLink(const StreamPlan &plan) const
@@ -261,12 +270,16 @@ QString Resolution::DescribeFailure(const FetchResult &result)
         return QStringLiteral("Сервер %1 не найден.").arg(host);
     case FetchResult::Outcome::RefusedAddress:
         return RefusalText(host);
+    case FetchResult::Outcome::ConnectionRefused:
+        return FailureReasons::Describe(FailureReasons::Kind::Refused);
     case FetchResult::Outcome::ConnectionFailed:
         return QStringLiteral("Не удалось загрузить страницу с сервера %1: %2.").arg(host, result.detail);
     case FetchResult::Outcome::TlsFailed:
         return QStringLiteral("Не удалось установить защищённое соединение с сервером %1: %2.")
             .arg(host, result.detail);
     case FetchResult::Outcome::HttpError:
+        if (result.detail.section(QLatin1Char(' '), 0, 0) == QLatin1String("404"))
+            return FailureReasons::Describe(FailureReasons::Kind::NotFound);
         return QStringLiteral("Сервер %1 ответил ошибкой %2.").arg(host, result.detail);
     case FetchResult::Outcome::TooManyRedirects:
         return QStringLiteral("Слишком много перенаправлений (больше %1).").arg(result.detail);
@@ -277,7 +290,7 @@ QString Resolution::DescribeFailure(const FetchResult &result)
             return QStringLiteral("Сервер %1 прислал повреждённую сжатую страницу.").arg(host);
         return QStringLiteral("Сервер %1 прислал страницу, сжатую неизвестным способом (%2).").arg(host, result.detail);
     case FetchResult::Outcome::TimedOut:
-        return QStringLiteral("Страница не загрузилась за %1 с.").arg(result.detail);
+        return FailureReasons::Describe(FailureReasons::Kind::TimedOut);
     }
     return QString();
 }

@@ -67,7 +67,7 @@ private:
     void OnParsed(const QByteArray &found);
     void RunYtDlp();
     void OnExtracted(const QJsonObject &info);
-    void OnYtDlpFailed(const QString &error);
+    void OnYtDlpFailed(const QString &error, const QStringList &exceptions);
     void DropWork();
     void EndEngine(const QString &reason);
     // The service's own link that remuxes the stream into one file.

@@ -243,11 +243,10 @@ void TestResolverService::explainsFailures_data()
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("reason");
     QTest::newRow("page without video") << nginx.Address("pages/none.html") << "На странице нет ссылок на видео.";
-    QTest::newRow("missing page") << nginx.Address("pages/gone.html")
-                                  << "Сервер 127.0.0.1 ответил ошибкой 404 Not Found.";
+    QTest::newRow("missing page") << nginx.Address("pages/gone.html") << "Страница не найдена (ошибка 404).";
     QTest::newRow("too many redirects") << nginx.Address("loop") << "Слишком много перенаправлений (больше 20).";
     QTest::newRow("unreachable host") << QStringLiteral("http://127.0.0.1:%1/").arg(FindFreePort())
-                                      << "Не удалось загрузить страницу с сервера 127.0.0.1: соединение отклонено.";
+                                      << "Сервер страницы не отвечает: соединение отклонено.";
     QTest::newRow("not a web address")
         << "file:///etc/passwd"
         << "Адрес страницы не понят: нужен адрес, который начинается с http:// или https://.";
@@ -326,7 +325,8 @@ void TestResolverService::givesUpOnASlowServer()
     const auto ownService = StartLocalService(options);
     const QByteArray body =
         BodyOf(Resolve(ownService->ServerPort(), QStringLiteral("http://127.0.0.1:%1/").arg(silent.serverPort())));
-    QVERIFY2(QString::fromUtf8(body).contains(QStringLiteral("Страница не загрузилась за 1 с.")), body.constData());
+    QVERIFY2(QString::fromUtf8(body).contains(QStringLiteral("Время ожидания ответа от сайта истекло.")),
+             body.constData());
 }
 
 void TestResolverService::refusesInternalAddressesWhenShared()

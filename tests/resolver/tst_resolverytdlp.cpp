@@ -25,6 +25,8 @@ private slots:
     void answersBuiltinPagesWithoutYtDlp();
     void asksSiteExtractorsFirst();
     void describesYtDlpChoices();
+    void answersYtDlpFailuresInRussian_data();
+    void answersYtDlpFailuresInRussian();
     void misbehavingYtDlp_data();
     void misbehavingYtDlp();
     void refusesInternalAddressesThroughYtDlpAndFfmpeg();
@@ -231,6 +233,29 @@ void TestResolverYtDlp::describesYtDlpChoices()
     QCOMPARE(ReadVideoLink(answer), QStringLiteral("http://cdn.example/720.mp4"));
 }
 
+void TestResolverYtDlp::answersYtDlpFailuresInRussian_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("connection refused") << QStringLiteral("http://127.0.0.1:%1/watch").arg(FindFreePort())
+                                        << "Сервер страницы не отвечает: соединение отклонено.";
+    QTest::newRow("404") << site.Address("missing.html") << "Страница не найдена (ошибка 404).";
+}
+
+void TestResolverYtDlp::answersYtDlpFailuresInRussian()
+{
+    QFETCH(QString, page);
+    QFETCH(QString, reason);
+    ResolverOptions options;
+    options.engines = {Engine::YtDlp};
+    const auto own = StartLocalService(options);
+    QVERIFY(WaitUntilReady(*own));
+    const QByteArray host = "127.0.0.1:" + QByteArray::number(own->ServerPort());
+    const QByteArray answer = ExchangeRaw(own->ServerPort(), ComposeResolutionRequest(EncodeAsProgram(page), host));
+    // yt-dlp's own words went to the log.
+    QCOMPARE(ReasonOf(answer).simplified(), QStringLiteral("Видео не найдено Видео не найдено. ") + reason);
+}
+
 void TestResolverYtDlp::misbehavingYtDlp_data()
 {
     QTest::addColumn<QByteArray>("extract");  // what the fake's extract_info does; empty: no yt-dlp at all
@@ -250,7 +275,7 @@ void TestResolverYtDlp::misbehavingYtDlp_data()
                                                     "        return {'_type': 'video', 'formats': 'nonsense'}\n")
                                       << "yt-dlp не нашёл на странице видео.";
     QTest::newRow("crashing") << QByteArray("        import os\n        os._exit(139)\n")
-                              << "yt-dlp не нашёл видео: ended without an answer";
+                              << "Не удалось получить видео с этой страницы.";
 }
 
 void TestResolverYtDlp::misbehavingYtDlp()
