@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     const FoundVideos found = FoundVideosReader::FindVideos(page, "text/html; charset=utf-8", pageUrl);
     const QByteArray answer = found.files.isEmpty() ? AnswerPages::ComposeFailurePage(QStringLiteral("none"))
-                                                    : AnswerPages::ComposeFoundPage(found.files);
+                                                    : AnswerPages::ComposeFoundPage({found.title, found.files});
     const std::optional<QString> link = ResolutionAnswer::VideoLinkOf(answer);
     Check(link.has_value() == offered);
     if (!link)

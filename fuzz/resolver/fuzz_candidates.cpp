@@ -49,13 +49,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         Check(!candidate.url.host().isEmpty());
         Check(!candidate.url.hasFragment());
     }
-    const QList<QUrl> ordered = CandidateOrder::OrderCandidates(candidates);
+    const QList<Candidate> ordered = CandidateOrder::OrderCandidates(candidates);
     Check(ordered.size() <= candidates.size());
     if (ordered.isEmpty())
         return 0;
-    const QByteArray answer = AnswerPages::ComposeFoundPage(ordered);
+    VideoOffer offer;
+    for (const Candidate &candidate : ordered)
+        offer.choices.append({candidate.url});
+    const QByteArray answer = AnswerPages::ComposeFoundPage(offer);
     const std::optional<QString> link = ResolutionAnswer::VideoLinkOf(answer);
     Check(link.has_value());
-    Check(*link == QString::fromLatin1(ordered.first().adjusted(QUrl::RemoveUserInfo).toEncoded()));
+    Check(*link == QString::fromLatin1(ordered.first().url.adjusted(QUrl::RemoveUserInfo).toEncoded()));
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "AnswerPages.h"
 
+#include <algorithm>
+
 namespace AnswerPages {
 
 namespace {
@@ -42,21 +44,59 @@ QString EscapeHtml(const QString &text)
     return escaped;
 }
 
-QByteArray ComposeFoundPage(const QList<QUrl> &videos)
+QString TidyTitle(const QString &title)
+{
+    QString tidy;
+    tidy.reserve(std::min(title.size(), 2 * kMaxTitleCharacters));
+    qsizetype characters = 0;
+    for (const QChar c : title.simplified()) {
+        if (c.category() == QChar::Other_Control)
+            continue;
+        // The second half of a pair makes no new character.
+        if (!c.isLowSurrogate() && ++characters > kMaxTitleCharacters)
+            break;
+        tidy += c;
+    }
+    return tidy;
+}
+
+// The answer's links, the contract with the program, which reads the first one and may read them all:
+//     <li><a href="ADDRESS" data-title="TITLE" data-height="720" data-width="1280" data-container="mp4"
+//            data-size="88080384" data-sound-only="1">ADDRESS</a></li>
+// one line each, in this order of attributes, every value escaped (EscapeHtml) and double-quoted. href comes
+// first and nothing quoted stands before it, so the program's cut of the first href="http up to the next
+// double quote is the address. data-title is on the first link only; every other attribute is left out when
+// it is not known (data-sound-only is there only for sound without picture). data-size may be an estimate.
+QByteArray ComposeFoundPage(const VideoOffer &offer)
 {
     QString content = QStringLiteral("<p>Нажмите, чтобы скачать видео:</p>\n<ol>\n");
+    const QString title = TidyTitle(offer.title);
     QList<QByteArray> offered;
-    for (const QUrl &video : videos) {
+    for (const VideoChoice &choice : offer.choices) {
         // A login in the address ("http://user:pw@host/") is no address the program takes, and not ours to
         // hand on: the video is offered at its plain address.
         // The encoded form is plain ASCII with the host in its ACE form, which any downloader can send as is.
-        const QByteArray encoded = video.adjusted(QUrl::RemoveUserInfo).toEncoded();
+        const QByteArray encoded = choice.url.adjusted(QUrl::RemoveUserInfo).toEncoded();
         if (offered.contains(encoded))
             continue;
-        offered.append(encoded);
+        if (offered.size() == kMaxChoices)
+            break;
         const QString address = EscapeHtml(QString::fromLatin1(encoded));
-        content += QStringLiteral("<li><a href=\"") + address + QStringLiteral("\">") + address
-            + QStringLiteral("</a></li>\n");
+        content += QStringLiteral("<li><a href=\"") + address + QLatin1Char('"');
+        if (offered.isEmpty() && !title.isEmpty())
+            content += QStringLiteral(" data-title=\"") + EscapeHtml(title) + QLatin1Char('"');
+        if (choice.height > 0)
+            content += QStringLiteral(" data-height=\"%1\"").arg(choice.height);
+        if (choice.width > 0)
+            content += QStringLiteral(" data-width=\"%1\"").arg(choice.width);
+        if (!choice.container.isEmpty())
+            content += QStringLiteral(" data-container=\"") + EscapeHtml(choice.container) + QLatin1Char('"');
+        if (choice.size >= 0)
+            content += QStringLiteral(" data-size=\"%1\"").arg(choice.size);
+        if (choice.soundOnly)
+            content += QStringLiteral(" data-sound-only=\"1\"");
+        content += QLatin1Char('>') + address + QStringLiteral("</a></li>\n");
+        offered.append(encoded);
     }
     content += QStringLiteral("</ol>\n");
     return ComposePage(QStringLiteral("Видео найдено"), content);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HttpConnection.h"
+#include "VideoChoice.h"
 
 #include <QByteArray>
 #include <QList>
@@ -13,9 +14,19 @@
 // address is escaped.
 namespace AnswerPages {
 
+// At most this many forms of a video are offered, and a title is cut to this many characters.
+constexpr qsizetype kMaxChoices = 20;
+constexpr qsizetype kMaxTitleCharacters = 1000;
+
 QString EscapeHtml(const QString &text);
 
-QByteArray ComposeFoundPage(const QList<QUrl> &videos);
+// The title as the answer carries it: on one line, without control characters, at most kMaxTitleCharacters
+// characters (never half of one).
+QString TidyTitle(const QString &title);
+
+// The answer for a found video: each choice one link, best first, with what is known of it (see the README,
+// "The service's answer").
+QByteArray ComposeFoundPage(const VideoOffer &offer);
 
 // A page without the words the program looks for, saying why in Russian.
 QByteArray ComposeFailurePage(const QString &reason);

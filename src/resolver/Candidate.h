@@ -24,6 +24,7 @@ struct Candidate {
     QUrl url;
     CandidateSource source = CandidateSource::Link;
     QString declaredType;  // a MIME type the page gave for it, lower case, or empty
+    int height = 0;  // the picture's height in pixels the page gave for it (a player's "720p"), or 0
 
     friend bool operator==(const Candidate &, const Candidate &) = default;
 };
@@ -32,8 +33,16 @@ namespace CandidateOrder {
 
 CandidateClass ClassifyCandidate(const Candidate &candidate);
 
-// FLV first, then other videos, then the rest; the page's own order within each class; each address once.
-QList<QUrl> OrderCandidates(const QList<Candidate> &candidates);
+// FLV first, then other videos, then the rest; the page's own order within each class; each address once,
+// with what any of its mentions tells of it.
+QList<Candidate> OrderCandidates(const QList<Candidate> &candidates);
+
+// What the file is, as its usual extension ("mp4", "webm", "mp3", ...), from the type the page declared or
+// else from the address; empty when neither tells.
+QString ContainerOf(const QUrl &url, const QString &declaredType);
+
+// Sound without picture, as its type or extension says.
+bool IsSoundOnly(const Candidate &candidate);
 
 // True for a path whose file name ends in an extension of a video container.
 bool HasVideoExtension(const QString &path);

@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 namespace CandidateFinder {
 
@@ -16,6 +17,7 @@ struct RawCandidate {
     QString address;
     CandidateSource source;
     QString declaredType;
+    int height;
 };
 
 struct Collected {
@@ -23,13 +25,39 @@ struct Collected {
     bool baseSeen = false;
     QList<RawCandidate> bySource[5];
     qsizetype openGraphGroupStart = 0;  // first og:video of the group an og:video:type belongs to
+    QString openGraphTitle;
+    QString documentTitle;
+    bool documentTitleSeen = false;
 
-    void Add(CandidateSource source, const QString &address, const QString &type = QString())
+    void Add(CandidateSource source, const QString &address, const QString &type = QString(), int height = 0)
     {
         if (!address.trimmed().isEmpty())
-            bySource[int(source)].append({address.trimmed(), source, type.trimmed().toLower()});
+            bySource[int(source)].append({address.trimmed(), source, type.trimmed().toLower(), height});
     }
 };
+
+// Where players and pages write a video's height, most particular first: Plyr's size, the resolution switchers'
+// res, data attributes, the element's own height, then a label such as "720p".
+int ReadElementHeight(const ParsedPage::Element &element)
+{
+    for (const char *name : {"size", "res", "data-res", "data-height", "height", "label", "data-quality"})
+        if (const int height = ReadHeight(element.Attribute(name)))
+            return height;
+    return 0;
+}
+
+void CollectVideo(const ParsedPage::Element &video, Collected &collected)
+{
+    const int ownHeight = ReadElementHeight(video);
+    collected.Add(CandidateSource::VideoElement, video.Attribute("src"), video.Attribute("type"), ownHeight);
+    // The element's height is what its one source shows; with several, each tells its own.
+    const QList<ParsedPage::Element> sources = video.ChildElements(GUMBO_TAG_SOURCE);
+    for (const ParsedPage::Element &source : sources) {
+        const int height = ReadElementHeight(source);
+        collected.Add(CandidateSource::VideoElement, source.Attribute("src"), source.Attribute("type"),
+                      height > 0 || sources.size() > 1 ? height : ownHeight);
+    }
+}
 
 bool IsOpenGraphVideo(const QString &property)
 {
@@ -51,6 +79,11 @@ void CollectMeta(const ParsedPage::Element &meta, Collected &collected)
     } else if (property == QLatin1String("og:video:type")) {
         for (qsizetype i = collected.openGraphGroupStart; i < openGraph.size(); ++i)
             openGraph[i].declaredType = meta.Attribute("content").trimmed().toLower();
+    } else if (property == QLatin1String("og:video:height")) {
+        for (qsizetype i = collected.openGraphGroupStart; i < openGraph.size(); ++i)
+            openGraph[i].height = ReadHeight(meta.Attribute("content"));
+    } else if (property == QLatin1String("og:title") && collected.openGraphTitle.isEmpty()) {
+        collected.openGraphTitle = meta.Attribute("content");
     }
 }
 
@@ -94,9 +127,14 @@ void CollectElement(const ParsedPage::Element &element, Collected &collected)
         CollectMeta(element, collected);
         break;
     case GUMBO_TAG_VIDEO:
-        collected.Add(CandidateSource::VideoElement, element.Attribute("src"), element.Attribute("type"));
-        for (const ParsedPage::Element &source : element.ChildElements(GUMBO_TAG_SOURCE))
-            collected.Add(CandidateSource::VideoElement, source.Attribute("src"), source.Attribute("type"));
+        CollectVideo(element, collected);
+        break;
+    case GUMBO_TAG_TITLE:
+        // The document's title comes first; an SVG drawing's own titles come later.
+        if (!collected.documentTitleSeen) {
+            collected.documentTitleSeen = true;
+            collected.documentTitle = ParsedPage::DecodeUtf8(element.Text());
+        }
         break;
     case GUMBO_TAG_EMBED:
         CollectFlashVariables(element.Attribute("flashvars"), collected);
@@ -165,6 +203,22 @@ QList<Candidate> ReadFlashVariables(QStringView variables)
     return found;
 }
 
+int ReadHeight(QStringView label)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("\\d{2,5}\\s*[x×]\\s*(\\d{2,4})|(\\d{3,4})\\s*p(?![a-z])|^\\s*(\\d{2,4})\\s*$|\\b([48])k\\b"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = pattern.match(label);
+    if (!match.hasMatch())
+        return 0;
+    if (match.hasCaptured(4))
+        return match.captured(4) == QLatin1String("4") ? 2160 : 4320;
+    for (int group = 1; group <= 3; ++group)
+        if (match.hasCaptured(group))
+            return match.captured(group).toInt();
+    return 0;
+}
+
 QStringList ReadJsonLdVideos(QByteArrayView json)
 {
     QStringList addresses;
@@ -197,7 +251,7 @@ QString FindDeclaredCharset(QByteArrayView html)
     return charset;
 }
 
-QList<Candidate> FindCandidates(QByteArrayView utf8Html, const QUrl &pageUrl)
+QList<Candidate> FindCandidates(QByteArrayView utf8Html, const QUrl &pageUrl, QString *title)
 {
     Collected collected;
     const ParsedPage document(utf8Html);
@@ -215,9 +269,11 @@ QList<Candidate> FindCandidates(QByteArrayView utf8Html, const QUrl &pageUrl)
             if (raw.source == CandidateSource::Link && !CandidateOrder::HasVideoExtension(url.path())
                 && !raw.declaredType.startsWith(QLatin1String("video/")))
                 continue;
-            candidates.append({url.adjusted(QUrl::RemoveFragment), raw.source, raw.declaredType});
+            candidates.append({url.adjusted(QUrl::RemoveFragment), raw.source, raw.declaredType, raw.height});
         }
     }
+    if (title)
+        *title = collected.openGraphTitle.trimmed().isEmpty() ? collected.documentTitle : collected.openGraphTitle;
     return candidates;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "VideoChoice.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -7,10 +9,11 @@
 
 #include <optional>
 
-// What the built-in engine finds on a page: video files, best first, and streams (HLS playlists, DASH
-// manifests) in the page's order, which only a remux turns into a file.
+// What the built-in engine finds on a page: its title, video files, best first, with what the page tells of
+// each, and streams (HLS playlists, DASH manifests) in the page's order, which only a remux turns into a file.
 struct FoundVideos {
-    QList<QUrl> files;
+    QString title;
+    QList<VideoChoice> files;
     QList<QUrl> streams;
 
     friend bool operator==(const FoundVideos &, const FoundVideos &) = default;
@@ -21,7 +24,8 @@ namespace FoundVideosReader {
 // The page converted to UTF-8, parsed and searched: what a parser process does with one page.
 FoundVideos FindVideos(QByteArrayView body, QByteArrayView contentType, const QUrl &pageUrl);
 
-// How a parser process hands its finding back: one address a line, "F " for a file, "S " for a stream.
+// How a parser process hands its finding back: one JSON object,
+// {"title": T, "files": [{"url": U, "height": H, "container": C, "soundOnly": B}, ...], "streams": [U, ...]}.
 QByteArray EncodeVideos(const FoundVideos &videos);
 std::optional<FoundVideos> DecodeVideos(QByteArrayView encoded);
 

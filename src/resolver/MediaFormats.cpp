@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
+#include <limits>
 
 namespace MediaFormats {
 
@@ -50,6 +52,12 @@ std::optional<MediaFormat> ReadFormat(const QJsonObject &object)
     format.videoCodec = object.value(QLatin1String("vcodec")).toString().toLower();
     format.audioCodec = object.value(QLatin1String("acodec")).toString().toLower();
     format.height = std::max(0, object.value(QLatin1String("height")).toInt());
+    format.width = std::max(0, object.value(QLatin1String("width")).toInt());
+    for (const char *key : {"filesize", "filesize_approx"}) {
+        const double size = object.value(QLatin1String(key)).toDouble();
+        if (format.size < 0 && size > 0 && size < 1e15)
+            format.size = qint64(size);
+    }
     format.bitrate = std::max(0.0, object.value(QLatin1String("tbr")).toDouble());
     const QJsonValue stream = object.value(QLatin1String("manifest_stream_number"));
     if (stream.isDouble() && stream.toInt(-1) >= 0)
@@ -100,21 +108,22 @@ bool IsBetter(const MediaFormat &a, const MediaFormat &b)
     return a.bitrate > b.bitrate;
 }
 
-QList<QUrl> ChooseFiles(const QList<MediaFormat> &formats, const QString &extractor)
+bool IsWholeFile(const MediaFormat &format, const QString &extractor)
+{
+    return IsPlainTransfer(format) && format.HasPicture() && format.HasSound() && !NeedsOwnHeaders(format, extractor);
+}
+
+QList<MediaFormat> ChooseFiles(const QList<MediaFormat> &formats, const QString &extractor)
 {
     QList<MediaFormat> files;
     for (const MediaFormat &format : formats)
-        if (IsPlainTransfer(format) && format.HasPicture() && format.HasSound() && !NeedsOwnHeaders(format, extractor))
+        if (IsWholeFile(format, extractor))
             files.append(format);
     std::stable_sort(files.begin(), files.end(), [](const MediaFormat &a, const MediaFormat &b) {
         const int rankA = ContainerRank(a.ext), rankB = ContainerRank(b.ext);
         return rankA != rankB ? rankA < rankB : IsBetter(a, b);
     });
-    QList<QUrl> urls;
-    for (const MediaFormat &file : files)
-        if (!urls.contains(file.url))
-            urls.append(file.url);
-    return urls;
+    return files;
 }
 
 const MediaFormat *Best(const QList<MediaFormat> &formats, bool picture, bool sound)
@@ -129,46 +138,129 @@ const MediaFormat *Best(const QList<MediaFormat> &formats, bool picture, bool so
     return best;
 }
 
-StreamInput InputOf(const MediaFormat &format)
-{
-    return {format.url, format.headers, format.streamNumber};
-}
-
-std::optional<StreamPlan> ChooseStream(const QList<MediaFormat> &formats)
+// What ffmpeg takes the stream from: one format with both, or the best picture with the best sound.
+QList<MediaFormat> ChooseStream(const QList<MediaFormat> &formats)
 {
     const MediaFormat *both = Best(formats, true, true);
     const MediaFormat *picture = Best(formats, true, false);
     const MediaFormat *sound = Best(formats, false, true);
-    StreamPlan plan;
-    QList<const MediaFormat *> used;
     if (both && !(picture && sound && picture->height > both->height))
-        used = {both};
-    else if (picture && sound)
-        used = {picture, sound};
-    else if (both || picture)
-        used = {both ? both : picture};  // a silent video is still the video
-    else
-        return std::nullopt;
-    for (const MediaFormat *format : used) {
-        plan.inputs.append(InputOf(*format));
-        for (const QString &codec : {format->videoCodec, format->audioCodec})
+        return {*both};
+    if (picture && sound)
+        return {*picture, *sound};
+    if (both || picture)
+        return {both ? *both : *picture};  // a silent video is still the video
+    return {};
+}
+
+StreamPlan PlanOf(const QList<MediaFormat> &inputs)
+{
+    StreamPlan plan;
+    for (const MediaFormat &format : inputs) {
+        plan.inputs.append({format.url, format.headers, format.streamNumber});
+        for (const QString &codec : {format.videoCodec, format.audioCodec})
             if (!codec.isEmpty() && codec != QLatin1String("none") && !FitsFlv(codec))
                 plan.flvFits = false;
     }
     return plan;
 }
 
-Delivery ChooseUpTo(const MediaInfo &info, int maxHeight)
+// What ChooseDelivery chooses, as the formats themselves.
+struct Pick {
+    QList<MediaFormat> files;
+    QList<MediaFormat> stream;  // empty when there are files
+};
+
+QList<MediaFormat> Usable(const MediaInfo &info, int maxHeight)
 {
     QList<MediaFormat> usable;
     for (const MediaFormat &format : info.formats)
         if (!format.hasDrm && IsRemuxable(format) && format.height <= maxHeight)
             usable.append(format);
-    Delivery delivery;
-    delivery.files = ChooseFiles(usable, info.extractor);
-    if (delivery.files.isEmpty())
-        delivery.stream = ChooseStream(usable);
-    return delivery;
+    return usable;
+}
+
+Pick PickUpTo(const MediaInfo &info, int maxHeight)
+{
+    const QList<MediaFormat> usable = Usable(info, maxHeight);
+    Pick pick{ChooseFiles(usable, info.extractor), {}};
+    if (pick.files.isEmpty())
+        pick.stream = ChooseStream(usable);
+    return pick;
+}
+
+Pick PickDelivery(const MediaInfo &info, int maxHeight)
+{
+    Pick pick = PickUpTo(info, maxHeight);
+    if (!pick.files.isEmpty() || !pick.stream.isEmpty())
+        return pick;
+    int lowest = 0;
+    for (const MediaFormat &format : info.formats)
+        if (format.height > maxHeight && (lowest == 0 || format.height < lowest))
+            lowest = format.height;
+    return lowest > 0 ? PickUpTo(info, lowest) : pick;
+}
+
+MediaChoice FileChoice(const MediaFormat &format)
+{
+    return {{format.url, format.height, format.width, format.ext, format.size, !format.HasPicture()}, std::nullopt};
+}
+
+// The stream's file is FLV when its codecs are known to fit, Matroska when one is known not to; with a codec
+// unknown only ffmpeg can tell.
+MediaChoice StreamChoice(const QList<MediaFormat> &inputs)
+{
+    MediaChoice choice{{}, PlanOf(inputs)};
+    VideoChoice &video = choice.video;
+    video.size = 0;
+    bool codecsKnown = true;
+    for (const MediaFormat &format : inputs) {
+        if (format.HasPicture()) {
+            video.height = format.height;
+            video.width = format.width;
+        }
+        video.size = video.size < 0 || format.size < 0 ? -1 : video.size + format.size;
+        codecsKnown = codecsKnown && !format.videoCodec.isEmpty() && !format.audioCodec.isEmpty();
+    }
+    video.soundOnly = std::none_of(inputs.begin(), inputs.end(), [](const MediaFormat &f) { return f.HasPicture(); });
+    if (!choice.stream->flvFits)
+        video.container = QStringLiteral("mkv");
+    else if (codecsKnown)
+        video.container = QStringLiteral("flv");
+    return choice;
+}
+
+// The form of one picture height: its best file, or else a stream of it with the best sound.
+std::optional<MediaChoice> ChooseAtHeight(const QList<MediaFormat> &usable, int height, const QString &extractor)
+{
+    QList<MediaFormat> atHeight;
+    for (const MediaFormat &format : usable)
+        if (!format.HasPicture() || format.height == height)
+            atHeight.append(format);
+    const QList<MediaFormat> files = ChooseFiles(atHeight, extractor);
+    if (!files.isEmpty())
+        return FileChoice(files.first());
+    const QList<MediaFormat> stream = ChooseStream(atHeight);
+    if (stream.isEmpty())
+        return std::nullopt;
+    return StreamChoice(stream);
+}
+
+std::optional<MediaChoice> ChooseSound(const QList<MediaFormat> &usable, const QString &extractor)
+{
+    QList<MediaFormat> sounds, files;
+    for (const MediaFormat &format : usable) {
+        if (format.HasPicture() || !format.HasSound())
+            continue;
+        sounds.append(format);
+        if (IsPlainTransfer(format) && !NeedsOwnHeaders(format, extractor))
+            files.append(format);
+    }
+    if (const MediaFormat *file = Best(files, false, true))
+        return FileChoice(*file);
+    if (const MediaFormat *sound = Best(sounds, false, true))
+        return StreamChoice({*sound});
+    return std::nullopt;
 }
 
 }  // namespace
@@ -177,6 +269,7 @@ std::optional<MediaInfo> ReadMediaInfo(const QJsonObject &info)
 {
     MediaInfo media;
     media.extractor = info.value(QLatin1String("extractor_key")).toString();
+    media.title = info.value(QLatin1String("title")).toString();
     media.isLive = info.value(QLatin1String("is_live")).toBool()
         || info.value(QLatin1String("live_status")).toString() == QLatin1String("is_live");
     for (const QJsonValue &value : info.value(QLatin1String("formats")).toArray())
@@ -189,14 +282,42 @@ std::optional<MediaInfo> ReadMediaInfo(const QJsonObject &info)
 
 Delivery ChooseDelivery(const MediaInfo &info, int maxHeight)
 {
-    Delivery delivery = ChooseUpTo(info, maxHeight);
-    if (!delivery.files.isEmpty() || delivery.stream)
-        return delivery;
-    int lowest = 0;
-    for (const MediaFormat &format : info.formats)
-        if (format.height > maxHeight && (lowest == 0 || format.height < lowest))
-            lowest = format.height;
-    return lowest > 0 ? ChooseUpTo(info, lowest) : delivery;
+    const Pick pick = PickDelivery(info, maxHeight);
+    Delivery delivery;
+    for (const MediaFormat &file : pick.files)
+        if (!delivery.files.contains(file.url))
+            delivery.files.append(file.url);
+    if (!pick.stream.isEmpty())
+        delivery.stream = PlanOf(pick.stream);
+    return delivery;
+}
+
+QList<MediaChoice> OfferChoices(const MediaInfo &info, int maxHeight)
+{
+    const Pick pick = PickDelivery(info, maxHeight);
+    QList<MediaChoice> choices;
+    QList<int> heights;
+    for (const MediaFormat &file : pick.files) {
+        choices.append(FileChoice(file));
+        heights.append(file.height);
+    }
+    if (!pick.stream.isEmpty()) {
+        choices.append(StreamChoice(pick.stream));
+        heights.append(choices.last().video.height);
+    }
+    const QList<MediaFormat> usable = Usable(info, std::numeric_limits<int>::max());
+    QList<int> others;
+    for (const MediaFormat &format : usable)
+        if (format.HasPicture() && format.height > 0 && !heights.contains(format.height)
+            && !others.contains(format.height))
+            others.append(format.height);
+    std::sort(others.begin(), others.end(), std::greater<>());
+    for (const int height : others)
+        if (const std::optional<MediaChoice> choice = ChooseAtHeight(usable, height, info.extractor))
+            choices.append(*choice);
+    if (const std::optional<MediaChoice> sound = ChooseSound(usable, info.extractor))
+        choices.append(*sound);
+    return choices;
 }
 
 bool FitsFlv(const QString &codec)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "VideoChoice.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QList>
@@ -19,6 +21,8 @@ struct MediaFormat {
     QString videoCodec;  // empty: unknown; "none": no picture
     QString audioCodec;  // empty: unknown; "none": no sound
     int height = 0;  // 0: unknown
+    int width = 0;  // 0: unknown
+    qint64 size = -1;  // bytes, yt-dlp's figure or estimate; -1: unknown
     double bitrate = 0;  // kbit/s, 0: unknown
     int streamNumber = -1;  // which stream of its manifest it is (DASH); -1: the input's own choice
     HeaderList headers;  // what its server wants to hear besides what yt-dlp sends every server
@@ -30,6 +34,7 @@ struct MediaFormat {
 
 struct MediaInfo {
     QString extractor;  // yt-dlp's extractor key: "Generic", "Youtube", ...
+    QString title;
     bool isLive = false;
     QList<MediaFormat> formats;
 };
@@ -57,6 +62,13 @@ struct Delivery {
     std::optional<StreamPlan> stream;
 };
 
+// One form of yt-dlp's video the answer offers: a file to download as it is (video.url), or a stream that the
+// service remuxes (video.url empty until the /media/ link is made), with what is known of what comes out.
+struct MediaChoice {
+    VideoChoice video;
+    std::optional<StreamPlan> stream;
+};
+
 namespace MediaFormats {
 
 // The video of yt-dlp's answer (its info dictionary as the bridge cuts it down); nothing when it holds no
@@ -68,6 +80,11 @@ std::optional<MediaInfo> ReadMediaInfo(const QJsonObject &info);
 // first. Without such a file, the best stream up to maxHeight: a format with both picture and sound, or the
 // best picture with the best sound. When everything is higher than maxHeight, the lowest there is.
 Delivery ChooseDelivery(const MediaInfo &info, int maxHeight);
+
+// Every form worth offering, the first as ChooseDelivery chooses: its files, or its stream; then for each
+// other picture height, tallest first and beyond maxHeight too, a file of that height (the best by the same
+// order) or else a stream of it; last the best sound alone, a file when there is one.
+QList<MediaChoice> OfferChoices(const MediaInfo &info, int maxHeight);
 
 // Whether FLV holds this codec as yt-dlp names it ("avc1.64001f", "mp4a.40.2", "vp9", ...).
 bool FitsFlv(const QString &codec);

@@ -38,19 +38,24 @@ QByteArray HostHeader(const QUrl &url)
     return host;
 }
 
-// The answer page speaks Russian; Qt's own texts stay for the rarer failures.
-QString DescribeNetworkError(const QNetworkReply *reply)
+FetchResult::Outcome OutcomeOf(const QNetworkReply *reply)
 {
     switch (reply->error()) {
     case QNetworkReply::ConnectionRefusedError:
-        return QStringLiteral("соединение отклонено");
-    case QNetworkReply::RemoteHostClosedError:
-        return QStringLiteral("сервер закрыл соединение");
+        return FetchResult::Outcome::ConnectionRefused;
     case QNetworkReply::TimeoutError:
-        return QStringLiteral("сервер не отвечает");
+        return FetchResult::Outcome::TimedOut;
     default:
-        return reply->errorString();
+        return FetchResult::Outcome::ConnectionFailed;
     }
+}
+
+// The answer page speaks Russian; Qt's own texts stay for the rarer failures.
+QString DescribeNetworkError(const QNetworkReply *reply)
+{
+    if (reply->error() == QNetworkReply::RemoteHostClosedError)
+        return QStringLiteral("сервер закрыл соединение");
+    return reply->errorString();
 }
 
 }  // namespace
@@ -219,12 +224,12 @@ void PageFetch::OnReplyFinished()
                 RequestPage();
                 return;
             }
-            Finish(FetchResult::Outcome::ConnectionFailed, DescribeNetworkError(reply));
+            Finish(OutcomeOf(reply), DescribeNetworkError(reply));
             return;
         }
         OnMetaDataChanged();
         if (!finished)
-            Finish(FetchResult::Outcome::ConnectionFailed, DescribeNetworkError(reply));
+            Finish(OutcomeOf(reply), DescribeNetworkError(reply));
         return;
     }
     // A page that arrived whole but whose headers we never judged (say, a redirect without Location).
@@ -264,8 +269,13 @@ void PageFetch::Finish(FetchResult::Outcome outcome, const QString &detail)
     result.outcome = outcome;
     result.url = url;
     result.detail = detail;
-    if (reply)
+    if (reply) {
         result.contentType = reply->rawHeader("Content-Type");
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (outcome == FetchResult::Outcome::Video && length.isValid()
+            && reply->rawHeader("Content-Encoding").isEmpty())
+            result.size = length.toLongLong();
+    }
     if (outcome == FetchResult::Outcome::Page)
         result.body = std::move(body);
     DropReply();

@@ -30,6 +30,7 @@ struct FetchResult {
         BadAddress,  // not an http or https address
         HostNotFound,
         RefusedAddress,  // the host leads to an internal address (which one is not told)
+        ConnectionRefused,
         ConnectionFailed,  // detail: what the network said
         TlsFailed,
         HttpError,  // detail: the status code and its text
@@ -42,6 +43,7 @@ struct FetchResult {
     QUrl url;  // the address the outcome belongs to, after redirects
     QByteArray body;
     QByteArray contentType;
+    qint64 size = -1;  // of a video, as its server declared it; -1: not declared
     QString detail;
 };
 

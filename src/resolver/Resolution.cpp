@@ -1,12 +1,16 @@
 #include "Resolution.h"
 
 #include "AnswerPages.h"
+#include "Candidate.h"
+#include "FailureReasons.h"
 #include "FetchProxy.h"
 #include "FoundVideos.h"
 #include "MediaToken.h"
 #include "ParserPool.h"
 #include "WorkerSlots.h"
 #include "YtDlpBridge.h"
+
+#include <cstdio>
 
 namespace {
 
@@ -77,7 +81,8 @@ void Resolution::RunNext()
     if (pending.isEmpty()) {
         if (!streamsOnPage.isEmpty() && context->canRemux) {
             // Nobody knew better: ffmpeg takes the page's own stream as it is, with its own choice of picture.
-            AnswerStream({{{streamsOnPage.first(), {}, -1}}, true});
+            AnswerOnce(
+                AnswerPages::ComposeFoundPage({pageTitle, {{MediaLink({{{streamsOnPage.first(), {}, -1}}, true})}}}));
             return;
         }
         if (!streamsOnPage.isEmpty())
@@ -129,9 +134,13 @@ void Resolution::OnFetched(const FetchResult &result)
     fetch->deleteLater();
     fetch = nullptr;
     switch (result.outcome) {
-    case FetchResult::Outcome::Video:
-        AnswerOnce(AnswerPages::ComposeFoundPage({result.url}));
+    case FetchResult::Outcome::Video: {
+        VideoChoice video{result.url};
+        video.container = CandidateOrder::ContainerOf(result.url, QString::fromLatin1(result.contentType).toLower());
+        video.size = result.size;
+        AnswerOnce(AnswerPages::ComposeFoundPage({{}, {video}}));
         return;
+    }
     case FetchResult::Outcome::Page:
         parse = context->parsers->Submit(client, result.body, result.contentType, result.url, this);
         if (!parse) {
@@ -153,11 +162,13 @@ void Resolution::OnParsed(const QByteArray &found)
 {
     const std::optional<FoundVideos> videos = FoundVideosReader::DecodeVideos(found);
     if (videos && !videos->files.isEmpty()) {
-        AnswerOnce(AnswerPages::ComposeFoundPage(videos->files));
+        AnswerOnce(AnswerPages::ComposeFoundPage({videos->title, videos->files}));
         return;
     }
-    if (videos)
+    if (videos) {
         streamsOnPage = videos->streams;
+        pageTitle = videos->title;
+    }
     EndEngine(streamsOnPage.isEmpty() ? QStringLiteral("На странице нет ссылок на видео.") : QString());
 }
 
@@ -185,33 +196,47 @@ void Resolution::OnExtracted(const QJsonObject &info)
         return;
     }
     if (media->isLive) {
-        EndEngine(QStringLiteral("Это прямая трансляция: её нельзя сохранить файлом."));
+        EndEngine(FailureReasons::Describe(FailureReasons::Kind::Live));
         return;
     }
-    const Delivery delivery = MediaFormats::ChooseDelivery(*media, context->maxHeight);
-    if (!delivery.files.isEmpty())
-        AnswerOnce(AnswerPages::ComposeFoundPage(delivery.files));
-    else if (delivery.stream && context->canRemux)
-        AnswerStream(*delivery.stream);
+    VideoOffer offer{media->title.isEmpty() ? pageTitle : media->title};
+    bool streamLeftOut = false;
+    for (const MediaChoice &choice : MediaFormats::OfferChoices(*media, context->maxHeight)) {
+        if (choice.stream && !context->canRemux) {
+            streamLeftOut = true;
+            continue;
+        }
+        offer.choices.append(choice.video);
+        if (choice.stream)
+            offer.choices.last().url = MediaLink(*choice.stream);
+    }
+    if (!offer.choices.isEmpty())
+        AnswerOnce(AnswerPages::ComposeFoundPage(offer));
     else
-        EndEngine(delivery.stream ? kStreamWithoutFfmpeg
-                                  : QStringLiteral("yt-dlp не нашёл видео, которое можно сохранить файлом."));
+        EndEngine(streamLeftOut ? kStreamWithoutFfmpeg
+                                : QStringLiteral("yt-dlp не нашёл видео, которое можно сохранить файлом."));
 }
 
-void Resolution::OnYtDlpFailed(const QString &error)
+void Resolution::OnYtDlpFailed(const QString &error, const QStringList &exceptions)
 {
     if (error.contains(QLatin1String(FetchProxy::kRefusalReason.data()))) {
         pending.clear();
         EndEngine(RefusalText(url.host()));
         return;
     }
-    EndEngine(QStringLiteral("yt-dlp не нашёл видео: %1.").arg(error));
+    // yt-dlp's words name its internals and speak English: they are for whoever keeps the service.
+    const QString classes =
+        exceptions.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(exceptions.join(QLatin1String(" < ")));
+    std::fprintf(stderr, "quillon-resolver: yt-dlp for %s: %s\n", url.toEncoded().constData(),
+                 (error + classes).toUtf8().constData());
+    std::fflush(stderr);
+    EndEngine(FailureReasons::Describe(FailureReasons::ClassifyYtDlpError(error, exceptions)));
 }
 
-void Resolution::AnswerStream(const StreamPlan &plan)
+QUrl Resolution::MediaLink(const StreamPlan &plan) const
 {
     const QByteArray token = MediaToken::ComposeToken(plan, context->tokenKey, QDateTime::currentDateTimeUtc());
-    AnswerOnce(AnswerPages::ComposeFoundPage({QUrl::fromEncoded(mediaBase.toLatin1() + "/media/" + token)}));
+    return QUrl::fromEncoded(mediaBase.toLatin1() + "/media/" + token);
 }
 
 void Resolution::GiveUpBusy()
@@ -245,12 +270,16 @@ QString Resolution::DescribeFailure(const FetchResult &result)
         return QStringLiteral("Сервер %1 не найден.").arg(host);
     case FetchResult::Outcome::RefusedAddress:
         return RefusalText(host);
+    case FetchResult::Outcome::ConnectionRefused:
+        return FailureReasons::Describe(FailureReasons::Kind::Refused);
     case FetchResult::Outcome::ConnectionFailed:
         return QStringLiteral("Не удалось загрузить страницу с сервера %1: %2.").arg(host, result.detail);
     case FetchResult::Outcome::TlsFailed:
         return QStringLiteral("Не удалось установить защищённое соединение с сервером %1: %2.")
             .arg(host, result.detail);
     case FetchResult::Outcome::HttpError:
+        if (result.detail.section(QLatin1Char(' '), 0, 0) == QLatin1String("404"))
+            return FailureReasons::Describe(FailureReasons::Kind::NotFound);
         return QStringLiteral("Сервер %1 ответил ошибкой %2.").arg(host, result.detail);
     case FetchResult::Outcome::TooManyRedirects:
         return QStringLiteral("Слишком много перенаправлений (больше %1).").arg(result.detail);
@@ -261,7 +290,7 @@ QString Resolution::DescribeFailure(const FetchResult &result)
             return QStringLiteral("Сервер %1 прислал повреждённую сжатую страницу.").arg(host);
         return QStringLiteral("Сервер %1 прислал страницу, сжатую неизвестным способом (%2).").arg(host, result.detail);
     case FetchResult::Outcome::TimedOut:
-        return QStringLiteral("Страница не загрузилась за %1 с.").arg(result.detail);
+        return FailureReasons::Describe(FailureReasons::Kind::TimedOut);
     }
     return QString();
 }

@@ -67,10 +67,11 @@ private:
     void OnParsed(const QByteArray &found);
     void RunYtDlp();
     void OnExtracted(const QJsonObject &info);
-    void OnYtDlpFailed(const QString &error);
+    void OnYtDlpFailed(const QString &error, const QStringList &exceptions);
     void DropWork();
     void EndEngine(const QString &reason);
-    void AnswerStream(const StreamPlan &plan);
+    // The service's own link that remuxes the stream into one file.
+    QUrl MediaLink(const StreamPlan &plan) const;
     void AnswerOnce(const QByteArray &page);
     void GiveUpBusy();
 
@@ -82,6 +83,7 @@ private:
     QList<Engine> pending;
     QStringList reasons;
     QList<QUrl> streamsOnPage;  // what the built-in engine found that only a remux makes a file of
+    QString pageTitle;  // the title the built-in engine found, for an answer of yt-dlp's that has none
     PageFetch *fetch = nullptr;
     QPointer<ParseJob> parse;
     WorkerTicket *ticket = nullptr;

@@ -56,9 +56,11 @@ YtDlpBridge::~YtDlpBridge()
 
 void YtDlpBridge::Start()
 {
+    // A silent site ends yt-dlp's wait before the page's time is up, so that the answer can say the site did
+    // not answer, rather than that yt-dlp did not.
     const QJsonObject config{{"program", settings.launch.path},
                              {"proxy", settings.proxy},
-                             {"socket_timeout", settings.timeoutSeconds},
+                             {"socket_timeout", std::max(1, settings.timeoutSeconds * 3 / 4)},
                              {"memory_limit", settings.memoryLimit},
                              {"js_runtimes", settings.jsRuntimes}};
     received.clear();
@@ -88,7 +90,7 @@ YtDlpJob *YtDlpBridge::Extract(const QUrl &url, QObject *owner)
     ++extractionsStarted;
     if (state == State::Unusable) {
         QMetaObject::invokeMethod(
-            job, [job, reason = problem] { emit job->Failed(reason); }, Qt::QueuedConnection);
+            job, [job, reason = problem] { emit job->Failed(reason, {}); }, Qt::QueuedConnection);
         return job;
     }
     Send({{"id", id}, {"extract", QString::fromLatin1(url.toEncoded())}, {"timeout", settings.timeoutSeconds}});
@@ -161,7 +163,8 @@ void YtDlpBridge::HandleMessage(const QJsonObject &message)
     if (message.value(QLatin1String("info")).isObject())
         emit job->Extracted(message.value(QLatin1String("info")).toObject());
     else
-        emit job->Failed(message.value(QLatin1String("error")).toString(QStringLiteral("no answer")));
+        emit job->Failed(message.value(QLatin1String("error")).toString(QStringLiteral("no answer")),
+                         message.value(QLatin1String("exceptions")).toVariant().toStringList());
 }
 
 void YtDlpBridge::OnEnded()
@@ -198,6 +201,6 @@ void YtDlpBridge::FailAll(const QString &reason)
         if (!job)
             continue;
         job->bridge = nullptr;
-        emit job->Failed(reason);
+        emit job->Failed(reason, {});
     }
 }

@@ -25,7 +25,9 @@ public:
 
 signals:
     void Extracted(const QJsonObject &info);
-    void Failed(const QString &reason);  // yt-dlp's own words, in English
+    // yt-dlp's own words, in English, and the class names of its exception and of those behind it, outermost
+    // first (none when the bridge itself failed).
+    void Failed(const QString &reason, const QStringList &exceptions);
 
 private:
     friend class YtDlpBridge;
@@ -44,7 +46,7 @@ public:
     struct Settings {
         YtDlpLaunch launch;
         QString proxy;  // the address every fetch of yt-dlp goes through, or empty for none
-        int timeoutSeconds = 20;  // yt-dlp's own network time limit
+        int timeoutSeconds = 20;  // the time of one page; yt-dlp waits for a silent site three quarters of it
         qint64 memoryLimit = 512 * 1024 * 1024;  // what one page's child may take beyond the bridge's own
         QJsonObject jsRuntimes;  // yt-dlp's js_runtimes, or empty
     };

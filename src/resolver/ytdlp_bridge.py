@@ -7,7 +7,8 @@
 # object a line:
 #     in:  {"id": N, "claims": URL}      out: {"id": N, "claimed": "Youtube"} or {"id": N, "claimed": null}
 #     in:  {"id": N, "extract": URL, "timeout": SECONDS}
-#                                        out: {"id": N, "info": {...}} or {"id": N, "error": TEXT}
+#                                        out: {"id": N, "info": {...}}
+#                                          or {"id": N, "error": TEXT, "exceptions": [CLASS, ...]}
 #     in:  {"id": N, "cancel": true}     the child of job N is killed with its process group
 # and, once, when ready: {"ready": true, "version": V, "extractors": COUNT}, or {"failed": TEXT} before ending.
 import ctypes
@@ -22,7 +23,8 @@ import zipfile
 PR_SET_PDEATHSIG = 1
 ANSWER_LIMIT = 16 * 1024 * 1024
 FORMAT_KEYS = ('format_id', 'url', 'manifest_url', 'protocol', 'ext', 'vcodec', 'acodec', 'width', 'height',
-               'tbr', 'fps', 'http_headers', 'manifest_stream_number', 'has_drm', 'container')
+               'tbr', 'fps', 'http_headers', 'manifest_stream_number', 'has_drm', 'container', 'filesize',
+               'filesize_approx')
 INFO_KEYS = ('extractor', 'extractor_key', 'title', 'duration', 'is_live', 'live_status', 'webpage_url')
 
 
@@ -78,6 +80,20 @@ def plain_text(message):
     return text.strip()[:500]
 
 
+def exception_names(error):
+    """The class names of an error and of the errors behind it, outermost first, which tell its kind better than
+    its words: yt-dlp's DownloadError keeps the extractor's error in exc_info, that one the network's in
+    exc_info or cause, and urllib's URLError the system's in reason."""
+    names = []
+    while isinstance(error, BaseException) and len(names) < 8:
+        names.append(type(error).__name__)
+        info = getattr(error, 'exc_info', None)
+        behind = [info[1] if isinstance(info, tuple) and len(info) > 1 else None, getattr(error, 'cause', None),
+                  getattr(error, 'reason', None), error.__cause__, error.__context__]
+        error = next((other for other in behind if isinstance(other, BaseException) and other is not error), None)
+    return names
+
+
 def first_video(info):
     while isinstance(info, dict) and info.get('_type') in ('playlist', 'multi_video'):
         entries = [entry for entry in (info.get('entries') or []) if entry]
@@ -107,7 +123,8 @@ def extract(ydl, logger, url):
     try:
         info = first_video(ydl.extract_info(url, download=False))
     except BaseException as error:  # yt-dlp raises many kinds; every one is an answer
-        return {'error': plain_text(logger.last_error or error) or type(error).__name__}
+        return {'error': plain_text(logger.last_error or error) or type(error).__name__,
+                'exceptions': exception_names(error)}
     if info is None:
         return {'error': plain_text(logger.last_error) or 'no video'}
     standard = {str(name).lower(): value for name, value in (ydl.params.get('http_headers') or {}).items()}

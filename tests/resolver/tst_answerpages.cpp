@@ -2,6 +2,7 @@
 #include "Candidate.h"
 #include "ResolverTestSupport.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 class TestAnswerPages : public QObject {
@@ -14,6 +15,8 @@ private slots:
     void escapesHtml();
     void programReadsTheFirstLink_data();
     void programReadsTheFirstLink();
+    void describesEachChoice_data();
+    void describesEachChoice();
     void failurePageHasNoMarker();
 };
 
@@ -21,7 +24,7 @@ namespace {
 
 Candidate Make(const char *address, CandidateSource source, const char *type = "")
 {
-    return {QUrl(QString::fromLatin1(address)), source, QString::fromLatin1(type)};
+    return {QUrl(QString::fromLatin1(address)), source, QString::fromLatin1(type), 0};
 }
 
 }  // namespace
@@ -62,8 +65,8 @@ void TestAnswerPages::ordersCandidates()
     QFETCH(QList<Candidate>, candidates);
     QFETCH(QStringList, order);
     QStringList found;
-    for (const QUrl &url : CandidateOrder::OrderCandidates(candidates))
-        found.append(url.toString());
+    for (const Candidate &candidate : CandidateOrder::OrderCandidates(candidates))
+        found.append(candidate.url.toString());
     QCOMPARE(found, order);
 }
 
@@ -111,12 +114,57 @@ void TestAnswerPages::programReadsTheFirstLink()
 {
     QFETCH(QUrl, video);
     QFETCH(QString, link);
-    const QByteArray page = AnswerPages::ComposeFoundPage({video, QUrl("http://second/other.flv")});
+    const QByteArray page = AnswerPages::ComposeFoundPage({{}, {{video}, {QUrl("http://second/other.flv")}}});
     QCOMPARE(ResolverTestSupport::ReadVideoLink(page), link);
     // Nothing before the marker may look like a link to the program.
     const QByteArray marker = QStringLiteral("Нажмите, чтобы").toUtf8();
     QVERIFY(page.indexOf(marker) >= 0);
     QVERIFY(page.indexOf("href=") > page.indexOf(marker));
+}
+
+void TestAnswerPages::describesEachChoice_data()
+{
+    QTest::addColumn<VideoOffer>("offer");
+    QTest::addColumn<QStringList>("links");  // the opening tags of the answer's links
+
+    const QUrl a("http://h/720.mp4"), b("http://h/a.m4a");
+    QTest::newRow("all that is known")
+        << VideoOffer{"Sunset over the harbour", {{a, 720, 1280, "mp4", 88080384, false}, {b, 0, 0, "m4a", 3, true}}}
+        << QStringList{R"(<a href="http://h/720.mp4" data-title="Sunset over the harbour" data-height="720" )"
+                       R"(data-width="1280" data-container="mp4" data-size="88080384">)",
+                       R"(<a href="http://h/a.m4a" data-container="m4a" data-size="3" data-sound-only="1">)"};
+    QTest::newRow("nothing known") << VideoOffer{{}, {{a}}} << QStringList{R"(<a href="http://h/720.mp4">)"};
+    QTest::newRow("title escaped, on one line, UTF-8 kept")
+        << VideoOffer{"\"Закат\" &\n<b>it's</b>\t\x01🌅 ", {{a}}}
+        << QStringList{
+               R"(<a href="http://h/720.mp4" data-title="&quot;Закат&quot; &amp; &lt;b&gt;it&#39;s&lt;/b&gt; 🌅">)"};
+    QList<VideoChoice> many;
+    QStringList twenty;
+    for (int i = 0; i < 25; ++i) {
+        many.append({QUrl(QStringLiteral("http://h/%1.mp4").arg(i))});
+        if (twenty.size() < AnswerPages::kMaxChoices)
+            twenty.append(QString::fromLatin1("<a href=\"http://h/%1.mp4\">").arg(i));
+    }
+    QTest::newRow("at most twenty choices") << VideoOffer{{}, many} << twenty;
+    QTest::newRow("a long title cut to its first 1000 characters")
+        << VideoOffer{QString(1200, QChar(u'я')) + QStringLiteral("🌅"), {{a}}}
+        << QStringList{R"(<a href="http://h/720.mp4" data-title=")" + QString(1000, QChar(u'я')) + R"(">)"};
+    QTest::newRow("an emoji is one character, never cut in half")
+        << VideoOffer{QStringLiteral("🌅").repeated(1001), {{a}}}
+        << QStringList{R"(<a href="http://h/720.mp4" data-title=")" + QStringLiteral("🌅").repeated(1000) + R"(">)"};
+}
+
+void TestAnswerPages::describesEachChoice()
+{
+    QFETCH(VideoOffer, offer);
+    QFETCH(QStringList, links);
+    const QByteArray page = AnswerPages::ComposeFoundPage(offer);
+    static const QRegularExpression tag(QStringLiteral("<a [^>]*>"));
+    QStringList found;
+    for (const QRegularExpressionMatch &match : tag.globalMatch(QString::fromUtf8(page)))
+        found.append(match.captured());
+    QCOMPARE(found, links);
+    QCOMPARE(ResolverTestSupport::ReadVideoLink(page), offer.choices.first().url.toString());
 }
 
 void TestAnswerPages::failurePageHasNoMarker()

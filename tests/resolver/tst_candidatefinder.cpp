@@ -237,8 +237,8 @@ void TestCandidateFinder::tellsStreamsFromFiles()
     QFETCH(QStringList, streams);
     const FoundVideos found = FoundVideosReader::FindVideos(html, "text/html", kPage);
     QStringList foundFiles, foundStreams;
-    for (const QUrl &file : found.files)
-        foundFiles.append(file.toString(QUrl::FullyEncoded));
+    for (const VideoChoice &file : found.files)
+        foundFiles.append(file.url.toString(QUrl::FullyEncoded));
     for (const QUrl &stream : found.streams)
         foundStreams.append(stream.toString(QUrl::FullyEncoded));
     QCOMPARE(foundFiles, files);

@@ -11,6 +11,8 @@ class TestMediaFormats : public QObject {
 private slots:
     void choosesDelivery_data();
     void choosesDelivery();
+    void offersEachHeightAndTheSound_data();
+    void offersEachHeightAndTheSound();
     void readsOnlyWebAddressesAndSafeHeaders();
 };
 
@@ -49,6 +51,33 @@ QString Describe(const Delivery &delivery)
         parts.append(delivery.stream->flvFits ? QStringLiteral("flv") : QStringLiteral("matroska"));
     }
     return parts.join(QStringLiteral("; "));
+}
+
+// "file URL" or "stream URL+URL", then what the answer says of it.
+QString Describe(const MediaChoice &choice)
+{
+    QStringList inputs;
+    if (choice.stream)
+        for (const StreamInput &input : choice.stream->inputs)
+            inputs.append(input.url.toString());
+    const VideoChoice &video = choice.video;
+    return (choice.stream ? QStringLiteral("stream ") + inputs.join(QLatin1Char('+'))
+                          : QStringLiteral("file ") + video.url.toString())
+        + QStringLiteral(" %1x%2 %3 %4%5")
+              .arg(video.width)
+              .arg(video.height)
+              .arg(video.container)
+              .arg(video.size)
+              .arg(video.soundOnly ? QStringLiteral(" sound") : QString());
+}
+
+QJsonObject Sized(QJsonObject format, int width, double tbr, const char *sizeKey = nullptr, qint64 size = 0)
+{
+    format.insert("width", width);
+    format.insert("tbr", tbr);
+    if (sizeKey)
+        format.insert(sizeKey, size);
+    return format;
 }
 
 const QString kA = QStringLiteral("http://cdn.example/a");
@@ -137,6 +166,50 @@ void TestMediaFormats::choosesDelivery()
     const std::optional<MediaInfo> media = MediaFormats::ReadMediaInfo(info);
     QVERIFY(media);
     QCOMPARE(Describe(MediaFormats::ChooseDelivery(*media, maxHeight)), chosen);
+}
+
+void TestMediaFormats::offersEachHeightAndTheSound_data()
+{
+    QTest::addColumn<QJsonObject>("info");
+    QTest::addColumn<QStringList>("choices");
+
+    const QString avc = QStringLiteral("avc1.640028"), aac = QStringLiteral("mp4a.40.2");
+    QTest::newRow("one muxed file, then each height streamed with the best sound, then that sound")
+        << Info({Sized(Format(kA + "18", "https", "mp4", avc, aac, 360), 640, 600, "filesize", 5000000),
+                 Sized(Format(kA + "313", "https", "webm", "vp9", "none", 2160), 3840, 9000),
+                 Sized(Format(kA + "137", "https", "mp4", avc, "none", 1080), 1920, 4000, "filesize", 80000000),
+                 Sized(Format(kA + "248", "https", "webm", "vp9", "none", 1080), 1920, 3000),
+                 Sized(Format(kA + "136", "https", "mp4", avc, "none", 720), 1280, 2000, "filesize_approx", 40000000),
+                 Sized(Format(kA + "140", "https", "m4a", "none", aac, 0), 0, 129, "filesize", 3000000),
+                 Sized(Format(kA + "251", "https", "webm", "none", "opus", 0), 0, 140, "filesize", 3500000)})
+        << QStringList{"file http://cdn.example/a18 640x360 mp4 5000000",
+                       "stream http://cdn.example/a313+http://cdn.example/a251 3840x2160 mkv -1",
+                       "stream http://cdn.example/a137+http://cdn.example/a251 1920x1080 mkv 83500000",
+                       "stream http://cdn.example/a136+http://cdn.example/a251 1280x720 mkv 43500000",
+                       "file http://cdn.example/a251 0x0 webm 3500000 sound"};
+    QTest::newRow("the files up to the limit as before, then a taller one")
+        << Info({Format(kA + ".mp4", "https", "mp4", avc, aac, 720),
+                 Format(kB + ".mp4", "https", "mp4", avc, aac, 1440),
+                 Format(kC + ".flv", "http", "flv", "h264", "mp3", 240)})
+        << QStringList{"file http://cdn.example/c.flv 0x240 flv -1", "file http://cdn.example/a.mp4 0x720 mp4 -1",
+                       "file http://cdn.example/b.mp4 0x1440 mp4 -1"};
+    QTest::newRow("sound alone, streamed; unknown codecs leave the container to ffmpeg")
+        << Info({Format(kA + ".m3u8", "m3u8_native", "mp4", "", "", 480),
+                 Format(kB + ".m3u8", "m3u8_native", "m4a", "none", aac, 0)})
+        << QStringList{"stream http://cdn.example/a.m3u8 0x480  -1",
+                       "stream http://cdn.example/b.m3u8 0x0 flv -1 sound"};
+}
+
+void TestMediaFormats::offersEachHeightAndTheSound()
+{
+    QFETCH(QJsonObject, info);
+    QFETCH(QStringList, choices);
+    const std::optional<MediaInfo> media = MediaFormats::ReadMediaInfo(info);
+    QVERIFY(media);
+    QStringList offered;
+    for (const MediaChoice &choice : MediaFormats::OfferChoices(*media, 1080))
+        offered.append(Describe(choice));
+    QCOMPARE(offered, choices);
 }
 
 void TestMediaFormats::readsOnlyWebAddressesAndSafeHeaders()

@@ -193,8 +193,7 @@ void TestResolverEndToEnd::answersWithoutVideoSayWhy_data()
                                   << "Видео не найдено. Сервер no-such-host.invalid не найден.";
     QTest::newRow("refused connection")
         << QStringLiteral("http://127.0.0.1:%1/watch").arg(ResolverTestSupport::FindFreePort())
-        << "Видео не найдено. Не удалось загрузить страницу с сервера 127.0.0.1: "
-           "соединение отклонено.";
+        << "Видео не найдено. Сервер страницы не отвечает: соединение отклонено.";
     QTest::newRow("ftp page") << "ftp://127.0.0.1/watch"
                               << "Видео не найдено. Адрес страницы не понят: нужен адрес, который начинается с "
                                  "http:// или https://.";

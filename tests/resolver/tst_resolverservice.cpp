@@ -2,6 +2,7 @@
 #include "ResolverTestSupport.h"
 #include "Version.h"
 
+#include <QRegularExpression>
 #include <QSslConfiguration>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -19,6 +20,8 @@ private slots:
     void resolvesEachSource();
     void resolvesADirectVideo_data();
     void resolvesADirectVideo();
+    void describesTheChoices_data();
+    void describesTheChoices();
     void followsRedirects();
     void takesAnAddressWithoutScheme();
     void readsBothRequestEncodings_data();
@@ -71,6 +74,18 @@ void TestResolverService::initTestCase()
     nginx.WritePage("pages/mixed.html",
                     Page(R"(<meta property="og:video" content="/embed/9"><video src="/m.mp4"></video>)"
                          R"(<a href="/m.flv">flv</a>)"));
+    nginx.WritePage("pages/labelled.html",
+                    "<html><head><title>Page</title><meta property=\"og:title\" content=\"Закат &amp; "
+                    "&quot;море&quot; 🌅\"></head><body><video><source src=\"/m/1080.mp4\" type=\"video/mp4\" "
+                    "size=\"1080\"><source src=\"/m/720.webm\" label=\"HD 720p\"><source src=\"/m/a.m4a\" "
+                    "type=\"audio/mp4\"></video></body></html>");
+    nginx.WritePage("pages/titled.html",
+                    "<html><head><title>\n Sunset  over\tthe harbour </title></head><body>"
+                    "<video height=\"480\"><source src=\"/m/s.mp4\"></video></body></html>");
+    nginx.WritePage("pages/og-height.html",
+                    "<html><head><meta property=\"og:video\" content=\"/m/play?id=1\"><meta "
+                    "property=\"og:video:type\" content=\"video/x-flv\"><meta property=\"og:video:height\" "
+                    "content=\"360\"></head><body></body></html>");
     nginx.WritePage("pages/none.html", Page("<p>Just text, <a href=\"/about.html\">about</a></p>"));
     nginx.WritePage("pages/страница видео.html", Page(R"(<video src="/media/ru.mp4"></video>)"));
     nginx.WritePage("cp1251/page.html", "<html><body><a href=\"\xE2\xE8\xE4\xE5\xEE.flv\">\xE2</a></body></html>");
@@ -144,6 +159,45 @@ void TestResolverService::resolvesADirectVideo()
     QCOMPARE(ReadVideoLink(BodyOf(Resolve(service->ServerPort(), nginx.Address(path)))), nginx.Address(path));
 }
 
+void TestResolverService::describesTheChoices_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QStringList>("links");  // the opening tags of the answer's links
+    const QString at = nginx.Address(QString());
+
+    QTest::newRow("og:title, and each source's own label")
+        << "pages/labelled.html"
+        << QStringList{"<a href=\"" + at
+                           + "m/1080.mp4\" data-title=\"Закат &amp; &quot;море&quot; 🌅\" "
+                             "data-height=\"1080\" data-container=\"mp4\">",
+                       "<a href=\"" + at + "m/720.webm\" data-height=\"720\" data-container=\"webm\">",
+                       "<a href=\"" + at + "m/a.m4a\" data-container=\"m4a\" data-sound-only=\"1\">"};
+    QTest::newRow("the title element, and the video's height for its one source")
+        << "pages/titled.html"
+        << QStringList{
+               "<a href=\"" + at
+               + "m/s.mp4\" data-title=\"Sunset over the harbour\" data-height=\"480\" data-container=\"mp4\">"};
+    QTest::newRow("og:video's height and type")
+        << "pages/og-height.html"
+        << QStringList{"<a href=\"" + at + "m/play?id=1\" data-height=\"360\" data-container=\"flv\">"};
+    QTest::newRow("a direct video: its type and length")
+        << "media/clip.flv"
+        << QStringList{"<a href=\"" + at + "media/clip.flv\" data-container=\"flv\" data-size=\"17\">"};
+}
+
+void TestResolverService::describesTheChoices()
+{
+    QFETCH(QString, page);
+    QFETCH(QStringList, links);
+    const QByteArray body = BodyOf(Resolve(service->ServerPort(), nginx.Address(page)));
+    static const QRegularExpression tag(QStringLiteral("<a [^>]*>"));
+    QStringList found;
+    for (const QRegularExpressionMatch &match : tag.globalMatch(QString::fromUtf8(body)))
+        found.append(match.captured());
+    QCOMPARE(found, links);
+    QCOMPARE(ReadVideoLink(body), links.first().section(QLatin1Char('"'), 1, 1));
+}
+
 void TestResolverService::followsRedirects()
 {
     // /moved-twice answers 301 to an absolute /moved, which answers 302 to the og page: its relative video
@@ -189,11 +243,10 @@ void TestResolverService::explainsFailures_data()
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("reason");
     QTest::newRow("page without video") << nginx.Address("pages/none.html") << "На странице нет ссылок на видео.";
-    QTest::newRow("missing page") << nginx.Address("pages/gone.html")
-                                  << "Сервер 127.0.0.1 ответил ошибкой 404 Not Found.";
+    QTest::newRow("missing page") << nginx.Address("pages/gone.html") << "Страница не найдена (ошибка 404).";
     QTest::newRow("too many redirects") << nginx.Address("loop") << "Слишком много перенаправлений (больше 20).";
     QTest::newRow("unreachable host") << QStringLiteral("http://127.0.0.1:%1/").arg(FindFreePort())
-                                      << "Не удалось загрузить страницу с сервера 127.0.0.1: соединение отклонено.";
+                                      << "Сервер страницы не отвечает: соединение отклонено.";
     QTest::newRow("not a web address")
         << "file:///etc/passwd"
         << "Адрес страницы не понят: нужен адрес, который начинается с http:// или https://.";
@@ -272,7 +325,8 @@ void TestResolverService::givesUpOnASlowServer()
     const auto ownService = StartLocalService(options);
     const QByteArray body =
         BodyOf(Resolve(ownService->ServerPort(), QStringLiteral("http://127.0.0.1:%1/").arg(silent.serverPort())));
-    QVERIFY2(QString::fromUtf8(body).contains(QStringLiteral("Страница не загрузилась за 1 с.")), body.constData());
+    QVERIFY2(QString::fromUtf8(body).contains(QStringLiteral("Время ожидания ответа от сайта истекло.")),
+             body.constData());
 }
 
 void TestResolverService::refusesInternalAddressesWhenShared()

@@ -24,6 +24,9 @@ private slots:
     void findsPlayerSetUpInScript();
     void answersBuiltinPagesWithoutYtDlp();
     void asksSiteExtractorsFirst();
+    void describesYtDlpChoices();
+    void answersYtDlpFailuresInRussian_data();
+    void answersYtDlpFailuresInRussian();
     void misbehavingYtDlp_data();
     void misbehavingYtDlp();
     void refusesInternalAddressesThroughYtDlpAndFfmpeg();
@@ -53,6 +56,16 @@ bool WaitUntilReady(const ResolverService &service)
 {
     return QTest::qWaitFor(
         [&] { return service.YtDlp() && service.YtDlp()->CurrentState() != YtDlpBridge::State::Starting; }, 180000);
+}
+
+// The opening tags of the answer's links.
+QStringList LinksOf(const QByteArray &answer)
+{
+    static const QRegularExpression tag(QStringLiteral("<a [^>]*>"));
+    QStringList links;
+    for (const QRegularExpressionMatch &match : tag.globalMatch(QString::fromUtf8(BodyOf(answer))))
+        links.append(match.captured());
+    return links;
 }
 
 // The answer's page text, without markup.
@@ -161,7 +174,10 @@ void TestResolverYtDlp::findsPlayerSetUpInScript()
     QFETCH(QString, file);
     // The built-in engine sees no video in a script; yt-dlp's generic extractor reads the player's setup.
     const int before = service->YtDlp()->ExtractionsStarted();
-    const QString link = ReadVideoLink(Resolve(*service, page));
+    const QByteArray answer = Resolve(*service, page);
+    const QString link = ReadVideoLink(answer);
+    // The title yt-dlp read from the player's setup.
+    QVERIFY2(LinksOf(answer).value(0).contains(QStringLiteral("data-title=\"A clip\"")), BodyOf(answer).constData());
     if (file.isEmpty())
         QVERIFY2(link.contains(QStringLiteral("/media/")), qPrintable(link));
     else
@@ -192,6 +208,54 @@ void TestResolverYtDlp::asksSiteExtractorsFirst()
     QCOMPARE(local, QString());
 }
 
+void TestResolverYtDlp::describesYtDlpChoices()
+{
+    // yt-dlp's answer as its releases give it, cut down by the real bridge.
+    QTemporaryDir folder;
+    ResolverOptions options;
+    options.engines = {Engine::YtDlp};
+    options.ytDlpPath = MediaFixtures::MakeFakeYtDlp(
+        folder.path(),
+        "        return {'title': 'Закат & \"море\" 🌅', 'extractor_key': 'Generic', 'formats': [\n"
+        "            {'url': 'http://cdn.example/720.mp4', 'protocol': 'http', 'ext': 'mp4', 'vcodec': 'avc1',\n"
+        "             'acodec': 'mp4a', 'height': 720, 'width': 1280, 'filesize': 88080384, 'tbr': None},\n"
+        "            {'url': 'http://cdn.example/a.m4a', 'protocol': 'http', 'ext': 'm4a', 'vcodec': 'none',\n"
+        "             'acodec': 'mp4a', 'filesize': None, 'filesize_approx': 3000000.5}]}\n");
+    QVERIFY(!options.ytDlpPath.isEmpty());
+    const auto own = StartLocalService(options);
+    QVERIFY(WaitUntilReady(*own));
+    const QByteArray answer = Resolve(*own, "player.html");
+    QCOMPARE(LinksOf(answer),
+             (QStringList{"<a href=\"http://cdn.example/720.mp4\" data-title=\"Закат &amp; &quot;море&quot; 🌅\" "
+                          "data-height=\"720\" data-width=\"1280\" data-container=\"mp4\" data-size=\"88080384\">",
+                          "<a href=\"http://cdn.example/a.m4a\" data-container=\"m4a\" data-size=\"3000000\" "
+                          "data-sound-only=\"1\">"}));
+    QCOMPARE(ReadVideoLink(answer), QStringLiteral("http://cdn.example/720.mp4"));
+}
+
+void TestResolverYtDlp::answersYtDlpFailuresInRussian_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("connection refused") << QStringLiteral("http://127.0.0.1:%1/watch").arg(FindFreePort())
+                                        << "Сервер страницы не отвечает: соединение отклонено.";
+    QTest::newRow("404") << site.Address("missing.html") << "Страница не найдена (ошибка 404).";
+}
+
+void TestResolverYtDlp::answersYtDlpFailuresInRussian()
+{
+    QFETCH(QString, page);
+    QFETCH(QString, reason);
+    ResolverOptions options;
+    options.engines = {Engine::YtDlp};
+    const auto own = StartLocalService(options);
+    QVERIFY(WaitUntilReady(*own));
+    const QByteArray host = "127.0.0.1:" + QByteArray::number(own->ServerPort());
+    const QByteArray answer = ExchangeRaw(own->ServerPort(), ComposeResolutionRequest(EncodeAsProgram(page), host));
+    // yt-dlp's own words went to the log.
+    QCOMPARE(ReasonOf(answer).simplified(), QStringLiteral("Видео не найдено Видео не найдено. ") + reason);
+}
+
 void TestResolverYtDlp::misbehavingYtDlp_data()
 {
     QTest::addColumn<QByteArray>("extract");  // what the fake's extract_info does; empty: no yt-dlp at all
@@ -211,7 +275,7 @@ void TestResolverYtDlp::misbehavingYtDlp_data()
                                                     "        return {'_type': 'video', 'formats': 'nonsense'}\n")
                                       << "yt-dlp не нашёл на странице видео.";
     QTest::newRow("crashing") << QByteArray("        import os\n        os._exit(139)\n")
-                              << "yt-dlp не нашёл видео: ended without an answer";
+                              << "Не удалось получить видео с этой страницы.";
 }
 
 void TestResolverYtDlp::misbehavingYtDlp()
