@@ -169,6 +169,11 @@ QString ReasonOf(QByteArrayView answer)
     text.replace(hidden, QStringLiteral(" "));
     text.replace(tag, QStringLiteral(" "));
     text = DecodeCharacterReferences(text).simplified();
+    // The service's answer begins by saying that it found nothing, which the window says in its own words;
+    // the reason is what follows.
+    static const QString heading = QStringLiteral("Видео не найдено. ");
+    if (text.startsWith(heading))
+        text.remove(0, heading.size());
     if (text.size() > kReasonChars)
         text = text.left(kReasonChars - 1).trimmed() + u'…';
     return text;

@@ -49,7 +49,8 @@ std::optional<Offer> OfferOf(QByteArrayView answer);
 
 // What an answer without a video says, as the user can read it: the text of its page without the page's
 // head, scripts, styles and markup, blanks run together, at most a few hundred characters ("…" where it is
-// cut). "" when the answer says nothing, or holds the marker.
+// cut). The service's heading "Видео не найдено." is left out when a reason follows it. "" when the answer
+// says nothing, or holds the marker.
 QString ReasonOf(QByteArrayView answer);
 
 // "&amp;", "&lt;", "&gt;", "&quot;", "&apos;", "&#NN;" and "&#xHH;" as the characters they stand for;

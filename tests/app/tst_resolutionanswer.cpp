@@ -141,7 +141,9 @@ void TestResolutionAnswer::reason_data()
                           "найдено</title>\n</head>\n<body>\n<p>Видео не найдено.</p>\n<p>Сервер x.test не "
                           "найден.</p>\n</body>\n</html>\n")
                .toUtf8()
-        << "Видео не найдено. Сервер x.test не найден.";
+        << "Сервер x.test не найден.";
+    QTest::newRow("the service's heading alone")
+        << QStringLiteral("<p>Видео не найдено.</p>").toUtf8() << "Видео не найдено.";
     QTest::newRow("plain text") << QByteArray("  no video here \r\n") << "no video here";
     QTest::newRow("Windows-1251") << QByteArray("\xcd\xe5\xf2 \xe2\xe8\xe4\xe5\xee") << "Нет видео";
     QTest::newRow("scripts, styles and comments")
