@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Which form of a video the program takes when a page offers several: the tallest picture up to a height, or the
+// sound alone. Options offers them in this order.
+enum class VideoQuality { UpTo2160, UpTo1080, UpTo720, UpTo480, SoundOnly };
+
+inline constexpr VideoQuality kDefaultVideoQuality = VideoQuality::UpTo1080;
+
+// The tallest picture the preference takes, in pixels; 0 for the sound alone.
+int HeightLimitOf(VideoQuality quality);
+
+// The word the settings file keeps: "2160", "1080", "720", "480" or "sound".
+QByteArray VideoQualityWord(VideoQuality quality);
+// The preference a word of the settings file names; anything else, a missing key too, is the default.
+VideoQuality ReadVideoQuality(const QString &word);
