@@ -130,6 +130,7 @@ void Main::ShowMenuMode()
     BlankPlayer->hide();
     Label2->hide();
     RestoreDesignedWindow();
+    KeepFocusInSight();
 }
 
 void Main::ShowDownloadMode()
@@ -146,6 +147,7 @@ void Main::ShowDownloadMode()
     XpB3->hide();
     DownBox->setPicture(Artwork::DownloadBackground());
     RestoreDesignedWindow();
+    KeepFocusInSight();
 }
 
 void Main::ShowPlayerMode()
@@ -161,6 +163,20 @@ void Main::ShowPlayerMode()
     BlankPlayer->hide();
     Label2->show();
     FitWindowToPlayer();
+    // The player takes the keyboard (pause, seek, volume) from the start, rather than whichever of its buttons
+    // the panel left behind happened to hand the focus to.
+    swf->setFocus(Qt::OtherFocusReason);
+}
+
+void Main::KeepFocusInSight()
+{
+    // A control hidden with the focus hands it to the next one still shown, which may be hidden next in the
+    // same switch (the player, after its back button) and keep it unseen, its frame blue around another panel.
+    QWidget *focused = focusWidget();
+    if (!focused || focused->isVisibleTo(this))
+        return;
+    focused->clearFocus();
+    focusNextChild();
 }
 
 void Main::HighlightMenuItem(qint16 item)

@@ -93,6 +93,8 @@ private:
     // Where the open dialog starts: the folder of the last video saved or opened.
     QString OpenDialogFolder() const;
     void ShowPlayerFocus(bool focused);
+    // After a switch of panels: the focus goes to the first control of the panel shown when what held it has gone.
+    void KeepFocusInSight();
     // Both messages of the player are the same kind of box: information, OK, "Внимание".
     void PlayerMessage(const QString &text);
 

@@ -47,6 +47,7 @@ private slots:
     void buttonsTakeTheirOwnPointer_data();
     void buttonsTakeTheirOwnPointer();
     void playerFrameShowsTheFocus();
+    void playerButtonsShowTheirFocusAroundTheirPicture();
     void playerSizeWrittenOnlyWhenChanged_data();
     void playerSizeWrittenOnlyWhenChanged();
     void busyThenIdle();
@@ -528,6 +529,32 @@ void TestMainWindow::playerFrameShowsTheFocus()
     QCOMPARE(frameColour(), QColor(0x2d, 0x6c, 0xb5));
     Control(*window, "PlayerClear")->setFocus();
     QCOMPARE(frameColour(), QColor(0x8f, 0xa6, 0xbf));
+    // Mended: the back button, hidden with the focus, handed it to the player on its way out, which kept it
+    // hidden, and its blue frame around the menu.
+    Control(*window, "swf")->setFocus();
+    Click(*window, "PlayerBackButton");
+    QCOMPARE(frameColour(), QColor(0x8f, 0xa6, 0xbf));
+    QVERIFY(!Control(*window, "swf")->hasFocus());
+    QVERIFY(QApplication::focusWidget() && QApplication::focusWidget()->isVisible());
+}
+
+// Mended: a dotted box drawn over the picture of a button hardly larger than its picture; the frame shows the
+// focus instead, and the picture stays as it is.
+void TestMainWindow::playerButtonsShowTheirFocusAroundTheirPicture()
+{
+    QApplication::setActiveWindow(window.get());
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    window->ShowPlayerMode();
+    for (const char *name : {"PlayerBackButton", "PlayerOpenFileButton", "PlayerClear"}) {
+        XpB *button = Control<XpB>(*window, name);
+        Control(*window, "swf")->setFocus();
+        const QImage rest = button->grab().toImage();
+        button->setFocus();
+        const QImage focused = button->grab().toImage();
+        const QRect inside = rest.rect().adjusted(1, 1, -1, -1);
+        QCOMPARE(focused.copy(inside), rest.copy(inside));
+        QVERIFY2(focused.pixelColor(0, 0) != rest.pixelColor(0, 0), name);
+    }
 }
 
 void TestMainWindow::playerSizeWrittenOnlyWhenChanged_data()
