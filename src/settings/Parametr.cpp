@@ -117,6 +117,8 @@ Settings LoadSettings(const INI &ini)
     settings.CheckUpgrade = ReadFlag(ReadSetting(ini, kCheckUpgrade));
     settings.SavePath = ReadSetting(ini, kSavePath);
     settings.Player = ReadPlayerWindow(ini);
+    settings.DateTimeNames = ReadFlag(ReadSetting(ini, kDateTimeNames));
+    settings.Quality = ReadVideoQuality(ReadSetting(ini, kVideoQuality));
     return settings;
 }
 
@@ -138,6 +140,8 @@ SaveOutcome SaveSettings(INI &ini, const Settings &settings)
         SettingEntry(kCheckUpgrade, FlagText(settings.CheckUpgrade)),
         SettingEntry(kProxyPass, storedPassword),
         SettingEntry(kSavePath, settings.SavePath.toUtf8(), true),
+        SettingEntry(kDateTimeNames, FlagText(settings.DateTimeNames)),
+        SettingEntry(kVideoQuality, VideoQualityWord(settings.Quality)),
     };
     outcome.Written = ini.WriteEntries(entries);
     if (!outcome.Written)

@@ -39,3 +39,9 @@ VideoQuality ReadVideoQuality(const QString &word)
     }
     return kDefaultVideoQuality;
 }
+
+QString VideoQualityText(VideoQuality quality)
+{
+    const int limit = HeightLimitOf(quality);
+    return limit > 0 ? QStringLiteral("Лучшее до %1p").arg(limit) : QStringLiteral("Только звук");
+}

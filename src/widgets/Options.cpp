@@ -1,5 +1,6 @@
 #include "Options.h"
 
+#include "BoxCheckStyle.h"
 #include "ClickLabel.h"
 #include "GradientBG.h"
 #include "INI.h"
@@ -11,6 +12,7 @@
 #include "XpB.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,7 +28,9 @@ const QString kSaveFailed = QStringLiteral("Не удалось сохранит
 const QString kSaveFailedTail = QStringLiteral("\n\nНастройки не изменены.");
 
 const QColor TextBoxBack(231, 231, 231);
-const QSize kClientSize(263, 219);
+const QSize kClientSize(263, 271);
+// The side of a check box, as large as its square.
+constexpr int kBoxSide = 13;
 
 QString ProgramTitle()
 {
@@ -53,8 +57,11 @@ QLineEdit *MakeTextBox(const QString &name, const QRect &box, QWidget *parent)
     auto *text = new QLineEdit(parent);
     text->setObjectName(name);
     text->setGeometry(box);
+    // White while it can be typed in, grey while its group is off, so the two are told apart at a glance.
     QPalette palette = text->palette();
-    palette.setColor(QPalette::Base, TextBoxBack);
+    palette.setColor(QPalette::Active, QPalette::Base, Qt::white);
+    palette.setColor(QPalette::Inactive, QPalette::Base, Qt::white);
+    palette.setColor(QPalette::Disabled, QPalette::Base, TextBoxBack);
     text->setPalette(palette);
     return text;
 }
@@ -101,10 +108,15 @@ Options::Options(const Settings &settings, INI &ini, Interaction &interaction, Q
     MakeFixedWindow(this, kClientSize);
     new GradientBG(kBackgroundTop, kBackgroundBottom, this);
     CreateControls();
+    CreateVideoChoices();
     CreateFrames();
     DescribeControls();
-    for (QCheckBox *check : {Check1, Check2, Check3})
+    auto *boxStyle = new BoxCheckStyle(kBoxSide);
+    boxStyle->setParent(this);
+    for (QCheckBox *check : {Check1, Check2, Check3, Check4}) {
+        check->setStyle(boxStyle);
         check->installEventFilter(this);
+    }
 
     setTabOrder(Check1, Text1);
     setTabOrder(Text1, Text2);
@@ -114,6 +126,8 @@ Options::Options(const Settings &settings, INI &ini, Interaction &interaction, Q
     setTabOrder(Text4, XpB1);
     setTabOrder(XpB1, XpB2);
     setTabOrder(XpB2, Check3);
+    setTabOrder(Check3, qualityBox);
+    setTabOrder(qualityBox, Check4);
 
     connect(Check1, &QCheckBox::toggled, this, &Options::Check1_Click);
     connect(Check2, &QCheckBox::toggled, this, &Options::Check2_Click);
@@ -123,6 +137,7 @@ Options::Options(const Settings &settings, INI &ini, Interaction &interaction, Q
     connect(Label1, &ClickLabel::Click, Check1, [this] { ToggleFromCaption(Check1); });
     connect(Label4, &ClickLabel::Click, Check2, [this] { ToggleFromCaption(Check2); });
     connect(Label7, &ClickLabel::Click, Check3, [this] { ToggleFromCaption(Check3); });
+    connect(Label9, &ClickLabel::Click, Check4, [this] { ToggleFromCaption(Check4); });
 
     Form_Load();
     Check1->setFocus();
@@ -157,8 +172,21 @@ void Options::CreateControls()
     Check3 = MakeCheckBox(QStringLiteral("Check3"), QRect(26, 164, 13, 13), this);
     Label7 = MakeCaption(QStringLiteral("Label7"), QStringLiteral("Проверять наличие новой версии"),
                          QRect(44, 164, 180, 13), this);
-    XpB1 = MakeButton(QStringLiteral("XpB1"), QStringLiteral("OK"), QRect(88, 188, 81, 21), this);
-    XpB2 = MakeButton(QStringLiteral("XpB2"), QStringLiteral("Отмена"), QRect(174, 188, 81, 21), this);
+    XpB1 = MakeButton(QStringLiteral("XpB1"), QStringLiteral("OK"), QRect(88, 240, 81, 21), this);
+    XpB2 = MakeButton(QStringLiteral("XpB2"), QStringLiteral("Отмена"), QRect(174, 240, 81, 21), this);
+}
+
+void Options::CreateVideoChoices()
+{
+    Label8 = MakeLabel(QStringLiteral("Label8"), QStringLiteral("Качество:"), QRect(26, 191, 60, 13), this);
+    qualityBox = new QComboBox(this);
+    qualityBox->setObjectName(QStringLiteral("qualityBox"));
+    qualityBox->setGeometry(90, 186, 154, 22);
+    for (VideoQuality quality : kVideoQualities)
+        qualityBox->addItem(VideoQualityText(quality));
+    Check4 = MakeCheckBox(QStringLiteral("Check4"), QRect(26, 216, kBoxSide, kBoxSide), this);
+    Label9 = MakeCaption(QStringLiteral("Label9"), QStringLiteral("Называть файлы датой и временем"),
+                         QRect(44, 216, 190, 13), this);
 }
 
 namespace {
@@ -196,8 +224,8 @@ void Options::DescribeControls()
 {
     // What a screen reader says of the boxes and fields: their captions, without the colons.
     const std::pair<QWidget *, QLabel *> described[] = {{Check1, Label1}, {Check2, Label4}, {Check3, Label7},
-                                                        {Text1, Label2},  {Text2, Label3},  {Text3, Label5},
-                                                        {Text4, Label6}};
+                                                        {Check4, Label9}, {Text1, Label2},  {Text2, Label3},
+                                                        {Text3, Label5},  {Text4, Label6},  {qualityBox, Label8}};
     for (const auto &[control, caption] : described) {
         caption->setBuddy(control);
         QString name = caption->text();
@@ -210,7 +238,10 @@ void Options::DescribeControls()
 bool Options::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
-        const std::pair<QObject *, ClickLabel *> captions[] = {{Check1, Label1}, {Check2, Label4}, {Check3, Label7}};
+        const std::pair<QObject *, ClickLabel *> captions[] = {{Check1, Label1},
+                                                               {Check2, Label4},
+                                                               {Check3, Label7},
+                                                               {Check4, Label9}};
         for (const auto &[check, caption] : captions) {
             if (watched == check)
                 caption->setFocusShown(event->type() == QEvent::FocusIn);
@@ -258,10 +289,23 @@ void Options::Form_Load()
     Text3->setText(network.ProxyLogin);
     Text4->setText(network.ProxyPass);
     Check3->setChecked(committed.CheckUpgrade);
+    ShowVideoChoices();
     // A long address shows its beginning, as it was typed.
     for (QLineEdit *text : {Text1, Text2, Text3, Text4})
         text->setCursorPosition(0);
     Check1_Click();
+}
+
+void Options::ShowVideoChoices()
+{
+    qualityBox->setCurrentIndex(int(kVideoQualities.indexOf(committed.Quality)));
+    Check4->setChecked(committed.DateTimeNames);
+}
+
+void Options::TakeVideoChoices(Settings &edited) const
+{
+    edited.Quality = kVideoQualities.value(qualityBox->currentIndex(), kDefaultVideoQuality);
+    edited.DateTimeNames = Check4->isChecked();
 }
 
 void Options::Check1_Click()
@@ -312,6 +356,7 @@ void Options::XpB1_Click()
     edited.Network = ParseNetwork(
         NetworkTexts{FlagOf(Check1), Text1->text(), Text2->text(), FlagOf(Check2), Text3->text(), Text4->text()});
     edited.CheckUpgrade = Check3->isChecked();
+    TakeVideoChoices(edited);
 
     const SaveOutcome outcome = SaveSettings(ini, edited);
     if (!outcome.Written) {
