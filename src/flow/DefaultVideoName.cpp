@@ -142,3 +142,12 @@ QString SafeFileName(const QString &title)
     name = TrimmedName(name.simplified(), true);
     return TrimmedName(CutToBytes(name, kMostTitleNameBytes), false);
 }
+
+QString ProposedVideoName(const QString &title, bool byDateTime, const QString &extension, const QDateTime &now,
+                          const QLocale &locale)
+{
+    const QString safe = byDateTime ? QString() : SafeFileName(title);
+    if (safe.isEmpty())
+        return DefaultVideoName(now, locale, extension);
+    return safe + QLatin1Char('.') + extension;
+}

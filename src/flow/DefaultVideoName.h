@@ -27,3 +27,8 @@ constexpr qsizetype kMostTitleNameBytes = 200;
 // with its accent whole). Blanks are run together; a quote becomes an apostrophe, ":" "/" "\" "|" a dash (": "
 // " - "), and * ? < > are left out. "" when nothing of the title is left.
 QString SafeFileName(const QString &title);
+
+// The name the save proposes for a video of that title and extension: the title made safe (SafeFileName), or the
+// date-and-time name (DefaultVideoName) when the title leaves nothing or byDateTime asks for those.
+QString ProposedVideoName(const QString &title, bool byDateTime, const QString &extension,
+                          const QDateTime &now = QDateTime::currentDateTime(), const QLocale &locale = QLocale());
