@@ -43,6 +43,8 @@ Main::Main(const QString &programFolder, Interaction &dialogs, QWidget *parent)
     connect(&flow, &DownloadFlow::Ended, this, &Main::SetIdleState);
     connect(&flow, &DownloadFlow::VideoSaved, this, &Main::Flow_VideoSaved);
     connect(&flow, &DownloadFlow::SaveProgress, this, &Main::Flow_SaveProgress);
+    connect(&flow, &DownloadFlow::ChoicesOffered, this, &Main::Flow_ChoicesOffered);
+    connect(&flow, &DownloadFlow::Failed, this, &Main::Flow_Failed);
     rateTimer.setInterval(100);
     connect(&rateTimer, &QTimer::timeout, this, &Main::ShowTransferRate);
 
@@ -93,6 +95,8 @@ void Main::SetBusyState()
     StopButton->show();
     XpB4->setEnabledCtrl(false);
     XpB3->hide();
+    reasonLabel->hide();
+    HideChoices();
     rate.Clear();
     declaredSize = 0;
     downloadClock.start();
@@ -115,6 +119,7 @@ void Main::SetIdleState()
     rateTimer.stop();
     LabelSpeed->clear();
     LabelSpeed->hide();
+    HideChoices();
 }
 
 void Main::ShowMenuMode()

@@ -13,6 +13,7 @@ class PictureBox;
 class FlvPlayer;
 class ProgressBar;
 class ProgressFrame;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -75,6 +76,9 @@ private:
     void CreateMenuPanel();
     void CreateDownloadPanel();
     void CreatePlayerControls();
+    // The row that shows which form of the video arrives, and the whole reason of a failure (MainChoices.cpp).
+    void CreateChoiceRow();
+    void CreateReasonLabel();
     XpB *MakeButton(const QString &name, QWidget *parent, const QRect &place);
 
     void URLtext_Change();
@@ -104,6 +108,10 @@ private:
     void DC_FLVsize(qint64 Size);
     void Flow_VideoSaved(const QString &path);
     void Flow_SaveProgress(qint64 done, qint64 total);
+    void Flow_ChoicesOffered(const QStringList &texts, int taken);
+    void ChoiceBox_Activated(int index);
+    void HideChoices();
+    void Flow_Failed(const QString &reason);
     // Every tick of a download: the speed and time left, and the busy bar while no size is declared.
     void ShowTransferRate();
     // Shows a label's new text now, but at most every few milliseconds while data streams in.
@@ -157,6 +165,9 @@ private:
     ProgressFrame *Picture1 = nullptr;
     ProgressBar *ImagPr = nullptr;
     QLabel *LabelSpeed = nullptr;
+    QLabel *choiceCaption = nullptr;
+    QComboBox *choiceBox = nullptr;
+    QLabel *reasonLabel = nullptr;
 
     FlvPlayer *swf = nullptr;
     PictureBox *BlankPlayer = nullptr;

@@ -160,6 +160,8 @@ void Main::CreateDownloadPanel()
     LabelSpeed = MakeLabel(QStringLiteral("LabelSpeed"), DownBox, QRect(8, 158, 297, 16));
     LabelSpeed->setAttribute(Qt::WA_TransparentForMouseEvents);
     LabelSpeed->hide();
+    CreateChoiceRow();
+    CreateReasonLabel();
 }
 
 void Main::CreatePlayerControls()

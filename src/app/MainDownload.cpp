@@ -30,6 +30,7 @@ void Main::URLtext_Change()
     DownButton->setVisible(URLtext->text().size() >= kMinimumAddressLength);
     Label4->clear();
     Label4->show();
+    reasonLabel->hide();
 }
 
 void Main::URLtext_Enter()
