@@ -189,9 +189,11 @@ void DownloadFlow::TakeChoice(int index)
 {
     if (!VideoArriving() || index == taken || index < 0 || index >= offer.Choices.size())
         return;
-    // The control's words of a stop are left unsaid: the download goes on, with another video.
-    const QSignalBlocker quiet(dc);
-    dc.Stopped();
+    {
+        // The control's words of a stop are left unsaid: the download goes on, with another video.
+        const QSignalBlocker quiet(dc);
+        dc.Stopped();
+    }
     then = {};
     DropVideo();
     emit FLVsize(0);
