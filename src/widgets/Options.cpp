@@ -108,12 +108,12 @@ Options::Options(const Settings &settings, INI &ini, Interaction &interaction, Q
     MakeFixedWindow(this, kClientSize);
     new GradientBG(kBackgroundTop, kBackgroundBottom, this);
     CreateControls();
-    CreateVideoChoices();
+    CreateVideoChoices(186);
     CreateFrames();
     DescribeControls();
     auto *boxStyle = new BoxCheckStyle(kBoxSide);
     boxStyle->setParent(this);
-    for (QCheckBox *check : {Check1, Check2, Check3, Check4}) {
+    for (QCheckBox *check : {Check1, Check2, Check3, Check5}) {
         check->setStyle(boxStyle);
         check->installEventFilter(this);
     }
@@ -127,7 +127,7 @@ Options::Options(const Settings &settings, INI &ini, Interaction &interaction, Q
     setTabOrder(XpB1, XpB2);
     setTabOrder(XpB2, Check3);
     setTabOrder(Check3, qualityBox);
-    setTabOrder(qualityBox, Check4);
+    setTabOrder(qualityBox, Check5);
 
     connect(Check1, &QCheckBox::toggled, this, &Options::Check1_Click);
     connect(Check2, &QCheckBox::toggled, this, &Options::Check2_Click);
@@ -137,7 +137,7 @@ Options::Options(const Settings &settings, INI &ini, Interaction &interaction, Q
     connect(Label1, &ClickLabel::Click, Check1, [this] { ToggleFromCaption(Check1); });
     connect(Label4, &ClickLabel::Click, Check2, [this] { ToggleFromCaption(Check2); });
     connect(Label7, &ClickLabel::Click, Check3, [this] { ToggleFromCaption(Check3); });
-    connect(Label9, &ClickLabel::Click, Check4, [this] { ToggleFromCaption(Check4); });
+    connect(Label10, &ClickLabel::Click, Check5, [this] { ToggleFromCaption(Check5); });
 
     Form_Load();
     Check1->setFocus();
@@ -176,17 +176,17 @@ void Options::CreateControls()
     XpB2 = MakeButton(QStringLiteral("XpB2"), QStringLiteral("Отмена"), QRect(174, 240, 81, 21), this);
 }
 
-void Options::CreateVideoChoices()
+void Options::CreateVideoChoices(int top)
 {
-    Label8 = MakeLabel(QStringLiteral("Label8"), QStringLiteral("Качество:"), QRect(26, 191, 60, 13), this);
+    Label9 = MakeLabel(QStringLiteral("Label9"), QStringLiteral("Качество:"), QRect(26, top + 5, 60, 13), this);
     qualityBox = new QComboBox(this);
     qualityBox->setObjectName(QStringLiteral("qualityBox"));
-    qualityBox->setGeometry(90, 186, 154, 22);
+    qualityBox->setGeometry(90, top, 154, 22);
     for (VideoQuality quality : kVideoQualities)
         qualityBox->addItem(VideoQualityText(quality));
-    Check4 = MakeCheckBox(QStringLiteral("Check4"), QRect(26, 216, kBoxSide, kBoxSide), this);
-    Label9 = MakeCaption(QStringLiteral("Label9"), QStringLiteral("Называть файлы датой и временем"),
-                         QRect(44, 216, 190, 13), this);
+    Check5 = MakeCheckBox(QStringLiteral("Check5"), QRect(26, top + 30, kBoxSide, kBoxSide), this);
+    Label10 = MakeCaption(QStringLiteral("Label10"), QStringLiteral("Называть файлы датой и временем"),
+                          QRect(44, top + 30, 190, 13), this);
 }
 
 namespace {
@@ -223,9 +223,9 @@ void Options::CreateFrames()
 void Options::DescribeControls()
 {
     // What a screen reader says of the boxes and fields: their captions, without the colons.
-    const std::pair<QWidget *, QLabel *> described[] = {{Check1, Label1}, {Check2, Label4}, {Check3, Label7},
-                                                        {Check4, Label9}, {Text1, Label2},  {Text2, Label3},
-                                                        {Text3, Label5},  {Text4, Label6},  {qualityBox, Label8}};
+    const std::pair<QWidget *, QLabel *> described[] = {{Check1, Label1},  {Check2, Label4}, {Check3, Label7},
+                                                        {Check5, Label10}, {Text1, Label2},  {Text2, Label3},
+                                                        {Text3, Label5},   {Text4, Label6},  {qualityBox, Label9}};
     for (const auto &[control, caption] : described) {
         caption->setBuddy(control);
         QString name = caption->text();
@@ -241,7 +241,7 @@ bool Options::eventFilter(QObject *watched, QEvent *event)
         const std::pair<QObject *, ClickLabel *> captions[] = {{Check1, Label1},
                                                                {Check2, Label4},
                                                                {Check3, Label7},
-                                                               {Check4, Label9}};
+                                                               {Check5, Label10}};
         for (const auto &[check, caption] : captions) {
             if (watched == check)
                 caption->setFocusShown(event->type() == QEvent::FocusIn);
@@ -299,13 +299,13 @@ void Options::Form_Load()
 void Options::ShowVideoChoices()
 {
     qualityBox->setCurrentIndex(int(kVideoQualities.indexOf(committed.Quality)));
-    Check4->setChecked(committed.DateTimeNames);
+    Check5->setChecked(committed.DateTimeNames);
 }
 
 void Options::TakeVideoChoices(Settings &edited) const
 {
     edited.Quality = kVideoQualities.value(qualityBox->currentIndex(), kDefaultVideoQuality);
-    edited.DateTimeNames = Check4->isChecked();
+    edited.DateTimeNames = Check5->isChecked();
 }
 
 void Options::Check1_Click()

@@ -47,8 +47,8 @@ protected:
 
 private:
     void CreateControls();
-    // The quality a video is taken in and whether it is named by the time of its save, below the update check.
-    void CreateVideoChoices();
+    // The quality a video is taken in and whether it is named by the time of its save: two rows from top down.
+    void CreateVideoChoices(int top);
     void ShowVideoChoices();
     void TakeVideoChoices(Settings &edited) const;
     void CreateFrames();
@@ -71,10 +71,10 @@ private:
     QCheckBox *Check1;
     QCheckBox *Check2;
     QCheckBox *Check3;
-    QCheckBox *Check4;
+    QCheckBox *Check5;
     QComboBox *qualityBox;
-    QLabel *Label8;
-    ClickLabel *Label9;
+    QLabel *Label9;
+    ClickLabel *Label10;
     ClickLabel *Label1;
     QLabel *Label2;
     QLabel *Label3;

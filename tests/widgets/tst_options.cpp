@@ -74,10 +74,10 @@ void TestOptions::windowAndControls_data()
     row("Text4", "QLineEdit", QString(), QRect(90, 114, 122, 20));
     row("Check3", "QCheckBox", QString(), QRect(26, 164, 13, 13));
     row("Label7", "ClickLabel", QStringLiteral("Проверять наличие новой версии"), QRect(44, 164, 180, 13));
-    row("Label8", "QLabel", QStringLiteral("Качество:"), QRect(26, 191, 60, 13));
+    row("Label9", "QLabel", QStringLiteral("Качество:"), QRect(26, 191, 60, 13));
     row("qualityBox", "QComboBox", QString(), QRect(90, 186, 154, 22));
-    row("Check4", "QCheckBox", QString(), QRect(26, 216, 13, 13));
-    row("Label9", "ClickLabel", QStringLiteral("Называть файлы датой и временем"), QRect(44, 216, 190, 13));
+    row("Check5", "QCheckBox", QString(), QRect(26, 216, 13, 13));
+    row("Label10", "ClickLabel", QStringLiteral("Называть файлы датой и временем"), QRect(44, 216, 190, 13));
     row("XpB1", "XpB", QStringLiteral("OK"), QRect(88, 240, 81, 21));
     row("XpB2", "XpB", QStringLiteral("Отмена"), QRect(174, 240, 81, 21));
 }
@@ -359,7 +359,7 @@ void TestOptions::tabOrder()
     }
     QCOMPARE(order,
              QStringList({"Check1", "Text1", "Text2", "Check2", "Text3", "Text4", "XpB1", "XpB2", "Check3",
-                          "qualityBox", "Check4"}));
+                          "qualityBox", "Check5"}));
     QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Check1"));
 
     // Disabled groups are passed over.

@@ -52,7 +52,7 @@ void TestOptionsSave::okWritesExactlyTheKeys()
     QTest::keyClicks(Child<QLineEdit>(QStringLiteral("Text4")), QStringLiteral("s3cret"));
     // From "Лучшее до 1080p" one down, to "Лучшее до 720p".
     QTest::keyClick(Child<QComboBox>(QStringLiteral("qualityBox")), Qt::Key_Down);
-    QTest::mouseClick(Child<QCheckBox>(QStringLiteral("Check4")), Qt::LeftButton);
+    QTest::mouseClick(Child<QCheckBox>(QStringLiteral("Check5")), Qt::LeftButton);
     PressButton(QStringLiteral("XpB1"));
 
     QCOMPARE(dialog->result(), int(QDialog::Accepted));
