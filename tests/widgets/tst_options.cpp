@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QStyle>
+#include <QStyleOption>
 #include <QTest>
 
 namespace {
@@ -106,8 +107,17 @@ void TestOptions::windowAndControls()
     }
     if (auto *button = qobject_cast<XpB *>(control))
         QCOMPARE(button->Caption(), text);
-    if (auto *check = qobject_cast<QCheckBox *>(control))
+    if (auto *check = qobject_cast<QCheckBox *>(control)) {
         QVERIFY(check->text().isEmpty());
+        // The square is drawn whole, none of its edges cut off by the box.
+        QStyleOptionButton option;
+        option.initFrom(check);
+        QVERIFY(check->rect().contains(check->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, check)));
+    }
+    // A field that can be typed in is told from one that cannot by its colour.
+    if (auto *field = qobject_cast<QLineEdit *>(control))
+        QVERIFY(field->palette().color(QPalette::Active, QPalette::Base)
+                != field->palette().color(QPalette::Disabled, QPalette::Base));
 }
 
 void TestOptions::backgroundCoversTheWindow()
