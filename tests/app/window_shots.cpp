@@ -115,7 +115,9 @@ void ShootMain(const QString &programFolder, ScriptedDialogs &dialogs)
                                        QStringLiteral("Только звук, M4A, 3,2 МБ")},
                                       1);
     Save(window, QStringLiteral("download-choices"));
-    Find<QWidget>(window, "choiceBox")->setFocus();
+    // Reached with Tab from the stop button, as a keyboard user does.
+    Find<QWidget>(window, "StopButton")->setFocus();
+    QTest::keyClick(&window, Qt::Key_Tab);
     Save(window, QStringLiteral("download-choices-focus"));
 
     emit window.Flow().VideoSaved(QDir(programFolder).filePath(QStringLiteral("DownloadVideo/video.flv")));
