@@ -58,7 +58,8 @@ void TestOptionsSave::okWritesExactlyTheKeys()
     const QByteArray content = ReadFile();
     QCOMPARE(KeysOf(content),
              QStringList({"Network/UseProxy", "Network/ProxyName", "Network/ProxyPort", "Network/ProxyAuth",
-                          "Network/ProxyLogin", "Network/ProxyPass", "Version/CheckUpgrade", "Save/SavePath"}));
+                          "Network/ProxyLogin", "Network/ProxyPass", "Version/CheckUpgrade", "Save/SavePath",
+                          "Save/Directly", "Save/DirectFolder"}));
     QCOMPARE(ini.RINI("Network", "UseProxy"), QByteArray("1"));
     QCOMPARE(ini.RINI("Network", "ProxyName"), QByteArray("proxy.lan"));
     QCOMPARE(ini.RINI("Network", "ProxyPort"), QByteArray("3128"));
@@ -82,7 +83,8 @@ void TestOptionsSave::okWritesEveryKeyItShows_data()
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<QByteArray>("after");
     const QByteArray rest =
-        "ProxyAuth=0\r\nProxyLogin=\r\nProxyPass=\r\n[Version]\r\nCheckUpgrade=0\r\n[Save]\r\nSavePath=\r\n";
+        "ProxyAuth=0\r\nProxyLogin=\r\nProxyPass=\r\n[Version]\r\nCheckUpgrade=0\r\n[Save]\r\nSavePath=\r\n"
+        "Directly=0\r\nDirectFolder=\r\n";
     QTest::newRow("a line edited by hand, in its place")
         << QByteArray("[Network]\r\nUseProxy=1\r\nproxyname =  \"my proxy\"  \r\nProxyPort=3128\r\n")
         << "[Network]\r\nUseProxy=1\r\nproxyname=my proxy\r\nProxyPort=3128\r\n" + rest;
