@@ -231,9 +231,11 @@ void Main::XpB4_Click()
 {
     // Each opening is a fresh dialog over the settings file as it is now: another copy of the program, or the
     // user's editor, may have changed it since the start. What OK saves takes effect at the next transfer.
-    Options options(LoadSettings(flow.Store()), flow.Store(), dialogs, this);
+    Options options(LoadSettings(flow.Store()), flow.Store(), dialogs, flow.DownloadFolder(), this);
     if (options.exec() != QDialog::Accepted)
         return;
-    // Only the network settings are kept in memory: the download reads CheckUpgrade from the file each time.
+    // Only the network settings and saving without the dialog are kept in memory: the download reads CheckUpgrade
+    // from the file each time.
     flow.AdoptNetwork(options.Committed().Network);
+    flow.AdoptDirectSave(options.Committed().Direct);
 }

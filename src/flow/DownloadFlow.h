@@ -84,6 +84,8 @@ public:
     void AdoptDirectSave(const DirectSave &saved) { direct = saved; }
     // The folder videos go to without the dialog, ending with "/".
     QString DirectFolder() const;
+    // The default download folder, ending with "/".
+    QString DownloadFolder() const { return folders.DownloadFolder; }
     const PlayerWindow &Player() const { return player; }
     // The player's window as the user left it, kept in the settings file for the next time.
     void RememberPlayerWindow(const PlayerWindow &player);
