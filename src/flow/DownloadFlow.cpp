@@ -271,9 +271,13 @@ void DownloadFlow::Stop()
 
 void DownloadFlow::DropVideo()
 {
-    if (video)
-        video->File().Remove();
-    video.reset();
+    if (!video)
+        return;
+    video->Stop();
+    video->File().Remove();
+    // Its failure is told from inside its connection's own signal, which must not lose its socket under it: the
+    // download goes once that has returned.
+    video.release()->deleteLater();
 }
 
 void DownloadFlow::EndWith(const QString &text)
