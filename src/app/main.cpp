@@ -1,5 +1,6 @@
 #include "Main.h"
 #include "Artwork.h"
+#include "DownloadNotices.h"
 #include "ProcessSetup.h"
 #include "QtInteraction.h"
 
@@ -17,6 +18,8 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(QIcon(Artwork::WindowIcon()));
     QtInteraction dialogs;
     Main window(QCoreApplication::applicationDirPath(), dialogs);
+    DownloadNotices notices;
+    window.setNotices(&notices);
     QObject::connect(&window, &Main::ProgramEnd, &application, &QCoreApplication::quit, Qt::QueuedConnection);
     window.show();
     return application.exec();
