@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DownloadFlow.h"
+#include "LaunchRequest.h"
 #include "TransferRate.h"
 
 #include <QElapsedTimer>
@@ -54,6 +55,11 @@ public:
     void setNotices(DownloadNotices *notices);
     // Shows the window in front of the others, restored if it was minimised.
     void BringToFront();
+    // What the command line asked for: a video played, or a page address put in the download panel (the download
+    // waits for the user's word). While a download runs its panel stays, and the user is told why.
+    void OpenRequest(const LaunchRequest &request);
+    // A later start's request: the window comes to the front, with the desktop's word for it, and takes it.
+    void OpenLaterRequest(const LaunchRequest &request);
 
     // The question asked before a window with a video on its way closes.
     static QString CloseQuestionText();
