@@ -132,8 +132,8 @@ void Main::CreateDownloadPanel()
     XpB2->setPicture(Artwork::ButtonPicture(QStringLiteral("back16"), QSize(16, 16)));
     XpB4 = MakeButton(QStringLiteral("XpB4"), DownBox, QRect(200, 208, 112, 25));
     XpB4->setCaption(QStringLiteral("Настройки сети"));
-    // Beside the play button, and shown with it, after a save.
-    XpB5 = MakeButton(QStringLiteral("XpB5"), DownBox, QRect(200, 168, 112, 25));
+    // Beside the play button and as high, shown with it after a save: its caption takes two lines.
+    XpB5 = MakeButton(QStringLiteral("XpB5"), DownBox, QRect(200, 160, 112, 41));
     XpB5->setCaption(QStringLiteral("Показать в папке"));
     for (XpB *button : {DownButton, StopButton, XpB3, XpB2, XpB4, XpB5})
         button->setButtonStyle(XpBLook::Style::Gradient);
