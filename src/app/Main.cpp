@@ -41,7 +41,9 @@ Main::Main(const QString &programFolder, Interaction &dialogs, QWidget *parent)
     connect(&flow, &DownloadFlow::FLVsize, this, &Main::DC_FLVsize);
     connect(&flow, &DownloadFlow::ServerLine, Label4, &QLabel::setText);
     connect(&flow, &DownloadFlow::Ended, this, &Main::SetIdleState);
+    connect(&flow, &DownloadFlow::Arrived, this, &Main::Flow_Arrived);
     connect(&flow, &DownloadFlow::VideoSaved, this, &Main::Flow_VideoSaved);
+    connect(&flow, &DownloadFlow::Failed, this, &Main::Flow_Failed);
     connect(&flow, &DownloadFlow::SaveProgress, this, &Main::Flow_SaveProgress);
     rateTimer.setInterval(100);
     connect(&rateTimer, &QTimer::timeout, this, &Main::ShowTransferRate);
@@ -53,7 +55,7 @@ Main::~Main() = default;
 
 void Main::Form_Load()
 {
-    setWindowTitle(QStringLiteral("Quillon ") + AppVersion());
+    ShowTitle();
 
     ShowMenuMode();
     BG->setGeometry(0, 0, width(), height());
@@ -93,6 +95,8 @@ void Main::SetBusyState()
     StopButton->show();
     XpB4->setEnabledCtrl(false);
     XpB3->hide();
+    XpB5->hide();
+    arrivedUnseen = false;
     rate.Clear();
     declaredSize = 0;
     downloadClock.start();
@@ -115,6 +119,7 @@ void Main::SetIdleState()
     rateTimer.stop();
     LabelSpeed->clear();
     LabelSpeed->hide();
+    ShowTitle();
 }
 
 void Main::ShowMenuMode()
@@ -144,6 +149,7 @@ void Main::ShowDownloadMode()
     Label1->show();
     Label2->hide();
     XpB3->hide();
+    XpB5->hide();
     DownBox->setPicture(Artwork::DownloadBackground());
     RestoreDesignedWindow();
 }
@@ -161,6 +167,22 @@ void Main::ShowPlayerMode()
     BlankPlayer->hide();
     Label2->show();
     FitWindowToPlayer();
+}
+
+void Main::ShowTitle(int percent)
+{
+    const QString title = QStringLiteral("Quillon ") + AppVersion();
+    // A minimised window shows how far its video has got in the desktop's task bar.
+    setWindowTitle(percent > 0 ? QStringLiteral("%1 % — ").arg(percent) + title : title);
+}
+
+void Main::BringToFront()
+{
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
 }
 
 void Main::HighlightMenuItem(qint16 item)
@@ -231,9 +253,11 @@ void Main::XpB4_Click()
 {
     // Each opening is a fresh dialog over the settings file as it is now: another copy of the program, or the
     // user's editor, may have changed it since the start. What OK saves takes effect at the next transfer.
-    Options options(LoadSettings(flow.Store()), flow.Store(), dialogs, this);
+    Options options(LoadSettings(flow.Store()), flow.Store(), dialogs, flow.DownloadFolder(), this);
     if (options.exec() != QDialog::Accepted)
         return;
-    // Only the network settings are kept in memory: the download reads CheckUpgrade from the file each time.
+    // Only the network settings and saving without the dialog are kept in memory: the download reads CheckUpgrade
+    // from the file each time.
     flow.AdoptNetwork(options.Committed().Network);
+    flow.AdoptDirectSave(options.Committed().Direct);
 }

@@ -116,6 +116,8 @@ Settings LoadSettings(const INI &ini)
     settings.Network = ParseNetwork(texts);
     settings.CheckUpgrade = ReadFlag(ReadSetting(ini, kCheckUpgrade));
     settings.SavePath = ReadSetting(ini, kSavePath);
+    settings.Direct.On = ReadFlag(ReadSetting(ini, kSaveDirectly));
+    settings.Direct.Folder = ReadSetting(ini, kDirectFolder);
     settings.Player = ReadPlayerWindow(ini);
     return settings;
 }
@@ -128,7 +130,7 @@ SaveOutcome SaveSettings(INI &ini, const Settings &settings)
     const QByteArray port = network.ProxyPort == 0 ? QByteArray() : QByteArray::number(network.ProxyPort);
 
     // The order is that of a fresh file: the Network keys, then Version, with ProxyPass joining the end of
-    // Network, then Save.
+    // Network, then Save, where saving without the dialog follows the dialog's folder.
     const QList<IniEntry> entries = {
         SettingEntry(kUseProxy, FlagText(network.UseProxy)),
         SettingEntry(kProxyName, network.ProxyName.toUtf8()),
@@ -138,6 +140,8 @@ SaveOutcome SaveSettings(INI &ini, const Settings &settings)
         SettingEntry(kCheckUpgrade, FlagText(settings.CheckUpgrade)),
         SettingEntry(kProxyPass, storedPassword),
         SettingEntry(kSavePath, settings.SavePath.toUtf8(), true),
+        SettingEntry(kSaveDirectly, FlagText(settings.Direct.On)),
+        SettingEntry(kDirectFolder, settings.Direct.Folder.toUtf8()),
     };
     outcome.Written = ini.WriteEntries(entries);
     if (!outcome.Written)

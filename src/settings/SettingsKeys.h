@@ -37,6 +37,8 @@ inline constexpr SettingKey kProxyPass{"Network", "ProxyPass", Type::Scrambled, 
 inline constexpr SettingKey kCheckUpgrade{"Version", "CheckUpgrade", Type::Flag, "0"};
 inline constexpr SettingKey kLastCheck{"Version", "LastCheck", Type::Date, ""};
 inline constexpr SettingKey kSavePath{"Save", "SavePath", Type::Folder, ""};
+inline constexpr SettingKey kSaveDirectly{"Save", "Directly", Type::Flag, "0"};
+inline constexpr SettingKey kDirectFolder{"Save", "DirectFolder", Type::Folder, ""};
 inline constexpr SettingKey kPlayerWidth{"Player", "Width", Type::Pixels, ""};
 inline constexpr SettingKey kPlayerHeight{"Player", "Height", Type::Pixels, ""};
 inline constexpr SettingKey kPlayerMaximized{"Player", "Maximized", Type::Flag, "0"};
