@@ -41,10 +41,11 @@ Main::Main(const QString &programFolder, Interaction &dialogs, QWidget *parent)
     connect(&flow, &DownloadFlow::FLVsize, this, &Main::DC_FLVsize);
     connect(&flow, &DownloadFlow::ServerLine, Label4, &QLabel::setText);
     connect(&flow, &DownloadFlow::Ended, this, &Main::SetIdleState);
+    connect(&flow, &DownloadFlow::Arrived, this, &Main::Flow_Arrived);
     connect(&flow, &DownloadFlow::VideoSaved, this, &Main::Flow_VideoSaved);
+    connect(&flow, &DownloadFlow::Failed, this, &Main::Flow_Failed);
     connect(&flow, &DownloadFlow::SaveProgress, this, &Main::Flow_SaveProgress);
     connect(&flow, &DownloadFlow::ChoicesOffered, this, &Main::Flow_ChoicesOffered);
-    connect(&flow, &DownloadFlow::Failed, this, &Main::Flow_Failed);
     rateTimer.setInterval(100);
     connect(&rateTimer, &QTimer::timeout, this, &Main::ShowTransferRate);
 
@@ -55,7 +56,7 @@ Main::~Main() = default;
 
 void Main::Form_Load()
 {
-    setWindowTitle(QStringLiteral("Quillon ") + AppVersion());
+    ShowTitle();
 
     ShowMenuMode();
     BG->setGeometry(0, 0, width(), height());
@@ -97,6 +98,8 @@ void Main::SetBusyState()
     XpB3->hide();
     reasonLabel->hide();
     HideChoices();
+    XpB5->hide();
+    arrivedUnseen = false;
     rate.Clear();
     declaredSize = 0;
     downloadClock.start();
@@ -120,6 +123,7 @@ void Main::SetIdleState()
     LabelSpeed->clear();
     LabelSpeed->hide();
     HideChoices();
+    ShowTitle();
 }
 
 void Main::ShowMenuMode()
@@ -150,6 +154,7 @@ void Main::ShowDownloadMode()
     Label1->show();
     Label2->hide();
     XpB3->hide();
+    XpB5->hide();
     DownBox->setPicture(Artwork::DownloadBackground());
     RestoreDesignedWindow();
     KeepFocusInSight();
@@ -182,6 +187,22 @@ void Main::KeepFocusInSight()
         return;
     focused->clearFocus();
     focusNextChild();
+}
+
+void Main::ShowTitle(int percent)
+{
+    const QString title = QStringLiteral("Quillon ") + AppVersion();
+    // A minimised window shows how far its video has got in the desktop's task bar.
+    setWindowTitle(percent > 0 ? QStringLiteral("%1 % — ").arg(percent) + title : title);
+}
+
+void Main::BringToFront()
+{
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
 }
 
 void Main::HighlightMenuItem(qint16 item)
@@ -252,9 +273,11 @@ void Main::XpB4_Click()
 {
     // Each opening is a fresh dialog over the settings file as it is now: another copy of the program, or the
     // user's editor, may have changed it since the start. What OK saves takes effect at the next transfer.
-    Options options(LoadSettings(flow.Store()), flow.Store(), dialogs, this);
+    Options options(LoadSettings(flow.Store()), flow.Store(), dialogs, flow.DownloadFolder(), this);
     if (options.exec() != QDialog::Accepted)
         return;
-    // Only the network settings are kept in memory: the download reads CheckUpgrade from the file each time.
+    // Only the network settings and saving without the dialog are kept in memory: the download reads CheckUpgrade
+    // from the file each time.
     flow.AdoptNetwork(options.Committed().Network);
+    flow.AdoptDirectSave(options.Committed().Direct);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DownloadFlow.h"
+#include "LaunchRequest.h"
 #include "TransferRate.h"
 
 #include <QElapsedTimer>
@@ -8,6 +9,7 @@
 #include <QTimer>
 #include <QWidget>
 
+class DownloadNotices;
 class Interaction;
 class PictureBox;
 class FlvPlayer;
@@ -49,6 +51,16 @@ public:
     QString AskVideoFile();
 
     DownloadFlow &Flow() { return flow; }
+    // Where the window tells of downloads that end while it is not active; none by default (tests), the desktop's
+    // notifications in the program. notices must outlive the window.
+    void setNotices(DownloadNotices *notices);
+    // Shows the window in front of the others, restored if it was minimised.
+    void BringToFront();
+    // What the command line asked for: a video played, or a page address put in the download panel (the download
+    // waits for the user's word). While a download runs its panel stays, and the user is told why.
+    void OpenRequest(const LaunchRequest &request);
+    // A later start's request: the window comes to the front, with the desktop's word for it, and takes it.
+    void OpenLaterRequest(const LaunchRequest &request);
 
     // The question asked before a window with a video on its way closes.
     static QString CloseQuestionText();
@@ -106,12 +118,19 @@ private:
     void DC_Msg(const QString &text);
     void DC_PercentOfLoad(int Perc);
     void DC_FLVsize(qint64 Size);
+    void Flow_Arrived();
     void Flow_VideoSaved(const QString &path);
+    void Flow_Failed(const QString &reason);
     void Flow_SaveProgress(qint64 done, qint64 total);
     void Flow_ChoicesOffered(const QStringList &texts, int taken);
     void ChoiceBox_Activated(int index);
     void HideChoices();
-    void Flow_Failed(const QString &reason);
+    // The reason of a failure, whole, below the server line.
+    void ShowFailureReason(const QString &reason);
+    // "Показать в папке": the saved video in the file manager.
+    void XpB5_Click();
+    // The program's title, with the share of the video that has arrived while it arrives (0 for none).
+    void ShowTitle(int percent = 0);
     // Every tick of a download: the speed and time left, and the busy bar while no size is declared.
     void ShowTransferRate();
     // Shows a label's new text now, but at most every few milliseconds while data streams in.
@@ -140,6 +159,9 @@ private:
     TransferRate rate;
     qint64 declaredSize = 0;
     int busyStep = 0;
+    DownloadNotices *notices = nullptr;
+    // The video arrived while the window was not active: its save is told of on the desktop.
+    bool arrivedUnseen = false;
 
     PictureBox *BG = nullptr;
     QWidget *S = nullptr;
@@ -159,6 +181,7 @@ private:
     XpB *XpB2 = nullptr;
     XpB *XpB3 = nullptr;
     XpB *XpB4 = nullptr;
+    XpB *XpB5 = nullptr;
     QLabel *Label4 = nullptr;
     QLabel *LabelSize = nullptr;
     QLabel *PercLabel = nullptr;

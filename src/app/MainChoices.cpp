@@ -64,8 +64,11 @@ void Main::HideChoices()
     choiceBox->clear();
 }
 
-void Main::Flow_Failed(const QString &reason)
+void Main::ShowFailureReason(const QString &reason)
 {
+    // Without a reason of its own, the failure is the server line's text, already shown whole above.
+    if (reason == Label4->text())
+        return;
     reasonLabel->setText(reason);
     // The longest reasons (the service's few hundred characters, a path in the transfer's) take a smaller
     // letter rather than lose their end.

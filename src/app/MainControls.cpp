@@ -132,16 +132,21 @@ void Main::CreateDownloadPanel()
     XpB2->setPicture(Artwork::ButtonPicture(QStringLiteral("back16"), QSize(16, 16)));
     XpB4 = MakeButton(QStringLiteral("XpB4"), DownBox, QRect(200, 208, 112, 25));
     XpB4->setCaption(QStringLiteral("Настройки сети"));
-    for (XpB *button : {DownButton, StopButton, XpB3, XpB2, XpB4})
+    // Beside the play button and as high, shown with it after a save: its caption takes two lines.
+    XpB5 = MakeButton(QStringLiteral("XpB5"), DownBox, QRect(200, 160, 112, 41));
+    XpB5->setCaption(QStringLiteral("Показать в папке"));
+    for (XpB *button : {DownButton, StopButton, XpB3, XpB2, XpB4, XpB5})
         button->setButtonStyle(XpBLook::Style::Gradient);
     DownButton->hide();
     StopButton->hide();
     XpB3->hide();
+    XpB5->hide();
     connect(DownButton, &XpB::Click, this, &Main::DownButton_Click);
     connect(StopButton, &XpB::Click, this, &Main::StopButton_Click);
     connect(XpB3, &XpB::Click, this, &Main::XpB3_Click);
     connect(XpB2, &XpB::Click, this, &Main::ShowMenuMode);
     connect(XpB4, &XpB::Click, this, &Main::XpB4_Click);
+    connect(XpB5, &XpB::Click, this, &Main::XpB5_Click);
 
     Label4 = MakeLabel(QStringLiteral("Label4"), DownBox, QRect(8, 106, 304, 16), QStringLiteral("Сервер:"));
     Label4->hide();

@@ -1,6 +1,8 @@
 // The download panel's side of a download: the user's clicks go to the download flow, and what the flow
 // reports is shown in the panel's labels and progress bar.
 #include "DownloadFlow.h"
+#include "DownloadNotices.h"
+#include "FileManager.h"
 #include "Main.h"
 #include "PictureBox.h"
 #include "TransferTexts.h"
@@ -14,6 +16,7 @@
 #include <QLineEdit>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -78,11 +81,42 @@ void Main::StopButton_Click()
     flow.Stop();
 }
 
+void Main::setNotices(DownloadNotices *given)
+{
+    if (notices)
+        disconnect(notices, nullptr, this, nullptr);
+    notices = given;
+    if (notices)
+        connect(notices, &DownloadNotices::WindowWanted, this, &Main::BringToFront);
+}
+
+void Main::Flow_Arrived()
+{
+    ShowTitle();
+    // Judged when the video has arrived, not once it is saved: a save dialog has just had the user's attention.
+    arrivedUnseen = !isActiveWindow();
+}
+
 void Main::Flow_VideoSaved(const QString &path)
 {
     setLastVideoFile(path);
     lastVideoFolder = QFileInfo(path).absolutePath();
     XpB3->show();
+    XpB5->show();
+    if (notices && std::exchange(arrivedUnseen, false))
+        notices->TellSaved(path);
+}
+
+void Main::Flow_Failed(const QString &reason)
+{
+    ShowFailureReason(reason);
+    if (notices && !isActiveWindow())
+        notices->TellFailed(reason);
+}
+
+void Main::XpB5_Click()
+{
+    ShowInFileManager(lastVideoFile, this);
 }
 
 void Main::RepaintSoon(QWidget *label)
@@ -118,6 +152,8 @@ void Main::DC_PercentOfLoad(int Perc)
         return;
     }
     PercLabel->setText(QString::number(Perc) + QLatin1Char('%'));
+    if (flow.VideoArriving())
+        ShowTitle(Perc);
     ImagPr->show();
     ImagPr->move(0, 0);
     ImagPr->setWidthTwips(Perc * kTwipsPerHundredPercent / 100);

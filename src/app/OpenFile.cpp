@@ -58,4 +58,15 @@ QString ShowFileDialog(QWidget *owner, qint16 mode, const QString &filter, const
     return chosen.isEmpty() ? QString() : ConfirmedPath(chosen.first());
 }
 
+QString ShowFolderDialog(QWidget *owner, const QString &folder, const QString &title)
+{
+    QFileDialog dialog(owner, title, folder);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    const QStringList chosen = dialog.selectedFiles();
+    return chosen.isEmpty() ? QString() : ConfirmedPath(chosen.first());
+}
+
 }  // namespace OpenFile

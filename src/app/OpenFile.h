@@ -19,6 +19,9 @@ constexpr int kBufferChars = 511;
 QString ShowFileDialog(QWidget *owner, qint16 mode, const QString &filter, const QString &folder, const QString &title,
                        quint32 flags, const QString &fileName);
 
+// The folder dialog, opened at folder: the chosen folder, or "" when the user cancels.
+QString ShowFolderDialog(QWidget *owner, const QString &folder, const QString &title);
+
 // The dialog's name filters for a filter text of NUL- or "|"-joined pairs.
 QStringList NameFilters(const QString &filter);
 

@@ -20,6 +20,11 @@ QString QtInteraction::ShowFileDialog(QWidget *owner, qint16 mode, const QString
     return OpenFile::ShowFileDialog(owner, mode, filter, folder, title, flags, fileName);
 }
 
+QString QtInteraction::ChooseFolder(QWidget *owner, const QString &folder, const QString &title)
+{
+    return OpenFile::ShowFolderDialog(owner, folder, title);
+}
+
 // The seam's buttons and icons carry Qt's own values.
 static_assert(int(MessageButton::Ok) == QMessageBox::Ok && int(MessageButton::Yes) == QMessageBox::Yes
               && int(MessageButton::No) == QMessageBox::No && int(MessageButton::Cancel) == QMessageBox::Cancel

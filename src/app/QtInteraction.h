@@ -7,6 +7,7 @@ class QtInteraction final : public Interaction {
 public:
     QString ShowFileDialog(QWidget *owner, qint16 mode, const QString &filter, const QString &folder,
                            const QString &title, quint32 flags, const QString &fileName) override;
+    QString ChooseFolder(QWidget *owner, const QString &folder, const QString &title) override;
     MessageButton ShowMessage(QWidget *owner, const QString &text, const QString &title, MessageButtons buttons,
                               MessageIcon icon) override;
     void OpenAddress(const QString &address) override;

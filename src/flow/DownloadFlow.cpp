@@ -16,6 +16,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 
 #include <utility>
 
@@ -64,12 +65,20 @@ void DownloadFlow::Load()
     const Settings loaded = LoadSettings(ini);
     network = loaded.Network;
     saveFolder.setRemembered(loaded.SavePath);
+    direct = loaded.Direct;
     player = loaded.Player;
     hosts = ReadHosts(ini);
-    RemoveLeftPartials(folders.DownloadFolder);
-    const QString proposed = ProposedSaveFolder(loaded.SavePath, folders.DownloadFolder);
-    if (proposed != folders.DownloadFolder)
-        RemoveLeftPartials(proposed);
+    QStringList partialFolders{folders.DownloadFolder, ProposedSaveFolder(loaded.SavePath, folders.DownloadFolder)};
+    if (direct.On)
+        partialFolders.append(DirectFolder());
+    partialFolders.removeDuplicates();
+    for (const QString &folder : std::as_const(partialFolders))
+        RemoveLeftPartials(folder);
+}
+
+QString DownloadFlow::DirectFolder() const
+{
+    return direct.Folder.isEmpty() ? folders.DownloadFolder : direct.Folder;
 }
 
 void DownloadFlow::RememberPlayerWindow(const PlayerWindow &window)
@@ -162,13 +171,14 @@ void DownloadFlow::ResolutionAnswered(const QByteArray &answer)
     std::optional<ResolutionAnswer::Offer> found = ResolutionAnswer::OfferOf(answer);
     if (!found) {
         emit Ended();
-        emit ServerLine(QStringLiteral("Ошибка! Не удалось найти видеопоток"));
+        const QString failure = QStringLiteral("Ошибка! Не удалось найти видеопоток");
+        emit ServerLine(failure);
         // The service says why it found nothing (no video on the page, no such host, ...): that is what
         // the user needs to do something about it.
-        if (const QString reason = ResolutionAnswer::ReasonOf(answer); !reason.isEmpty()) {
+        const QString reason = ResolutionAnswer::ReasonOf(answer);
+        if (!reason.isEmpty())
             emit Msg(reason);
-            emit Failed(reason);
-        }
+        emit Failed(reason.isEmpty() ? failure : reason);
         return;
     }
     offer = std::move(*found);
@@ -216,10 +226,20 @@ void DownloadFlow::DownloadVideo(const QString &address)
            }});
 }
 
-bool DownloadFlow::OpenVideo()
+QString DownloadFlow::PartialFolder() const
 {
+    // A folder chosen for saving without the dialog that cannot be made (a stick that is not there) still lets the
+    // download run: its save then tells why, and asks where.
+    if (direct.On && QDir().mkpath(DirectFolder()))
+        return DirectFolder();
     const QString folder = ProposedSaveFolder(saveFolder.Remembered(), folders.DownloadFolder);
     QDir().mkpath(folder);
+    return folder;
+}
+
+bool DownloadFlow::OpenVideo()
+{
+    const QString folder = PartialFolder();
     auto opened = std::make_unique<VideoDownload>();
     QString reason;
     if (::OpenPartialFile(opened->File(), folder, QDateTime::currentDateTime(), &reason)) {
@@ -237,6 +257,7 @@ void DownloadFlow::VideoArrived()
 {
     saving = true;
     emit ServerLine(QString());
+    emit Arrived();
     QMetaObject::invokeMethod(
         video.get(), [this] { SaveVideo(); }, Qt::QueuedConnection);
 }
@@ -247,10 +268,11 @@ void DownloadFlow::SaveVideo()
                               [this](qint64 done, qint64 total) { emit SaveProgress(done, total); }};
     const QString partialPath = video->File().Path();
     // Named by its title, or by the time of the save; with the extension of what it is, as pages serve MP4 and
-    // WebM at least as often as FLV.
+    // WebM at least as often as FLV. Both ways of saving take this one name.
     const QString name = ProposedVideoName(offer.Title, ReadFlag(ReadSetting(ini, SettingsKeys::kDateTimeNames)),
                                            ExtensionOf(ContainerOfFile(partialPath)));
-    const SavedVideo saved = ::SaveVideo(context, name, partialPath);
+    const SavedVideo saved = direct.On ? SaveVideoInFolder(context, DirectFolder(), name, partialPath)
+                                       : ::SaveVideo(context, name, partialPath);
     // Moved into place, or discarded by the user. The save runs in the video's own call: it goes once that
     // has returned.
     if (saved.Saved)
@@ -262,7 +284,13 @@ void DownloadFlow::SaveVideo()
     if (saved.Saved)
         emit VideoSaved(saved.Path);
     emit Ended();
-    emit Msg(saved.Saved ? QStringLiteral("Файл сохранен") : QStringLiteral("Файл не сохранен"));
+    if (!saved.Saved)
+        emit Msg(QStringLiteral("Файл не сохранен"));
+    // Nobody chose the name: the user is told it.
+    else if (saved.WithoutDialog)
+        emit Msg(QStringLiteral("Файл сохранен: ") + QFileInfo(saved.Path).fileName());
+    else
+        emit Msg(QStringLiteral("Файл сохранен"));
 }
 
 void DownloadFlow::Stop()
@@ -277,9 +305,13 @@ void DownloadFlow::Stop()
 
 void DownloadFlow::DropVideo()
 {
-    if (video)
-        video->File().Remove();
-    video.reset();
+    if (!video)
+        return;
+    video->Stop();
+    video->File().Remove();
+    // Its failure is told from inside its connection's own signal, which must not lose its socket under it: the
+    // download goes once that has returned.
+    video.release()->deleteLater();
 }
 
 void DownloadFlow::EndWith(const QString &text)

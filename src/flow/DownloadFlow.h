@@ -84,6 +84,13 @@ public:
     const ConnectionSettings &Network() const { return network; }
     void AdoptNetwork(const ConnectionSettings &saved) { network = saved; }
     QString SavePath() const { return saveFolder.Remembered(); }
+    // Saving without the dialog, as the Options dialog left it; it takes effect at the next download.
+    const DirectSave &Direct() const { return direct; }
+    void AdoptDirectSave(const DirectSave &saved) { direct = saved; }
+    // The folder videos go to without the dialog, ending with "/".
+    QString DirectFolder() const;
+    // The default download folder, ending with "/".
+    QString DownloadFolder() const { return folders.DownloadFolder; }
     const PlayerWindow &Player() const { return player; }
     // The player's window as the user left it, kept in the settings file for the next time.
     void RememberPlayerWindow(const PlayerWindow &player);
@@ -100,15 +107,17 @@ signals:
     void PercentOfLoad(int Perc);
     // The run has ended; the window turns idle.
     void Ended();
+    // The video has arrived whole; its save follows.
+    void Arrived();
     // The video has been written to path.
     void VideoSaved(const QString &path);
+    // The run has ended without a video, for this reason: the service's, or the transfer's (a stop is no failure).
+    void Failed(const QString &reason);
     // A copy of the video to another file system has got this far.
     void SaveProgress(qint64 done, qint64 total);
     // The answer offers several forms of the video: what each is, in the answer's order, and the one the
     // quality preference took, whose download has begun.
     void ChoicesOffered(const QStringList &texts, int taken);
-    // The run has ended in a failure, for this reason: the service's, or the transfer's.
-    void Failed(const QString &reason);
 
 private:
     // What follows the exchange under way, written where it begins.
@@ -124,6 +133,8 @@ private:
     void ResolutionAnswered(const QByteArray &answer);
     void DownloadVideo(const QString &address);
     bool OpenVideo();
+    // Where the video is written while it arrives: the folder it is saved to, so that most saves are a rename.
+    QString PartialFolder() const;
     void VideoArrived();
     void SaveVideo();
     // What of the video has arrived is deleted, and its download goes.
@@ -136,6 +147,7 @@ private:
     INI ini;
     ConnectionSettings network;
     SaveFolder saveFolder;
+    DirectSave direct;
     PlayerWindow player;
     Hosts hosts;
     DC dc;

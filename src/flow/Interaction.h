@@ -33,6 +33,9 @@ public:
     virtual QString ShowFileDialog(QWidget *owner, qint16 mode, const QString &filter, const QString &folder,
                                    const QString &title, quint32 flags, const QString &fileName) = 0;
 
+    // The folder dialog, opened at folder: the chosen folder, or "" when the user cancels.
+    virtual QString ChooseFolder(QWidget *owner, const QString &folder, const QString &title) = 0;
+
     // A message box owned by owner; the button the user pressed.
     virtual MessageButton ShowMessage(QWidget *owner, const QString &text, const QString &title, MessageButtons buttons,
                                       MessageIcon icon) = 0;

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QThread>
 #include <QTimer>
@@ -16,6 +17,10 @@
 #include <memory>
 
 #include <algorithm>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace SaveTexts {
 QString DialogTitle()
@@ -80,6 +85,13 @@ bool HasExtension(const QString &path)
         && std::any_of(extension.begin(), extension.end(), [](QChar c) { return c.isLetter(); });
 }
 
+// name with " (n)" before its extension: "06.12.2026(10-31-07) (2).flv".
+QString NumberedName(const QString &name, int number)
+{
+    const qsizetype point = HasExtension(name) ? name.lastIndexOf(QLatin1Char('.')) : name.size();
+    return name.left(point) + QStringLiteral(" (%1)").arg(number) + name.mid(point);
+}
+
 // A name typed without an extension gets the video's own, so the file shows under its kind and plays by its
 // name in other programs too.
 QString WithExtension(const QString &path, const QString &extension)
@@ -134,6 +146,46 @@ bool Write(const SaveContext &context, const QString &path, const QString &parti
 }
 
 }  // namespace
+
+QString TakeFreeName(const QString &folder, const QString &name, QString *reason)
+{
+    // Far more than any folder holds of one name; beyond it something is wrong with the folder, not the name.
+    constexpr int kMostNumbers = 9999;
+    const QString base = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    for (int number = 1; number <= kMostNumbers; ++number) {
+        const QString path = base + (number == 1 ? name : NumberedName(name, number));
+        // O_EXCL fails on anything at the name, a link included, and never follows one.
+        const int descriptor =
+            ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (descriptor >= 0) {
+            ::close(descriptor);
+            return path;
+        }
+        if (errno != EEXIST) {
+            *reason = qt_error_string(errno);
+            return {};
+        }
+    }
+    *reason = qt_error_string(EEXIST);
+    return {};
+}
+
+SavedVideo SaveVideoInFolder(const SaveContext &context, const QString &folder, const QString &name,
+                             const QString &partialPath)
+{
+    QDir().mkpath(folder);
+    QString reason;
+    const QString path = TakeFreeName(folder, name, &reason);
+    if (!path.isEmpty()) {
+        if (MoveOffThread(context, partialPath, path, &reason))
+            return SavedVideo{true, path, true};
+        // The empty file that held the name; a failed move leaves it as it was.
+        QFile::remove(path);
+    }
+    context.dialogs.ShowMessage(context.owner, SaveTexts::FailureText(path.isEmpty() ? folder + name : path, reason),
+                                SaveTexts::FailureTitle(), MessageButton::Ok, MessageIcon::Critical);
+    return SaveVideo(context, name, partialPath);
+}
 
 QString DefaultSaveFolder(const QString &programFolder)
 {

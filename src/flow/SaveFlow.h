@@ -42,6 +42,8 @@ struct SavedVideo {
     // False only when the user confirmed that the video is to be discarded.
     bool Saved = false;
     QString Path;
+    // True when it went into its folder without a dialog.
+    bool WithoutDialog = false;
 };
 
 // Asks where the video goes (proposing the proposed folder + name, offering the video's own kind first), asks
@@ -52,6 +54,18 @@ struct SavedVideo {
 // reason and the dialog opens again, until the video is in place or the user agrees to lose it; the partial file
 // is left where it was unless it was moved.
 SavedVideo SaveVideo(const SaveContext &context, const QString &name, const QString &partialPath);
+
+// Saves the video without asking, for those who chose so: into folder (made when missing) under the first free name
+// of name (TakeFreeName), moved there as SaveVideo moves it, never over a file that is there. Where that fails, the
+// user is told why, and the save dialog takes over (SaveVideo), so that the video is not lost.
+SavedVideo SaveVideoInFolder(const SaveContext &context, const QString &folder, const QString &name,
+                             const QString &partialPath);
+
+// The name a video saved without the dialog gets in folder: name itself, or name with " (2)", " (3)", ... before its
+// extension, the first that nothing in the folder holds (a file, a folder, a link, even a broken one). The name is
+// taken at once by an empty file made there, which no other program can have made meanwhile; the save puts the video
+// in its place. The full path, or "" when no name could be taken (reason then says why).
+QString TakeFreeName(const QString &folder, const QString &name, QString *reason);
 
 // program folder + "/DownloadVideo/": where videos go until the user chooses another folder, when the program
 // keeps its files beside itself (see Folders).

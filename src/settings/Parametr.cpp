@@ -116,6 +116,8 @@ Settings LoadSettings(const INI &ini)
     settings.Network = ParseNetwork(texts);
     settings.CheckUpgrade = ReadFlag(ReadSetting(ini, kCheckUpgrade));
     settings.SavePath = ReadSetting(ini, kSavePath);
+    settings.Direct.On = ReadFlag(ReadSetting(ini, kSaveDirectly));
+    settings.Direct.Folder = ReadSetting(ini, kDirectFolder);
     settings.Player = ReadPlayerWindow(ini);
     settings.DateTimeNames = ReadFlag(ReadSetting(ini, kDateTimeNames));
     settings.Quality = ReadVideoQuality(ReadSetting(ini, kVideoQuality));
@@ -130,7 +132,7 @@ SaveOutcome SaveSettings(INI &ini, const Settings &settings)
     const QByteArray port = network.ProxyPort == 0 ? QByteArray() : QByteArray::number(network.ProxyPort);
 
     // The order is that of a fresh file: the Network keys, then Version, with ProxyPass joining the end of
-    // Network, then Save.
+    // Network, then Save, where saving without the dialog follows the dialog's folder.
     const QList<IniEntry> entries = {
         SettingEntry(kUseProxy, FlagText(network.UseProxy)),
         SettingEntry(kProxyName, network.ProxyName.toUtf8()),
@@ -142,6 +144,8 @@ SaveOutcome SaveSettings(INI &ini, const Settings &settings)
         SettingEntry(kSavePath, settings.SavePath.toUtf8(), true),
         SettingEntry(kDateTimeNames, FlagText(settings.DateTimeNames)),
         SettingEntry(kVideoQuality, VideoQualityWord(settings.Quality)),
+        SettingEntry(kSaveDirectly, FlagText(settings.Direct.On)),
+        SettingEntry(kDirectFolder, settings.Direct.Folder.toUtf8()),
     };
     outcome.Written = ini.WriteEntries(entries);
     if (!outcome.Written)

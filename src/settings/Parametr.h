@@ -20,6 +20,16 @@ struct PlayerWindow {
     friend bool operator==(const PlayerWindow &, const PlayerWindow &) = default;
 };
 
+// Saving without the dialog, for those who turn it on: each video goes straight into the folder under its default
+// name. Section Save, keys Directly and DirectFolder.
+struct DirectSave {
+    bool On = false;
+    // The folder, ending with "/"; "" for the default download folder.
+    QString Folder;
+
+    friend bool operator==(const DirectSave &, const DirectSave &) = default;
+};
+
 // The program's settings, read from options.ini once at start-up into the values the program uses, and written
 // back by the Options dialog. Texts are kept in the file as UTF-8 (files of earlier versions may hold
 // Windows-1251), the proxy password scrambled on Windows-1251 codes.
@@ -30,6 +40,7 @@ struct Settings {
     bool CheckUpgrade = false;
     // The folder the save dialog proposes, ending with "/"; "" until a video has been saved.
     QString SavePath;
+    DirectSave Direct;
     PlayerWindow Player;
     // Save/DateTimeNames: videos named by the time of their save, not by their titles.
     bool DateTimeNames = false;
@@ -77,8 +88,9 @@ struct SaveOutcome {
 
 // Writes the values the Options dialog shows to the file in one replacement, every one of them, as the user
 // confirmed them: the flags as "0" or "1", the port as its number ("" for none), the password scrambled with a
-// newly drawn key. SavePath is the save flow's to record: it is written only where the file lacks the key, so
-// that a fresh file holds every key and a folder recorded meanwhile, by this copy or another, stays.
+// newly drawn key, the folder of saving without the dialog. SavePath is the save flow's to record: it is written only
+// where the file lacks the key, so that a fresh file holds every key and a folder recorded meanwhile, by this copy or
+// another, stays.
 SaveOutcome SaveSettings(INI &ini, const Settings &settings);
 
 // Writes the player's window to the file in one replacement; every other key stays as it is. False when the

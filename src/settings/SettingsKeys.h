@@ -42,6 +42,8 @@ inline constexpr SettingKey kSavePath{"Save", "SavePath", Type::Folder, ""};
 inline constexpr SettingKey kDateTimeNames{"Save", "DateTimeNames", Type::Flag, "0"};
 // Which of a page's forms of a video is taken (VideoQualityWord).
 inline constexpr SettingKey kVideoQuality{"Save", "Quality", Type::Quality, "1080"};
+inline constexpr SettingKey kSaveDirectly{"Save", "Directly", Type::Flag, "0"};
+inline constexpr SettingKey kDirectFolder{"Save", "DirectFolder", Type::Folder, ""};
 inline constexpr SettingKey kPlayerWidth{"Player", "Width", Type::Pixels, ""};
 inline constexpr SettingKey kPlayerHeight{"Player", "Height", Type::Pixels, ""};
 inline constexpr SettingKey kPlayerMaximized{"Player", "Maximized", Type::Flag, "0"};

@@ -28,7 +28,9 @@ const QString kSaveFailed = QStringLiteral("Не удалось сохранит
 const QString kSaveFailedTail = QStringLiteral("\n\nНастройки не изменены.");
 
 const QColor TextBoxBack(231, 231, 231);
-const QSize kClientSize(263, 271);
+// The window as first drawn was 219 pixels high; saving without the dialog adds its group below the rest, the
+// quality and the names their rows below that.
+const QSize kClientSize(263, 335);
 // The side of a check box, as large as its square.
 constexpr int kBoxSide = 13;
 
@@ -96,11 +98,13 @@ QString FlagOf(const QCheckBox *check)
 
 }  // namespace
 
-Options::Options(const Settings &settings, INI &ini, Interaction &interaction, QWidget *parent)
+Options::Options(const Settings &settings, INI &ini, Interaction &interaction, const QString &downloadFolder,
+                 QWidget *parent)
     : QDialog(parent)
     , committed(settings)
     , ini(ini)
     , interaction(interaction)
+    , downloadFolder(downloadFolder)
 {
     setObjectName(QStringLiteral("Options"));
     setWindowTitle(QStringLiteral("Настройки"));
@@ -108,12 +112,12 @@ Options::Options(const Settings &settings, INI &ini, Interaction &interaction, Q
     MakeFixedWindow(this, kClientSize);
     new GradientBG(kBackgroundTop, kBackgroundBottom, this);
     CreateControls();
-    CreateVideoChoices(186);
+    CreateVideoChoices(250);
     CreateFrames();
     DescribeControls();
     auto *boxStyle = new BoxCheckStyle(kBoxSide);
     boxStyle->setParent(this);
-    for (QCheckBox *check : {Check1, Check2, Check3, Check5}) {
+    for (QCheckBox *check : {Check1, Check2, Check3, Check4, Check5}) {
         check->setStyle(boxStyle);
         check->installEventFilter(this);
     }
@@ -126,18 +130,24 @@ Options::Options(const Settings &settings, INI &ini, Interaction &interaction, Q
     setTabOrder(Text4, XpB1);
     setTabOrder(XpB1, XpB2);
     setTabOrder(XpB2, Check3);
-    setTabOrder(Check3, qualityBox);
+    setTabOrder(Check3, Check4);
+    setTabOrder(Check4, Text5);
+    setTabOrder(Text5, XpB3);
+    setTabOrder(XpB3, qualityBox);
     setTabOrder(qualityBox, Check5);
 
     connect(Check1, &QCheckBox::toggled, this, &Options::Check1_Click);
     connect(Check2, &QCheckBox::toggled, this, &Options::Check2_Click);
+    connect(Check4, &QCheckBox::toggled, this, &Options::Check4_Click);
     connect(XpB1, &XpB::Click, this, &Options::XpB1_Click);
     connect(XpB2, &XpB::Click, this, &Options::XpB2_Click);
+    connect(XpB3, &XpB::Click, this, &Options::XpB3_Click);
     // A check box's caption is part of it: a click on it toggles the box, as in any dialog.
     connect(Label1, &ClickLabel::Click, Check1, [this] { ToggleFromCaption(Check1); });
     connect(Label4, &ClickLabel::Click, Check2, [this] { ToggleFromCaption(Check2); });
     connect(Label7, &ClickLabel::Click, Check3, [this] { ToggleFromCaption(Check3); });
     connect(Label10, &ClickLabel::Click, Check5, [this] { ToggleFromCaption(Check5); });
+    connect(Label8, &ClickLabel::Click, Check4, [this] { ToggleFromCaption(Check4); });
 
     Form_Load();
     Check1->setFocus();
@@ -172,8 +182,16 @@ void Options::CreateControls()
     Check3 = MakeCheckBox(QStringLiteral("Check3"), QRect(26, 164, 13, 13), this);
     Label7 = MakeCaption(QStringLiteral("Label7"), QStringLiteral("Проверять наличие новой версии"),
                          QRect(44, 164, 180, 13), this);
-    XpB1 = MakeButton(QStringLiteral("XpB1"), QStringLiteral("OK"), QRect(88, 240, 81, 21), this);
-    XpB2 = MakeButton(QStringLiteral("XpB2"), QStringLiteral("Отмена"), QRect(174, 240, 81, 21), this);
+    // Saving without the dialog: a group framed as the proxy's, the folder shown whole in its tooltip, changed
+    // only through the folder dialog, so that it is always a folder that is there.
+    Check4 = MakeCheckBox(QStringLiteral("Check4"), QRect(12, 190, kBoxSide, kBoxSide), this);
+    Label8 =
+        MakeCaption(QStringLiteral("Label8"), QStringLiteral("Сохранять сразу в папку"), QRect(30, 190, 146, 13), this);
+    Text5 = MakeTextBox(QStringLiteral("Text5"), QRect(26, 214, 164, 20), this);
+    Text5->setReadOnly(true);
+    XpB3 = MakeButton(QStringLiteral("XpB3"), QStringLiteral("Обзор…"), QRect(194, 213, 50, 22), this);
+    XpB1 = MakeButton(QStringLiteral("XpB1"), QStringLiteral("OK"), QRect(88, 304, 81, 21), this);
+    XpB2 = MakeButton(QStringLiteral("XpB2"), QStringLiteral("Отмена"), QRect(174, 304, 81, 21), this);
 }
 
 void Options::CreateVideoChoices(int top)
@@ -218,14 +236,19 @@ void Options::CreateFrames()
                                                           {QStringLiteral("Line2"), QStringLiteral("Line4"),
                                                            QStringLiteral("Line5"), QStringLiteral("Line6")},
                                                           this);
+    std::tie(Line9, Line10, Line11, Line12) = MakeGroupFrame(Check4, Label8, 250, 242,
+                                                             {QStringLiteral("Line9"), QStringLiteral("Line10"),
+                                                              QStringLiteral("Line11"), QStringLiteral("Line12")},
+                                                             this);
 }
 
 void Options::DescribeControls()
 {
     // What a screen reader says of the boxes and fields: their captions, without the colons.
-    const std::pair<QWidget *, QLabel *> described[] = {{Check1, Label1},  {Check2, Label4}, {Check3, Label7},
-                                                        {Check5, Label10}, {Text1, Label2},  {Text2, Label3},
-                                                        {Text3, Label5},   {Text4, Label6},  {qualityBox, Label9}};
+    const std::pair<QWidget *, QLabel *> described[] = {{Check1, Label1},    {Check2, Label4},  {Check3, Label7},
+                                                        {Check4, Label8},    {Check5, Label10}, {Text1, Label2},
+                                                        {Text2, Label3},     {Text3, Label5},   {Text4, Label6},
+                                                        {qualityBox, Label9}};
     for (const auto &[control, caption] : described) {
         caption->setBuddy(control);
         QString name = caption->text();
@@ -233,6 +256,8 @@ void Options::DescribeControls()
             name.chop(1);
         control->setAccessibleName(name);
     }
+    Text5->setAccessibleName(QStringLiteral("Папка"));
+    XpB3->setAccessibleName(QStringLiteral("Выбрать папку"));
 }
 
 bool Options::eventFilter(QObject *watched, QEvent *event)
@@ -241,6 +266,7 @@ bool Options::eventFilter(QObject *watched, QEvent *event)
         const std::pair<QObject *, ClickLabel *> captions[] = {{Check1, Label1},
                                                                {Check2, Label4},
                                                                {Check3, Label7},
+                                                               {Check4, Label8},
                                                                {Check5, Label10}};
         for (const auto &[check, caption] : captions) {
             if (watched == check)
@@ -293,7 +319,10 @@ void Options::Form_Load()
     // A long address shows its beginning, as it was typed.
     for (QLineEdit *text : {Text1, Text2, Text3, Text4})
         text->setCursorPosition(0);
+    Check4->setChecked(committed.Direct.On);
+    ShowDirectFolder(committed.Direct.Folder.isEmpty() ? downloadFolder : committed.Direct.Folder);
     Check1_Click();
+    Check4_Click();
 }
 
 void Options::ShowVideoChoices()
@@ -324,6 +353,32 @@ void Options::Check2_Click()
     ColourGroup({Label5, Label6}, {Line2, Line4, Line5, Line6}, enabled);
     Text3->setEnabled(enabled);
     Text4->setEnabled(enabled);
+}
+
+void Options::Check4_Click()
+{
+    const bool enabled = Check4->isChecked();
+    ColourGroup({}, {Line9, Line10, Line11, Line12}, enabled);
+    Text5->setEnabled(enabled);
+    XpB3->setEnabledCtrl(enabled);
+}
+
+void Options::ShowDirectFolder(const QString &folder)
+{
+    Text5->setText(folder);
+    Text5->setToolTip(folder);
+    // The end of a long path names the folder; its beginning is the same for most.
+    Text5->end(false);
+}
+
+void Options::XpB3_Click()
+{
+    QString chosen = interaction.ChooseFolder(this, Text5->text(), QStringLiteral("Папка для видео"));
+    if (chosen.isEmpty())
+        return;
+    if (!chosen.endsWith(QLatin1Char('/')))
+        chosen += QLatin1Char('/');
+    ShowDirectFolder(chosen);
 }
 
 void Options::ColourGroup(const QList<QLabel *> &labels, const QList<LineShape *> &lines, bool enabled)
@@ -357,6 +412,8 @@ void Options::XpB1_Click()
         NetworkTexts{FlagOf(Check1), Text1->text(), Text2->text(), FlagOf(Check2), Text3->text(), Text4->text()});
     edited.CheckUpgrade = Check3->isChecked();
     TakeVideoChoices(edited);
+    // The default folder is kept as none, so that it follows the program wherever its default folder goes.
+    edited.Direct = DirectSave{Check4->isChecked(), Text5->text() == downloadFolder ? QString() : Text5->text()};
 
     const SaveOutcome outcome = SaveSettings(ini, edited);
     if (!outcome.Written) {

@@ -160,6 +160,7 @@ void RoadFixture::Record(const QString &event)
     now.event = event;
     now.label1 = Label1();
     now.label4 = Label4();
+    now.title = window->windowTitle();
     now.labelSize = window->findChild<QLabel *>(QStringLiteral("LabelSize"))->text();
     now.percLabel = window->findChild<QLabel *>(QStringLiteral("PercLabel"))->text();
     now.picture1 = window->findChild<QWidget *>(QStringLiteral("Picture1"))->isVisibleTo(window.get());

@@ -22,6 +22,7 @@ struct Shown {
     bool picture1 = false;
     bool imagPr = false;
     int barTwips = 0;
+    QString title;
 };
 
 // The whole road on loopback: a scripted resolution service, a scripted update server, the video served

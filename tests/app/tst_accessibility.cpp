@@ -127,7 +127,7 @@ void TestAccessibility::windowsAsAScreenReaderSaysThem()
         Settings settings;
         settings.Network.UseProxy = true;
         settings.Network.ProxyAuth = true;
-        shown = std::make_unique<Options>(settings, ini, dialogs);
+        shown = std::make_unique<Options>(settings, ini, dialogs, QStringLiteral("/home/user/Videos/Quillon/"));
     } else if (window == QLatin1String("about")) {
         auto about =
             std::make_unique<About>(QStringLiteral("www.quillon.example"), QStringLiteral("quillon.example"), dialogs);

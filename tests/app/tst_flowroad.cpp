@@ -61,6 +61,7 @@ private slots:
     void escapedLinkIsFetchedAsMeant();
     void cancelSavesUnderDefaultName();
     void replaceTwiceSameFile();
+    void savedWithoutDialog();
     void unwritableThenDiscarded();
     void downloadFolderUnwritable();
     void diskCannotHoldTheVideo_data();
@@ -212,6 +213,26 @@ void TestFlowRoad::replaceTwiceSameFile()
     QCOMPARE(road->dialogs.Messages()[0].text, QStringLiteral("Файл с таким именем уже существует. Заменить?"));
     QCOMPARE(ReadAll(target), road->served);
     QCOMPARE(road->Label1(), QStringLiteral("Файл сохранен"));
+}
+
+void TestFlowRoad::savedWithoutDialog()
+{
+    const QString folder = road->site.filePath(QStringLiteral("Сразу/"));
+    road->WriteOptions("[Save]\r\nDirectly=1\r\nDirectFolder=" + folder.toUtf8() + "\r\n");
+    road->OpenFlow();
+    road->ResolverAnswers(RoadFixture::HttpOk(RoadFixture::AnswerWithLink(road->VideoAddress())));
+
+    road->Download();
+    QVERIFY(road->WaitIdle());
+
+    QVERIFY(road->dialogs.History().isEmpty());
+    const QString saved = road->SavedVideo();
+    QCOMPARE(QFileInfo(saved).absolutePath() + QLatin1Char('/'), folder);
+    QVERIFY2(saved.endsWith(QStringLiteral(").flv")), qPrintable(saved));
+    QCOMPARE(ReadAll(saved), road->served);
+    QCOMPARE(road->Label1(), QStringLiteral("Файл сохранен: ") + QFileInfo(saved).fileName());
+    // Written there while it arrived: nothing else is left in the folder.
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(saved).fileName()});
 }
 
 void TestFlowRoad::unwritableThenDiscarded()

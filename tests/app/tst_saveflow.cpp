@@ -62,6 +62,10 @@ private slots:
     void permissions();
     void videoIsMovedIntoPlace_data();
     void videoIsMovedIntoPlace();
+    void freeNameInTheFolder_data();
+    void freeNameInTheFolder();
+    void withoutDialogNeverReplaces();
+    void withoutDialogFailureAsksWhere();
 
 private:
     SaveContext Context();
@@ -474,6 +478,96 @@ void TestSaveFlow::videoIsMovedIntoPlace()
     // Only a copy has a progress to show.
     const QList<qint64> expected = otherFileSystem ? QList<qint64>{video.size(), video.size()} : QList<qint64>{};
     QCOMPARE(progress, expected);
+}
+
+void TestSaveFlow::freeNameInTheFolder_data()
+{
+    // What the folder holds: a file, "name/" a folder, "name>" a link to nothing.
+    QTest::addColumn<QStringList>("held");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("taken");
+    QTest::newRow("free") << QStringList() << "a.mp4"
+                          << "a.mp4";
+    QTest::newRow("held") << QStringList{"a.mp4"} << "a.mp4"
+                          << "a (2).mp4";
+    QTest::newRow("held twice") << QStringList{"a.mp4", "a (2).mp4"} << "a.mp4"
+                                << "a (3).mp4";
+    QTest::newRow("a gap is taken") << QStringList{"a.mp4", "a (3).mp4"} << "a.mp4"
+                                    << "a (2).mp4";
+    QTest::newRow("the date-and-time name") << QStringList{"06.12.2026(10-31-07).flv"} << "06.12.2026(10-31-07).flv"
+                                            << "06.12.2026(10-31-07) (2).flv";
+    QTest::newRow("no extension") << QStringList{"clip"} << "clip"
+                                  << "clip (2)";
+    QTest::newRow("by a folder") << QStringList{"a.mp4/"} << "a.mp4"
+                                 << "a (2).mp4";
+    QTest::newRow("by a link to nothing") << QStringList{"a.mp4>"} << "a.mp4"
+                                          << "a (2).mp4";
+}
+
+void TestSaveFlow::freeNameInTheFolder()
+{
+    QFETCH(QStringList, held);
+    QFETCH(QString, name);
+    QFETCH(QString, taken);
+    const QString folder = program.filePath(QStringLiteral("DownloadVideo/"));
+    for (const QString &entry : held) {
+        if (entry.endsWith(QLatin1Char('/')))
+            QVERIFY(QDir().mkpath(folder + entry));
+        else if (entry.endsWith(QLatin1Char('>')))
+            QVERIFY(QFile::link(folder + QStringLiteral("missing"), folder + entry.chopped(1)));
+        else
+            WriteBytes(folder + entry, "theirs");
+    }
+
+    QString reason;
+    QCOMPARE(TakeFreeName(folder, name, &reason), folder + taken);
+
+    QVERIFY(reason.isEmpty());
+    QCOMPARE(ReadAll(folder + taken), QByteArray());
+    for (const QString &entry : held) {
+        if (!entry.endsWith(QLatin1Char('/')) && !entry.endsWith(QLatin1Char('>')))
+            QCOMPARE(ReadAll(folder + entry), QByteArray("theirs"));
+    }
+}
+
+void TestSaveFlow::withoutDialogNeverReplaces()
+{
+    const QString folder = program.path() + QStringLiteral("/Сразу сюда/");
+    QVERIFY(QDir().mkpath(folder));
+    WriteBytes(folder + QStringLiteral("v.flv"), "theirs");
+
+    const SavedVideo saved = SaveVideoInFolder(Context(), folder, QStringLiteral("v.flv"), Partial(Video(900)));
+
+    QVERIFY(saved.Saved);
+    QVERIFY(saved.WithoutDialog);
+    QCOMPARE(saved.Path, folder + QStringLiteral("v (2).flv"));
+    QCOMPARE(ReadAll(saved.Path), Video(900));
+    QCOMPARE(ReadAll(folder + QStringLiteral("v.flv")), QByteArray("theirs"));
+    QVERIFY(dialogs.History().isEmpty());
+    // The dialog's folder stays the dialog's.
+    QVERIFY(saveFolder.Remembered().isEmpty());
+}
+
+void TestSaveFlow::withoutDialogFailureAsksWhere()
+{
+    // A folder that cannot be made: a file holds its name.
+    const QString blocked = program.filePath(QStringLiteral("blocked"));
+    WriteBytes(blocked, "file");
+    const QString chosen = program.filePath(QStringLiteral("DownloadVideo/chosen.flv"));
+    dialogs.AnswerMessage(MessageButton::Ok);
+    dialogs.AnswerFileDialog(chosen);
+
+    const SavedVideo saved =
+        SaveVideoInFolder(Context(), blocked + QStringLiteral("/videos/"), QStringLiteral("v.flv"), Partial(Video(70)));
+
+    QVERIFY(saved.Saved);
+    QVERIFY(!saved.WithoutDialog);
+    QCOMPARE(ReadAll(chosen), Video(70));
+    QCOMPARE(dialogs.Messages().size(), 1);
+    QCOMPARE(dialogs.Messages()[0].title, QStringLiteral("Ошибка сохранения"));
+    QVERIFY2(dialogs.Messages()[0].text.contains(blocked + QStringLiteral("/videos/v.flv")),
+             qPrintable(dialogs.Messages()[0].text));
+    QCOMPARE(dialogs.FileDialogs().size(), 1);
 }
 
 QTEST_MAIN(TestSaveFlow)

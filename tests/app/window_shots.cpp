@@ -168,7 +168,7 @@ void ShootDialogs(ScriptedDialogs &dialogs)
     INI ini;
     Settings settings;
     {
-        Options first(settings, ini, dialogs);
+        Options first(settings, ini, dialogs, QDir::homePath() + QStringLiteral("/Видео/Quillon/"));
         SaveShown(first, QStringLiteral("options-first-run"));
     }
     settings.Network.UseProxy = true;
@@ -178,8 +178,9 @@ void ShootDialogs(ScriptedDialogs &dialogs)
     settings.Network.ProxyLogin = QStringLiteral("Пётр Иванович");
     settings.Network.ProxyPass = QStringLiteral("secret-password");
     settings.CheckUpgrade = true;
+    settings.Direct = DirectSave{true, QStringLiteral("/media/Пётр/Внешний диск/Видео с дачи/")};
     {
-        Options filled(settings, ini, dialogs);
+        Options filled(settings, ini, dialogs, QDir::homePath() + QStringLiteral("/Видео/Quillon/"));
         SaveShown(filled, QStringLiteral("options-filled"));
     }
     {

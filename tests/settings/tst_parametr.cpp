@@ -64,7 +64,7 @@ QByteArray WithoutPassword(QByteArray content)
 }
 
 // Settings made of texts as the file holds them, in the order UseProxy, ProxyName, ProxyPort, ProxyAuth,
-// ProxyLogin, ProxyPass, CheckUpgrade, SavePath.
+// ProxyLogin, ProxyPass, CheckUpgrade, SavePath, Directly, DirectFolder.
 Settings Make(const QStringList &texts)
 {
     Settings settings;
@@ -72,6 +72,7 @@ Settings Make(const QStringList &texts)
         NetworkTexts{texts.value(0), texts.value(1), texts.value(2), texts.value(3), texts.value(4), texts.value(5)});
     settings.CheckUpgrade = ReadFlag(texts.value(6));
     settings.SavePath = texts.value(7);
+    settings.Direct = DirectSave{ReadFlag(texts.value(8)), texts.value(9)};
     return settings;
 }
 
@@ -87,7 +88,9 @@ QStringList Texts(const Settings &settings)
             n.ProxyLogin,
             n.ProxyPass,
             flag(settings.CheckUpgrade),
-            settings.SavePath};
+            settings.SavePath,
+            flag(settings.Direct.On),
+            settings.Direct.Folder};
 }
 
 }  // namespace
@@ -129,22 +132,31 @@ void TestParametr::freshFileHasTheKeysInOrder()
     QCOMPARE(WithoutPassword(FileContent()),
              QByteArray("[Network]\nUseProxy=1\nProxyName=proxy.lan\nProxyPort=3128\nProxyAuth=1\nProxyLogin=user\n"
                         "ProxyPass=<scrambled>\n[Version]\nCheckUpgrade=0\n[Save]\nSavePath=/home/user/")
-                 + QStringLiteral("Видео").toUtf8() + "/\nDateTimeNames=0\nQuality=1080\n");
+                 + QStringLiteral("Видео").toUtf8() + "/\nDateTimeNames=0\nQuality=1080\nDirectly=0\nDirectFolder=\n");
     QVERIFY(!ini.RINI("Network", "ProxyPass").contains("secret"));
 }
 
 void TestParametr::savedValuesLoadBack_data()
 {
     QTest::addColumn<QStringList>("values");
-    QTest::newRow("all set") << QStringList{"1", "10.0.0.1", "8080", "1", "login", "pa ss", "1", "/tmp/v/"};
-    QTest::newRow("all empty") << QStringList{"0", "", "", "0", "", "", "0", ""};
-    QTest::newRow("cyrillic password and names")
-        << QStringList{"0", "прокси.рф", "3128", "0", "Пользователь", "Пароль", "1", "/home/Иван/Видео/"};
+    QTest::newRow("all set") << QStringList{"1",     "10.0.0.1", "8080",    "1", "login",
+                                            "pa ss", "1",        "/tmp/v/", "1", "/media/stick/"};
+    QTest::newRow("all empty") << QStringList{"0", "", "", "0", "", "", "0", "", "0", ""};
+    QTest::newRow("cyrillic password and names") << QStringList{"0",
+                                                                "прокси.рф",
+                                                                "3128",
+                                                                "0",
+                                                                "Пользователь",
+                                                                "Пароль",
+                                                                "1",
+                                                                "/home/Иван/Видео/",
+                                                                "1",
+                                                                "/home/Иван/Видео/Quillon/"};
     QTest::newRow("printable ascii password")
-        << QStringList{"1", "p", "1", "1", "u", " !\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~", "0", "/"};
-    QTest::newRow("quotes around the password") << QStringList{"1", "p", "1", "1", "u", "'x'", "0", "/"};
+        << QStringList{"1", "p", "1", "1", "u", " !\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~", "0", "/", "0", ""};
+    QTest::newRow("quotes around the password") << QStringList{"1", "p", "1", "1", "u", "'x'", "0", "/", "0", ""};
     QTest::newRow("not windows-1251 outside the password")
-        << QStringList{"1", "例え.jp", "80", "1", "ユーザー", "pass", "1", "/home/é/"};
+        << QStringList{"1", "例え.jp", "80", "1", "ユーザー", "pass", "1", "/home/é/", "1", "/home/é/v/"};
 }
 
 void TestParametr::savedValuesLoadBack()
@@ -193,9 +205,9 @@ void TestParametr::savePathRecordedFirstSurvives()
     QVERIFY(ini.WInI("Save", "SavePath", "/data/videos/"));
     QVERIFY(SaveSettings(ini, LoadSettings(ini)).Written);
     QCOMPARE(FileContent(),
-             QByteArray(
-                 "[Save]\nSavePath=/data/videos/\nDateTimeNames=0\nQuality=1080\n[Network]\nUseProxy=0\nProxyName=\n"
-                 "ProxyPort=\nProxyAuth=0\nProxyLogin=\nProxyPass=\n[Version]\nCheckUpgrade=0\n"));
+             QByteArray("[Save]\nSavePath=/data/videos/\nDateTimeNames=0\nQuality=1080\nDirectly=0\nDirectFolder=\n"
+                        "[Network]\nUseProxy=0\nProxyName=\nProxyPort=\nProxyAuth=0\nProxyLogin=\nProxyPass=\n"
+                        "[Version]\nCheckUpgrade=0\n"));
 }
 
 void TestParametr::linesOfOthersAreKept()
@@ -209,7 +221,7 @@ void TestParametr::linesOfOthersAreKept()
              QByteArray("; Quillon settings\r\n[Network]\r\nUseProxy=1\r\n; port below\r\nProxyPort=80\r\n"
                         "ProxyName=\r\nProxyAuth=0\r\nProxyLogin=\r\nProxyPass=\r\n\r\n"
                         "[Version]\r\nCheckUpgrade=1\r\nLastCheck=07.12.2026\r\n\r\n[Mine]\r\nx=y\r\n"
-                        "[Save]\r\nSavePath=\r\nDateTimeNames=0\r\nQuality=1080\r\n"));
+                        "[Save]\r\nSavePath=\r\nDateTimeNames=0\r\nQuality=1080\r\nDirectly=0\r\nDirectFolder=\r\n"));
 }
 
 // The save flow records its folder after each save, this copy's or another's, also while an Options dialog
@@ -221,7 +233,8 @@ void TestParametr::recordedFolderStays()
     QVERIFY(ini.WInI("Save", "SavePath", "/saved/meanwhile/"));
     opened.Network.ProxyName = QStringLiteral("new.lan");
     QVERIFY(SaveSettings(ini, opened).Written);
-    QCOMPARE(Texts(LoadSettings(ini)), (QStringList{"0", "new.lan", "3128", "0", "u", "pw", "0", "/saved/meanwhile/"}));
+    QCOMPARE(Texts(LoadSettings(ini)),
+             (QStringList{"0", "new.lan", "3128", "0", "u", "pw", "0", "/saved/meanwhile/", "0", ""}));
 }
 
 void TestParametr::failedSaveIsReported_data()
@@ -276,7 +289,8 @@ void TestParametr::fileOfAnEarlierVersionLoads()
     WriteFile("[Network]\r\nUseProxy=1\r\nProxyName=proxy\r\nProxyport=3128\r\nProxyAuth=1\r\n"
               "ProxyLogin=\xc8\xe2\xe0\xed\r\nProxyPass=\xd2\xe3\xf3\xf1\xee\xff\x03\r\n[Version]\r\n"
               "CheckUpgrade=1\r\nLastCheck=01.02.2009\r\n[Save]\r\nSavePath=C:\\\xc2\xe8\xe4\xe5\xee\\\r\n");
-    QCOMPARE(Texts(LoadSettings(ini)), (QStringList{"1", "proxy", "3128", "1", "Иван", "Пароль", "1", "C:\\Видео\\"}));
+    QCOMPARE(Texts(LoadSettings(ini)),
+             (QStringList{"1", "proxy", "3128", "1", "Иван", "Пароль", "1", "C:\\Видео\\", "0", ""}));
 }
 
 void TestParametr::randomPasswordsComeBack_data()

@@ -30,6 +30,22 @@ QString ScriptedDialogs::ShowFileDialog(QWidget *owner, qint16 mode, const QStri
     asked.flags = flags;
     asked.fileName = fileName;
     history.append(asked);
+    return NextFileAnswer();
+}
+
+QString ScriptedDialogs::ChooseFolder(QWidget *owner, const QString &folder, const QString &title)
+{
+    Asked asked;
+    asked.kind = Asked::Kind::FolderDialog;
+    asked.owner = owner;
+    asked.folder = folder;
+    asked.title = title;
+    history.append(asked);
+    return NextFileAnswer();
+}
+
+QString ScriptedDialogs::NextFileAnswer()
+{
     if (fileAnswers.isEmpty()) {
         if (++unexpected > kMostUnexpected)
             qFatal("ScriptedDialogs: more than %d questions without an answer", kMostUnexpected);
@@ -87,6 +103,15 @@ QList<ScriptedDialogs::Asked> ScriptedDialogs::FileDialogs() const
     QList<Asked> result;
     for (const Asked &asked : history)
         if (asked.kind == Asked::Kind::FileDialog)
+            result.append(asked);
+    return result;
+}
+
+QList<ScriptedDialogs::Asked> ScriptedDialogs::FolderDialogs() const
+{
+    QList<Asked> result;
+    for (const Asked &asked : history)
+        if (asked.kind == Asked::Kind::FolderDialog)
             result.append(asked);
     return result;
 }

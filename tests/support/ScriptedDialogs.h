@@ -14,10 +14,10 @@
 class ScriptedDialogs final : public Interaction {
 public:
     struct Asked {
-        enum class Kind { FileDialog, Message, Address };
+        enum class Kind { FileDialog, FolderDialog, Message, Address };
         Kind kind = Kind::Message;
         QWidget *owner = nullptr;
-        // File dialog.
+        // File dialog; the folder dialog has a folder and a title.
         qint16 mode = 0;
         QString filter;
         QString folder;
@@ -37,11 +37,13 @@ public:
     // disk, the window) at that moment or change it.
     using Action = std::function<void()>;
 
+    // File and folder dialogs take their answers from one list, in the order they are asked.
     void AnswerFileDialog(const QString &path, Action action = {});
     void AnswerMessage(MessageButton button, Action action = {});
 
     QString ShowFileDialog(QWidget *owner, qint16 mode, const QString &filter, const QString &folder,
                            const QString &title, quint32 flags, const QString &fileName) override;
+    QString ChooseFolder(QWidget *owner, const QString &folder, const QString &title) override;
     MessageButton ShowMessage(QWidget *owner, const QString &text, const QString &title, MessageButtons buttons,
                               MessageIcon icon) override;
     void OpenAddress(const QString &address) override;
@@ -49,6 +51,7 @@ public:
     const QList<Asked> &History() const { return history; }
     QList<Asked> Messages() const;
     QList<Asked> FileDialogs() const;
+    QList<Asked> FolderDialogs() const;
     QStringList OpenedAddresses() const;
     // Questions that came when the script had no answer for them.
     int Unexpected() const { return unexpected; }
@@ -69,5 +72,6 @@ private:
     QList<Asked> history;
     QList<FileAnswer> fileAnswers;
     QList<MessageAnswer> messageAnswers;
+    QString NextFileAnswer();
     int unexpected = 0;
 };

@@ -24,7 +24,7 @@ void OptionsFixture::TearDown()
 Options *OptionsFixture::Open()
 {
     delete dialog;
-    dialog = new Options(settings, ini, dialogs);
+    dialog = new Options(settings, ini, dialogs, DownloadFolder());
     dialog->show();
     return dialog;
 }

@@ -20,6 +20,8 @@ public:
     void SetUp();
     void TearDown();
 
+    // The default download folder the dialog is given.
+    QString DownloadFolder() const { return dir->filePath(QStringLiteral("DownloadVideo/")); }
     // A new dialog over settings, shown.
     Options *Open();
     // The dialog's control of that name; the test stops when there is none.

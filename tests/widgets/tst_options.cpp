@@ -75,12 +75,16 @@ void TestOptions::windowAndControls_data()
     row("Text4", "QLineEdit", QString(), QRect(90, 114, 122, 20));
     row("Check3", "QCheckBox", QString(), QRect(26, 164, 13, 13));
     row("Label7", "ClickLabel", QStringLiteral("Проверять наличие новой версии"), QRect(44, 164, 180, 13));
-    row("Label9", "QLabel", QStringLiteral("Качество:"), QRect(26, 191, 60, 13));
-    row("qualityBox", "QComboBox", QString(), QRect(90, 186, 154, 22));
-    row("Check5", "QCheckBox", QString(), QRect(26, 216, 13, 13));
-    row("Label10", "ClickLabel", QStringLiteral("Называть файлы датой и временем"), QRect(44, 216, 190, 13));
-    row("XpB1", "XpB", QStringLiteral("OK"), QRect(88, 240, 81, 21));
-    row("XpB2", "XpB", QStringLiteral("Отмена"), QRect(174, 240, 81, 21));
+    row("Check4", "QCheckBox", QString(), QRect(12, 190, 13, 13));
+    row("Label8", "ClickLabel", QStringLiteral("Сохранять сразу в папку"), QRect(30, 190, 146, 13));
+    row("Text5", "QLineEdit", QString(), QRect(26, 214, 164, 20));
+    row("XpB3", "XpB", QStringLiteral("Обзор…"), QRect(194, 213, 50, 22));
+    row("Label9", "QLabel", QStringLiteral("Качество:"), QRect(26, 255, 60, 13));
+    row("qualityBox", "QComboBox", QString(), QRect(90, 250, 154, 22));
+    row("Check5", "QCheckBox", QString(), QRect(26, 280, 13, 13));
+    row("Label10", "ClickLabel", QStringLiteral("Называть файлы датой и временем"), QRect(44, 280, 190, 13));
+    row("XpB1", "XpB", QStringLiteral("OK"), QRect(88, 304, 81, 21));
+    row("XpB2", "XpB", QStringLiteral("Отмена"), QRect(174, 304, 81, 21));
 }
 
 void TestOptions::windowAndControls()
@@ -123,7 +127,7 @@ void TestOptions::windowAndControls()
 void TestOptions::backgroundCoversTheWindow()
 {
     Open();
-    QCOMPARE(dialog->size(), QSize(263, 271));
+    QCOMPARE(dialog->size(), QSize(263, 335));
     QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
     QVERIFY(!(dialog->windowFlags() & Qt::WindowMinMaxButtonsHint));
     auto *background = Child<GradientBG>(QStringLiteral("BG"));
@@ -305,7 +309,7 @@ void TestOptions::noFrameLineCrossesACaptionOrABox()
 {
     Open();
     const QList<LineShape *> lines = dialog->findChildren<LineShape *>();
-    QCOMPARE(lines.size(), 8);
+    QCOMPARE(lines.size(), 12);
     for (QWidget *control : dialog->findChildren<QWidget *>()) {
         if (!qobject_cast<QLabel *>(control) && !qobject_cast<QCheckBox *>(control)
             && !qobject_cast<QLineEdit *>(control))
@@ -362,13 +366,14 @@ void TestOptions::tabOrder()
     QVERIFY(Child<ClickLabel>(QStringLiteral("Label1"))->FocusShown());
 
     QStringList order;
-    for (int i = 0; i < 11; ++i) {
+    for (int i = 0; i < 12; ++i) {
         order << QApplication::focusWidget()->objectName();
         QCOMPARE(Child<ClickLabel>(QStringLiteral("Label7"))->FocusShown(), order.last() == u"Check3");
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
+    // Saving without the dialog is off: its folder and button are passed over.
     QCOMPARE(order,
-             QStringList({"Check1", "Text1", "Text2", "Check2", "Text3", "Text4", "XpB1", "XpB2", "Check3",
+             QStringList({"Check1", "Text1", "Text2", "Check2", "Text3", "Text4", "XpB1", "XpB2", "Check3", "Check4",
                           "qualityBox", "Check5"}));
     QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Check1"));
 

@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -36,6 +37,8 @@ private slots:
     void enterIsOk_data();
     void enterIsOk();
     void openedModally();
+    void folderForSavingWithoutDialog_data();
+    void folderForSavingWithoutDialog();
 };
 
 void TestOptionsSave::okWritesExactlyTheKeys()
@@ -63,7 +66,7 @@ void TestOptionsSave::okWritesExactlyTheKeys()
     QCOMPARE(KeysOf(content),
              QStringList({"Network/UseProxy", "Network/ProxyName", "Network/ProxyPort", "Network/ProxyAuth",
                           "Network/ProxyLogin", "Network/ProxyPass", "Version/CheckUpgrade", "Save/SavePath",
-                          "Save/DateTimeNames", "Save/Quality"}));
+                          "Save/DateTimeNames", "Save/Quality", "Save/Directly", "Save/DirectFolder"}));
     QCOMPARE(ini.RINI("Network", "UseProxy"), QByteArray("1"));
     QCOMPARE(ini.RINI("Network", "ProxyName"), QByteArray("proxy.lan"));
     QCOMPARE(ini.RINI("Network", "ProxyPort"), QByteArray("3128"));
@@ -90,7 +93,7 @@ void TestOptionsSave::okWritesEveryKeyItShows_data()
     QTest::addColumn<QByteArray>("after");
     const QByteArray rest =
         "ProxyAuth=0\r\nProxyLogin=\r\nProxyPass=\r\n[Version]\r\nCheckUpgrade=0\r\n[Save]\r\nSavePath=\r\n"
-        "DateTimeNames=0\r\nQuality=1080\r\n";
+        "DateTimeNames=0\r\nQuality=1080\r\nDirectly=0\r\nDirectFolder=\r\n";
     QTest::newRow("a line edited by hand, in its place")
         << QByteArray("[Network]\r\nUseProxy=1\r\nproxyname =  \"my proxy\"  \r\nProxyPort=3128\r\n")
         << "[Network]\r\nUseProxy=1\r\nproxyname=my proxy\r\nProxyPort=3128\r\n" + rest;
@@ -340,7 +343,7 @@ void TestOptionsSave::enterIsOk()
 
 void TestOptionsSave::openedModally()
 {
-    Options modalDialog(settings, ini, dialogs);
+    Options modalDialog(settings, ini, dialogs, DownloadFolder());
     bool modal = false;
     QTimer::singleShot(0, &modalDialog, [&] {
         modal = QApplication::activeModalWidget() == &modalDialog;
@@ -355,6 +358,42 @@ void TestOptionsSave::openedModally()
     QVERIFY(modal);
     QCOMPARE(modalDialog.Committed().Network.ProxyPort, quint16(8080));
     QCOMPARE(ini.RINI("Network", "ProxyPort"), QByteArray("8080"));
+}
+
+void TestOptionsSave::folderForSavingWithoutDialog_data()
+{
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("the default folder") << QString() << QString();
+    QTest::newRow("another folder") << QStringLiteral("/media/Пётр/Видео") << QStringLiteral("/media/Пётр/Видео/");
+}
+
+void TestOptionsSave::folderForSavingWithoutDialog()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QString, written);
+    Open();
+    auto *folder = Child<QLineEdit>(QStringLiteral("Text5"));
+    QCOMPARE(folder->text(), DownloadFolder());
+    QVERIFY(!folder->isEnabled());
+    QVERIFY(!Child<XpB>(QStringLiteral("XpB3"))->EnabledCtrl());
+
+    QTest::mouseClick(Child<QLabel>(QStringLiteral("Label8")), Qt::LeftButton);
+    QVERIFY(folder->isEnabled());
+    dialogs.AnswerFileDialog(chosen);
+    PressButton(QStringLiteral("XpB3"));
+    const QList<ScriptedDialogs::Asked> asked = dialogs.FolderDialogs();
+    QCOMPARE(asked.size(), 1);
+    QCOMPARE(asked[0].owner, dialog);
+    QCOMPARE(asked[0].folder, DownloadFolder());
+    QCOMPARE(asked[0].title, QStringLiteral("Папка для видео"));
+    QCOMPARE(folder->text(), chosen.isEmpty() ? DownloadFolder() : written);
+    PressButton(QStringLiteral("XpB1"));
+
+    QCOMPARE(dialog->result(), int(QDialog::Accepted));
+    QCOMPARE(ini.RINI("Save", "Directly"), QByteArray("1"));
+    QCOMPARE(QString::fromUtf8(ini.RINI("Save", "DirectFolder")), written);
+    QCOMPARE(dialog->Committed().Direct, (DirectSave{true, written}));
 }
 
 QTEST_MAIN(TestOptionsSave)
