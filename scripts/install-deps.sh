@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git clang-format universal-ctags ccache
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libmpv-dev libgumbo-dev libboost-dev libc-ares-dev zlib1g-dev
   # running on a desktop or a virtual one
-  libqt6svg6 qt6-qpa-plugins fonts-dejavu-core xvfb xauth
+  libqt6svg6 qt6-qpa-plugins fonts-dejavu-core xvfb xauth adwaita-icon-theme
   # Qt's own words in the dialogs (Cancel, Yes, No) in Russian
   qt6-translations-l10n
   # tests: the window read as a screen reader reads it, over the accessibility bus of a session bus

@@ -1,5 +1,5 @@
 // The program's cut of the resolution answer on any bytes: the link it takes is found where the answer says
-// it is, and character references decode to what they name.
+// it is, the choices follow it, and character references decode to what they name.
 
 #include "ResolutionAnswer.h"
 
@@ -24,6 +24,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         Check(answer.indexOf(ResolutionAnswer::Marker()) >= 0);
         Check(answer.indexOf("href=\"http") >= 0);
         Check(link->startsWith(QLatin1String("http")));
+    }
+    // The offer begins with that link, and holds each address once, at most the number the service offers.
+    const std::optional<ResolutionAnswer::Offer> offer = ResolutionAnswer::OfferOf(answer);
+    Check(offer.has_value() == link.has_value());
+    if (offer) {
+        Check(offer->Choices.first().Link == *link);
+        Check(offer->Choices.size() <= ResolutionAnswer::kMaxChoices);
+        for (const ResolutionAnswer::Choice &choice : offer->Choices)
+            Check(offer->Choices.count(choice) == 1 && choice.Height >= 0 && choice.Size >= -1);
     }
     // Decoding what has nothing to decode changes nothing; a decoded text is never longer than its source.
     const QString text = QString::fromUtf8(answer);

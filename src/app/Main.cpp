@@ -45,6 +45,7 @@ Main::Main(const QString &programFolder, Interaction &dialogs, QWidget *parent)
     connect(&flow, &DownloadFlow::VideoSaved, this, &Main::Flow_VideoSaved);
     connect(&flow, &DownloadFlow::Failed, this, &Main::Flow_Failed);
     connect(&flow, &DownloadFlow::SaveProgress, this, &Main::Flow_SaveProgress);
+    connect(&flow, &DownloadFlow::ChoicesOffered, this, &Main::Flow_ChoicesOffered);
     rateTimer.setInterval(100);
     connect(&rateTimer, &QTimer::timeout, this, &Main::ShowTransferRate);
 
@@ -95,6 +96,8 @@ void Main::SetBusyState()
     StopButton->show();
     XpB4->setEnabledCtrl(false);
     XpB3->hide();
+    reasonLabel->hide();
+    HideChoices();
     XpB5->hide();
     arrivedUnseen = false;
     rate.Clear();
@@ -119,6 +122,7 @@ void Main::SetIdleState()
     rateTimer.stop();
     LabelSpeed->clear();
     LabelSpeed->hide();
+    HideChoices();
     ShowTitle();
 }
 
@@ -135,6 +139,7 @@ void Main::ShowMenuMode()
     BlankPlayer->hide();
     Label2->hide();
     RestoreDesignedWindow();
+    KeepFocusInSight();
 }
 
 void Main::ShowDownloadMode()
@@ -152,6 +157,7 @@ void Main::ShowDownloadMode()
     XpB5->hide();
     DownBox->setPicture(Artwork::DownloadBackground());
     RestoreDesignedWindow();
+    KeepFocusInSight();
 }
 
 void Main::ShowPlayerMode()
@@ -167,6 +173,20 @@ void Main::ShowPlayerMode()
     BlankPlayer->hide();
     Label2->show();
     FitWindowToPlayer();
+    // The player takes the keyboard (pause, seek, volume) from the start, rather than whichever of its buttons
+    // the panel left behind happened to hand the focus to.
+    swf->setFocus(Qt::OtherFocusReason);
+}
+
+void Main::KeepFocusInSight()
+{
+    // A control hidden with the focus hands it to the next one still shown, which may be hidden next in the
+    // same switch (the player, after its back button) and keep it unseen, its frame blue around another panel.
+    QWidget *focused = focusWidget();
+    if (!focused || focused->isVisibleTo(this))
+        return;
+    focused->clearFocus();
+    focusNextChild();
 }
 
 void Main::ShowTitle(int percent)

@@ -15,6 +15,7 @@ class PictureBox;
 class FlvPlayer;
 class ProgressBar;
 class ProgressFrame;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -87,6 +88,9 @@ private:
     void CreateMenuPanel();
     void CreateDownloadPanel();
     void CreatePlayerControls();
+    // The row that shows which form of the video arrives, and the whole reason of a failure (MainChoices.cpp).
+    void CreateChoiceRow();
+    void CreateReasonLabel();
     XpB *MakeButton(const QString &name, QWidget *parent, const QRect &place);
 
     void URLtext_Change();
@@ -105,6 +109,8 @@ private:
     // Where the open dialog starts: the folder of the last video saved or opened.
     QString OpenDialogFolder() const;
     void ShowPlayerFocus(bool focused);
+    // After a switch of panels: the focus goes to the first control of the panel shown when what held it has gone.
+    void KeepFocusInSight();
     // Both messages of the player are the same kind of box: information, OK, "Внимание".
     void PlayerMessage(const QString &text);
 
@@ -116,6 +122,11 @@ private:
     void Flow_VideoSaved(const QString &path);
     void Flow_Failed(const QString &reason);
     void Flow_SaveProgress(qint64 done, qint64 total);
+    void Flow_ChoicesOffered(const QStringList &texts, int taken);
+    void ChoiceBox_Activated(int index);
+    void HideChoices();
+    // The reason of a failure, whole, below the server line.
+    void ShowFailureReason(const QString &reason);
     // "Показать в папке": the saved video in the file manager.
     void XpB5_Click();
     // The program's title, with the share of the video that has arrived while it arrives (0 for none).
@@ -177,6 +188,9 @@ private:
     ProgressFrame *Picture1 = nullptr;
     ProgressBar *ImagPr = nullptr;
     QLabel *LabelSpeed = nullptr;
+    QLabel *choiceCaption = nullptr;
+    QComboBox *choiceBox = nullptr;
+    QLabel *reasonLabel = nullptr;
 
     FlvPlayer *swf = nullptr;
     PictureBox *BlankPlayer = nullptr;

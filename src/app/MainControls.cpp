@@ -165,6 +165,8 @@ void Main::CreateDownloadPanel()
     LabelSpeed = MakeLabel(QStringLiteral("LabelSpeed"), DownBox, QRect(8, 158, 297, 16));
     LabelSpeed->setAttribute(Qt::WA_TransparentForMouseEvents);
     LabelSpeed->hide();
+    CreateChoiceRow();
+    CreateReasonLabel();
 }
 
 void Main::CreatePlayerControls()
@@ -201,6 +203,10 @@ void Main::CreatePlayerControls()
     for (XpB *button : {PlayerBackButton, PlayerOpenFileButton, PlayerClear}) {
         button->setButtonStyle(XpBLook::Style::Flat);
         Blend(button, QColor(0xd5, 0xe0, 0xeb));
+        // The buttons are hardly larger than their pictures: a dotted box inside would be drawn over the
+        // picture, so their frame shows the focus (eventFilter).
+        button->setShowFocusRect(false);
+        button->installEventFilter(this);
     }
     connect(PlayerBackButton, &XpB::Click, this, &Main::ShowMenuMode);
     connect(PlayerOpenFileButton, &XpB::Click, this, &Main::PlayerOpenFileButton_Click);

@@ -33,6 +33,7 @@ void Main::URLtext_Change()
     DownButton->setVisible(URLtext->text().size() >= kMinimumAddressLength);
     Label4->clear();
     Label4->show();
+    reasonLabel->hide();
 }
 
 void Main::URLtext_Enter()
@@ -108,6 +109,7 @@ void Main::Flow_VideoSaved(const QString &path)
 
 void Main::Flow_Failed(const QString &reason)
 {
+    ShowFailureReason(reason);
     if (notices && !isActiveWindow())
         notices->TellFailed(reason);
 }

@@ -20,8 +20,14 @@
 
 bool Main::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == swf && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
+    const bool focusChange = event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut;
+    if (watched == swf && focusChange)
         ShowPlayerFocus(event->type() == QEvent::FocusIn);
+    for (XpB *button : {PlayerBackButton, PlayerOpenFileButton, PlayerClear}) {
+        if (watched == button && focusChange)
+            button->setButtonStyle(event->type() == QEvent::FocusIn ? XpBLook::Style::AlwaysFramed
+                                                                    : XpBLook::Style::Flat);
+    }
     if (watched != BlankPlayer)
         return QWidget::eventFilter(watched, event);
     switch (event->type()) {

@@ -2,13 +2,16 @@
 
 #include "DefaultVideoName.h"
 #include "Interaction.h"
+#include "Parametr.h"
 #include "PartialFiles.h"
+#include "QualityChoice.h"
 #include "ResolutionAnswer.h"
 #include "SettingsKeys.h"
 #include "TransferTexts.h"
 #include "UpdateCheck.h"
 #include "Version.h"
 #include "VideoContainer.h"
+#include "VideoQuality.h"
 #include "Windows1251.h"
 
 #include <QDateTime>
@@ -108,6 +111,9 @@ void DownloadFlow::Fetch(DownloadStage next, const QString &address, Then follow
 void DownloadFlow::Download(const QString &page)
 {
     pageAddress = page;
+    // A resolution that redirects straight to the video offers nothing of its own.
+    offer = {};
+    taken = -1;
     service.Prepare(hosts.Resolver, [this] { CheckForUpdate(); });
 }
 
@@ -162,8 +168,8 @@ void DownloadFlow::StartResolution()
 
 void DownloadFlow::ResolutionAnswered(const QByteArray &answer)
 {
-    const std::optional<QString> link = ResolutionAnswer::VideoLinkOf(answer);
-    if (!link) {
+    std::optional<ResolutionAnswer::Offer> found = ResolutionAnswer::OfferOf(answer);
+    if (!found) {
         emit Ended();
         const QString failure = QStringLiteral("Ошибка! Не удалось найти видеопоток");
         emit ServerLine(failure);
@@ -175,7 +181,35 @@ void DownloadFlow::ResolutionAnswered(const QByteArray &answer)
         emit Failed(reason.isEmpty() ? failure : reason);
         return;
     }
-    videoLink = *link;
+    offer = std::move(*found);
+    // Read afresh, as the Options dialog may have changed it since the last run.
+    taken = int(PickChoice(offer.Choices, ReadVideoQuality(ReadSetting(ini, SettingsKeys::kVideoQuality))));
+    videoLink = offer.Choices.at(taken).Link;
+    DownloadVideo(videoLink);
+    // Offered once the video arrives, as another can be taken only then.
+    if (VideoArriving() && offer.Choices.size() > 1) {
+        QStringList texts;
+        for (qsizetype i = 0; i < offer.Choices.size(); ++i)
+            texts << ChoiceText(offer.Choices.at(i), i + 1);
+        emit ChoicesOffered(texts, taken);
+    }
+}
+
+void DownloadFlow::TakeChoice(int index)
+{
+    if (!VideoArriving() || index == taken || index < 0 || index >= offer.Choices.size())
+        return;
+    {
+        // The control's words of a stop are left unsaid: the download goes on, with another video.
+        const QSignalBlocker quiet(dc);
+        dc.Stopped();
+    }
+    then = {};
+    DropVideo();
+    emit FLVsize(0);
+    emit PercentOfLoad(0);
+    taken = index;
+    videoLink = offer.Choices.at(taken).Link;
     DownloadVideo(videoLink);
 }
 
@@ -233,10 +267,10 @@ void DownloadFlow::SaveVideo()
     const SaveContext context{dialogs, dialogOwner, saveFolder,
                               [this](qint64 done, qint64 total) { emit SaveProgress(done, total); }};
     const QString partialPath = video->File().Path();
-    // Named by the time of the save, after what it is: pages serve MP4 and WebM at least as often as FLV. Both ways
-    // of saving take this one name.
-    const QString name =
-        DefaultVideoName(QDateTime::currentDateTime(), QLocale(), ExtensionOf(ContainerOfFile(partialPath)));
+    // Named by its title, or by the time of the save; with the extension of what it is, as pages serve MP4 and
+    // WebM at least as often as FLV. Both ways of saving take this one name.
+    const QString name = ProposedVideoName(offer.Title, ReadFlag(ReadSetting(ini, SettingsKeys::kDateTimeNames)),
+                                           ExtensionOf(ContainerOfFile(partialPath)));
     const SavedVideo saved = direct.On ? SaveVideoInFolder(context, DirectFolder(), name, partialPath)
                                        : ::SaveVideo(context, name, partialPath);
     // Moved into place, or discarded by the user. The save runs in the video's own call: it goes once that

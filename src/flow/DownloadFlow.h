@@ -5,6 +5,7 @@
 #include "Hosts.h"
 #include "INI.h"
 #include "Parametr.h"
+#include "ResolutionAnswer.h"
 #include "ResolverOnDemand.h"
 #include "SaveFlow.h"
 #include "VideoDownload.h"
@@ -54,6 +55,10 @@ public:
     void Download(const QString &pageAddress);
     // The resolution of the page address, and what follows it.
     void StartResolution();
+    // Takes the answer's choice of that index (as ChoicesOffered counted them) instead of the one arriving: what
+    // of that one has arrived is deleted and the other's download begins. Nothing while no video arrives, or for
+    // the choice already taken.
+    void TakeChoice(int index);
     // Aborts the open exchange, deletes what of the video has arrived and ends the run. Called on the user's word
     // (a click, a closing window, the new version's page chosen), never from inside the video's own reports or
     // its save: the video's download goes at once.
@@ -106,10 +111,13 @@ signals:
     void Arrived();
     // The video has been written to path.
     void VideoSaved(const QString &path);
-    // The run has ended without a video, for this reason (a stop is no failure).
+    // The run has ended without a video, for this reason: the service's, or the transfer's (a stop is no failure).
     void Failed(const QString &reason);
     // A copy of the video to another file system has got this far.
     void SaveProgress(qint64 done, qint64 total);
+    // The answer offers several forms of the video: what each is, in the answer's order, and the one the
+    // quality preference took, whose download has begun.
+    void ChoicesOffered(const QStringList &texts, int taken);
 
 private:
     // What follows the exchange under way, written where it begins.
@@ -147,6 +155,9 @@ private:
     DownloadStage stage = DownloadStage::UpdateCheck;
     QString pageAddress;
     QString videoLink;
+    // What the last resolution offered, and which of its choices is downloaded.
+    ResolutionAnswer::Offer offer;
+    int taken = -1;
     Then then;
     // The video's download, which owns the partial file, from the resolution's link until it is saved or dropped.
     std::unique_ptr<VideoDownload> video;

@@ -4,6 +4,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace ResolutionAnswer {
 
 namespace {
@@ -11,12 +13,16 @@ namespace {
 constexpr char kMarker[] = "\xD0\x9D\xD0\xB0\xD0\xB6\xD0\xBC\xD0\xB8\xD1\x82\xD0\xB5\x2C\x20"
                            "\xD1\x87\xD1\x82\xD0\xBE\xD0\xB1\xD1\x8B";
 constexpr char kLinkPattern[] = "href=\"http";
+// A further choice is a link whose first attribute is its address, as the service writes every link.
+constexpr char kChoicePattern[] = "<a href=\"http";
 // "href=" and the quote before the address.
 constexpr qsizetype kLinkSkip = 6;
 constexpr qsizetype kLongestReference = 10;
 // A reason is a sentence or two; a whole web page answered by mistake is not read further.
 constexpr qsizetype kReasonBytes = 64 * 1024;
 constexpr qsizetype kReasonChars = 300;
+constexpr qsizetype kTitleChars = 1000;
+constexpr int kMostPixels = 100000;
 
 std::optional<char32_t> NamedCharacter(QStringView name)
 {
@@ -45,6 +51,79 @@ std::optional<char32_t> NumberedCharacter(QStringView digits)
     if (!ok || value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
         return std::nullopt;
     return static_cast<char32_t>(value);
+}
+
+// A link of the answer: its address, and the rest of its tag after the address's closing quote.
+struct LinkAt {
+    QString Address;
+    QByteArrayView Attributes;
+    // Where the search for the next link goes on.
+    qsizetype TagEnd = 0;
+};
+
+// The link whose href="http begins at pattern; nothing when its address never ends.
+std::optional<LinkAt> LinkFrom(QByteArrayView answer, qsizetype pattern)
+{
+    const qsizetype start = pattern + kLinkSkip;
+    const qsizetype end = answer.indexOf('"', start);
+    if (end < 0)
+        return std::nullopt;
+    qsizetype tagEnd = answer.indexOf('>', end + 1);
+    if (tagEnd < 0)
+        tagEnd = answer.size();
+    // One character per byte, as the transfer control reads and writes addresses, so that whatever bytes
+    // the service sent go back on the wire unchanged.
+    return LinkAt{DecodeCharacterReferences(Windows1251::Decode(answer.sliced(start, end - start))),
+                  answer.sliced(end + 1, tagEnd - end - 1), tagEnd};
+}
+
+int PixelsOf(const QString &value)
+{
+    bool ok = false;
+    const int pixels = value.toInt(&ok);
+    return ok && pixels > 0 && pixels <= kMostPixels ? pixels : 0;
+}
+
+qint64 SizeOf(const QString &value)
+{
+    bool ok = false;
+    const qint64 bytes = value.toLongLong(&ok);
+    return ok && bytes >= 0 ? bytes : -1;
+}
+
+// An extension is a short run of ASCII letters and digits: anything else is no name for a file's kind.
+QString ExtensionText(const QString &value)
+{
+    static const QRegularExpression extension(QStringLiteral("^[a-z0-9]{1,8}$"));
+    const QString lower = value.toLower();
+    return extension.match(lower).hasMatch() ? lower : QString();
+}
+
+// The attributes the program knows, from the rest of a link's tag; the title only where title is given.
+Choice ChoiceOf(const LinkAt &link, QString *title)
+{
+    static const QRegularExpression attribute(QStringLiteral(R"re(([A-Za-z][A-Za-z0-9-]*)\s*=\s*"([^"]*)")re"));
+    Choice choice;
+    choice.Link = link.Address;
+    const QString tag = QString::fromUtf8(link.Attributes);
+    for (QRegularExpressionMatchIterator found = attribute.globalMatch(tag); found.hasNext();) {
+        const QRegularExpressionMatch match = found.next();
+        const QString name = match.captured(1).toLower();
+        const QString value = DecodeCharacterReferences(match.captured(2));
+        if (name == u"data-title" && title)
+            *title = value.simplified().left(kTitleChars);
+        else if (name == u"data-height")
+            choice.Height = PixelsOf(value);
+        else if (name == u"data-width")
+            choice.Width = PixelsOf(value);
+        else if (name == u"data-container")
+            choice.Container = ExtensionText(value);
+        else if (name == u"data-size")
+            choice.Size = SizeOf(value);
+        else if (name == u"data-sound-only")
+            choice.SoundOnly = value == u"1";
+    }
+    return choice;
 }
 
 }  // namespace
@@ -90,25 +169,59 @@ QString ReasonOf(QByteArrayView answer)
     text.replace(hidden, QStringLiteral(" "));
     text.replace(tag, QStringLiteral(" "));
     text = DecodeCharacterReferences(text).simplified();
+    // The service's answer begins by saying that it found nothing, which the window says in its own words;
+    // the reason is what follows.
+    static const QString heading = QStringLiteral("Видео не найдено. ");
+    if (text.startsWith(heading))
+        text.remove(0, heading.size());
     if (text.size() > kReasonChars)
         text = text.left(kReasonChars - 1).trimmed() + u'…';
     return text;
 }
 
-std::optional<QString> VideoLinkOf(QByteArrayView answer)
+namespace {
+
+std::optional<LinkAt> FirstLinkOf(QByteArrayView answer)
 {
     if (!answer.contains(Marker()))
         return std::nullopt;
     const qsizetype start = answer.indexOf(QByteArrayView(kLinkPattern));
     if (start < 0)
         return std::nullopt;
-    const QByteArrayView rest = answer.sliced(start + kLinkSkip);
-    const qsizetype end = rest.indexOf('"');
-    if (end < 0)
+    return LinkFrom(answer, start);
+}
+
+}  // namespace
+
+std::optional<QString> VideoLinkOf(QByteArrayView answer)
+{
+    const std::optional<LinkAt> first = FirstLinkOf(answer);
+    if (!first)
         return std::nullopt;
-    // One character per byte, as the transfer control reads and writes addresses, so that whatever bytes
-    // the service sent go back on the wire unchanged.
-    return DecodeCharacterReferences(Windows1251::Decode(rest.first(end)));
+    return first->Address;
+}
+
+std::optional<Offer> OfferOf(QByteArrayView answer)
+{
+    std::optional<LinkAt> link = FirstLinkOf(answer);
+    if (!link)
+        return std::nullopt;
+    Offer offer;
+    offer.Choices.append(ChoiceOf(*link, &offer.Title));
+    const QByteArrayView pattern(kChoicePattern);
+    for (qsizetype next = answer.indexOf(pattern, link->TagEnd); next >= 0 && offer.Choices.size() < kMaxChoices;
+         next = answer.indexOf(pattern, link->TagEnd)) {
+        // "<a " before the pattern the first link is cut at.
+        link = LinkFrom(answer, next + 3);
+        if (!link)
+            break;
+        const Choice choice = ChoiceOf(*link, nullptr);
+        const bool offered = std::any_of(offer.Choices.cbegin(), offer.Choices.cend(),
+                                         [&choice](const Choice &taken) { return taken.Link == choice.Link; });
+        if (!offered)
+            offer.Choices.append(choice);
+    }
+    return offer;
 }
 
 }  // namespace ResolutionAnswer

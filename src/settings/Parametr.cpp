@@ -119,6 +119,8 @@ Settings LoadSettings(const INI &ini)
     settings.Direct.On = ReadFlag(ReadSetting(ini, kSaveDirectly));
     settings.Direct.Folder = ReadSetting(ini, kDirectFolder);
     settings.Player = ReadPlayerWindow(ini);
+    settings.DateTimeNames = ReadFlag(ReadSetting(ini, kDateTimeNames));
+    settings.Quality = ReadVideoQuality(ReadSetting(ini, kVideoQuality));
     return settings;
 }
 
@@ -140,6 +142,8 @@ SaveOutcome SaveSettings(INI &ini, const Settings &settings)
         SettingEntry(kCheckUpgrade, FlagText(settings.CheckUpgrade)),
         SettingEntry(kProxyPass, storedPassword),
         SettingEntry(kSavePath, settings.SavePath.toUtf8(), true),
+        SettingEntry(kDateTimeNames, FlagText(settings.DateTimeNames)),
+        SettingEntry(kVideoQuality, VideoQualityWord(settings.Quality)),
         SettingEntry(kSaveDirectly, FlagText(settings.Direct.On)),
         SettingEntry(kDirectFolder, settings.Direct.Folder.toUtf8()),
     };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ConnectionSettings.h"
+#include "VideoQuality.h"
 
 #include <QByteArray>
 #include <QSize>
@@ -41,6 +42,10 @@ struct Settings {
     QString SavePath;
     DirectSave Direct;
     PlayerWindow Player;
+    // Save/DateTimeNames: videos named by the time of their save, not by their titles.
+    bool DateTimeNames = false;
+    // Save/Quality: which form of a video is taken when a page offers several.
+    VideoQuality Quality = kDefaultVideoQuality;
 
     friend bool operator==(const Settings &, const Settings &) = default;
 };

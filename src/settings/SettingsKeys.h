@@ -16,6 +16,7 @@ struct SettingKey {
         Date,  // a date in the user's short date form
         Pixels,  // a whole number of pixels
         Host,  // a host, optionally with ":port" (IsHostText)
+        Quality,  // a word of VideoQualityWord
     };
     const char *section;
     const char *name;
@@ -37,6 +38,10 @@ inline constexpr SettingKey kProxyPass{"Network", "ProxyPass", Type::Scrambled, 
 inline constexpr SettingKey kCheckUpgrade{"Version", "CheckUpgrade", Type::Flag, "0"};
 inline constexpr SettingKey kLastCheck{"Version", "LastCheck", Type::Date, ""};
 inline constexpr SettingKey kSavePath{"Save", "SavePath", Type::Folder, ""};
+// Videos named by the date and time of their save rather than by their titles.
+inline constexpr SettingKey kDateTimeNames{"Save", "DateTimeNames", Type::Flag, "0"};
+// Which of a page's forms of a video is taken (VideoQualityWord).
+inline constexpr SettingKey kVideoQuality{"Save", "Quality", Type::Quality, "1080"};
 inline constexpr SettingKey kSaveDirectly{"Save", "Directly", Type::Flag, "0"};
 inline constexpr SettingKey kDirectFolder{"Save", "DirectFolder", Type::Folder, ""};
 inline constexpr SettingKey kPlayerWidth{"Player", "Width", Type::Pixels, ""};

@@ -1,5 +1,6 @@
 #include "Options.h"
 
+#include "BoxCheckStyle.h"
 #include "ClickLabel.h"
 #include "GradientBG.h"
 #include "INI.h"
@@ -11,6 +12,7 @@
 #include "XpB.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,8 +28,11 @@ const QString kSaveFailed = QStringLiteral("Не удалось сохранит
 const QString kSaveFailedTail = QStringLiteral("\n\nНастройки не изменены.");
 
 const QColor TextBoxBack(231, 231, 231);
-// The window as first drawn was 219 pixels high; saving without the dialog adds its group below the rest.
-const QSize kClientSize(263, 283);
+// The window as first drawn was 219 pixels high; saving without the dialog adds its group below the rest, the
+// quality and the names their rows below that.
+const QSize kClientSize(263, 335);
+// The side of a check box, as large as its square.
+constexpr int kBoxSide = 13;
 
 QString ProgramTitle()
 {
@@ -54,8 +59,11 @@ QLineEdit *MakeTextBox(const QString &name, const QRect &box, QWidget *parent)
     auto *text = new QLineEdit(parent);
     text->setObjectName(name);
     text->setGeometry(box);
+    // White while it can be typed in, grey while its group is off, so the two are told apart at a glance.
     QPalette palette = text->palette();
-    palette.setColor(QPalette::Base, TextBoxBack);
+    palette.setColor(QPalette::Active, QPalette::Base, Qt::white);
+    palette.setColor(QPalette::Inactive, QPalette::Base, Qt::white);
+    palette.setColor(QPalette::Disabled, QPalette::Base, TextBoxBack);
     text->setPalette(palette);
     return text;
 }
@@ -104,10 +112,15 @@ Options::Options(const Settings &settings, INI &ini, Interaction &interaction, c
     MakeFixedWindow(this, kClientSize);
     new GradientBG(kBackgroundTop, kBackgroundBottom, this);
     CreateControls();
+    CreateVideoChoices(250);
     CreateFrames();
     DescribeControls();
-    for (QCheckBox *check : {Check1, Check2, Check3, Check4})
+    auto *boxStyle = new BoxCheckStyle(kBoxSide);
+    boxStyle->setParent(this);
+    for (QCheckBox *check : {Check1, Check2, Check3, Check4, Check5}) {
+        check->setStyle(boxStyle);
         check->installEventFilter(this);
+    }
 
     setTabOrder(Check1, Text1);
     setTabOrder(Text1, Text2);
@@ -120,6 +133,8 @@ Options::Options(const Settings &settings, INI &ini, Interaction &interaction, c
     setTabOrder(Check3, Check4);
     setTabOrder(Check4, Text5);
     setTabOrder(Text5, XpB3);
+    setTabOrder(XpB3, qualityBox);
+    setTabOrder(qualityBox, Check5);
 
     connect(Check1, &QCheckBox::toggled, this, &Options::Check1_Click);
     connect(Check2, &QCheckBox::toggled, this, &Options::Check2_Click);
@@ -131,6 +146,7 @@ Options::Options(const Settings &settings, INI &ini, Interaction &interaction, c
     connect(Label1, &ClickLabel::Click, Check1, [this] { ToggleFromCaption(Check1); });
     connect(Label4, &ClickLabel::Click, Check2, [this] { ToggleFromCaption(Check2); });
     connect(Label7, &ClickLabel::Click, Check3, [this] { ToggleFromCaption(Check3); });
+    connect(Label10, &ClickLabel::Click, Check5, [this] { ToggleFromCaption(Check5); });
     connect(Label8, &ClickLabel::Click, Check4, [this] { ToggleFromCaption(Check4); });
 
     Form_Load();
@@ -168,14 +184,27 @@ void Options::CreateControls()
                          QRect(44, 164, 180, 13), this);
     // Saving without the dialog: a group framed as the proxy's, the folder shown whole in its tooltip, changed
     // only through the folder dialog, so that it is always a folder that is there.
-    Check4 = MakeCheckBox(QStringLiteral("Check4"), QRect(12, 190, 13, 13), this);
+    Check4 = MakeCheckBox(QStringLiteral("Check4"), QRect(12, 190, kBoxSide, kBoxSide), this);
     Label8 =
         MakeCaption(QStringLiteral("Label8"), QStringLiteral("Сохранять сразу в папку"), QRect(30, 190, 146, 13), this);
     Text5 = MakeTextBox(QStringLiteral("Text5"), QRect(26, 214, 164, 20), this);
     Text5->setReadOnly(true);
     XpB3 = MakeButton(QStringLiteral("XpB3"), QStringLiteral("Обзор…"), QRect(194, 213, 50, 22), this);
-    XpB1 = MakeButton(QStringLiteral("XpB1"), QStringLiteral("OK"), QRect(88, 252, 81, 21), this);
-    XpB2 = MakeButton(QStringLiteral("XpB2"), QStringLiteral("Отмена"), QRect(174, 252, 81, 21), this);
+    XpB1 = MakeButton(QStringLiteral("XpB1"), QStringLiteral("OK"), QRect(88, 304, 81, 21), this);
+    XpB2 = MakeButton(QStringLiteral("XpB2"), QStringLiteral("Отмена"), QRect(174, 304, 81, 21), this);
+}
+
+void Options::CreateVideoChoices(int top)
+{
+    Label9 = MakeLabel(QStringLiteral("Label9"), QStringLiteral("Качество:"), QRect(26, top + 5, 60, 13), this);
+    qualityBox = new QComboBox(this);
+    qualityBox->setObjectName(QStringLiteral("qualityBox"));
+    qualityBox->setGeometry(90, top, 154, 22);
+    for (VideoQuality quality : kVideoQualities)
+        qualityBox->addItem(VideoQualityText(quality));
+    Check5 = MakeCheckBox(QStringLiteral("Check5"), QRect(26, top + 30, kBoxSide, kBoxSide), this);
+    Label10 = MakeCaption(QStringLiteral("Label10"), QStringLiteral("Называть файлы датой и временем"),
+                          QRect(44, top + 30, 190, 13), this);
 }
 
 namespace {
@@ -216,9 +245,10 @@ void Options::CreateFrames()
 void Options::DescribeControls()
 {
     // What a screen reader says of the boxes and fields: their captions, without the colons.
-    const std::pair<QWidget *, QLabel *> described[] = {{Check1, Label1}, {Check2, Label4}, {Check3, Label7},
-                                                        {Check4, Label8}, {Text1, Label2},  {Text2, Label3},
-                                                        {Text3, Label5},  {Text4, Label6}};
+    const std::pair<QWidget *, QLabel *> described[] = {{Check1, Label1},    {Check2, Label4},  {Check3, Label7},
+                                                        {Check4, Label8},    {Check5, Label10}, {Text1, Label2},
+                                                        {Text2, Label3},     {Text3, Label5},   {Text4, Label6},
+                                                        {qualityBox, Label9}};
     for (const auto &[control, caption] : described) {
         caption->setBuddy(control);
         QString name = caption->text();
@@ -236,7 +266,8 @@ bool Options::eventFilter(QObject *watched, QEvent *event)
         const std::pair<QObject *, ClickLabel *> captions[] = {{Check1, Label1},
                                                                {Check2, Label4},
                                                                {Check3, Label7},
-                                                               {Check4, Label8}};
+                                                               {Check4, Label8},
+                                                               {Check5, Label10}};
         for (const auto &[check, caption] : captions) {
             if (watched == check)
                 caption->setFocusShown(event->type() == QEvent::FocusIn);
@@ -284,6 +315,7 @@ void Options::Form_Load()
     Text3->setText(network.ProxyLogin);
     Text4->setText(network.ProxyPass);
     Check3->setChecked(committed.CheckUpgrade);
+    ShowVideoChoices();
     // A long address shows its beginning, as it was typed.
     for (QLineEdit *text : {Text1, Text2, Text3, Text4})
         text->setCursorPosition(0);
@@ -291,6 +323,18 @@ void Options::Form_Load()
     ShowDirectFolder(committed.Direct.Folder.isEmpty() ? downloadFolder : committed.Direct.Folder);
     Check1_Click();
     Check4_Click();
+}
+
+void Options::ShowVideoChoices()
+{
+    qualityBox->setCurrentIndex(int(kVideoQualities.indexOf(committed.Quality)));
+    Check5->setChecked(committed.DateTimeNames);
+}
+
+void Options::TakeVideoChoices(Settings &edited) const
+{
+    edited.Quality = kVideoQualities.value(qualityBox->currentIndex(), kDefaultVideoQuality);
+    edited.DateTimeNames = Check5->isChecked();
 }
 
 void Options::Check1_Click()
@@ -367,6 +411,7 @@ void Options::XpB1_Click()
     edited.Network = ParseNetwork(
         NetworkTexts{FlagOf(Check1), Text1->text(), Text2->text(), FlagOf(Check2), Text3->text(), Text4->text()});
     edited.CheckUpgrade = Check3->isChecked();
+    TakeVideoChoices(edited);
     // The default folder is kept as none, so that it follows the program wherever its default folder goes.
     edited.Direct = DirectSave{Check4->isChecked(), Text5->text() == downloadFolder ? QString() : Text5->text()};
 

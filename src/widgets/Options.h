@@ -10,13 +10,15 @@ class INI;
 class Interaction;
 class LineShape;
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class XpB;
 
-// The settings dialog "Настройки": the proxy, its login, the update check and saving without the dialog. Each opening
-// is a fresh dialog over the settings it is given, which the main window reads from the settings file as it opens it;
-// OK (also Enter) writes every value the dialog shows to the file, as the user confirmed it, and once they are there
+// The settings dialog "Настройки": the proxy, its login, the update check, saving without the dialog, the quality
+// videos are taken in and how they are named. Each opening is a fresh dialog over the settings it is given, which the
+// main window reads from the settings file as it opens it; OK (also Enter) writes every value the dialog shows to the
+// file, as the user confirmed it, and once they are there
 // closes with them committed; a port that is no port is refused first. Cancel, Escape and the close box leave
 // everything as it was.
 //
@@ -47,6 +49,10 @@ protected:
 
 private:
     void CreateControls();
+    // The quality a video is taken in and whether it is named by the time of its save: two rows from top down.
+    void CreateVideoChoices(int top);
+    void ShowVideoChoices();
+    void TakeVideoChoices(Settings &edited) const;
     void CreateFrames();
     void DescribeControls();
     void ToggleFromCaption(QCheckBox *check);
@@ -73,6 +79,10 @@ private:
     QCheckBox *Check2;
     QCheckBox *Check3;
     QCheckBox *Check4;
+    QCheckBox *Check5;
+    QComboBox *qualityBox;
+    QLabel *Label9;
+    ClickLabel *Label10;
     ClickLabel *Label1;
     QLabel *Label2;
     QLabel *Label3;

@@ -12,6 +12,8 @@ private slots:
     void timeFormatHasSecondsNoZone_data();
     void timeFormatHasSecondsNoZone();
     void shortDateText();
+    void safeFileName_data();
+    void safeFileName();
 };
 
 void TestDefaultVideoName::name_data()
@@ -83,6 +85,41 @@ void TestDefaultVideoName::shortDateText()
 {
     QCOMPARE(ShortDateText(QDate(2026, 12, 6), QLocale(QStringLiteral("ru_RU"))), QStringLiteral("06.12.2026"));
     QCOMPARE(ShortDateText(QDate(2026, 12, 6), QLocale(QStringLiteral("en_US"))), QStringLiteral("12/6/26"));
+}
+
+void TestDefaultVideoName::safeFileName_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("Cyrillic") << QStringLiteral("Закат над гаванью") << QStringLiteral("Закат над гаванью");
+    QTest::newRow("emoji") << QStringLiteral("Закат 🌅 и 👨‍👩‍👧")
+                           << QStringLiteral("Закат 🌅 и 👨‍👩‍👧");
+    QTest::newRow("reserved characters") << QStringLiteral("a/b\\c:d*e?f\"g<h>i|j")
+                                         << QStringLiteral("a-b-c-def'ghi-j");
+    QTest::newRow("a colon before a blank") << QStringLiteral("Часть 1: Начало") << QStringLiteral("Часть 1 - Начало");
+    QTest::newRow("control characters and NUL")
+        << QStringLiteral("a\tb\nc") + QChar(0) + QStringLiteral("d\x7f e\u0085f") << QStringLiteral("a b c d e f");
+    QTest::newRow("dots and blanks at the ends") << QStringLiteral("  ..скрытый. . ") << QStringLiteral("скрытый");
+    QTest::newRow("only dots and blanks") << QStringLiteral(" . .. ") << QString();
+    QTest::newRow("only reserved characters") << QStringLiteral("???") << QString();
+    QTest::newRow("empty") << QString() << QString();
+    QTest::newRow("a lone surrogate") << QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b")
+                                      << QStringLiteral("ab");
+    // At most 200 bytes of UTF-8, and never half a character.
+    QTest::newRow("300 Cyrillic letters") << QString(300, u'я') << QString(100, u'я');
+    QTest::newRow("300 Latin letters") << QString(300, u'a') << QString(200, u'a');
+    QTest::newRow("an emoji that does not fit") << QString(197, u'a') + QStringLiteral("🌅") << QString(197, u'a');
+    QTest::newRow("an accent with its letter") << QString(198, u'a') + QStringLiteral("e\u0301") << QString(198, u'a');
+    QTest::newRow("an accent that fits") << QString(197, u'a') + QStringLiteral("e\u0301")
+                                         << QString(197, u'a') + QStringLiteral("e\u0301");
+    QTest::newRow("no blank left at the cut") << QString(199, u'a') + QStringLiteral(" bcd") << QString(199, u'a');
+}
+
+void TestDefaultVideoName::safeFileName()
+{
+    QFETCH(QString, title);
+    QFETCH(QString, name);
+    QCOMPARE(SafeFileName(title), name);
 }
 
 QTEST_GUILESS_MAIN(TestDefaultVideoName)

@@ -1,5 +1,6 @@
 #include "DefaultVideoName.h"
 #include "FlvMaker.h"
+#include "ResolutionAnswer.h"
 #include "RoadFixture.h"
 
 #include <QFile>
@@ -17,6 +18,8 @@ private slots:
     void namedByContent_data();
     void namedByContent();
     void namedAtTheSave();
+    void namedByTitle_data();
+    void namedByTitle();
 
 private:
     std::unique_ptr<RoadFixture> road;
@@ -117,6 +120,38 @@ void TestFlowNames::namedAtTheSave()
          second = second.addSecs(1))
         names.append(DefaultVideoName(second));
     QVERIFY2(names.contains(suggested.mid(suggested.lastIndexOf(u'/') + 1)), qPrintable(suggested));
+}
+
+void TestFlowNames::namedByTitle_data()
+{
+    QTest::addColumn<QByteArray>("options");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("by its title") << QByteArray() << QStringLiteral("^Закат - над гаванью\\.flv$");
+    QTest::newRow("by date and time, as asked")
+        << QByteArray("[Save]\r\nDateTimeNames=1\r\n") << QStringLiteral("\\(.+\\)\\.flv$");
+}
+
+// The service's title names the video, made safe; the date-and-time name of a video without a title is
+// namedByContent's.
+void TestFlowNames::namedByTitle()
+{
+    QFETCH(QByteArray, options);
+    QFETCH(QString, name);
+    road->WriteOptions(options);
+    road->OpenFlow();
+    road->ResolverAnswers(RoadFixture::HttpOk(ResolutionAnswer::Marker().toByteArray() + " <a href=\""
+                                              + road->VideoAddress().toUtf8()
+                                              + "\" data-title=\"Закат: над гаванью?\">video</a>"));
+    road->dialogs.AnswerFileDialog(QString());
+    road->dialogs.AnswerMessage(MessageButton::Ok);
+
+    road->Download();
+    QVERIFY(road->WaitIdle());
+
+    const QString suggested = road->dialogs.FileDialogs().value(0).fileName;
+    QVERIFY2(QRegularExpression(name).match(suggested.mid(suggested.lastIndexOf(u'/') + 1)).hasMatch(),
+             qPrintable(suggested));
+    QCOMPARE(road->SavedVideo(), suggested);
 }
 
 QTEST_MAIN(TestFlowNames)

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -47,6 +48,7 @@ private slots:
     void buttonsTakeTheirOwnPointer_data();
     void buttonsTakeTheirOwnPointer();
     void playerFrameShowsTheFocus();
+    void playerButtonsShowTheirFocusAroundTheirPicture();
     void playerSizeWrittenOnlyWhenChanged_data();
     void playerSizeWrittenOnlyWhenChanged();
     void busyThenIdle();
@@ -55,6 +57,8 @@ private slots:
     void displayOfSizeAndProgress_data();
     void displayOfSizeAndProgress();
     void quit();
+    void choicesShownWhileTheVideoArrives();
+    void reasonShownWhole();
 
 private:
     void Open();
@@ -443,6 +447,8 @@ void TestMainWindow::buttonsTakeTheirOwnPointer_data()
         {"menu", {"ZagButton", "ProButton", "aButton", "Qbutton"}},
         {"download, a video saved", {"XpB1", "DownButton", "XpB3", "XpB2", "XpB4"}},
         {"download, busy", {"StopButton"}},
+        {"download, busy, with choices", {"StopButton"}},
+        {"download, failed", {"XpB1", "DownButton", "XpB2", "XpB4"}},
         {"player", {"PlayerBackButton", "PlayerOpenFileButton", "PlayerClear"}},
     };
     for (const auto &[panel, buttons] : panels) {
@@ -492,6 +498,12 @@ void TestMainWindow::buttonsTakeTheirOwnPointer()
             emit window->Flow().VideoSaved(program->filePath(QStringLiteral("DownloadVideo/video.flv")));
             emit window->Flow().Ended();
         }
+        if (panel.endsWith(QLatin1String("choices")))
+            emit window->Flow().ChoicesOffered({QStringLiteral("1280 × 720, MP4, 84 МБ"), QStringLiteral("480p")}, 0);
+        if (panel.endsWith(QLatin1String("failed"))) {
+            emit window->Flow().Ended();
+            emit window->Flow().Failed(QString(300, u'ж'));
+        }
     } else if (panel == QLatin1String("player")) {
         Click(*window, "ProButton");
     }
@@ -528,6 +540,32 @@ void TestMainWindow::playerFrameShowsTheFocus()
     QCOMPARE(frameColour(), QColor(0x2d, 0x6c, 0xb5));
     Control(*window, "PlayerClear")->setFocus();
     QCOMPARE(frameColour(), QColor(0x8f, 0xa6, 0xbf));
+    // Mended: the back button, hidden with the focus, handed it to the player on its way out, which kept it
+    // hidden, and its blue frame around the menu.
+    Control(*window, "swf")->setFocus();
+    Click(*window, "PlayerBackButton");
+    QCOMPARE(frameColour(), QColor(0x8f, 0xa6, 0xbf));
+    QVERIFY(!Control(*window, "swf")->hasFocus());
+    QVERIFY(QApplication::focusWidget() && QApplication::focusWidget()->isVisible());
+}
+
+// Mended: a dotted box drawn over the picture of a button hardly larger than its picture; the frame shows the
+// focus instead, and the picture stays as it is.
+void TestMainWindow::playerButtonsShowTheirFocusAroundTheirPicture()
+{
+    QApplication::setActiveWindow(window.get());
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    window->ShowPlayerMode();
+    for (const char *name : {"PlayerBackButton", "PlayerOpenFileButton", "PlayerClear"}) {
+        XpB *button = Control<XpB>(*window, name);
+        Control(*window, "swf")->setFocus();
+        const QImage rest = button->grab().toImage();
+        button->setFocus();
+        const QImage focused = button->grab().toImage();
+        const QRect inside = rest.rect().adjusted(1, 1, -1, -1);
+        QCOMPARE(focused.copy(inside), rest.copy(inside));
+        QVERIFY2(focused.pixelColor(0, 0) != rest.pixelColor(0, 0), name);
+    }
 }
 
 void TestMainWindow::playerSizeWrittenOnlyWhenChanged_data()
@@ -693,6 +731,43 @@ void TestMainWindow::quit()
     Click(*window, "Qbutton");
     QVERIFY(ended);
     QVERIFY(!window->isVisible());
+}
+
+// The choices the flow took one of show with it, for the keyboard too, while the video arrives.
+void TestMainWindow::choicesShownWhileTheVideoArrives()
+{
+    Click(*window, "ZagButton");
+    window->SetBusyState();
+    const QStringList texts = {QStringLiteral("1280 × 720, MP4, 84 МБ"), QStringLiteral("854 × 480, MP4, 40 МБ")};
+    emit window->Flow().ChoicesOffered(texts, 1);
+    auto *box = Control<QComboBox>(*window, "choiceBox");
+    QVERIFY(Seen(*window, "choiceBox"));
+    QCOMPARE(box->currentText(), texts[1]);
+    QCOMPARE(box->count(), 2);
+    QVERIFY(box->focusPolicy() & Qt::TabFocus);
+    QVERIFY(window->rect().contains(QRect(box->mapTo(window.get(), QPoint(0, 0)), box->size())));
+
+    emit window->Flow().Ended();
+    QVERIFY(!Seen(*window, "choiceBox"));
+}
+
+// A reason of some hundred characters shows whole in the panel, in lines that fit it.
+void TestMainWindow::reasonShownWhole()
+{
+    Click(*window, "ZagButton");
+    const QString reason =
+        QStringLiteral("Страница не найдена (ошибка 404): адрес неверен, или видео удалено. ").repeated(4);
+    emit window->Flow().Ended();
+    emit window->Flow().Failed(reason);
+    auto *label = Control<QLabel>(*window, "reasonLabel");
+    QVERIFY(Seen(*window, "reasonLabel"));
+    QCOMPARE(label->text(), reason);
+    QVERIFY(label->wordWrap());
+    QVERIFY(label->heightForWidth(label->width()) <= label->height());
+
+    // A new address leaves the last run's words behind.
+    Control<QLineEdit>(*window, "URLtext")->setText(QStringLiteral("http://video.example/watch?v=43"));
+    QVERIFY(!Seen(*window, "reasonLabel"));
 }
 
 QTEST_MAIN(TestMainWindow)

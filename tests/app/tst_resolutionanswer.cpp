@@ -1,3 +1,4 @@
+#include "AnswerPages.h"
 #include "ResolutionAnswer.h"
 
 #include <QTest>
@@ -8,6 +9,23 @@ namespace {
 QByteArray Marker()
 {
     return ResolutionAnswer::Marker().toByteArray();
+}
+
+// A choice in one line, as the tables below write them: address|height|width|container|size|sound.
+QString Described(const ResolutionAnswer::Choice &choice)
+{
+    return QStringList{choice.Link,
+                       QString::number(choice.Height),
+                       QString::number(choice.Width),
+                       choice.Container,
+                       QString::number(choice.Size),
+                       choice.SoundOnly ? QStringLiteral("sound") : QString()}
+        .join(u'|');
+}
+
+QByteArray ServiceAnswer(const VideoOffer &offer)
+{
+    return AnswerPages::ComposeFoundPage(offer);
 }
 }  // namespace
 
@@ -22,6 +40,8 @@ private slots:
     void references();
     void reason_data();
     void reason();
+    void offer_data();
+    void offer();
 };
 
 void TestResolutionAnswer::markerBytes()
@@ -121,7 +141,9 @@ void TestResolutionAnswer::reason_data()
                           "найдено</title>\n</head>\n<body>\n<p>Видео не найдено.</p>\n<p>Сервер x.test не "
                           "найден.</p>\n</body>\n</html>\n")
                .toUtf8()
-        << "Видео не найдено. Сервер x.test не найден.";
+        << "Сервер x.test не найден.";
+    QTest::newRow("the service's heading alone")
+        << QStringLiteral("<p>Видео не найдено.</p>").toUtf8() << "Видео не найдено.";
     QTest::newRow("plain text") << QByteArray("  no video here \r\n") << "no video here";
     QTest::newRow("Windows-1251") << QByteArray("\xcd\xe5\xf2 \xe2\xe8\xe4\xe5\xee") << "Нет видео";
     QTest::newRow("scripts, styles and comments")
@@ -139,6 +161,68 @@ void TestResolutionAnswer::reason()
     QFETCH(QByteArray, answer);
     QFETCH(QString, reason);
     QCOMPARE(ResolutionAnswer::ReasonOf(answer), reason);
+}
+
+void TestResolutionAnswer::offer_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QStringList>("choices");
+
+    const QByteArray m = Marker();
+    // What the service writes, read back: escaping, Cyrillic, each attribute where it is known.
+    VideoOffer offer{QStringLiteral("Закат \"2026\" & <море> 'ночью' 🌅"),
+                     {{QUrl(QStringLiteral("http://v.test/720.mp4?a=1&b=2")), 720, 1280, QStringLiteral("mp4"),
+                       88080384},
+                      {QUrl(QStringLiteral("http://v.test/1080.webm")), 1080, 0, QStringLiteral("webm")},
+                      {QUrl(QStringLiteral("http://v.test/a.m4a")), 0, 0, QStringLiteral("m4a"), -1, true}}};
+    QTest::newRow("the service's answer")
+        << ServiceAnswer(offer) << offer.title
+        << QStringList{"http://v.test/720.mp4?a=1&b=2|720|1280|mp4|88080384|",
+                       "http://v.test/1080.webm|1080|0|webm|-1|", "http://v.test/a.m4a|0|0|m4a|-1|sound"};
+    QTest::newRow("nothing known") << ServiceAnswer({QString(), {{QUrl(QStringLiteral("http://v.test/x"))}}})
+                                   << QString() << QStringList{"http://v.test/x|0|0||-1|"};
+    QTest::newRow("the title of the first link only")
+        << m + "<a href=\"http://a/1\">1</a><a href=\"http://a/2\" data-title=\"two\">2</a>" << QString()
+        << QStringList{"http://a/1|0|0||-1|", "http://a/2|0|0||-1|"};
+    QTest::newRow("unknown attributes passed over")
+        << m + "<a href=\"http://a/1\" data-fps=\"60\" data-height=\"480\">1</a>" << QString()
+        << QStringList{"http://a/1|480|0||-1|"};
+    QTest::newRow("values that say nothing") << m
+            + "<a href=\"http://a/1\" data-height=\"tall\" data-width=\"-4\" data-size=\"-1\" "
+              "data-container=\"m p4\" data-sound-only=\"yes\">1</a>"
+                                             << QString() << QStringList{"http://a/1|0|0||-1|"};
+    QTest::newRow("an address once") << m + "<a href=\"http://a/1\">1</a><a href=\"http://a/1\" data-height=\"9\">"
+                                     << QString() << QStringList{"http://a/1|0|0||-1|"};
+    QTest::newRow("other links are no choices")
+        << m + "<a href=\"http://a/1\">1</a> <a class=\"c\" href=\"http://help\">?</a> href=\"http://b/\"" << QString()
+        << QStringList{"http://a/1|0|0||-1|"};
+    QByteArray many = m;
+    QStringList twenty;
+    for (int i = 0; i < 25; ++i) {
+        many += "<li><a href=\"http://a/" + QByteArray::number(i) + "\">x</a></li>\n";
+        if (i < 20)
+            twenty.append(QStringLiteral("http://a/%1|0|0||-1|").arg(i));
+    }
+    QTest::newRow("twenty at most") << many << QString() << twenty;
+    QTest::newRow("a later link that never ends")
+        << m + "<a href=\"http://a/1\">1</a><a href=\"http://a/2" << QString() << QStringList{"http://a/1|0|0||-1|"};
+}
+
+// The first choice is always the link the program has always taken; the others follow it.
+void TestResolutionAnswer::offer()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(QString, title);
+    QFETCH(QStringList, choices);
+    const std::optional<ResolutionAnswer::Offer> offer = ResolutionAnswer::OfferOf(answer);
+    QVERIFY(offer.has_value());
+    QCOMPARE(offer->Title, title);
+    QStringList described;
+    for (const ResolutionAnswer::Choice &choice : offer->Choices)
+        described.append(Described(choice));
+    QCOMPARE(described, choices);
+    QCOMPARE(offer->Choices.first().Link, *VideoLinkOf(answer));
 }
 
 QTEST_GUILESS_MAIN(TestResolutionAnswer)

@@ -110,6 +110,15 @@ void ShootMain(const QString &programFolder, ScriptedDialogs &dialogs)
     emit window.Flow().PercentOfLoad(42);
     Find<QLabel>(window, "LabelSpeed")->setText(QStringLiteral("Скорость: 2,4 МБ/с, осталось 1 мин 20 с"));
     Save(window, QStringLiteral("download-busy"));
+    emit window.Flow().ChoicesOffered({QStringLiteral("1920 × 1080, WebM, 212 МБ"),
+                                       QStringLiteral("1280 × 720, MP4, 84 МБ"), QStringLiteral("480p, MP4"),
+                                       QStringLiteral("Только звук, M4A, 3,2 МБ")},
+                                      1);
+    Save(window, QStringLiteral("download-choices"));
+    // Reached with Tab from the stop button, as a keyboard user does.
+    Find<QWidget>(window, "StopButton")->setFocus();
+    QTest::keyClick(&window, Qt::Key_Tab);
+    Save(window, QStringLiteral("download-choices-focus"));
 
     emit window.Flow().VideoSaved(QDir(programFolder).filePath(QStringLiteral("DownloadVideo/video.flv")));
     emit window.Flow().Ended();
@@ -122,6 +131,17 @@ void ShootMain(const QString &programFolder, ScriptedDialogs &dialogs)
     emit window.Flow().Ended();
     emit window.Flow().ServerLine(QStringLiteral("Ошибка! Не удалось найти видеопоток"));
     Save(window, QStringLiteral("download-error"));
+    window.SetBusyState();
+    const QString reason = QStringLiteral(
+        "Сайт video.example.org не ответил: соединение отклонено (сервер не запущен или порт закрыт). Проверьте "
+        "адрес страницы, подключение к интернету и настройки прокси-сервера, затем попробуйте ещё раз. Если "
+        "страница открывается в браузере, а видео не находится, сообщите нам адрес страницы: поддержка сайтов "
+        "обновляется вместе со службой поиска видео, без новой версии программы.");
+    emit window.Flow().Msg(reason);
+    emit window.Flow().Ended();
+    emit window.Flow().ServerLine(QStringLiteral("Ошибка! Не удалось найти видеопоток"));
+    emit window.Flow().Failed(reason);
+    Save(window, QStringLiteral("download-failed-reason"));
 
     window.ShowPlayerMode();
     Save(window, QStringLiteral("player"));

@@ -188,14 +188,14 @@ void TestResolverEndToEnd::answersWithoutVideoSayWhy_data()
     QTest::addColumn<QString>("page");
     QTest::addColumn<QString>("reason");
     QTest::newRow("page without video") << "/plain.html"
-                                        << "Видео не найдено. На странице нет ссылок на видео.";
+                                        << "На странице нет ссылок на видео.";
     QTest::newRow("unknown host") << "http://no-such-host.invalid/watch"
-                                  << "Видео не найдено. Сервер no-such-host.invalid не найден.";
+                                  << "Сервер no-such-host.invalid не найден.";
     QTest::newRow("refused connection")
         << QStringLiteral("http://127.0.0.1:%1/watch").arg(ResolverTestSupport::FindFreePort())
-        << "Видео не найдено. Сервер страницы не отвечает: соединение отклонено.";
+        << "Сервер страницы не отвечает: соединение отклонено.";
     QTest::newRow("ftp page") << "ftp://127.0.0.1/watch"
-                              << "Видео не найдено. Адрес страницы не понят: нужен адрес, который начинается с "
+                              << "Адрес страницы не понят: нужен адрес, который начинается с "
                                  "http:// или https://.";
 }
 
@@ -223,6 +223,8 @@ void TestResolverEndToEnd::answersWithoutVideoSayWhy()
     QCOMPARE(LabelText(window, "Label4"), QStringLiteral("Ошибка! Не удалось найти видеопоток"));
     // The service may add what its second engine found; its first reason comes first.
     QVERIFY2(LabelText(window, "Label1").startsWith(reason), qPrintable(LabelText(window, "Label1")));
+    // Whole in the panel too, below the server line.
+    QVERIFY(LabelText(window, "reasonLabel").startsWith(reason));
     QCOMPARE(dialogs.Unexpected(), 0);
 }
 

@@ -132,7 +132,7 @@ void TestParametr::freshFileHasTheKeysInOrder()
     QCOMPARE(WithoutPassword(FileContent()),
              QByteArray("[Network]\nUseProxy=1\nProxyName=proxy.lan\nProxyPort=3128\nProxyAuth=1\nProxyLogin=user\n"
                         "ProxyPass=<scrambled>\n[Version]\nCheckUpgrade=0\n[Save]\nSavePath=/home/user/")
-                 + QStringLiteral("Видео").toUtf8() + "/\nDirectly=0\nDirectFolder=\n");
+                 + QStringLiteral("Видео").toUtf8() + "/\nDateTimeNames=0\nQuality=1080\nDirectly=0\nDirectFolder=\n");
     QVERIFY(!ini.RINI("Network", "ProxyPass").contains("secret"));
 }
 
@@ -205,8 +205,9 @@ void TestParametr::savePathRecordedFirstSurvives()
     QVERIFY(ini.WInI("Save", "SavePath", "/data/videos/"));
     QVERIFY(SaveSettings(ini, LoadSettings(ini)).Written);
     QCOMPARE(FileContent(),
-             QByteArray("[Save]\nSavePath=/data/videos/\nDirectly=0\nDirectFolder=\n[Network]\nUseProxy=0\nProxyName=\n"
-                        "ProxyPort=\nProxyAuth=0\nProxyLogin=\nProxyPass=\n[Version]\nCheckUpgrade=0\n"));
+             QByteArray("[Save]\nSavePath=/data/videos/\nDateTimeNames=0\nQuality=1080\nDirectly=0\nDirectFolder=\n"
+                        "[Network]\nUseProxy=0\nProxyName=\nProxyPort=\nProxyAuth=0\nProxyLogin=\nProxyPass=\n"
+                        "[Version]\nCheckUpgrade=0\n"));
 }
 
 void TestParametr::linesOfOthersAreKept()
@@ -220,7 +221,7 @@ void TestParametr::linesOfOthersAreKept()
              QByteArray("; Quillon settings\r\n[Network]\r\nUseProxy=1\r\n; port below\r\nProxyPort=80\r\n"
                         "ProxyName=\r\nProxyAuth=0\r\nProxyLogin=\r\nProxyPass=\r\n\r\n"
                         "[Version]\r\nCheckUpgrade=1\r\nLastCheck=07.12.2026\r\n\r\n[Mine]\r\nx=y\r\n"
-                        "[Save]\r\nSavePath=\r\nDirectly=0\r\nDirectFolder=\r\n"));
+                        "[Save]\r\nSavePath=\r\nDateTimeNames=0\r\nQuality=1080\r\nDirectly=0\r\nDirectFolder=\r\n"));
 }
 
 // The save flow records its folder after each save, this copy's or another's, also while an Options dialog

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QStyle>
+#include <QStyleOption>
 #include <QTest>
 
 namespace {
@@ -78,8 +79,12 @@ void TestOptions::windowAndControls_data()
     row("Label8", "ClickLabel", QStringLiteral("Сохранять сразу в папку"), QRect(30, 190, 146, 13));
     row("Text5", "QLineEdit", QString(), QRect(26, 214, 164, 20));
     row("XpB3", "XpB", QStringLiteral("Обзор…"), QRect(194, 213, 50, 22));
-    row("XpB1", "XpB", QStringLiteral("OK"), QRect(88, 252, 81, 21));
-    row("XpB2", "XpB", QStringLiteral("Отмена"), QRect(174, 252, 81, 21));
+    row("Label9", "QLabel", QStringLiteral("Качество:"), QRect(26, 255, 60, 13));
+    row("qualityBox", "QComboBox", QString(), QRect(90, 250, 154, 22));
+    row("Check5", "QCheckBox", QString(), QRect(26, 280, 13, 13));
+    row("Label10", "ClickLabel", QStringLiteral("Называть файлы датой и временем"), QRect(44, 280, 190, 13));
+    row("XpB1", "XpB", QStringLiteral("OK"), QRect(88, 304, 81, 21));
+    row("XpB2", "XpB", QStringLiteral("Отмена"), QRect(174, 304, 81, 21));
 }
 
 void TestOptions::windowAndControls()
@@ -106,14 +111,23 @@ void TestOptions::windowAndControls()
     }
     if (auto *button = qobject_cast<XpB *>(control))
         QCOMPARE(button->Caption(), text);
-    if (auto *check = qobject_cast<QCheckBox *>(control))
+    if (auto *check = qobject_cast<QCheckBox *>(control)) {
         QVERIFY(check->text().isEmpty());
+        // The square is drawn whole, none of its edges cut off by the box.
+        QStyleOptionButton option;
+        option.initFrom(check);
+        QVERIFY(check->rect().contains(check->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, check)));
+    }
+    // A field that can be typed in is told from one that cannot by its colour.
+    if (auto *field = qobject_cast<QLineEdit *>(control))
+        QVERIFY(field->palette().color(QPalette::Active, QPalette::Base)
+                != field->palette().color(QPalette::Disabled, QPalette::Base));
 }
 
 void TestOptions::backgroundCoversTheWindow()
 {
     Open();
-    QCOMPARE(dialog->size(), QSize(263, 283));
+    QCOMPARE(dialog->size(), QSize(263, 335));
     QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
     QVERIFY(!(dialog->windowFlags() & Qt::WindowMinMaxButtonsHint));
     auto *background = Child<GradientBG>(QStringLiteral("BG"));
@@ -352,14 +366,15 @@ void TestOptions::tabOrder()
     QVERIFY(Child<ClickLabel>(QStringLiteral("Label1"))->FocusShown());
 
     QStringList order;
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < 12; ++i) {
         order << QApplication::focusWidget()->objectName();
         QCOMPARE(Child<ClickLabel>(QStringLiteral("Label7"))->FocusShown(), order.last() == u"Check3");
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
     // Saving without the dialog is off: its folder and button are passed over.
     QCOMPARE(order,
-             QStringList({"Check1", "Text1", "Text2", "Check2", "Text3", "Text4", "XpB1", "XpB2", "Check3", "Check4"}));
+             QStringList({"Check1", "Text1", "Text2", "Check2", "Text3", "Text4", "XpB1", "XpB2", "Check3", "Check4",
+                          "qualityBox", "Check5"}));
     QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Check1"));
 
     // Disabled groups are passed over.

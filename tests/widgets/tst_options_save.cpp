@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -52,6 +53,9 @@ void TestOptionsSave::okWritesExactlyTheKeys()
     // QTest types Latin-1 only.
     Child<QLineEdit>(QStringLiteral("Text3"))->setText(QStringLiteral("Пётр"));
     QTest::keyClicks(Child<QLineEdit>(QStringLiteral("Text4")), QStringLiteral("s3cret"));
+    // From "Лучшее до 1080p" one down, to "Лучшее до 720p".
+    QTest::keyClick(Child<QComboBox>(QStringLiteral("qualityBox")), Qt::Key_Down);
+    QTest::mouseClick(Child<QCheckBox>(QStringLiteral("Check5")), Qt::LeftButton);
     PressButton(QStringLiteral("XpB1"));
 
     QCOMPARE(dialog->result(), int(QDialog::Accepted));
@@ -62,7 +66,7 @@ void TestOptionsSave::okWritesExactlyTheKeys()
     QCOMPARE(KeysOf(content),
              QStringList({"Network/UseProxy", "Network/ProxyName", "Network/ProxyPort", "Network/ProxyAuth",
                           "Network/ProxyLogin", "Network/ProxyPass", "Version/CheckUpgrade", "Save/SavePath",
-                          "Save/Directly", "Save/DirectFolder"}));
+                          "Save/DateTimeNames", "Save/Quality", "Save/Directly", "Save/DirectFolder"}));
     QCOMPARE(ini.RINI("Network", "UseProxy"), QByteArray("1"));
     QCOMPARE(ini.RINI("Network", "ProxyName"), QByteArray("proxy.lan"));
     QCOMPARE(ini.RINI("Network", "ProxyPort"), QByteArray("3128"));
@@ -70,6 +74,8 @@ void TestOptionsSave::okWritesExactlyTheKeys()
     QCOMPARE(ini.RINI("Network", "ProxyLogin"), QStringLiteral("Пётр").toUtf8());
     QCOMPARE(ini.RINI("Version", "CheckUpgrade"), QByteArray("1"));
     QCOMPARE(ini.RINI("Save", "SavePath"), QStringLiteral("/home/user/Видео/").toUtf8());
+    QCOMPARE(ini.RINI("Save", "DateTimeNames"), QByteArray("1"));
+    QCOMPARE(ini.RINI("Save", "Quality"), QByteArray("720"));
     // The password is in the file only scrambled.
     QVERIFY(!content.contains("s3cret"));
     QCOMPARE(ProgramPassword().Decrypt(ini.RINI("Network", "ProxyPass")), QStringLiteral("s3cret"));
@@ -87,7 +93,7 @@ void TestOptionsSave::okWritesEveryKeyItShows_data()
     QTest::addColumn<QByteArray>("after");
     const QByteArray rest =
         "ProxyAuth=0\r\nProxyLogin=\r\nProxyPass=\r\n[Version]\r\nCheckUpgrade=0\r\n[Save]\r\nSavePath=\r\n"
-        "Directly=0\r\nDirectFolder=\r\n";
+        "DateTimeNames=0\r\nQuality=1080\r\nDirectly=0\r\nDirectFolder=\r\n";
     QTest::newRow("a line edited by hand, in its place")
         << QByteArray("[Network]\r\nUseProxy=1\r\nproxyname =  \"my proxy\"  \r\nProxyPort=3128\r\n")
         << "[Network]\r\nUseProxy=1\r\nproxyname=my proxy\r\nProxyPort=3128\r\n" + rest;
