@@ -161,6 +161,9 @@ signals:
     void ServerLine(const QString &caption);
     void FLVsize(qint64 Size);
     void PercentOfLoad(int Perc);
+    // The head of a success has been accepted for the file: its body begins. Raised from inside the reading of the
+    // answer: a handler must not dismiss the exchange.
+    void BodyBegins();
     void Ended(const ExchangeEnd &end);
 
 private:

@@ -51,7 +51,12 @@ void Exchange::Start(bool reportStart)
         OpenRange(std::max<qint64>(part.first, 0), part.last >= 0 ? part.last + 1 : -1);
         const qint64 end = part.last >= 0 ? part.last + 1 : part.total;
         reader->setPartialExpected(part.first >= 0 ? end - part.first : -1);
-        reader->setHeadCheck([this](const ResponseReader &answer) { return JudgeHead(answer); });
+        reader->setHeadCheck([this](const ResponseReader &answer) {
+            const bool accepted = JudgeHead(answer);
+            if (accepted)
+                emit BodyBegins();
+            return accepted;
+        });
     }
     // The socket is set going first: it reports nothing before the event loop runs, and everything said here
     // comes after it, so that a handler which dismisses the exchange finds nothing left to do.
