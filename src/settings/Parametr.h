@@ -30,6 +30,9 @@ struct Settings {
     // The folder the save dialog proposes, ending with "/"; "" until a video has been saved.
     QString SavePath;
     PlayerWindow Player;
+    // Network/MaxConnections: the most connections a video is fetched over at once; 1 fetches it over one.
+    int MaxConnections = kDefaultMaxConnections;
+    static constexpr int kDefaultMaxConnections = 16;
 
     friend bool operator==(const Settings &, const Settings &) = default;
 };
