@@ -12,7 +12,8 @@ int NextCount(const Measure &before, const Measure &now, int most)
     const double average = now.bytesPerSecond / now.count;
     if (gainEach < average / 2)
         return std::min(now.count, std::max(most, 1));
-    return std::min(now.count * 2, std::max(most, 1));
+    const int factor = gainEach >= average * 0.9 ? 4 : 2;
+    return std::min(now.count * factor, std::max(most, 1));
 }
 
 int CountAfterRefusal(int count)

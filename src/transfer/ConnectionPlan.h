@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 
+#include <chrono>
 #include <optional>
 #include <vector>
 
@@ -24,7 +25,9 @@ struct Measure {
 
 // The count to work with after now has been measured, before being the measure of the count before it: the count
 // doubles while the connections added last each raised the total by at least half of what a connection brings on
-// average, and stays where they did not; never above most.
+// average, and stays where they did not; never above most. Where each added one brought nearly as much as the
+// average (the connections are held back one by one, not the line), it grows four times over, to reach the count
+// that fills the line while most of the file is still to come.
 int NextCount(const Measure &before, const Measure &now, int most);
 
 // A connection turned away (refused, reset before its first byte, or answered 403, 429 or 503): the count it was made
@@ -34,11 +37,14 @@ int CountAfterRefusal(int count);
 // Whether the end of a further connection turns it away: the server refuses more connections from us, for now. status:
 // the answer's status code (0 for none); received: the bytes that came, the header included.
 bool IsRefusal(int status, qint64 received);
+// A connection that only took the place of one that ended, turned away all the same (the server had not yet seen the
+// other go), is asked again after this pause, the count kept.
+inline constexpr std::chrono::milliseconds kReplacementPause{100};
 
 // How long the connections are measured before the next decision: at least kShortestWindowMs, until each has brought
 // kWindowBytes on average (a slow line needs a second or two for a fair measure, a fast one a moment), and never
 // longer than kLongestWindowMs.
-inline constexpr qint64 kShortestWindowMs = 150;
+inline constexpr qint64 kShortestWindowMs = 80;
 inline constexpr qint64 kLongestWindowMs = 2000;
 inline constexpr qint64 kWindowBytes = qint64(1) << 20;
 bool WindowDone(qint64 elapsedMs, qint64 bytes, int count);

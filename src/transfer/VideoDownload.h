@@ -119,6 +119,7 @@ private:
     void StartOverAll();
     void DropParts();
     int Working() const;
+    int Busy() const;
     QString HostKey() const;
 
     BodyFile file;
@@ -147,6 +148,8 @@ private:
         bool probed = false;
         bool several = false;
         int target = 1;
+        // The most connections that have brought bytes together.
+        int proven = 1;
         bool growing = false;
         // The window being measured: since when, from which size of the file, over how many connections; and the
         // measure before it.

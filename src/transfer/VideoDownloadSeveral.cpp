@@ -33,6 +33,14 @@ int VideoDownload::Working() const
                              [](const std::unique_ptr<Part> &part) { return part->exchange != nullptr; }));
 }
 
+// The connections that work, and those about to be asked again: the count the plan holds to.
+int VideoDownload::Busy() const
+{
+    return int(std::count_if(parts.begin(), parts.end(), [](const std::unique_ptr<Part> &part) {
+        return part->exchange != nullptr || part->resume.isActive();
+    }));
+}
+
 // The first connection's body begins. A long one is measured alone for a moment, then a second connection is asked
 // for a part; where the server is known, the second connection is asked at once, or never.
 void VideoDownload::FirstBodyBegins()
@@ -137,6 +145,7 @@ void VideoDownload::EnterSeveral(qint64 firstEnd)
     parts.insert(parts.begin(), std::move(first));
     const int remembered = RememberedCounts().value(HostKey(), 0);
     plan.target = remembered > 1 ? std::min(remembered, maxConnections) : 2;
+    plan.proven = 2;
     plan.growing = remembered == 0;
     plan.measuring = false;
     Grow();
@@ -208,9 +217,14 @@ void VideoDownload::PartEnded(Part *part, const ExchangeEnd &end)
 }
 
 // The server wants fewer connections from us: the count halves, and the refused part waits for the next connection
-// that is free. Connections refused together, added in one step, halve it once.
+// that is free. Connections refused together, added in one step, halve it once. One that took the place of a
+// connection that ended, within a count that has worked, is asked again shortly instead.
 void VideoDownload::PartRefused(Part *part)
 {
+    if (part->startedWith <= plan.proven) {
+        part->resume.start(kReplacementPause);
+        return;
+    }
     plan.target = std::min(plan.target, CountAfterRefusal(part->startedWith));
     plan.growing = false;
     plan.measuring = false;
@@ -235,7 +249,7 @@ void VideoDownload::ResumePart(Part *part, const QString &text)
 // count wants it; otherwise it goes.
 void VideoDownload::TakeWork(Part *part)
 {
-    if (Working() < plan.target) {
+    if (Busy() < plan.target) {
         if (!spare.empty()) {
             part->next = spare.back().next;
             part->end = spare.back().end;
@@ -281,7 +295,7 @@ void VideoDownload::RemovePart(Part *part)
 
 void VideoDownload::Grow()
 {
-    while (Working() < plan.target) {
+    while (Busy() < plan.target) {
         Part *part = AddPart(0, 0);
         const bool given = !spare.empty();
         if (given) {
@@ -326,6 +340,7 @@ void VideoDownload::Measure()
     const ConnectionPlan::Measure now{count, double(bytes) * 1000.0 / double(std::max<qint64>(elapsed, 1))};
     const int next = NextCount(plan.before, now, maxConnections);
     plan.before = now;
+    plan.proven = std::max(plan.proven, count);
     plan.measuring = false;
     if (next > count) {
         plan.target = next;

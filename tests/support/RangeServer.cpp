@@ -34,13 +34,13 @@ RangeServer::~RangeServer()
         connection.socket->abort();
 }
 
-bool RangeServer::Listen(const QByteArray &body, const QByteArray &changed, const Rules &given)
+bool RangeServer::Listen(const QByteArray &body, const QByteArray &changed, const Rules &given, quint16 port)
 {
     first = body;
     second = changed;
     rules = given;
     pace.start();
-    return server.listen(QHostAddress::LocalHost, 0);
+    return server.listen(QHostAddress::LocalHost, port);
 }
 
 QString RangeServer::HostAndPort() const
@@ -53,9 +53,13 @@ void RangeServer::Accept()
     while (QTcpSocket *socket = server.nextPendingConnection()) {
         ++accepted;
         if (rules.mostAtOnce > 0 && connections.size() >= rules.mostAtOnce) {
+            // Reset once its request has come, as a server that counts the connections of an address does: a reset
+            // within the client's connect would be taken for a connection not yet made, and tried again at once.
             ++refused;
-            Reset(socket);
-            socket->deleteLater();
+            connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+                Reset(socket);
+                socket->deleteLater();
+            });
             continue;
         }
         Connection connection;
@@ -119,18 +123,19 @@ void RangeServer::SendSome()
     const qint64 turn = rules.bytesPerSecond > 0 ? rules.bytesPerSecond * kPaceMs / 1000 : kFastTurnBytes;
     for (qsizetype i = connections.size(); i-- > 0;) {
         Connection &connection = connections[i];
-        if (connection.pending.isEmpty() || connection.silent || connection.socket->bytesToWrite() > turn)
+        const qsizetype left = connection.pending.size() - connection.sent;
+        if (left == 0 || connection.silent || connection.socket->bytesToWrite() > turn)
             continue;
-        qsizetype take = std::min<qsizetype>(turn, connection.pending.size());
+        qsizetype take = std::min<qsizetype>(turn, left);
         if (connection.dropAfter >= 0)
             take = std::min(take, connection.dropAfter);
-        connection.socket->write(connection.pending.first(take));
-        connection.pending.remove(0, take);
+        connection.socket->write(connection.pending.sliced(connection.sent, take));
+        connection.sent += take;
         if (connection.dropAfter >= 0 && (connection.dropAfter -= take) == 0) {
             DropNow(connection);
             continue;
         }
-        if (connection.pending.isEmpty())
+        if (connection.sent == connection.pending.size())
             connection.socket->disconnectFromHost();
     }
 }
@@ -146,7 +151,7 @@ void RangeServer::DropNow(Connection &connection)
         connection.socket->flush();
         return Reset(connection.socket);
     default:
-        connection.pending.clear();
+        connection.sent = connection.pending.size();
         connection.socket->disconnectFromHost();
         return;
     }

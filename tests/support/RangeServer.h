@@ -22,7 +22,7 @@ public:
         qint64 bytesPerSecond = 0;
         // Answers a request for a part with the whole body (200), as a server that serves no parts does.
         bool ignoresRange = false;
-        // A connection beyond this many open at once is reset before its first byte (0: any number).
+        // A connection beyond this many open at once is reset on its request, before its first byte (0: any number).
         int mostAtOnce = 0;
         // The part answered on this connection (counted from 1 among those answered with 206) drops.
         int dropPart = 0;
@@ -35,7 +35,7 @@ public:
     ~RangeServer() override;
 
     // The first file's bytes, and the second's once it has changed (of the same length).
-    bool Listen(const QByteArray &body, const QByteArray &changed, const Rules &rules);
+    bool Listen(const QByteArray &body, const QByteArray &changed, const Rules &rules, quint16 port = 0);
     QString HostAndPort() const;
 
     int Accepted() const { return accepted; }
@@ -51,7 +51,9 @@ private:
         QTcpSocket *socket = nullptr;
         QByteArray received;
         bool answered = false;
+        // The answer, and how much of it has gone.
         QByteArray pending;
+        qsizetype sent = 0;
         // The byte after which it drops, or -1.
         qsizetype dropAfter = -1;
         bool silent = false;
