@@ -18,6 +18,8 @@ VideoDownload::VideoDownload(QObject *parent) : QObject(parent)
     connect(&resumeTimer, &QTimer::timeout, this, [this] { StartExchange(false); });
     tick.setInterval(kTickInterval);
     connect(&tick, &QTimer::timeout, this, &VideoDownload::Tick);
+    refill.setSingleShot(true);
+    connect(&refill, &QTimer::timeout, this, &VideoDownload::Grow);
     connect(&file, &BodyFile::Finished, this, &VideoDownload::FileFinished);
     connect(&file, &BodyFile::Failed, this, &VideoDownload::FileFailed);
 }
@@ -45,6 +47,7 @@ void VideoDownload::Stop()
 {
     resumeTimer.stop();
     tick.stop();
+    refill.stop();
     exchange.reset();
     DropParts();
     spare.clear();

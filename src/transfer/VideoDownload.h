@@ -166,6 +166,8 @@ private:
     QTimer resumeTimer;
     // Measures and reports while a video may go, or goes, over several connections.
     QTimer tick;
+    // Makes the count up again after connections were turned away.
+    QTimer refill;
     // Declared after the file, so they go first: the exchange over one connection, the parts over several (the
     // second connection among them while it is asked), and the spans a refused connection gave back.
     ExchangePtr exchange;

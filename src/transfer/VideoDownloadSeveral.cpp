@@ -231,6 +231,8 @@ void VideoDownload::PartRefused(Part *part)
     RememberedCounts()[HostKey()] = plan.target;
     spare.push_back({part->next, part->end});
     RemovePart(part);
+    // The parts given back go to connections of the new count, after a moment for the server to see the others go.
+    refill.start(kReplacementPause);
 }
 
 // A part that drops is taken up again from its own bytes on disk, by the rules of a drop over one connection: the
@@ -245,21 +247,12 @@ void VideoDownload::ResumePart(Part *part, const QString &text)
     emit Msg(TransferTexts::ResumingFrom(file.Size(), state.attempts, policy.attempts));
 }
 
-// A connection whose part is whole takes a part given back, or half of the largest part still to come, while the
-// count wants it; otherwise it goes.
+// A connection whose part is whole goes; the count is made up again with parts given back, or halves of the largest
+// parts still to come.
 void VideoDownload::TakeWork(Part *part)
 {
-    if (Busy() < plan.target) {
-        if (!spare.empty()) {
-            part->next = spare.back().next;
-            part->end = spare.back().end;
-            spare.pop_back();
-            return StartPart(part);
-        }
-        if (SplitFor(part))
-            return StartPart(part);
-    }
     RemovePart(part);
+    Grow();
     if (parts.empty() && spare.empty())
         AllPartsDone();
 }
@@ -295,6 +288,8 @@ void VideoDownload::RemovePart(Part *part)
 
 void VideoDownload::Grow()
 {
+    if (!plan.several)
+        return;
     while (Busy() < plan.target) {
         Part *part = AddPart(0, 0);
         const bool given = !spare.empty();
@@ -379,6 +374,7 @@ void VideoDownload::StartOverAll()
     spare.clear();
     exchange.reset();
     tick.stop();
+    refill.stop();
     plan = Plan{};
     StartOver();
 }
