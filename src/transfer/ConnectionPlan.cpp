@@ -34,6 +34,11 @@ bool WindowDone(qint64 elapsedMs, qint64 bytes, int count)
     return elapsedMs >= kShortestWindowMs && bytes >= kWindowBytes * std::max(count, 1);
 }
 
+bool WorthMore(qint64 leftBytes, double bytesPerSecond)
+{
+    return double(leftBytes) > bytesPerSecond * double(kWorthMs) / 1000.0;
+}
+
 std::optional<Split> SplitLargest(const std::vector<Span> &spans)
 {
     if (spans.empty())

@@ -49,6 +49,11 @@ inline constexpr qint64 kLongestWindowMs = 2000;
 inline constexpr qint64 kWindowBytes = qint64(1) << 20;
 bool WindowDone(qint64 elapsedMs, qint64 bytes, int count);
 
+// Whether further connections may still pay for themselves: what is left would take one connection at least
+// kWorthMs at the speed measured. Less is over before they have been asked and measured.
+inline constexpr qint64 kWorthMs = 500;
+bool WorthMore(qint64 leftBytes, double bytesPerSecond);
+
 // Bytes of the file still to come over one connection: from the next byte it brings to its end (exclusive).
 struct Span {
     qint64 next = 0;

@@ -78,9 +78,9 @@ void VideoDownload::Tick()
     const qint64 bytes = file.Size() - plan.fromBytes;
     if (!WindowDone(elapsed, bytes, 1))
         return;
-    // The first window is the buffers on the way (a proxy's among them) filling at once, faster than the connection
-    // brings bytes: only the next one is the connection's own.
-    if (!plan.warm) {
+    // Through a proxy the first window is its buffers filling at once, faster than the connection brings bytes: only
+    // the next one is the connection's own.
+    if (request.viaProxy && !plan.warm) {
         plan.warm = true;
         plan.since.start();
         plan.fromBytes = file.Size();
@@ -88,6 +88,10 @@ void VideoDownload::Tick()
     }
     plan.before = {1, double(bytes) * 1000.0 / double(std::max<qint64>(elapsed, 1))};
     plan.measuring = false;
+    if (!WorthMore(state.total - file.Size(), plan.before.bytesPerSecond)) {
+        plan.probed = true;
+        return tick.stop();
+    }
     StartProbe();
 }
 
