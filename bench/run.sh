@@ -4,6 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 bash transfer/run.sh
 bash download/run.sh
+bash download/connections.sh
 bash https/run.sh
 bash player/run.sh
 bash resolver/run.sh

@@ -14,6 +14,8 @@ packages=(
   at-spi2-core python3-pyatspi dbus
   # tests: media fixtures and real network peers
   ffmpeg python3 tinyproxy nginx-light openssl curl ca-certificates
+  # benchmarks: a download manager's many connections to hold the program's own against
+  aria2
   # the link-resolution service's second engine (it also runs ffmpeg, above), and sqv, which verifies the yt-dlp
   # releases it installs; tests: gpg signs releases of their own
   yt-dlp sqv gnupg

@@ -2,7 +2,7 @@
 // written to a partial file as it arrives, then saved by moving the partial file into place (a rename on the
 // same file system, a copy in pieces on a thread of its own otherwise). Or the save step alone (--move). Or a
 // download stopped part-way (--stop-at-mib), as the stop button does it.
-//   quillon_download_bench --url URL --partial FILE --target FILE
+//   quillon_download_bench --url URL --partial FILE --target FILE [--max-connections N]
 //   quillon_download_bench --move FILE --target FILE
 //   quillon_download_bench --url URL --partial FILE --stop-at-mib MIB
 // Prints "name value" lines: seconds of each step, peak resident memory, the longest gap between two ticks of a
@@ -23,6 +23,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -60,7 +61,7 @@ bool MoveWhileLoopRuns(const QString &source, const QString &target, LoopProbe &
     return moved;
 }
 
-int Download(const QString &url, const QString &partial, const QString &target)
+int Download(const QString &url, const QString &partial, const QString &target, int maxConnections)
 {
     LoopProbe downloadProbe;
     LoopProbe saveProbe;
@@ -74,11 +75,19 @@ int Download(const QString &url, const QString &partial, const QString &target)
     DC dc;
     dc.setVideo(&video);
     dc.setURLmode(true);
+    dc.setMaxConnections(maxConnections);
+    // The most connections that brought the video at once, and how many brought it at the end.
+    int most = 0;
+    QTimer counter;
+    QObject::connect(&counter, &QTimer::timeout, [&] { most = std::max(most, dc.Connections()); });
+    counter.start(10);
     QElapsedTimer clock;
     int status = 1;
     QObject::connect(&dc, &DC::DownOK, [&] {
         downloadProbe.Stop();
+        counter.stop();
         Print("download_s", clock.nsecsElapsed() / 1e9);
+        Print("connections_most", most);
         Print("download_largest_gap_ms", downloadProbe.LargestGapNs() / 1e6);
         Print("download_largest_busy_ms", downloadProbe.LargestBusyNs() / 1e6);
         if (MoveWhileLoopRuns(partial, target, saveProbe))
@@ -152,7 +161,8 @@ int main(int argc, char *argv[])
                        {"partial", "partial file", "FILE"},
                        {"move", "save step alone: the file to move", "FILE"},
                        {"target", "where the video is saved", "FILE"},
-                       {"stop-at-mib", "stop the download once this much is in the file", "MIB"}});
+                       {"stop-at-mib", "stop the download once this much is in the file", "MIB"},
+                       {"max-connections", "the most connections at once (1: one)", "N", "16"}});
     parser.process(application);
     int status = 1;
     if (parser.isSet("move")) {
@@ -162,7 +172,8 @@ int main(int argc, char *argv[])
         status =
             DownloadAndStop(parser.value("url"), parser.value("partial"), parser.value("stop-at-mib").toLongLong());
     } else {
-        status = Download(parser.value("url"), parser.value("partial"), parser.value("target"));
+        status = Download(parser.value("url"), parser.value("partial"), parser.value("target"),
+                          parser.value("max-connections").toInt());
     }
     Print("peak_rss_mib", ReadPeakResidentKiB() / 1024.0);
     return status;

@@ -173,7 +173,7 @@ void Main::ShowTransferRate()
         return;
     const qint64 bytes = flow.VideoBytes();
     rate.Add(downloadClock.elapsed(), bytes);
-    LabelSpeed->setText(rate.Text(bytes, declaredSize));
+    LabelSpeed->setText(rate.Text(bytes, declaredSize, flow.Transfer().Connections()));
     if (declaredSize > 0 || bytes == 0)
         return;
     // Without a declared size there is no share to show: a block runs along the bar while bytes arrive.

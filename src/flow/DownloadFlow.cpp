@@ -64,6 +64,7 @@ void DownloadFlow::Load()
     // CheckUpgrade is not kept: the download reads it from the file each time.
     const Settings loaded = LoadSettings(ini);
     network = loaded.Network;
+    dc.setMaxConnections(loaded.MaxConnections);
     saveFolder.setRemembered(loaded.SavePath);
     direct = loaded.Direct;
     player = loaded.Player;

@@ -6,6 +6,8 @@
 #include "SettingsKeys.h"
 #include "Windows1251.h"
 
+#include <algorithm>
+
 namespace {
 
 // Said after the scrambler's own description, so the user knows what happens to the password now.
@@ -26,6 +28,17 @@ int ReadSide(const QString &text)
     bool ok = false;
     const int pixels = text.trimmed().toInt(&ok, 10);
     return ok && pixels > 0 && pixels <= 100000 ? pixels : 0;
+}
+
+// A count that is no whole number from 1 on is taken as absent; one beyond the most a download can use is that most.
+int ReadMaxConnections(const QString &text)
+{
+    constexpr int kMost = 64;
+    bool ok = false;
+    const int count = text.trimmed().toInt(&ok, 10);
+    if (!ok || count < 1)
+        return Settings::kDefaultMaxConnections;
+    return std::min(count, kMost);
 }
 
 PlayerWindow ReadPlayerWindow(const INI &ini)
@@ -121,6 +134,7 @@ Settings LoadSettings(const INI &ini)
     settings.Player = ReadPlayerWindow(ini);
     settings.DateTimeNames = ReadFlag(ReadSetting(ini, kDateTimeNames));
     settings.Quality = ReadVideoQuality(ReadSetting(ini, kVideoQuality));
+    settings.MaxConnections = ReadMaxConnections(ReadSetting(ini, kMaxConnections));
     return settings;
 }
 

@@ -46,6 +46,9 @@ struct Settings {
     bool DateTimeNames = false;
     // Save/Quality: which form of a video is taken when a page offers several.
     VideoQuality Quality = kDefaultVideoQuality;
+    // Network/MaxConnections: the most connections a video is fetched over at once; 1 fetches it over one.
+    int MaxConnections = kDefaultMaxConnections;
+    static constexpr int kDefaultMaxConnections = 16;
 
     friend bool operator==(const Settings &, const Settings &) = default;
 };

@@ -17,6 +17,7 @@ struct SettingKey {
         Pixels,  // a whole number of pixels
         Host,  // a host, optionally with ":port" (IsHostText)
         Quality,  // a word of VideoQualityWord
+        Count,  // a whole number from 1 on as decimal text
     };
     const char *section;
     const char *name;
@@ -35,6 +36,8 @@ inline constexpr SettingKey kProxyPort{"Network", "ProxyPort", Type::Port, ""};
 inline constexpr SettingKey kProxyAuth{"Network", "ProxyAuth", Type::Flag, "0"};
 inline constexpr SettingKey kProxyLogin{"Network", "ProxyLogin", Type::Text, ""};
 inline constexpr SettingKey kProxyPass{"Network", "ProxyPass", Type::Scrambled, ""};
+// Set by hand only: the program reads it and never writes it.
+inline constexpr SettingKey kMaxConnections{"Network", "MaxConnections", Type::Count, "16"};
 inline constexpr SettingKey kCheckUpgrade{"Version", "CheckUpgrade", Type::Flag, "0"};
 inline constexpr SettingKey kLastCheck{"Version", "LastCheck", Type::Date, ""};
 inline constexpr SettingKey kSavePath{"Save", "SavePath", Type::Folder, ""};

@@ -31,6 +31,10 @@ BodyFile::BodyFile(QObject *parent) : QObject(parent), wakeFd(::eventfd(0, EFD_C
 BodyFile::~BodyFile()
 {
     Release();
+    own.reset();
+    // A range its owner still holds fills nothing any more.
+    for (FileRange *range : ranges)
+        range->file = nullptr;
     if (wakeFd >= 0)
         ::close(wakeFd);
 }
@@ -50,20 +54,17 @@ bool BodyFile::Open(const QString &newPath, QString *error)
     // Tells another run of the program, cleaning up at its start, that the file is being written; on a file system
     // without locks it is written all the same.
     [[maybe_unused]] const int locked = ::flock(descriptor, LOCK_EX | LOCK_NB);
-    if (pieces.empty()) {
-        for (int i = 0; i < kPieces; ++i)
-            pieces.push_back(std::make_unique<char[]>(std::size_t(kPieceBytes)));
-    }
     freePieces.clear();
-    for (int i = 0; i < kPieces; ++i)
+    for (int i = 0; i < kPieces; ++i) {
+        if (!pieces[i])
+            pieces[i] = std::make_unique_for_overwrite<char[]>(std::size_t(kPieceBytes));
         freePieces.push_back(i);
+    }
+    piecesMade = kPieces;
     size = 0;
-    current = -1;
-    filled = 0;
-    pieceOffset = 0;
     failure = 0;
     stopping = false;
-    behind = WriteBehind(descriptor);
+    written.clear();
     writer = std::thread([this, opened = ++generation] { Run(opened); });
     return true;
 }
@@ -86,78 +87,73 @@ bool BodyFile::Reserve(qint64 length, QString *error)
 
 void BodyFile::StartOver()
 {
-    StopPouring();
-    filled = 0;
+    for (FileRange *range : ranges)
+        range->Drop();
+    own.reset();
     size = 0;
-    pieceOffset = 0;
     Queue({Job::Kind::Truncate, -1, 0, 0});
+}
+
+qint64 BodyFile::Size() const
+{
+    qint64 total = size;
+    for (const FileRange *range : ranges)
+        total += range->PouredSoFar();
+    return total;
+}
+
+std::unique_ptr<FileRange> BodyFile::OpenRange(qint64 first, qint64 end)
+{
+    std::unique_ptr<FileRange> range(new FileRange(*this, first, end));
+    ranges.push_back(range.get());
+    return range;
+}
+
+FileRange &BodyFile::Own()
+{
+    if (!own) {
+        own = OpenRange(0);
+        connect(own.get(), &FileRange::Poured, this, &BodyFile::Poured);
+    }
+    return *own;
+}
+
+void BodyFile::Pour(int socket, qint64 length, std::chrono::milliseconds silence)
+{
+    Own().Pour(socket, length, silence);
+}
+
+void BodyFile::StopPouring()
+{
+    if (own)
+        own->StopPouring();
+}
+
+qint64 BodyFile::PouredSoFar() const
+{
+    return own ? own->PouredSoFar() : 0;
 }
 
 void BodyFile::Write(QByteArrayView bytes)
 {
-    while (!bytes.isEmpty()) {
-        if (current < 0 && !TakeFreePiece()) {
-            // Rare: only bytes that came with a header or a chunk's framing arrive while every piece waits.
-            std::unique_lock lock(mutex);
-            wake.wait(lock, [this] { return !freePieces.empty() || failure != 0 || stopping; });
-            if (freePieces.empty())
-                return;
-            continue;
-        }
-        const qint64 take = std::min<qint64>(bytes.size(), kPieceBytes - filled);
-        std::memcpy(pieces[current].get() + filled, bytes.data(), std::size_t(take));
-        filled += take;
-        size += take;
-        bytes = bytes.sliced(take);
-        if (filled == kPieceBytes)
-            PassOnFilledPiece();
-    }
+    Own().Write(bytes);
 }
 
 qint64 BodyFile::ReadFrom(QIODevice &device, qint64 max)
 {
-    qint64 total = 0;
-    while (total < max) {
-        if (current < 0 && !TakeFreePiece())
-            break;
-        const qint64 want = std::min({max - total, kPieceBytes - filled, device.bytesAvailable()});
-        if (want <= 0)
-            break;
-        const qint64 got = device.read(pieces[current].get() + filled, want);
-        if (got <= 0)
-            break;
-        filled += got;
-        size += got;
-        total += got;
-        if (filled == kPieceBytes)
-            PassOnFilledPiece();
-    }
-    return total;
+    return Own().ReadFrom(device, max);
 }
 
 bool BodyFile::HasRoom() const
 {
-    if (current >= 0)
-        return true;
-    std::lock_guard lock(mutex);
-    return !freePieces.empty() && failure == 0;
+    return own ? own->HasRoom() : PieceAvailable();
 }
 
 void BodyFile::Finish()
 {
-    PassOnPieceInHand();
+    for (FileRange *range : ranges)
+        range->PassOnPieceInHand();
     Queue({Job::Kind::Finish, -1, 0, 0});
-}
-
-void BodyFile::PassOnPieceInHand()
-{
-    if (filled > 0) {
-        PassOnFilledPiece();
-    } else if (current >= 0) {
-        std::lock_guard lock(mutex);
-        freePieces.push_back(current);
-        current = -1;
-    }
 }
 
 void BodyFile::Remove()
@@ -196,25 +192,41 @@ void BodyFile::Queue(const Job &job)
         jobs.push_back(job);
     }
     wake.notify_all();
+    Wake();
 }
 
-void BodyFile::PassOnFilledPiece()
+void BodyFile::Wake()
 {
-    Queue({Job::Kind::Write, current, pieceOffset, filled});
-    pieceOffset += filled;
-    current = -1;
-    filled = 0;
+    ::eventfd_write(wakeFd, 1);
 }
 
-bool BodyFile::TakeFreePiece()
+int BodyFile::PieceLimitLocked() const
+{
+    // A few pieces for the whole body; each further range adds one, so that every connection can have one in hand.
+    const int extra = std::max(0, int(ranges.size()) - 1);
+    return std::min(kMaxPieces, kPieces + extra);
+}
+
+int BodyFile::TakePieceLocked()
+{
+    if (failure != 0)
+        return -1;
+    if (!freePieces.empty()) {
+        const int piece = freePieces.back();
+        freePieces.pop_back();
+        return piece;
+    }
+    if (piecesMade >= PieceLimitLocked())
+        return -1;
+    if (!pieces[piecesMade])
+        pieces[piecesMade] = std::make_unique_for_overwrite<char[]>(std::size_t(kPieceBytes));
+    return piecesMade++;
+}
+
+bool BodyFile::PieceAvailable() const
 {
     std::lock_guard lock(mutex);
-    if (freePieces.empty() || failure != 0)
-        return false;
-    current = freePieces.back();
-    freePieces.pop_back();
-    filled = 0;
-    return true;
+    return failure == 0 && (!freePieces.empty() || piecesMade < PieceLimitLocked());
 }
 
 void BodyFile::Stop()
@@ -228,13 +240,16 @@ void BodyFile::Stop()
             DropJobLocked(dropped);
         jobs.clear();
     }
-    pouring = false;
-    ++pourSerial;
-    ::eventfd_write(wakeFd, 1);
+    for (FileRange *range : ranges) {
+        range->pouring = false;
+        ++range->shared->pourSerial;
+        range->current = -1;
+        range->filled = 0;
+    }
+    Wake();
     wake.notify_all();
     writer.join();
-    current = -1;
-    filled = 0;
+    own.reset();
 }
 
 // On the writer's thread: reserves the next step of the declared length; errno of a failure, or 0.
@@ -263,20 +278,27 @@ void BodyFile::Run(quint64 opened)
 {
     std::unique_lock lock(mutex);
     for (;;) {
-        wake.wait(lock, [this] { return stopping || !jobs.empty() || ReservePending(); });
+        // While connections pour the writer waits on them instead, and a job wakes it there.
+        if (pours.empty())
+            wake.wait(lock, [this] { return stopping || !jobs.empty() || ReservePending(); });
         if (stopping)
-            return;
+            break;
         std::optional<Job> job;
         if (!jobs.empty()) {
             job = jobs.front();
             jobs.pop_front();
         }
         lock.unlock();
-        int reason = job ? RunJob(*job, opened) : 0;
+        int reason = job ? RunJob(*job) : 0;
+        bool moved = false;
+        if (reason == 0 && !pours.empty())
+            reason = StepPours(opened, moved);
         // Between two jobs, and whenever there is nothing else to do, the reservation takes a step: it is done
         // within a moment on a slow connection and within the first few pieces on a fast one.
         if (reason == 0 && ReservePending())
             reason = ReserveStep();
+        if (reason == 0 && !job && !moved && !pours.empty() && !ReservePending())
+            AwaitPours(opened);
         lock.lock();
         const bool wrote = job && job->kind == Job::Kind::Write;
         if (wrote)
@@ -285,7 +307,7 @@ void BodyFile::Run(quint64 opened)
             FailLocked(reason);
         wake.notify_all();
         if (stopping)
-            return;
+            break;
         // A pour reports itself.
         const bool finished = job && job->kind == Job::Kind::Finish && failure == 0;
         if (reason != 0 || wrote || finished)
@@ -295,12 +317,16 @@ void BodyFile::Run(quint64 opened)
         if (wrote && reason == 0)
             SendOnLocked(lock, *job, opened);
     }
+    lock.unlock();
+    for (ActivePour &pour : pours)
+        ClosePour(pour);
+    pours.clear();
 }
 
-void BodyFile::SendOnLocked(std::unique_lock<std::mutex> &lock, const Job &written, quint64 opened)
+void BodyFile::SendOnLocked(std::unique_lock<std::mutex> &lock, const Job &done, quint64 opened)
 {
     lock.unlock();
-    const int reason = behind.SendOn(written.offset, written.bytes);
+    const int reason = done.range->behind.SendOn(done.offset, done.bytes);
     lock.lock();
     if (reason != 0 && failure == 0 && !stopping) {
         FailLocked(reason);
@@ -316,6 +342,9 @@ void BodyFile::FailLocked(int reason)
     for (const Job &dropped : jobs)
         DropJobLocked(dropped);
     jobs.clear();
+    for (ActivePour &pour : pours)
+        ClosePour(pour);
+    pours.clear();
 }
 
 void BodyFile::DropJobLocked(const Job &job)
@@ -333,40 +362,51 @@ void BodyFile::Report(quint64 opened, int reason, bool wrote, bool finished)
         Qt::QueuedConnection);
 }
 
-int BodyFile::RunJob(const Job &job, quint64 opened)
+void BodyFile::Remember(const Shared &range)
+{
+    if (std::find(written.begin(), written.end(), range) == written.end())
+        written.push_back(range);
+}
+
+int BodyFile::RunJob(const Job &job)
 {
     switch (job.kind) {
     case Job::Kind::Write: {
+        Remember(job.range);
         const char *data = pieces[job.piece].get();
         qint64 done = 0;
         while (done < job.bytes) {
-            const ssize_t written = ::pwrite(descriptor, data + done, std::size_t(job.bytes - done), job.offset + done);
-            if (written < 0 && errno == EINTR)
+            const ssize_t count = ::pwrite(descriptor, data + done, std::size_t(job.bytes - done), job.offset + done);
+            if (count < 0 && errno == EINTR)
                 continue;
-            if (written < 0)
+            if (count < 0)
                 return errno;
-            if (written == 0)
+            if (count == 0)
                 return ENOSPC;
-            done += written;
+            done += count;
         }
         return 0;
     }
     case Job::Kind::Truncate:
         // What the reservation was for is gone; the new body reserves its own length.
         reserveGoal = reservedUpTo = 0;
+        written.clear();
         return ::ftruncate(descriptor, 0) == 0 ? 0 : errno;
     case Job::Kind::Reserve:
         reserveGoal = job.bytes;
         reservedUpTo = 0;
         return 0;
     case Job::Kind::Pour:
-        RunPour(job, opened);
-        return 0;
-    case Job::Kind::Finish:
+        return StartPour(job);
+    case Job::Kind::Finish: {
         // Every byte is written: there is nothing left to reserve room for, and the last few MiB go on to the disk
         // too (without a wait, so a failure of the disk is still the save's sync's to report).
         reserveGoal = reservedUpTo;
-        return behind.SendRest();
+        int reason = 0;
+        for (const Shared &range : written)
+            reason = reason != 0 ? reason : range->behind.SendRest();
+        return reason;
+    }
     }
     return 0;
 }

@@ -158,8 +158,10 @@ ExchangeRequest DC::RequestNow() const
 void DC::StartTransfer()
 {
     const ExchangeRequest request = RequestNow();
-    if (video && video->File().IsOpen())
+    if (video && video->File().IsOpen()) {
+        video->setMaxConnections(maxConnections);
         return video->Fetch(request, limits, resumePolicy);
+    }
     exchange.reset(new Exchange(request, limits, this));
     connect(exchange.get(), &Exchange::Msg, this, &DC::Msg);
     connect(exchange.get(), &Exchange::ServerLine, this, &DC::ServerLine);
@@ -167,6 +169,13 @@ void DC::StartTransfer()
     connect(exchange.get(), &Exchange::PercentOfLoad, this, &DC::PercentOfLoad);
     connect(exchange.get(), &Exchange::Ended, this, &DC::ExchangeEnded);
     exchange->Start(true);
+}
+
+int DC::Connections() const
+{
+    if (exchange)
+        return 1;
+    return video ? video->Connections() : 0;
 }
 
 void DC::DropTransfer()

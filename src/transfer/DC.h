@@ -74,6 +74,10 @@ public:
     // It stays its owner's; the control only runs it.
     void setVideo(VideoDownload *video);
     void setResumePolicy(const ResumePolicy &policy);
+    // The most connections a video is fetched over at once (VideoDownload); 1 fetches it over one.
+    void setMaxConnections(int count) { maxConnections = count; }
+    // The connections that bring the current transfer now: 1 over one connection, 0 while none does.
+    int Connections() const;
 
     // The largest body the control will gather; by default what memory can hold.
     void setMaxBodyBytes(qint64 bytes);
@@ -130,6 +134,7 @@ private:
     bool loopbackThroughProxy = false;
     ExchangeLimits limits;
     ResumePolicy resumePolicy;
+    int maxConnections = ConnectionPlan::kDefaultMaxConnections;
     QPointer<VideoDownload> video;
     // The exchange of a transfer into memory.
     ExchangePtr exchange;

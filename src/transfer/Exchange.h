@@ -60,8 +60,9 @@ struct ExchangeLimits {
 // The part of a video's partial file that an exchange fills, and what it needs to judge the answer's head.
 struct FilePart {
     BodyFile *file = nullptr;
-    // The first byte asked for, -1 for the whole body; a part runs to the end of the file.
+    // The first byte asked for, -1 for the whole body; and the last, -1 for a part that runs to the end of the file.
     qint64 first = -1;
+    qint64 last = -1;
     // Of a part: the whole file's length and the validators of the answer the bytes on disk came with. The answer
     // continues them only when its Content-Range and validator agree.
     qint64 total = -1;
@@ -96,6 +97,12 @@ struct ExchangeEnd {
     // the file could not take it (fileFault, in the user's words).
     bool cannotContinue = false;
     QString fileFault;
+    // The answer's status code (0 before a status line came), and the bytes of the answer that came, its header
+    // included.
+    int status = 0;
+    qint64 received = 0;
+    // Of a file part: the file's byte its next one would have gone to.
+    qint64 reached = -1;
 };
 
 // One request and its answer: the socket (with its TLS tunnel through the proxy, for https), its time limits and
@@ -142,6 +149,11 @@ public:
     bool LengthShown() const { return lengthShown; }
     // The memory the answer takes.
     qint64 HeldBytes() const { return reader ? reader->HeldBytes() : 0; }
+    // Of a file part: the file's byte the next one goes to, and the end of the part (exclusive, -1 for the end of
+    // the body), which CutPartAt moves nearer, as far as the bytes on their way allow; it gives the end it set.
+    qint64 PartReached() const;
+    qint64 PartEnd() const;
+    qint64 CutPartAt(qint64 want);
 
 signals:
     void Msg(const QString &text);
@@ -149,6 +161,9 @@ signals:
     void ServerLine(const QString &caption);
     void FLVsize(qint64 Size);
     void PercentOfLoad(int Perc);
+    // The head of a success has been accepted for the file: its body begins. Raised from inside the reading of the
+    // answer: a handler must not dismiss the exchange.
+    void BodyBegins();
     void Ended(const ExchangeEnd &end);
 
 private:
@@ -184,6 +199,9 @@ private:
     bool JudgeHead(const ResponseReader &answer);
     bool TakeHead(const ResponseReader &answer);
     bool PourRest();
+    void OpenRange(qint64 first, qint64 end);
+    bool PartWhole() const { return range && range->Full(); }
+    void LetRangeGo();
     void FileDrained();
     void FilePoured(BodyFile::PourEnd end, qint64 bytes);
     ResponseReader::ProxyContext ProxyContextNow() const;
@@ -193,6 +211,9 @@ private:
     // The file of a video, while the exchange fills it; it may go before the exchange does.
     QPointer<BodyFile> file;
     FilePart part;
+    // The part of the file the body goes to, and where it had got when it was let go.
+    std::unique_ptr<FileRange> range;
+    qint64 reached = -1;
     std::optional<FileHead> head;
     // The answer to a part cannot continue the bytes on disk, or the file could not take the answer.
     bool cannotContinue = false;

@@ -29,7 +29,8 @@ void Exchange::DataArrival()
     }
     // A server that answers in HTTP/1.1 may keep the connection open after the answer, our request
     // notwithstanding: an answer whole by its own framing needs no close.
-    if (reader->Complete()) {
+    // A part that another connection fetches the rest of is whole at its end, whatever the answer still holds.
+    if (reader->Complete() || PartWhole()) {
         ReportArrival();
         return EndOfAnswer();
     }
@@ -39,7 +40,7 @@ void Exchange::DataArrival()
 
 void Exchange::ReportArrival()
 {
-    const qint64 pouredNow = file ? file->PouredSoFar() : 0;
+    const qint64 pouredNow = range ? range->PouredSoFar() : 0;
     emit Msg(TransferTexts::Receiving(std::max<qint64>(part.first, 0) + reader->ReceivedBytes() + pouredNow));
     ReportProgress();
 }
@@ -71,7 +72,7 @@ void Exchange::Close()
         return EndBeforeAsking();
     // Whatever arrived together with the close is part of the answer.
     reader->ReadFrom(*WS);
-    if (file && WS->bytesAvailable() > 0 && !reader->Failed()) {
+    if (range && WS->bytesAvailable() > 0 && !reader->Failed() && !PartWhole()) {
         // The rest waits for room in the file; the close is taken up once it has gone there.
         closePending = true;
         return;
@@ -96,25 +97,29 @@ void Exchange::EndOfAnswer()
     Finish(end);
 }
 
-// A body that goes to a file of known length is whole only when the file holds that many bytes exactly, whatever
-// the answer's own framing said: an answer shorter than the part asked for is a drop like any other, and what is
-// missing is counted in the file.
+// A body that goes to a file of known length is whole only when its part of the file holds that many bytes exactly,
+// whatever the answer's own framing said: an answer shorter than the part asked for is a drop like any other, and
+// what is missing is counted in the file. A part that ends before the file does is whole at its end.
 Outcome Exchange::MeasureFile(Outcome outcome) const
 {
     const qint64 total = head ? head->total : part.total;
     const bool ended = outcome.kind == Outcome::Kind::Success || outcome.kind == Outcome::Kind::Reset
         || outcome.kind == Outcome::Kind::BodyCut;
-    if (!file || !ended || total < 0)
+    if (!range || !ended || total < 0)
         return outcome;
-    outcome.bodyBytes = file->Size();
-    outcome.declaredLength = total;
-    if (outcome.bodyBytes == total) {
+    const qint64 end = range->End();
+    outcome.bodyBytes = range->Next();
+    outcome.declaredLength = end >= 0 && end < total ? end : total;
+    if (outcome.declaredLength < total)
+        outcome.bodyBytes = std::min(outcome.bodyBytes, outcome.declaredLength);
+    const qint64 expected = outcome.declaredLength;
+    if (outcome.bodyBytes == expected) {
         outcome.kind = Outcome::Kind::Success;
-    } else if (outcome.bodyBytes < total) {
+    } else if (outcome.bodyBytes < expected) {
         outcome.kind = Outcome::Kind::BodyCut;
     } else {
         outcome.kind = Outcome::Kind::BodyTooLong;
-        outcome.bodyLimit = total;
+        outcome.bodyLimit = expected;
     }
     return outcome;
 }
@@ -124,19 +129,28 @@ bool Exchange::JudgeHead(const ResponseReader &answer)
 {
     if (part.first < 0)
         return TakeHead(answer);
+    if (answer.StatusCode() == 200 && part.last >= 0) {
+        // A part of a file that other connections fill: the whole body has no place here. The file changed, or
+        // the server does not serve parts: its owner decides which.
+        cannotContinue = true;
+        return false;
+    }
     if (answer.StatusCode() == 200) {
         // The server sends the whole body, as it does when the file changed: what is on disk goes.
+        range.reset();
         file->StartOver();
         part.first = -1;
+        OpenRange(0, -1);
         return TakeHead(answer);
     }
     const QByteArrayView header = answer.Header();
-    const std::optional<ContentRange> range = ParseContentRange(FindHeader(header, "Content-Range").value_or(""));
+    const std::optional<ContentRange> answered = ParseContentRange(FindHeader(header, "Content-Range").value_or(""));
     const QByteArray etag = FindHeader(header, "ETag").value_or("").toByteArray();
     const QByteArray lastModified = FindHeader(header, "Last-Modified").value_or("").toByteArray();
     const bool sameFile = !part.etag.isEmpty() ? etag == part.etag : lastModified == part.lastModified;
-    const bool continues =
-        range && range->first == part.first && range->total == part.total && range->last == part.total - 1 && sameFile;
+    const qint64 last = part.last >= 0 ? part.last : part.total - 1;
+    const bool continues = answered && answered->first == part.first && answered->total == part.total
+        && answered->last == last && sameFile;
     cannotContinue = !continues;
     return continues;
 }
@@ -161,7 +175,7 @@ bool Exchange::TakeHead(const ResponseReader &answer)
 // thread. A body over TLS, chunked or without a declared length keeps coming through the socket.
 bool Exchange::PourRest()
 {
-    if (!file || request.secure || WS->bytesAvailable() > 0)
+    if (!range || request.secure || WS->bytesAvailable() > 0)
         return false;
     const qint64 left = reader->BodyLeftToPour();
     if (left <= 0)
@@ -171,7 +185,7 @@ bool Exchange::PourRest()
         return false;
     // The socket lets its descriptor go; the connection stays open on the file's.
     DetachSocket();
-    file->Pour(socket, left, limits.time.silence);
+    range->Pour(socket, left, limits.time.silence);
     pourProgress.start();
     return true;
 }

@@ -48,10 +48,15 @@ void Exchange::Start(bool reportStart)
     reader.emplace(limits.maxBodyBytes, limits.maxUndeclaredBodyBytes);
     if (file) {
         connect(file, &BodyFile::Drained, this, &Exchange::FileDrained);
-        connect(file, &BodyFile::Poured, this, &Exchange::FilePoured);
-        reader->setBodyOutput(file);
-        reader->setPartialExpected(part.first >= 0 ? part.total - part.first : -1);
-        reader->setHeadCheck([this](const ResponseReader &answer) { return JudgeHead(answer); });
+        OpenRange(std::max<qint64>(part.first, 0), part.last >= 0 ? part.last + 1 : -1);
+        const qint64 end = part.last >= 0 ? part.last + 1 : part.total;
+        reader->setPartialExpected(part.first >= 0 ? end - part.first : -1);
+        reader->setHeadCheck([this](const ResponseReader &answer) {
+            const bool accepted = JudgeHead(answer);
+            if (accepted)
+                emit BodyBegins();
+            return accepted;
+        });
     }
     // The socket is set going first: it reports nothing before the event loop runs, and everything said here
     // comes after it, so that a handler which dismisses the exchange finds nothing left to do.
@@ -72,10 +77,41 @@ void Exchange::Dismiss()
     DetachSocket();
     // Nothing more of it reaches anyone, whatever it is still in the middle of.
     disconnect(this, nullptr, nullptr, nullptr);
+    LetRangeGo();
+    deleteLater();
+}
+
+void Exchange::OpenRange(qint64 first, qint64 end)
+{
+    range = file->OpenRange(first, end);
+    connect(range.get(), &FileRange::Poured, this, &Exchange::FilePoured);
+    reader->setBodyOutput(range.get());
+}
+
+// The range goes before the exchange does: what it took stays the file's, and nothing of it is heard any more.
+void Exchange::LetRangeGo()
+{
+    if (range)
+        reached = range->Next();
+    range.reset();
     if (file)
         disconnect(file, nullptr, this, nullptr);
     file = nullptr;
-    deleteLater();
+}
+
+qint64 Exchange::PartReached() const
+{
+    return range ? range->Next() : reached;
+}
+
+qint64 Exchange::PartEnd() const
+{
+    return range ? range->End() : part.last + 1;
+}
+
+qint64 Exchange::CutPartAt(qint64 want)
+{
+    return range ? range->CutAt(want) : PartReached();
 }
 
 bool Exchange::OpenConnection()
@@ -256,6 +292,7 @@ void Exchange::SendRequest()
         input.pageAddress = request.pageAddress;
     }
     input.rangeStart = part.first;
+    input.rangeEnd = part.first >= 0 ? part.last : -1;
     // A weak validator cannot vouch for single bytes: If-Range takes only a strong one.
     input.ifRange = part.etag.startsWith("W/") ? part.lastModified : part.etag;
     if (input.ifRange.isEmpty())
@@ -286,8 +323,8 @@ void Exchange::Error(QAbstractSocket::SocketError error)
 void Exchange::DetachSocket()
 {
     pourProgress.stop();
-    if (file)
-        file->StopPouring();
+    if (range)
+        range->StopPouring();
     connectTimer.stop();
     silenceTimer.stop();
     if (!WS)
@@ -303,10 +340,12 @@ void Exchange::DetachSocket()
 void Exchange::Finish(const ExchangeEnd &end)
 {
     DetachSocket();
-    if (file)
-        disconnect(file, nullptr, this, nullptr);
-    file = nullptr;
-    emit Ended(end);
+    LetRangeGo();
+    ExchangeEnd ended = end;
+    ended.status = reader ? reader->StatusCode() : 0;
+    ended.received = reader ? reader->ReceivedBytes() : 0;
+    ended.reached = reached;
+    emit Ended(ended);
 }
 
 void Exchange::Fail(const QString &text)

@@ -21,7 +21,10 @@ QByteArray ComposeGet(const RequestInput &input)
     request += "Host: " + input.serverName + kCrlf;
     request += kAccept;
     if (input.rangeStart >= 0) {
-        request += "Range: bytes=" + QByteArray::number(input.rangeStart) + '-' + kCrlf;
+        request += "Range: bytes=" + QByteArray::number(input.rangeStart) + '-';
+        if (input.rangeEnd >= 0)
+            request += QByteArray::number(input.rangeEnd);
+        request += kCrlf;
         if (!input.ifRange.isEmpty())
             request += "If-Range: " + input.ifRange + kCrlf;
     }

@@ -10,9 +10,11 @@ struct RequestInput {
     QByteArray serverName;  // wire form of the host (SplitHostPort)
     QByteArray target;  // encoded path (EncodeRequestTarget); unused by the resolution request
     QString pageAddress;  // the page the user asks to resolve; only the resolution request uses it
-    // Asks for the body from this byte on ("Range: bytes=N-"), when not negative; the validator of the first
-    // answer goes with it (If-Range), so a changed file comes whole.
+    // Asks for the body from this byte on ("Range: bytes=N-"), when not negative, up to and including rangeEnd
+    // where that is not negative ("Range: bytes=N-M"); the validator of the first answer goes with it (If-Range),
+    // so a changed file comes whole.
     qint64 rangeStart = -1;
+    qint64 rangeEnd = -1;
     QByteArray ifRange;
     bool proxyAuth = false;  // send the proxy's Basic authorisation with every proxied request
     QString proxyLogin;

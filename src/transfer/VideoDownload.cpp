@@ -4,10 +4,22 @@
 
 #include <algorithm>
 
+namespace {
+
+// The download's measures, and its own reports while several connections work: often enough that a short window of
+// the measure ends near its time.
+constexpr std::chrono::milliseconds kTickInterval{20};
+
+}  // namespace
+
 VideoDownload::VideoDownload(QObject *parent) : QObject(parent)
 {
     resumeTimer.setSingleShot(true);
     connect(&resumeTimer, &QTimer::timeout, this, [this] { StartExchange(false); });
+    tick.setInterval(kTickInterval);
+    connect(&tick, &QTimer::timeout, this, &VideoDownload::Tick);
+    refill.setSingleShot(true);
+    connect(&refill, &QTimer::timeout, this, &VideoDownload::Grow);
     connect(&file, &BodyFile::Finished, this, &VideoDownload::FileFinished);
     connect(&file, &BodyFile::Failed, this, &VideoDownload::FileFailed);
 }
@@ -34,11 +46,30 @@ void VideoDownload::Fetch(const ExchangeRequest &fetched, const ExchangeLimits &
 void VideoDownload::Stop()
 {
     resumeTimer.stop();
+    tick.stop();
+    refill.stop();
     exchange.reset();
+    DropParts();
+    spare.clear();
     state = State{};
+    plan = Plan{};
 }
 
-// Each exchange asks for what the file lacks: the whole body, or the rest after the bytes on disk.
+qint64 VideoDownload::HeldBytes() const
+{
+    qint64 held = exchange ? exchange->HeldBytes() : 0;
+    for (const std::unique_ptr<Part> &part : parts)
+        held += part->exchange ? part->exchange->HeldBytes() : 0;
+    return held;
+}
+
+int VideoDownload::Connections() const
+{
+    return plan.several ? Working() : int(exchange != nullptr);
+}
+
+// Over one connection each exchange asks for what the file lacks: the whole body, or the rest after the bytes on
+// disk.
 void VideoDownload::StartExchange(bool reportStart)
 {
     FilePart part;
@@ -56,11 +87,16 @@ void VideoDownload::StartExchange(bool reportStart)
     connect(exchange.get(), &Exchange::FLVsize, this, &VideoDownload::FLVsize);
     connect(exchange.get(), &Exchange::PercentOfLoad, this, &VideoDownload::PercentOfLoad);
     connect(exchange.get(), &Exchange::Ended, this, &VideoDownload::ExchangeEnded);
+    if (maxConnections > 1 && !plan.probed)
+        connect(exchange.get(), &Exchange::BodyBegins, this, &VideoDownload::FirstBodyBegins);
     exchange->Start(reportStart);
 }
 
 void VideoDownload::ExchangeEnded(const ExchangeEnd &end)
 {
+    // A second connection still being asked has no part of its own yet: it goes with the first.
+    DropParts();
+    tick.stop();
     // The exchange has said its last: what it learnt of the file is kept, and it goes.
     state.resumable = exchange->Resumable();
     if (const std::optional<FileHead> &head = exchange->Head()) {
@@ -152,6 +188,7 @@ void VideoDownload::FileFinished()
     if (!state.finishing)
         return;
     state = State{};
+    plan = Plan{};
     emit Done();
 }
 

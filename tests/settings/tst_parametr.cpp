@@ -45,6 +45,8 @@ private slots:
     void playerWindowLoads_data();
     void playerWindowLoads();
     void playerWindowIsWrittenAlone();
+    void maxConnections_data();
+    void maxConnections();
 
 private:
     QByteArray FileContent() const;
@@ -434,6 +436,25 @@ void TestParametr::playerWindowIsWrittenAlone()
     settings.Player = PlayerWindow{QSize(111, 222), true};
     QVERIFY(SaveSettings(ini, settings).Written);
     QCOMPARE(LoadSettings(ini).Player, (PlayerWindow{QSize(700, 500), false}));
+}
+
+void TestParametr::maxConnections_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("count");
+    QTest::newRow("none: the default") << QByteArray("[Network]\nUseProxy=0\n") << Settings::kDefaultMaxConnections;
+    QTest::newRow("1: one connection") << QByteArray("[Network]\nMaxConnections=1\n") << 1;
+    QTest::newRow("8") << QByteArray("[network]\nmaxconnections= 8\n") << 8;
+    QTest::newRow("0: the default") << QByteArray("[Network]\nMaxConnections=0\n") << Settings::kDefaultMaxConnections;
+    QTest::newRow("no number") << QByteArray("[Network]\nMaxConnections=many\n") << Settings::kDefaultMaxConnections;
+}
+
+void TestParametr::maxConnections()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(int, count);
+    WriteFile(file);
+    QCOMPARE(LoadSettings(ini).MaxConnections, count);
 }
 
 QTEST_GUILESS_MAIN(TestParametr)

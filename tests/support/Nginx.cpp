@@ -15,13 +15,14 @@ QString NginxProgram()
 
 }  // namespace
 
-bool Nginx::ServeFolder(const QString &root)
+bool Nginx::ServeFolder(const QString &root, const QString &rate)
 {
     const QString path = QDir(root).absolutePath();
-    return Start(1, [path](const QList<quint16> &ports) {
-        return QStringLiteral("    server {\n        listen 127.0.0.1:%1;\n        root %2;\n    }\n")
+    const QString limit = rate.isEmpty() ? QString() : QStringLiteral("        limit_rate %1;\n").arg(rate);
+    return Start(1, [path, limit](const QList<quint16> &ports) {
+        return QStringLiteral("    server {\n        listen 127.0.0.1:%1;\n        root %2;\n%3    }\n")
             .arg(ports.first())
-            .arg(path);
+            .arg(path, limit);
     });
 }
 

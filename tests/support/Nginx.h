@@ -17,8 +17,8 @@ public:
     // and whatever they need beyond the types of pages and videos every configuration has.
     using Servers = std::function<QString(const QList<quint16> &ports)>;
 
-    // Serves the folder over HTTP on one port.
-    bool ServeFolder(const QString &root);
+    // Serves the folder over HTTP on one port; with a rate, each connection held to it (limit_rate, as "16m").
+    bool ServeFolder(const QString &root, const QString &rate = QString());
     bool Start(int portCount, const Servers &servers);
     void Stop() { peer.Stop(); }
 

@@ -1,5 +1,6 @@
 // The tests' real peers (PeerProcess, Nginx) for the benchmarks' shell scripts:
-//   quillon_peer nginx FOLDER               serves FOLDER over HTTP with nginx
+//   quillon_peer nginx FOLDER [RATE]        serves FOLDER over HTTP with nginx, each connection held to RATE
+//                                           (nginx's limit_rate, as "16m") when given
 //   quillon_peer run PROGRAM [ARGUMENT...]  runs PROGRAM, with "{port}" in its arguments standing for the port
 // on a free port of 127.0.0.1. Once the peer accepts connections, "PORT PID" (the peer's own process) is the one
 // line of standard output, which is then closed; what the peer says goes to standard error. The peer is stopped
@@ -17,7 +18,7 @@
 
 namespace {
 
-constexpr char kUsage[] = "usage: quillon_peer nginx FOLDER\n"
+constexpr char kUsage[] = "usage: quillon_peer nginx FOLDER [RATE]\n"
                           "       quillon_peer run PROGRAM [ARGUMENT...]   (\"{port}\" in the arguments: the port)\n";
 
 // The line goes to standard output as the launcher found it. From then on standard output is standard error,
@@ -62,10 +63,10 @@ int main(int argc, char *argv[])
     const QStringList arguments = application.arguments().mid(1);
     const int channel = KeepAnnouncementChannel();
 
-    if (arguments.size() == 2 && arguments[0] == QLatin1String("nginx")) {
+    if ((arguments.size() == 2 || arguments.size() == 3) && arguments[0] == QLatin1String("nginx")) {
         Nginx nginx;
         nginx.ForwardOutput();
-        if (!nginx.ServeFolder(arguments[1]))
+        if (!nginx.ServeFolder(arguments[1], arguments.value(2)))
             return Fail(nginx.Error());
         return ServeUntilStopped(stopSignals, channel, nginx.Port(), nginx.ProcessId());
     }

@@ -76,6 +76,19 @@ void TestRequests::forms_data()
                       "If-Range: \"v1\"\r\n"
                       "Proxy-Connection: Close\r\n"
                       "\r\n");
+    RequestInput ranged = Download(false);
+    ranged.rangeStart = 8388608;
+    ranged.rangeEnd = 16777215;
+    ranged.ifRange = "Tue, 08 Dec 2026 01:00:00 GMT";
+    QTest::newRow("a range of a download, direct") << ranged
+                                                   << QByteArray("GET /a/b.flv?c=1 HTTP/1.0\r\n"
+                                                                 "User-Agent: Opera/9.00 (Windows NT 5.1; ru)\r\n"
+                                                                 "Host: host:8080\r\n"
+                                                                 "Accept: */*\r\n"
+                                                                 "Range: bytes=8388608-16777215\r\n"
+                                                                 "If-Range: Tue, 08 Dec 2026 01:00:00 GMT\r\n"
+                                                                 "Connection: Close\r\n"
+                                                                 "\r\n");
     QTest::newRow("A: proxy login configured but not used directly")
         << WithAuth(Download(false), "user", "secret")
         << QByteArray("GET /a/b.flv?c=1 HTTP/1.0\r\n"

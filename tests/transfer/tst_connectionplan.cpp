@@ -1,0 +1,54 @@
+#include "ConnectionPlan.h"
+
+#include <QTest>
+
+using namespace ConnectionPlan;
+
+// The decisions of a fetch over several connections, from what has been measured.
+class TestConnectionPlan : public QObject {
+    Q_OBJECT
+
+private slots:
+    void nextCount_data();
+    void nextCount();
+    void splitLargest();
+};
+
+void TestConnectionPlan::nextCount_data()
+{
+    QTest::addColumn<int>("beforeCount");
+    QTest::addColumn<double>("beforeSpeed");
+    QTest::addColumn<int>("nowCount");
+    QTest::addColumn<double>("nowSpeed");
+    QTest::addColumn<int>("most");
+    QTest::addColumn<int>("next");
+    QTest::newRow("each added one brings as much: four times over") << 2 << 20.0 << 8 << 80.0 << 16 << 16;
+    QTest::newRow("each brings over half the average: twice") << 2 << 20.0 << 4 << 33.0 << 16 << 8;
+    QTest::newRow("each brings under half the average: stays") << 2 << 20.0 << 4 << 25.0 << 16 << 4;
+    QTest::newRow("the line is full: stays") << 1 << 100.0 << 2 << 101.0 << 16 << 2;
+    QTest::newRow("never above the most") << 1 << 10.0 << 2 << 20.0 << 3 << 3;
+}
+
+void TestConnectionPlan::nextCount()
+{
+    QFETCH(int, beforeCount);
+    QFETCH(double, beforeSpeed);
+    QFETCH(int, nowCount);
+    QFETCH(double, nowSpeed);
+    QFETCH(int, most);
+    QFETCH(int, next);
+    QCOMPARE(NextCount({beforeCount, beforeSpeed}, {nowCount, nowSpeed}, most), next);
+}
+
+// A free connection takes the second half of the largest span; spans too short to halve stay whole.
+void TestConnectionPlan::splitLargest()
+{
+    const std::optional<Split> split = SplitLargest({{0, 10 << 20}, {20 << 20, 60 << 20}, {70 << 20, 72 << 20}});
+    QVERIFY(split);
+    QCOMPARE(split->index, std::size_t(1));
+    QCOMPARE(split->at, qint64(40) << 20);
+    QVERIFY(!SplitLargest({{0, (2 << 20) - 1}}));
+}
+
+QTEST_MAIN(TestConnectionPlan)
+#include "tst_connectionplan.moc"
