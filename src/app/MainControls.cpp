@@ -20,6 +20,9 @@ const QRect kPanel(4, 4, 320, 240);
 const QColor kMenuColumn(0xe6, 0xed, 0xf5);
 const QColor kMenuBand(0xcf, 0xe0, 0xf3);
 
+// The smallest letter the speed line takes to be shown whole (the window's own is 11 pixels).
+constexpr int kSmallestSpeedPixels = 9;
+
 // Picture buttons take the colour of the artwork they sit on, so only their picture and frame are seen.
 void Blend(XpB *button, QColor face)
 {
@@ -162,7 +165,12 @@ void Main::CreateDownloadPanel()
     ImagPr->hide();
     // The speed lies where the play button stands after a save, which is never while a video arrives: it is
     // shown only then, and even so lets the pointer through to whatever is below.
-    LabelSpeed = MakeLabel(QStringLiteral("LabelSpeed"), DownBox, QRect(8, 158, 297, 16));
+    auto *speed = new ElidedLabel(QStringLiteral("LabelSpeed"), QString(), DownBox);
+    speed->setGeometry(8, 158, 297, 16);
+    // Over several connections the line counts them too, and the time left at its end is what is read most: a
+    // smaller letter rather than a cut.
+    speed->setSmallestPixelSize(kSmallestSpeedPixels);
+    LabelSpeed = speed;
     LabelSpeed->setAttribute(Qt::WA_TransparentForMouseEvents);
     LabelSpeed->hide();
     CreateChoiceRow();

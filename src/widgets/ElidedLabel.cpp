@@ -1,5 +1,7 @@
 #include "ElidedLabel.h"
 
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QHelpEvent>
 #include <QPainter>
 #include <QStyle>
@@ -22,9 +24,27 @@ QRect ElidedLabel::TextArea() const
     return area;
 }
 
+void ElidedLabel::setSmallestPixelSize(int pixels)
+{
+    smallestPixelSize = pixels;
+    update();
+}
+
+QFont ElidedLabel::ShownFont() const
+{
+    QFont shown = font();
+    if (smallestPixelSize <= 0)
+        return shown;
+    const int width = TextArea().width();
+    for (int pixels = QFontInfo(shown).pixelSize();
+         pixels > smallestPixelSize && QFontMetrics(shown).horizontalAdvance(text()) > width; --pixels)
+        shown.setPixelSize(pixels - 1);
+    return shown;
+}
+
 QString ElidedLabel::ShownText() const
 {
-    return fontMetrics().elidedText(text(), Qt::ElideRight, TextArea().width());
+    return QFontMetrics(ShownFont()).elidedText(text(), Qt::ElideRight, TextArea().width());
 }
 
 bool ElidedLabel::event(QEvent *event)
@@ -42,6 +62,7 @@ bool ElidedLabel::event(QEvent *event)
 void ElidedLabel::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
+    painter.setFont(ShownFont());
     const Qt::Alignment aligned = QStyle::visualAlignment(layoutDirection(), alignment());
     style()->drawItemText(&painter, TextArea(), int(aligned), palette(), isEnabled(), ShownText(), foregroundRole());
 }

@@ -110,6 +110,9 @@ void ShootMain(const QString &programFolder, ScriptedDialogs &dialogs)
     emit window.Flow().PercentOfLoad(42);
     Find<QLabel>(window, "LabelSpeed")->setText(QStringLiteral("Скорость: 2,4 МБ/с, осталось 1 мин 20 с"));
     Save(window, QStringLiteral("download-busy"));
+    Find<QLabel>(window, "LabelSpeed")
+        ->setText(QStringLiteral("Скорость: 61 МБ/с, 12 соединений, осталось 1 мин 20 с"));
+    Save(window, QStringLiteral("download-busy-connections"));
     emit window.Flow().ChoicesOffered({QStringLiteral("1920 × 1080, WebM, 212 МБ"),
                                        QStringLiteral("1280 × 720, MP4, 84 МБ"), QStringLiteral("480p, MP4"),
                                        QStringLiteral("Только звук, M4A, 3,2 МБ")},

@@ -7,6 +7,8 @@
 #include "Twips.h"
 #include "WindowLayout.h"
 
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -243,29 +245,43 @@ void TestWindowParts::fixedWindow()
 void TestWindowParts::longTextsAreCutWithATooltip_data()
 {
     QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("smallestPixels");
     QTest::addColumn<bool>("cut");
-    QTest::newRow("fits") << "Готов" << false;
-    QTest::newRow("too long") << "Ошибка подключения #10061: сервер localhost:8397 не принимает подключения" << true;
+    QTest::addColumn<bool>("smaller");
+    const QString longer = "Скорость: 61 МБ/с, 12 соединений, осталось 1 мин 20 с";
+    QTest::newRow("fits") << "Готов" << 0 << false << false;
+    QTest::newRow("too long") << "Ошибка подключения #10061: сервер localhost:8397 не принимает подключения" << 0
+                              << true << false;
+    QTest::newRow("fits in a smaller letter") << longer << 7 << false << true;
+    QTest::newRow("too long in the smallest letter") << longer + longer << 7 << true << true;
+    QTest::newRow("fits, the letter kept") << "Готов" << 7 << false << false;
 }
 
 void TestWindowParts::longTextsAreCutWithATooltip()
 {
     QFETCH(QString, text);
+    QFETCH(int, smallestPixels);
     QFETCH(bool, cut);
+    QFETCH(bool, smaller);
     QWidget window;
-    window.resize(200, 40);
+    window.resize(300, 40);
+    window.setFont(WindowFont());
     auto *label = new ElidedLabel(QStringLiteral("Label1"), text, &window);
-    label->setGeometry(0, 10, 200, 17);
+    label->setGeometry(0, 10, smallestPixels > 0 ? 280 : 200, 17);
     label->setIndent(6);
+    label->setSmallestPixelSize(smallestPixels);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
     QCOMPARE(label->text(), text);
     QCOMPARE(label->ShownText() != text, cut);
+    const QFont shown = label->ShownFont();
+    QCOMPARE(QFontInfo(shown).pixelSize() < QFontInfo(label->font()).pixelSize(), smaller);
+    QVERIFY(QFontInfo(shown).pixelSize() >= smallestPixels);
+    QVERIFY(QFontMetrics(shown).horizontalAdvance(label->ShownText()) <= label->width() - 6);
     if (cut) {
         QVERIFY(label->ShownText().endsWith(u'…'));
         QVERIFY(text.startsWith(label->ShownText().chopped(1)));
-        QVERIFY(label->fontMetrics().horizontalAdvance(label->ShownText()) <= label->width() - 6);
     }
     QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), label->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(label, &help);
