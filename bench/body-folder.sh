@@ -1,6 +1,8 @@
 # Sourced by the download benchmarks: builds them and makes a work folder for a random body.
 #   make_body_folder NAME   sets root, body_mib and work (a new folder under BENCH_DIR, default /tmp), after
 #                           checking there is room for the served body and two copies of it
+# and measures: settle, seconds COMMAND..., value KEY FILE (a figure of a benchmark's "key value" lines),
+# ratio A B, load (the three load averages).
 # BODY_MIB chooses the body size (default 1024). With bench_targets set, only those targets are built.
 make_body_folder() {
     root=$(pwd)
@@ -31,3 +33,19 @@ write_body() {
     echo "Writing a ${body_mib} MiB body to $(dirname "$1")"
     head -c $((body_mib * 1024 * 1024)) /dev/urandom >"$1"
 }
+
+# Every step starts from the same state: nothing dirty waiting for the disk, memory handed back.
+settle() {
+    sync
+    sleep 3
+}
+value() { awk -v k="$1" '$1 == k {print $2}' "$2"; }
+seconds() {
+    local start end
+    start=$(date +%s.%N)
+    "$@"
+    end=$(date +%s.%N)
+    echo "$end - $start" | bc -l
+}
+ratio() { printf '%.2f' "$(echo "$1 / $2" | bc -l)"; }
+load() { cut -d' ' -f1-3 /proc/loadavg | tr ' ' '/'; }

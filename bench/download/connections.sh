@@ -32,20 +32,6 @@ start_peer resetting run "$range_server" "$work/www/body.flv" --port '{port}' --
 reset_url="http://127.0.0.1:$resetting_port/body.flv"
 curl --silent --fail --output /dev/null "$open_url"
 
-settle() {
-    sync
-    sleep 3
-}
-value() { awk -v k="$1" '$1 == k {print $2}' "$2"; }
-seconds() {
-    local start end
-    start=$(date +%s.%N)
-    "$@"
-    end=$(date +%s.%N)
-    echo "$end - $start" | bc -l
-}
-ratio() { printf '%.2f' "$(echo "$1 / $2" | bc -l)"; }
-load() { cut -d' ' -f1-3 /proc/loadavg | tr ' ' '/'; }
 
 # ours URL NAME [MAX]: the program's download and save; its figures in $work/NAME.txt, the file checked and removed.
 ours() {

@@ -61,17 +61,23 @@ bool MoveWhileLoopRuns(const QString &source, const QString &target, LoopProbe &
     return moved;
 }
 
+bool OpenPartial(BodyFile &file, const QString &partial)
+{
+    QString error;
+    if (file.Open(partial, &error))
+        return true;
+    std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(partial), qPrintable(error));
+    return false;
+}
+
 int Download(const QString &url, const QString &partial, const QString &target, int maxConnections)
 {
     LoopProbe downloadProbe;
     LoopProbe saveProbe;
     VideoDownload video;
     BodyFile &file = video.File();
-    QString error;
-    if (!file.Open(partial, &error)) {
-        std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(partial), qPrintable(error));
+    if (!OpenPartial(file, partial))
         return 1;
-    }
     DC dc;
     dc.setVideo(&video);
     dc.setURLmode(true);
@@ -114,11 +120,8 @@ int DownloadAndStop(const QString &url, const QString &partial, qint64 mib)
 {
     VideoDownload video;
     BodyFile &file = video.File();
-    QString error;
-    if (!file.Open(partial, &error)) {
-        std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(partial), qPrintable(error));
+    if (!OpenPartial(file, partial))
         return 1;
-    }
     DC dc;
     dc.setVideo(&video);
     dc.setURLmode(true);

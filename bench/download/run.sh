@@ -29,20 +29,6 @@ url="http://127.0.0.1:$web_port/body.flv"
 # The first read brings the body into the page cache, so every timed run reads it from memory.
 curl --silent --fail --output /dev/null "$url"
 
-# Every step starts from the same state: nothing dirty waiting for the disk, memory handed back.
-settle() {
-    sync
-    sleep 3
-}
-value() { awk -v k="$1" '$1 == k {print $2}' "$2"; }
-seconds() {
-    local start end
-    start=$(date +%s.%N)
-    "$@"
-    end=$(date +%s.%N)
-    echo "$end - $start" | bc -l
-}
-ratio() { printf '%.2f' "$(echo "$1 / $2" | bc -l)"; }
 
 # c_sync: the fdatasync of curl's file after it; save_s: our save, its sync before the rename included; r_sync:
 # (curl + its fdatasync) / ours, like for like; r_curl: curl alone / ours; r_dl: curl alone / our download

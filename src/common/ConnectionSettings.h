@@ -19,3 +19,7 @@ struct ConnectionSettings {
 
     friend bool operator==(const ConnectionSettings &, const ConnectionSettings &) = default;
 };
+
+// The most connections a video is fetched over at once unless options.ini says otherwise (Network/MaxConnections);
+// a download manager's usual ceiling.
+inline constexpr int kDefaultMaxConnections = 16;

@@ -22,8 +22,8 @@ if zipfile.is_zipfile(program):
     with zipfile.ZipFile(program) as archive:
         text = archive.read('yt_dlp/version.py').decode('utf-8')
 else:
-    spec = importlib.util.find_spec('yt_dlp')
-    with open(os.path.join(os.path.dirname(spec.origin), 'version.py'), encoding='utf-8') as source:
+    module = importlib.util.find_spec('yt_dlp')
+    with open(os.path.join(os.path.dirname(module.origin), 'version.py'), encoding='utf-8') as source:
         text = source.read()
 found = re.search(r'^__version__\s*=\s*[\'"]([^\'"]+)[\'"]', text, re.M)
 print(found.group(1) if found else '')

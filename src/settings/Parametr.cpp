@@ -37,7 +37,7 @@ int ReadMaxConnections(const QString &text)
     bool ok = false;
     const int count = text.trimmed().toInt(&ok, 10);
     if (!ok || count < 1)
-        return Settings::kDefaultMaxConnections;
+        return kDefaultMaxConnections;
     return std::min(count, kMost);
 }
 

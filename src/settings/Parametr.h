@@ -48,7 +48,6 @@ struct Settings {
     VideoQuality Quality = kDefaultVideoQuality;
     // Network/MaxConnections: the most connections a video is fetched over at once; 1 fetches it over one.
     int MaxConnections = kDefaultMaxConnections;
-    static constexpr int kDefaultMaxConnections = 16;
 
     friend bool operator==(const Settings &, const Settings &) = default;
 };

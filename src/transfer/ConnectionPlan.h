@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ConnectionSettings.h"
+
 #include <QtGlobal>
 
 #include <chrono>
@@ -12,8 +14,6 @@ namespace ConnectionPlan {
 
 // A body shorter than this is fetched over one connection: more would gain too little to be worth asking.
 inline constexpr qint64 kLeastLength = qint64(8) << 20;
-// The most connections unless the settings say otherwise (MaxConnections); 1 fetches every video over one.
-inline constexpr int kDefaultMaxConnections = 16;
 // The fewest bytes one connection is given to fetch: a range split in two leaves at least this much to each half.
 inline constexpr qint64 kLeastRange = qint64(1) << 20;
 

@@ -134,7 +134,7 @@ private:
     bool loopbackThroughProxy = false;
     ExchangeLimits limits;
     ResumePolicy resumePolicy;
-    int maxConnections = ConnectionPlan::kDefaultMaxConnections;
+    int maxConnections = kDefaultMaxConnections;
     QPointer<VideoDownload> video;
     // The exchange of a transfer into memory.
     ExchangePtr exchange;

@@ -126,7 +126,7 @@ private:
     ExchangeRequest request;
     ExchangeLimits limits;
     ResumePolicy policy;
-    int maxConnections = ConnectionPlan::kDefaultMaxConnections;
+    int maxConnections = kDefaultMaxConnections;
 
     // The fetch under way, from Fetch until it has said how it ended.
     struct State {

@@ -442,11 +442,11 @@ void TestParametr::maxConnections_data()
 {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<int>("count");
-    QTest::newRow("none: the default") << QByteArray("[Network]\nUseProxy=0\n") << Settings::kDefaultMaxConnections;
+    QTest::newRow("none: the default") << QByteArray("[Network]\nUseProxy=0\n") << kDefaultMaxConnections;
     QTest::newRow("1: one connection") << QByteArray("[Network]\nMaxConnections=1\n") << 1;
     QTest::newRow("8") << QByteArray("[network]\nmaxconnections= 8\n") << 8;
-    QTest::newRow("0: the default") << QByteArray("[Network]\nMaxConnections=0\n") << Settings::kDefaultMaxConnections;
-    QTest::newRow("no number") << QByteArray("[Network]\nMaxConnections=many\n") << Settings::kDefaultMaxConnections;
+    QTest::newRow("0: the default") << QByteArray("[Network]\nMaxConnections=0\n") << kDefaultMaxConnections;
+    QTest::newRow("no number") << QByteArray("[Network]\nMaxConnections=many\n") << kDefaultMaxConnections;
 }
 
 void TestParametr::maxConnections()
