@@ -56,7 +56,7 @@ aria() {
 }
 # One line per run: seconds, the most connections, peak memory, the longest gap of the 10 ms timer.
 show() {
-    printf '    %-34s %8.3f s  %3s connections  %6.1f MiB  gap %6.1f ms  load %s\n' "$1" "$(value total_s "$work/$2.txt")" \
+    printf '    %-34s %8.3f s  %3.0f connections  %6.1f MiB  gap %6.1f ms  load %s\n' "$1" "$(value total_s "$work/$2.txt")" \
         "$(value connections_most "$work/$2.txt")" "$(value peak_rss_mib "$work/$2.txt")" \
         "$(value download_largest_gap_ms "$work/$2.txt")" "$3"
 }
