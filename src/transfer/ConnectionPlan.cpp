@@ -34,6 +34,20 @@ bool WindowDone(qint64 elapsedMs, qint64 bytes, int count)
     return elapsedMs >= kShortestWindowMs && bytes >= kWindowBytes * std::max(count, 1);
 }
 
+std::optional<Measure> SoloWindow::Sample(qint64 elapsedMs, qint64 bytes)
+{
+    if (halfMs < 0) {
+        if (elapsedMs * 2 >= kShortestWindowMs) {
+            halfMs = elapsedMs;
+            halfBytes = bytes;
+        }
+        return std::nullopt;
+    }
+    if (!WindowDone(elapsedMs, bytes, 1))
+        return std::nullopt;
+    return Measure{1, double(bytes - halfBytes) * 1000.0 / double(std::max<qint64>(elapsedMs - halfMs, 1))};
+}
+
 bool WorthMore(qint64 leftBytes, double bytesPerSecond)
 {
     return double(leftBytes) > bytesPerSecond * double(kWorthMs) / 1000.0;

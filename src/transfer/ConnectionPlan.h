@@ -49,6 +49,21 @@ inline constexpr qint64 kLongestWindowMs = 2000;
 inline constexpr qint64 kWindowBytes = qint64(1) << 20;
 bool WindowDone(qint64 elapsedMs, qint64 bytes, int count);
 
+// The measure of the first connection alone, from the bytes it has brought since its window began, sampled as it
+// goes. A connection's first moments are slower than what it settles to (the server's start and the file's): it is
+// measured over the second half of its window, past them, else a second connection would seem to bring more than it
+// does, and the count would grow where one connection already fills the line.
+class SoloWindow {
+public:
+    // The measure once the window is done; nothing before.
+    std::optional<Measure> Sample(qint64 elapsedMs, qint64 bytes);
+
+private:
+    // Where the measure begins; -1 until the window's half is reached.
+    qint64 halfMs = -1;
+    qint64 halfBytes = 0;
+};
+
 // Whether further connections may still pay for themselves: what is left would take one connection at least
 // kWorthMs at the speed measured. Less is over before they have been asked and measured.
 inline constexpr qint64 kWorthMs = 500;

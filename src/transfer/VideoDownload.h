@@ -158,6 +158,7 @@ private:
         QElapsedTimer since;
         qint64 fromBytes = 0;
         int count = 0;
+        ConnectionPlan::SoloWindow solo;
         ConnectionPlan::Measure before;
         // What the progress reports last said.
         qint64 reportedBytes = -1;

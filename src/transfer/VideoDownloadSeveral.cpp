@@ -74,9 +74,9 @@ void VideoDownload::Tick()
     }
     if (plan.probed || !exchange || !plan.measuring)
         return;
-    const qint64 elapsed = plan.since.elapsed();
-    const qint64 bytes = file.Size() - plan.fromBytes;
-    if (!WindowDone(elapsed, bytes, 1))
+    const std::optional<ConnectionPlan::Measure> solo =
+        plan.solo.Sample(plan.since.elapsed(), file.Size() - plan.fromBytes);
+    if (!solo)
         return;
     // Through a proxy the first window is its buffers filling at once, faster than the connection brings bytes: only
     // the next one is the connection's own.
@@ -84,9 +84,10 @@ void VideoDownload::Tick()
         plan.warm = true;
         plan.since.start();
         plan.fromBytes = file.Size();
+        plan.solo = {};
         return;
     }
-    plan.before = {1, double(bytes) * 1000.0 / double(std::max<qint64>(elapsed, 1))};
+    plan.before = *solo;
     plan.measuring = false;
     if (!WorthMore(state.total - file.Size(), plan.before.bytesPerSecond)) {
         plan.probed = true;

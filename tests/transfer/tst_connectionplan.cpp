@@ -11,6 +11,8 @@ class TestConnectionPlan : public QObject {
 private slots:
     void nextCount_data();
     void nextCount();
+    void soloWindow_data();
+    void soloWindow();
     void splitLargest();
 };
 
@@ -38,6 +40,34 @@ void TestConnectionPlan::nextCount()
     QFETCH(int, most);
     QFETCH(int, next);
     QCOMPARE(NextCount({beforeCount, beforeSpeed}, {nowCount, nowSpeed}, most), next);
+}
+
+// The first connection is measured past its first moments, from the first sample at the window's half on.
+void TestConnectionPlan::soloWindow_data()
+{
+    QTest::addColumn<QList<qint64>>("milliseconds");
+    QTest::addColumn<QList<qint64>>("megabytes");
+    QTest::addColumn<double>("megabytesPerSecond");
+    QTest::newRow("a fast line, slower at first")
+        << QList<qint64>{20, 40, 60, 80} << QList<qint64>{19, 36, 68, 96} << 1500.0;
+    QTest::newRow("the half sampled late: measured from there on")
+        << QList<qint64>{90, 110} << QList<qint64>{100, 130} << 1500.0;
+    QTest::newRow("a slow line: most of the longest window")
+        << QList<qint64>{40, 1000, 2040} << QList<qint64>{0, 1, 2} << 1.0;
+}
+
+void TestConnectionPlan::soloWindow()
+{
+    QFETCH(QList<qint64>, milliseconds);
+    QFETCH(QList<qint64>, megabytes);
+    QFETCH(double, megabytesPerSecond);
+    SoloWindow window;
+    for (qsizetype i = 0; i + 1 < milliseconds.size(); ++i)
+        QVERIFY(!window.Sample(milliseconds[i], megabytes[i] * 1000000));
+    const std::optional<Measure> measure = window.Sample(milliseconds.last(), megabytes.last() * 1000000);
+    QVERIFY(measure);
+    QCOMPARE(measure->count, 1);
+    QCOMPARE(measure->bytesPerSecond / 1e6, megabytesPerSecond);
 }
 
 // A free connection takes the second half of the largest span; spans too short to halve stay whole.
