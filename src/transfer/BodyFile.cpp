@@ -279,8 +279,11 @@ void BodyFile::Run(quint64 opened)
     std::unique_lock lock(mutex);
     for (;;) {
         // While connections pour the writer waits on them instead, and a job wakes it there.
-        if (pours.empty())
+        if (pours.empty()) {
+            idle.Begin();
             wake.wait(lock, [this] { return stopping || !jobs.empty() || ReservePending(); });
+            idle.End();
+        }
         if (stopping)
             break;
         std::optional<Job> job;

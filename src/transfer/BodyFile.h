@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ResponseReader.h"
+#include "WaitClock.h"
 #include "WriteBehind.h"
 
 #include <QObject>
@@ -94,6 +95,9 @@ public:
     void Release();
     // A failure already met, as the user reads it; "" while there is none.
     QString Fault() const;
+    // How long the writer has waited for bytes to write, in all: where it seldom waits, the file (the disk, or the
+    // writing itself), not the connections, holds the download back.
+    qint64 IdleMs() const { return idle.TotalMs(); }
 
 signals:
     // A piece has been written: there is room again.
@@ -203,6 +207,7 @@ private:
     bool stopping = false;
     int failure = 0;
     std::thread writer;
+    WaitClock idle;
     // The writer's own: how far the declared length is reserved, the ranges written since the file began, and
     // the pours under way.
     qint64 reserveGoal = 0;

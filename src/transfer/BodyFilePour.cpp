@@ -115,7 +115,9 @@ void BodyFile::AwaitPours(quint64 opened)
         const qint64 quiet = std::chrono::duration_cast<std::chrono::milliseconds>(now - pour.quietSince).count();
         timeout = std::min<qint64>(timeout, std::max<qint64>(0, pour.silenceMs - quiet));
     }
-    int ready = ::poll(watched.data(), watched.size(), int(timeout));
+    idle.Begin();
+    const int ready = ::poll(watched.data(), watched.size(), int(timeout));
+    idle.End();
     if (ready < 0)
         return;
     if (watched[0].revents != 0) {

@@ -6,7 +6,7 @@ namespace ConnectionPlan {
 
 int NextCount(const Measure &before, const Measure &now, int most)
 {
-    if (now.count <= before.count || now.count <= 0)
+    if (now.count <= before.count || now.count <= 0 || now.idleShare < kLeastIdleShare)
         return std::clamp(now.count, 1, std::max(most, 1));
     const double gainEach = (now.bytesPerSecond - before.bytesPerSecond) / (now.count - before.count);
     const double average = now.bytesPerSecond / now.count;
@@ -34,23 +34,30 @@ bool WindowDone(qint64 elapsedMs, qint64 bytes, int count)
     return elapsedMs >= kShortestWindowMs && bytes >= kWindowBytes * std::max(count, 1);
 }
 
-std::optional<Measure> SoloWindow::Sample(qint64 elapsedMs, qint64 bytes)
+Measure MeasureOf(int count, qint64 elapsedMs, qint64 bytes, qint64 idleMs)
+{
+    const double seconds = double(std::max<qint64>(elapsedMs, 1)) / 1000.0;
+    return {count, double(bytes) / seconds, double(idleMs) / 1000.0 / seconds};
+}
+
+std::optional<Measure> SoloWindow::Sample(qint64 elapsedMs, qint64 bytes, qint64 idleMs)
 {
     if (halfMs < 0) {
         if (elapsedMs * 2 >= kShortestWindowMs) {
             halfMs = elapsedMs;
             halfBytes = bytes;
+            halfIdleMs = idleMs;
         }
         return std::nullopt;
     }
     if (!WindowDone(elapsedMs, bytes, 1))
         return std::nullopt;
-    return Measure{1, double(bytes - halfBytes) * 1000.0 / double(std::max<qint64>(elapsedMs - halfMs, 1))};
+    return MeasureOf(1, elapsedMs - halfMs, bytes - halfBytes, idleMs - halfIdleMs);
 }
 
-bool WorthMore(qint64 leftBytes, double bytesPerSecond)
+bool WorthMore(qint64 leftBytes, const Measure &one)
 {
-    return double(leftBytes) > bytesPerSecond * double(kWorthMs) / 1000.0;
+    return one.idleShare >= kLeastIdleShare && double(leftBytes) > one.bytesPerSecond * double(kWorthMs) / 1000.0;
 }
 
 std::optional<Split> SplitLargest(const std::vector<Span> &spans)

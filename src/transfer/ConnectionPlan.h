@@ -17,17 +17,23 @@ inline constexpr qint64 kLeastLength = qint64(8) << 20;
 // The fewest bytes one connection is given to fetch: a range split in two leaves at least this much to each half.
 inline constexpr qint64 kLeastRange = qint64(1) << 20;
 
-// The total throughput of the connections measured over one window.
+// The total throughput of the connections measured over one window, and the share of it the file's writer spent
+// waiting for bytes.
 struct Measure {
     int count = 0;
     double bytesPerSecond = 0;
+    double idleShare = 1;
 };
+
+// Where the file's writer waits for bytes less than this share of a window, the file holds the download back (the
+// disk, or the writing itself), not the connections: more of them cannot make it faster.
+inline constexpr double kLeastIdleShare = 0.25;
 
 // The count to work with after now has been measured, before being the measure of the count before it: the count
 // doubles while the connections added last each raised the total by at least half of what a connection brings on
 // average, and stays where they did not; never above most. Where each added one brought nearly as much as the
 // average (the connections are held back one by one, not the line), it grows four times over, to reach the count
-// that fills the line while most of the file is still to come.
+// that fills the line while most of the file is still to come. Where the file holds the download back it stays.
 int NextCount(const Measure &before, const Measure &now, int most);
 
 // A connection turned away (refused, reset before its first byte, or answered 403, 429 or 503): the count it was made
@@ -55,19 +61,26 @@ bool WindowDone(qint64 elapsedMs, qint64 bytes, int count);
 // does, and the count would grow where one connection already fills the line.
 class SoloWindow {
 public:
-    // The measure once the window is done; nothing before.
-    std::optional<Measure> Sample(qint64 elapsedMs, qint64 bytes);
+    // The measure once the window is done; nothing before. idleMs: how long the file's writer has waited for bytes
+    // since the window began.
+    std::optional<Measure> Sample(qint64 elapsedMs, qint64 bytes, qint64 idleMs);
 
 private:
     // Where the measure begins; -1 until the window's half is reached.
     qint64 halfMs = -1;
     qint64 halfBytes = 0;
+    qint64 halfIdleMs = 0;
 };
 
-// Whether further connections may still pay for themselves: what is left would take one connection at least
-// kWorthMs at the speed measured. Less is over before they have been asked and measured.
+// Whether further connections may still pay for themselves, after the measure of one: the file does not hold it
+// back, and what is left would take it at least kWorthMs at the speed measured. Less is over before they have been
+// asked and measured.
 inline constexpr qint64 kWorthMs = 500;
-bool WorthMore(qint64 leftBytes, double bytesPerSecond);
+bool WorthMore(qint64 leftBytes, const Measure &one);
+
+// The measure of a window of elapsedMs over count connections, in which bytes came and the file's writer waited
+// idleMs for them.
+Measure MeasureOf(int count, qint64 elapsedMs, qint64 bytes, qint64 idleMs);
 
 // Bytes of the file still to come over one connection: from the next byte it brings to its end (exclusive).
 struct Span {

@@ -22,11 +22,12 @@
 // file holds the declared length exactly.
 //
 // Over several connections at once (VideoDownloadSeveral.cpp): a first answer that declares a length of at least
-// ConnectionPlan::kLeastLength is measured alone for a moment, then a second connection asks for the second half of
-// what is left with a Range request. Only its 206 with a fitting Content-Range shows that the server serves parts;
-// from then on the first connection ends where the second begins, and the download adds connections while they make
-// it faster (ConnectionPlan), each taking half of the largest part still to come, each writing at its own place in
-// the file. The download then reports the progress of them all itself; over one connection its exchange does.
+// ConnectionPlan::kLeastLength is measured alone for a moment; unless the file itself holds it back (its writer seldom
+// waits for bytes), a second connection then asks for the second half of what is left with a Range request. Only its
+// 206 with a fitting Content-Range shows that the server serves parts; from then on the first connection ends where the
+// second begins, and the download adds connections while they make it faster (ConnectionPlan), each taking half of the
+// largest part still to come, each writing at its own place in the file. The download then reports the progress of them
+// all itself; over one connection its exchange does.
 //
 // Whoever makes the download opens the file (File().Open) and decides its fate once the download has ended: kept
 // (BodyFile::Release) or deleted (BodyFile::Remove).
@@ -113,6 +114,7 @@ private:
     bool SplitFor(Part *part);
     void RemovePart(Part *part);
     void Grow();
+    void StartWindow();
     void Measure();
     void ReportSeveral();
     void AllPartsDone();
@@ -151,12 +153,13 @@ private:
         // The most connections that have brought bytes together.
         int proven = 1;
         bool growing = false;
-        // The window being measured: since when, from which size of the file, over how many connections; and the
-        // measure before it.
+        // The window being measured: since when, from which size of the file and idle time of its writer, over how many
+        // connections; and the measure before it.
         bool measuring = false;
         bool warm = false;
         QElapsedTimer since;
         qint64 fromBytes = 0;
+        qint64 fromIdleMs = 0;
         int count = 0;
         ConnectionPlan::SoloWindow solo;
         ConnectionPlan::Measure before;

@@ -57,8 +57,7 @@ void VideoDownload::FirstBodyBegins()
         return;
     }
     plan.measuring = true;
-    plan.since.start();
-    plan.fromBytes = file.Size();
+    StartWindow();
     tick.start();
     if (remembered > 1)
         StartProbe();
@@ -75,21 +74,20 @@ void VideoDownload::Tick()
     if (plan.probed || !exchange || !plan.measuring)
         return;
     const std::optional<ConnectionPlan::Measure> solo =
-        plan.solo.Sample(plan.since.elapsed(), file.Size() - plan.fromBytes);
+        plan.solo.Sample(plan.since.elapsed(), file.Size() - plan.fromBytes, file.IdleMs() - plan.fromIdleMs);
     if (!solo)
         return;
     // Through a proxy the first window is its buffers filling at once, faster than the connection brings bytes: only
     // the next one is the connection's own.
     if (request.viaProxy && !plan.warm) {
         plan.warm = true;
-        plan.since.start();
-        plan.fromBytes = file.Size();
+        StartWindow();
         plan.solo = {};
         return;
     }
     plan.before = *solo;
     plan.measuring = false;
-    if (!WorthMore(state.total - file.Size(), plan.before.bytesPerSecond)) {
+    if (!WorthMore(state.total - file.Size(), plan.before)) {
         plan.probed = true;
         return tick.stop();
     }
@@ -311,6 +309,13 @@ void VideoDownload::Grow()
     }
 }
 
+void VideoDownload::StartWindow()
+{
+    plan.since.start();
+    plan.fromBytes = file.Size();
+    plan.fromIdleMs = file.IdleMs();
+}
+
 // Once every connection brings bytes they are measured together; the count grows while that makes the download
 // faster.
 void VideoDownload::Measure()
@@ -323,8 +328,7 @@ void VideoDownload::Measure()
         if (!begun || count < plan.target)
             return;
         plan.measuring = true;
-        plan.since.start();
-        plan.fromBytes = file.Size();
+        StartWindow();
         plan.count = count;
         return;
     }
@@ -337,7 +341,7 @@ void VideoDownload::Measure()
     const qint64 bytes = file.Size() - plan.fromBytes;
     if (!WindowDone(elapsed, bytes, count))
         return;
-    const ConnectionPlan::Measure now{count, double(bytes) * 1000.0 / double(std::max<qint64>(elapsed, 1))};
+    const ConnectionPlan::Measure now = MeasureOf(count, elapsed, bytes, file.IdleMs() - plan.fromIdleMs);
     const int next = NextCount(plan.before, now, maxConnections);
     plan.before = now;
     plan.proven = std::max(plan.proven, count);
