@@ -47,5 +47,9 @@ seconds() {
     end=$(date +%s.%N)
     echo "$end - $start" | bc -l
 }
+median() {
+    printf '%s\n' "$@" | sort -g |
+        awk '{v[NR] = $1} END {print NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'
+}
 ratio() { printf '%.2f' "$(echo "$1 / $2" | bc -l)"; }
 load() { cut -d' ' -f1-3 /proc/loadavg | tr ' ' '/'; }

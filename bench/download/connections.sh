@@ -5,7 +5,8 @@
 # second, against two connections alone.
 #   bash bench/download/connections.sh [ROUNDS]
 # BODY_MIB chooses the body size (default 256), RATE nginx's limit per connection (default 16m), RESET_RATE the
-# speed of each connection of the resetting server in bytes a second (default 16 MiB), BENCH_DIR the folder.
+# speed of each connection of the resetting server in bytes a second (default 16 MiB), OPEN_RUNS the runs of each side
+# where nothing holds the connections (default 5), BENCH_DIR the folder.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 export BODY_MIB=${BODY_MIB:-256}
@@ -13,6 +14,7 @@ source bench/body-folder.sh
 source bench/peers.sh
 rounds=${1:-1}
 rate=${RATE:-16m}
+open_runs=${OPEN_RUNS:-5}
 reset_rate=${RESET_RATE:-$((16 << 20))}
 bench_targets="quillon_download_bench quillon_peer quillon_range_server"
 body_copies=3
@@ -76,19 +78,27 @@ for ((round = 1; round <= rounds; round++)); do
     ours_s=$(value total_s "$work/limited.txt")
     echo "    aria2c / ours $(ratio "$aria_s" "$ours_s") (target 0.9), curl / ours $(ratio "$curl_s" "$ours_s") (target 8)"
 
-    echo "  nginx without a limit"
-    l=$(load)
-    ours "$open_url" open
-    show "ours (MaxConnections 16)" open "$l"
-    l=$(load)
-    ours "$open_url" single 1
-    show "ours (MaxConnections 1)" single "$l"
-    l=$(load)
-    curl_s=$(curl_file "$open_url")
-    printf '    %-34s %8.3f s  load %s\n' "curl -o FILE" "$curl_s" "$l"
-    ours_s=$(value total_s "$work/open.txt")
-    echo "    one / several $(ratio "$(value total_s "$work/single.txt")" "$ours_s") (target 0.95)," \
-        "curl / ours $(ratio "$curl_s" "$ours_s") (target 1.5)"
+    # Here a run may differ from the next by half with the same work (the disk's pace is the host's), so each side
+    # runs several times, first and second in turns, and their medians are compared.
+    echo "  nginx without a limit, $open_runs runs each in turns"
+    several=() single=() curls=()
+    for ((run = 1; run <= open_runs; run++)); do
+        order=(16 1)
+        ((run % 2)) || order=(1 16)
+        for most in "${order[@]}"; do
+            l=$(load)
+            ours "$open_url" "open$most" "$most"
+            show "ours (MaxConnections $most)" "open$most" "$l"
+        done
+        several+=("$(value total_s "$work/open16.txt")")
+        single+=("$(value total_s "$work/open1.txt")")
+        l=$(load)
+        curls+=("$(curl_file "$open_url")")
+        printf '    %-34s %8.3f s  load %s\n' "curl -o FILE" "${curls[-1]}" "$l"
+    done
+    ours_s=$(median "${several[@]}") single_s=$(median "${single[@]}") curl_s=$(median "${curls[@]}")
+    printf '    medians: several %.3f s, one %.3f s, curl %.3f s; ' "$ours_s" "$single_s" "$curl_s"
+    echo "one / several $(ratio "$single_s" "$ours_s") (target 0.95), curl / ours $(ratio "$curl_s" "$ours_s") (target 1.5)"
 
     echo "  a server that resets every connection beyond the second, $reset_rate bytes/s per connection"
     l=$(load)

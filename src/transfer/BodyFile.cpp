@@ -298,8 +298,12 @@ void BodyFile::Run(quint64 opened)
             reason = StepPours(opened, moved);
         // Between two jobs, and whenever there is nothing else to do, the reservation takes a step: it is done
         // within a moment on a slow connection and within the first few pieces on a fast one.
-        if (reason == 0 && ReservePending())
+        if (reason == 0 && ReservePending()) {
+            // The writer's spare time, as its waits are: bytes that arrive meanwhile are taken at the next turn.
+            idle.Begin();
             reason = ReserveStep();
+            idle.End();
+        }
         if (reason == 0 && !job && !moved && !pours.empty() && !ReservePending())
             AwaitPours(opened);
         lock.lock();

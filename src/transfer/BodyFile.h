@@ -95,8 +95,9 @@ public:
     void Release();
     // A failure already met, as the user reads it; "" while there is none.
     QString Fault() const;
-    // How long the writer has waited for bytes to write, in all: where it seldom waits, the file (the disk, or the
-    // writing itself), not the connections, holds the download back.
+    // How long the writer has waited for bytes to write, in all, its reservation of the file's room counted among its
+    // waits (it takes the writer's spare time): where it seldom waits, the file (the disk, or the writing itself), not
+    // the connections, holds the download back.
     qint64 IdleMs() const { return idle.TotalMs(); }
 
 signals:
