@@ -98,7 +98,8 @@ for ((round = 1; round <= rounds; round++)); do
     done
     ours_s=$(median "${several[@]}") single_s=$(median "${single[@]}") curl_s=$(median "${curls[@]}")
     printf '    medians: several %.3f s, one %.3f s, curl %.3f s; ' "$ours_s" "$single_s" "$curl_s"
-    echo "one / several $(ratio "$single_s" "$ours_s") (target 0.95), curl / ours $(ratio "$curl_s" "$ours_s") (target 1.5)"
+    echo "one / several $(ratio "$single_s" "$ours_s") (target 0.95)," \
+        "curl / ours $(ratio "$curl_s" "$ours_s") (target 1.5)"
 
     echo "  a server that resets every connection beyond the second, $reset_rate bytes/s per connection"
     l=$(load)
