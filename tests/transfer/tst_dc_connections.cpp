@@ -8,6 +8,7 @@
 #include "TestFiles.h"
 #include "TransferTexts.h"
 #include "VideoDownload.h"
+#include "VideoRig.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -28,7 +29,7 @@ constexpr qint64 kRate = 4 * kMiB;
 
 // A video fetched over several connections at once, from servers on this machine: the file whole and exact, whatever
 // the server does to the connections.
-class TestDCConnections : public QObject {
+class TestDCConnections : public QObject, private DCTest::VideoRig {
     Q_OBJECT
 
 private slots:
@@ -47,17 +48,11 @@ private slots:
     void stopWithSixteenOpen();
 
 private:
-    // Downloads the address into the file; true once the transfer has ended.
-    bool Download(const QString &url);
     QString Url(const RangeServer &server) const { return u"http://"_s + server.HostAndPort() + u"/video.flv"_s; }
 
     QTemporaryDir folder;
     QByteArray video;
     QByteArray changed;
-    std::unique_ptr<VideoDownload> download;
-    BodyFile *file = nullptr;
-    std::unique_ptr<DC> dc;
-    std::unique_ptr<DCRecorder> recorder;
     // The most connections that brought the video at once.
     int most = 0;
     QTimer watch;
@@ -75,15 +70,9 @@ void TestDCConnections::initTestCase()
 
 void TestDCConnections::init()
 {
-    download = std::make_unique<VideoDownload>();
-    file = &download->File();
     QString error;
-    QVERIFY2(file->Open(folder.filePath(u"video.flv.part"_s), &error), qPrintable(error));
-    dc = std::make_unique<DC>();
-    dc->setVideo(download.get());
-    dc->setResumePolicy({5, std::chrono::milliseconds(20)});
-    dc->setTimeLimits({std::chrono::milliseconds(10000), std::chrono::milliseconds(400)});
-    recorder = std::make_unique<DCRecorder>(*dc);
+    QVERIFY2(Open(folder.filePath(u"video.flv.part"_s), &error), qPrintable(error));
+    patience = 60000;
     most = 0;
     watch.start();
 }
@@ -91,17 +80,7 @@ void TestDCConnections::init()
 void TestDCConnections::cleanup()
 {
     watch.stop();
-    recorder.reset();
-    dc.reset();
-    file->Remove();
-    download.reset();
-}
-
-bool TestDCConnections::Download(const QString &url)
-{
-    dc->setURLmode(true);
-    dc->setURL(url);
-    return QTest::qWaitFor([this] { return recorder->Ended(); }, 60000);
+    Close();
 }
 
 void TestDCConnections::byteExact_data()

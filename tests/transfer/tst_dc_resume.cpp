@@ -8,6 +8,7 @@
 #include "TestFiles.h"
 #include "TransferTexts.h"
 #include "VideoDownload.h"
+#include "VideoRig.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -47,7 +48,7 @@ ScriptedServer::Script Dropping(const QByteArray &sent, Kind end)
 
 // A video download into its file that the connection drops: taken up again from the bytes on disk, or started
 // over when the server's answer cannot continue them.
-class TestDCResume : public QObject {
+class TestDCResume : public QObject, private DCTest::VideoRig {
     Q_OBJECT
 
 private slots:
@@ -69,17 +70,9 @@ private slots:
     void overHttps();
 
 private:
-    // Downloads the address into the file; true once the transfer has ended.
-    bool Download(const QString &url);
-
     QTemporaryDir folder;
     QByteArray video;
     std::unique_ptr<ScriptedServer> server;
-    // The video's download, which owns the partial file, and that file.
-    std::unique_ptr<VideoDownload> download;
-    BodyFile *file = nullptr;
-    std::unique_ptr<DC> dc;
-    std::unique_ptr<DCRecorder> recorder;
 };
 
 void TestDCResume::initTestCase()
@@ -93,31 +86,14 @@ void TestDCResume::init()
 {
     server = std::make_unique<ScriptedServer>();
     QVERIFY(server->Listen());
-    download = std::make_unique<VideoDownload>();
-    file = &download->File();
     QString error;
-    QVERIFY2(file->Open(folder.filePath(u"video.flv.part"_s), &error), qPrintable(error));
-    dc = std::make_unique<DC>();
-    dc->setVideo(download.get());
-    dc->setResumePolicy({5, std::chrono::milliseconds(20)});
-    dc->setTimeLimits({std::chrono::milliseconds(10000), std::chrono::milliseconds(400)});
-    recorder = std::make_unique<DCRecorder>(*dc);
+    QVERIFY2(Open(folder.filePath(u"video.flv.part"_s), &error), qPrintable(error));
 }
 
 void TestDCResume::cleanup()
 {
-    recorder.reset();
-    dc.reset();
-    file->Remove();
-    download.reset();
+    Close();
     server.reset();
-}
-
-bool TestDCResume::Download(const QString &url)
-{
-    dc->setURLmode(true);
-    dc->setURL(url);
-    return QTest::qWaitFor([this] { return recorder->Ended(); }, DCTest::kWait);
 }
 
 void TestDCResume::dropsAreResumed_data()
