@@ -50,11 +50,11 @@ void Main::Flow_ChoicesOffered(const QStringList &texts, int taken)
 
 void Main::ChoiceBox_Activated(int index)
 {
-    // The speed and the time left start again with the other video.
+    // The speed and the time left start again with another video; the one arriving, chosen again, goes on as it was.
+    if (!flow.TakeChoice(index))
+        return;
     rate.Clear();
-    declaredSize = 0;
     downloadClock.start();
-    flow.TakeChoice(index);
 }
 
 void Main::HideChoices()

@@ -196,10 +196,10 @@ void DownloadFlow::ResolutionAnswered(const QByteArray &answer)
     }
 }
 
-void DownloadFlow::TakeChoice(int index)
+bool DownloadFlow::TakeChoice(int index)
 {
     if (!VideoArriving() || index == taken || index < 0 || index >= offer.Choices.size())
-        return;
+        return false;
     {
         // The control's words of a stop are left unsaid: the download goes on, with another video.
         const QSignalBlocker quiet(dc);
@@ -212,6 +212,7 @@ void DownloadFlow::TakeChoice(int index)
     taken = index;
     videoLink = offer.Choices.at(taken).Link;
     DownloadVideo(videoLink);
+    return true;
 }
 
 // 3. The video, into its partial file; a redirect on the way keeps the file its download began with.

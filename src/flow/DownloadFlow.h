@@ -57,8 +57,8 @@ public:
     void StartResolution();
     // Takes the answer's choice of that index (as ChoicesOffered counted them) instead of the one arriving: what
     // of that one has arrived is deleted and the other's download begins. Nothing while no video arrives, or for
-    // the choice already taken.
-    void TakeChoice(int index);
+    // the choice already taken; whether another video's download began.
+    bool TakeChoice(int index);
     // Aborts the open exchange, deletes what of the video has arrived and ends the run. Called on the user's word
     // (a click, a closing window, the new version's page chosen), never from inside the video's own reports or
     // its save: the video's download goes at once.

@@ -88,7 +88,13 @@ void TestFlowChoices::anotherTakenWhileArriving()
     connect(&flow, &DownloadFlow::FLVsize, this, [&](qint64 size) {
         if (size > 0 && !std::exchange(taken, true))
             QMetaObject::invokeMethod(
-                this, [&flow] { flow.TakeChoice(1); }, Qt::QueuedConnection);
+                this,
+                [&flow] {
+                    // The choice arriving, chosen again, is no other: nothing starts again.
+                    QVERIFY(!flow.TakeChoice(0));
+                    QVERIFY(flow.TakeChoice(1));
+                },
+                Qt::QueuedConnection);
     });
 
     road->Download();
