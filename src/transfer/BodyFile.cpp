@@ -123,17 +123,6 @@ void BodyFile::Pour(int socket, qint64 length, std::chrono::milliseconds silence
     Own().Pour(socket, length, silence);
 }
 
-void BodyFile::StopPouring()
-{
-    if (own)
-        own->StopPouring();
-}
-
-qint64 BodyFile::PouredSoFar() const
-{
-    return own ? own->PouredSoFar() : 0;
-}
-
 void BodyFile::Write(QByteArrayView bytes)
 {
     Own().Write(bytes);

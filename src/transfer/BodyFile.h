@@ -79,8 +79,6 @@ public:
     // Of the range from the first byte: hands the rest of a body, length bytes, from the connected socket straight
     // to the file after what waits (see FileRange::Pour); Poured follows.
     void Pour(int socket, qint64 length, std::chrono::milliseconds silence);
-    void StopPouring();
-    qint64 PouredSoFar() const;
 
     void Write(QByteArrayView bytes) override;
     qint64 ReadFrom(QIODevice &device, qint64 max) override;
@@ -229,7 +227,6 @@ class FileRange : public QObject, public BodyOutput {
 public:
     ~FileRange() override;
 
-    qint64 First() const { return first; }
     // -1: as far as the body goes.
     qint64 End() const;
     // Bytes taken, whether written yet or still waiting; the pour under way counted as it goes.

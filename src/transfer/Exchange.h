@@ -149,10 +149,9 @@ public:
     bool LengthShown() const { return lengthShown; }
     // The memory the answer takes.
     qint64 HeldBytes() const { return reader ? reader->HeldBytes() : 0; }
-    // Of a file part: the file's byte the next one goes to, and the end of the part (exclusive, -1 for the end of
-    // the body), which CutPartAt moves nearer, as far as the bytes on their way allow; it gives the end it set.
+    // Of a file part: the file's byte the next one goes to; and CutPartAt moves the end of the part (exclusive, -1
+    // for the end of the body) nearer, as far as the bytes on their way allow, giving the end it set.
     qint64 PartReached() const;
-    qint64 PartEnd() const;
     qint64 CutPartAt(qint64 want);
 
 signals:

@@ -104,11 +104,6 @@ qint64 Exchange::PartReached() const
     return range ? range->Next() : reached;
 }
 
-qint64 Exchange::PartEnd() const
-{
-    return range ? range->End() : part.last + 1;
-}
-
 qint64 Exchange::CutPartAt(qint64 want)
 {
     return range ? range->CutAt(want) : PartReached();

@@ -46,13 +46,25 @@ void VideoDownload::Fetch(const ExchangeRequest &fetched, const ExchangeLimits &
 void VideoDownload::Stop()
 {
     resumeTimer.stop();
+    EndConnections();
+    state = State{};
+}
+
+void VideoDownload::EndConnections()
+{
     tick.stop();
     refill.stop();
     exchange.reset();
-    DropParts();
+    parts.clear();
     spare.clear();
-    state = State{};
     plan = Plan{};
+}
+
+void VideoDownload::KeepHead(const FileHead &head)
+{
+    state.total = head.total;
+    state.etag = head.etag;
+    state.lastModified = head.lastModified;
 }
 
 qint64 VideoDownload::HeldBytes() const
@@ -95,15 +107,12 @@ void VideoDownload::StartExchange(bool reportStart)
 void VideoDownload::ExchangeEnded(const ExchangeEnd &end)
 {
     // A second connection still being asked has no part of its own yet: it goes with the first.
-    DropParts();
+    parts.clear();
     tick.stop();
     // The exchange has said its last: what it learnt of the file is kept, and it goes.
     state.resumable = exchange->Resumable();
-    if (const std::optional<FileHead> &head = exchange->Head()) {
-        state.total = head->total;
-        state.etag = head->etag;
-        state.lastModified = head->lastModified;
-    }
+    if (const std::optional<FileHead> &head = exchange->Head())
+        KeepHead(*head);
     state.lengthShown = exchange->LengthShown();
     exchange.reset();
     switch (end.kind) {
@@ -122,7 +131,7 @@ void VideoDownload::ExchangeEnded(const ExchangeEnd &end)
 
 void VideoDownload::Answered(const Outcome &outcome)
 {
-    if (state.resumable && outcome.kind == Outcome::Kind::BodyCut && ScheduleResume())
+    if (state.resumable && outcome.kind == Outcome::Kind::BodyCut && ScheduleResume(resumeTimer))
         return;
     switch (outcome.kind) {
     case Outcome::Kind::Redirect:
@@ -141,7 +150,7 @@ void VideoDownload::Answered(const Outcome &outcome)
 
 void VideoDownload::Fail(const QString &text)
 {
-    if (state.resumable && ScheduleResume())
+    if (state.resumable && ScheduleResume(resumeTimer))
         return;
     FailFinally(text);
 }
@@ -161,13 +170,14 @@ void VideoDownload::FailFinally(const QString &text)
     emit Failed(text);
 }
 
-// False when every try has been used: the caller then ends with the error.
-bool VideoDownload::ScheduleResume()
+// The next try, by timer, after a pause that grows with the tries: the tries are the download's, whichever
+// connection uses them. False when every try has been used: the caller then ends with the error.
+bool VideoDownload::ScheduleResume(QTimer &timer)
 {
     if (state.attempts >= policy.attempts || state.finishing)
         return false;
     ++state.attempts;
-    resumeTimer.start(policy.firstPause * (1 << std::min(state.attempts - 1, 16)));
+    timer.start(policy.firstPause * (1 << std::min(state.attempts - 1, 16)));
     emit Msg(TransferTexts::ResumingFrom(file.Size(), state.attempts, policy.attempts));
     return true;
 }

@@ -93,10 +93,13 @@ private:
     void FailOn(const Outcome &outcome);
     // Ends the fetch with Failed, whatever a resume might do.
     void FailFinally(const QString &text);
-    bool ScheduleResume();
+    bool ScheduleResume(QTimer &timer);
     void StartOver();
     void FileFinished();
     void FileFailed(const QString &reason);
+    // Ends every connection and forgets how the fetch stood with several; the tries and the file stay.
+    void EndConnections();
+    void KeepHead(const FileHead &head);
 
     // Over several (VideoDownloadSeveral.cpp).
     void Tick();
@@ -119,7 +122,6 @@ private:
     void ReportSeveral();
     void AllPartsDone();
     void StartOverAll();
-    void DropParts();
     int Working() const;
     int Busy() const;
     QString HostKey() const;

@@ -48,9 +48,7 @@ void VideoDownload::FirstBodyBegins()
     const std::optional<FileHead> &head = exchange->Head();
     if (plan.probed || !head || head->total < kLeastLength)
         return;
-    state.total = head->total;
-    state.etag = head->etag;
-    state.lastModified = head->lastModified;
+    KeepHead(*head);
     const int remembered = RememberedCounts().value(HostKey(), 0);
     if (remembered == 1) {
         plan.probed = true;
@@ -242,12 +240,9 @@ void VideoDownload::PartRefused(Part *part)
 // tries are the download's, whichever connection uses them.
 void VideoDownload::ResumePart(Part *part, const QString &text)
 {
-    if (state.attempts >= policy.attempts)
-        return FailFinally(text);
-    ++state.attempts;
-    part->resume.start(policy.firstPause * (1 << std::min(state.attempts - 1, 16)));
     plan.measuring = false;
-    emit Msg(TransferTexts::ResumingFrom(file.Size(), state.attempts, policy.attempts));
+    if (!ScheduleResume(part->resume))
+        FailFinally(text);
 }
 
 // A connection whose part is whole goes; the count is made up again with parts given back, or halves of the largest
@@ -379,16 +374,6 @@ void VideoDownload::AllPartsDone()
 // A validator changed on some connection: every one goes, and the whole file is asked for anew.
 void VideoDownload::StartOverAll()
 {
-    DropParts();
-    spare.clear();
-    exchange.reset();
-    tick.stop();
-    refill.stop();
-    plan = Plan{};
+    EndConnections();
     StartOver();
-}
-
-void VideoDownload::DropParts()
-{
-    parts.clear();
 }
