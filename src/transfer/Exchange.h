@@ -126,6 +126,9 @@ public:
     void setFilePart(const FilePart &part);
     // The file's length has been shown already: a continued part does not show it again. Before Start.
     void setLengthShown(bool shown) { lengthShown = shown; }
+    // Whether the exchange reports what has arrived (Msg, FLVsize, PercentOfLoad); a download over several
+    // connections reports for them all itself.
+    void setReportsProgress(bool reports);
     // Whether a body cut short is taken up again by the owner, whose end is then no "Завершено": the download is
     // resumable (until a head of this exchange says anew: when it declares a length) and tries are left. Before
     // Start.
@@ -218,6 +221,7 @@ private:
     bool cannotContinue = false;
     QString fileFault;
     bool lengthShown = false;
+    bool reportsProgress = true;
     bool resumableBefore = false;
     bool resumeTriesLeft = false;
     // The server closed while bytes of its answer still waited for room in the file.

@@ -38,8 +38,17 @@ void Exchange::DataArrival()
     ReportArrival();
 }
 
+void Exchange::setReportsProgress(bool reports)
+{
+    reportsProgress = reports;
+    if (!reports)
+        pourProgress.stop();
+}
+
 void Exchange::ReportArrival()
 {
+    if (!reportsProgress)
+        return;
     const qint64 pouredNow = range ? range->PouredSoFar() : 0;
     emit Msg(TransferTexts::Receiving(std::max<qint64>(part.first, 0) + reader->ReceivedBytes() + pouredNow));
     ReportProgress();
@@ -186,7 +195,8 @@ bool Exchange::PourRest()
     // The socket lets its descriptor go; the connection stays open on the file's.
     DetachSocket();
     range->Pour(socket, left, limits.time.silence);
-    pourProgress.start();
+    if (reportsProgress)
+        pourProgress.start();
     return true;
 }
 

@@ -135,6 +135,7 @@ void VideoDownload::EnterSeveral(qint64 firstEnd)
 {
     plan.several = true;
     disconnect(exchange.get(), nullptr, this, nullptr);
+    exchange->setReportsProgress(false);
     auto first = std::make_unique<Part>();
     Part *raw = first.get();
     first->exchange = std::move(exchange);
@@ -180,7 +181,7 @@ void VideoDownload::StartPart(Part *part)
     part->exchange.reset(new Exchange(request, limits, this));
     Exchange *started = part->exchange.get();
     started->setFilePart(filePart);
-    started->setLengthShown(true);
+    started->setReportsProgress(false);
     started->setResumeRule(true, true);
     connect(started, &Exchange::BodyBegins, this, [this, part] {
         if (plan.several)
