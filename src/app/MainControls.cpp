@@ -32,7 +32,7 @@ void Blend(XpB *button, QColor face)
 }
 
 // The window's labels show texts of any length: what does not fit is cut with "…" and shown whole in a tooltip.
-QLabel *MakeLabel(const QString &name, QWidget *parent, const QRect &place, const QString &text = QString())
+ElidedLabel *MakeLabel(const QString &name, QWidget *parent, const QRect &place, const QString &text = QString())
 {
     auto *label = new ElidedLabel(name, text, parent);
     label->setGeometry(place);
@@ -165,8 +165,7 @@ void Main::CreateDownloadPanel()
     ImagPr->hide();
     // The speed lies where the play button stands after a save, which is never while a video arrives: it is
     // shown only then, and even so lets the pointer through to whatever is below.
-    auto *speed = new ElidedLabel(QStringLiteral("LabelSpeed"), QString(), DownBox);
-    speed->setGeometry(8, 158, 297, 16);
+    ElidedLabel *speed = MakeLabel(QStringLiteral("LabelSpeed"), DownBox, QRect(8, 158, 297, 16));
     // Over several connections the line counts them too, and the time left at its end is what is read most: a
     // smaller letter rather than a cut.
     speed->setSmallestPixelSize(kSmallestSpeedPixels);

@@ -85,7 +85,6 @@ public:
     void AdoptNetwork(const ConnectionSettings &saved) { network = saved; }
     QString SavePath() const { return saveFolder.Remembered(); }
     // Saving without the dialog, as the Options dialog left it; it takes effect at the next download.
-    const DirectSave &Direct() const { return direct; }
     void AdoptDirectSave(const DirectSave &saved) { direct = saved; }
     // The folder videos go to without the dialog, ending with "/".
     QString DirectFolder() const;

@@ -44,7 +44,12 @@ QFont ElidedLabel::ShownFont() const
 
 QString ElidedLabel::ShownText() const
 {
-    return QFontMetrics(ShownFont()).elidedText(text(), Qt::ElideRight, TextArea().width());
+    return ShownText(ShownFont());
+}
+
+QString ElidedLabel::ShownText(const QFont &shown) const
+{
+    return QFontMetrics(shown).elidedText(text(), Qt::ElideRight, TextArea().width());
 }
 
 bool ElidedLabel::event(QEvent *event)
@@ -62,7 +67,9 @@ bool ElidedLabel::event(QEvent *event)
 void ElidedLabel::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.setFont(ShownFont());
+    const QFont shown = ShownFont();
+    painter.setFont(shown);
     const Qt::Alignment aligned = QStyle::visualAlignment(layoutDirection(), alignment());
-    style()->drawItemText(&painter, TextArea(), int(aligned), palette(), isEnabled(), ShownText(), foregroundRole());
+    style()->drawItemText(&painter, TextArea(), int(aligned), palette(), isEnabled(), ShownText(shown),
+                          foregroundRole());
 }

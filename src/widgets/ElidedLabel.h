@@ -25,6 +25,7 @@ protected:
 
 private:
     QRect TextArea() const;
+    QString ShownText(const QFont &shown) const;
 
     int smallestPixelSize = 0;
 };
