@@ -20,6 +20,7 @@
 
 #include <array>
 #include <tuple>
+#include <vector>
 
 namespace {
 
@@ -143,11 +144,8 @@ Options::Options(const Settings &settings, INI &ini, Interaction &interaction, c
     connect(XpB2, &XpB::Click, this, &Options::XpB2_Click);
     connect(XpB3, &XpB::Click, this, &Options::XpB3_Click);
     // A check box's caption is part of it: a click on it toggles the box, as in any dialog.
-    connect(Label1, &ClickLabel::Click, Check1, [this] { ToggleFromCaption(Check1); });
-    connect(Label4, &ClickLabel::Click, Check2, [this] { ToggleFromCaption(Check2); });
-    connect(Label7, &ClickLabel::Click, Check3, [this] { ToggleFromCaption(Check3); });
-    connect(Label10, &ClickLabel::Click, Check5, [this] { ToggleFromCaption(Check5); });
-    connect(Label8, &ClickLabel::Click, Check4, [this] { ToggleFromCaption(Check4); });
+    for (const auto &[check, caption] : CheckCaptions())
+        connect(caption, &ClickLabel::Click, check, [this, check] { ToggleFromCaption(check); });
 
     Form_Load();
     Check1->setFocus();
@@ -242,13 +240,21 @@ void Options::CreateFrames()
                                                              this);
 }
 
+std::array<std::pair<QCheckBox *, ClickLabel *>, 5> Options::CheckCaptions() const
+{
+    return {{{Check1, Label1}, {Check2, Label4}, {Check3, Label7}, {Check4, Label8}, {Check5, Label10}}};
+}
+
 void Options::DescribeControls()
 {
     // What a screen reader says of the boxes and fields: their captions, without the colons.
-    const std::pair<QWidget *, QLabel *> described[] = {{Check1, Label1},    {Check2, Label4},  {Check3, Label7},
-                                                        {Check4, Label8},    {Check5, Label10}, {Text1, Label2},
-                                                        {Text2, Label3},     {Text3, Label5},   {Text4, Label6},
-                                                        {qualityBox, Label9}};
+    std::vector<std::pair<QWidget *, QLabel *>> described = {{Text1, Label2},
+                                                             {Text2, Label3},
+                                                             {Text3, Label5},
+                                                             {Text4, Label6},
+                                                             {qualityBox, Label9}};
+    for (const auto &[check, caption] : CheckCaptions())
+        described.emplace_back(check, caption);
     for (const auto &[control, caption] : described) {
         caption->setBuddy(control);
         QString name = caption->text();
@@ -263,12 +269,7 @@ void Options::DescribeControls()
 bool Options::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
-        const std::pair<QObject *, ClickLabel *> captions[] = {{Check1, Label1},
-                                                               {Check2, Label4},
-                                                               {Check3, Label7},
-                                                               {Check4, Label8},
-                                                               {Check5, Label10}};
-        for (const auto &[check, caption] : captions) {
+        for (const auto &[check, caption] : CheckCaptions()) {
             if (watched == check)
                 caption->setFocusShown(event->type() == QEvent::FocusIn);
         }

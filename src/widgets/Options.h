@@ -5,6 +5,9 @@
 #include <QDialog>
 #include <QString>
 
+#include <array>
+#include <utility>
+
 class ClickLabel;
 class INI;
 class Interaction;
@@ -55,6 +58,8 @@ private:
     void TakeVideoChoices(Settings &edited) const;
     void CreateFrames();
     void DescribeControls();
+    // Each check box with its caption.
+    std::array<std::pair<QCheckBox *, ClickLabel *>, 5> CheckCaptions() const;
     void ToggleFromCaption(QCheckBox *check);
     // The port is empty (without a proxy) or a number from 1 to 65535; otherwise the user is told.
     bool PortAccepted();
