@@ -106,6 +106,8 @@ private:
     void BlankPlayer_OLEDragDrop(const QList<QUrl> &dropped);
     void PlayerOpenFileButton_Click();
     void PlayVideo(const QString &path);
+    // Plays the file at path in player mode, or says why not: notAFile where path is no file.
+    void PlayFile(const QString &path, const QString &notAFile);
     // Where the open dialog starts: the folder of the last video saved or opened.
     QString OpenDialogFolder() const;
     void ShowPlayerFocus(bool focused);

@@ -79,16 +79,21 @@ void Main::BlankPlayer_OLEDragDrop(const QList<QUrl> &dropped)
     }
     // The dropped path is kept even when it is refused: the play button of the download panel plays it.
     setLastVideoFile(files.first());
-    if (!QFileInfo(lastVideoFile).isFile()) {
-        PlayerMessage(QStringLiteral("Вы перетащили не файл!"));
+    PlayFile(lastVideoFile, QStringLiteral("Вы перетащили не файл!"));
+}
+
+void Main::PlayFile(const QString &path, const QString &notAFile)
+{
+    if (!QFileInfo(path).isFile()) {
+        PlayerMessage(notAFile);
         return;
     }
-    if (!IsVideoFile(lastVideoFile)) {
+    if (!IsVideoFile(path)) {
         PlayerMessage(QStringLiteral("Это не FLV-видео файл!"));
         return;
     }
     ShowPlayerMode();
-    PlayVideo(lastVideoFile);
+    PlayVideo(path);
 }
 
 QString Main::AskVideoFile()

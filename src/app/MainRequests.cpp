@@ -2,10 +2,8 @@
 // for the download panel.
 #include "LaunchRequest.h"
 #include "Main.h"
-#include "VideoContainer.h"
 #include "XpB.h"
 
-#include <QFileInfo>
 #include <QLineEdit>
 
 void Main::OpenRequest(const LaunchRequest &request)
@@ -24,17 +22,8 @@ void Main::OpenRequest(const LaunchRequest &request)
         URLtext->setFocus(Qt::OtherFocusReason);
         return;
     }
-    if (!QFileInfo(request.Value).isFile()) {
-        PlayerMessage(QStringLiteral("Файл не найден:\r\n\r\n") + request.Value);
-        return;
-    }
-    if (!IsVideoFile(request.Value)) {
-        PlayerMessage(QStringLiteral("Это не FLV-видео файл!"));
-        return;
-    }
     // As the open-file button plays it: the play button's video stays the saved one.
-    ShowPlayerMode();
-    PlayVideo(request.Value);
+    PlayFile(request.Value, QStringLiteral("Файл не найден:\r\n\r\n") + request.Value);
 }
 
 void Main::OpenLaterRequest(const LaunchRequest &request)
