@@ -274,10 +274,9 @@ private:
     qint64 first;
     // Taken on the window's thread, and by the pours that have ended.
     qint64 taken = 0;
-    // The piece being filled, how much of it is, and the file's byte its first one goes to.
+    // The piece being filled, and how much of it is: its bytes are the last ones taken.
     int current = -1;
     qint64 filled = 0;
-    qint64 pieceOffset = 0;
     bool pouring = false;
 };
 

@@ -11,7 +11,6 @@ FileRange::FileRange(BodyFile &owner, qint64 firstByte, qint64 end)
     : file(&owner)
     , shared(std::make_shared<BodyFile::RangeShared>())
     , first(firstByte)
-    , pieceOffset(firstByte)
 {
     shared->end = end;
     shared->claimed = firstByte;
@@ -144,7 +143,6 @@ void FileRange::PourEnded(quint64 serial, BodyFile::PourEnd end, qint64 bytes)
         return;
     pouring = false;
     Took(bytes);
-    pieceOffset = Next();
     emit Poured(end, bytes);
 }
 
@@ -170,13 +168,13 @@ bool FileRange::TakeFreePiece()
     }
     current = piece;
     filled = 0;
-    pieceOffset = first + taken;
     return true;
 }
 
 void FileRange::PassOnFilledPiece()
 {
-    BodyFile::Job job{BodyFile::Job::Kind::Write, current, pieceOffset, filled, shared};
+    // The piece holds the last bytes taken.
+    BodyFile::Job job{BodyFile::Job::Kind::Write, current, first + taken - filled, filled, shared};
     current = -1;
     filled = 0;
     file->Queue(job);
@@ -203,5 +201,4 @@ void FileRange::Drop()
     current = -1;
     filled = 0;
     taken = 0;
-    pieceOffset = first;
 }
