@@ -136,15 +136,13 @@ void VideoDownload::EnterSeveral(qint64 firstEnd)
     plan.several = true;
     disconnect(exchange.get(), nullptr, this, nullptr);
     exchange->setReportsProgress(false);
-    auto first = std::make_unique<Part>();
-    Part *raw = first.get();
+    Part *first = AddPart(0, firstEnd);
+    // The first connection's part stays the first.
+    std::rotate(parts.begin(), parts.end() - 1, parts.end());
     first->exchange = std::move(exchange);
-    first->end = firstEnd;
     first->begun = true;
-    connect(raw->exchange.get(), &Exchange::Ended, this, [this, raw](const ExchangeEnd &end) { PartEnded(raw, end); });
-    connect(&raw->resume, &QTimer::timeout, this, [this, raw] { StartPart(raw); });
-    raw->resume.setSingleShot(true);
-    parts.insert(parts.begin(), std::move(first));
+    connect(first->exchange.get(), &Exchange::Ended, this,
+            [this, first](const ExchangeEnd &end) { PartEnded(first, end); });
     const int remembered = RememberedCounts().value(HostKey(), 0);
     plan.target = remembered > 1 ? std::min(remembered, maxConnections) : 2;
     plan.proven = 2;
